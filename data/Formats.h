@@ -1,0 +1,83 @@
+#pragma once
+// Exact text forms of numbers and date-times, and the process-wide text conventions they read.
+// Texts are single-byte (Windows-1252). Formatting works in fixed buffers and allocates only the
+// final text.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/Exceptions.h"
+
+namespace parvell {
+
+// A date-time: days since 1899-12-30 00:00, the fraction being the time of day.
+using TDateTime = double;
+
+// The decimal record: native form of BCD values, 34 bytes.
+// Byte 0: number of digits (1..64). Byte 1: sign in bit 7 (set = negative), digits after the
+// decimal point in bits 0..5. Bytes 2..33: digits packed two per byte, most significant first,
+// the first digit in the high half of byte 2.
+struct TBcd {
+    uint8_t Precision = 0;
+    uint8_t SignSpecialPlaces = 0;
+    uint8_t Fraction[32] = {};
+};
+static_assert(sizeof(TBcd) == 34);
+
+// Raised for a malformed decimal record: "BCD overflow".
+class EBcdOverflowException : public Exception {
+public:
+    EBcdOverflowException() : Exception("BCD overflow") {}
+};
+
+// The text conventions of the process. A character item of '\0' is "the zero character": the
+// formatters then write nothing for it.
+struct TLocaleFormats {
+    std::string CurrencySymbol;
+    uint8_t CurrencyPlacement = 0;     // 0..3
+    uint8_t NegCurrencyPlacement = 0;  // 0..15
+    char ThousandsChar = ',';
+    char DecimalChar = '.';
+    uint8_t CurrencyDigits = 0;
+    char DateSepChar = '/';
+    std::string ShortDatePattern = "m/d/yy";
+    std::string LongDatePattern = "mmmm d, yyyy";
+    char TimeSepChar = ':';
+    std::string AmText = "am";
+    std::string PmText = "pm";
+    std::string ShortTimePattern = "h:mm AMPM";
+    std::string LongTimePattern = "h:mm:ss AMPM";
+    std::array<std::string, 12> MonthNamesShort;
+    std::array<std::string, 12> MonthNamesLong;
+    std::array<std::string, 7> DayNamesShort;  // Sunday first
+    std::array<std::string, 7> DayNamesLong;   // Sunday first
+    char ListSepChar = ',';
+
+    TLocaleFormats();  // the defaults used when the locale gives nothing (English names)
+
+    // The items of the United States English locale, for tests and as a known reference.
+    static TLocaleFormats UnitedStates();
+};
+
+// The one process-wide record; read and written on the main thread only.
+extern TLocaleFormats LocaleFormats;
+
+// Fills LocaleFormats from the user's current locale.
+void LoadLocaleFormats();
+
+// Number styles of the styled formatters.
+enum class TFloatFormat : uint8_t { General = 0, Exponent = 1, Fixed = 2, Number = 3, Currency = 4 };
+
+std::string IntegerText(int32_t value);
+std::string Int64Text(int64_t value);
+std::string FloatText(double value);
+std::string FloatTextStyled(double value, TFloatFormat style, int precision, int digits);
+// Scaled currency: a 64-bit integer equal to the amount x 10000.
+std::string CurrencyText(int64_t scaled);
+std::string CurrencyTextStyled(int64_t scaled, TFloatFormat style, int digits);
+std::string BcdText(const TBcd& value);
+std::string DateTimeText(std::string_view pattern, TDateTime value);
+
+}  // namespace parvell
