@@ -80,4 +80,33 @@ std::string CurrencyTextStyled(int64_t scaled, TFloatFormat style, int digits);
 std::string BcdText(const TBcd& value);
 std::string DateTimeText(std::string_view pattern, TDateTime value);
 
+// The same texts appended to a caller's string, for per-record loops that reuse one line buffer:
+// they write exactly what the functions above return and allocate only when `out` must grow.
+void AppendIntegerText(std::string& out, int32_t value);
+void AppendInt64Text(std::string& out, int64_t value);
+void AppendFloatText(std::string& out, double value);
+void AppendFloatTextStyled(std::string& out, double value, TFloatFormat style, int precision,
+                           int digits);
+void AppendCurrencyText(std::string& out, int64_t scaled);
+void AppendCurrencyTextStyled(std::string& out, int64_t scaled, TFloatFormat style, int digits);
+void AppendBcdText(std::string& out, const TBcd& value);
+void AppendDateTimeText(std::string& out, std::string_view pattern, TDateTime value);
+
+// A date-time split into calendar date and time of day, as DateTimeText sees it: the value is
+// rounded to whole milliseconds (ties to even) and a negative value counts its fraction as the
+// time of day of the date below (-1.25 is 1899-12-29 06:00). Proleptic Gregorian calendar.
+// A date before 0001-01-01 (and a value that is not a number or too large to count in
+// milliseconds) has Year, Month and Day 0; years after 9999 continue the calendar.
+struct TDateTimeParts {
+    int32_t Year = 0;
+    int32_t Month = 0;        // 1..12, 0 for no valid date
+    int32_t Day = 0;          // 1..31, 0 for no valid date
+    int32_t DayOfWeek = 0;    // 0 = Sunday .. 6 = Saturday
+    int32_t Hour = 0;         // 0..23
+    int32_t Minute = 0;       // 0..59
+    int32_t Second = 0;       // 0..59
+    int32_t Millisecond = 0;  // 0..999
+};
+TDateTimeParts DecodeDateTime(TDateTime value);
+
 }  // namespace parvell
