@@ -14,9 +14,9 @@ constexpr const char* kSoftware = "HKEY_CURRENT_USER\\Software\\";
 constexpr const char* kOwnPrefix = "Corvantic\\";
 
 [[noreturn]] void ThrowDamaged(const std::string& path, const store::RegParseError& error) {
-    throw ERegistryException(FormatMessage("The settings file \"%s\" cannot be read at line %d: %s",
-                                           {store::Cp1252FromUtf8(path), error.line,
-                                            store::Cp1252FromUtf8(error.what)}));
+    throw ERegistryException(FormatMessage(
+        "The settings file \"%s\" cannot be read at line %d: %s",
+        {store::Cp1252FromUtf8(path), error.line, store::Cp1252FromUtf8(error.what)}));
 }
 
 [[noreturn]] void ThrowUnreadable(const std::string& path, int error) {
@@ -39,25 +39,32 @@ std::string ReadStringValue(const std::string& subKey, const std::string& ident)
     int error = 0;
     switch (store::ReadStoreFile(path, bytes, error)) {
         case store::ReadOutcome::Missing:
-        case store::ReadOutcome::NoAccess: return "";
-        case store::ReadOutcome::Failed: ThrowUnreadable(path, error);
-        case store::ReadOutcome::Read: break;
+        case store::ReadOutcome::NoAccess:
+            return "";
+        case store::ReadOutcome::Failed:
+            ThrowUnreadable(path, error);
+        case store::ReadOutcome::Read:
+            break;
     }
     store::RegistryFile file = ParseOrThrow(path, bytes);
     std::string text;
     switch (file.ReadString(kSoftware + store::Utf8FromCp1252(subKey), store::Utf8FromCp1252(ident),
                             text)) {
-        case store::StringRead::Missing: return "";
+        case store::StringRead::Missing:
+            return "";
         case store::StringRead::NotAString:
             throw ERegistryException(FormatMessage("Invalid data type for '%s'", {ident}));
         case store::StringRead::Unreadable:
             throw ERegistryException(FormatMessage("Failed to get data for '%s'", {ident}));
-        case store::StringRead::Found: break;
+        case store::StringRead::Found:
+            break;
     }
     return store::Cp1252FromUtf8(text);
 }
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 }  // namespace
 
@@ -65,7 +72,9 @@ std::string ReadSetting(const std::string& section, const std::string& ident) {
     return ReadStringValue(kOwnPrefix + section, ident);
 }
 
-std::string ReadCurrentPractice() { return ReadStringValue("Ostrel", "Current Practice"); }
+std::string ReadCurrentPractice() {
+    return ReadStringValue("Ostrel", "Current Practice");
+}
 
 void WriteSetting(const std::string& section, const std::string& ident, const std::string& value) {
     const std::string subKey = kOwnPrefix + section;
@@ -75,9 +84,11 @@ void WriteSetting(const std::string& section, const std::string& ident, const st
     switch (store::ReadStoreFile(path, bytes, error)) {
         case store::ReadOutcome::NoAccess:
             throw ERegistryException(FormatMessage("Failed to create key %s", {subKey}));
-        case store::ReadOutcome::Failed: ThrowUnreadable(path, error);
+        case store::ReadOutcome::Failed:
+            ThrowUnreadable(path, error);
         case store::ReadOutcome::Missing:
-        case store::ReadOutcome::Read: break;
+        case store::ReadOutcome::Read:
+            break;
     }
     // A damaged file is reported and left as it is; writing over it would lose what it holds.
     store::RegistryFile file = ParseOrThrow(path, bytes);

@@ -15,7 +15,9 @@ constexpr std::string_view kCurrentUser = "HKEY_CURRENT_USER";
 // Hex data is wrapped like an export wraps it: lines of at most this many characters.
 constexpr size_t kHexLineWidth = 80;
 
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char AsciiUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -80,7 +82,9 @@ int HexDigit(char c) {
     return -1;
 }
 
-void Fail(int line, std::string what) { throw RegParseError{line, std::move(what)}; }
+void Fail(int line, std::string what) {
+    throw RegParseError{line, std::move(what)};
+}
 
 // Parses the name part of a value line and the "=" after it; returns the position of the data.
 size_t ParseValueName(std::string_view text, int lineNo, std::string& name) {
@@ -104,15 +108,16 @@ void ParseHexBytes(std::string_view list, int lineNo, std::vector<uint8_t>& byte
         if (pos >= list.size()) return;
         size_t start = pos;
         int value = 0;
-        while (pos < list.size() && HexDigit(list[pos]) >= 0) value = value * 16 + HexDigit(list[pos++]);
+        while (pos < list.size() && HexDigit(list[pos]) >= 0)
+            value = value * 16 + HexDigit(list[pos++]);
         size_t digits = pos - start;
         while (pos < list.size() && (list[pos] == ' ' || list[pos] == '\t')) ++pos;
         if (digits == 0 || digits > 2 || (pos < list.size() && list[pos] != ',')) {
             size_t end = list.find(',', start);
-            Fail(lineNo, FormatMessage("\"%s\" is not a hexadecimal byte",
-                                       {list.substr(start, end == std::string_view::npos
-                                                               ? list.size() - start
-                                                               : end - start)}));
+            Fail(lineNo, FormatMessage(
+                             "\"%s\" is not a hexadecimal byte",
+                             {list.substr(start, end == std::string_view::npos ? list.size() - start
+                                                                               : end - start)}));
         }
         bytes.push_back(static_cast<uint8_t>(value));
         if (pos < list.size()) ++pos;  // the comma
@@ -148,10 +153,12 @@ RegValue ParseValueData(std::string_view data, int lineNo) {
         value.type = kRegBinary;
         if (pos < data.size() && data[pos] == '(') {
             size_t close = data.find(')', pos);
-            std::string_view digits =
-                close == std::string_view::npos ? std::string_view() : data.substr(pos + 1, close - pos - 1);
+            std::string_view digits = close == std::string_view::npos
+                                          ? std::string_view()
+                                          : data.substr(pos + 1, close - pos - 1);
             if (digits.empty() || digits.size() > 8 ||
-                !std::all_of(digits.begin(), digits.end(), [](char c) { return HexDigit(c) >= 0; })) {
+                !std::all_of(digits.begin(), digits.end(),
+                             [](char c) { return HexDigit(c) >= 0; })) {
                 Fail(lineNo, "hex(...) needs a hexadecimal type number");
             }
             value.type = 0;
@@ -163,8 +170,9 @@ RegValue ParseValueData(std::string_view data, int lineNo) {
         return value;
     }
     size_t colon = data.find(':');
-    Fail(lineNo, FormatMessage("unknown value type \"%s\"",
-                               {data.substr(0, colon == std::string_view::npos ? data.size() : colon)}));
+    Fail(lineNo,
+         FormatMessage("unknown value type \"%s\"",
+                       {data.substr(0, colon == std::string_view::npos ? data.size() : colon)}));
     return value;
 }
 
@@ -173,7 +181,8 @@ std::string DecodeFile(std::string_view bytes, bool& utf16) {
     utf16 = bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF &&
             static_cast<uint8_t>(bytes[1]) == 0xFE;
     if (utf16) {
-        return Utf8FromUtf16Le(reinterpret_cast<const uint8_t*>(bytes.data()) + 2, bytes.size() - 2);
+        return Utf8FromUtf16Le(reinterpret_cast<const uint8_t*>(bytes.data()) + 2,
+                               bytes.size() - 2);
     }
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
     return std::string(bytes);
@@ -251,8 +260,10 @@ RegistryFile RegistryFile::Parse(std::string_view fileBytes) {
         if (content[0] == '[') {
             if (content.back() != ']') Fail(lineNo, "a key line must end with \"]\"");
             std::string_view path = content.substr(1, content.size() - 2);
-            if (!path.empty() && path[0] == '-') Fail(lineNo, "deleting keys is not supported in the settings file");
-            std::string key = CollapseKeyPath(file.regedit4_ ? Utf8FromCp1252(path) : std::string(path));
+            if (!path.empty() && path[0] == '-')
+                Fail(lineNo, "deleting keys is not supported in the settings file");
+            std::string key =
+                CollapseKeyPath(file.regedit4_ ? Utf8FromCp1252(path) : std::string(path));
             if (key.empty()) Fail(lineNo, "the key has no name");
             currentKey = key;
             inKey = true;
@@ -272,7 +283,8 @@ RegistryFile RegistryFile::Parse(std::string_view fileBytes) {
         if (StartsWithNoCase(content.substr(dataPos), "hex")) {
             while (!logical.empty() && logical.back() == '\\') {
                 logical.pop_back();
-                if (i + 1 >= physical.size()) Fail(lineNo, "the value continues past the end of the file");
+                if (i + 1 >= physical.size())
+                    Fail(lineNo, "the value continues past the end of the file");
                 ++i;
                 if (!file.regedit4_ && !IsValidUtf8(physical[i])) {
                     Fail(static_cast<int>(i) + 1, "the line is not valid UTF-8 text");
@@ -287,8 +299,8 @@ RegistryFile RegistryFile::Parse(std::string_view fileBytes) {
             name = Utf8FromCp1252(name);
             value.text = Utf8FromCp1252(value.text);
         }
-        file.lines_.push_back({LineKind::Value, std::move(rawText), currentKey, std::move(name),
-                               std::move(value)});
+        file.lines_.push_back(
+            {LineKind::Value, std::move(rawText), currentKey, std::move(name), std::move(value)});
     }
     return file;
 }

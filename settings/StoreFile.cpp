@@ -53,7 +53,8 @@ int WriteAll(int fd, std::string_view bytes) {
 
 std::string StoreFilePath() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::string base = (config && config[0] == '/') ? std::string(config) : HomeFolder() + "/.config";
+    std::string base =
+        (config && config[0] == '/') ? std::string(config) : HomeFolder() + "/.config";
     return base + kRelativePath;
 }
 

@@ -136,7 +136,8 @@ TEST_F(KestraneTest, ReadsValueTypesAsTheRegistryDoes) {
 }
 
 TEST_F(KestraneTest, ReadsAnExportFromTheOldPlatform) {
-    // UTF-16LE with a byte-order mark, CR LF, a wrapped hex(2) value, other keys and differing case.
+    // UTF-16LE with a byte-order mark, CR LF, a wrapped hex(2) value, other keys and differing
+    // case.
     std::string text =
         "Windows Registry Editor Version 5.00\r\n\r\n"
         "[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Current Practice\"=\"wrong\"\r\n\r\n"
@@ -150,8 +151,12 @@ TEST_F(KestraneTest, ReadsAnExportFromTheOldPlatform) {
         bytes += '\0';
     }
     WriteStore(bytes);
-    EXPECT_EQ(ReadCurrentPractice(), "C:\\Data\\Pr\xE9" "1");
-    EXPECT_EQ(NormalizeFolder(ReadCurrentPractice()), "C:\\DATA\\PR\xE9" "1\\");
+    EXPECT_EQ(ReadCurrentPractice(),
+              "C:\\Data\\Pr\xE9"
+              "1");
+    EXPECT_EQ(NormalizeFolder(ReadCurrentPractice()),
+              "C:\\DATA\\PR\xE9"
+              "1\\");
 }
 
 TEST_F(KestraneTest, PracticeStoredAsNumberIsReported) {
@@ -162,7 +167,8 @@ TEST_F(KestraneTest, PracticeStoredAsNumberIsReported) {
 
 TEST_F(KestraneTest, DamagedFileIsReportedAndNeverChanged) {
     const std::string good =
-        std::string(kHeader) + "[HKEY_CURRENT_USER\\Software\\Ostrel]\r\n\"Current Practice\"=\"C:\\\\P\"\r\n";
+        std::string(kHeader) +
+        "[HKEY_CURRENT_USER\\Software\\Ostrel]\r\n\"Current Practice\"=\"C:\\\\P\"\r\n";
     struct Case {
         const char* name;
         std::string bytes;
@@ -179,12 +185,16 @@ TEST_F(KestraneTest, DamagedFileIsReportedAndNeverChanged) {
         {"key without bracket", good + "[HKEY_CURRENT_USER\\Software\r\n", 4},
         {"deletion", good + "[-HKEY_CURRENT_USER\\Software\\Ostrel]\r\n", 4},
         {"invalid UTF-8", good + "\"n\"=\"\xE9\"\r\n", 4},
-        {"binary", std::string("\x7F" "ELF\x02\x01\x01\0\0\0", 10), 1},
+        {"binary",
+         std::string("\x7F"
+                     "ELF\x02\x01\x01\0\0\0",
+                     10),
+         1},
     };
     for (const auto& c : cases) {
         WriteStore(c.bytes);
-        std::string expected = "The settings file \"" + store_.string() + "\" cannot be read at line " +
-                               std::to_string(c.line) + ": ";
+        std::string expected = "The settings file \"" + store_.string() +
+                               "\" cannot be read at line " + std::to_string(c.line) + ": ";
         std::string readError = ErrorOf([] { ReadCurrentPractice(); });
         EXPECT_EQ(readError.substr(0, expected.size()), expected) << c.name << ": " << readError;
         EXPECT_EQ(ErrorOf([] { WriteSetting("\\Parvell", "LastOpen", "x"); }), readError) << c.name;
@@ -238,9 +248,10 @@ TEST_F(KestraneTest, LaterLineOfAValueCounts) {
 }
 
 TEST_F(KestraneTest, OldSingleByteExportStaysSingleByte) {
-    WriteStore("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Ostrel]\r\n"
-               "\"Current Practice\"=\"C:\\\\Pr\xE9\"\r\n"
-               "\"Expand\"=hex(2):43,3a,00\r\n");
+    WriteStore(
+        "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Ostrel]\r\n"
+        "\"Current Practice\"=\"C:\\\\Pr\xE9\"\r\n"
+        "\"Expand\"=hex(2):43,3a,00\r\n");
     EXPECT_EQ(ReadCurrentPractice(), "C:\\Pr\xE9");
     WriteSetting("\\Parvell", "LastOpen", "\xE9\x80");
     EXPECT_EQ(ReadSetting("\\Parvell", "LastOpen"), "\xE9\x80");
@@ -268,7 +279,8 @@ TEST_F(KestraneTest, WriteLeavesNoTemporaryFileAndKeepsPermissions) {
     fs::permissions(store_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     WriteSetting("\\Parvell", "LastOpen", "a");
     WriteSetting("\\Parvell", "LastOpen", "b");
-    EXPECT_EQ(std::distance(fs::directory_iterator(store_.parent_path()), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(store_.parent_path()), fs::directory_iterator()),
+              1);
     EXPECT_EQ(fs::status(store_).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }

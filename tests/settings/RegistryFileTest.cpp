@@ -20,10 +20,12 @@ TEST(RegistryFile, AcceptsTheLineEndsAndMarksOfHandWrittenFiles) {
         const char* name;
         std::string bytes;
     } cases[] = {
-        {"LF only", "Windows Registry Editor Version 5.00\n[HKCU\\Software\\Corvantic\\Parvell]\n"
-                    "\"P\"=\"C:\\\\x\"\n"},
-        {"CR only", "Windows Registry Editor Version 5.00\r[HKCU\\Software\\Corvantic\\Parvell]\r"
-                    "\"P\"=\"C:\\\\x\""},
+        {"LF only",
+         "Windows Registry Editor Version 5.00\n[HKCU\\Software\\Corvantic\\Parvell]\n"
+         "\"P\"=\"C:\\\\x\"\n"},
+        {"CR only",
+         "Windows Registry Editor Version 5.00\r[HKCU\\Software\\Corvantic\\Parvell]\r"
+         "\"P\"=\"C:\\\\x\""},
         {"UTF-8 mark, blank lines first, spaces around",
          "\xEF\xBB\xBF\r\n\r\nWindows Registry Editor Version 5.00\r\n"
          "  [HKEY_CURRENT_USER\\\\Software\\Corvantic\\Parvell\\]  \r\n"
@@ -61,7 +63,8 @@ TEST(RegistryFile, TextWithLineBreaksIsWrittenAsWrappedHexAndReadsBack) {
 
 TEST(RegistryFile, ParseErrorsNameTheLine) {
     try {
-        RegistryFile::Parse("Windows Registry Editor Version 5.00\r\n[K]\r\n\"a\"=\"b\"\r\n\"c\" \"d\"\r\n");
+        RegistryFile::Parse(
+            "Windows Registry Editor Version 5.00\r\n[K]\r\n\"a\"=\"b\"\r\n\"c\" \"d\"\r\n");
         FAIL() << "no error";
     } catch (const RegParseError& error) {
         EXPECT_EQ(error.line, 4);
