@@ -22,11 +22,12 @@ using TNumberBuffer = TTextBuffer<64>;
 
 // A number being formatted: 0.d1d2d3... x 10^Exponent. A zero value has no digits, Exponent 0
 // and Negative false; Exponent kInfinityExponent is an infinity, kNanExponent not-a-number.
+// Floating values keep at most 18 digits; a scaled currency can have 19.
 struct TDecimalDigits {
     int Exponent = 0;
     bool Negative = false;
     int Count = 0;
-    char Digits[kMaxDigits + 1] = {};
+    char Digits[20] = {};  // Count digits, then a zero
 };
 
 // The digits of a floating value kept to precision P and D decimals. The magnitude is first
