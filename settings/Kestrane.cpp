@@ -62,6 +62,35 @@ std::string ReadStringValue(const std::string& subKey, const std::string& ident)
     return store::Cp1252FromUtf8(text);
 }
 
+// `subKey` is the path below Software, Windows-1252.
+void WriteStringValue(const std::string& subKey, const std::string& ident,
+                      const std::string& value) {
+    const std::string path = store::StoreFilePath();
+    if (store::CreateStoreFolder(path) != 0) {
+        throw ERegistryException(FormatMessage("Failed to create key %s", {subKey}));
+    }
+    store::StoreWriteLock lock(path);
+    std::string bytes;
+    int error = 0;
+    switch (store::ReadStoreFile(path, bytes, error)) {
+        case store::ReadOutcome::NoAccess:
+            throw ERegistryException(FormatMessage("Failed to create key %s", {subKey}));
+        case store::ReadOutcome::Failed:
+            ThrowUnreadable(path, error);
+        case store::ReadOutcome::Missing:
+        case store::ReadOutcome::Read:
+            break;
+    }
+    // A damaged file is reported and left as it is; writing over it would lose what it holds.
+    store::RegistryFile file = ParseOrThrow(path, bytes);
+    std::string text = value.substr(0, value.find('\0'));
+    file.SetString(kSoftware + store::Utf8FromCp1252(subKey), store::Utf8FromCp1252(ident),
+                   store::Utf8FromCp1252(text));
+    if (store::ReplaceStoreFile(path, file.Serialize()) != 0) {
+        throw ERegistryException(FormatMessage("Failed to set data for '%s'", {ident}));
+    }
+}
+
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }
@@ -77,30 +106,11 @@ std::string ReadCurrentPractice() {
 }
 
 void WriteSetting(const std::string& section, const std::string& ident, const std::string& value) {
-    const std::string subKey = kOwnPrefix + section;
-    const std::string path = store::StoreFilePath();
-    std::string bytes;
-    int error = 0;
-    switch (store::ReadStoreFile(path, bytes, error)) {
-        case store::ReadOutcome::NoAccess:
-            throw ERegistryException(FormatMessage("Failed to create key %s", {subKey}));
-        case store::ReadOutcome::Failed:
-            ThrowUnreadable(path, error);
-        case store::ReadOutcome::Missing:
-        case store::ReadOutcome::Read:
-            break;
-    }
-    // A damaged file is reported and left as it is; writing over it would lose what it holds.
-    store::RegistryFile file = ParseOrThrow(path, bytes);
-    if (store::CreateStoreFolder(path) != 0) {
-        throw ERegistryException(FormatMessage("Failed to create key %s", {subKey}));
-    }
-    std::string text = value.substr(0, value.find('\0'));
-    file.SetString(kSoftware + store::Utf8FromCp1252(subKey), store::Utf8FromCp1252(ident),
-                   store::Utf8FromCp1252(text));
-    if (store::ReplaceStoreFile(path, file.Serialize()) != 0) {
-        throw ERegistryException(FormatMessage("Failed to set data for '%s'", {ident}));
-    }
+    WriteStringValue(kOwnPrefix + section, ident, value);
+}
+
+void WriteCurrentPractice(const std::string& folder) {
+    WriteStringValue("Ostrel", "Current Practice", folder);
 }
 
 std::string NormalizeFolder(const std::string& path) {

@@ -29,6 +29,10 @@ void WriteSetting(const std::string& section, const std::string& ident, const st
 // The value "Current Practice" of Software\Ostrel, by the rules of ReadSetting.
 std::string ReadCurrentPractice();
 
+// Stores `folder` as "Current Practice" of Software\Ostrel, by the rules of WriteSetting. On the
+// old platform the practice system wrote this value; here the command-line tool sets it.
+void WriteCurrentPractice(const std::string& folder);
+
 // `path` with a separator appended when it is not empty and does not already end in one, then
 // with the ASCII letters a to z in upper case. Both "\" and "/" count as separators. A path that
 // uses "/" is a path of this system, whose file names are case-sensitive: it gets "/" appended

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -107,6 +108,17 @@ int CreateStoreFolder(const std::string& path) {
     struct stat info;
     if (stat(folder.c_str(), &info) != 0) return errno;
     return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+}
+
+StoreWriteLock::StoreWriteLock(const std::string& path)
+    : fd_(open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd_ < 0) return;
+    while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+}
+
+StoreWriteLock::~StoreWriteLock() {
+    if (fd_ >= 0) close(fd_);  // closing releases the lock
 }
 
 int ReplaceStoreFile(const std::string& path, std::string_view bytes) {

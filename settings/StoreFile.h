@@ -26,6 +26,21 @@ ReadOutcome ReadStoreFile(const std::string& path, std::string& bytes, int& erro
 // store). Returns 0 or errno.
 int CreateStoreFolder(const std::string& path);
 
+// An exclusive lock on the store file's folder, held from construction to destruction, so that two
+// programs changing the store at once (the window and the command-line tool) do not lose each
+// other's change. Best effort: when the folder cannot be locked, the write goes ahead unlocked.
+// Readers take no lock; the atomic replacement keeps them safe.
+class StoreWriteLock {
+public:
+    explicit StoreWriteLock(const std::string& path);
+    ~StoreWriteLock();
+    StoreWriteLock(const StoreWriteLock&) = delete;
+    StoreWriteLock& operator=(const StoreWriteLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
 // Replaces the file's content atomically: the bytes go to a temporary file in the same folder,
 // which is flushed to disk and then renamed over the file, so that a reader sees the old content
 // or the new one and a failure leaves the old file in place. A symbolic link at the path is

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -159,6 +160,16 @@ TEST_F(KestraneTest, ReadsAnExportFromTheOldPlatform) {
               "1\\");
 }
 
+TEST_F(KestraneTest, PracticeWrittenForTheCommandLineToolKeepsOtherSettings) {
+    WriteSetting("\\Parvell", "LastOpen", "q.sql");
+    WriteCurrentPractice("/srv/practice/\xE9");
+    EXPECT_EQ(ReadCurrentPractice(), "/srv/practice/\xE9");
+    EXPECT_EQ(ReadSetting("\\Parvell", "LastOpen"), "q.sql");
+    EXPECT_NE(StoreBytes().find("[HKEY_CURRENT_USER\\Software\\Ostrel]\r\n"
+                                "\"Current Practice\"=\"/srv/practice/\xC3\xA9\"\r\n"),
+              std::string::npos);
+}
+
 TEST_F(KestraneTest, PracticeStoredAsNumberIsReported) {
     WriteStore(std::string(kHeader) +
                "[HKEY_CURRENT_USER\\Software\\Ostrel]\r\n\"Current Practice\"=dword:00000007\r\n");
@@ -283,6 +294,19 @@ TEST_F(KestraneTest, WriteLeavesNoTemporaryFileAndKeepsPermissions) {
               1);
     EXPECT_EQ(fs::status(store_).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(KestraneTest, TwoProgramsWritingAtOnceLoseNothing) {
+    constexpr int kWrites = 40;
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    const char* ident = child == 0 ? "FromChild" : "FromParent";
+    for (int i = 1; i <= kWrites; ++i) WriteSetting("\\Parvell", ident, std::to_string(i));
+    if (child == 0) _exit(0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(ReadSetting("\\Parvell", "FromChild"), std::to_string(kWrites));
+    EXPECT_EQ(ReadSetting("\\Parvell", "FromParent"), std::to_string(kWrites));
 }
 
 TEST_F(KestraneTest, SymbolicLinkIsFollowed) {
