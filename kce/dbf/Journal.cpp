@@ -1,0 +1,251 @@
+#include "kce/dbf/Journal.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "kce/dbf/Bytes.h"
+#include "kce/dbf/DbfError.h"
+
+namespace kce::dbf {
+
+namespace {
+
+constexpr char kMagic[] = "KDBFJRN1";
+constexpr char kEndMagic[] = "KDBFEND1";
+constexpr size_t kTrailerSize = 24;
+
+uint64_t Checksum(std::string_view bytes) {
+    uint64_t h = 1469598103934665603ull;  // FNV-1a
+    for (char c : bytes) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+void Step(const FaultHook& hook, std::string_view step) {
+    if (hook) hook(step);
+}
+
+struct Original {
+    int file;
+    uint64_t offset;
+    std::string bytes;
+};
+
+struct JournalBody {
+    uint64_t oldSize[2] = {0, 0};
+    std::string memoName;
+    std::vector<Original> originals;
+};
+
+void AppendU16(std::string& s, uint16_t v) {
+    char b[2];
+    PutLe16(b, v);
+    s.append(b, 2);
+}
+void AppendU32(std::string& s, uint32_t v) {
+    char b[4];
+    PutLe32(b, v);
+    s.append(b, 4);
+}
+void AppendU64(std::string& s, uint64_t v) {
+    char b[8];
+    PutLe64(b, v);
+    s.append(b, 8);
+}
+
+std::string EncodeJournal(const JournalBody& body) {
+    std::string s(kMagic, 8);
+    AppendU64(s, body.oldSize[0]);
+    AppendU64(s, body.oldSize[1]);
+    AppendU16(s, static_cast<uint16_t>(body.memoName.size()));
+    s += body.memoName;
+    AppendU32(s, static_cast<uint32_t>(body.originals.size()));
+    for (const Original& o : body.originals) {
+        s.push_back(static_cast<char>(o.file));
+        AppendU64(s, o.offset);
+        AppendU64(s, o.bytes.size());
+        s += o.bytes;
+    }
+    const uint64_t bodyLength = s.size();
+    const uint64_t sum = Checksum(s);
+    AppendU64(s, bodyLength);
+    AppendU64(s, sum);
+    s.append(kEndMagic, 8);
+    return s;
+}
+
+// Parses a journal; false when it is incomplete or damaged (it was cut short while being written).
+bool DecodeJournal(const std::string& s, JournalBody& body) {
+    if (s.size() < 8 + kTrailerSize || std::memcmp(s.data(), kMagic, 8) != 0) return false;
+    const char* trailer = s.data() + s.size() - kTrailerSize;
+    if (std::memcmp(trailer + 16, kEndMagic, 8) != 0) return false;
+    uint64_t bodyLength = GetLe64(trailer);
+    if (bodyLength != s.size() - kTrailerSize) return false;
+    if (GetLe64(trailer + 8) != Checksum(std::string_view(s.data(), bodyLength))) return false;
+    size_t pos = 8;
+    auto need = [&](size_t n) { return pos + n <= bodyLength; };
+    if (!need(18)) return false;
+    body.oldSize[0] = GetLe64(s.data() + pos);
+    body.oldSize[1] = GetLe64(s.data() + pos + 8);
+    uint16_t nameLength = GetLe16(s.data() + pos + 16);
+    pos += 18;
+    if (!need(nameLength + 4u)) return false;
+    body.memoName.assign(s.data() + pos, nameLength);
+    pos += nameLength;
+    uint32_t count = GetLe32(s.data() + pos);
+    pos += 4;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!need(17)) return false;
+        Original o;
+        o.file = static_cast<unsigned char>(s[pos]);
+        o.offset = GetLe64(s.data() + pos + 1);
+        uint64_t length = GetLe64(s.data() + pos + 9);
+        pos += 17;
+        if (o.file > 1 || !need(length)) return false;
+        o.bytes.assign(s.data() + pos, length);
+        pos += length;
+        body.originals.push_back(std::move(o));
+    }
+    return pos == bodyLength;
+}
+
+void PlayBack(const JournalBody& body, JournalTarget (&files)[2], const FaultHook& hook) {
+    for (const Original& o : body.originals) {
+        const JournalTarget& f = files[o.file];
+        if (f.fd < 0) continue;
+        Step(hook, "rollback write");
+        WriteAt(f.fd, o.offset, o.bytes, f.path);
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (files[i].fd < 0) continue;
+        Step(hook, "rollback truncate");
+        Truncate(files[i].fd, body.oldSize[i], files[i].path);
+        Step(hook, "rollback sync");
+        Sync(files[i].fd, files[i].path);
+    }
+}
+
+void RemoveJournal(const std::string& journalPath, const FaultHook& hook) {
+    Step(hook, "journal remove");
+    if (::unlink(journalPath.c_str()) != 0 && errno != ENOENT) {
+        throw DbfError(journalPath, -1, std::string("cannot remove the journal: ") + std::strerror(errno));
+    }
+    Step(hook, "folder sync");
+    SyncFolderOf(journalPath);
+}
+
+}  // namespace
+
+std::string JournalPathFor(const std::string& tablePath) { return tablePath + ".journal"; }
+
+void CommitWithJournal(const std::string& journalPath, JournalTarget (&files)[2], const std::vector<Patch>& patches,
+                       const FaultHook& hook) {
+    JournalBody body;
+    body.oldSize[0] = files[0].size;
+    body.oldSize[1] = files[1].size;
+    body.memoName = files[1].path.empty() ? std::string() : FileNameOf(files[1].path);
+    for (const Patch& p : patches) {
+        const JournalTarget& f = files[p.file];
+        if (p.offset >= f.size || p.bytes.empty()) continue;
+        Original o;
+        o.file = p.file;
+        o.offset = p.offset;
+        o.bytes.resize(std::min<uint64_t>(p.bytes.size(), f.size - p.offset));
+        ReadAt(f.fd, p.offset, o.bytes.data(), o.bytes.size(), f.path);
+        body.originals.push_back(std::move(o));
+    }
+    for (int i = 0; i < 2; ++i) {
+        const JournalTarget& f = files[i];
+        if (f.fd >= 0 && f.newSize < f.size) {
+            Original o;
+            o.file = i;
+            o.offset = f.newSize;
+            o.bytes.resize(f.size - f.newSize);
+            ReadAt(f.fd, o.offset, o.bytes.data(), o.bytes.size(), f.path);
+            body.originals.push_back(std::move(o));
+        }
+    }
+
+    // Step 1: the journal.
+    {
+        Step(hook, "journal create");
+        Fd journal = OpenFile(journalPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        try {
+            std::string image = EncodeJournal(body);
+            Step(hook, "journal write");
+            WriteAt(journal.Get(), 0, image, journalPath);
+            Step(hook, "journal sync");
+            Sync(journal.Get(), journalPath);
+            Step(hook, "folder sync");
+            SyncFolderOf(journalPath);
+        } catch (...) {
+            ::unlink(journalPath.c_str());
+            throw;
+        }
+    }
+
+    // Step 2: the files in place.
+    try {
+        for (const Patch& p : patches) {
+            const JournalTarget& f = files[p.file];
+            Step(hook, p.file == 0 ? "table write" : "memo write");
+            WriteAt(f.fd, p.offset, p.bytes, f.path);
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (files[i].fd < 0) continue;
+            if (files[i].newSize != files[i].size) {
+                Step(hook, i == 0 ? "table truncate" : "memo truncate");
+                Truncate(files[i].fd, files[i].newSize, files[i].path);
+            }
+            Step(hook, i == 0 ? "table sync" : "memo sync");
+            Sync(files[i].fd, files[i].path);
+        }
+    } catch (...) {
+        try {
+            PlayBack(body, files, {});
+            RemoveJournal(journalPath, {});
+        } catch (...) {
+            // The journal stays; the next open of the table plays it back.
+        }
+        throw;
+    }
+
+    // Step 3: commit.
+    RemoveJournal(journalPath, hook);
+}
+
+bool RecoverJournal(const std::string& journalPath, const std::string& tablePath, int tableFd) {
+    if (!FileExists(journalPath)) return false;
+    std::string image;
+    {
+        Fd journal = OpenFile(journalPath, O_RDONLY);
+        image.resize(FileSize(journal.Get(), journalPath));
+        image.resize(ReadAt(journal.Get(), 0, image.data(), image.size(), journalPath));
+    }
+    JournalBody body;
+    if (!DecodeJournal(image, body)) {
+        // Cut short while being written: neither file had been touched yet.
+        RemoveJournal(journalPath, {});
+        return true;
+    }
+    JournalTarget files[2];
+    files[0].path = tablePath;
+    files[0].fd = tableFd;
+    Fd memo;
+    if (!body.memoName.empty()) {
+        files[1].path = FolderOf(tablePath) + "/" + body.memoName;
+        memo = OpenFile(files[1].path, O_RDWR | O_CREAT, 0644);
+        files[1].fd = memo.Get();
+    }
+    PlayBack(body, files, {});
+    RemoveJournal(journalPath, {});
+    return true;
+}
+
+}  // namespace kce::dbf

@@ -1,0 +1,51 @@
+#pragma once
+// All-or-nothing changes to a table file and its memo file, by a rollback journal.
+//
+// A change is a list of patches (bytes to write at an offset of the table or the memo file) and
+// the new length of each file. Committing it:
+//   1. writes the journal "<table file>.journal" beside the table: the old length of both files,
+//      the memo file's name, and the original bytes under every patch (and under any part that
+//      the new length cuts off), closed by a trailer with the body's length and checksum; then
+//      flushes the journal and the folder to disk. From here on a complete journal exists;
+//   2. writes the patches into both files in place, sets their lengths, flushes both;
+//   3. removes the journal and flushes the folder. This removal is the commit point.
+// Recovery (when a table is opened and a journal is found, under the exclusive lock): a journal
+// whose trailer and checksum are right is played back (original bytes written back, old lengths
+// restored, files flushed) and then removed, so the pair is wholly as before the change; a journal
+// cut short was being written in step 1, before either file was touched, and is simply removed.
+// A change that fails in step 2 (a full disk, for example) is rolled back the same way at once.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "kce/dbf/FileIo.h"
+
+namespace kce::dbf {
+
+struct Patch {
+    int file = 0;  // 0 the table file, 1 the memo file
+    uint64_t offset = 0;
+    std::string bytes;
+};
+
+struct JournalTarget {
+    std::string path;  // empty: no such file (a table without memo)
+    int fd = -1;
+    uint64_t size = 0;     // current length
+    uint64_t newSize = 0;  // length after the change
+};
+
+std::string JournalPathFor(const std::string& tablePath);
+
+// Commits `patches` to the two files as described above. On failure the files are as before and
+// the error is rethrown; if even the rollback fails the journal stays for the next open.
+void CommitWithJournal(const std::string& journalPath, JournalTarget (&files)[2], const std::vector<Patch>& patches,
+                       const FaultHook& hook);
+
+// Recovers from a journal left by an interrupted change. `tableFd` is the table file open for
+// writing; the memo file is opened by the name the journal records. Returns true when a journal
+// was found. Throws DbfError when the journal cannot be played back (it is then kept).
+bool RecoverJournal(const std::string& journalPath, const std::string& tablePath, int tableFd);
+
+}  // namespace kce::dbf
