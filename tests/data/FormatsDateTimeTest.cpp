@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -158,6 +159,37 @@ TEST_F(DateTimeTextTest, DecodeSplitsDateAndTime) {
     EXPECT_EQ(exact.Minute, 59);
     EXPECT_EQ(exact.Second, 59);
     EXPECT_EQ(exact.Millisecond, 999);
+}
+
+}  // namespace
+}  // namespace parvell
+
+namespace parvell {
+namespace {
+
+// Random patterns of token characters, quotes and separators over random values: the text stays
+// within 256 characters and nothing faults (meant for the sanitizer build as much as for this).
+TEST_F(DateTimeTextTest, AnyPatternAndValueFormatsWithoutFault) {
+    uint64_t seed = 2463534242ull;
+    auto next = [&seed] {
+        seed ^= seed << 13;
+        seed ^= seed >> 7;
+        seed ^= seed << 17;
+        return seed;
+    };
+    const std::string alphabet = "cdmyhnsztaAeg/:'\" xMDYHNSZTP";
+    LocaleFormats.ShortDatePattern = "ddddd c tt";
+    LocaleFormats.LongTimePattern = "hh:nn:ss AM/PM dddddd";
+    for (int i = 0; i < 20000; ++i) {
+        std::string pattern(next() % 40, ' ');
+        for (char& c : pattern) c = alphabet[next() % alphabet.size()];
+        const uint64_t bits = next();
+        double value;
+        std::memcpy(&value, &bits, sizeof value);
+        if (i % 2 == 0) value = static_cast<double>(static_cast<int64_t>(bits % 8000000)) - 4000000 +
+                                static_cast<double>(bits % 1000) / 1000;
+        EXPECT_LE(DateTimeText(pattern, value).size(), 256u) << pattern;
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "data/Formats.h"
@@ -290,6 +291,53 @@ TEST_F(FormatsTest, MalformedBcdRecordsRaiseOverflow) {
     std::string line = "kept";
     EXPECT_THROW(AppendBcdText(line, noDigits), EBcdOverflowException);
     EXPECT_EQ(line, "kept");
+}
+
+}  // namespace
+}  // namespace parvell
+
+namespace parvell {
+namespace {
+
+// Every bit pattern is a value the formatters must take: run many through every style and
+// decimal records with random bytes (meant for the sanitizer build as much as for the checks).
+TEST_F(FormatsTest, AnyValueFormatsWithoutFault) {
+    uint64_t seed = 88172645463325252ull;
+    auto next = [&seed] {
+        seed ^= seed << 13;
+        seed ^= seed >> 7;
+        seed ^= seed << 17;
+        return seed;
+    };
+    const TFloatFormat styles[] = {TFloatFormat::General, TFloatFormat::Exponent,
+                                   TFloatFormat::Fixed, TFloatFormat::Number,
+                                   TFloatFormat::Currency};
+    for (int i = 0; i < 20000; ++i) {
+        const uint64_t bits = next();
+        double value;
+        std::memcpy(&value, &bits, sizeof value);
+        const int64_t scaled = static_cast<int64_t>(next());
+        for (TFloatFormat style : styles) {
+            const int precision = static_cast<int>(next() % 24) - 2;
+            const int digits = static_cast<int>(next() % 40) - 5;
+            EXPECT_FALSE(FloatTextStyled(value, style, precision, digits).empty());
+            EXPECT_FALSE(CurrencyTextStyled(scaled, style, digits).empty());
+        }
+        TBcd bcd;
+        bcd.Precision = static_cast<uint8_t>(bits % 70);
+        bcd.SignSpecialPlaces = static_cast<uint8_t>(bits >> 8);
+        for (std::size_t k = 0; k < sizeof bcd.Fraction; ++k) {
+            const uint64_t r = next();
+            // Half of the records hold only decimal digits, so that most of those format.
+            bcd.Fraction[k] = static_cast<uint8_t>(
+                i % 2 == 0 ? r : ((r >> 4) % 10) << 4 | (r & 0x0F) % 10);
+        }
+        try {
+            const std::string text = BcdText(bcd);
+            EXPECT_EQ(text.find_first_not_of("-.0123456789"), std::string::npos) << text;
+        } catch (const EBcdOverflowException&) {
+        }
+    }
 }
 
 }  // namespace
