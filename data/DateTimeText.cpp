@@ -1,4 +1,6 @@
 // Date-times: splitting a value into calendar parts, and writing them under a pattern.
+// Pattern letters are matched without regard to case; a run of one character (same case) is one
+// token. Texts are Windows-1252, a single-byte code page, so every byte is copied on its own.
 #include "data/Formats.h"
 
 #include <cmath>
