@@ -1,5 +1,7 @@
 #include "settings/Kestrane.h"
 
+#include "settings/StoreFile.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -332,6 +334,31 @@ TEST_F(KestraneTest, StoreOnlyReadableCountsAsClosed) {
               "Failed to set data for 'LastOpen'");
     fs::permissions(store_.parent_path(), fs::perms::owner_all);
     EXPECT_EQ(ReadSetting("\\Parvell", "LastOpen"), "a");
+}
+
+TEST(StoreFilePath, FollowsTheConfigurationFolderRule) {
+    const char* savedHome = std::getenv("HOME");
+    std::string home = savedHome ? savedHome : "";
+    struct Case {
+        const char* config;  // nullptr: unset
+        const char* want;
+    } cases[] = {
+        {"/tmp/cfg", "/tmp/cfg/parvell/registry.reg"},
+        {nullptr, "/home/ann/.config/parvell/registry.reg"},
+        {"", "/home/ann/.config/parvell/registry.reg"},
+        {"relative/cfg", "/home/ann/.config/parvell/registry.reg"},
+    };
+    setenv("HOME", "/home/ann", 1);
+    for (const auto& c : cases) {
+        if (c.config) {
+            setenv("XDG_CONFIG_HOME", c.config, 1);
+        } else {
+            unsetenv("XDG_CONFIG_HOME");
+        }
+        EXPECT_EQ(store::StoreFilePath(), c.want) << (c.config ? c.config : "unset");
+    }
+    unsetenv("XDG_CONFIG_HOME");
+    if (savedHome) setenv("HOME", home.c_str(), 1);
 }
 
 TEST(NormalizeFolder, AppendsSeparatorAndUpperCasesOldStylePaths) {
