@@ -26,6 +26,7 @@
 // type's stored representation, so the cursor encoder reads any result column like a stored one.
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -132,5 +133,11 @@ CompiledStatement Compile(std::string_view sql, const Catalogue& catalogue, cons
 
 // Registers on a connection the SQLite functions and collations that generated SQL calls.
 void RegisterFunctions(sqlite3* db);
+
+// The functions of RegisterFunctions fail a running statement when a value does not convert (a
+// text that is no date, a text too long for its column, a number out of range). Given the message
+// of such an SQLite error (sqlite3_errmsg), returns the SQL error it stands for (native number,
+// position 0, message in Windows-1252); nullopt for any other SQLite message.
+std::optional<SqlError> FunctionError(std::string_view sqliteMessage);
 
 }  // namespace kce::sql

@@ -1,0 +1,83 @@
+#pragma once
+// The binder's working state, shared by its source files (one per concern: expressions, function
+// calls, SELECT, the other statements). Private to the front end.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kce/sql/Ast.h"
+#include "kce/sql/Bound.h"
+
+namespace kce::sql::binder {
+
+struct ScopeColumn {
+    std::string name;     // as the statement refers to it
+    std::string sqlName;  // as the generated SQL refers to it
+    bound::Type type;
+    bool fixedWidth = false;
+};
+
+struct ScopeSource {
+    std::string name;   // alias, or table name when none
+    std::string alias;  // our SQL alias
+    std::vector<ScopeColumn> columns;
+};
+
+struct Scope {
+    Scope* outer = nullptr;
+    std::vector<ScopeSource> sources;
+    bool aggregatesAllowed = false;
+};
+
+class Binder {
+public:
+    Binder(std::string_view sql, const Catalogue& catalogue, const Settings& settings)
+        : sql_(sql), catalogue_(catalogue), settings_(settings) {}
+
+    bound::Statement BindStatement(const ast::Statement& statement);
+
+    // Expressions (BindExpr.cpp).
+    bound::ExprPtr BindExpr(const ast::Expr& expr, Scope& scope);
+    bound::ExprPtr BindCondition(const ast::Expr& expr, Scope& scope);
+    // Makes two operands of a comparison comparable (dates from text, parameters typed) and
+    // returns the collation the comparison needs.
+    std::string Unify(bound::ExprPtr& a, bound::ExprPtr& b, size_t position, std::string_view what);
+    // Converts a value to the stored representation of `target` (INSERT, UPDATE, CAST).
+    bound::ExprPtr Convert(bound::ExprPtr value, const bound::Type& target, size_t position,
+                           const std::string& columnName);
+    // The value of a result column: fixed text without trailing blanks, unknown types as text.
+    bound::ExprPtr ForOutput(bound::ExprPtr value);
+    // Fixed text with its trailing blanks, where a consumer sees them.
+    bound::ExprPtr Padded(bound::ExprPtr value);
+    // text + text: fixed text operands keep their blanks.
+    bound::ExprPtr ConcatValues(bound::ExprPtr left, bound::ExprPtr right, size_t position);
+    bound::ExprPtr MakeCall(std::string name, bound::Type type, std::vector<bound::ExprPtr> args);
+    bound::ExprPtr MakeText(std::string value);
+    bound::ExprPtr MakeInteger(int64_t value);
+
+    // Function calls (BindFunctions.cpp).
+    bound::ExprPtr BindFunction(const ast::Expr& expr, Scope& scope);
+    bound::ExprPtr BindCast(const ast::Expr& expr, Scope& scope);
+
+    // SELECT (BindSelect.cpp). `namesColumns`: items aliased c0, c1, ... for an outer query.
+    std::unique_ptr<bound::Select> BindSelect(const ast::Select& select, Scope* outer);
+    // Columns of a table of the catalogue as a source named `name`.
+    ScopeSource TableSource(const Table& table, const std::string& name);
+
+    // Shared helpers.
+    [[noreturn]] void Fail(int nativeError, size_t position, const std::string& message) const;
+    std::string At(size_t position) const;  // " at line L, column C."
+    const Table& RequireTable(const std::string& name, size_t position) const;
+    std::string NewAlias() { return "t" + std::to_string(aliasCounter_++); }
+    int64_t ParameterIndex(const std::string& name);
+
+    std::string_view sql_;
+    const Catalogue& catalogue_;
+    const Settings& settings_;
+    int aliasCounter_ = 0;
+    bool insideAggregate_ = false;
+    std::vector<Parameter> parameters_;
+};
+
+}  // namespace kce::sql::binder

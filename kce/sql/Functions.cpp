@@ -1,0 +1,484 @@
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "kce/sql/Compiler.h"
+#include "kce/sql/DateText.h"
+#include "kce/sql/NativeError.h"
+#include "kce/sql/Text1252.h"
+
+// The SQLite functions and the collation that generated SQL calls. Values arrive and leave in
+// their stored representation (UTF-8 text, ISO dates); a value that does not convert ends the
+// statement with an error whose message starts with "[native number] ", read back by
+// FunctionError.
+
+namespace kce::sql {
+namespace {
+
+std::string_view TextOf(sqlite3_value* value) {
+    const unsigned char* text = sqlite3_value_text(value);
+    return text ? std::string_view(reinterpret_cast<const char*>(text), sqlite3_value_bytes(value))
+                : std::string_view();
+}
+
+bool IsNull(sqlite3_value* value) { return sqlite3_value_type(value) == SQLITE_NULL; }
+
+void ResultText(sqlite3_context* context, std::string_view text) {
+    sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+void Fail(sqlite3_context* context, int nativeError, const std::string& message) {
+    const std::string text = "[" + std::to_string(nativeError) + "] " + message;
+    sqlite3_result_error(context, text.c_str(), static_cast<int>(text.size()));
+}
+
+// " for column "X"" when the call names a column, else nothing.
+std::string ForColumn(sqlite3_value* what) {
+    std::string_view name = TextOf(what);
+    return name.empty() ? std::string() : " for column \"" + std::string(name) + "\"";
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return text;
+}
+
+std::string_view TrimRight(std::string_view text) {
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return text;
+}
+
+// Byte offset of character `index` (0-based) of UTF-8 text; the size when past the end.
+size_t CharOffset(std::string_view text, int64_t index) {
+    size_t i = 0;
+    for (int64_t k = 0; k < index && i < text.size(); ++k) {
+        ++i;
+        while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+    }
+    return i;
+}
+
+std::string_view Characters(std::string_view text, int64_t from, int64_t count) {
+    if (count <= 0 || from < 0) return {};
+    const size_t begin = CharOffset(text, from);
+    const size_t end = begin + CharOffset(text.substr(begin), count);
+    return text.substr(begin, end - begin);
+}
+
+std::optional<double> ParseNumber(std::string_view text) {
+    text = TrimBlanks(text);
+    if (text.empty() || text.size() > 64) return std::nullopt;
+    char buffer[72];
+    std::memcpy(buffer, text.data(), text.size());
+    buffer[text.size()] = '\0';
+    char* end = nullptr;
+    const double value = std::strtod(buffer, &end);
+    if (end != buffer + text.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+// Days from 0001-01-01 of an ISO date (Gregorian, proleptic).
+int64_t DaysFromCivil(int y, int m, int d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(int64_t z, int& y, int& m, int& d) {
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const int64_t doe = z - era * 146097;
+    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const int64_t mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(yoe + era * 400 + (m <= 2));
+}
+
+bool ReadIsoDate(std::string_view text, int& y, int& m, int& d) {
+    return text.size() >= 10 && std::sscanf(std::string(text.substr(0, 10)).c_str(), "%4d-%2d-%2d", &y, &m, &d) == 3;
+}
+
+void PadFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0])) return sqlite3_result_null(context);
+    std::string text(TextOf(argv[0]));
+    const int64_t length = sqlite3_value_int64(argv[1]);
+    const size_t have = Utf8Length(text);
+    if (static_cast<int64_t>(have) < length) text.append(static_cast<size_t>(length) - have, ' ');
+    ResultText(context, text);
+}
+
+// kce_totext(value, maxLength or 0, trim trailing blanks 0/1, column)
+void ToTextFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0])) return sqlite3_result_null(context);
+    std::string_view text = TextOf(argv[0]);
+    if (sqlite3_value_int(argv[2]) != 0) text = TrimRight(text);
+    const int64_t limit = sqlite3_value_int64(argv[1]);
+    if (limit > 0 && static_cast<int64_t>(Utf8Length(text)) > limit) {
+        return Fail(context, kErrValueTooLong,
+                    "Value '" + std::string(text) + "' is too long" + ForColumn(argv[3]) + " (length " +
+                        std::to_string(limit) + ").");
+    }
+    ResultText(context, text);
+}
+
+void ToNumberFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    switch (sqlite3_value_type(argv[0])) {
+        case SQLITE_NULL: return sqlite3_result_null(context);
+        case SQLITE_INTEGER: return sqlite3_result_int64(context, sqlite3_value_int64(argv[0]));
+        case SQLITE_FLOAT: return sqlite3_result_double(context, sqlite3_value_double(argv[0]));
+        default: break;
+    }
+    std::optional<double> number = ParseNumber(TextOf(argv[0]));
+    if (!number) {
+        return Fail(context, kErrInvalidValue,
+                    "Text '" + std::string(TextOf(argv[0])) + "' is not a valid number" + ForColumn(argv[1]) + ".");
+    }
+    sqlite3_result_double(context, *number);
+}
+
+// kce_tointeger(value, bits, column): rounds to the nearest integer and checks the range.
+void ToIntegerFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    const int bits = sqlite3_value_int(argv[1]);
+    double value = 0;
+    switch (sqlite3_value_type(argv[0])) {
+        case SQLITE_NULL: return sqlite3_result_null(context);
+        case SQLITE_INTEGER: {
+            const int64_t v = sqlite3_value_int64(argv[0]);
+            const int64_t max = bits >= 64 ? INT64_MAX : (int64_t{1} << (bits - 1)) - 1;
+            if (v > max || v < -max - 1) {
+                return Fail(context, kErrInvalidValue,
+                            "Value " + std::to_string(v) + " is out of range" + ForColumn(argv[2]) + ".");
+            }
+            return sqlite3_result_int64(context, v);
+        }
+        case SQLITE_FLOAT: value = sqlite3_value_double(argv[0]); break;
+        default: {
+            std::optional<double> number = ParseNumber(TextOf(argv[0]));
+            if (!number) {
+                return Fail(context, kErrInvalidValue,
+                            "Text '" + std::string(TextOf(argv[0])) + "' is not a valid number" +
+                                ForColumn(argv[2]) + ".");
+            }
+            value = *number;
+        }
+    }
+    const double rounded = std::round(value);
+    const double limit = std::ldexp(1.0, bits - 1);
+    if (!(rounded < limit && rounded >= -limit)) {
+        return Fail(context, kErrInvalidValue,
+                    "Value " + std::string(TextOf(argv[0])) + " is out of range" + ForColumn(argv[2]) + ".");
+    }
+    sqlite3_result_int64(context, static_cast<int64_t>(rounded));
+}
+
+void ToRealFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0])) return sqlite3_result_null(context);
+    sqlite3_result_double(context, sqlite3_value_double(argv[0]));
+}
+
+void ToLogicalFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    switch (sqlite3_value_type(argv[0])) {
+        case SQLITE_NULL: return sqlite3_result_null(context);
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT: return sqlite3_result_int(context, sqlite3_value_double(argv[0]) != 0 ? 1 : 0);
+        default: break;
+    }
+    const std::string text = UpperUtf8(TrimBlanks(TextOf(argv[0])));
+    if (text == "T" || text == "TRUE" || text == "Y" || text == "YES" || text == "1") {
+        return sqlite3_result_int(context, 1);
+    }
+    if (text == "F" || text == "FALSE" || text == "N" || text == "NO" || text == "0") {
+        return sqlite3_result_int(context, 0);
+    }
+    Fail(context, kErrInvalidValue,
+         "Text '" + std::string(TextOf(argv[0])) + "' is not a valid logical value" + ForColumn(argv[1]) + ".");
+}
+
+// kce_todate(value, format, column), kce_totimestamp(value, format, column), kce_totime(value, column)
+template <int kKind>
+void ToDateTimeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
+    if (IsNull(argv[0])) return sqlite3_result_null(context);
+    static constexpr const char* kNames[] = {"date", "timestamp", "time"};
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+        std::string_view text = TextOf(argv[0]);
+        std::optional<std::string> result;
+        if (kKind == 0) {
+            std::string_view format = TextOf(argv[1]);
+            result = ReadDate(text, format);
+            if (!result) {
+                if (std::optional<std::string> stamp = ReadTimestamp(text, format)) result = stamp->substr(0, 10);
+            }
+        } else if (kKind == 1) {
+            result = ReadTimestamp(text, TextOf(argv[1]));
+        } else {
+            result = ReadTime(text);
+            if (!result) {
+                if (std::optional<std::string> stamp = ReadTimestamp(text, "CCYY-MM-DD")) result = stamp->substr(11);
+            }
+        }
+        if (result) return ResultText(context, *result);
+    }
+    Fail(context, kErrInvalidDate,
+         "Text '" + std::string(TextOf(argv[0])) + "' is not a valid " + kNames[kKind] +
+             ForColumn(argv[argc - 1]) + ".");
+}
+
+void ToBlobFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0])) return sqlite3_result_null(context);
+    const void* data = sqlite3_value_blob(argv[0]);
+    sqlite3_result_blob(context, data, sqlite3_value_bytes(argv[0]), SQLITE_TRANSIENT);
+}
+
+template <bool kUpper>
+void CaseFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0])) return sqlite3_result_null(context);
+    ResultText(context, kUpper ? UpperUtf8(TextOf(argv[0])) : LowerUtf8(TextOf(argv[0])));
+}
+
+void LeftFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(context);
+    ResultText(context, Characters(TextOf(argv[0]), 0, sqlite3_value_int64(argv[1])));
+}
+
+void RightFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(context);
+    std::string_view text = TextOf(argv[0]);
+    const int64_t length = static_cast<int64_t>(Utf8Length(text));
+    const int64_t count = std::min<int64_t>(sqlite3_value_int64(argv[1]), length);
+    ResultText(context, Characters(text, length - count, count));
+}
+
+// kce_substring(text, start, count): characters numbered from 1; the part of [start, start+count)
+// that lies in the text.
+void SubstringFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0]) || IsNull(argv[1]) || IsNull(argv[2])) return sqlite3_result_null(context);
+    const int64_t start = sqlite3_value_int64(argv[1]);
+    const int64_t count = sqlite3_value_int64(argv[2]);
+    const int64_t from = std::max<int64_t>(start, 1);
+    const int64_t to = count > INT64_MAX - start ? INT64_MAX : start + count;
+    ResultText(context, Characters(TextOf(argv[0]), from - 1, to - from));
+}
+
+void LengthFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0])) return sqlite3_result_null(context);
+    sqlite3_result_int64(context, static_cast<int64_t>(Utf8Length(TrimRight(TextOf(argv[0])))));
+}
+
+void SpaceFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0])) return sqlite3_result_null(context);
+    const int64_t count = std::clamp<int64_t>(sqlite3_value_int64(argv[0]), 0, 65000);
+    ResultText(context, std::string(static_cast<size_t>(count), ' '));
+}
+
+// kce_datepart(date or timestamp, "Y" | "M" | "D" | "W"); W is 1 for Sunday to 7 for Saturday.
+void DatePartFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0])) return sqlite3_result_null(context);
+    int y = 0, m = 0, d = 0;
+    if (!ReadIsoDate(TextOf(argv[0]), y, m, d)) return sqlite3_result_null(context);
+    switch (TextOf(argv[1]).empty() ? 'Y' : TextOf(argv[1])[0]) {
+        case 'Y': return sqlite3_result_int(context, y);
+        case 'M': return sqlite3_result_int(context, m);
+        case 'D': return sqlite3_result_int(context, d);
+        default: {
+            // 1970-01-01 (day 0) was a Thursday.
+            const int64_t days = DaysFromCivil(y, m, d);
+            const int64_t weekday = ((days % 7) + 7 + 4) % 7;  // 0 = Sunday
+            return sqlite3_result_int(context, static_cast<int>(weekday + 1));
+        }
+    }
+}
+
+void AddDaysFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(context);
+    int y = 0, m = 0, d = 0;
+    if (!ReadIsoDate(TextOf(argv[0]), y, m, d)) return sqlite3_result_null(context);
+    const int64_t days = DaysFromCivil(y, m, d) + sqlite3_value_int64(argv[1]);
+    CivilFromDays(days, y, m, d);
+    if (y < 1 || y > 9999) return Fail(context, kErrInvalidValue, "Date arithmetic leaves the years 1 to 9999.");
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", y, m, d);
+    ResultText(context, buffer);
+}
+
+void DaysBetweenFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    int y1 = 0, m1 = 0, d1 = 0, y2 = 0, m2 = 0, d2 = 0;
+    if (IsNull(argv[0]) || IsNull(argv[1]) || !ReadIsoDate(TextOf(argv[0]), y1, m1, d1) ||
+        !ReadIsoDate(TextOf(argv[1]), y2, m2, d2)) {
+        return sqlite3_result_null(context);
+    }
+    sqlite3_result_int64(context, DaysFromCivil(y1, m1, d1) - DaysFromCivil(y2, m2, d2));
+}
+
+template <bool kFloor>
+void RoundingFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0])) return sqlite3_result_null(context);
+    const double value = sqlite3_value_double(argv[0]);
+    sqlite3_result_double(context, kFloor ? std::floor(value) : std::ceil(value));
+}
+
+void ModFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(context);
+    if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER && sqlite3_value_type(argv[1]) == SQLITE_INTEGER) {
+        const int64_t a = sqlite3_value_int64(argv[0]);
+        const int64_t b = sqlite3_value_int64(argv[1]);
+        if (b == 0) return sqlite3_result_null(context);
+        if (b == -1) return sqlite3_result_int64(context, 0);  // INT64_MIN % -1 would trap
+        return sqlite3_result_int64(context, a % b);
+    }
+    const double b = sqlite3_value_double(argv[1]);
+    if (b == 0) return sqlite3_result_null(context);
+    sqlite3_result_double(context, std::fmod(sqlite3_value_double(argv[0]), b));
+}
+
+// LIKE with % and _, an optional escape character, on characters (not bytes). Iterative with one
+// backtracking point per %, so no pattern takes more than length(value) x length(pattern) steps.
+bool LikeMatch(std::u32string_view value, std::u32string_view pattern, char32_t escape) {
+    size_t v = 0, p = 0;
+    size_t starP = std::u32string_view::npos, starV = 0;
+    while (v < value.size()) {
+        if (p < pattern.size()) {
+            char32_t c = pattern[p];
+            if (c == '%' ) {
+                starP = ++p;
+                starV = v;
+                continue;
+            }
+            bool literal = false;
+            if (escape != 0 && c == escape && p + 1 < pattern.size()) {
+                c = pattern[p + 1];
+                literal = true;
+            }
+            if ((!literal && c == '_') || c == value[v]) {
+                p += literal ? 2 : 1;
+                ++v;
+                continue;
+            }
+        }
+        if (starP == std::u32string_view::npos) return false;
+        p = starP;
+        v = ++starV;
+    }
+    while (p < pattern.size() && pattern[p] == '%') ++p;
+    return p == pattern.size();
+}
+
+std::u32string Decode(std::string_view utf8) {
+    std::u32string out;
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char c = utf8[i];
+        const size_t extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        if (extra == 0 || i + extra >= utf8.size()) {
+            out += c;
+            ++i;
+            continue;
+        }
+        char32_t cp = c & (0x3F >> extra);
+        for (size_t k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        out += cp;
+        i += extra + 1;
+    }
+    return out;
+}
+
+// kce_like(value, pattern, escape or NULL, case-insensitive 0/1)
+void LikeFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(context);
+    const bool ci = sqlite3_value_int(argv[3]) != 0;
+    std::u32string escape = IsNull(argv[2]) ? std::u32string() : Decode(TextOf(argv[2]));
+    if (escape.size() > 1) return Fail(context, kErrInvalidValue, "The LIKE escape must be one character.");
+    std::u32string value = Decode(ci ? UpperUtf8(TextOf(argv[0])) : std::string(TextOf(argv[0])));
+    std::u32string pattern = Decode(ci ? UpperUtf8(TextOf(argv[1])) : std::string(TextOf(argv[1])));
+    sqlite3_result_int(context, LikeMatch(value, pattern, escape.empty() ? 0 : escape[0]) ? 1 : 0);
+}
+
+void SetApplicationIdFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    auto* id = static_cast<std::string*>(sqlite3_user_data(context));
+    *id = IsNull(argv[0]) ? std::string() : std::string(TextOf(argv[0]));
+    ResultText(context, *id);
+}
+
+void GetApplicationIdFunction(sqlite3_context* context, int, sqlite3_value**) {
+    ResultText(context, *static_cast<std::string*>(sqlite3_user_data(context)));
+}
+
+// CHAR_CI comparison: without regard to case, trailing blanks not counted.
+int CompareNoCase(void*, int lengthA, const void* a, int lengthB, const void* b) {
+    const std::string upperA = UpperUtf8(TrimRight(std::string_view(static_cast<const char*>(a), lengthA)));
+    const std::string upperB = UpperUtf8(TrimRight(std::string_view(static_cast<const char*>(b), lengthB)));
+    return upperA.compare(upperB);
+}
+
+struct FunctionDef {
+    const char* name;
+    int args;
+    void (*function)(sqlite3_context*, int, sqlite3_value**);
+};
+
+constexpr FunctionDef kFunctions[] = {
+    {"kce_pad", 2, PadFunction},
+    {"kce_totext", 4, ToTextFunction},
+    {"kce_tonumber", 2, ToNumberFunction},
+    {"kce_tointeger", 3, ToIntegerFunction},
+    {"kce_toreal", 1, ToRealFunction},
+    {"kce_tological", 2, ToLogicalFunction},
+    {"kce_todate", 3, ToDateTimeFunction<0>},
+    {"kce_totimestamp", 3, ToDateTimeFunction<1>},
+    {"kce_totime", 2, ToDateTimeFunction<2>},
+    {"kce_toblob", 1, ToBlobFunction},
+    {"kce_upper", 1, CaseFunction<true>},
+    {"kce_lower", 1, CaseFunction<false>},
+    {"kce_left", 2, LeftFunction},
+    {"kce_right", 2, RightFunction},
+    {"kce_substring", 3, SubstringFunction},
+    {"kce_length", 1, LengthFunction},
+    {"kce_space", 1, SpaceFunction},
+    {"kce_datepart", 2, DatePartFunction},
+    {"kce_adddays", 2, AddDaysFunction},
+    {"kce_daysbetween", 2, DaysBetweenFunction},
+    {"kce_floor", 1, RoundingFunction<true>},
+    {"kce_ceiling", 1, RoundingFunction<false>},
+    {"kce_mod", 2, ModFunction},
+    {"kce_like", 4, LikeFunction},
+};
+
+}  // namespace
+
+void RegisterFunctions(sqlite3* db) {
+    for (const FunctionDef& def : kFunctions) {
+        sqlite3_create_function_v2(db, def.name, def.args, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                   def.function, nullptr, nullptr, nullptr);
+    }
+    // The application id lives with the connection: the setter owns it, the getter shares it.
+    auto* id = new std::string();
+    sqlite3_create_function_v2(db, "kce_setapplicationid", 1, SQLITE_UTF8, id, SetApplicationIdFunction,
+                               nullptr, nullptr, [](void* p) { delete static_cast<std::string*>(p); });
+    sqlite3_create_function_v2(db, "kce_getapplicationid", 0, SQLITE_UTF8, id, GetApplicationIdFunction,
+                               nullptr, nullptr, nullptr);
+    sqlite3_create_collation_v2(db, "KCE_CI", SQLITE_UTF8, nullptr, CompareNoCase, nullptr);
+}
+
+std::optional<SqlError> FunctionError(std::string_view message) {
+    if (message.size() < 7 || message[0] != '[') return std::nullopt;
+    const size_t close = message.find("] ");
+    if (close == std::string_view::npos || close > 6) return std::nullopt;
+    int native = 0;
+    for (size_t i = 1; i < close; ++i) {
+        if (message[i] < '0' || message[i] > '9') return std::nullopt;
+        native = native * 10 + (message[i] - '0');
+    }
+    if (native < kErrSyntax || native > kErrNotNull) return std::nullopt;
+    return SqlError(native, 0, Cp1252FromUtf8(message.substr(close + 2)));
+}
+
+}  // namespace kce::sql
