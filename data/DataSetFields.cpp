@@ -226,7 +226,8 @@ void TDataSet::LoadFieldDefs() {
     }
     CursorOpen();
     try {
-        CursorInitFieldDefs();
+        // An open that refreshed the definitions itself has done the work already.
+        if (!fieldDefs_.DefsCurrent()) CursorInitFieldDefs();
     } catch (...) {
         CursorClose();
         throw;

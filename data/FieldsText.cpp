@@ -55,10 +55,12 @@ std::string TStringField::ValueAsText() const {
         buffer = allocated.data();
     }
     if (!LoadValueData(buffer, true)) return {};
-    buffer[size] = '\0';  // the text ends within the native area even if the zero is missing
-    const size_t length = strnlen(buffer, static_cast<size_t>(size));
+    // The native area holds Size characters and their zero; the text never runs beyond Size
+    // characters, even when the zero is missing.
+    const size_t length = strnlen(buffer, static_cast<size_t>(std::max(size - 1, 0)));
+    buffer[length] = '\0';
     if (transliterate_ && length > 0) DataSet()->Translate(buffer, false);
-    return std::string(buffer, strnlen(buffer, length));
+    return std::string(buffer, length);
 }
 
 bool TStringField::ValueAsBoolean() const {
