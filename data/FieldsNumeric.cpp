@@ -2,10 +2,10 @@
 #include "data/Fields.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 
 #include "common/Exceptions.h"
+#include "data/TextToValue.h"
 
 namespace parvell {
 namespace {
@@ -22,20 +22,6 @@ int64_t ScaledToWhole(int64_t scaled) {
     const int64_t twice = rest < 0 ? -2 * rest : 2 * rest;
     if (twice > 10000 || (twice == 10000 && whole % 2 != 0)) whole += scaled < 0 ? -1 : 1;
     return whole;
-}
-
-// Reads text written with the locale's decimal separator as a double.
-double DecimalTextToDouble(const std::string& text) {
-    std::string plain = text;
-    for (char& c : plain) {
-        if (c == LocaleFormats.DecimalChar) c = '.';
-    }
-    double value = 0;
-    const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-    if (error != std::errc() || end != plain.data() + plain.size()) {
-        throw EConvertError("'" + text + "' is not a valid floating point value");
-    }
-    return value;
 }
 
 }  // namespace
@@ -253,7 +239,7 @@ std::string TFMTBCDField::ValueAsText() const {
 
 double TFMTBCDField::ValueAsFloat() const {
     TBcd value;
-    return LoadValueData(&value, false) ? DecimalTextToDouble(BcdText(value)) : 0.0;
+    return LoadValueData(&value, false) ? TextToFloat(BcdText(value)) : 0.0;
 }
 
 int32_t TFMTBCDField::ValueAsInteger() const { return fieldvalue::RoundToInt32(ValueAsFloat()); }

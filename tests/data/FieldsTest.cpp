@@ -353,6 +353,20 @@ TEST_F(FieldsTest, DisplayTextsFollowTheCurrencyFlagAndDigits) {
     EXPECT_EQ(number.DisplayString(), "own");
 }
 
+TEST_F(FieldsTest, DecimalCommaLocale) {
+    LocaleFormats.DecimalChar = ',';
+    LocaleFormats.ThousandsChar = '.';
+    One({"B", ftFMTBcd, 2, 20}, Bcd("1234.50"));
+    EXPECT_EQ(Field().ValueAsText(), "1234,5");
+    EXPECT_DOUBLE_EQ(Field().ValueAsFloat(), 1234.5);
+    EXPECT_EQ(Field().ValueAsInteger(), 1234);
+    ds_.Close();
+
+    One({"S", ftString, 10}, Str("2,25"));
+    EXPECT_DOUBLE_EQ(Field().ValueAsFloat(), 2.25);
+    EXPECT_THROW(Field().ValueAsInteger(), EConvertError);
+}
+
 TEST_F(FieldsTest, MalformedDecimalRecordsShowBcdOverflow) {
     TBcd broken;  // zero digits: not a decimal record
     for (TFieldType type : {ftBCD, ftFMTBcd}) {
