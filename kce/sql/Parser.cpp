@@ -486,10 +486,20 @@ private:
         } else {
             AcceptWord("ALL");
         }
+        if (expr->text == "POSITION" && !IsSymbol(")")) {
+            // POSITION(a IN b): the first operand stops before IN instead of reading a predicate.
+            const size_t mark = pos_;
+            ExprPtr first = ParseAdditive();
+            if (AcceptWord("IN")) {
+                expr->args.push_back(std::move(first));
+                expr->args.push_back(ParseExpr());
+                ExpectSymbol(")");
+                return Seal(std::move(expr));
+            }
+            pos_ = mark;
+        }
         expr->args.push_back(ParseExpr());
-        if (expr->text == "POSITION" && AcceptWord("IN")) {
-            expr->args.push_back(ParseExpr());
-        } else if (expr->text == "SUBSTRING" && AcceptWord("FROM")) {
+        if (expr->text == "SUBSTRING" && AcceptWord("FROM")) {
             expr->args.push_back(ParseExpr());
             if (AcceptWord("FOR")) expr->args.push_back(ParseExpr());
         } else {

@@ -215,6 +215,29 @@ std::string Join(const std::vector<std::string>& parts, const std::string& separ
 
 }  // namespace
 
+std::vector<std::string> RunScript(Database& database, const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> failures;
+    if (!in) failures.push_back("cannot open " + path);
+    std::string line;
+    std::string statement;
+    auto run = [&] {
+        if (Trim(statement).empty()) return;
+        Outcome outcome = database.Run(statement);
+        if (outcome.failed) failures.push_back(path + ": " + outcome.message + "\n  in: " + statement);
+        statement.clear();
+    };
+    while (std::getline(in, line)) {
+        if (Trim(line) == ";") {
+            run();
+        } else {
+            statement += line + "\n";
+        }
+    }
+    run();
+    return failures;
+}
+
 std::vector<std::string> RunCaseFile(const std::string& path) {
     std::vector<std::string> failures;
     std::vector<Case> cases = ReadCases(path);

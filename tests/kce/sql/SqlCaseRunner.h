@@ -66,6 +66,10 @@ private:
 
 std::string DescribeColumn(const Column& column);  // "Name CHAR(41,0)"
 
+// Runs the statements of a script file (separated by lines holding only ";"); returns the
+// failures, one message each.
+std::vector<std::string> RunScript(Database& database, const std::string& path);
+
 // Runs every case of a file and returns one message per failed case (empty: all passed).
 std::vector<std::string> RunCaseFile(const std::string& path);
 

@@ -1,0 +1,98 @@
+// What Compile hands the runtime besides the SQL: kind, parameters, target table, created table;
+// and the Windows-1252 text handling at the boundary.
+#include <gtest/gtest.h>
+
+#include "kce/sql/Text1252.h"
+#include "tests/kce/sql/SqlCaseRunner.h"
+
+namespace kce::sql::test {
+namespace {
+
+class CompileTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(database_.Run("CREATE TABLE t (id INTEGER, name CHAR(10), d DATE, ts TIMESTAMP)").failed);
+    }
+    Database database_;
+};
+
+TEST_F(CompileTest, NamedParametersHaveOneEntryEachAndQuestionMarksOneEach) {
+    Outcome outcome = database_.Run("SELECT id FROM t WHERE name = :who OR name = ? OR id = :WHO OR d = ?");
+    ASSERT_FALSE(outcome.failed) << outcome.message;
+    ASSERT_EQ(outcome.compiled.parameters.size(), 3u);
+    EXPECT_EQ(outcome.compiled.parameters[0].name, "who");
+    EXPECT_EQ(outcome.compiled.parameters[1].name, "");
+    EXPECT_EQ(outcome.compiled.parameters[2].name, "");
+    EXPECT_NE(outcome.compiled.sqlite.find("?1"), std::string::npos);
+    EXPECT_EQ(outcome.compiled.sqlite.find("?4"), std::string::npos);
+}
+
+TEST_F(CompileTest, ParametersAreConvertedToTheTypeTheyMeet) {
+    ASSERT_FALSE(database_.Run("INSERT INTO t VALUES (1, 'a', '2001-02-03', NULL)").failed);
+    Outcome found = database_.Run("SELECT id FROM t WHERE d = :day", {"'02/03/2001'"});
+    ASSERT_FALSE(found.failed) << found.message;
+    EXPECT_EQ(found.rows.size(), 1u);
+    Outcome refused = database_.Run("SELECT id FROM t WHERE d = :day", {"'someday'"});
+    EXPECT_TRUE(refused.failed);
+    EXPECT_EQ(refused.nativeError, 2107);
+    EXPECT_EQ(refused.message, "Text 'someday' is not a valid date.");
+}
+
+TEST_F(CompileTest, TargetTableAndKind) {
+    struct Row {
+        const char* sql;
+        StatementKind kind;
+        const char* target;
+    };
+    const Row rows[] = {
+        {"SELECT * FROM t", StatementKind::Select, ""},
+        {"INSERT INTO T (id) VALUES (1)", StatementKind::Insert, "t"},
+        {"UPDATE T SET id = 2", StatementKind::Update, "t"},
+        {"DELETE FROM T", StatementKind::Delete, "t"},
+        {"EXECUTE PROCEDURE sp_getapplicationid()", StatementKind::GetApplicationId, ""},
+        {"DROP TABLE T", StatementKind::DropTable, "t"},
+    };
+    for (const Row& row : rows) {
+        Outcome outcome = database_.Run(row.sql);
+        ASSERT_FALSE(outcome.failed) << row.sql << ": " << outcome.message;
+        EXPECT_EQ(outcome.compiled.kind, row.kind) << row.sql;
+        EXPECT_EQ(outcome.compiled.targetTable, row.target) << row.sql;
+    }
+}
+
+TEST_F(CompileTest, ApplicationIdIsKeptPerConnection) {
+    Outcome set = database_.Run("EXECUTE PROCEDURE sp_setapplicationid(:x)", {"'Parvell'"});
+    ASSERT_FALSE(set.failed) << set.message;
+    EXPECT_EQ(set.compiled.kind, StatementKind::SetApplicationId);
+    ASSERT_EQ(set.compiled.parameters.size(), 1u);
+    EXPECT_EQ(set.compiled.parameters[0].name, "x");
+    Outcome get = database_.Run("execute procedure sp_getapplicationid( )");
+    ASSERT_FALSE(get.failed) << get.message;
+    ASSERT_EQ(get.compiled.result.size(), 1u);
+    EXPECT_EQ(get.compiled.result[0].name, "ApplicationID");
+    EXPECT_EQ(get.rows, (std::vector<std::vector<std::string>>{{"Parvell"}}));
+}
+
+TEST_F(CompileTest, Windows1252TextIsStoredAsUtf8AndNamesMatchWithoutCase) {
+    // "Émile" with É (0xC9) and a column named with ü (0xFC), referred to as Ü (0xDC).
+    ASSERT_FALSE(database_.Run("CREATE TABLE g (\"M\xFC\" CHAR(10))").failed);
+    ASSERT_FALSE(database_.Run("INSERT INTO g VALUES ('\xC9mile')").failed);
+    Outcome outcome = database_.Run("SELECT Upper(\"M\xDC\"), Lower(\"m\xFC\") FROM g WHERE \"M\xFC\" = '\xC9MILE' OR 1 = 1");
+    ASSERT_FALSE(outcome.failed) << outcome.message;
+    EXPECT_EQ(outcome.compiled.result[0].name, "EXPR");
+    EXPECT_EQ(outcome.rows, (std::vector<std::vector<std::string>>{{"\xC3\x89MILE", "\xC3\xA9mile"}}));
+    EXPECT_EQ(Cp1252FromUtf8(Utf8FromCp1252("\x80\x81\x8D\x8F\x90\x9D\xFF")), "\x80\x81\x8D\x8F\x90\x9D\xFF");
+}
+
+TEST(FunctionErrorTest, ReadsOurMessagesOnly) {
+    std::optional<SqlError> error = FunctionError("[2116] Value 'x' is too long.");
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->NativeError(), 2116);
+    EXPECT_STREQ(error->what(), "Value 'x' is too long.");
+    EXPECT_FALSE(FunctionError("no such table: x"));
+    EXPECT_FALSE(FunctionError("[9999] not ours"));
+    EXPECT_FALSE(FunctionError("[21"));
+}
+
+}  // namespace
+}  // namespace kce::sql::test
