@@ -370,7 +370,9 @@ void TDataSet::Notify(TDataEvent event, int info) {
         eventsHeldBack_ = true;
         return;
     }
-    for (TDataSource* source : std::vector<TDataSource*>(sources_)) source->Notify(event, info);
+    // By index, without a copy: a move notifies on every record and must not allocate. A source
+    // that detaches while being notified shortens the list; the bound check covers that.
+    for (size_t i = 0; i < sources_.size(); ++i) sources_[i]->Notify(event, info);
 }
 
 }  // namespace parvell

@@ -294,7 +294,7 @@ int TDataSource::MaxBufferCount() const {
 
 void TDataSource::Notify(TDataEvent event, int info) {
     if (!enabled_) return;
-    for (TDataLink* link : std::vector<TDataLink*>(links_)) link->DataEvent(event, info);
+    for (size_t i = 0; i < links_.size(); ++i) links_[i]->DataEvent(event, info);
 }
 
 void TDataSource::AddLink(TDataLink* link) {

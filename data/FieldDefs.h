@@ -18,7 +18,7 @@ class TFieldDefs;
 
 class TFieldDef {
 public:
-    TFieldDef(TFieldDefs& collection);
+    explicit TFieldDef(TFieldDefs& collection);
     ~TFieldDef();
     TFieldDef(const TFieldDef&) = delete;
     TFieldDef& operator=(const TFieldDef&) = delete;
