@@ -455,6 +455,13 @@ static Type ArithmeticType(const Type& a, const Type& b) {
     return MakeType(kDouble);
 }
 
+static ExprPtr BindDateDifference(Binder& b, ExprPtr left, ExprPtr right) {
+    std::vector<ExprPtr> args;
+    args.push_back(std::move(left));
+    args.push_back(std::move(right));
+    return b.MakeCall("kce_daysbetween", MakeType(kInteger), std::move(args));
+}
+
 static ExprPtr BindBinary(Binder& b, const ast::Expr& expr, Scope& scope) {
     const std::string& op = expr.text;
     const size_t position = expr.position;
@@ -498,6 +505,10 @@ static ExprPtr BindBinary(Binder& b, const ast::Expr& expr, Scope& scope) {
         args.push_back(std::move(date));
         args.push_back(std::move(days));
         return b.MakeCall("kce_adddays", MakeType(kDate), std::move(args));
+    }
+    if (op == "-" && fl == Family::Date && fr == Family::Text) {
+        right = ConvertLoose(b, std::move(right), MakeType(kDate), "");
+        return BindDateDifference(b, std::move(left), std::move(right));
     }
     if (op == "-" && fl == Family::Date && (isNumberOrUnknown(fr) || fr == Family::Date)) {
         std::vector<ExprPtr> args;
