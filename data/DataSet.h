@@ -286,6 +286,9 @@ protected:
     void DestroyingClose();
     // Sends an event to every attached source unless notifications are disabled.
     void Notify(TDataEvent event, int info);
+    // The engine cursor was moved behind the window's back (a blob load, say): the next fetch
+    // puts it back on the record it needs.
+    void CursorPositionChanged() { cursorSlot_ = -1; }
 
 private:
     friend class TDataSource;
