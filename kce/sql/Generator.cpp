@@ -169,7 +169,10 @@ public:
         out += core.distinct ? "SELECT DISTINCT " : "SELECT ";
         for (size_t i = 0; i < core.items.size(); ++i) {
             if (i > 0) out += ", ";
-            ExprSql(*core.items[i].expr);
+            // CHAR_CI results compare without case also where SQLite compares them on its own
+            // (DISTINCT, UNION, IN).
+            const Expr& item = *core.items[i].expr;
+            Collated(item, item.type.type == kCharCI ? "KCE_CI" : "");
             out += " AS c" + std::to_string(i);
         }
         for (size_t i = 0; i < core.from.size(); ++i) {
@@ -205,7 +208,8 @@ public:
         }
         for (size_t i = 0; i < core.groupBy.size(); ++i) {
             out += i == 0 ? " GROUP BY " : ", ";
-            ExprSql(*core.groupBy[i]);
+            const Expr& group = *core.groupBy[i];
+            Collated(group, group.type.type == kCharCI ? "KCE_CI" : "");
         }
         if (core.having) {
             out += " HAVING ";
