@@ -1,5 +1,7 @@
 #include "kce/sql/Binder.h"
 
+#include <algorithm>
+
 #include "kce/sql/BinderImpl.h"
 #include "kce/sql/NativeError.h"
 #include "kce/sql/Text1252.h"
@@ -22,6 +24,15 @@ const Column& FindTargetColumn(const Binder& b, const Table& table, const std::s
 }
 
 Type TypeOf(const Column& column) { return Type{column.type, column.length, column.decimals}; }
+
+// The local time now, as a timestamp is stored.
+ExprPtr Now(Binder& b) {
+    std::vector<ExprPtr> args;
+    args.push_back(b.MakeText("%Y-%m-%d %H:%M:%f"));
+    args.push_back(b.MakeText("now"));
+    args.push_back(b.MakeText("localtime"));
+    return b.MakeCall("strftime", Type{kModTime, 8, 0}, std::move(args));
+}
 
 }  // namespace
 
@@ -57,7 +68,16 @@ bound::Statement Binder::BindStatement(const ast::Statement& statement) {
                 }
                 targets.push_back(&column);
             }
+            // MODSTAMP columns the statement does not name record the time of the change.
+            std::vector<const Column*> stamped;
+            for (const Column& column : table.columns) {
+                if (column.type == kModTime &&
+                    std::find(targets.begin(), targets.end(), &column) == targets.end()) {
+                    stamped.push_back(&column);
+                }
+            }
             for (const Column* column : targets) result.columns.push_back(column->name);
+            for (const Column* column : stamped) result.columns.push_back(column->name);
             auto countError = [&](size_t count, size_t position) {
                 Fail(kErrColumnCount, position,
                      "INSERT names " + std::to_string(targets.size()) + " columns but gives " +
@@ -79,6 +99,7 @@ bound::Statement Binder::BindStatement(const ast::Statement& statement) {
                     ref->position = statement.select->position;
                     row.push_back(StoreValue(*this, std::move(ref), *targets[k], statement.select->position));
                 }
+                for (size_t k = 0; k < stamped.size(); ++k) row.push_back(Now(*this));
                 result.rows.push_back(std::move(row));
                 break;
             }
@@ -90,6 +111,7 @@ bound::Statement Binder::BindStatement(const ast::Statement& statement) {
                     ExprPtr value = BindExpr(*values[k], scope);
                     row.push_back(StoreValue(*this, std::move(value), *targets[k], values[k]->position));
                 }
+                for (size_t k = 0; k < stamped.size(); ++k) row.push_back(Now(*this));
                 result.rows.push_back(std::move(row));
             }
             break;
@@ -112,6 +134,14 @@ bound::Statement Binder::BindStatement(const ast::Statement& statement) {
                 ExprPtr value = BindExpr(*assignment.value, scope);
                 result.assignments.push_back(
                     bound::Assignment{column.name, StoreValue(*this, std::move(value), column, assignment.value->position)});
+            }
+            if (statement.kind == StatementKind::Update) {
+                for (const Column& column : table.columns) {
+                    if (column.type != kModTime) continue;
+                    const bool named = std::any_of(result.assignments.begin(), result.assignments.end(),
+                                                   [&](const bound::Assignment& a) { return a.column == column.name; });
+                    if (!named) result.assignments.push_back(bound::Assignment{column.name, Now(*this)});
+                }
             }
             if (statement.where) result.where = BindCondition(*statement.where, scope);
             break;
