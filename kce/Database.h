@@ -1,0 +1,86 @@
+#pragma once
+// The storage behind a connection: an SQLite database and the catalogue of its practice tables.
+// A dictionary (*.kdd) is one SQLite file with the practice tables and three tables of its own
+// (layout in kce/TYPES.md): kdd_meta (format marker, description), kdd_columns (each practice
+// column's engine type, length, decimals, not-null) and kdd_users (name, libsodium password
+// hash, description). A folder connection has an in-memory database with no tables yet.
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kce/sql/Compiler.h"
+
+struct sqlite3;
+
+namespace kce {
+
+class Database : public sql::Catalogue {
+public:
+    ~Database() override;
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Creates a new dictionary file with its administrator (kKdbAdminUser); 5016 when the file
+    // exists.
+    static std::unique_ptr<Database> CreateDictionary(const std::string& path, std::string_view adminPassword,
+                                                      std::string_view description);
+    // Opens a dictionary and logs in: 5012 missing file, 5013 foreign or damaged, 5015 refused.
+    static std::unique_ptr<Database> OpenDictionary(const std::string& path, std::string_view user,
+                                                    std::string_view password);
+    // Opens a dictionary without a login (the demo generator and tools that own the file).
+    static std::unique_ptr<Database> OpenDictionaryUnchecked(const std::string& path);
+    // A folder of tables: 5012 when it is no folder.
+    static std::unique_ptr<Database> OpenFolder(const std::string& path);
+
+    sqlite3* Db() const { return db_; }
+    bool IsDictionary() const { return isDictionary_; }
+    const std::string& Path() const { return path_; }
+    const std::string& User() const { return user_; }
+    bool IsAdministrator() const { return isAdmin_; }
+
+    const sql::Table* FindTable(std::string_view name) const override;
+    std::vector<std::string> TableNames() const;  // Windows-1252, in creation order
+
+    // Catalogue changes; they join the database's current transaction.
+    void AddTable(const sql::Table& table);
+    void RemoveTable(std::string_view name);
+    // Reads the catalogue back from the file after a rollback (a folder's stays as it is).
+    void ReloadCatalogue();
+    // Creates the SQLite table and its catalogue rows in one transaction.
+    void CreateTable(const sql::Table& table);
+
+    void CreateUser(std::string_view name, std::string_view password, std::string_view description);
+    // The user's description; nullopt for an unknown user.
+    std::optional<std::string> UserDescription(std::string_view name) const;
+
+    // Runs SQL without results; throws 5032 (or 5013 for a damaged file) on failure.
+    void Exec(const char* sql) const;
+
+    // Serialises statement execution on this database.
+    std::mutex& Mutex() { return mutex_; }
+
+private:
+    Database(sqlite3* db, std::string path, bool isDictionary);
+    void LoadCatalogue();
+
+    sqlite3* db_;
+    std::string path_;
+    bool isDictionary_;
+    std::string user_;
+    bool isAdmin_ = false;
+    std::vector<sql::Table> tables_;
+    std::map<std::string, size_t> byName_;  // upper-case name -> index in tables_
+    std::mutex mutex_;
+};
+
+// Maps an SQLite failure to an engine error (5032 storage, 5013 damaged file, 5002 memory).
+[[noreturn]] void FailStorage(sqlite3* db, int rc, std::string_view what);
+
+std::string UpperAscii(std::string_view text);
+
+}  // namespace kce

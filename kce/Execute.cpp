@@ -1,0 +1,256 @@
+#include "kce/Execute.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "kce/Cp1252.h"
+#include "kce/Error.h"
+#include "kce/Objects.h"
+#include "kce/Translate.h"
+#include "kce/kce.h"
+
+namespace kce {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Stops a running statement when its time-out passes (SQLite's progress callback).
+class TimeoutGuard {
+public:
+    TimeoutGuard(sqlite3* db, uint32_t seconds) : db_(db) {
+        if (seconds == 0) return;
+        deadline_ = Clock::now() + std::chrono::seconds(seconds);
+        sqlite3_progress_handler(db_, 10000, &TimeoutGuard::Check, this);
+    }
+    ~TimeoutGuard() { sqlite3_progress_handler(db_, 0, nullptr, nullptr); }
+
+private:
+    static int Check(void* self) { return Clock::now() > static_cast<TimeoutGuard*>(self)->deadline_ ? 1 : 0; }
+    sqlite3* db_;
+    Clock::time_point deadline_;
+};
+
+[[noreturn]] void FailRun(sqlite3* db, int rc, uint32_t timeout) {
+    switch (rc & 0xFF) {
+    case SQLITE_CONSTRAINT: FailSql(KDB_SQL_CONSTRAINT, FromUtf8(sqlite3_errmsg(db)));
+    case SQLITE_INTERRUPT:
+        FailSql(KDB_SQL_TIMEOUT, "The statement ran longer than its time-out of " + std::to_string(timeout) + " seconds.");
+    case SQLITE_ERROR:
+        if (auto error = RunTimeSqlError(sqlite3_errmsg(db))) FailSql(error->first, error->second);
+        FailSql(KDB_SQL_RUNTIME, FromUtf8(sqlite3_errmsg(db)));
+    case SQLITE_MISMATCH:
+    case SQLITE_RANGE:
+    case SQLITE_TOOBIG: FailSql(KDB_SQL_RUNTIME, FromUtf8(sqlite3_errmsg(db)));
+    default: FailStorage(db, rc, "Running the statement failed");
+    }
+}
+
+void Exec(sqlite3* db, const char* sql) {
+    int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) FailStorage(db, rc, sql);
+}
+
+void Bind(sqlite3_stmt* stmt, const std::vector<ParamValue>& params) {
+    int count = sqlite3_bind_parameter_count(stmt);
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    for (int i = 1; i <= count && size_t(i) <= params.size(); ++i) {
+        const ParamValue& v = params[size_t(i) - 1];
+        switch (v.kind) {
+        case ParamValue::Null: break;
+        case ParamValue::Integer: sqlite3_bind_int64(stmt, i, v.integer); break;
+        case ParamValue::Real: sqlite3_bind_double(stmt, i, v.real); break;
+        case ParamValue::Text:
+            sqlite3_bind_text(stmt, i, v.bytes.data(), static_cast<int>(v.bytes.size()), SQLITE_STATIC);
+            break;
+        case ParamValue::Blob:
+            sqlite3_bind_blob(stmt, i, v.bytes.data(), static_cast<int>(v.bytes.size()), SQLITE_STATIC);
+            break;
+        }
+    }
+}
+
+void PrepareSqlite(Statement& st, sqlite3* db) {
+    if (!st.prepared.empty()) return;
+    const char* sql = st.compiled->sqlite.c_str();
+    while (*sql != '\0') {
+        sqlite3_stmt* stmt = nullptr;
+        const char* tail = nullptr;
+        int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, &tail);
+        if (rc != SQLITE_OK) {
+            st.Finalize();
+            std::string message = FromUtf8(sqlite3_errmsg(db));
+            if ((rc & 0xFF) == SQLITE_ERROR) FailSql(KDB_SQL_RUNTIME, message);
+            FailStorage(db, rc, "Preparing the statement failed");
+        }
+        if (stmt != nullptr) st.prepared.push_back(stmt);
+        sql = tail;
+    }
+}
+
+// Steps a statement that returns no rows to its end; returns the rows it changed.
+uint32_t RunToEnd(sqlite3* db, sqlite3_stmt* stmt, uint32_t timeout) {
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_DONE) FailRun(db, rc, timeout);
+    return sqlite3_stmt_readonly(stmt) ? 0u : static_cast<uint32_t>(sqlite3_changes(db));
+}
+
+std::shared_ptr<Cursor> Materialise(sqlite3* db, sqlite3_stmt* stmt, const std::vector<sql::Column>& columns,
+                                    uint32_t timeout) {
+    if (sqlite3_column_count(stmt) != static_cast<int>(columns.size())) {
+        Fail(KDB_ERR_INTERNAL, "The compiled query's columns do not match its description.");
+    }
+    auto cursor = std::make_shared<Cursor>(columns, ResultMemoryLimit());
+    const RecordLayout& layout = cursor->Layout();
+    RecordStore& records = cursor->Records();
+    ByteStore& blobs = cursor->Blobs();
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        if (records.Count() == UINT32_MAX - 1) {
+            sqlite3_reset(stmt);
+            Fail(KDB_ERR_OUT_OF_MEMORY, "The result has more records than a cursor can number.");
+        }
+        layout.Encode(stmt, records.Append(), blobs);
+    }
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_DONE) FailRun(db, rc, timeout);
+    records.Finish();
+    cursor->SetPosition(records.Count() > 0 ? 1 : 0);
+    return cursor;
+}
+
+}  // namespace
+
+void PrepareStatement(Statement& st, std::string_view sql) {
+    Database& database = *st.connection->database;
+    std::lock_guard lock(database.Mutex());
+    st.Finalize();
+    st.compiled.reset();
+    st.params.clear();
+    st.sql = std::string(sql);
+    st.compiled = Translate(sql, database);
+    st.params.resize(st.compiled->parameters.size());
+}
+
+uint32_t ExecuteStatement(Statement& st) {
+    if (!st.compiled) Fail(KDB_ERR_NO_SQL);
+    Connection& connection = *st.connection;
+    Database& database = *connection.database;
+    sqlite3* db = database.Db();
+    std::lock_guard lock(database.Mutex());
+    uint32_t timeout = st.timeoutSeconds != 0 ? st.timeoutSeconds : connection.timeoutSeconds;
+    TimeoutGuard guard(db, timeout);
+    PrepareSqlite(st, db);
+    const sql::CompiledStatement& compiled = *st.compiled;
+    st.rowsAffected = 0;
+    st.lastWasQuery = false;
+
+    switch (compiled.kind) {
+    case sql::StatementKind::Select:
+    case sql::StatementKind::GetApplicationId: {
+        if (st.prepared.empty()) Fail(KDB_ERR_INTERNAL, "The compiled query is empty.");
+        for (size_t i = 0; i + 1 < st.prepared.size(); ++i) {
+            Bind(st.prepared[i], st.params);
+            RunToEnd(db, st.prepared[i], timeout);
+        }
+        Bind(st.prepared.back(), st.params);
+        auto cursor = Materialise(db, st.prepared.back(), compiled.result, timeout);
+        cursor->connectionHandle = st.connectionHandle;
+        st.lastWasQuery = true;
+        return AddCursor(std::move(cursor));
+    }
+    case sql::StatementKind::SetApplicationId:
+        // Kept by the connection's SQL functions; nothing is stored in tables.
+        for (sqlite3_stmt* stmt : st.prepared) {
+            Bind(stmt, st.params);
+            RunToEnd(db, stmt, timeout);
+        }
+        return 0;
+    default: break;
+    }
+
+    // Changes: one transaction per statement, or a savepoint inside the caller's transaction, so
+    // that the statement succeeds or fails whole.
+    bool own = sqlite3_get_autocommit(db) != 0;
+    Exec(db, own ? "BEGIN IMMEDIATE" : "SAVEPOINT kce_statement");
+    try {
+        uint32_t changed = 0;
+        for (sqlite3_stmt* stmt : st.prepared) {
+            Bind(stmt, st.params);
+            changed += RunToEnd(db, stmt, timeout);
+        }
+        if (compiled.kind == sql::StatementKind::CreateTable) database.AddTable(compiled.created);
+        if (compiled.kind == sql::StatementKind::DropTable) database.RemoveTable(compiled.targetTable);
+        Exec(db, own ? "COMMIT" : "RELEASE kce_statement");
+        st.rowsAffected = compiled.kind == sql::StatementKind::Insert || compiled.kind == sql::StatementKind::Update ||
+                                  compiled.kind == sql::StatementKind::Delete
+                              ? changed
+                              : 0;
+    } catch (...) {
+        sqlite3_exec(db, own ? "ROLLBACK" : "ROLLBACK TO kce_statement; RELEASE kce_statement", nullptr, nullptr, nullptr);
+        if (compiled.kind == sql::StatementKind::CreateTable || compiled.kind == sql::StatementKind::DropTable) {
+            if (database.IsDictionary()) {
+                database.ReloadCatalogue();
+            } else if (compiled.kind == sql::StatementKind::CreateTable) {
+                database.RemoveTable(compiled.created.name);
+            }
+        }
+        throw;
+    }
+    return 0;
+}
+
+void BeginTransaction(Connection& connection) {
+    Database& database = *connection.database;
+    std::lock_guard lock(database.Mutex());
+    if (connection.transactionDepth > 0) Fail(KDB_ERR_TRANSACTION, "A transaction is open already.");
+    Exec(database.Db(), "BEGIN IMMEDIATE");
+    connection.transactionDepth = 1;
+    connection.savepoints.clear();
+}
+
+void CommitTransaction(Connection& connection) {
+    Database& database = *connection.database;
+    std::lock_guard lock(database.Mutex());
+    if (connection.transactionDepth == 0) Fail(KDB_ERR_TRANSACTION, "No transaction is open.");
+    Exec(database.Db(), "COMMIT");
+    connection.transactionDepth = 0;
+    connection.savepoints.clear();
+}
+
+void RollbackTransaction(Connection& connection, std::string_view savepoint) {
+    Database& database = *connection.database;
+    std::lock_guard lock(database.Mutex());
+    if (connection.transactionDepth == 0) Fail(KDB_ERR_TRANSACTION, "No transaction is open.");
+    if (savepoint.empty()) {
+        Exec(database.Db(), "ROLLBACK");
+        connection.transactionDepth = 0;
+        connection.savepoints.clear();
+    } else {
+        auto found = std::find(connection.savepoints.begin(), connection.savepoints.end(), std::string(savepoint));
+        if (found == connection.savepoints.end()) {
+            Fail(KDB_ERR_TRANSACTION, "No savepoint named " + std::string(savepoint) + ".");
+        }
+        std::string sql = "ROLLBACK TO \"kce_sp_" + std::to_string(found - connection.savepoints.begin()) + "\"";
+        Exec(database.Db(), sql.c_str());
+        connection.savepoints.erase(found + 1, connection.savepoints.end());
+    }
+    database.ReloadCatalogue();
+}
+
+void CreateSavepoint(Connection& connection, std::string_view savepoint) {
+    Database& database = *connection.database;
+    std::lock_guard lock(database.Mutex());
+    if (connection.transactionDepth == 0) Fail(KDB_ERR_TRANSACTION, "No transaction is open.");
+    if (savepoint.empty()) Fail(KDB_ERR_INVALID_ARGUMENT, "The savepoint name is empty.");
+    std::string sql = "SAVEPOINT \"kce_sp_" + std::to_string(connection.savepoints.size()) + "\"";
+    Exec(database.Db(), sql.c_str());
+    connection.savepoints.emplace_back(savepoint);
+}
+
+}  // namespace kce

@@ -1,0 +1,163 @@
+#include "kce/Objects.h"
+
+#include <sqlite3.h>
+
+#include <unordered_map>
+#include <variant>
+
+#include "kce/Error.h"
+#include "kce/kce.h"
+
+namespace kce {
+namespace {
+
+struct Entry {
+    std::variant<std::shared_ptr<Connection>, std::shared_ptr<Statement>, std::shared_ptr<Cursor>,
+                 std::shared_ptr<Search>>
+        object;
+    uint32_t owner = 0;  // connection handle of a statement, cursor or search
+};
+
+struct Table {
+    std::mutex lock;
+    std::unordered_map<uint32_t, Entry> entries;
+    uint32_t next = 1;
+};
+
+Table& Handles() {
+    static Table table;
+    return table;
+}
+
+uint32_t Add(Entry entry) {
+    Table& t = Handles();
+    std::lock_guard guard(t.lock);
+    uint32_t handle = t.next++;
+    if (t.next == 0) t.next = 1;
+    t.entries.emplace(handle, std::move(entry));
+    return handle;
+}
+
+template <typename T>
+std::shared_ptr<T> Lookup(uint32_t handle, uint32_t errorCode, const char* kind) {
+    Table& t = Handles();
+    {
+        std::lock_guard guard(t.lock);
+        auto found = t.entries.find(handle);
+        if (found != t.entries.end()) {
+            if (auto* object = std::get_if<std::shared_ptr<T>>(&found->second.object)) return *object;
+        }
+    }
+    Fail(errorCode, "Handle " + std::to_string(handle) + " is no open " + kind + ".");
+}
+
+template <typename T>
+bool Remove(uint32_t handle) {
+    Table& t = Handles();
+    std::shared_ptr<T> released;  // destroyed outside the lock
+    std::lock_guard guard(t.lock);
+    auto found = t.entries.find(handle);
+    if (found == t.entries.end() || !std::holds_alternative<std::shared_ptr<T>>(found->second.object)) return false;
+    released = std::get<std::shared_ptr<T>>(found->second.object);
+    t.entries.erase(found);
+    return true;
+}
+
+}  // namespace
+
+Statement::~Statement() { Finalize(); }
+
+void Statement::Finalize() {
+    for (sqlite3_stmt* s : prepared) sqlite3_finalize(s);
+    prepared.clear();
+}
+
+Cursor::Cursor(const std::vector<sql::Column>& columns, uint64_t memoryLimit)
+    : layout_(columns), records_(layout_.Length(), memoryLimit), blobs_(memoryLimit) {}
+
+const uint8_t* Cursor::Current() {
+    if (!OnRecord()) Fail(KDB_ERR_NO_CURRENT_RECORD, position_ == 0 ? "The cursor is at BOF." : "The cursor is at EOF.");
+    return records_.Get(position_ - 1);
+}
+
+const Field& Cursor::FieldAt(uint16_t number) const {
+    if (number < 1 || number > layout_.Fields().size()) {
+        Fail(KDB_ERR_FIELD_NUMBER, "Field " + std::to_string(number) + " does not exist; the cursor has " +
+                                       std::to_string(layout_.Fields().size()) + " fields.");
+    }
+    return layout_.Fields()[number - 1];
+}
+
+uint32_t AddConnection(std::shared_ptr<Connection> connection) { return Add({std::move(connection), 0}); }
+uint32_t AddStatement(std::shared_ptr<Statement> statement) {
+    uint32_t owner = statement->connectionHandle;
+    return Add({std::move(statement), owner});
+}
+uint32_t AddCursor(std::shared_ptr<Cursor> cursor) {
+    uint32_t owner = cursor->connectionHandle;
+    return Add({std::move(cursor), owner});
+}
+uint32_t AddSearch(std::shared_ptr<Search> search) {
+    uint32_t owner = search->connectionHandle;
+    return Add({std::move(search), owner});
+}
+
+std::shared_ptr<Connection> GetConnection(uint32_t handle) {
+    return Lookup<Connection>(handle, KDB_ERR_INVALID_CONNECTION, "connection");
+}
+std::shared_ptr<Statement> GetStatement(uint32_t handle) {
+    return Lookup<Statement>(handle, KDB_ERR_INVALID_HANDLE, "statement");
+}
+std::shared_ptr<Cursor> GetCursor(uint32_t handle) { return Lookup<Cursor>(handle, KDB_ERR_INVALID_HANDLE, "cursor"); }
+std::shared_ptr<Search> GetSearch(uint32_t handle) { return Lookup<Search>(handle, KDB_ERR_INVALID_HANDLE, "table search"); }
+
+uint16_t HandleType(uint32_t handle) {
+    Table& t = Handles();
+    std::lock_guard guard(t.lock);
+    auto found = t.entries.find(handle);
+    if (found == t.entries.end()) return 0;
+    switch (found->second.object.index()) {
+    case 0: return KDB_HANDLE_CONNECTION;
+    case 1: return KDB_HANDLE_STATEMENT;
+    case 2: return KDB_HANDLE_CURSOR;
+    default: return KDB_HANDLE_SEARCH;
+    }
+}
+
+bool RemoveConnection(uint32_t handle) {
+    Table& t = Handles();
+    std::vector<Entry> released;  // destroyed outside the lock, statements before the connection
+    {
+        std::lock_guard guard(t.lock);
+        auto found = t.entries.find(handle);
+        if (found == t.entries.end() || found->second.object.index() != 0) return false;
+        for (auto it = t.entries.begin(); it != t.entries.end();) {
+            if (it->second.owner == handle) {
+                released.push_back(std::move(it->second));
+                it = t.entries.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        released.push_back(std::move(t.entries.at(handle)));
+        t.entries.erase(handle);
+    }
+    return true;
+}
+
+bool RemoveStatement(uint32_t handle) { return Remove<Statement>(handle); }
+bool RemoveCursor(uint32_t handle) { return Remove<Cursor>(handle); }
+bool RemoveSearch(uint32_t handle) { return Remove<Search>(handle); }
+
+uint16_t OpenCursorCount() {
+    Table& t = Handles();
+    std::lock_guard guard(t.lock);
+    uint16_t count = 0;
+    for (const auto& [handle, entry] : t.entries) {
+        if (entry.object.index() == 2) ++count;
+    }
+    return count;
+}
+
+}  // namespace kce
+

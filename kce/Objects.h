@@ -1,0 +1,110 @@
+#pragma once
+// The objects behind handles: connections, statements, cursors and table searches, and the
+// process-wide handle table that maps 32-bit handles to them.
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kce/Database.h"
+#include "kce/Record.h"
+#include "kce/Store.h"
+#include "kce/sql/Compiler.h"
+
+struct sqlite3_stmt;
+
+namespace kce {
+
+struct Connection {
+    std::unique_ptr<Database> database;
+    uint32_t timeoutSeconds = 0;
+    int transactionDepth = 0;  // 0 or 1: explicit transaction open
+    std::vector<std::string> savepoints;
+};
+
+// A parameter value as the setter received it.
+struct ParamValue {
+    enum Kind { Null, Integer, Real, Text, Blob } kind = Null;
+    int64_t integer = 0;
+    double real = 0;
+    std::string bytes;  // Text: UTF-8; Blob: raw
+};
+
+struct Statement {
+    std::shared_ptr<Connection> connection;
+    uint32_t connectionHandle = 0;
+    std::string sql;  // Windows-1252, as prepared
+    std::optional<sql::CompiledStatement> compiled;
+    std::vector<sqlite3_stmt*> prepared;  // compiled.sqlite, one per SQLite statement
+    std::vector<ParamValue> params;       // by position
+    uint32_t timeoutSeconds = 0;
+    bool lastWasQuery = false;
+    uint32_t rowsAffected = 0;
+    uint16_t options[6] = {1, 1, 2, 3, 2, 2};  // lock type, rights, read-only, table type, constrain, read all
+    std::string collation;
+
+    ~Statement();
+    void Finalize();
+};
+
+class Cursor {
+public:
+    Cursor(const std::vector<sql::Column>& columns, uint64_t memoryLimit);
+    const RecordLayout& Layout() const { return layout_; }
+    RecordStore& Records() { return records_; }
+    ByteStore& Blobs() { return blobs_; }
+    const ByteStore& Blobs() const { return blobs_; }
+
+    uint32_t Count() const { return records_.Count(); }
+    // 0 is BOF, 1..Count() a record, Count() + 1 EOF.
+    uint32_t Position() const { return position_; }
+    void SetPosition(uint32_t position) { position_ = position; }
+    bool OnRecord() const { return position_ >= 1 && position_ <= Count(); }
+    // The current record; throws 5068 at BOF or EOF.
+    const uint8_t* Current();
+    // Field by 1-based number; throws 5018.
+    const Field& FieldAt(uint16_t number) const;
+
+    uint32_t connectionHandle = 0;
+
+private:
+    RecordLayout layout_;
+    RecordStore records_;
+    ByteStore blobs_;
+    uint32_t position_ = 0;
+};
+
+struct Search {
+    uint32_t connectionHandle = 0;
+    std::vector<std::string> names;  // table names (Windows-1252)
+    std::vector<std::string> paths;  // full paths, parallel to names
+    size_t next = 0;
+    bool dictionaryObjects = false;  // made by KdbDDFindFirstObject
+};
+
+// The handle table. Handles are never reused within a process; a connection's statements,
+// cursors and searches are released with it.
+uint32_t AddConnection(std::shared_ptr<Connection> connection);
+uint32_t AddStatement(std::shared_ptr<Statement> statement);
+uint32_t AddCursor(std::shared_ptr<Cursor> cursor);
+uint32_t AddSearch(std::shared_ptr<Search> search);
+
+// Lookups throw 5024 (connections) or 5106 (the others) for a handle of another kind or none.
+std::shared_ptr<Connection> GetConnection(uint32_t handle);
+std::shared_ptr<Statement> GetStatement(uint32_t handle);
+std::shared_ptr<Cursor> GetCursor(uint32_t handle);
+std::shared_ptr<Search> GetSearch(uint32_t handle);
+// 0 when the handle names nothing.
+uint16_t HandleType(uint32_t handle);
+
+// Removal returns false when the handle is no object of that kind.
+bool RemoveConnection(uint32_t handle);  // with its statements, cursors and searches
+bool RemoveStatement(uint32_t handle);
+bool RemoveCursor(uint32_t handle);
+bool RemoveSearch(uint32_t handle);
+uint16_t OpenCursorCount();
+
+}  // namespace kce
