@@ -60,7 +60,7 @@ public:
     bound::ExprPtr BindFunction(const ast::Expr& expr, Scope& scope);
     bound::ExprPtr BindCast(const ast::Expr& expr, Scope& scope);
 
-    // SELECT (BindSelect.cpp). `namesColumns`: items aliased c0, c1, ... for an outer query.
+    // SELECT (BindSelect.cpp); `outer` is the enclosing query's scope for correlated names.
     std::unique_ptr<bound::Select> BindSelect(const ast::Select& select, Scope* outer);
     // Columns of a table of the catalogue as a source named `name`.
     ScopeSource TableSource(const Table& table, const std::string& name);

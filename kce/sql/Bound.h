@@ -99,8 +99,8 @@ struct Select {
     std::vector<Core> cores;
     std::vector<bool> unionAll;
     std::vector<OrderItem> orderBy;
-    std::vector<Column> columns;  // result columns: output names and static types
-    bool namesColumns = false;    // true: items are aliased c0, c1, ... (subquery in FROM)
+    std::vector<Column> columns;  // result columns: output names and static types; the SQL
+                                  // names them c0, c1, ...
 };
 
 struct Assignment {
