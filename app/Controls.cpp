@@ -1,0 +1,90 @@
+#include "app/Controls.h"
+
+#include <QPainter>
+#include <QStyle>
+#include <qdrawutil.h>
+
+namespace parvell {
+
+QFont DesignFont(const QString& family, int pixelHeight, bool bold) {
+    QFont font(family);
+    font.setPixelSize(pixelHeight);
+    font.setBold(bold);
+    return font;
+}
+
+TPanel::TPanel(QWidget* parent) : QFrame(parent) {
+    // Children start 2 pixels in, inside both bevels.
+    setContentsMargins(2, 2, 2, 2);
+}
+
+void TPanel::paintEvent(QPaintEvent* event) {
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    const QRect outer = rect();
+    qDrawShadePanel(&painter, outer, palette(), false, 1);
+    qDrawShadePanel(&painter, outer.adjusted(1, 1, -1, -1), palette(), true, 1);
+}
+
+TLabel::TLabel(const QString& caption, QWidget* parent) : QLabel(parent) {
+    setTextFormat(Qt::PlainText);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    SetCaption(caption);
+}
+
+void TLabel::SetCaption(const QString& caption) {
+    setText(caption);
+    if (autoSize_) resize(sizeHint());
+}
+
+void TLabel::SetFixedGeometry(int left, int top, int width, int height) {
+    autoSize_ = false;
+    setGeometry(left, top, width, height);
+}
+
+void TLabel::SetAutoGeometry(int left, int top) {
+    autoSize_ = true;
+    move(left, top);
+    resize(sizeHint());
+}
+
+TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
+    : QGroupBox(caption, parent) {
+    group_.setExclusive(true);
+    int id = 0;
+    for (const QString& item : items) {
+        auto* button = new QRadioButton(item, this);
+        group_.addButton(button, id++);
+        buttons_.push_back(button);
+    }
+    QObject::connect(&group_, &QButtonGroup::idClicked, this, [this](int) {
+        if (OnClick) OnClick();
+    });
+}
+
+int TRadioGroup::ItemIndex() const {
+    return group_.checkedId();
+}
+
+void TRadioGroup::SetItemIndex(int index) {
+    if (index >= 0 && index < Count()) buttons_[static_cast<size_t>(index)]->setChecked(true);
+}
+
+void TRadioGroup::resizeEvent(QResizeEvent* event) {
+    QGroupBox::resizeEvent(event);
+    PlaceItems();
+}
+
+// The items share the space inside the frame in equal rows, as a one-column radio group does.
+void TRadioGroup::PlaceItems() {
+    if (buttons_.empty()) return;
+    const QRect inside = contentsRect();
+    const int left = inside.left() + 6;
+    const int rowHeight = inside.height() / Count();
+    for (int i = 0; i < Count(); ++i) {
+        buttons_[static_cast<size_t>(i)]->setGeometry(left, inside.top() + i * rowHeight, inside.right() - left,
+                                                      rowHeight);
+    }
+}
+
+}  // namespace parvell

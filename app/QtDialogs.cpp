@@ -1,0 +1,88 @@
+#include "app/QtDialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStringList>
+
+#include "app/Application.h"
+#include "app/Cp1252Text.h"
+
+namespace parvell {
+
+namespace {
+
+void ShowOkBox(QMessageBox::Icon icon, const QString& caption, const QString& text) {
+    QMessageBox box(icon, caption, text, QMessageBox::NoButton, QApplication::activeWindow());
+    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
+    box.exec();
+}
+
+}  // namespace
+
+bool QtDialogs::Confirm(const QString& text) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+void QtDialogs::Information(const QString& text) {
+    ShowOkBox(QMessageBox::Information, QStringLiteral("Information"), text);
+}
+
+void QtDialogs::Message(const QString& text) {
+    ShowOkBox(QMessageBox::NoIcon, ApplicationTitle(), text);
+}
+
+void QtDialogs::Error(const QString& text) {
+    ShowOkBox(QMessageBox::Critical, ApplicationTitle(), text);
+}
+
+QStringList NameFiltersFor(const QString& filter) {
+    QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString& pattern : patterns) {
+            if (pattern == QStringLiteral("*.*")) pattern = QStringLiteral("*");
+        }
+        filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return filters;
+}
+
+bool QtDialogs::OpenFileName(TOpenDialog& dialog) {
+    QFileDialog fileDialog(QApplication::activeWindow(), QStringLiteral("Open"));
+    fileDialog.setAcceptMode(QFileDialog::AcceptOpen);
+    fileDialog.setFileMode(QFileDialog::AnyFile);
+    fileDialog.setOption(QFileDialog::ReadOnly, false);
+    fileDialog.setSizeGripEnabled(true);
+    QStringList filters = NameFiltersFor(dialog.Filter);
+    fileDialog.setNameFilters(filters);
+    if (dialog.FilterIndex >= 1 && dialog.FilterIndex <= filters.size()) {
+        fileDialog.selectNameFilter(filters[dialog.FilterIndex - 1]);
+    }
+    // A kept name wins over the initial folder, as the dialog offers the last choice again.
+    if (!dialog.FileName.isEmpty()) {
+        fileDialog.selectFile(FileSystemPath(dialog.FileName));
+    } else if (!dialog.InitialDir.isEmpty()) {
+        fileDialog.setDirectory(FileSystemPath(dialog.InitialDir));
+    }
+    if (fileDialog.exec() != QDialog::Accepted) return false;
+    QStringList chosen = fileDialog.selectedFiles();
+    if (chosen.isEmpty()) return false;
+    dialog.FileName = chosen.first();
+    qsizetype index = filters.indexOf(fileDialog.selectedNameFilter());
+    if (index >= 0) dialog.FilterIndex = static_cast<int>(index) + 1;
+    return true;
+}
+
+}  // namespace parvell

@@ -1,0 +1,30 @@
+#pragma once
+// The commands of parvell-cli. A command is one function: it gets the arguments after its name
+// and the two output streams, and returns the process exit code. Failures may also leave as
+// exceptions; the dispatcher prints their message and exits with 1.
+
+#include <iosfwd>
+#include <span>
+#include <string>
+
+namespace parvell::cli {
+
+using CommandArgs = std::span<const std::string>;
+
+struct Command {
+    const char* name;
+    const char* usage;  // the arguments, for the help text
+    const char* summary;
+    int (*run)(CommandArgs args, std::ostream& out, std::ostream& err);
+};
+
+// The table of commands, in the order the help text lists them.
+std::span<const Command> AllCommands();
+
+// Runs the command line (without the program name). Exit code 2 for a usage error.
+int Dispatch(CommandArgs args, std::ostream& out, std::ostream& err);
+
+// practice [PATH]: prints the practice folder the window starts with, or sets it.
+int PracticeCommand(CommandArgs args, std::ostream& out, std::ostream& err);
+
+}  // namespace parvell::cli

@@ -1,0 +1,60 @@
+#include "app/cli/Commands.h"
+
+#include <exception>
+#include <ostream>
+
+#include "common/Exceptions.h"
+#include "settings/CodePage.h"
+
+namespace parvell::cli {
+
+namespace {
+
+// Add a command here: one row, one function.
+constexpr Command kCommands[] = {
+    {"practice", "[PATH]",
+     "print the current practice folder, or set it to PATH (the folder of the practice's data)",
+     &PracticeCommand},
+};
+
+void PrintHelp(std::ostream& out) {
+    out << "usage: parvell-cli COMMAND [ARGUMENTS]\n\ncommands:\n";
+    for (const Command& command : kCommands) {
+        out << "  " << command.name << ' ' << command.usage << "\n      " << command.summary << '\n';
+    }
+}
+
+}  // namespace
+
+std::span<const Command> AllCommands() {
+    return kCommands;
+}
+
+int Dispatch(CommandArgs args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) {
+        PrintHelp(err);
+        return 2;
+    }
+    if (args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
+        PrintHelp(out);
+        return 0;
+    }
+    for (const Command& command : kCommands) {
+        if (args[0] != command.name) continue;
+        try {
+            return command.run(args.subspan(1), out, err);
+        } catch (const Exception& e) {
+            // Program messages are single-byte text; the terminal speaks UTF-8.
+            err << "parvell-cli: " << store::Utf8FromCp1252(e.Message()) << '\n';
+            return 1;
+        } catch (const std::exception& e) {
+            err << "parvell-cli: " << e.what() << '\n';
+            return 1;
+        }
+    }
+    err << "parvell-cli: unknown command \"" << args[0] << "\"\n";
+    PrintHelp(err);
+    return 2;
+}
+
+}  // namespace parvell::cli

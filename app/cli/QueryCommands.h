@@ -1,0 +1,73 @@
+#pragma once
+// Shared by the extract and exec commands of parvell-cli: their arguments and the engine
+// components configured as the main window configures its own, so a statement runs the same way
+// from either.
+
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/cli/Commands.h"
+#include "engine/KdbComponent.h"
+#include "engine/kdbcnnct.h"
+#include "engine/kdbset.h"
+#include "engine/kdbtable.h"
+
+namespace parvell::cli {
+
+// The main window's connection KdbCPath, settings KdbSettings1 and query KdbTable1, with their
+// fixed configuration. Creating them sets the program's text conventions as the window's start
+// does (the user's locale, then the engine's date format).
+class TQueryComponents {
+public:
+    TQueryComponents(const std::string& username, const std::string& password);
+    ~TQueryComponents();
+
+    // The busy protocol's preparation: disconnect, set the data path, give the query its lines.
+    void Prepare(const std::string& dataPath, const std::vector<std::string>& sqlLines);
+
+    TKdbConnection& Connection() { return connection_; }
+    TKdbQuery& Query() { return query_; }
+
+private:
+    TComponent form_;
+    std::unique_ptr<TKdbSettings> settings_;
+    TKdbConnection connection_;
+    TKdbQuery query_;
+};
+
+// The statement options every query command takes.
+struct TStatementArgs {
+    std::string dataPath;  // Windows-1252, as the data-path box gives it
+    std::string username = "user";
+    std::string password = "qzmvtrlk";
+    std::optional<std::string> sqlFile;  // "-" for standard input
+    int builtin = 0;                     // 1 to 7: the item of the "SQL Statements" menu
+};
+
+// Takes the statement options out of args[i] (and its value); false when args[i] is not one.
+// Raises TUsageError for a missing or bad value.
+bool TakeStatementArg(CommandArgs args, std::size_t& i, TStatementArgs& statement);
+// Checks that a data path and exactly one statement source were given (TUsageError otherwise).
+void CheckStatementArgs(const TStatementArgs& statement, bool builtinAllowed);
+
+// The statement's lines as the editor would hold them: the SQL file by the editor's load rule
+// (RTF, else plain text) or the built-in statement's stored lines.
+std::vector<std::string> StatementLines(const TStatementArgs& statement, std::istream& in);
+
+// The value of "--name VALUE" or "--name=VALUE" at args[i]; nullopt when args[i] is another
+// option. Raises TUsageError when the value is missing.
+std::optional<std::string> OptionValue(CommandArgs args, std::size_t& i, const char* name);
+
+class TUsageError : public std::exception {
+public:
+    explicit TUsageError(std::string message) : message_(std::move(message)) {}
+    const char* what() const noexcept override { return message_.c_str(); }
+
+private:
+    std::string message_;
+};
+
+}  // namespace parvell::cli

@@ -1,0 +1,86 @@
+#pragma once
+// Helpers for the window tests: the application object, dialogs answered from a script, a
+// private settings store and working folder per test, and small file helpers.
+
+#include <QDir>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <ostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Dialogs.h"
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* out) {
+    *out << '{';
+    for (const QString& text : list) *out << " \"" << text.toStdString() << '"';
+    *out << " }";
+}
+
+namespace parvell::test {
+
+// The one application object of the test process (offscreen unless a platform is set).
+void EnsureApplication();
+
+// Answers the program's dialogs from a script and records what was shown. Installed while alive.
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Shown {
+        std::string kind;  // "Confirm", "Information", "Message", "Error", "File"
+        QString text;
+    };
+
+    ScriptedDialogs();
+    ~ScriptedDialogs() override;
+
+    bool Confirm(const QString& text) override;
+    void Information(const QString& text) override;
+    void Message(const QString& text) override;
+    void Error(const QString& text) override;
+    bool OpenFileName(TOpenDialog& dialog) override;
+
+    // Answers, taken in order. A box without a scripted answer fails the test (and answers No
+    // or Cancel).
+    std::deque<bool> confirmAnswers;
+    std::deque<std::optional<QString>> fileAnswers;  // nullopt: Cancel
+
+    std::vector<Shown> shown;
+    std::vector<TOpenDialog> fileDialogs;  // the dialog's settings as each use found them
+
+    QStringList Texts(const std::string& kind) const;
+
+private:
+    Dialogs* previous_;
+};
+
+// A fresh settings store (XDG_CONFIG_HOME) and working folder for one test; both are put back
+// afterwards.
+class Sandbox {
+public:
+    Sandbox();
+    ~Sandbox();
+
+    QString Path(const QString& relative = QString()) const;
+    QString StoreFile() const;
+    bool StoreExists() const;
+    // Writes the store file with the given lines (CR LF line ends, header first).
+    void WriteStore(const QStringList& lines) const;
+    void WriteFile(const QString& relative, const QByteArray& bytes) const;
+
+private:
+    QTemporaryDir dir_;
+    QString oldCurrent_;
+    QByteArray oldConfig_;
+    bool hadConfig_;
+};
+
+QByteArray ReadBytes(const QString& path);
+
+}  // namespace parvell::test
