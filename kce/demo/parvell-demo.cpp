@@ -422,12 +422,18 @@ void Generate(const Options& options) {
             diagnoses.Row();
         }
     }
+    // Key columns get SQLite indexes. Fixed-length text compares without trailing blanks in the
+    // engine's SQL (collation RTRIM), so text keys get an RTRIM index beside the plain one that
+    // other readers of the file use.
     database->Exec(
         "CREATE INDEX mwpat_chart ON MWPAT(\"Chart Number\");"
+        "CREATE INDEX mwpat_chart_rtrim ON MWPAT(\"Chart Number\" COLLATE RTRIM);"
         "CREATE INDEX mwcas_case ON MWCAS(\"Case Number\");"
         "CREATE INDEX mwcas_chart ON MWCAS(\"Chart Number\");"
+        "CREATE INDEX mwcas_chart_rtrim ON MWCAS(\"Chart Number\" COLLATE RTRIM);"
         "CREATE INDEX mwtrn_case ON MWTRN(\"Case Number\");"
         "CREATE INDEX mwins_code ON MWINS(\"Code\");"
+        "CREATE INDEX mwins_code_rtrim ON MWINS(\"Code\" COLLATE RTRIM);"
         "COMMIT");
 }
 
