@@ -1,0 +1,101 @@
+#include "engine/QueryText.h"
+
+#include <algorithm>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+#include "data/DataSet.h"
+#include "data/Formats.h"
+#include "engine/kdbcnnct.h"
+#include "engine/kdbset.h"
+#include "engine/kdbtable.h"
+
+namespace parvell {
+namespace {
+
+void WriteLine(std::ostream& out, std::string& line, const TLineEncoder& encode) {
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    if (encode) {
+        out << encode(line) << '\n';
+    } else {
+        out << line << '\n';
+    }
+}
+
+void AppendCell(std::string& line, std::string_view text, size_t width, bool last) {
+    line += text;
+    if (!last) line.append(width - std::min(width, text.size()) + 2, ' ');
+}
+
+}  // namespace
+
+long WriteDataSetText(TDataSet& dataSet, std::ostream& out, const TLineEncoder& encode) {
+    const int count = dataSet.NumFields();
+    std::vector<size_t> widths(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) widths[static_cast<size_t>(i)] = dataSet.FieldAt(i).FieldName().size();
+    dataSet.MoveFirst();
+    while (!dataSet.AtEnd()) {
+        for (int i = 0; i < count; ++i) {
+            size_t& width = widths[static_cast<size_t>(i)];
+            width = std::max(width, dataSet.FieldAt(i).DisplayString().size());
+        }
+        dataSet.MoveNext();
+    }
+    std::string line;
+    for (int i = 0; i < count; ++i) AppendCell(line, dataSet.FieldAt(i).FieldName(), widths[size_t(i)], i == count - 1);
+    WriteLine(out, line, encode);
+    line.clear();
+    for (int i = 0; i < count; ++i) {
+        AppendCell(line, std::string(widths[size_t(i)], '-'), widths[size_t(i)], i == count - 1);
+    }
+    WriteLine(out, line, encode);
+    long records = 0;
+    dataSet.MoveFirst();
+    while (!dataSet.AtEnd()) {
+        line.clear();
+        for (int i = 0; i < count; ++i) {
+            AppendCell(line, dataSet.FieldAt(i).DisplayString(), widths[size_t(i)], i == count - 1);
+        }
+        WriteLine(out, line, encode);
+        ++records;
+        dataSet.MoveNext();
+    }
+    return records;
+}
+
+long PrintQueryText(const TQueryTextRequest& request, std::ostream& out, const TLineEncoder& encode) {
+    // The main window's components with their fixed configuration, in its creation order.
+    TComponent form(nullptr, "Form1");
+    std::unique_ptr<TKdbSettings> settings;
+    if (!TKdbSettings::Instance()) {
+        settings = std::make_unique<TKdbSettings>(&form, "KdbSettings1");
+        settings->SetDateFormat("MM/DD/CCYY");
+        settings->SetKdbServerTypes({TKdbServerType::stKDB_REMOTE, TKdbServerType::stKDB_LOCAL});
+    }
+    TKdbConnection connection(&form, "KdbCPath");
+    connection.KdbServerTypes = {TKdbServerType::stKDB_REMOTE, TKdbServerType::stKDB_LOCAL};
+    connection.LoginPrompt = false;
+    connection.Username = request.Username;
+    connection.Password = request.Password;
+    TKdbQuery query(&form, "KdbTable1");
+    query.SetDatabaseName("KdbCPath");
+    query.SetKdbConnection(&connection);
+
+    // The action's cycle: disconnect, set the path, set the SQL, open, walk, close.
+    connection.SetIsConnected(false);
+    connection.SetConnectPath(request.DataPath);
+    query.SQL().SetText(request.Sql);
+    query.SetActive(true);
+    long records = 0;
+    try {
+        records = WriteDataSetText(query, out, encode);
+    } catch (...) {
+        query.SetActive(false);
+        throw;
+    }
+    query.SetActive(false);
+    return records;
+}
+
+}  // namespace parvell
