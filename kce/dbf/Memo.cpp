@@ -89,7 +89,8 @@ void MemoFile::Read(uint64_t block, std::string& out, const std::string& where) 
                 out.append(chunk, n);
                 pos += n;
             }
-            return;
+            throw DbfError(path_, at, where + ": memo block " + std::to_string(block) +
+                                          " has no end mark (0x1A) before the end of the memo file");
         }
         case MemoFormat::DBase4:
         case MemoFormat::Fpt: {
