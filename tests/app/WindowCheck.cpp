@@ -2,7 +2,11 @@
 // against the designed layout, and a screenshot for people to look at (form1.png in the working
 // folder, or the path in PARVELL_SCREENSHOT).
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
+#include <QMessageBox>
+#include <QTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMenuBar>
@@ -14,6 +18,8 @@
 
 #include "app/Application.h"
 #include "app/Forms.h"
+#include "app/QtDialogs.h"
+#include "common/Exceptions.h"
 #include "app/frmMainfrm.h"
 #include "settings/Kestrane.h"
 #include "tests/app/Form1Layout.h"
@@ -73,6 +79,67 @@ TEST(WindowCheck, RealWindowMatchesTheDesignedLayout) {
     EXPECT_TRUE(HasColor(shot, onScreen(Form1->Label1), Qt::blue)) << "Output Filename is drawn in blue";
     EXPECT_TRUE(HasColor(shot, onScreen(Form1->Memo1), Qt::black)) << "the editor shows its text";
     DestroyForms();
+}
+
+struct BoxSeen {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QStringList buttons;
+};
+
+// Shows one real box through QtDialogs, reads it while it is up, saves a picture of it and
+// presses the button with `press` as its caption.
+template <class Show>
+BoxSeen ShowRealBox(Show show, const QString& press, const QString& pictureFile) {
+    BoxSeen seen;
+    QTimer::singleShot(300, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        seen.title = box->windowTitle();
+        seen.text = box->text();
+        seen.icon = box->icon();
+        for (QAbstractButton* button : box->buttons()) seen.buttons << button->text();
+        box->grab().save(pictureFile);
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == press) button->click();
+        }
+    });
+    show();
+    return seen;
+}
+
+TEST(WindowCheck, RealMessageBoxesHaveTheConventionalCaptionsAndButtons) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X server (run under xvfb-run)";
+    test::EnsureApplication();
+    QtDialogs dialogs;
+    bool answer = true;
+    BoxSeen confirm = ShowRealBox([&] { answer = dialogs.Confirm("Do you want to save the SQL file?"); }, "&No",
+                                  QDir::currentPath() + "/confirm.png");
+    EXPECT_FALSE(answer);
+    EXPECT_EQ(confirm.title, "Confirm");
+    EXPECT_EQ(confirm.icon, QMessageBox::Question);
+    EXPECT_EQ(confirm.buttons, (QStringList{"&Yes", "&No"}));
+
+    answer = false;
+    ShowRealBox([&] { answer = dialogs.Confirm("again"); }, "&Yes", QDir::currentPath() + "/confirm-yes.png");
+    EXPECT_TRUE(answer);
+
+    BoxSeen info = ShowRealBox([&] { dialogs.Information("Done."); }, "OK", QDir::currentPath() + "/information.png");
+    EXPECT_EQ(info.title, "Information");
+    EXPECT_EQ(info.icon, QMessageBox::Information);
+    EXPECT_EQ(info.buttons, QStringList{"OK"});
+
+    BoxSeen message = ShowRealBox([&] { dialogs.Message("Hello"); }, "OK", QDir::currentPath() + "/message.png");
+    EXPECT_EQ(message.title, ApplicationTitle());
+    EXPECT_EQ(message.icon, QMessageBox::NoIcon);
+
+    BoxSeen error = ShowRealBox([&] { HandleException(std::make_exception_ptr(ERegistryException("Failed to create key Corvantic\\Parvell"))); },
+                                "OK", QDir::currentPath() + "/error.png");
+    EXPECT_EQ(error.title, ApplicationTitle());
+    EXPECT_EQ(error.text, "Failed to create key Corvantic\\Parvell.");
+    EXPECT_EQ(error.icon, QMessageBox::Critical);
+    EXPECT_EQ(error.buttons, QStringList{"OK"});
 }
 
 }  // namespace
