@@ -27,4 +27,8 @@ int Dispatch(CommandArgs args, std::ostream& out, std::ostream& err);
 // practice [PATH]: prints the practice folder the window starts with, or sets it.
 int PracticeCommand(CommandArgs args, std::ostream& out, std::ostream& err);
 
+// query --data PATH [--user U --password P] (--sql FILE | --sql -): runs the statement through
+// the window's query components (KdbTable1) and prints the result as an aligned text table.
+int QueryCommand(CommandArgs args, std::ostream& out, std::ostream& err);
+
 }  // namespace parvell::cli

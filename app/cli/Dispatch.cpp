@@ -15,6 +15,9 @@ constexpr Command kCommands[] = {
     {"practice", "[PATH]",
      "print the current practice folder, or set it to PATH (the folder of the practice's data)",
      &PracticeCommand},
+    {"query", "--data PATH [--user U --password P] (--sql FILE | --sql -)",
+     "run the SQL of FILE (or standard input) on the data at PATH and print the result",
+     &QueryCommand},
 };
 
 void PrintHelp(std::ostream& out) {
