@@ -127,8 +127,9 @@ void TSqlEditor::LoadFromFile(const QString& path) {
 }
 
 void TSqlEditor::SaveToFile(const QString& path) const {
-    QString text = toPlainText();
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    // The raw text keeps no-break spaces, which the plain-text view would turn into spaces.
+    QString text = document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
     const std::string document = TextToRtf(Cp1252FromQString(text));
 
     const QString fsPath = FileSystemPath(path);
