@@ -300,7 +300,8 @@ KCE_API uint32_t KdbSetBinary(uint32_t statement, uint16_t param, uint16_t binar
 /* Record count. On a cursor: the number of records (any option). On a statement with option 2:
  * the rows its last execution affected (5117 when it was a query; 0 before any execution). */
 KCE_API uint32_t KdbGetRecordCount(uint32_t handle, uint16_t option, uint32_t* count);
-/* Last auto-increment value of the connection's last INSERT (statement or cursor handle). */
+/* The row number SQLite gave the last row inserted on the handle's connection (statement or cursor
+ * handle); AUTOINC columns are not tracked separately. */
 KCE_API uint32_t KdbGetLastAutoinc(uint32_t handle, uint32_t* value);
 
 /* ---- Cursors: description ---- */
