@@ -13,6 +13,7 @@ constexpr uint8_t kTerminator = 0x0D;
 constexpr uint8_t kFlagSystem = 0x01;
 constexpr uint8_t kFlagNullable = 0x02;
 constexpr uint8_t kFlagBinary = 0x04;
+constexpr uint8_t kFlagAutoIncrement = 0x0C;
 
 bool IsVfpVersion(uint8_t v) { return v == 0x30 || v == 0x31 || v == 0x32; }
 
@@ -198,6 +199,12 @@ Header ParseHeader(std::string_view bytes, uint64_t fileSize, const std::string&
         }
         c.nullable = (fieldFlags & kFlagNullable) != 0;
         c.binary = (fieldFlags & kFlagBinary) != 0;
+        c.descriptorOffset = static_cast<uint32_t>(pos);
+        if (vfp && c.dbfType == 'I' && (fieldFlags & kFlagAutoIncrement) == kFlagAutoIncrement) {
+            c.autoIncrement = true;
+            c.autoNext = GetLe32(d + 19);
+            c.autoStep = static_cast<uint8_t>(d[23]);
+        }
         c.offset = recordOffset;
         recordOffset += c.size;
         if (IsMemoType(c.dbfType, h.variant)) {
@@ -283,6 +290,15 @@ Header LayoutFor(const TableSpec& spec, const std::string& file) {
         if (IsMemoType(c.dbfType, spec.variant)) hasMemo = true;
         c.binary = vfp && s.binary;
         c.nullable = vfp && s.nullable;
+        if (s.autoIncrement) {
+            if (!vfp || c.dbfType != 'I') {
+                throw DbfError(file, -1, "column " + c.name + ": only Visual FoxPro integer columns can be numbered");
+            }
+            c.autoIncrement = true;
+            c.autoNext = 1;
+            c.autoStep = 1;
+        }
+        c.descriptorOffset = static_cast<uint32_t>(kTableDescriptorSize + i * kFieldDescriptorSize);
         if (vfp && (c.dbfType == 'V' || c.dbfType == 'Q')) {
             c.varBit = bit++;
             hasVar = true;
@@ -336,6 +352,21 @@ void StampHeader(std::string& first8, uint32_t recordCount) {
     PutLe32(first8.data() + 4, recordCount);
 }
 
+StoredValue NumberedValue(Column& column, const StoredValue& value) {
+    if (!column.autoIncrement || value.kind != StoredValue::Kind::Null) return value;
+    StoredValue number = StoredValue::Int(static_cast<int32_t>(column.autoNext));
+    column.autoNext += column.autoStep == 0 ? 1 : column.autoStep;
+    return number;
+}
+
+void StampNextNumbers(const Header& header, std::string& headerBytes) {
+    for (const Column& c : header.columns) {
+        if (c.autoIncrement && c.descriptorOffset + 24 <= headerBytes.size()) {
+            PutLe32(headerBytes.data() + c.descriptorOffset + 19, c.autoNext);
+        }
+    }
+}
+
 std::string EncodeHeader(const Header& h, uint32_t recordCount) {
     std::string out(h.headerLength, '\0');
     out[0] = static_cast<char>(h.version);
@@ -358,9 +389,14 @@ std::string EncodeHeader(const Header& h, uint32_t recordCount) {
         pos += kFieldDescriptorSize;
     };
     for (const Column& c : h.columns) {
-        uint8_t flags = (c.nullable ? kFlagNullable : 0) | (c.binary ? kFlagBinary : 0);
+        uint8_t flags = (c.nullable ? kFlagNullable : 0) | (c.binary ? kFlagBinary : 0) |
+                        (c.autoIncrement ? kFlagAutoIncrement : 0);
         uint16_t decimals = (c.dbfType == 'N' || c.dbfType == 'F' || c.dbfType == 'B') ? c.decimals : 0;
         descriptor(c.name, c.dbfType, c.offset, c.size, decimals, flags);
+        if (c.autoIncrement) {
+            PutLe32(out.data() + c.descriptorOffset + 19, c.autoNext);
+            out[c.descriptorOffset + 23] = static_cast<char>(c.autoStep);
+        }
     }
     if (h.nullFlagsOffset >= 0) {
         descriptor("_NullFlags", '0', static_cast<uint32_t>(h.nullFlagsOffset), h.nullFlagsSize, 0,

@@ -48,5 +48,10 @@ Header LayoutFor(const TableSpec& spec, const std::string& file);
 std::string EncodeHeader(const Header& header, uint32_t recordCount);
 // Writes today's date and `recordCount` into an existing header's first 8 bytes.
 void StampHeader(std::string& first8, uint32_t recordCount);
+// For an insert: a null value of a numbered column takes the column's next number, which then
+// advances by its step. Returns the value to write.
+StoredValue NumberedValue(Column& column, const StoredValue& value);
+// Writes the next numbers of the numbered columns into header bytes.
+void StampNextNumbers(const Header& header, std::string& headerBytes);
 
 }  // namespace kce::dbf

@@ -174,6 +174,7 @@ void Table::LockExclusive() {
 }
 
 void Table::Load() {
+    ++generation_;
     size_ = FileSize(fd_.Get(), path_);
     char first[kTableDescriptorSize] = {};
     size_t got = ReadAt(fd_.Get(), 0, first, sizeof first, path_);
@@ -259,6 +260,7 @@ void Table::Cursor::Fill() {
     const Header& h = table_->header_;
     const size_t perChunk = std::max<size_t>(1, kReadChunkBytes / h.recordLength);
     bufferFirst_ = current_ - 1;
+    generation_ = table_->generation_;
     bufferCount_ = static_cast<uint32_t>(std::min<uint64_t>(perChunk, h.recordCount - bufferFirst_));
     const size_t bytes = static_cast<size_t>(bufferCount_) * h.recordLength;
     buffer_.resize(bytes);
@@ -279,7 +281,10 @@ bool Table::Cursor::Next() {
         return false;
     }
     ++current_;
-    if (current_ - 1 < bufferFirst_ || current_ - 1 >= bufferFirst_ + bufferCount_) Fill();
+    if (current_ - 1 < bufferFirst_ || current_ - 1 >= bufferFirst_ + bufferCount_ ||
+        generation_ != table_->generation_) {
+        Fill();
+    }
     record_ = buffer_.data() + static_cast<size_t>(current_ - 1 - bufferFirst_) * h.recordLength;
     if (record_[0] != ' ' && record_[0] != '*') {
         throw DbfError(table_->path_, static_cast<int64_t>(h.RecordOffset(current_ - 1)),
@@ -342,6 +347,7 @@ void Table::Apply(const Changes& changes, const FaultHook& hook) {
 
     std::string appended;
     uint32_t newCount = h.recordCount;
+    std::vector<Column> numbered = h.columns;  // their next numbers advance with the inserts
     for (const Record& values : changes.inserts) {
         if (values.size() != columns) {
             throw DbfError(path_, -1, "inserted record gives " + std::to_string(values.size()) + " values for " +
@@ -352,14 +358,18 @@ void Table::Apply(const Changes& changes, const FaultHook& hook) {
         std::string bytes(h.recordLength, '\0');
         bytes[0] = ' ';
         for (size_t i = 0; i < columns; ++i) {
-            EncodeField(codec_, h.columns[i], values[i], bytes.data(), &memo, newCount, h.RecordOffset(newCount - 1));
+            EncodeField(codec_, h.columns[i], NumberedValue(numbered[i], values[i]), bytes.data(), &memo, newCount,
+                        h.RecordOffset(newCount - 1));
         }
         appended += bytes;
     }
 
     std::vector<Patch> patches;
-    std::string stamp = headerBytes_.substr(0, 8);
+    Header advanced = h;
+    advanced.columns = numbered;
+    std::string stamp = headerBytes_;
     StampHeader(stamp, newCount);
+    StampNextNumbers(advanced, stamp);
     patches.push_back({0, 0, stamp});
     for (auto& [number, bytes] : touched) patches.push_back({0, h.RecordOffset(number - 1), std::move(bytes)});
     uint64_t newTableSize = size_;
@@ -422,6 +432,7 @@ void Table::ReplaceAll(const std::vector<Record>& records, const FaultHook& hook
     if (records.size() > UINT32_MAX) throw DbfError(path_, 4, "too many records");
     std::string image = headerBytes_;
     StampHeader(image, static_cast<uint32_t>(records.size()));
+    std::vector<Column> numbered = h.columns;
     image.reserve(h.headerLength + records.size() * h.recordLength + 1);
     std::string bytes(h.recordLength, '\0');
     for (size_t r = 0; r < records.size(); ++r) {
@@ -434,10 +445,14 @@ void Table::ReplaceAll(const std::vector<Record>& records, const FaultHook& hook
         std::fill(bytes.begin(), bytes.end(), '\0');
         bytes[0] = ' ';
         for (size_t i = 0; i < columns; ++i) {
-            EncodeField(codec_, h.columns[i], values[i], bytes.data(), &memo, number, h.RecordOffset(number - 1));
+            EncodeField(codec_, h.columns[i], NumberedValue(numbered[i], values[i]), bytes.data(), &memo, number,
+                        h.RecordOffset(number - 1));
         }
         image += bytes;
     }
+    Header advanced = h;
+    advanced.columns = numbered;
+    StampNextNumbers(advanced, image);
     image.push_back(kEndOfFile);
     std::vector<Patch> patches;
     const uint64_t tableSize = image.size();

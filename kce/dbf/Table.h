@@ -59,7 +59,8 @@ public:
     const MemoFile* Memo() const { return memo_.get(); }
     bool Writable() const { return writable_; }
 
-    // Walks the records in file order. Values and views stay valid until the next call of Next.
+    // Walks the records in file order. Values and views stay valid until the next call of Next. A
+    // cursor made before a change goes on with the changed records and the new record count.
     class Cursor {
     public:
         explicit Cursor(const Table& table);
@@ -80,6 +81,7 @@ public:
         std::vector<char> buffer_;
         uint32_t bufferFirst_ = 0;  // record index (from 0) of the buffer's first record
         uint32_t bufferCount_ = 0;
+        uint64_t generation_ = 0;  // of the table when the buffer was read
         uint32_t current_ = 0;
         const char* record_ = nullptr;
         std::vector<std::string> scratch_;
@@ -111,6 +113,7 @@ private:
 
     std::string path_;
     Fd fd_;
+    uint64_t generation_ = 0;  // counts loads of the header: cursors reread their buffers after one
     bool writable_ = false;
     uint64_t size_ = 0;
     Header header_;

@@ -52,6 +52,10 @@ struct Column {
     uint32_t size = 0;         // bytes of the field in the record
     int nullBit = -1;          // bit in the null flags, -1 when none
     int varBit = -1;           // Visual FoxPro: bit telling that the length is in the last byte
+    bool autoIncrement = false;  // Visual FoxPro integer column numbered by the table
+    uint32_t autoNext = 0;       // next number to hand out (held in the field descriptor)
+    uint8_t autoStep = 0;
+    uint32_t descriptorOffset = 0;  // of the field descriptor in the header
 };
 
 // What the writer needs to create a column. For Visual FoxPro, `nullable` gives the column a bit
@@ -63,6 +67,7 @@ struct ColumnSpec {
     uint16_t decimals = 0;
     bool nullable = false;
     bool binary = false;
+    bool autoIncrement = false;  // Visual FoxPro 'I' columns: numbered 1, 2, ... on insert
 };
 
 struct TableSpec {

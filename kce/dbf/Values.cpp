@@ -55,7 +55,7 @@ bool ParseNumber(std::string_view text, double& out) {
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     if (text.empty()) return false;
     auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), out, std::chars_format::general);
-    return ec == std::errc() && ptr == text.data() + text.size();
+    return ec == std::errc() && ptr == text.data() + text.size() && std::isfinite(out);
 }
 
 bool ParseDigits(std::string_view s, int& out) {

@@ -97,8 +97,8 @@ void TableCreator::Add(const Record& values, bool deleted) {
     record_[0] = deleted ? '*' : ' ';
     const uint32_t number = count_ + 1;
     for (size_t i = 0; i < values.size(); ++i) {
-        EncodeField(codec_, header_.columns[i], values[i], record_.data(), memo_.get(), number,
-                    header_.RecordOffset(count_));
+        EncodeField(codec_, header_.columns[i], NumberedValue(header_.columns[i], values[i]), record_.data(),
+                    memo_.get(), number, header_.RecordOffset(count_));
     }
     buffer_ += record_;
     ++count_;

@@ -287,3 +287,48 @@ TEST(DbfChange, AnotherProgramHoldingTheTableMakesTheChangeFail) {
 
 }  // namespace
 }  // namespace kce::dbf::test
+
+namespace kce::dbf::test {
+namespace {
+
+TEST(DbfChange, NumberedColumnHandsOutNextNumbersThatPersist) {
+    TempFolder dir;
+    TableSpec spec;
+    spec.variant = Variant::VisualFoxPro;
+    ColumnSpec id{"ID", 'I'};
+    id.autoIncrement = true;
+    spec.columns = {id, {"NAME", 'C', 5}};
+    const std::string path = dir.File("seq.dbf");
+    CreateTable(path, spec, {{N(), T("a")}, {N(), T("b")}});
+    {
+        auto table = Table::Open(path);
+        EXPECT_TRUE(table->Columns()[0].autoIncrement);
+        Changes c;
+        c.inserts = {{N(), T("c")}, {I(100), T("given")}};
+        table->Apply(c);
+    }
+    auto table = Table::Open(path);
+    Changes c;
+    c.inserts = {{N(), T("d")}};
+    table->Apply(c);
+    EXPECT_EQ(Render(ReadAll(path)), "0 | 1 | 'a'\n0 | 2 | 'b'\n0 | 3 | 'c'\n0 | 100 | 'given'\n0 | 4 | 'd'\n");
+}
+
+TEST(DbfChange, CursorMadeBeforeAChangeSeesTheChangedRecords) {
+    TempFolder dir;
+    std::string path = MakeAccounts(dir, Variant::DBase3);
+    auto table = Table::Open(path);
+    auto cursor = table->Records();
+    ASSERT_TRUE(cursor.Next());
+    table->Apply(SampleChanges());
+    ASSERT_TRUE(cursor.Next());
+    StoredValue v;
+    cursor.Stored(1, v);
+    EXPECT_EQ(v.real, 99.99);
+    int rest = 0;
+    while (cursor.Next()) ++rest;
+    EXPECT_EQ(rest, 3);
+}
+
+}  // namespace
+}  // namespace kce::dbf::test
