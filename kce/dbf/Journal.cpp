@@ -190,7 +190,9 @@ void CommitWithJournal(const std::string& journalPath, JournalTarget (&files)[2]
         }
     }
 
-    // Step 2: the files in place.
+    // Steps 2 and 3: the files in place, then the commit. A failure anywhere here (even in
+    // removing the journal) restores the old bytes, so that a reported failure always means an
+    // unchanged table.
     try {
         for (const Patch& p : patches) {
             const JournalTarget& f = files[p.file];
@@ -206,6 +208,7 @@ void CommitWithJournal(const std::string& journalPath, JournalTarget (&files)[2]
             Step(hook, i == 0 ? "table sync" : "memo sync");
             Sync(files[i].fd, files[i].path);
         }
+        RemoveJournal(journalPath, hook);
     } catch (...) {
         try {
             PlayBack(body, files, {});
@@ -215,9 +218,6 @@ void CommitWithJournal(const std::string& journalPath, JournalTarget (&files)[2]
         }
         throw;
     }
-
-    // Step 3: commit.
-    RemoveJournal(journalPath, hook);
 }
 
 bool RecoverJournal(const std::string& journalPath, const std::string& tablePath, int tableFd) {

@@ -13,7 +13,8 @@
 // whose trailer and checksum are right is played back (original bytes written back, old lengths
 // restored, files flushed) and then removed, so the pair is wholly as before the change; a journal
 // cut short was being written in step 1, before either file was touched, and is simply removed.
-// A change that fails in step 2 (a full disk, for example) is rolled back the same way at once.
+// A change that fails in step 2 or 3 (a full disk, for example) is rolled back the same way at
+// once, so a reported failure always leaves both files as they were.
 
 #include <cstdint>
 #include <string>
