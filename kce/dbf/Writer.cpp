@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
 #include "kce/dbf/DbfError.h"
+#include "kce/dbf/Folder.h"
 #include "kce/dbf/Memo.h"
 #include "kce/dbf/Table.h"
 #include "kce/dbf/Values.h"
@@ -67,7 +69,15 @@ private:
 
 TableCreator::TableCreator(std::string path, const TableSpec& spec) : path_(std::move(path)) {
     header_ = LayoutFor(spec, path_);
-    if (FileExists(path_)) throw DbfError(path_, -1, "a table file of that name already exists");
+    // Table names compare without regard to case, so "T.DBF" beside a new "t.dbf" would make
+    // both unreachable.
+    const std::string name = FileNameOf(path_);
+    std::string extension = name.size() > 4 ? name.substr(name.size() - 4) : std::string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const bool isDbf = extension == ".dbf";
+    if (FileExists(path_) || (isDbf && FindTable(FolderOf(path_), name))) {
+        throw DbfError(path_, -1, "a table file of that name already exists");
+    }
     codec_.variant = header_.variant;
     codec_.codePage = header_.codePage;
     codec_.nullFlagsOffset = header_.nullFlagsOffset;

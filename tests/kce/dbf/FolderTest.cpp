@@ -59,3 +59,20 @@ TEST(DbfFolder, MissingFolderIsReported) {
 
 }  // namespace
 }  // namespace kce::dbf::test
+
+#include "kce/dbf/Writer.h"
+
+namespace kce::dbf::test {
+namespace {
+
+TEST(DbfFolder, CreatingATableBesideOneDifferingOnlyInCaseIsRefused) {
+    TempFolder dir;
+    TableSpec spec;
+    spec.columns = {{"A", 'C', 1}};
+    CreateTable(dir.File("MWPAT.DBF"), spec, {});
+    EXPECT_THROW(CreateTable(dir.File("mwpat.dbf"), spec, {}), DbfError);
+    EXPECT_EQ(ListTables(dir.Path()).size(), 1u);
+}
+
+}  // namespace
+}  // namespace kce::dbf::test
