@@ -5,6 +5,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
 #include <QGuiApplication>
@@ -78,6 +80,15 @@ TEST(WindowCheck, RealWindowMatchesTheDesignedLayout) {
     EXPECT_TRUE(HasColor(shot, onScreen(Form1->Label5), Qt::red)) << "Datapath is drawn in red";
     EXPECT_TRUE(HasColor(shot, onScreen(Form1->Label1), Qt::blue)) << "Output Filename is drawn in blue";
     EXPECT_TRUE(HasColor(shot, onScreen(Form1->Memo1), Qt::black)) << "the editor shows its text";
+
+    // The menus, one picture each, for people to look at.
+    const QString folder = QFileInfo(shotFile).absolutePath();
+    for (QMenu* menu : {Form1->File1, Form1->Actions1, Form1->SQLStatements1}) {
+        menu->popup(Form1->mapToGlobal(QPoint(0, 0)));
+        QTest::qWait(100);
+        EXPECT_TRUE(menu->grab().save(folder + "/menu-" + menu->title().replace(' ', '-') + ".png"));
+        menu->hide();
+    }
     DestroyForms();
 }
 
