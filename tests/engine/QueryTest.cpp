@@ -346,6 +346,59 @@ TEST_F(QueryTest, WalkVisitsEachRecordOnceWithItsNumber) {
     EXPECT_EQ(query_->FieldAt(1).ValueAsText(), "Jones");
 }
 
+TEST_F(QueryTest, FieldDefsOfAClosedQueryComeFromAPassingCursor) {
+    query_->SQL().SetText("SELECT id, name FROM people");
+    query_->FieldDefs().RefreshDefs();
+    ASSERT_EQ(query_->FieldDefs().NumDefs(), 2);
+    EXPECT_EQ(query_->FieldDefs().DefAt(1).Name(), "name");
+    EXPECT_EQ(query_->FieldDefs().DefAt(1).Size(), 20);
+    EXPECT_FALSE(query_->Active());
+    uint16_t open = 99;
+    KdbGetNumOpenTables(&open);
+    EXPECT_EQ(open, 0);
+}
+
+TEST_F(QueryTest, BlobStreamsOnlyReadOutsideEditing) {
+    Open("SELECT m FROM alltypes");
+    try {
+        query_->CreateBlobStream(query_->FieldAt(0), TBlobStreamMode::Write);
+        FAIL();
+    } catch (const EKDBDatabaseError& error) {
+        EXPECT_EQ(error.Message(),
+                  "KdbTable1: Table must be in Edit or Insert state to open blob stream in Write Mode.");
+    }
+    auto stream = query_->CreateBlobStream(query_->FieldAt(0), TBlobStreamMode::Read);
+    const char byte = 'x';
+    EXPECT_THROW(stream->Write(&byte, 1), EKDBDatabaseError);
+}
+
+TEST_F(QueryTest, CountsAndNumbersNeedAnOpenQuery) {
+    EXPECT_THROW(query_->NumRecords(), EDatabaseError);
+    EXPECT_THROW(query_->RecordNumber(), EDatabaseError);
+    Open("SELECT * FROM people WHERE id > 5");
+    EXPECT_EQ(query_->NumRecords(), 0);
+    EXPECT_EQ(query_->RecordNumber(), 0);
+    EXPECT_EQ(query_->Version().rfind("10.0.0.3 (KCE ", 0), 0u);
+}
+
+TEST_F(QueryTest, WithoutAConnectionComponentAFolderPathConnectsOnDemand) {
+    TempDir folder;
+    TKdbQuery query(nullptr, "Loose");
+    query.SetDatabaseName(folder.Path() + "/");
+    EXPECT_EQ(query.KdbConnection(), nullptr);
+    EXPECT_EQ(query.DataPath(), folder.Path());
+    // Both statements run on the one connection kept for that folder.
+    query.SQL().SetText("CREATE TABLE notes (id INTEGER, txt CHAR(8))");
+    query.ExecSQL();
+    query.SQL().SetText("INSERT INTO notes VALUES (1, 'one')");
+    query.ExecSQL();
+    EXPECT_EQ(query.RowsAffected(), 1);
+    query.SQL().SetText("SELECT txt FROM notes");
+    query.SetActive(true);
+    query.MoveFirst();
+    EXPECT_EQ(query.FieldAt(0).ValueAsText(), "one");
+}
+
 TEST_F(QueryTest, QueryTextPrintsAnAlignedTable) {
     TQueryTextRequest request;
     request.DataPath = Dictionary();
