@@ -13,6 +13,7 @@
 
 #include "kce/dbf/Bytes.h"
 #include "kce/dbf/DbfError.h"
+#include "kce/dbf/Folder.h"
 #include "kce/dbf/Journal.h"
 
 namespace kce::dbf {
@@ -123,7 +124,9 @@ std::string MemoPathFor(const std::string& tablePath, MemoFormat format) {
     return prefix + wanted;
 }
 
-std::unique_ptr<Table> Table::Open(const std::string& path) {
+std::unique_ptr<Table> Table::Open(const std::string& typedPath) {
+    // "\" separates folders as "/" does in every path the program is given.
+    const std::string path = NormalizeFolderPath(typedPath);
     std::unique_ptr<Table> t(new Table);
     t->path_ = path;
     if (!FileExists(path)) throw DbfError(path, -1, "table file does not exist");

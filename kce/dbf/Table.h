@@ -40,7 +40,8 @@ struct Changes {
 
 class Table {
 public:
-    // Opens the table file at `path` (and its memo file when it has memo columns). Throws DbfError
+    // Opens the table file at `path` (and its memo file when it has memo columns); "\" counts as a
+    // folder separator. Throws DbfError
     // naming the file and what is wrong, DbfLockedError when another program holds it locked.
     static std::unique_ptr<Table> Open(const std::string& path);
     ~Table();

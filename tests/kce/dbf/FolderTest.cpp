@@ -60,6 +60,7 @@ TEST(DbfFolder, MissingFolderIsReported) {
 }  // namespace
 }  // namespace kce::dbf::test
 
+#include "kce/dbf/Table.h"
 #include "kce/dbf/Writer.h"
 
 namespace kce::dbf::test {
@@ -70,6 +71,9 @@ TEST(DbfFolder, CreatingATableBesideOneDifferingOnlyInCaseIsRefused) {
     TableSpec spec;
     spec.columns = {{"A", 'C', 1}};
     CreateTable(dir.File("MWPAT.DBF"), spec, {});
+    std::string backslashed = dir.File("MWPAT.DBF");
+    std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+    EXPECT_EQ(Table::Open(backslashed)->Name(), "MWPAT");
     EXPECT_THROW(CreateTable(dir.File("mwpat.dbf"), spec, {}), DbfError);
     EXPECT_EQ(ListTables(dir.Path()).size(), 1u);
 }
