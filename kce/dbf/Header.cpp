@@ -253,19 +253,19 @@ Header ParseHeader(std::string_view bytes, uint64_t fileSize, const std::string&
     return h;
 }
 
-Header LayoutFor(const TableSpec& spec, const std::string& file) {
+Header LayoutFor(const TableSpec& layout, const std::string& file) {
     Header h;
-    h.variant = spec.variant;
-    h.codePage = spec.codePage;
-    h.codePageMark = CodePageMark(spec.codePage);
-    const bool vfp = spec.variant == Variant::VisualFoxPro;
-    if (spec.columns.empty()) throw DbfError(file, -1, "a table needs at least one column");
+    h.variant = layout.variant;
+    h.codePage = layout.codePage;
+    h.codePageMark = CodePageMark(layout.codePage);
+    const bool vfp = layout.variant == Variant::VisualFoxPro;
+    if (layout.columns.empty()) throw DbfError(file, -1, "a table needs at least one column");
     uint32_t offset = 1;
     bool hasMemo = false;
     bool hasVar = false;
     int bit = 0;
-    for (size_t i = 0; i < spec.columns.size(); ++i) {
-        const ColumnSpec& s = spec.columns[i];
+    for (size_t i = 0; i < layout.columns.size(); ++i) {
+        const ColumnSpec& s = layout.columns[i];
         Column c;
         c.name = s.name;
         c.dbfType = s.dbfType;
@@ -273,7 +273,7 @@ Header LayoutFor(const TableSpec& spec, const std::string& file) {
             throw DbfError(file, -1, "column name \"" + c.name + "\" must have 1 to 10 characters");
         }
         for (size_t j = 0; j < i; ++j) {
-            if (spec.columns[j].name == c.name) throw DbfError(file, -1, "column name " + c.name + " is used twice");
+            if (layout.columns[j].name == c.name) throw DbfError(file, -1, "column name " + c.name + " is used twice");
         }
         uint8_t rawLength = 0;
         switch (s.dbfType) {
@@ -285,9 +285,9 @@ Header LayoutFor(const TableSpec& spec, const std::string& file) {
                 if (s.length > 254) throw DbfError(file, -1, "column " + c.name + " is longer than 254");
                 rawLength = static_cast<uint8_t>(s.length);
         }
-        std::string problem = Classify(c, spec.variant, rawLength, static_cast<uint8_t>(s.decimals));
+        std::string problem = Classify(c, layout.variant, rawLength, static_cast<uint8_t>(s.decimals));
         if (!problem.empty()) throw DbfError(file, -1, "column " + c.name + ": " + problem);
-        if (IsMemoType(c.dbfType, spec.variant)) hasMemo = true;
+        if (IsMemoType(c.dbfType, layout.variant)) hasMemo = true;
         c.binary = vfp && s.binary;
         c.nullable = vfp && s.nullable;
         if (s.autoIncrement) {
@@ -319,7 +319,7 @@ Header LayoutFor(const TableSpec& spec, const std::string& file) {
     size_t headerLength = kTableDescriptorSize + descriptors * kFieldDescriptorSize + 1 + (vfp ? kVfpBacklinkSize : 0);
     if (headerLength > 0xFFFF) throw DbfError(file, -1, "too many columns");
     h.headerLength = static_cast<uint16_t>(headerLength);
-    switch (spec.variant) {
+    switch (layout.variant) {
         case Variant::DBase3:
             h.version = hasMemo ? 0x83 : 0x03;
             h.memoFormat = hasMemo ? MemoFormat::DBase3 : MemoFormat::None;
@@ -338,7 +338,7 @@ Header LayoutFor(const TableSpec& spec, const std::string& file) {
             h.tableFlags = hasMemo ? 0x02 : 0x00;
             break;
     }
-    if (!hasMemo && spec.variant != Variant::VisualFoxPro) h.variant = Variant::DBase3;
+    if (!hasMemo && layout.variant != Variant::VisualFoxPro) h.variant = Variant::DBase3;
     return h;
 }
 

@@ -67,8 +67,8 @@ private:
     std::string buffer_;
 };
 
-TableCreator::TableCreator(std::string path, const TableSpec& spec) : path_(std::move(path)) {
-    header_ = LayoutFor(spec, path_);
+TableCreator::TableCreator(std::string path, const TableSpec& layout) : path_(std::move(path)) {
+    header_ = LayoutFor(layout, path_);
     // Table names compare without regard to case, so "T.DBF" beside a new "t.dbf" would make
     // both unreachable.
     const std::string name = FileNameOf(path_);
@@ -137,8 +137,8 @@ void TableCreator::Finish() {
     finished_ = true;
 }
 
-void CreateTable(const std::string& path, const TableSpec& spec, const std::vector<Record>& records) {
-    TableCreator creator(path, spec);
+void CreateTable(const std::string& path, const TableSpec& layout, const std::vector<Record>& records) {
+    TableCreator creator(path, layout);
     for (const Record& r : records) creator.Add(r);
     creator.Finish();
 }

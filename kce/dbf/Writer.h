@@ -17,9 +17,9 @@ namespace kce::dbf {
 
 class TableCreator {
 public:
-    // Starts the table file `path` (it must not exist yet). Throws DbfError for a spec no table
+    // Starts the table file `path` (it must not exist yet). Throws DbfError for a layout no table
     // can hold or when the files cannot be created.
-    TableCreator(std::string path, const TableSpec& spec);
+    TableCreator(std::string path, const TableSpec& layout);
     // Without Finish, the temporary files are removed and nothing appears.
     ~TableCreator();
     TableCreator(const TableCreator&) = delete;
@@ -50,6 +50,6 @@ private:
 };
 
 // Creates a table with the given records in one call.
-void CreateTable(const std::string& path, const TableSpec& spec, const std::vector<Record>& records);
+void CreateTable(const std::string& path, const TableSpec& layout, const std::vector<Record>& records);
 
 }  // namespace kce::dbf

@@ -20,11 +20,11 @@ namespace kce::dbf::test {
 namespace {
 
 std::string MakeAccounts(const TempFolder& dir, Variant variant) {
-    TableSpec spec;
-    spec.variant = variant;
-    spec.columns = {{"CODE", 'C', 6}, {"BAL", 'N', 9, 2}, {"NOTE", 'M'}, {"OPENED", 'D'}};
+    TableSpec layout;
+    layout.variant = variant;
+    layout.columns = {{"CODE", 'C', 6}, {"BAL", 'N', 9, 2}, {"NOTE", 'M'}, {"OPENED", 'D'}};
     const std::string path = dir.File("accounts.dbf");
-    CreateTable(path, spec,
+    CreateTable(path, layout,
                 {{T("A1"), R(10), T("first note"), T("2001-01-01")},
                  {T("B2"), R(20.5), T("second note"), N()},
                  {T("C3"), R(-5), N(), T("2003-03-03")}});
@@ -293,13 +293,13 @@ namespace {
 
 TEST(DbfChange, NumberedColumnHandsOutNextNumbersThatPersist) {
     TempFolder dir;
-    TableSpec spec;
-    spec.variant = Variant::VisualFoxPro;
+    TableSpec layout;
+    layout.variant = Variant::VisualFoxPro;
     ColumnSpec id{"ID", 'I'};
     id.autoIncrement = true;
-    spec.columns = {id, {"NAME", 'C', 5}};
+    layout.columns = {id, {"NAME", 'C', 5}};
     const std::string path = dir.File("seq.dbf");
-    CreateTable(path, spec, {{N(), T("a")}, {N(), T("b")}});
+    CreateTable(path, layout, {{N(), T("a")}, {N(), T("b")}});
     {
         auto table = Table::Open(path);
         EXPECT_TRUE(table->Columns()[0].autoIncrement);

@@ -17,10 +17,10 @@ namespace {
 
 // A three-record table with a memo column; returns the table path.
 std::string MakePeople(const TempFolder& dir, Variant variant, const std::string& name = "people.dbf") {
-    TableSpec spec;
-    spec.variant = variant;
-    spec.columns = {{"NAME", 'C', 8}, {"BORN", 'D'}, {"NOTES", 'M'}, {"AMOUNT", 'N', 7, 2}};
-    CreateTable(dir.File(name), spec,
+    TableSpec layout;
+    layout.variant = variant;
+    layout.columns = {{"NAME", 'C', 8}, {"BORN", 'D'}, {"NOTES", 'M'}, {"AMOUNT", 'N', 7, 2}};
+    CreateTable(dir.File(name), layout,
                 {{T("ANN"), T("1980-05-06"), T("first memo"), R(1.5)},
                  {T("BOB"), T("1975-01-02"), T(std::string(1500, 'm').c_str()), R(-2)},
                  {T("CY"), N(), T("third"), N()}});

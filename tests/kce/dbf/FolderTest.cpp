@@ -68,13 +68,13 @@ namespace {
 
 TEST(DbfFolder, CreatingATableBesideOneDifferingOnlyInCaseIsRefused) {
     TempFolder dir;
-    TableSpec spec;
-    spec.columns = {{"A", 'C', 1}};
-    CreateTable(dir.File("MWPAT.DBF"), spec, {});
+    TableSpec layout;
+    layout.columns = {{"A", 'C', 1}};
+    CreateTable(dir.File("MWPAT.DBF"), layout, {});
     std::string backslashed = dir.File("MWPAT.DBF");
     std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
     EXPECT_EQ(Table::Open(backslashed)->Name(), "MWPAT");
-    EXPECT_THROW(CreateTable(dir.File("mwpat.dbf"), spec, {}), DbfError);
+    EXPECT_THROW(CreateTable(dir.File("mwpat.dbf"), layout, {}), DbfError);
     EXPECT_EQ(ListTables(dir.Path()).size(), 1u);
 }
 

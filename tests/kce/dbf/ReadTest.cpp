@@ -148,20 +148,20 @@ class DbfVariantRoundTrip : public ::testing::TestWithParam<VariantCase> {};
 TEST_P(DbfVariantRoundTrip, WrittenTableReadsBack) {
     const VariantCase& c = GetParam();
     TempFolder dir;
-    TableSpec spec;
-    spec.variant = c.variant;
-    spec.columns = {{"NAME", 'C', 12}, {"QTY", 'N', 6, 0}, {"PRICE", 'F', 10, 3},
+    TableSpec layout;
+    layout.variant = c.variant;
+    layout.columns = {{"NAME", 'C', 12}, {"QTY", 'N', 6, 0}, {"PRICE", 'F', 10, 3},
                     {"DUE", 'D'},      {"PAID", 'L'},      {"NOTE", 'M'}};
     const bool vfp = c.variant == Variant::VisualFoxPro;
     if (vfp) {
-        spec.columns[0].nullable = true;
-        spec.columns.push_back({"N32", 'I'});
-        spec.columns.push_back({"CASH", 'Y'});
-        spec.columns.push_back({"AT", 'T'});
-        spec.columns.push_back({"DBL", 'B', 0, 2});
-        spec.columns.push_back({"VC", 'V', 8, 0, true});
-        spec.columns.push_back({"VB", 'Q', 4});
-        spec.columns.push_back({"PIC", 'G'});
+        layout.columns[0].nullable = true;
+        layout.columns.push_back({"N32", 'I'});
+        layout.columns.push_back({"CASH", 'Y'});
+        layout.columns.push_back({"AT", 'T'});
+        layout.columns.push_back({"DBL", 'B', 0, 2});
+        layout.columns.push_back({"VC", 'V', 8, 0, true});
+        layout.columns.push_back({"VB", 'Q', 4});
+        layout.columns.push_back({"PIC", 'G'});
     }
     std::vector<Record> records = {
         {T("Müller & Søn"), I(42), R(-1.25), T("2024-02-29"), I(1), T("a memo\nwith two lines")},
@@ -176,7 +176,7 @@ TEST_P(DbfVariantRoundTrip, WrittenTableReadsBack) {
         records[2].insert(records[2].end(), {I(5), R(-0.5), T("2000-01-01"), R(-3), T("exactly8"),
                                              StoredValue::Blob("four"), N()});
     }
-    CreateTable(dir.File("T.DBF"), spec, records);
+    CreateTable(dir.File("T.DBF"), layout, records);
     EXPECT_EQ(static_cast<uint8_t>(ReadFile(dir.File("T.DBF"))[0]), c.version);
     EXPECT_TRUE(FileExists(dir.File(c.memoName))) << c.memoName;
 
@@ -202,11 +202,11 @@ INSTANTIATE_TEST_SUITE_P(Variants, DbfVariantRoundTrip,
 
 TEST(DbfRead, OemTableConvertsTextAndMemoBothWays) {
     TempFolder dir;
-    TableSpec spec;
-    spec.variant = Variant::FoxPro2;
-    spec.codePage = CodePage::Oem850;
-    spec.columns = {{"S", 'C', 4}, {"M", 'M'}};
-    CreateTable(dir.File("oem.dbf"), spec, {{T("Øé"), T("é")}});
+    TableSpec layout;
+    layout.variant = Variant::FoxPro2;
+    layout.codePage = CodePage::Oem850;
+    layout.columns = {{"S", 'C', 4}, {"M", 'M'}};
+    CreateTable(dir.File("oem.dbf"), layout, {{T("Øé"), T("é")}});
     std::string bytes = ReadFile(dir.File("oem.dbf"));
     EXPECT_EQ(static_cast<uint8_t>(bytes[29]), 0x02);
     auto table = Table::Open(dir.File("oem.dbf"));
@@ -217,8 +217,8 @@ TEST(DbfRead, OemTableConvertsTextAndMemoBothWays) {
 
 TEST(DbfRead, NumericValuesThatDoNotFitAreRefusedOnWrite) {
     TempFolder dir;
-    TableSpec spec;
-    spec.columns = {{"N", 'N', 5, 2}, {"C", 'C', 3}, {"D", 'D'}};
+    TableSpec layout;
+    layout.columns = {{"N", 'N', 5, 2}, {"C", 'C', 3}, {"D", 'D'}};
     struct Case {
         const char* name;
         Record values;
@@ -233,7 +233,7 @@ TEST(DbfRead, NumericValuesThatDoNotFitAreRefusedOnWrite) {
     for (const Case& c : cases) {
         TempFolder sub;
         try {
-            CreateTable(sub.File("t.dbf"), spec, {c.values});
+            CreateTable(sub.File("t.dbf"), layout, {c.values});
             ADD_FAILURE() << c.name;
         } catch (const DbfError& e) {
             EXPECT_NE(std::string(e.what()).find(c.fragment), std::string::npos) << c.name << ": " << e.what();
@@ -245,9 +245,9 @@ TEST(DbfRead, NumericValuesThatDoNotFitAreRefusedOnWrite) {
 
 TEST(DbfRead, CursorWalksAcrossReadBlocks) {
     TempFolder dir;
-    TableSpec spec;
-    spec.columns = {{"ID", 'N', 9}, {"PAD", 'C', 250}};
-    TableCreator creator(dir.File("big.dbf"), spec);
+    TableSpec layout;
+    layout.columns = {{"ID", 'N', 9}, {"PAD", 'C', 250}};
+    TableCreator creator(dir.File("big.dbf"), layout);
     const int count = 20000;  // several 1 MB read blocks of 260-byte records
     for (int i = 1; i <= count; ++i) creator.Add({I(i), T("p")}, i % 1000 == 0);
     creator.Finish();
