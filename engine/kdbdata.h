@@ -325,6 +325,8 @@ protected:
     void ReadCursorFieldDefs(uint32_t cursor);
     void SetReadOnly(bool value) { readOnly_ = value; }
     void SetEngineTableType(uint16_t type) { engineTableType_ = type; }
+    // The character type of a live cursor (1 ANSI, 2 OEM); OEM texts are read through the engine.
+    void SetCursorCharType(uint16_t type) { charType_ = type; }
     void CheckNotActive(std::string_view message) const;
 
     std::unique_ptr<TRecordBuffer> NewRecordBuffer() override;

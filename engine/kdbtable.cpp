@@ -292,9 +292,11 @@ uint32_t TKdbQuery::ExecuteStatement() {
             uint16_t live = 0;
             CheckEngineResult(this, KdbSqlPeekStatement(cursor, &live));
             SetReadOnly(live == 0);
+            SetCursorCharType(1);
             if (live) {
                 uint16_t charType = 1;
                 CheckEngineResult(this, KdbGetTableCharType(cursor, &charType));
+                SetCursorCharType(charType);
                 char name[101] = {};
                 uint16_t length = 100;
                 const uint32_t result = KdbGetTableCollation(cursor, name, &length);
