@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/Text.h"
 #include "data/TextCase.h"
 #include "engine/kdbdata.h"
 #include "kce/kce.h"
@@ -183,8 +184,9 @@ void BindParams(uint32_t statement, const TParams& params, const TKdbDataSet* da
         }
         switch (param.DataType()) {
             case ftUnknown:
-                RaiseKdbDatabaseError(dataSet, "The field named: '" + param.Name() +
-                                                   "' has the DataType of ftUnknown, which is invalid.");
+                RaiseKdbDatabaseError(dataSet, FormatMessage("The field named: '%s' has the DataType of "
+                                                             "ftUnknown, which is invalid.",
+                                                             {param.Name()}));
             case ftBoolean:
                 CheckEngineResult(dataSet, KdbSetLogical(statement, position, param.AsBoolean() ? 1 : 0));
                 break;
@@ -226,8 +228,9 @@ void BindParams(uint32_t statement, const TParams& params, const TKdbDataSet* da
             case ftArray:
             case ftReference:
             case ftDataSet:
-                RaiseKdbDatabaseError(dataSet, "The field named: '" + param.Name() +
-                                                   "' has a DataType that is not supported.");
+                RaiseKdbDatabaseError(dataSet, FormatMessage("The field named: '%s' has a DataType that is "
+                                                             "not supported.",
+                                                             {param.Name()}));
             case ftString:
             case ftSmallint:
             case ftInteger:

@@ -7,6 +7,7 @@
 #include <optional>
 #include <sys/stat.h>
 
+#include "common/Text.h"
 #include "data/TextCase.h"
 #include "engine/kdbdata.h"
 #include "kce/kce.h"
@@ -95,7 +96,8 @@ std::string FindKdbIniFile() {
             std::string folder(rest.substr(0, colon));
             rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
             if (folder.empty()) folder = ".";
-            const std::string path = folder + "/kdb.ini";
+            std::string path = std::move(folder);
+            path += "/kdb.ini";
             if (path.size() <= 260 && FileExists(path)) return path;
         }
     }
@@ -293,7 +295,7 @@ void TKdbConnection::DoConnect() {
             OnLogin(*this, user, password);
         } else if (KdbLoginDialog) {
             if (!KdbLoginDialog(Name(), user, password)) {
-                throw EDatabaseError("Cannot connect to database '" + Name() + "'");
+                throw EDatabaseError(FormatMessage("Cannot connect to database '%s'", {Name()}));
             }
         }
         Username = user;

@@ -501,7 +501,7 @@ void TKdbDataSet::CursorOpen() {
     if (!IndexName.empty()) {
         CheckEngineResult(this, KdbGetIndexHandle(cursor_, IndexName.c_str(), &activeOrder_));
     } else if (!IndexFieldNames.empty()) {
-        RaiseKdbDatabaseError(this, "Not a valid index field name:" + IndexFieldNames);
+        RaiseKdbDatabaseError(this, FormatMessage("Not a valid index field name:%s", {IndexFieldNames}));
     }
     CheckEngineResult(this, KdbGetBookmarkLength(activeOrder_, &bookmarkLength_));
     CursorFirst();
