@@ -95,7 +95,7 @@ std::string FindKdbIniFile() {
             const size_t colon = rest.find(':');
             std::string folder(rest.substr(0, colon));
             rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
-            if (folder.empty()) folder = ".";
+            if (folder.empty()) folder.push_back('.');
             std::string path = std::move(folder);
             path += "/kdb.ini";
             if (path.size() <= 260 && FileExists(path)) return path;
