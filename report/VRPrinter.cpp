@@ -1,0 +1,279 @@
+#include "report/VRPrinter.h"
+
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <algorithm>
+
+#include "common/Exceptions.h"
+
+namespace parvell {
+
+namespace {
+
+// A printer reporting no usable resolution is drawn on as if it were a 96 pixel-per-inch screen;
+// any real resolution, however coarse, is taken as it is (the factor is a fraction, never an
+// integer quotient).
+double FactorFor(int pixelsPerInch) {
+    return (pixelsPerInch > 0 ? pixelsPerInch : 96) / kNativePerInch;
+}
+
+int WasteFor(int offsetPixels, int pixelsPerInch) {
+    if (pixelsPerInch <= 0) return 0;
+    return static_cast<int>(RoundNative(static_cast<double>(offsetPixels) / pixelsPerInch * kNativePerInch));
+}
+
+int ToInt(int64_t value) { return static_cast<int>(value); }
+
+QPrinter::PaperSource SourceForBin(int code) {
+    if (code >= 1 && code <= 11) return static_cast<QPrinter::PaperSource>(code - 1);
+    if (code == 14) return QPrinter::Cassette;
+    if (code == 15) return QPrinter::FormSource;
+    return QPrinter::Auto;
+}
+
+int BinCodeOfSource(QPrinter::PaperSource source) {
+    if (source == QPrinter::Cassette) return 14;
+    if (source == QPrinter::FormSource) return 15;
+    const int value = static_cast<int>(source);
+    return value >= 0 && value <= 10 ? value + 1 : 7;
+}
+
+TVRBin BinFromCode(int code) {
+    for (int i = 0; i <= static_cast<int>(TVRBin::Last); ++i) {
+        if (BinCode(static_cast<TVRBin>(i)) == code && static_cast<TVRBin>(i) != TVRBin::First) {
+            return static_cast<TVRBin>(i);
+        }
+    }
+    return TVRBin::Auto;
+}
+
+}  // namespace
+
+int ScreenPixelsPerInch() {
+    QPicture probe;
+    const int ppi = probe.logicalDpiX();
+    return ppi > 0 ? ppi : 96;
+}
+
+TVRDeviceFacts FactsOfPrinter(QPrinter& printer) {
+    TVRDeviceFacts facts;
+    facts.PrinterName = printer.printerName().toStdString();
+    facts.PixelsPerInchX = printer.logicalDpiX();
+    facts.PixelsPerInchY = printer.logicalDpiY();
+    if (!printer.fullPage()) {
+        const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
+        const QRectF page = printer.pageRect(QPrinter::DevicePixel);
+        facts.OffsetX = qRound(page.left() - paper.left());
+        facts.OffsetY = qRound(page.top() - paper.top());
+    }
+    const QPageSize size = printer.pageLayout().pageSize();
+    facts.Paper = PaperFromCode(size.windowsId());
+    const QSizeF mm = size.size(QPageSize::Millimeter);
+    facts.PaperWidth = mm.width() * 10;
+    facts.PaperLength = mm.height() * 10;
+    facts.Copies = printer.copyCount();
+    facts.Bin = BinFromCode(BinCodeOfSource(printer.paperSource()));
+    facts.Duplex = printer.duplex() != QPrinter::DuplexNone;
+    facts.Collate = printer.collateCopies() ? 1 : 0;
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        // A PDF file takes any paper.
+        for (int code = 1; code <= kStandardPaperCount; ++code) {
+            if (PaperDimensions(PaperFromCode(code))) facts.SupportedPapers.push_back(PaperFromCode(code));
+        }
+        facts.SupportedPapers.push_back(TVRPaperSize::Custom);
+    } else {
+        const QPrinterInfo info(printer);
+        for (const QPageSize& supported : info.supportedPageSizes()) {
+            const TVRPaperSize paper = PaperFromCode(supported.windowsId());
+            if (paper != TVRPaperSize::Default) facts.SupportedPapers.push_back(paper);
+        }
+        if (info.supportsCustomPageSizes()) facts.SupportedPapers.push_back(TVRPaperSize::Custom);
+    }
+    return facts;
+}
+
+std::optional<TVRDeviceFacts> SystemPrinterFacts(const std::string& printerName) {
+    if (QPrinterInfo::availablePrinters().isEmpty()) return std::nullopt;
+    QPrinterInfo info = printerName.empty()
+                            ? QPrinterInfo::defaultPrinter()
+                            : QPrinterInfo::printerInfo(QString::fromStdString(printerName));
+    if (info.isNull()) info = QPrinterInfo::defaultPrinter();
+    if (info.isNull()) info = QPrinterInfo::availablePrinters().first();
+    QPrinter printer(info, QPrinter::HighResolution);
+    return FactsOfPrinter(printer);
+}
+
+TVRPrinter::TVRPrinter(TVRDestination destination, std::optional<TVRDeviceFacts> printerFacts,
+                       QPrinter* device)
+    : destination_(destination),
+      facts_(std::move(printerFacts)),
+      device_(device),
+      pages_(std::make_unique<TVRPageStore>()) {
+    if (facts_) {
+        paper_ = facts_->Paper;
+        if (facts_->PaperWidth > 0 && facts_->PaperLength > 0) {
+            paperWidth_ = facts_->PaperWidth;
+            paperLength_ = facts_->PaperLength;
+        }
+        settings_.Copies = facts_->Copies;
+        settings_.OutputBin = facts_->Bin;
+        settings_.Duplex = facts_->Duplex;
+        settings_.Collate = facts_->Collate;
+        settings_.PrinterName = facts_->PrinterName;
+    }
+}
+
+TVRPrinter::~TVRPrinter() {
+    if (picturePainter_.isActive()) picturePainter_.end();
+    if (printerPainter_.isActive()) printerPainter_.end();
+}
+
+void TVRPrinter::CopySettings(const TVellRepPrinterSettings& settings, const TVRPaperRequest& paper) {
+    settings_ = settings;
+    orientation_ = paper.Orientation;
+    if (!facts_) return;  // nothing to apply a paper to: the output keeps its own
+    const auto& supported = facts_->SupportedPapers;
+    const bool listed = std::find(supported.begin(), supported.end(), paper.PaperSize) != supported.end();
+    if (paper.PaperSize == TVRPaperSize::Custom && listed) {
+        paper_ = TVRPaperSize::Custom;
+        paperWidth_ = paper.Width;
+        paperLength_ = paper.Length;
+    } else if (paper.PaperSize != TVRPaperSize::Default && listed) {
+        paper_ = paper.PaperSize;
+        const auto dims = PaperDimensions(paper_);
+        paperWidth_ = dims->widthMm * 10;
+        paperLength_ = dims->lengthMm * 10;
+    }
+}
+
+double TVRPrinter::PaperLength() const {
+    const bool landscape = orientation_ == TVROrientation::poLandscape;
+    if (const auto dims = PaperDimensions(paper_)) return (landscape ? dims->widthMm : dims->lengthMm) * 10;
+    if (paper_ == TVRPaperSize::Custom) return paperLength_;
+    return landscape ? paperWidth_ : paperLength_;
+}
+
+double TVRPrinter::PaperWidth() const {
+    const bool landscape = orientation_ == TVROrientation::poLandscape;
+    if (const auto dims = PaperDimensions(paper_)) return (landscape ? dims->lengthMm : dims->widthMm) * 10;
+    if (paper_ == TVRPaperSize::Custom) return paperWidth_;
+    return landscape ? paperLength_ : paperWidth_;
+}
+
+int TVRPrinter::XPos(double x) const { return ToInt(RoundNative((x - leftWaste_) * xFactor_)); }
+int TVRPrinter::YPos(double y) const { return ToInt(RoundNative((y - topWaste_) * yFactor_)); }
+int TVRPrinter::XSize(double x) const { return ToInt(RoundNative(x * xFactor_)); }
+int TVRPrinter::YSize(double y) const { return ToInt(RoundNative(y * yFactor_)); }
+
+void TVRPrinter::ApplyDeviceSettings() {
+    QPrinter& printer = *device_;
+    const int paperCode = settings_.UseCustomPaperCode ? settings_.CustomPaperCode : PaperCode(paper_);
+    if (paper_ == TVRPaperSize::Custom && !settings_.UseCustomPaperCode) {
+        printer.setPageSize(QPageSize(QSizeF(paperWidth_ / 10, paperLength_ / 10), QPageSize::Millimeter,
+                                      QString(), QPageSize::ExactMatch));
+    } else if (paper_ != TVRPaperSize::Default) {
+        const QPageSize::PageSizeId id = QPageSize::id(paperCode);
+        if (id != QPageSize::Custom) printer.setPageSize(QPageSize(id));
+    }
+    printer.setPageOrientation(orientation_ == TVROrientation::poLandscape ? QPageLayout::Landscape
+                                                                          : QPageLayout::Portrait);
+    printer.setCopyCount(std::max(1, settings_.Copies));
+    const int duplex = settings_.ExtendedDuplex != 0 ? settings_.ExtendedDuplex : settings_.Duplex ? 3 : 1;
+    printer.setDuplex(duplex == 2 ? QPrinter::DuplexLongSide
+                      : duplex == 3 ? QPrinter::DuplexShortSide
+                                    : QPrinter::DuplexNone);
+    printer.setPaperSource(SourceForBin(settings_.UseCustomBinCode ? settings_.CustomBinCode
+                                                                   : BinCode(settings_.OutputBin)));
+    printer.setCollateCopies(settings_.Collate != 0);
+    printer.setDocName(QString::fromStdString(title_));
+}
+
+void TVRPrinter::BeginDoc() {
+    if (state_ != TVRPrinterState::Idle) throw Exception("VRPrinter not ready");
+    pageNumber_ = 0;
+    if (destination_ == TVRDestination::Preview || !device_) {
+        pages_ = std::make_unique<TVRPageStore>(settings_.MemoryLimit);
+        xFactor_ = yFactor_ = FactorFor(ScreenPixelsPerInch());
+        leftWaste_ = topWaste_ = 0;
+    } else {
+        ApplyDeviceSettings();
+        const TVRDeviceFacts facts = FactsOfPrinter(*device_);
+        xFactor_ = FactorFor(facts.PixelsPerInchX);
+        yFactor_ = FactorFor(facts.PixelsPerInchY);
+        leftWaste_ = WasteFor(facts.OffsetX, facts.PixelsPerInchX);
+        topWaste_ = WasteFor(facts.OffsetY, facts.PixelsPerInchY);
+    }
+    state_ = TVRPrinterState::Generating;
+}
+
+void TVRPrinter::NewPage() {
+    if (state_ != TVRPrinterState::Generating) throw Exception("Illegal call to NewPage");
+    if (pageOpen_) ClosePage();
+    ++pageNumber_;
+    const bool toPrinter = destination_ == TVRDestination::Printer && device_ &&
+                           (settings_.FirstPage == 0 || pageNumber_ >= settings_.FirstPage) &&
+                           (settings_.LastPage == 0 || pageNumber_ <= settings_.LastPage);
+    if (toPrinter) {
+        if (!printerPainter_.isActive()) {
+            if (!printerPainter_.begin(device_)) throw Exception("Cannot start the printer document");
+        } else {
+            device_->newPage();
+        }
+        canvas_ = &printerPainter_;
+    } else {
+        picture_ = QPicture();
+        picturePainter_.begin(&picture_);
+        canvas_ = &picturePainter_;
+    }
+    pageOpen_ = true;
+}
+
+void TVRPrinter::ClosePage() {
+    pageOpen_ = false;
+    if (canvas_ != &picturePainter_) return;
+    // The page's size is written into the recording when the painter ends.
+    picture_.setBoundingRect(QRect(0, 0, XSize(PaperWidth()), YSize(PaperLength())));
+    picturePainter_.end();
+    if (destination_ != TVRDestination::Preview) return;  // a printer page outside the range
+    pages_->Append(QByteArray(picture_.data(), static_cast<qsizetype>(picture_.size())));
+    picture_ = QPicture();
+    if (listener_) listener_->PagesAvailable(pages_->Count(), false);
+}
+
+QPainter& TVRPrinter::Canvas() {
+    if (!pageOpen_ || !canvas_) throw Exception("Illegal call to NewPage");
+    return *canvas_;
+}
+
+int TVRPrinter::DevicePixelsPerInchX() const { return static_cast<int>(RoundNative(xFactor_ * kNativePerInch)); }
+int TVRPrinter::DevicePixelsPerInchY() const { return static_cast<int>(RoundNative(yFactor_ * kNativePerInch)); }
+
+void TVRPrinter::EndDoc() {
+    if (pageOpen_) ClosePage();
+    if (printerPainter_.isActive()) printerPainter_.end();
+    state_ = TVRPrinterState::Finished;
+    if (listener_ && destination_ == TVRDestination::Preview) listener_->PagesAvailable(pages_->Count(), true);
+}
+
+void TVRPrinter::Abort() {
+    pageOpen_ = false;
+    if (picturePainter_.isActive()) picturePainter_.end();
+    if (printerPainter_.isActive()) {
+        device_->abort();
+        printerPainter_.end();
+    }
+    state_ = TVRPrinterState::Finished;
+}
+
+void TVRPrinter::ReplacePages(std::unique_ptr<TVRPageStore> pages) {
+    pages_ = std::move(pages);
+    state_ = TVRPrinterState::Finished;
+}
+
+void TVRPrinter::SetProgress(int percent) {
+    if (listener_) listener_->ProgressChanged(percent);
+}
+
+}  // namespace parvell
