@@ -8,6 +8,8 @@
 
 #include "kce/Cp1252.h"
 #include "kce/Error.h"
+#include "kce/FolderTables.h"
+#include "kce/dbf/Folder.h"
 #include "kce/kce.h"
 
 namespace kce {
@@ -131,7 +133,10 @@ void FailStorage(sqlite3* db, int rc, std::string_view what) {
 Database::Database(sqlite3* db, std::string path, bool isDictionary)
     : db_(db), path_(std::move(path)), isDictionary_(isDictionary) {}
 
-Database::~Database() { sqlite3_close_v2(db_); }
+Database::~Database() {
+    folder_.reset();
+    sqlite3_close_v2(db_);
+}
 
 void Database::Exec(const char* sql) const {
     int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
@@ -207,13 +212,19 @@ std::unique_ptr<Database> Database::OpenDictionary(const std::string& path, std:
     return database;
 }
 
-std::unique_ptr<Database> Database::OpenFolder(const std::string& path) {
+std::unique_ptr<Database> Database::OpenFolder(const std::string& typed) {
+    const std::string path = dbf::NormalizeFolderPath(typed);
     struct stat st;
     if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        Fail(KDB_ERR_PATH_NOT_FOUND, "The folder " + path + " does not exist.");
+        Fail(KDB_ERR_PATH_NOT_FOUND, "The folder " + FromUtf8(path) + " does not exist.");
     }
-    sqlite3* db = OpenSqlite(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    return std::unique_ptr<Database>(new Database(db, path, false));
+    // An empty name gives a private database in a temporary file that SQLite removes on close:
+    // copies of large tables page out instead of filling memory.
+    sqlite3* db = OpenSqlite("", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    std::unique_ptr<Database> database(new Database(db, path, false));
+    database->Exec("PRAGMA journal_mode = MEMORY; PRAGMA synchronous = OFF");
+    database->folder_ = std::make_unique<FolderTables>(db, path);
+    return database;
 }
 
 void Database::LoadCatalogue() {
@@ -249,6 +260,7 @@ void Database::ReloadCatalogue() {
 }
 
 const sql::Table* Database::FindTable(std::string_view name) const {
+    if (folder_) return folder_->Find(name);
     auto found = byName_.find(UpperAscii(name));
     return found == byName_.end() ? nullptr : &tables_[found->second];
 }

@@ -19,6 +19,8 @@ struct sqlite3;
 
 namespace kce {
 
+class FolderTables;
+
 class Database : public sql::Catalogue {
 public:
     ~Database() override;
@@ -34,11 +36,14 @@ public:
                                                     std::string_view password);
     // Opens a dictionary without a login (the demo generator and tools that own the file).
     static std::unique_ptr<Database> OpenDictionaryUnchecked(const std::string& path);
-    // A folder of tables: 5012 when it is no folder.
+    // A folder of tables (path as typed: either separator, trailing separators allowed): 5012 when
+    // it is no folder.
     static std::unique_ptr<Database> OpenFolder(const std::string& path);
 
     sqlite3* Db() const { return db_; }
     bool IsDictionary() const { return isDictionary_; }
+    // The folder's tables; null for a dictionary.
+    FolderTables* Folder() const { return folder_.get(); }
     const std::string& Path() const { return path_; }
     const std::string& User() const { return user_; }
     bool IsAdministrator() const { return isAdmin_; }
@@ -75,6 +80,7 @@ private:
     bool isAdmin_ = false;
     std::vector<sql::Table> tables_;
     std::map<std::string, size_t> byName_;  // upper-case name -> index in tables_
+    std::unique_ptr<FolderTables> folder_;  // folder connections only
     std::mutex mutex_;
 };
 

@@ -39,6 +39,8 @@ std::string_view GenericText(uint32_t code) {
     case KDB_ERR_NO_SQL: return "No SQL statement has been prepared.";
     case KDB_ERR_STORAGE: return "Storage error.";
     case KDB_ERR_TRANSACTION: return "Transaction error.";
+    case KDB_ERR_TABLE_DAMAGED: return "The table file is damaged or not a table.";
+    case KDB_ERR_TABLE_LOCKED: return "The table file is in use by another program.";
     case KDB_ERR_NO_FILTER: return "No filter is set.";
     case KDB_ERR_NO_SCOPE: return "No scope is set.";
     case KDB_ERR_NO_INDEX: return "No index.";

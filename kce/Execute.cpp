@@ -7,6 +7,7 @@
 
 #include "kce/Cp1252.h"
 #include "kce/Error.h"
+#include "kce/FolderTables.h"
 #include "kce/Objects.h"
 #include "kce/Translate.h"
 #include "kce/kce.h"
@@ -124,6 +125,28 @@ std::shared_ptr<Cursor> Materialise(sqlite3* db, sqlite3_stmt* stmt, const std::
     return cursor;
 }
 
+// Compiles the statement's SQL; on a folder connection also notes the tables it names.
+void Compile(Statement& st, Database& database) {
+    FolderTables* folder = database.Folder();
+    if (folder != nullptr) folder->TakeLookups();
+    st.compiled = Translate(st.sql, database);
+    if (folder != nullptr) st.tables = folder->TakeLookups();
+}
+
+// Folder connections: brings the copies of the statement's tables up to date with their files.
+// A table whose columns changed (or that is gone) makes the statement compile again.
+void RefreshFolderTables(Statement& st, Database& database) {
+    FolderTables* folder = database.Folder();
+    if (folder == nullptr) return;
+    FolderTables::Refreshed refreshed = folder->Refresh(st.tables);
+    if (refreshed == FolderTables::Refreshed::Nothing) return;
+    st.Finalize();
+    if (refreshed == FolderTables::Refreshed::Columns) {
+        Compile(st, database);
+        st.params.resize(st.compiled->parameters.size());
+    }
+}
+
 }  // namespace
 
 void PrepareStatement(Statement& st, std::string_view sql) {
@@ -132,8 +155,9 @@ void PrepareStatement(Statement& st, std::string_view sql) {
     st.Finalize();
     st.compiled.reset();
     st.params.clear();
+    st.tables.clear();
     st.sql = std::string(sql);
-    st.compiled = Translate(sql, database);
+    Compile(st, database);
     st.params.resize(st.compiled->parameters.size());
 }
 
@@ -145,6 +169,12 @@ uint32_t ExecuteStatement(Statement& st) {
     std::lock_guard lock(database.Mutex());
     uint32_t timeout = st.timeoutSeconds != 0 ? st.timeoutSeconds : connection.timeoutSeconds;
     TimeoutGuard guard(db, timeout);
+    FolderTables* folder = database.Folder();
+    if (folder != nullptr && (st.compiled->kind == sql::StatementKind::CreateTable ||
+                              st.compiled->kind == sql::StatementKind::DropTable)) {
+        Fail(KDB_ERR_NOT_SUPPORTED, "Tables of a folder cannot be created or dropped by SQL.");
+    }
+    RefreshFolderTables(st, database);
     PrepareSqlite(st, db);
     const sql::CompiledStatement& compiled = *st.compiled;
     st.rowsAffected = 0;
@@ -186,13 +216,18 @@ uint32_t ExecuteStatement(Statement& st) {
         }
         if (compiled.kind == sql::StatementKind::CreateTable) database.AddTable(compiled.created);
         if (compiled.kind == sql::StatementKind::DropTable) database.RemoveTable(compiled.targetTable);
+        // A folder table's file changes with the statement; inside an explicit transaction, at its
+        // commit.
+        if (own && folder != nullptr) folder->WriteBack();
         Exec(db, own ? "COMMIT" : "RELEASE kce_statement");
+        if (own && folder != nullptr) folder->Committed();
         st.rowsAffected = compiled.kind == sql::StatementKind::Insert || compiled.kind == sql::StatementKind::Update ||
                                   compiled.kind == sql::StatementKind::Delete
                               ? changed
                               : 0;
     } catch (...) {
         sqlite3_exec(db, own ? "ROLLBACK" : "ROLLBACK TO kce_statement; RELEASE kce_statement", nullptr, nullptr, nullptr);
+        if (folder != nullptr) folder->RolledBack(false);
         if (compiled.kind == sql::StatementKind::CreateTable || compiled.kind == sql::StatementKind::DropTable) {
             if (database.IsDictionary()) {
                 database.ReloadCatalogue();
@@ -218,9 +253,23 @@ void CommitTransaction(Connection& connection) {
     Database& database = *connection.database;
     std::lock_guard lock(database.Mutex());
     if (connection.transactionDepth == 0) Fail(KDB_ERR_TRANSACTION, "No transaction is open.");
-    Exec(database.Db(), "COMMIT");
+    FolderTables* folder = database.Folder();
+    try {
+        // Folder tables: every table changed in the transaction is written now, each
+        // all-or-nothing. A failure rolls the transaction back; tables written before it keep
+        // their change, and their copies are read again.
+        if (folder != nullptr) folder->WriteBack();
+        Exec(database.Db(), "COMMIT");
+    } catch (...) {
+        sqlite3_exec(database.Db(), "ROLLBACK", nullptr, nullptr, nullptr);
+        connection.transactionDepth = 0;
+        connection.savepoints.clear();
+        if (folder != nullptr) folder->RolledBack(true);
+        throw;
+    }
     connection.transactionDepth = 0;
     connection.savepoints.clear();
+    if (folder != nullptr) folder->Committed();
 }
 
 void RollbackTransaction(Connection& connection, std::string_view savepoint) {
@@ -240,6 +289,7 @@ void RollbackTransaction(Connection& connection, std::string_view savepoint) {
         Exec(database.Db(), sql.c_str());
         connection.savepoints.erase(found + 1, connection.savepoints.end());
     }
+    if (FolderTables* folder = database.Folder()) folder->RolledBack(savepoint.empty());
     database.ReloadCatalogue();
 }
 

@@ -38,6 +38,7 @@ struct Statement {
     uint32_t connectionHandle = 0;
     std::string sql;  // Windows-1252, as prepared
     std::optional<sql::CompiledStatement> compiled;
+    std::vector<std::string> tables;      // folder connections: tables the statement names (upper case)
     std::vector<sqlite3_stmt*> prepared;  // compiled.sqlite, one per SQLite statement
     std::vector<ParamValue> params;       // by position
     uint32_t timeoutSeconds = 0;

@@ -29,7 +29,9 @@
  * column names), a catalogue of each column's engine type, length and decimals, and the
  * dictionary's users with salted, slow password hashes. kce/TYPES.md lists the engine types, how
  * each is stored and its native record layout. Any other path names a folder of dBase-format
- * tables; no user name or password is checked for it.
+ * tables; no user name or password is checked for it. kce/FOLDERS.md describes how the engine reads
+ * and changes them: the same SQL, results of the same types, and each changing statement applied
+ * to the table file all-or-nothing.
  *
  * Administrator. KdbDDCreate makes a dictionary whose administrator user is named "admin"
  * (KDB_ADMIN_USER); the password given to KdbDDCreate is that user's. Only the administrator may
@@ -82,6 +84,10 @@ extern "C" {
 #define KDB_ERR_NO_SQL 5031               /* the statement was executed before any SQL was prepared */
 #define KDB_ERR_STORAGE 5032              /* the storage (SQLite) failed: disk full, I/O, locked */
 #define KDB_ERR_TRANSACTION 5033          /* commit or rollback without a transaction, or nested begin */
+#define KDB_ERR_TABLE_DAMAGED 5034        /* a table file of a folder (or its memo file) is damaged or
+                                             of no known format; the text names the file and the fault */
+#define KDB_ERR_TABLE_LOCKED 5035         /* another program has a table file of a folder locked, or
+                                             changed it after it was read; nothing was changed */
 #define KDB_ERR_NO_FILTER 5037            /* no filter is set on the cursor */
 #define KDB_ERR_NO_SCOPE 5038             /* no scope is set on the index */
 #define KDB_ERR_NO_INDEX 5041             /* no index: cursors of this engine have none */
@@ -159,8 +165,9 @@ KCE_API uint32_t KdbGetDateFormat(char* buf, uint16_t* len);
 /* Decimals that KdbGetField writes for DOUBLE and CURDOUBLE values (0 to 30; starts as 2). */
 KCE_API uint32_t KdbSetDecimals(uint16_t decimals);
 KCE_API uint32_t KdbGetDecimals(uint16_t* decimals);
-/* Whether deleted records are visible (non-zero: yes; starts as 1). Static cursors hold no deleted
- * records, so the value is only stored and reported. */
+/* Whether deleted records are visible (non-zero: yes; starts as 1). It applies to the tables of a
+ * folder: a statement run while it is 0 does not see records marked deleted in the files.
+ * Dictionaries hold no deleted records. Static cursors keep the records they were made with. */
 KCE_API uint32_t KdbShowDeleted(uint16_t show);
 KCE_API uint32_t KdbGetDeleted(uint16_t* show);
 /* Default server-type mask (local 1, remote 2, internet 4); any non-zero mask is accepted, 0 is

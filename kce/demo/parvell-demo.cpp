@@ -1,4 +1,4 @@
-// parvell-demo PATH [--patients N] [--seed S] [--today YYYY-MM-DD] [--force]
+// parvell-demo PATH [--patients N] [--seed S] [--today YYYY-MM-DD] [--force] [--dbf]
 //
 // Writes a demo practice into the folder PATH: the data dictionary PATH/mwddf.kdd with the tables
 // MWPAT (patients), MWCAS (cases), MWINS (insurance carriers), MWTRN (transactions) and mwdia
@@ -6,6 +6,13 @@
 // patient, transaction dates over the two decades up to --today (default: the current date; some
 // transactions fall on that day). The same patient count, seed and day give the same file
 // contents. Users: "admin" and "user", both with the password "qzmvtrlk".
+//
+// With --dbf the same tables and data are written instead as a folder of Visual FoxPro tables
+// (PATH/MWPAT.dbf and so on, Windows-1252, every column that may be null with a null flag) that
+// belong to the database container PATH/mwddf.dbc, which holds their long column names. Connecting
+// to PATH then reaches them through the same SQL. Types follow the dictionary's, except that the
+// transaction's entry number is a plain integer column (the file has no numbered-on-insert
+// column of the dictionary's kind).
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,9 +25,12 @@
 #include <string>
 #include <vector>
 
+#include "kce/Cp1252.h"
 #include "kce/Database.h"
 #include "kce/DateTime.h"
 #include "kce/Error.h"
+#include "kce/FolderNames.h"
+#include "kce/dbf/Writer.h"
 
 namespace {
 
@@ -235,6 +245,7 @@ struct Options {
     uint64_t seed = 1;
     int32_t today = 0;
     bool force = false;
+    bool dbf = false;
 };
 
 int32_t Today() {
@@ -244,9 +255,8 @@ int32_t Today() {
     return kce::JulianFromYmd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
 }
 
-void Generate(const Options& options) {
+void Generate(const Options& options, const std::string& file) {
     ::mkdir(options.path.c_str(), 0755);
-    std::string file = options.path + "/mwddf.kdd";
     if (options.force) ::unlink(file.c_str());
     auto database = kce::Database::CreateDictionary(file, kPassword, "Parvell demo practice");
     database->CreateUser("user", kPassword, "Demo practice user");
@@ -437,8 +447,80 @@ void Generate(const Options& options) {
         "COMMIT");
 }
 
+// The dBase-format column of an engine type.
+kce::dbf::ColumnSpec DbfColumn(const Column& column, const std::string& shortName) {
+    using namespace kce::sql;
+    kce::dbf::ColumnSpec spec;
+    spec.name = shortName;
+    spec.length = column.length;
+    spec.decimals = column.decimals;
+    spec.nullable = !column.notNull;
+    switch (column.type) {
+    case kChar: spec.dbfType = 'C'; break;
+    case kVarChar: spec.dbfType = 'V'; break;
+    case kNumeric: spec.dbfType = 'N'; break;
+    case kDate: spec.dbfType = 'D'; break;
+    case kLogical: spec.dbfType = 'L'; break;
+    case kInteger:
+    case kAutoInc: spec.dbfType = 'I'; break;
+    case kMoney: spec.dbfType = 'Y'; break;
+    case kTimestamp: spec.dbfType = 'T'; break;
+    case kDouble: spec.dbfType = 'B'; break;
+    case kMemo: spec.dbfType = 'M'; break;
+    default: throw std::runtime_error("column " + column.name + " has a type no table file holds");
+    }
+    return spec;
+}
+
+// Copies every table of the dictionary `source` into PATH as a Visual FoxPro table, in the stored
+// representation both share, and lists their long column names in the container mwddf.dbc.
+void WriteFolder(const Options& options, const std::string& source) {
+    auto database = kce::Database::OpenDictionaryUnchecked(source);
+    std::vector<kce::ContainerTable> container;
+    for (const Table& table : Schema()) {
+        std::string file = options.path + "/" + table.name + ".dbf";
+        std::vector<std::string> longNames;
+        for (const auto& column : table.columns) longNames.push_back(column.name);
+        std::vector<std::string> shortNames = kce::ShortColumnNames(longNames);
+        kce::dbf::TableSpec spec;
+        spec.variant = kce::dbf::Variant::VisualFoxPro;
+        for (size_t i = 0; i < table.columns.size(); ++i) spec.columns.push_back(DbfColumn(table.columns[i], shortNames[i]));
+        if (options.force) {
+            ::unlink(file.c_str());
+            ::unlink((options.path + "/" + table.name + ".fpt").c_str());
+        }
+        kce::dbf::TableCreator creator(file, spec);
+        sqlite3_stmt* stmt = nullptr;
+        std::string sql = "SELECT * FROM \"" + table.name + "\" ORDER BY rowid";
+        if (sqlite3_prepare_v2(database->Db(), sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+            throw std::runtime_error(sqlite3_errmsg(database->Db()));
+        }
+        kce::dbf::Record record(table.columns.size());
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            for (int i = 0; i < static_cast<int>(record.size()); ++i) {
+                switch (sqlite3_column_type(stmt, i)) {
+                case SQLITE_INTEGER: record[size_t(i)] = kce::dbf::StoredValue::Int(sqlite3_column_int64(stmt, i)); break;
+                case SQLITE_FLOAT: record[size_t(i)] = kce::dbf::StoredValue::Real(sqlite3_column_double(stmt, i)); break;
+                case SQLITE_NULL: record[size_t(i)] = kce::dbf::StoredValue::Null(); break;
+                default:
+                    record[size_t(i)] = kce::dbf::StoredValue::Text(
+                        std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
+                                         static_cast<size_t>(sqlite3_column_bytes(stmt, i))));
+                }
+            }
+            creator.Add(record);
+        }
+        sqlite3_finalize(stmt);
+        creator.Finish();
+        container.push_back({file, table.name, longNames});
+    }
+    std::string containerFile = options.path + "/mwddf.dbc";
+    if (options.force) ::unlink(containerFile.c_str());
+    kce::WriteContainer(containerFile, container);
+}
+
 int Usage() {
-    std::cerr << "usage: parvell-demo PATH [--patients N] [--seed S] [--today YYYY-MM-DD] [--force]\n";
+    std::cerr << "usage: parvell-demo PATH [--patients N] [--seed S] [--today YYYY-MM-DD] [--force] [--dbf]\n";
     return 2;
 }
 
@@ -465,6 +547,8 @@ int main(int argc, char** argv) {
                 options.today = *julian;
             } else if (arg == "--force") {
                 options.force = true;
+            } else if (arg == "--dbf") {
+                options.dbf = true;
             } else if (!arg.empty() && arg[0] != '-' && options.path.empty()) {
                 options.path = arg;
             } else {
@@ -476,12 +560,20 @@ int main(int argc, char** argv) {
         }
     }
     if (options.path.empty() || options.patients < 1 || options.patients > 5000000) return Usage();
+    // The folder form is made from a dictionary written first under a temporary name.
+    const std::string file = options.path + (options.dbf ? "/.parvell-demo-source.kdd" : "/mwddf.kdd");
     try {
-        Generate(options);
+        if (options.dbf) ::unlink(file.c_str());
+        Generate(options, file);
+        if (options.dbf) {
+            WriteFolder(options, file);
+            ::unlink(file.c_str());
+        }
     } catch (const std::exception& e) {
+        if (options.dbf) ::unlink(file.c_str());
         std::cerr << "parvell-demo: " << e.what() << "\n";
         return 1;
     }
-    std::cout << "Demo practice written to " << options.path << "/mwddf.kdd\n";
+    std::cout << "Demo practice written to " << (options.dbf ? options.path : file) << "\n";
     return 0;
 }

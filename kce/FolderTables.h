@@ -1,0 +1,107 @@
+#pragma once
+// The tables of a folder connection: every dBase-format file of the folder, copied on first use into
+// the connection's private SQLite database in the stored representation (kce/sql/Compiler.h), so
+// that the SQL front end, the cursors and SQLite's join planning work on them as on a dictionary.
+//
+// Copies. A table is imported when a statement first names it, and again before a statement when
+// its table or memo file changed (device, inode, size or modification time) or when the engine's
+// deleted-record visibility changed since the import. Each copy has two hidden columns that no
+// statement sees (the front end lists columns from this catalogue): "kce$recno", the record number
+// in the file (INTEGER PRIMARY KEY AUTOINCREMENT; new rows are numbered after the file's last
+// record, which is where they will be appended), and "kce$deleted" (0/1). Deleted records are
+// imported only while the engine shows deleted records.
+//
+// Changes. Triggers log every inserted, updated and deleted copy row in the temporary table
+// "kce$changes". WriteBack, called inside the SQLite transaction of a changing statement (or at
+// commit of an explicit transaction), turns the log into one all-or-nothing change of each table
+// file (kce/dbf's journal), then re-reads the changed records from the file so that the copy holds
+// exactly what the file now holds (for example null for an empty text on a dBase table).
+//
+// Not thread-safe: the connection's database mutex serialises its users.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kce/sql/Compiler.h"
+
+struct sqlite3;
+
+namespace kce {
+
+// Identity of a file's contents as far as stat tells it.
+struct FileStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    bool operator==(const FileStamp& o) const;
+};
+FileStamp StampOf(const std::string& path);
+
+// Called before each step of a table file change (kce/dbf's FaultHook). Tests set it to stop a
+// statement at any step; null in normal use. Process-wide.
+using WriteFaultHook = std::function<void(std::string_view step)>;
+void SetWriteFaultHook(WriteFaultHook hook);
+
+class FolderTables {
+public:
+    // `folder` is a file-system path (UTF-8, "/" separators, no trailing separator); `db` is the
+    // connection's SQLite database, which this object uses for the copies and the change log.
+    FolderTables(sqlite3* db, std::string folder);
+    ~FolderTables();
+    FolderTables(const FolderTables&) = delete;
+    FolderTables& operator=(const FolderTables&) = delete;
+
+    const std::string& Folder() const { return folder_; }
+
+    // The table `name` (Windows-1252, any letter case), imported or brought up to date; null when
+    // the folder has no such table file. The address stays valid until the table is re-imported
+    // with other columns. A damaged file throws 5034 naming the file and the fault, a file locked
+    // by another writer 5035.
+    const sql::Table* Find(std::string_view name);
+
+    // Names passed to Find since the last call (upper case, each once).
+    std::vector<std::string> TakeLookups();
+
+    enum class Refreshed { Nothing, Data, Columns };
+    // Brings the named tables up to date before a statement runs. Columns: a table was re-imported
+    // with other columns, or its file is gone, so the statement must be compiled again.
+    Refreshed Refresh(const std::vector<std::string>& names);
+
+    // Writes the logged changes to the table files (see above). Throws on failure; the caller then
+    // rolls the SQLite transaction back and calls RolledBack.
+    void WriteBack();
+    // After the SQLite transaction (or statement savepoint) was rolled back: copies whose file
+    // may no longer match them, and copies made inside a rolled-back transaction, are re-imported
+    // at their next use. `wholeTransaction` is true for the rollback of an explicit transaction.
+    void RolledBack(bool wholeTransaction);
+    // After an explicit transaction committed.
+    void Committed();
+
+private:
+    struct Copy;
+    void Import(Copy& copy);
+    void Drop(Copy& copy);
+    bool IsCurrent(const Copy& copy) const;
+    void WriteTable(Copy& copy, const std::vector<std::pair<int64_t, bool>>& rows);
+
+    sqlite3* db_;
+    std::string folder_;
+    std::map<std::string, std::unique_ptr<Copy>> copies_;  // by upper-case name; never removed
+    std::set<std::string> lookups_;
+    std::set<std::string> importedInTransaction_;
+    std::set<std::string> suspect_;  // copies whose file a failed write-back may have changed
+    int nextId_ = 1;
+};
+
+}  // namespace kce
