@@ -1,0 +1,204 @@
+// Folder connections read dBase-format tables of every variant through SQL: engine types, values,
+// nulls, deleted records, code pages, paths and names as typed, table searches.
+#include <unistd.h>
+
+#include "kce/dbf/Writer.h"
+#include "tests/kce/FolderSupport.h"
+#include "tests/kce/dbf/RawFiles.h"
+
+namespace {
+
+using namespace kcetest;
+using kce::dbf::ColumnSpec;
+using kce::dbf::Variant;
+using Rows = std::vector<std::vector<std::string>>;
+
+struct VariantCase {
+    const char* name;
+    Variant variant;
+    std::vector<ColumnSpec> columns;
+    std::vector<kce::dbf::Record> records;
+    std::vector<std::string> types;  // "type length,decimals" of SELECT *
+    Rows rows;                       // of SELECT *, "NULL" for null
+};
+
+std::vector<VariantCase> VariantCases() {
+    return {
+        {"DBase3",
+         Variant::DBase3,
+         {{"NAME", 'C', 10}, {"AMOUNT", 'N', 8, 2}, {"COUNT", 'N', 4}, {"BORN", 'D'}, {"OK", 'L'}},
+         {{T("Smith"), R(12.5), I(7), T("1999-12-31"), I(1)}, {T(""), N(), N(), N(), N()}},
+         {"4 10,0", "2 8,2", "2 4,0", "3 4,0", "1 1,0"},
+         // On dBase tables an empty text is stored as blanks, which read as null.
+         {{"Smith", "   12.50", "   7", "12/31/1999", "T"}, {"NULL", "NULL", "NULL", "NULL", "NULL"}}},
+        {"DBase3Memo",
+         Variant::DBase3,
+         {{"NAME", 'C', 4}, {"NOTES", 'M'}},
+         {{T("a"), T("first memo")}, {T("b"), N()}},
+         {"4 4,0", "5 16,0"},
+         {{"a", "first memo"}, {"b", "NULL"}}},
+        {"DBase4",
+         Variant::DBase4,
+         {{"NAME", 'C', 4}, {"RATE", 'F', 10, 3}, {"NOTES", 'M'}},
+         {{T("a"), R(-1.25), T("Ren\xC3\xA9" "e")}, {T("b"), R(0), N()}},
+         {"4 4,0", "2 10,3", "5 16,0"},
+         {{"a", "    -1.250", "Ren\xE9" "e"}, {"b", "     0.000", "NULL"}}},
+        {"FoxPro2",
+         Variant::FoxPro2,
+         {{"NAME", 'C', 4}, {"NOTES", 'M'}, {"PICTURE", 'G'}},
+         {{T("a"), T("fox memo"), kce::dbf::StoredValue::Blob(std::string("\x01\x00\x02", 3))}, {T("b"), N(), N()}},
+         {"4 4,0", "5 16,0", "7 16,0"},
+         {{"a", "fox memo", std::string("\x01\x00\x02", 3)}, {"b", "NULL", "NULL"}}},
+        {"VisualFoxPro",
+         Variant::VisualFoxPro,
+         {{"NAME", 'C', 6, 0, true},
+          {"ID", 'I', 0, 0, true},
+          {"PRICE", 'B', 0, 0, true},
+          {"FEE", 'Y', 0, 0, true},
+          {"STAMP", 'T', 0, 0, true},
+          {"CODE", 'V', 8, 0, true},
+          {"RAW", 'Q', 4, 0, true},
+          {"SEEN", 'D', 0, 0, true},
+          {"NOTES", 'M', 0, 0, true}},
+         {{T("Ann"), I(42), R(2.5), R(123.45), T("2000-01-01 12:00:00.000"), T("ab"),
+           kce::dbf::StoredValue::Blob(std::string("\x00\xFF", 2)), T("2024-02-29"), T("vfp memo")},
+          {T(""), N(), N(), N(), N(), T(""), N(), N(), N()}},
+         {"4 6,0", "11 4,0", "10 8,0", "18 8,0", "14 8,0", "23 8,0", "24 4,0", "3 4,0", "5 16,0"},
+         // On Visual FoxPro tables null and an empty text differ.
+         {{"Ann", "42", "2.50", "123.4500", "01/01/2000 12:00:00.000", "ab", std::string("\x00\xFF", 2), "02/29/2024", "vfp memo"},
+          {"", "NULL", "NULL", "NULL", "NULL", "", "NULL", "NULL", "NULL"}}},
+    };
+}
+
+void PrintTo(const VariantCase& c, std::ostream* os) { *os << c.name; }
+
+class FolderVariants : public testing::TestWithParam<VariantCase> {};
+
+TEST_P(FolderVariants, ReadBackWithTypesValuesAndNulls) {
+    const VariantCase& c = GetParam();
+    TempDir dir;
+    MakeTable(dir.File("t.dbf"), c.variant, c.columns, c.records);
+    ASSERT_EQ(KdbSetDateFormat("MM/DD/CCYY"), 0u);
+    uint32_t connection = ConnectFolder(dir.Path());
+    uint32_t cursor = RunSql(connection, "SELECT * FROM t");
+    ASSERT_NE(cursor, 0u);
+    EXPECT_EQ(FieldTypes(cursor), c.types);
+    EXPECT_EQ(RowsWithNulls(cursor), c.rows);
+    KdbDisconnect(connection);
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, FolderVariants, testing::ValuesIn(VariantCases()),
+                         [](const testing::TestParamInfo<VariantCase>& info) { return std::string(info.param.name); });
+
+TEST(FolderReadTest, DeletedRecordsAreHiddenUnlessTheEngineShowsThem) {
+    TempDir dir;
+    {
+        kce::dbf::TableSpec spec;
+        spec.columns = {{"NAME", 'C', 4}};
+        kce::dbf::TableCreator creator(dir.File("t.dbf"), spec);
+        creator.Add({T("a")});
+        creator.Add({T("b")}, true);
+        creator.Add({T("c")});
+        creator.Finish();
+    }
+    uint32_t connection = ConnectFolder(dir.Path());
+    ASSERT_EQ(KdbShowDeleted(0), 0u);
+    EXPECT_EQ(Query(connection, "SELECT name FROM t"), (Rows{{"a"}, {"c"}}));
+    // The same connection follows the setting.
+    ASSERT_EQ(KdbShowDeleted(1), 0u);
+    EXPECT_EQ(Query(connection, "SELECT name FROM t"), (Rows{{"a"}, {"b"}, {"c"}}));
+    KdbDisconnect(connection);
+}
+
+TEST(FolderReadTest, PathsAndTableNamesWorkAsTyped) {
+    TempDir dir;
+    MakeTable(dir.File("People.DBF"), Variant::FoxPro2, {{"NAME", 'C', 4}, {"NOTES", 'M'}}, {{T("a"), T("memo")}});
+    std::string typed = dir.Path();
+    for (char& c : typed) {
+        if (c == '/') c = '\\';
+    }
+    for (const std::string& path : {typed, typed + "\\", dir.Path() + "/"}) {
+        uint32_t connection = ConnectFolder(path);
+        for (const char* name : {"people", "PEOPLE", "People"}) {
+            EXPECT_EQ(Query(connection, std::string("SELECT name, notes FROM ") + name), (Rows{{"a", "memo"}}))
+                << path << " " << name;
+        }
+        KdbDisconnect(connection);
+    }
+}
+
+TEST(FolderReadTest, OemCodePagesReadAsWindows1252) {
+    using kce::dbf::test::RawTable;
+    TempDir dir;
+    // 0x82 is e acute in both OEM pages, 0x9C the pound sign; 0xC4 is a box-drawing line that
+    // Windows-1252 lacks.
+    const std::string record = std::string(" ") + "\x82\x9C\xC4";
+    WriteFile(dir.File("oem437.dbf"), RawTable(0x03, 0x01, {{"NAME", 'C', 3}}, {record}));
+    WriteFile(dir.File("oem850.dbf"), RawTable(0x03, 0x02, {{"NAME", 'C', 3}}, {record}));
+    WriteFile(dir.File("ansi.dbf"), RawTable(0x03, 0x03, {{"NAME", 'C', 3}}, {record}));
+    uint32_t connection = ConnectFolder(dir.Path());
+    EXPECT_EQ(Query(connection, "SELECT name FROM oem437"), (Rows{{"\xE9\xA3?"}}));
+    EXPECT_EQ(Query(connection, "SELECT name FROM oem850"), (Rows{{"\xE9\xA3?"}}));
+    EXPECT_EQ(Query(connection, "SELECT name FROM ansi"), (Rows{{"\x82\x9C\xC4"}}));
+    KdbDisconnect(connection);
+}
+
+TEST(FolderReadTest, TableSearchListsAFoldersTablesAndADictionarysTables) {
+    TempDir dir;
+    MakeTable(dir.File("Alpha.dbf"), Variant::DBase3, {{"A", 'C', 1}}, {});
+    MakeTable(dir.File("beta.DBF"), Variant::DBase3, {{"A", 'C', 1}}, {});
+    WriteFile(dir.File("notes.txt"), "not a table");
+    auto list = [](uint32_t connection, const char* mask) {
+        std::vector<std::string> names;
+        char name[261];
+        uint16_t len = sizeof name;
+        uint32_t search = 0;
+        uint32_t rc = KdbFindFirstTable(connection, mask, name, &len, &search);
+        while (rc == 0) {
+            names.push_back(name);
+            len = sizeof name;
+            rc = KdbFindNextTable(search, name, &len);
+        }
+        EXPECT_EQ(rc, static_cast<uint32_t>(KDB_ERR_NO_MORE_TABLES));
+        if (search != 0) KdbFindClose(0, search);
+        return names;
+    };
+    uint32_t folder = ConnectFolder(dir.Path());
+    // GetTableNames sends the data path, "\" and the mask.
+    std::string mask = dir.Path() + "\\*.dbf";
+    EXPECT_EQ(list(folder, mask.c_str()), (std::vector<std::string>{"Alpha", "beta"}));
+    KdbDisconnect(folder);
+
+    uint32_t dictionary = CreateDictionary(dir.File("d.kdd"));
+    RunSql(dictionary, "CREATE TABLE people (name CHAR(10))");
+    EXPECT_EQ(list(dictionary, ""), (std::vector<std::string>{"people"}));
+    KdbDisconnect(dictionary);
+}
+
+TEST(FolderReadTest, StatementsFollowFilesChangedByAnotherProgram) {
+    TempDir dir;
+    MakeTable(dir.File("t.dbf"), Variant::DBase3, {{"NAME", 'C', 4}}, {{T("old")}});
+    uint32_t connection = ConnectFolder(dir.Path());
+    uint32_t statement = 0;
+    ASSERT_EQ(KdbCreateSQLStatement(connection, &statement), 0u);
+    ASSERT_EQ(KdbPrepareSQL(statement, "SELECT * FROM t"), 0u) << LastError();
+    auto run = [&] {
+        uint32_t cursor = 0;
+        EXPECT_EQ(KdbExecuteSQL(statement, &cursor), 0u) << LastError();
+        return cursor == 0 ? Rows{} : RowsWithNulls(cursor);
+    };
+    EXPECT_EQ(run(), (Rows{{"old"}}));
+    // Another program replaces the table, with another column: the prepared statement sees it.
+    ASSERT_EQ(::unlink(dir.File("t.dbf").c_str()), 0);
+    MakeTable(dir.File("t.dbf"), Variant::DBase3, {{"NAME", 'C', 4}, {"AGE", 'N', 3}}, {{T("new"), I(5)}, {T("two"), N()}});
+    EXPECT_EQ(run(), (Rows{{"new", "  5"}, {"two", "NULL"}}));
+    // A vanished table is an unknown table.
+    ASSERT_EQ(::unlink(dir.File("t.dbf").c_str()), 0);
+    uint32_t cursor = 0;
+    EXPECT_EQ(KdbExecuteSQL(statement, &cursor), static_cast<uint32_t>(KDB_ERR_SQL));
+    EXPECT_NE(LastError().find("2103"), std::string::npos) << LastError();
+    KdbCloseSQLStatement(statement);
+    KdbDisconnect(connection);
+}
+
+}  // namespace

@@ -1,0 +1,35 @@
+#pragma once
+// Helpers of the folder-table tests: connections to a folder, result rows with nulls marked, and
+// whole-file access for damaging table files byte by byte.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "kce/dbf/Types.h"
+#include "tests/kce/KceSupport.h"
+
+namespace kcetest {
+
+uint32_t ConnectFolder(const std::string& path);
+
+// Every record of a cursor as trimmed field texts, "NULL" for a null field (closes the cursor).
+std::vector<std::vector<std::string>> RowsWithNulls(uint32_t cursor);
+std::vector<std::vector<std::string>> QueryWithNulls(uint32_t connection, const std::string& sql);
+
+// Field type, length and decimals of each field of the cursor, as "type length,decimals".
+std::vector<std::string> FieldTypes(uint32_t cursor);
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+
+// Creates a table file with the file layer's writer.
+void MakeTable(const std::string& path, kce::dbf::Variant variant, const std::vector<kce::dbf::ColumnSpec>& columns,
+               const std::vector<kce::dbf::Record>& records);
+
+inline kce::dbf::StoredValue T(const char* utf8) { return kce::dbf::StoredValue::Text(utf8); }
+inline kce::dbf::StoredValue I(int64_t v) { return kce::dbf::StoredValue::Int(v); }
+inline kce::dbf::StoredValue R(double v) { return kce::dbf::StoredValue::Real(v); }
+inline kce::dbf::StoredValue N() { return kce::dbf::StoredValue::Null(); }
+
+}  // namespace kcetest
