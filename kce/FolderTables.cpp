@@ -272,7 +272,7 @@ void FolderTables::Import(Copy& copy) {
         if (copy.present) Drop(copy);
         const std::string quoted = Quote(table.name);
         std::string create = "CREATE TABLE main." + quoted + "(" + kRecno + " INTEGER PRIMARY KEY AUTOINCREMENT, " +
-                             kDeleted + " INTEGER NOT NULL";
+                             kDeleted + " INTEGER NOT NULL DEFAULT 0";
         std::string insert = "INSERT INTO main." + quoted + " VALUES(?1, ?2";
         for (size_t i = 0; i < table.columns.size(); ++i) {
             create += ", " + Quote(table.columns[i].name) + " " + Affinity(table.columns[i].type);

@@ -1,0 +1,274 @@
+// Changing statements on folder tables change the files: each statement whole or not at all, also
+// when the process is killed or a write fails at any step, and never while another program holds
+// the table.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+#include "kce/Database.h"
+#include "kce/Execute.h"
+#include "kce/FolderTables.h"
+#include "kce/Objects.h"
+#include "kce/Translate.h"
+#include "kce/dbf/Table.h"
+#include "tests/kce/FolderSupport.h"
+
+namespace {
+
+using namespace kcetest;
+using kce::dbf::Variant;
+using Rows = std::vector<std::vector<std::string>>;
+
+void MakePeople(const std::string& folder) {
+    MakeTable(folder + "/people.dbf", Variant::DBase3, {{"ID", 'N', 3}, {"NAME", 'C', 8}},
+              {{I(1), T("ann")}, {I(2), T("bob")}, {I(3), T("cy")}});
+}
+
+// Deletion flag and fields of every record of the file, as the file layer reads them.
+std::vector<std::string> FileRecords(const std::string& path) {
+    auto table = kce::dbf::Table::Open(path);
+    std::vector<std::string> out;
+    auto cursor = table->Records();
+    while (cursor.Next()) {
+        std::string line = cursor.Deleted() ? "*" : " ";
+        for (size_t i = 0; i < table->Columns().size(); ++i) {
+            kce::dbf::StoredValue v;
+            cursor.Stored(i, v);
+            line += "|" + (v.kind == kce::dbf::StoredValue::Kind::Null      ? std::string("NULL")
+                           : v.kind == kce::dbf::StoredValue::Kind::Integer ? std::to_string(v.integer)
+                           : v.kind == kce::dbf::StoredValue::Kind::Real    ? std::to_string(static_cast<int>(v.real))
+                                                                            : v.text);
+        }
+        out.push_back(line);
+    }
+    return out;
+}
+
+class FolderWriteTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(KdbShowDeleted(0), 0u); }
+    void TearDown() override { KdbShowDeleted(1); }
+    TempDir dir_;
+};
+
+TEST_F(FolderWriteTest, UpdateInsertAndDeleteChangeTheFile) {
+    MakePeople(dir_.Path());
+    uint32_t connection = ConnectFolder(dir_.Path());
+    EXPECT_EQ(Changed(connection, "UPDATE people SET name = 'bee' WHERE id = 2"), 1u);
+    EXPECT_EQ(Changed(connection, "INSERT INTO people (id, name) VALUES (4, 'dee'), (5, 'eve')"), 2u);
+    EXPECT_EQ(Changed(connection, "DELETE FROM people WHERE id IN (1, 5)"), 2u);
+    const Rows expected = {{"  2", "bee"}, {"  3", "cy"}, {"  4", "dee"}};
+    EXPECT_EQ(Query(connection, "SELECT id, name FROM people ORDER BY id"), expected);
+    KdbDisconnect(connection);
+    EXPECT_EQ(FileRecords(dir_.File("people.dbf")),
+              (std::vector<std::string>{"*|1|ann", " |2|bee", " |3|cy", " |4|dee", "*|5|eve"}));
+    connection = ConnectFolder(dir_.Path());
+    EXPECT_EQ(Query(connection, "SELECT id, name FROM people ORDER BY id"), expected);
+    // Shown deleted records are part of the table again.
+    ASSERT_EQ(KdbShowDeleted(1), 0u);
+    EXPECT_EQ(Query(connection, "SELECT count(*) FROM people"), (Rows{{"5"}}));
+    KdbDisconnect(connection);
+}
+
+TEST_F(FolderWriteTest, TheCopyHoldsWhatTheFileHolds) {
+    // An empty text is stored as blanks on a dBase table and reads back as null, at once.
+    MakePeople(dir_.Path());
+    uint32_t connection = ConnectFolder(dir_.Path());
+    EXPECT_EQ(Changed(connection, "UPDATE people SET name = '' WHERE id = 1"), 1u);
+    EXPECT_EQ(Query(connection, "SELECT id FROM people WHERE name IS NULL"), (Rows{{"  1"}}));
+    KdbDisconnect(connection);
+}
+
+TEST_F(FolderWriteTest, AValueTheFileCannotHoldChangesNothing) {
+    MakePeople(dir_.Path());
+    const std::string before = ReadFile(dir_.File("people.dbf"));
+    uint32_t connection = ConnectFolder(dir_.Path());
+    EXPECT_EQ(TryRun(connection, "UPDATE people SET id = id * 1000, name = 'x'"), static_cast<uint32_t>(KDB_ERR_STORAGE));
+    EXPECT_NE(LastError().find("people.dbf"), std::string::npos) << LastError();
+    EXPECT_EQ(ReadFile(dir_.File("people.dbf")), before);
+    EXPECT_EQ(Query(connection, "SELECT name FROM people ORDER BY id"), (Rows{{"ann"}, {"bob"}, {"cy"}}));
+    KdbDisconnect(connection);
+}
+
+TEST_F(FolderWriteTest, AnotherProgramsLockMakesStatementsFailClearly) {
+    MakePeople(dir_.Path());
+    const std::string path = dir_.File("people.dbf");
+    uint32_t connection = ConnectFolder(dir_.Path());
+    auto lock = [&](short type) {
+        int fd = ::open(path.c_str(), O_RDWR);
+        struct flock l {};
+        l.l_type = type;
+        l.l_whence = SEEK_SET;
+        EXPECT_EQ(::fcntl(fd, F_OFD_SETLK, &l), 0);
+        return fd;
+    };
+    {
+        // A writer's lock: neither reading nor changing.
+        int fd = lock(F_WRLCK);
+        EXPECT_EQ(TryRun(connection, "SELECT * FROM people"), static_cast<uint32_t>(KDB_ERR_TABLE_LOCKED));
+        EXPECT_NE(LastError().find("people.dbf"), std::string::npos) << LastError();
+        ::close(fd);
+    }
+    {
+        // A reader's lock: reading, but no change.
+        int fd = lock(F_RDLCK);
+        EXPECT_EQ(Query(connection, "SELECT name FROM people WHERE id = 1"), (Rows{{"ann"}}));
+        EXPECT_EQ(TryRun(connection, "UPDATE people SET name = 'x'"), static_cast<uint32_t>(KDB_ERR_TABLE_LOCKED));
+        EXPECT_NE(LastError().find("another program"), std::string::npos) << LastError();
+        EXPECT_EQ(Query(connection, "SELECT name FROM people WHERE id = 1"), (Rows{{"ann"}}));
+        ::close(fd);
+    }
+    EXPECT_EQ(Changed(connection, "UPDATE people SET name = 'x' WHERE id = 1"), 1u);
+    KdbDisconnect(connection);
+}
+
+TEST_F(FolderWriteTest, TransactionsWriteAtCommitAndRollbackLeavesTheFile) {
+    MakePeople(dir_.Path());
+    const std::string path = dir_.File("people.dbf");
+    const std::string before = ReadFile(path);
+    uint32_t connection = ConnectFolder(dir_.Path());
+    ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+    EXPECT_EQ(Changed(connection, "DELETE FROM people WHERE id = 1"), 1u);
+    EXPECT_EQ(Changed(connection, "INSERT INTO people (id, name) VALUES (9, 'new')"), 1u);
+    EXPECT_EQ(Changed(connection, "UPDATE people SET name = 'newer' WHERE id = 9"), 1u);
+    EXPECT_EQ(ReadFile(path), before);
+    ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
+    EXPECT_EQ(FileRecords(path), (std::vector<std::string>{"*|1|ann", " |2|bob", " |3|cy", " |9|newer"}));
+
+    ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+    EXPECT_EQ(Changed(connection, "DELETE FROM people"), 3u);
+    ASSERT_EQ(KdbRollbackTransaction(connection), 0u);
+    EXPECT_EQ(FileRecords(path), (std::vector<std::string>{"*|1|ann", " |2|bob", " |3|cy", " |9|newer"}));
+    EXPECT_EQ(Query(connection, "SELECT id FROM people ORDER BY id"), (Rows{{"  2"}, {"  3"}, {"  9"}}));
+    KdbDisconnect(connection);
+}
+
+// The statements of the step-by-step tests, on a FoxPro table with a memo file: each touches the
+// table file and the memo file.
+struct StepCase {
+    const char* name;
+    const char* sql;
+    Rows after;
+};
+
+const Rows kBefore = {{"a", "first memo"}, {"b", "second memo"}, {"c", "NULL"}};
+
+std::vector<StepCase> StepCases() {
+    return {
+        {"Update", "UPDATE t SET notes = 'a longer memo that takes blocks of its own', name = 'x' WHERE name <> 'c'",
+         {{"x", "a longer memo that takes blocks of its own"},
+          {"x", "a longer memo that takes blocks of its own"},
+          {"c", "NULL"}}},
+        {"Insert", "INSERT INTO t (name, notes) VALUES ('d', 'new memo'), ('e', NULL)",
+         {{"a", "first memo"}, {"b", "second memo"}, {"c", "NULL"}, {"d", "new memo"}, {"e", "NULL"}}},
+        {"Delete", "DELETE FROM t WHERE notes IS NOT NULL", {{"c", "NULL"}}},
+    };
+}
+
+void MakeMemoTable(const std::string& folder) {
+    MakeTable(folder + "/t.dbf", Variant::FoxPro2, {{"NAME", 'C', 4}, {"NOTES", 'M'}},
+              {{T("a"), T("first memo")}, {T("b"), T("second memo")}, {T("c"), N()}});
+}
+
+// Runs sql on a new folder connection inside this process, through the engine's own runtime, with
+// `hook` called before each step of the file change.
+void RunWithHook(const std::string& folder, const std::string& sql, kce::WriteFaultHook hook) {
+    auto connection = std::make_shared<kce::Connection>();
+    connection->database = kce::Database::OpenFolder(folder);
+    kce::PrepareConnection(connection->database->Db());
+    kce::Statement statement;
+    statement.connection = connection;
+    kce::PrepareStatement(statement, sql);
+    kce::SetWriteFaultHook(std::move(hook));
+    try {
+        kce::ExecuteStatement(statement);
+    } catch (...) {
+        kce::SetWriteFaultHook({});
+        throw;
+    }
+    kce::SetWriteFaultHook({});
+}
+
+Rows Contents(const std::string& folder) {
+    uint32_t connection = ConnectFolder(folder);
+    Rows rows = QueryWithNulls(connection, "SELECT name, notes FROM t");
+    KdbDisconnect(connection);
+    return rows;
+}
+
+class FolderSteps : public testing::TestWithParam<StepCase> {
+protected:
+    void SetUp() override { ASSERT_EQ(KdbShowDeleted(0), 0u); }
+    void TearDown() override { KdbShowDeleted(1); }
+};
+
+TEST_P(FolderSteps, AKillAtAnyStepLeavesTheTableWholeBeforeOrAfter) {
+    const StepCase& c = GetParam();
+    bool sawBefore = false;
+    for (int stop = 0;; ++stop) {
+        ASSERT_LT(stop, 200) << "the statement never finished";
+        TempDir dir;
+        MakeMemoTable(dir.Path());
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            int step = 0;
+            try {
+                RunWithHook(dir.Path(), c.sql, [&](std::string_view) {
+                    if (step++ == stop) ::_exit(3);
+                });
+            } catch (...) {
+                ::_exit(4);
+            }
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        ASSERT_NE(WEXITSTATUS(status), 4) << "the statement failed at step " << stop;
+        Rows rows = Contents(dir.Path());
+        if (WEXITSTATUS(status) == 0) {
+            EXPECT_EQ(rows, c.after) << "finished";
+            EXPECT_TRUE(sawBefore);
+            break;
+        }
+        EXPECT_TRUE(rows == kBefore || rows == c.after) << "killed at step " << stop;
+        sawBefore = sawBefore || rows == kBefore;
+    }
+}
+
+TEST_P(FolderSteps, AFailedWriteAtAnyStepChangesNothingAndIsReported) {
+    const StepCase& c = GetParam();
+    for (int stop = 0;; ++stop) {
+        ASSERT_LT(stop, 200) << "the statement never finished";
+        TempDir dir;
+        MakeMemoTable(dir.Path());
+        const std::string table = ReadFile(dir.File("t.dbf"));
+        const std::string memo = ReadFile(dir.File("t.fpt"));
+        int step = 0;
+        bool failed = false;
+        try {
+            RunWithHook(dir.Path(), c.sql, [&](std::string_view) {
+                if (step++ == stop) throw std::runtime_error("no space left on the device");
+            });
+        } catch (const std::exception&) {
+            failed = true;
+        }
+        if (!failed) {
+            EXPECT_EQ(Contents(dir.Path()), c.after);
+            break;
+        }
+        EXPECT_EQ(Contents(dir.Path()), kBefore) << "failed at step " << stop;
+        EXPECT_EQ(ReadFile(dir.File("t.dbf")), table) << "failed at step " << stop;
+        EXPECT_EQ(ReadFile(dir.File("t.fpt")), memo) << "failed at step " << stop;
+    }
+}
+
+void PrintTo(const StepCase& c, std::ostream* os) { *os << c.name; }
+
+INSTANTIATE_TEST_SUITE_P(Statements, FolderSteps, testing::ValuesIn(StepCases()),
+                         [](const testing::TestParamInfo<StepCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
