@@ -55,6 +55,39 @@ uint32_t SumLengths(uint32_t a, uint32_t b) {
     return sum > 65000 ? 65000 : static_cast<uint32_t>(sum);
 }
 
+// Whether the SQL value of `e` never ends in a blank. Stored fixed text is kept without its
+// trailing blanks, and so is fixed text a derived table delivers (its items are trimmed for
+// output); TRIM and RTRIM remove them, and changing case keeps them out.
+bool EndsWithoutBlank(const bound::Expr& e) {
+    switch (e.kind) {
+        case Kind::Null: return true;
+        case Kind::Column: return IsFixedText(e.type.type);
+        case Kind::Text: return e.text.empty() || e.text.back() != ' ';
+        case Kind::Call:
+            if (e.text == "trim" || e.text == "rtrim") return e.args.size() == 1;
+            if (e.text == "kce_upper" || e.text == "kce_lower") return EndsWithoutBlank(*e.args.front());
+            return false;
+        default: return false;
+    }
+}
+
+// A text comparison under RTRIM (trailing blanks not counted) is a plain byte comparison when no
+// operand ends in a blank. Text literals lose their trailing blanks here, at compile time, so a
+// comparison of stored fixed text with a literal or another stored column needs no collation:
+// SQLite then compares bytes and uses the plain indexes of the columns. `extra` is false when an
+// operand outside `node.args` (the column of an IN subquery) may end in a blank.
+void DropBlankCollation(bound::Expr& node, bool extra = true) {
+    if (node.collation != "RTRIM" || !extra) return;
+    for (const ExprPtr& arg : node.args) {
+        if (arg->kind != Kind::Text && !EndsWithoutBlank(*arg)) return;
+    }
+    for (const ExprPtr& arg : node.args) {
+        if (arg->kind != Kind::Text) continue;
+        while (!arg->text.empty() && arg->text.back() == ' ') arg->text.pop_back();
+    }
+    node.collation.clear();
+}
+
 }  // namespace
 
 void Binder::Fail(int nativeError, size_t position, const std::string& message) const {
@@ -119,7 +152,6 @@ ExprPtr Binder::ForOutput(ExprPtr value) {
         Type type = value->type;
         std::vector<ExprPtr> args;
         args.push_back(std::move(value));
-        args.push_back(MakeText(" "));
         return MakeCall("rtrim", type, std::move(args));
     }
     return value;
@@ -269,7 +301,6 @@ ExprPtr Binder::Convert(ExprPtr value, const Type& target, size_t position, cons
             if (fixed && value->kind != Kind::Column) {
                 std::vector<ExprPtr> args;
                 args.push_back(std::move(value));
-                args.push_back(MakeText(" "));
                 return MakeCall("rtrim", target, std::move(args));
             }
             value->type = target;
@@ -481,6 +512,7 @@ static ExprPtr BindBinary(Binder& b, const ast::Expr& expr, Scope& scope) {
         node->collation = std::move(collation);
         node->args.push_back(std::move(left));
         node->args.push_back(std::move(right));
+        DropBlankCollation(*node);
         return Finish(std::move(node));
     }
     const Family fl = FamilyOrUnknown(left);
@@ -666,6 +698,7 @@ ExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
             node->args.push_back(std::move(value));
             node->args.push_back(std::move(low));
             node->args.push_back(std::move(high));
+            DropBlankCollation(*node);
             return Finish(std::move(node));
         }
         case ast::ExprKind::InList: {
@@ -681,6 +714,7 @@ ExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
             }
             node->args.push_back(std::move(value));
             for (ExprPtr& item : items) node->args.push_back(std::move(item));
+            DropBlankCollation(*node);
             return Finish(std::move(node));
         }
         case ast::ExprKind::InSelect: {
@@ -692,6 +726,8 @@ ExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
             ExprPtr placeholder = Node(Kind::Null, Type{column.type, column.length, column.decimals}, position);
             node->collation = Unify(value, placeholder, position, "compared");
             node->args.push_back(std::move(value));
+            // The subquery's fixed text column is delivered without trailing blanks.
+            DropBlankCollation(*node, IsFixedText(column.type));
             return Finish(std::move(node));
         }
         case ast::ExprKind::Exists: {

@@ -151,8 +151,8 @@ ExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
 
     if (name == "TRIM" || name == "LTRIM" || name == "RTRIM") {
         require(0, Family::Text, anyText);
+        // SQLite's one-argument trims remove blanks only, as the dialect's do.
         const Type type = args[0]->type;
-        args.push_back(MakeText(" "));
         return call(name == "TRIM" ? "trim" : name == "LTRIM" ? "ltrim" : "rtrim", type);
     }
     if (name == "UPPER" || name == "UCASE" || name == "LOWER" || name == "LCASE") {

@@ -84,6 +84,21 @@ TEST_F(CompileTest, Windows1252TextIsStoredAsUtf8AndNamesMatchWithoutCase) {
     EXPECT_EQ(Cp1252FromUtf8(Utf8FromCp1252("\x80\x81\x8D\x8F\x90\x9D\xFF")), "\x80\x81\x8D\x8F\x90\x9D\xFF");
 }
 
+TEST_F(CompileTest, CaseInsensitiveTextComparesAndOrdersAlikeInAsciiAndBeyond) {
+    // "ZOÉ" with É (0xC9), "zoé" with é (0xE9) and plain ASCII names: ASCII texts and accented
+    // texts compare each in their own way, and the order between them stays that of the
+    // upper-case forms.
+    ASSERT_FALSE(database_.Run("CREATE TABLE c (name CHAR_CI(10))").failed);
+    ASSERT_FALSE(database_.Run("INSERT INTO c VALUES ('zo\xE9'), ('bob'), ('Zoe'), ('ZO\xC9'), ('BOB  '), ('bo')").failed);
+    Outcome equal = database_.Run("SELECT count(*) FROM c WHERE name = 'Zo\xC9 ' OR name = 'bOb'");
+    ASSERT_FALSE(equal.failed) << equal.message;
+    EXPECT_EQ(equal.rows, (std::vector<std::vector<std::string>>{{"4"}}));
+    Outcome ordered = database_.Run("SELECT Lower(name) FROM c ORDER BY name");
+    ASSERT_FALSE(ordered.failed) << ordered.message;
+    EXPECT_EQ(ordered.rows, (std::vector<std::vector<std::string>>{
+                                {"bo"}, {"bob"}, {"bob"}, {"zoe"}, {"zo\xC3\xA9"}, {"zo\xC3\xA9"}}));
+}
+
 TEST(FunctionErrorTest, ReadsOurMessagesOnly) {
     std::optional<SqlError> error = FunctionError("[2116] Value 'x' is too long.");
     ASSERT_TRUE(error.has_value());
