@@ -81,6 +81,17 @@ TEST_F(FolderWriteTest, TheCopyHoldsWhatTheFileHolds) {
     KdbDisconnect(connection);
 }
 
+TEST_F(FolderWriteTest, NumbersTheFileGivesToInsertedRowsAreSeenAtOnce) {
+    kce::dbf::ColumnSpec id{"ID", 'I'};
+    id.autoIncrement = true;
+    MakeTable(dir_.File("t.dbf"), Variant::VisualFoxPro, {id, {"NAME", 'V', 10, 0, true}}, {{N(), T("first")}});
+    uint32_t connection = ConnectFolder(dir_.Path());
+    EXPECT_EQ(Changed(connection, "INSERT INTO t (name) VALUES ('second'), (NULL)"), 2u);
+    EXPECT_EQ(QueryWithNulls(connection, "SELECT id, name FROM t"),
+              (Rows{{"1", "first"}, {"2", "second"}, {"3", "NULL"}}));
+    KdbDisconnect(connection);
+}
+
 TEST_F(FolderWriteTest, AValueTheFileCannotHoldChangesNothing) {
     MakePeople(dir_.Path());
     const std::string before = ReadFile(dir_.File("people.dbf"));
