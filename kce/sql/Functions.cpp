@@ -109,13 +109,20 @@ bool ReadIsoDate(std::string_view text, int& y, int& m, int& d) {
     return text.size() >= 10 && std::sscanf(std::string(text.substr(0, 10)).c_str(), "%4d-%2d-%2d", &y, &m, &d) == 3;
 }
 
+// kce_pad(text, length): the text with blanks added up to `length` characters, built in one
+// buffer that SQLite takes over.
 void PadFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) return sqlite3_result_null(context);
-    std::string text(TextOf(argv[0]));
+    const std::string_view text = TextOf(argv[0]);
     const int64_t length = sqlite3_value_int64(argv[1]);
-    const size_t have = Utf8Length(text);
-    if (static_cast<int64_t>(have) < length) text.append(static_cast<size_t>(length) - have, ' ');
-    ResultText(context, text);
+    const auto have = static_cast<int64_t>(Utf8Length(text));
+    if (have >= length) return ResultText(context, text);
+    const size_t blanks = static_cast<size_t>(length - have);
+    auto* out = static_cast<char*>(sqlite3_malloc64(text.size() + blanks + 1));
+    if (!out) return sqlite3_result_error_nomem(context);
+    if (!text.empty()) std::memcpy(out, text.data(), text.size());
+    std::memset(out + text.size(), ' ', blanks);
+    sqlite3_result_text64(context, out, text.size() + blanks, sqlite3_free, SQLITE_UTF8);
 }
 
 // kce_totext(value, maxLength or 0, trim trailing blanks 0/1, column)
@@ -364,29 +371,34 @@ void ModFunction(sqlite3_context* context, int, sqlite3_value** argv) {
 
 // LIKE with % and _, an optional escape character, on characters (not bytes). Iterative with one
 // backtracking point per %, so no pattern takes more than length(value) x length(pattern) steps.
-bool LikeMatch(std::u32string_view value, std::u32string_view pattern, char32_t escape) {
+// `fold` maps each character of value and pattern before it is looked at (case folding); the
+// escape character is taken as given.
+template <typename Char, typename Fold>
+bool LikeMatch(std::basic_string_view<Char> value, std::basic_string_view<Char> pattern, char32_t escape,
+               Fold fold) {
+    const size_t npos = std::basic_string_view<Char>::npos;
     size_t v = 0, p = 0;
-    size_t starP = std::u32string_view::npos, starV = 0;
+    size_t starP = npos, starV = 0;
     while (v < value.size()) {
         if (p < pattern.size()) {
-            char32_t c = pattern[p];
-            if (c == '%' ) {
+            char32_t c = fold(pattern[p]);
+            if (c == '%') {
                 starP = ++p;
                 starV = v;
                 continue;
             }
             bool literal = false;
             if (escape != 0 && c == escape && p + 1 < pattern.size()) {
-                c = pattern[p + 1];
+                c = fold(pattern[p + 1]);
                 literal = true;
             }
-            if ((!literal && c == '_') || c == value[v]) {
+            if ((!literal && c == '_') || c == fold(value[v])) {
                 p += literal ? 2 : 1;
                 ++v;
                 continue;
             }
         }
-        if (starP == std::u32string_view::npos) return false;
+        if (starP == npos) return false;
         p = starP;
         v = ++starV;
     }
@@ -412,15 +424,31 @@ std::u32string Decode(std::string_view utf8) {
     return out;
 }
 
-// kce_like(value, pattern, escape or NULL, case-insensitive 0/1)
+// kce_like(value, pattern, escape or NULL, case-insensitive 0/1). ASCII value, pattern and escape
+// match byte for byte, folding case on the fly; other text is decoded to characters first.
 void LikeFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(context);
     const bool ci = sqlite3_value_int(argv[3]) != 0;
-    std::u32string escape = IsNull(argv[2]) ? std::u32string() : Decode(TextOf(argv[2]));
+    const std::string_view value = TextOf(argv[0]);
+    const std::string_view pattern = TextOf(argv[1]);
+    const std::string_view escapeText = IsNull(argv[2]) ? std::string_view() : TextOf(argv[2]);
+    if (IsAscii(value) && IsAscii(pattern) && IsAscii(escapeText)) {
+        if (escapeText.size() > 1) {
+            return Fail(context, kErrInvalidValue, "The LIKE escape must be one character.");
+        }
+        const char32_t escape = escapeText.empty() ? 0 : static_cast<unsigned char>(escapeText[0]);
+        auto same = [](char c) { return char32_t{static_cast<unsigned char>(c)}; };
+        auto upper = [](char c) { return char32_t{UpperAscii(static_cast<unsigned char>(c))}; };
+        const bool match = ci ? LikeMatch(value, pattern, escape, upper) : LikeMatch(value, pattern, escape, same);
+        return sqlite3_result_int(context, match ? 1 : 0);
+    }
+    const std::u32string escape = Decode(escapeText);
     if (escape.size() > 1) return Fail(context, kErrInvalidValue, "The LIKE escape must be one character.");
-    std::u32string value = Decode(ci ? UpperUtf8(TextOf(argv[0])) : std::string(TextOf(argv[0])));
-    std::u32string pattern = Decode(ci ? UpperUtf8(TextOf(argv[1])) : std::string(TextOf(argv[1])));
-    sqlite3_result_int(context, LikeMatch(value, pattern, escape.empty() ? 0 : escape[0]) ? 1 : 0);
+    const std::u32string decodedValue = Decode(ci ? UpperUtf8(value) : std::string(value));
+    const std::u32string decodedPattern = Decode(ci ? UpperUtf8(pattern) : std::string(pattern));
+    const bool match = LikeMatch(std::u32string_view(decodedValue), std::u32string_view(decodedPattern),
+                                 escape.empty() ? 0 : escape[0], [](char32_t c) { return c; });
+    sqlite3_result_int(context, match ? 1 : 0);
 }
 
 void SetApplicationIdFunction(sqlite3_context* context, int, sqlite3_value** argv) {

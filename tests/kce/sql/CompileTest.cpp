@@ -99,6 +99,17 @@ TEST_F(CompileTest, CaseInsensitiveTextComparesAndOrdersAlikeInAsciiAndBeyond) {
                                 {"bo"}, {"bob"}, {"bob"}, {"zoe"}, {"zo\xC3\xA9"}, {"zo\xC3\xA9"}}));
 }
 
+TEST_F(CompileTest, LikeBeyondAsciiMatchesCharactersAndFoldsCaseOnCaseInsensitiveText) {
+    // É (0xC9) and é (0xE9) are two bytes each in the stored text; _ stands for one character.
+    ASSERT_FALSE(database_.Run("CREATE TABLE e (v VARCHAR(10), ci CHAR_CI(10))").failed);
+    ASSERT_FALSE(database_.Run("INSERT INTO e VALUES ('\xC9" "cole', '\xC9" "cole')").failed);
+    Outcome outcome = database_.Run(
+        "SELECT v LIKE '_cole', v LIKE '\xE9%', ci LIKE '\xE9" "COLE', ci LIKE '%O_E',"
+        " v LIKE '\xC9" "c!%' ESCAPE '!' FROM e");
+    ASSERT_FALSE(outcome.failed) << outcome.message;
+    EXPECT_EQ(outcome.rows, (std::vector<std::vector<std::string>>{{"1", "0", "1", "1", "0"}}));
+}
+
 TEST(FunctionErrorTest, ReadsOurMessagesOnly) {
     std::optional<SqlError> error = FunctionError("[2116] Value 'x' is too long.");
     ASSERT_TRUE(error.has_value());
