@@ -45,35 +45,6 @@ void StepDone(sqlite3* db, Stmt& stmt, const char* what) {
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) FailStorage(db, rc, what);
 }
 
-std::string QuoteIdentifier(std::string_view cp1252) {
-    std::string out = "\"";
-    for (char c : ToUtf8(cp1252)) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
-// SQLite column type of each engine type's stored form.
-const char* StorageType(uint16_t type) {
-    switch (type) {
-    case sql::kLogical:
-    case sql::kInteger:
-    case sql::kShortInt:
-    case sql::kAutoInc:
-    case sql::kBigInt: return "INTEGER";
-    case sql::kNumeric:
-    case sql::kDouble:
-    case sql::kCurDouble:
-    case sql::kMoney: return "REAL";
-    case sql::kBinary:
-    case sql::kImage:
-    case sql::kRaw:
-    case sql::kVarBinary: return "BLOB";
-    default: return "TEXT";
-    }
-}
-
 void EnsureSodium() {
     static const int rc = sodium_init();
     if (rc < 0) Fail(KDB_ERR_INTERNAL, "The password library could not start.");
@@ -113,6 +84,36 @@ bool IsFile(const std::string& path) {
 }
 
 }  // namespace
+
+std::string QuoteIdentifier(std::string_view cp1252) {
+    std::string out = "\"";
+    for (char c : ToUtf8(cp1252)) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+// SQLite column type of each engine type's stored form.
+const char* StorageType(uint16_t type) {
+    switch (type) {
+    case sql::kLogical:
+    case sql::kInteger:
+    case sql::kShortInt:
+    case sql::kAutoInc:
+    case sql::kBigInt: return "INTEGER";
+    case sql::kNumeric:
+    case sql::kDouble:
+    case sql::kCurDouble:
+    case sql::kMoney: return "REAL";
+    case sql::kBinary:
+    case sql::kImage:
+    case sql::kRaw:
+    case sql::kVarBinary: return "BLOB";
+    default: return "TEXT";
+    }
+}
+
 
 std::string UpperAscii(std::string_view text) {
     std::string out(text);

@@ -21,6 +21,11 @@ namespace kce {
 
 class FolderTables;
 
+// An SQLite identifier for a Windows-1252 name: UTF-8 in double quotes, quotes doubled.
+std::string QuoteIdentifier(std::string_view cp1252);
+// The SQLite column type of an engine type's stored form (INTEGER, REAL, BLOB or TEXT).
+const char* StorageType(uint16_t type);
+
 class Database : public sql::Catalogue {
 public:
     ~Database() override;

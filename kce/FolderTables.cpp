@@ -57,34 +57,6 @@ void Step(sqlite3* db, sqlite3_stmt* s) {
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) FailStorage(db, rc, "folder table copy");
 }
 
-std::string Quote(std::string_view cp1252) {
-    std::string out = "\"";
-    for (char c : ToUtf8(cp1252)) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
-const char* Affinity(uint16_t type) {
-    switch (type) {
-    case sql::kLogical:
-    case sql::kInteger:
-    case sql::kShortInt:
-    case sql::kAutoInc:
-    case sql::kBigInt: return "INTEGER";
-    case sql::kNumeric:
-    case sql::kDouble:
-    case sql::kCurDouble:
-    case sql::kMoney: return "REAL";
-    case sql::kBinary:
-    case sql::kImage:
-    case sql::kRaw:
-    case sql::kVarBinary: return "BLOB";
-    default: return "TEXT";
-    }
-}
-
 // Engine errors for failures of the file layer: a lock held by another program, or a damaged file
 // (the message names the file and what is wrong with it).
 [[noreturn]] void FailFile(const dbf::DbfError& e, uint32_t damagedCode) {
@@ -240,7 +212,7 @@ void FolderTables::Drop(Copy& copy) {
     for (const char* kind : {"i", "u", "d"}) {
         Exec(db_, std::string("DROP TRIGGER IF EXISTS temp.\"kce$") + kind + std::to_string(copy.id) + "\"");
     }
-    Exec(db_, "DROP TABLE IF EXISTS main." + Quote(copy.table.name));
+    Exec(db_, "DROP TABLE IF EXISTS main." + QuoteIdentifier(copy.table.name));
     copy.present = false;
 }
 
@@ -270,12 +242,12 @@ void FolderTables::Import(Copy& copy) {
     Exec(db_, "SAVEPOINT kce_import");
     try {
         if (copy.present) Drop(copy);
-        const std::string quoted = Quote(table.name);
+        const std::string quoted = QuoteIdentifier(table.name);
         std::string create = "CREATE TABLE main." + quoted + "(" + kRecno + " INTEGER PRIMARY KEY AUTOINCREMENT, " +
                              kDeleted + " INTEGER NOT NULL DEFAULT 0";
         std::string insert = "INSERT INTO main." + quoted + " VALUES(?1, ?2";
         for (size_t i = 0; i < table.columns.size(); ++i) {
-            create += ", " + Quote(table.columns[i].name) + " " + Affinity(table.columns[i].type);
+            create += ", " + QuoteIdentifier(table.columns[i].name) + " " + StorageType(table.columns[i].type);
             insert += ", ?" + std::to_string(i + 3);
         }
         Exec(db_, create + ")");
@@ -355,7 +327,7 @@ void FolderTables::WriteBack() {
 }
 
 void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, bool>>& rows) {
-    const std::string quoted = Quote(copy.table.name);
+    const std::string quoted = QuoteIdentifier(copy.table.name);
     std::unique_ptr<dbf::Table> file;
     try {
         file = dbf::Table::Open(copy.path);
@@ -370,7 +342,7 @@ void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, b
     }
 
     std::string columns;
-    for (const sql::Column& c : copy.table.columns) columns += (columns.empty() ? "" : ", ") + Quote(c.name);
+    for (const sql::Column& c : copy.table.columns) columns += (columns.empty() ? "" : ", ") + QuoteIdentifier(c.name);
     dbf::Changes changes;
     std::vector<int64_t> inserted;  // copy row numbers of the inserted rows, in order
     {
@@ -413,7 +385,7 @@ void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, b
     try {
         std::string set;
         for (size_t i = 0; i < copy.table.columns.size(); ++i) {
-            set += (i == 0 ? "" : ", ") + Quote(copy.table.columns[i].name) + " = ?" + std::to_string(i + 3);
+            set += (i == 0 ? "" : ", ") + QuoteIdentifier(copy.table.columns[i].name) + " = ?" + std::to_string(i + 3);
         }
         Stmt update(db_, "UPDATE main." + quoted + " SET " + kRecno + " = ?2, " + set + " WHERE " + kRecno + " = ?1");
         std::string placeholders;
