@@ -1,5 +1,5 @@
-// The seven built-in statements, byte for byte as the program stores them, compiled and run over
-// a small practice (builtin/fixture.sql).
+// The seven built-in statements, byte for byte as the program stores them (the reference copies
+// under tests/app/data), compiled and run over a small practice (builtin/fixture.sql).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,18 +13,14 @@ namespace {
 
 std::string Dir() { return std::string(KCE_SQL_TEST_DIR) + "/builtin/"; }
 
-// The text as the editor hands it over: lines joined by carriage return and line feed.
+// The program's built-in texts, one reference copy shared with the window's tests: byte for byte
+// as the editor hands them over, lines joined by carriage return and line feed.
 std::string ReadText(const std::string& name) {
-    std::ifstream in(Dir() + name, std::ios::binary);
+    std::ifstream in(std::string(KCE_SQL_TEST_DIR) + "/../../app/data/" + name, std::ios::binary);
+    EXPECT_TRUE(in.good()) << name;
     std::stringstream buffer;
     buffer << in.rdbuf();
-    std::string text = buffer.str();
-    std::string joined;
-    for (char c : text) {
-        if (c == '\n') joined += '\r';
-        joined += c;
-    }
-    return joined;
+    return buffer.str();
 }
 
 class BuiltInStatements : public testing::Test {
@@ -71,7 +67,7 @@ protected:
 };
 
 TEST_F(BuiltInStatements, GuarantorsByTransactionDate) {
-    Outcome outcome = Run("text1.sql");
+    Outcome outcome = Run("builtin1.sql");
     EXPECT_EQ(Columns(outcome), (std::vector<std::string>{"Guarantor CHAR(8,0)", "Name CHAR(36,0)",
                                                           "Street 1 CHAR(30,0)", "Street 2 CHAR(30,0)",
                                                           "CityLine CHAR(35,0)"}));
@@ -83,7 +79,7 @@ TEST_F(BuiltInStatements, GuarantorsByTransactionDate) {
 }
 
 TEST_F(BuiltInStatements, PatientByTransactionDate) {
-    Outcome outcome = Run("text2.sql");
+    Outcome outcome = Run("builtin2.sql");
     EXPECT_EQ(Columns(outcome),
               (std::vector<std::string>{"Chart Number CHAR(8,0)", "Last Name CHAR(20,0)", "First Name CHAR(15,0)",
                                         "Street 1 CHAR(30,0)", "Street 2 CHAR(30,0)", "City CHAR(20,0)",
@@ -94,7 +90,7 @@ TEST_F(BuiltInStatements, PatientByTransactionDate) {
 }
 
 TEST_F(BuiltInStatements, PatientDemographics) {
-    Outcome outcome = Run("text3.sql");
+    Outcome outcome = Run("builtin3.sql");
     EXPECT_EQ(Columns(outcome), (std::vector<std::string>{"Name CHAR(36,0)", "Street 1 CHAR(30,0)",
                                                           "Street 2 CHAR(30,0)", "CityLine CHAR(34,0)",
                                                           "Phone 1 CHAR(14,0)", "Email VARCHAR(60,0)"}));
@@ -106,7 +102,7 @@ TEST_F(BuiltInStatements, PatientDemographics) {
 }
 
 TEST_F(BuiltInStatements, DemographicsForEmdeon) {
-    Outcome outcome = Run("text4.sql");
+    Outcome outcome = Run("builtin4.sql");
     ASSERT_EQ(outcome.compiled.result.size(), 23u);
     EXPECT_EQ(DescribeColumn(outcome.compiled.result[7]), "SEX CHAR(1,0)");
     EXPECT_EQ(DescribeColumn(outcome.compiled.result[8]), "DOB DATE(4,0)");
@@ -144,14 +140,14 @@ TEST_P(DemographicsExport, JoinsInsurersAndSubscribersFromTheLeft) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, DemographicsExport,
-                         testing::Values(ExportCase{"text5.sql", 81, "MiddleInitial", {"NULL", "Q"}},
-                                         ExportCase{"text6.sql", 78, "Middle Initial", {"NULL", "Q"}}),
+                         testing::Values(ExportCase{"builtin5.sql", 81, "MiddleInitial", {"NULL", "Q"}},
+                                         ExportCase{"builtin6.sql", 78, "Middle Initial", {"NULL", "Q"}}),
                          [](const testing::TestParamInfo<ExportCase>& info) {
-                             return std::string(info.param.file).substr(0, 5);
+                             return std::string(info.param.file).substr(0, 8);
                          });
 
 TEST_F(BuiltInStatements, FixPostConversionIcd10Issue) {
-    Outcome outcome = Run("text7.sql");
+    Outcome outcome = Run("builtin7.sql");
     EXPECT_EQ(outcome.changes, 1);
     Outcome after = database_.Run("SELECT [Code 1], [Code 3] FROM mwdia ORDER BY 1");
     EXPECT_EQ(Rows(after), (std::vector<std::string>{"A00|", "B00|B02", "C00|D04"}));
