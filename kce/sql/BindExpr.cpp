@@ -65,6 +65,7 @@ bool EndsWithoutBlank(const bound::Expr& e) {
         case Kind::Text: return e.text.empty() || e.text.back() != ' ';
         case Kind::Call:
             if (e.text == "trim" || e.text == "rtrim") return e.args.size() == 1;
+            if (e.text == "kce_totext") return e.args[2]->kind == Kind::Integer && e.args[2]->text == "1";
             if (e.text == "kce_upper" || e.text == "kce_lower") return EndsWithoutBlank(*e.args.front());
             return false;
         default: return false;
@@ -237,16 +238,26 @@ static ExprPtr ConvertLoose(Binder& b, ExprPtr value, const Type& target, const 
     }
 }
 
+// A parameter compared with fixed text is read as text without its trailing blanks: they do not
+// count in such a comparison, and without them the comparison needs no collation.
+static void TrimForFixedText(ExprPtr& converted, const Type& other) {
+    if (IsFixedText(other.type) && converted->kind == Kind::Call && converted->text == "kce_totext") {
+        converted->args[2]->text = "1";
+    }
+}
+
 std::string Binder::Unify(ExprPtr& a, ExprPtr& b, size_t position, std::string_view what) {
     const Family fa = FamilyOrUnknown(a);
     const Family fb = FamilyOrUnknown(b);
     if (fa == Family::Unknown && fb == Family::Unknown) return {};
     if (fa == Family::Unknown) {
         a = ConvertLoose(*this, std::move(a), b->type, "");
+        TrimForFixedText(a, b->type);
         return ComparisonCollation(a->type, b->type);
     }
     if (fb == Family::Unknown) {
         b = ConvertLoose(*this, std::move(b), a->type, "");
+        TrimForFixedText(b, a->type);
         return ComparisonCollation(a->type, b->type);
     }
     if (fa == fb) return fa == Family::Text ? ComparisonCollation(a->type, b->type) : std::string();
