@@ -1,5 +1,7 @@
 #include "kce/DateTime.h"
 
+#include "kce/dbf/Values.h"
+
 #include <cctype>
 #include <cstdio>
 
@@ -34,23 +36,10 @@ void Pad(std::string& out, int value, int width) {
 
 }  // namespace
 
-int32_t JulianFromYmd(int year, int month, int day) {
-    int a = (14 - month) / 12;
-    int y = year + 4800 - a;
-    int m = month + 12 * a - 3;
-    return day + (153 * m + 2) / 5 + 365 * y + y / 4 - y / 100 + y / 400 - 32045;
-}
+int32_t JulianFromYmd(int year, int month, int day) { return dbf::JulianFromCivil(year, month, day); }
 
 void YmdFromJulian(int32_t julian, int& year, int& month, int& day) {
-    int a = julian + 32044;
-    int b = (4 * a + 3) / 146097;
-    int c = a - 146097 * b / 4;
-    int d = (4 * c + 3) / 1461;
-    int e = c - 1461 * d / 4;
-    int m = (5 * e + 2) / 153;
-    day = e - (153 * m + 2) / 5 + 1;
-    month = m + 3 - 12 * (m / 10);
-    year = 100 * b + d - 4800 + m / 10;
+    dbf::CivilFromJulian(julian, year, month, day);
 }
 
 bool IsValidYmd(int year, int month, int day) {

@@ -19,7 +19,7 @@ void Generate(const std::string& path, bool dbf) {
 
 std::string BuiltIn(int number) {
     const char* root = std::getenv("PARVELL_SOURCE_DIR");
-    std::ifstream in(std::string(root ? root : ".") + "/tests/kce/sql/builtin/text" + std::to_string(number) + ".sql",
+    std::ifstream in(std::string(root ? root : ".") + "/tests/app/data/builtin" + std::to_string(number) + ".sql",
                      std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
