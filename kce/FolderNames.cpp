@@ -139,9 +139,9 @@ std::vector<std::string> ContainerColumnNames(const std::string& tablePath, size
 }
 
 void WriteContainer(const std::string& containerPath, const std::vector<ContainerTable>& tables) {
-    dbf::TableSpec spec;
-    spec.variant = dbf::Variant::VisualFoxPro;
-    spec.columns = {{"OBJECTID", 'I'}, {"PARENTID", 'I'}, {"OBJECTTYPE", 'C', 10}, {"OBJECTNAME", 'C', 128}};
+    dbf::TableSpec layout;
+    layout.variant = dbf::Variant::VisualFoxPro;
+    layout.columns = {{"OBJECTID", 'I'}, {"PARENTID", 'I'}, {"OBJECTTYPE", 'C', 10}, {"OBJECTNAME", 'C', 128}};
     std::vector<dbf::Record> records;
     int64_t next = 1;
     auto add = [&](int64_t parent, const char* type, std::string_view name) {
@@ -156,7 +156,7 @@ void WriteContainer(const std::string& containerPath, const std::vector<Containe
         int64_t table = add(1, "Table", t.name);
         for (const std::string& name : t.longNames) add(table, "Field", name);
     }
-    dbf::CreateTable(containerPath, spec, records);
+    dbf::CreateTable(containerPath, layout, records);
 
     const std::string link = dbf::FileNameOf(containerPath);
     for (const ContainerTable& t : tables) {

@@ -450,26 +450,26 @@ void Generate(const Options& options, const std::string& file) {
 // The dBase-format column of an engine type.
 kce::dbf::ColumnSpec DbfColumn(const Column& column, const std::string& shortName) {
     using namespace kce::sql;
-    kce::dbf::ColumnSpec spec;
-    spec.name = shortName;
-    spec.length = column.length;
-    spec.decimals = column.decimals;
-    spec.nullable = !column.notNull;
+    kce::dbf::ColumnSpec layout;
+    layout.name = shortName;
+    layout.length = column.length;
+    layout.decimals = column.decimals;
+    layout.nullable = !column.notNull;
     switch (column.type) {
-    case kChar: spec.dbfType = 'C'; break;
-    case kVarChar: spec.dbfType = 'V'; break;
-    case kNumeric: spec.dbfType = 'N'; break;
-    case kDate: spec.dbfType = 'D'; break;
-    case kLogical: spec.dbfType = 'L'; break;
+    case kChar: layout.dbfType = 'C'; break;
+    case kVarChar: layout.dbfType = 'V'; break;
+    case kNumeric: layout.dbfType = 'N'; break;
+    case kDate: layout.dbfType = 'D'; break;
+    case kLogical: layout.dbfType = 'L'; break;
     case kInteger:
-    case kAutoInc: spec.dbfType = 'I'; break;
-    case kMoney: spec.dbfType = 'Y'; break;
-    case kTimestamp: spec.dbfType = 'T'; break;
-    case kDouble: spec.dbfType = 'B'; break;
-    case kMemo: spec.dbfType = 'M'; break;
+    case kAutoInc: layout.dbfType = 'I'; break;
+    case kMoney: layout.dbfType = 'Y'; break;
+    case kTimestamp: layout.dbfType = 'T'; break;
+    case kDouble: layout.dbfType = 'B'; break;
+    case kMemo: layout.dbfType = 'M'; break;
     default: throw std::runtime_error("column " + column.name + " has a type no table file holds");
     }
-    return spec;
+    return layout;
 }
 
 // Copies every table of the dictionary `source` into PATH as a Visual FoxPro table, in the stored
@@ -482,14 +482,14 @@ void WriteFolder(const Options& options, const std::string& source) {
         std::vector<std::string> longNames;
         for (const auto& column : table.columns) longNames.push_back(column.name);
         std::vector<std::string> shortNames = kce::ShortColumnNames(longNames);
-        kce::dbf::TableSpec spec;
-        spec.variant = kce::dbf::Variant::VisualFoxPro;
-        for (size_t i = 0; i < table.columns.size(); ++i) spec.columns.push_back(DbfColumn(table.columns[i], shortNames[i]));
+        kce::dbf::TableSpec layout;
+        layout.variant = kce::dbf::Variant::VisualFoxPro;
+        for (size_t i = 0; i < table.columns.size(); ++i) layout.columns.push_back(DbfColumn(table.columns[i], shortNames[i]));
         if (options.force) {
             ::unlink(file.c_str());
             ::unlink((options.path + "/" + table.name + ".fpt").c_str());
         }
-        kce::dbf::TableCreator creator(file, spec);
+        kce::dbf::TableCreator creator(file, layout);
         sqlite3_stmt* stmt = nullptr;
         std::string sql = "SELECT * FROM \"" + table.name + "\" ORDER BY rowid";
         if (sqlite3_prepare_v2(database->Db(), sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {

@@ -9,6 +9,7 @@
 #include "engine/QueryText.h"
 #include "engine/kdbcnnct.h"
 #include "engine/kdbtable.h"
+#include "kce/dbf/Writer.h"
 #include "kce/kce.h"
 #include "tests/engine/EngineTestSupport.h"
 
@@ -387,9 +388,10 @@ TEST_F(QueryTest, WithoutAConnectionComponentAFolderPathConnectsOnDemand) {
     query.SetDatabaseName(folder.Path() + "/");
     EXPECT_EQ(query.KdbConnection(), nullptr);
     EXPECT_EQ(query.DataPath(), folder.Path());
+    kce::dbf::TableSpec layout;
+    layout.columns = {{"ID", 'N', 4}, {"TXT", 'C', 8}};
+    kce::dbf::CreateTable(folder.Path() + "/notes.dbf", layout, {});
     // Both statements run on the one connection kept for that folder.
-    query.SQL().SetText("CREATE TABLE notes (id INTEGER, txt CHAR(8))");
-    query.ExecSQL();
     query.SQL().SetText("INSERT INTO notes VALUES (1, 'one')");
     query.ExecSQL();
     EXPECT_EQ(query.RowsAffected(), 1);

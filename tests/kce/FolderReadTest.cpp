@@ -93,9 +93,9 @@ INSTANTIATE_TEST_SUITE_P(Variants, FolderVariants, testing::ValuesIn(VariantCase
 TEST(FolderReadTest, DeletedRecordsAreHiddenUnlessTheEngineShowsThem) {
     TempDir dir;
     {
-        kce::dbf::TableSpec spec;
-        spec.columns = {{"NAME", 'C', 4}};
-        kce::dbf::TableCreator creator(dir.File("t.dbf"), spec);
+        kce::dbf::TableSpec layout;
+        layout.columns = {{"NAME", 'C', 4}};
+        kce::dbf::TableCreator creator(dir.File("t.dbf"), layout);
         creator.Add({T("a")});
         creator.Add({T("b")}, true);
         creator.Add({T("c")});

@@ -66,10 +66,10 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 void MakeTable(const std::string& path, kce::dbf::Variant variant, const std::vector<kce::dbf::ColumnSpec>& columns,
                const std::vector<kce::dbf::Record>& records) {
-    kce::dbf::TableSpec spec;
-    spec.variant = variant;
-    spec.columns = columns;
-    kce::dbf::CreateTable(path, spec, records);
+    kce::dbf::TableSpec layout;
+    layout.variant = variant;
+    layout.columns = columns;
+    kce::dbf::CreateTable(path, layout, records);
 }
 
 }  // namespace kcetest
