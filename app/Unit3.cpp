@@ -1,14 +1,60 @@
 #include "app/Unit3.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
+
 #include "app/Controls.h"
+#include "extract/Progress.h"
 
 namespace parvell {
 
-TForm3::TForm3(QWidget* parent) : QDialog(parent) {
+TForm3::TForm3(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("Form3"));
-    setWindowTitle(QStringLiteral("Extraction Progress"));
+    setWindowTitle(QString::fromLatin1(kExtractionProgressCaption));
     setFont(DesignFont(QStringLiteral("MS Sans Serif"), 11));
     setFixedSize(408, 41);
+    setModal(false);
+
+    PBar = new QProgressBar(this);
+    PBar->setObjectName(QStringLiteral("PBar"));
+    PBar->setGeometry(8, 8, 393, 21);
+    PBar->setRange(0, 100);
+    PBar->setValue(0);
+    PBar->setTextVisible(false);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+}
+
+void TForm3::SetPosition(int position) {
+    position_ = std::clamp(position, 0, maximum_);
+    PBar->setValue(position_);
+}
+
+void TForm3::SetMax(int maximum) {
+    maximum_ = std::max(0, maximum);
+    PBar->setMaximum(maximum_);
+    if (position_ > maximum_) SetPosition(maximum_);
+}
+
+void TForm3::ProgressStep() {
+    SetPosition(position_ + 1);
+    setWindowTitle(QString::fromLatin1(ProgressCaption(ProgressPercent(position_, maximum_))));
+    QCoreApplication::processEvents();
+}
+
+void TForm3::closeEvent(QCloseEvent* event) {
+    event->ignore();
+}
+
+void HideProgressWindow(TForm3& form) {
+    form.hide();
 }
 
 }  // namespace parvell

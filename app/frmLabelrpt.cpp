@@ -8,4 +8,6 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent) {
     resize(916, 562);
 }
 
+void TForm4::Preview() {}
+
 }  // namespace parvell

@@ -11,11 +11,17 @@
 #include <QPushButton>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/Controls.h"
 #include "app/Dialogs.h"
 #include "app/SqlEditor.h"
+#include "data/DataSet.h"
+#include "engine/KdbComponent.h"
+#include "engine/kdbcnnct.h"
+#include "engine/kdbset.h"
+#include "engine/kdbtable.h"
 
 namespace parvell {
 
@@ -108,14 +114,22 @@ public:
     void DemographicsExportv81Click();
     void FixPostConversionICD10issue1Click();
 
-    // Engine components (hook point). The connection KdbCPath, the settings KdbSettings1, the
-    // query KdbTable1 and the data source DataSource1 are declared here once the engine exists,
-    // configured in CreateEngineComponents() and released in DestroyEngineComponents().
+    // Engine components, shared by every action for the whole run: the connection, the engine
+    // settings, the query and the data source the result grid reads. Configured in
+    // CreateEngineComponents() and released in DestroyEngineComponents().
+    std::unique_ptr<TKdbConnection> KdbCPath;
+    std::unique_ptr<TKdbSettings> KdbSettings1;
+    std::unique_ptr<TKdbQuery> KdbTable1;
+    std::unique_ptr<TDataSource> DataSource1;
 
     // Query actions (frmMainfrmActions.cpp).
     void PreviewSQL();
     int32_t ExSQL();
+    // The extraction run and its writers (frmMainfrmExtract.cpp).
     void ExtractSQL();
+    void ExtractCommaDelimited();
+    void ExtractFixedLength(bool TabDelimited);
+    int32_t GetFieldTypeLength(TFieldType DataType) const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -130,6 +144,17 @@ private:
     // Engine components: created before FormCreate, destroyed with the window.
     void CreateEngineComponents();
     void DestroyEngineComponents();
+
+    // The busy protocol's preparation (buttons disabled, messages processed, the connection
+    // reset to the data-path box) and its last step (buttons enabled).
+    void BeginQueryAction();
+    void EnableActionButtons(bool enabled);
+    // Gives the query the editor's lines, the selection ignored.
+    void AssignEditorLines();
+    // Set while a query action runs (see TActionScope).
+    bool actionRunning_ = false;
+    friend class TActionScope;
+    TComponent engineOwner_{nullptr, "Form1"};
 
     // Connects a signal of `sender` to a handler of this window; an exception leaving the handler
     // goes to the application's error box.

@@ -1,20 +1,102 @@
-// The main window's query actions and its engine components. The buttons and menu items are
-// wired to these handlers; the actions themselves and the engine components are filled in by the
-// query-action and engine work, here.
+// The main window's query actions and its engine components. Every action that talks to the
+// database follows the busy protocol: the four action buttons are disabled, the connection is
+// reset to the data-path box, the query gets its SQL text, the status line says the query runs,
+// and whatever happens the status line, the query and the buttons are put back at the end.
 
+#include <QCoreApplication>
+#include <QStringList>
+
+#include "app/ActionScope.h"
+#include "app/Cp1252Text.h"
+#include "app/Forms.h"
+#include "app/Unit2.h"
+#include "app/frmLabelrpt.h"
 #include "app/frmMainfrm.h"
+#include "data/Formats.h"
 
 namespace parvell {
+namespace {
+
+const QString kQueryRunning = QStringLiteral("Status: Query running.");
+const QString kQueryFinished = QStringLiteral("Status: Query finished.");
+
+}  // namespace
 
 void TForm1::CreateEngineComponents() {
-    // Hook point: create KdbCPath (server types remote and local, no login prompt, user "user",
-    // password "qzmvtrlk", not connected), KdbSettings1 (date format "MM/DD/CCYY", server types
-    // remote and local), KdbTable1 (database name "KdbCPath", bound to KdbCPath, empty SQL,
-    // closed) and DataSource1 (bound to KdbTable1).
+    // The text conventions come from the user's locale first; the engine settings then impose
+    // the engine's date format on them.
+    LoadLocaleFormats();
+    if (!TKdbSettings::Instance()) {
+        KdbSettings1 = std::make_unique<TKdbSettings>(&engineOwner_, "KdbSettings1");
+        KdbSettings1->SetDateFormat("MM/DD/CCYY");
+        KdbSettings1->SetKdbServerTypes({TKdbServerType::stKDB_REMOTE, TKdbServerType::stKDB_LOCAL});
+    }
+    KdbCPath = std::make_unique<TKdbConnection>(&engineOwner_, "KdbCPath");
+    KdbCPath->KdbServerTypes = {TKdbServerType::stKDB_REMOTE, TKdbServerType::stKDB_LOCAL};
+    KdbCPath->LoginPrompt = false;
+    KdbCPath->Username = "user";
+    KdbCPath->Password = "qzmvtrlk";
+    KdbTable1 = std::make_unique<TKdbQuery>(&engineOwner_, "KdbTable1");
+    KdbTable1->SetDatabaseName("KdbCPath");
+    KdbTable1->SetKdbConnection(KdbCPath.get());
+    DataSource1 = std::make_unique<TDataSource>();
+    DataSource1->SetDataSet(KdbTable1.get());
 }
 
 void TForm1::DestroyEngineComponents() {
-    // Hook point: release the components created above, query first.
+    if (Form2) Form2->DBGrid1->SetDataSource(nullptr);
+    DataSource1.reset();
+    KdbTable1.reset();
+    KdbCPath.reset();
+    KdbSettings1.reset();
+}
+
+void TForm1::EnableActionButtons(bool enabled) {
+    for (QPushButton* button : {Button1, Button2, Button3, Button4}) button->setEnabled(enabled);
+}
+
+void TForm1::BeginQueryAction() {
+    EnableActionButtons(false);
+    QCoreApplication::processEvents();
+    KdbCPath->SetIsConnected(false);
+    KdbCPath->SetConnectPath(Cp1252FromQString(Edit1->text()));
+}
+
+void TForm1::AssignEditorLines() {
+    std::string text;
+    for (const QString& line : Memo1->Lines()) {
+        text += Cp1252FromQString(line);
+        text += "\r\n";
+    }
+    KdbTable1->SetSQL(text);
+}
+
+// Runs an action's step inside the protected part of the busy protocol.
+template <class Step>
+static void RunProtected(TForm1& form, Step&& step) {
+    form.Label7->SetCaption(kQueryRunning);
+    QCoreApplication::processEvents();
+    try {
+        step();
+    } catch (...) {
+        form.Label7->SetCaption(kQueryFinished);
+        QCoreApplication::processEvents();
+        try {
+            form.KdbTable1->SetActive(false);
+        } catch (...) {
+            // The step's failure is the one reported.
+        }
+        for (QPushButton* button : {form.Button1, form.Button2, form.Button3, form.Button4}) {
+            button->setEnabled(true);
+        }
+        throw;
+    }
+    form.Label7->SetCaption(kQueryFinished);
+    QCoreApplication::processEvents();
+    form.KdbTable1->SetActive(false);
+    for (QPushButton* button : {form.Button1, form.Button2, form.Button3, form.Button4}) {
+        button->setEnabled(true);
+    }
 }
 
 void TForm1::Button1Click() {
@@ -34,12 +116,21 @@ void TForm1::ExtractData1Click() {
 }
 
 void TForm1::Button4Click() {
-    // Hook point: the label action.
+    TActionScope scope(*this);
+    if (!scope.Entered()) return;
+    BeginQueryAction();
+    AssignEditorLines();
+    RunProtected(*this, [this] {
+        KdbTable1->SetActive(true);
+        // Returns when the label preview has been closed; the query stays open until then.
+        Form4->Preview();
+    });
 }
 
 void TForm1::Button5Click() {
-    // Hook point: once ExSQL runs statements, the count it returns becomes the caption:
-    // setWindowTitle(QString::number(ExSQL()));
+    // The caption changes only when ExSQL completed; a refused second action leaves it.
+    if (actionRunning_) return;
+    setWindowTitle(QString::number(ExSQL()));
 }
 
 // Record numbers exist in the comma and tab layouts only.
@@ -59,16 +150,40 @@ void TForm1::RadioGroup1Click() {
 }
 
 void TForm1::PreviewSQL() {
-    // Hook point: the preview action.
+    TActionScope scope(*this);
+    if (!scope.Entered()) return;
+    BeginQueryAction();
+    // The selection alone when there is one (its line breaks as CR LF), else the whole editor.
+    TKdbSQLStrings& sql = KdbTable1->SQL();
+    sql.Clear();
+    const QString selected = Memo1->SelText();
+    if (!selected.isEmpty()) {
+        sql.Add(Cp1252FromQString(selected));
+    } else {
+        AssignEditorLines();
+    }
+    RunProtected(*this, [this] {
+        KdbTable1->SetActive(true);
+        if (Form2) {
+            if (Form2->DBGrid1->Model().DataSource() != DataSource1.get()) {
+                Form2->DBGrid1->SetDataSource(DataSource1.get());
+            }
+            Form2->exec();
+        }
+    });
 }
 
 int32_t TForm1::ExSQL() {
-    // Hook point: the statement execution. Until it exists nothing runs, and nothing changes.
-    return 0;
-}
-
-void TForm1::ExtractSQL() {
-    // Hook point: the extraction run.
+    TActionScope scope(*this);
+    if (!scope.Entered()) return -1;
+    BeginQueryAction();
+    AssignEditorLines();
+    int32_t count = -1;
+    RunProtected(*this, [this, &count] {
+        KdbTable1->ExecSQL();
+        count = KdbTable1->RowsAffected();
+    });
+    return count;
 }
 
 }  // namespace parvell

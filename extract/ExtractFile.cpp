@@ -46,7 +46,7 @@ int InOutCodeForErrno(int error) {
     }
 }
 
-std::string FileSystemPath(std::string_view path) {
+std::string FileNameOnDisk(std::string_view path) {
     std::string result(path);
     std::replace(result.begin(), result.end(), '\\', '/');
     return result;
@@ -60,7 +60,7 @@ TExtractFile::~TExtractFile() {
 
 void TExtractFile::Create(std::string_view path) {
     if (IsOpen()) CloseAfterFailure();
-    const std::string target = FileSystemPath(path);
+    const std::string target = FileNameOnDisk(path);
     const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) throw EInOutError(InOutCodeForErrno(errno));
     fd_ = fd;

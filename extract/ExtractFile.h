@@ -28,7 +28,7 @@ int InOutCodeForErrno(int error);
 
 // The path as the file system takes it: both "/" and "\" separate folders in the paths the
 // program composes, and files are created with "/" only.
-std::string FileSystemPath(std::string_view path);
+std::string FileNameOnDisk(std::string_view path);
 
 class TExtractFile {
 public:

@@ -27,6 +27,13 @@ int Dispatch(CommandArgs args, std::ostream& out, std::ostream& err);
 // practice [PATH]: prints the practice folder the window starts with, or sets it.
 int PracticeCommand(CommandArgs args, std::ostream& out, std::ostream& err);
 
+// extract --data PATH ... --out FILE: the window's Extract, writing the same bytes.
+int ExtractCommand(CommandArgs args, std::ostream& out, std::ostream& err);
+
+// exec --data PATH (--sql FILE | --sql -): runs a statement without a result set and prints the
+// number of rows it affected.
+int ExecCommand(CommandArgs args, std::ostream& out, std::ostream& err);
+
 // query --data PATH [--user U --password P] (--sql FILE | --sql -): runs the statement through
 // the window's query components (KdbTable1) and prints the result as an aligned text table.
 int QueryCommand(CommandArgs args, std::ostream& out, std::ostream& err);

@@ -18,6 +18,15 @@ constexpr Command kCommands[] = {
     {"query", "--data PATH [--user U --password P] (--sql FILE | --sql -)",
      "run the SQL of FILE (or standard input) on the data at PATH and print the result",
      &QueryCommand},
+    {"extract",
+     "--data PATH [--user U --password P] (--sql FILE | --sql - | --builtin N) "
+     "[--layout comma|fixed|tab] [--no-header] [--record-number] --out FILE [--force]",
+     "run a statement and write its result as the window's Extract does (builtin N: the N-th "
+     "item of the SQL Statements menu, 1 to 7)",
+     &ExtractCommand},
+    {"exec", "--data PATH [--user U --password P] (--sql FILE | --sql -)",
+     "run a statement without a result set (an UPDATE) and print the number of rows it affected",
+     &ExecCommand},
 };
 
 void PrintHelp(std::ostream& out) {

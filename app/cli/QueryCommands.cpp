@@ -42,8 +42,11 @@ std::vector<std::string> SplitLines(std::string_view text) {
 
 TQueryComponents::TQueryComponents(const std::string& username, const std::string& password)
     : form_(nullptr, "Form1"), connection_(&form_, "KdbCPath"), query_(&form_, "KdbTable1") {
-    LoadLocaleFormats();
+    // One settings component per program: when one exists (the window's, in the same process)
+    // the text conventions are already the program's; else they are made as the window's start
+    // makes them: the user's locale, then the engine's date format.
     if (!TKdbSettings::Instance()) {
+        LoadLocaleFormats();
         settings_ = std::make_unique<TKdbSettings>(&form_, "KdbSettings1");
         settings_->SetDateFormat("MM/DD/CCYY");
         settings_->SetKdbServerTypes({TKdbServerType::stKDB_REMOTE, TKdbServerType::stKDB_LOCAL});
@@ -68,11 +71,12 @@ void TQueryComponents::Prepare(const std::string& dataPath,
                                const std::vector<std::string>& sqlLines) {
     connection_.SetIsConnected(false);
     connection_.SetConnectPath(dataPath);
-    TKdbSQLStrings& sql = query_.SQL();
-    sql.BeginUpdate();
-    sql.Clear();
-    for (const std::string& line : sqlLines) sql.Add(line);
-    sql.EndUpdate();
+    std::string text;
+    for (const std::string& line : sqlLines) {
+        text += line;
+        text += "\r\n";
+    }
+    query_.SetSQL(text);
 }
 
 std::optional<std::string> OptionValue(CommandArgs args, std::size_t& i, const char* name) {

@@ -19,7 +19,7 @@ namespace parvell::cli {
 
 // The main window's connection KdbCPath, settings KdbSettings1 and query KdbTable1, with their
 // fixed configuration. Creating them sets the program's text conventions as the window's start
-// does (the user's locale, then the engine's date format).
+// does (the user's locale, then the engine's date format) unless a settings component exists.
 class TQueryComponents {
 public:
     TQueryComponents(const std::string& username, const std::string& password);
