@@ -35,6 +35,8 @@ TForm3::TForm3(QWidget* parent)
 void TForm3::SetPosition(int position) {
     position_ = std::clamp(position, 0, maximum_);
     PBar->setValue(position_);
+    captionPercent_ = -1;
+    pumpClock_.invalidate();
 }
 
 void TForm3::SetMax(int maximum) {
@@ -44,9 +46,21 @@ void TForm3::SetMax(int maximum) {
 }
 
 void TForm3::ProgressStep() {
-    SetPosition(position_ + 1);
-    setWindowTitle(QString::fromLatin1(ProgressCaption(ProgressPercent(position_, maximum_))));
-    QCoreApplication::processEvents();
+    position_ = std::min(position_ + 1, maximum_);
+    const int percent = ProgressPercent(position_, maximum_);
+    const bool captionChanges = percent != captionPercent_;
+    if (captionChanges) {
+        captionPercent_ = percent;
+        setWindowTitle(QString::fromLatin1(ProgressCaption(percent)));
+    }
+    // Looking for pending window messages costs a system call, which would dominate a run that
+    // writes a million short lines; when records come faster than the screen refreshes they are
+    // looked for once per pump interval instead of after every record. The bar follows then.
+    if (captionChanges || !pumpClock_.isValid() || pumpClock_.elapsed() >= kPumpIntervalMs) {
+        PBar->setValue(position_);
+        QCoreApplication::processEvents();
+        pumpClock_.restart();
+    }
 }
 
 void TForm3::closeEvent(QCloseEvent* event) {

@@ -4,6 +4,7 @@
 // only the extraction run hides it.
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QProgressBar>
 #include <cstdint>
 
@@ -26,6 +27,9 @@ public:
     // "Extraction Progress %" with the whole percentage, then the pending window messages.
     void ProgressStep();
 
+    // Milliseconds between two looks for window messages while records stream in.
+    static constexpr int kPumpIntervalMs = 4;
+
 protected:
     // The user cannot close the window (it has no close box; Escape and Alt+F4 do nothing).
     void closeEvent(QCloseEvent* event) override;
@@ -34,6 +38,8 @@ protected:
 private:
     int position_ = 0;
     int maximum_ = 100;
+    int captionPercent_ = -1;  // the percentage the caption shows; -1: not set by a step
+    QElapsedTimer pumpClock_;  // since the last look for window messages
 };
 
 // Hides the window at the end of a run (the run's "close"; the window is not destroyed).
