@@ -148,6 +148,14 @@ void TVRPrinter::CopySettings(const TVellRepPrinterSettings& settings, const TVR
     }
 }
 
+void TVRPrinter::SetPaper(TVRPaperSize size) {
+    paper_ = size;
+    if (const auto dims = PaperDimensions(size)) {
+        paperWidth_ = dims->widthMm * 10;
+        paperLength_ = dims->lengthMm * 10;
+    }
+}
+
 double TVRPrinter::PaperLength() const {
     const bool landscape = orientation_ == TVROrientation::poLandscape;
     if (const auto dims = PaperDimensions(paper_)) return (landscape ? dims->widthMm : dims->lengthMm) * 10;

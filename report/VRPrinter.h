@@ -112,6 +112,10 @@ public:
     TVRPaperSize PaperSize() const { return paper_; }
     TVROrientation Orientation() const { return orientation_; }
     void SetOrientation(TVROrientation orientation) { orientation_ = orientation; }
+    // Sets the paper outright (a loaded page file, a printer-setup choice).
+    void SetPaper(TVRPaperSize size);
+    // Printer-setup choices that govern printing of stored pages.
+    TVellRepPrinterSettings& MutableSettings() { return settings_; }
 
     // Raises Exception "VRPrinter not ready" unless idle.
     void BeginDoc();

@@ -1,0 +1,555 @@
+#include "app/VRPreview.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "app/VRPreviewDialogs.h"
+#include "common/Exceptions.h"
+#include "report/VRPageFile.h"
+
+namespace parvell {
+
+namespace {
+
+constexpr int kBorder = 4;
+const QString kPageFileFilter = QStringLiteral("Vellary file (*.VRP)");
+
+// The page image: the picture scaled to the zoom, on white, inside a grey border.
+class PageImageWidget : public QWidget {
+public:
+    explicit PageImageWidget(QWidget* parent) : QWidget(parent) {}
+    void Set(const QPicture* picture, QSize pageSize, int zoom) {
+        picture_ = picture;
+        pageSize_ = pageSize;
+        zoom_ = zoom;
+        const QSize size(qRound(pageSize.width() * zoom / 100.0) + 2 * kBorder,
+                         qRound(pageSize.height() * zoom / 100.0) + 2 * kBorder);
+        setFixedSize(size);
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), Qt::gray);
+        const QRect paper = rect().adjusted(kBorder, kBorder, -kBorder, -kBorder);
+        painter.fillRect(paper, Qt::white);
+        if (!picture_ || pageSize_.isEmpty()) return;
+        painter.setClipRect(paper);
+        painter.translate(paper.topLeft());
+        painter.scale(zoom_ / 100.0, zoom_ / 100.0);
+        painter.drawPicture(0, 0, *picture_);
+    }
+
+private:
+    const QPicture* picture_ = nullptr;
+    QSize pageSize_;
+    int zoom_ = 100;
+};
+
+int RoundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
+
+}  // namespace
+
+TVRPreview::TVRPreview(QWidget* parent) : QScrollArea(parent) {
+    setWidget(new PageImageWidget(this));
+    setAlignment(Qt::AlignCenter);
+    setWidgetResizable(false);
+    setBackgroundRole(QPalette::Dark);
+    horizontalScrollBar()->setTracking(true);
+    verticalScrollBar()->setTracking(true);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void TVRPreview::ShowPage(const QPicture* picture, QSize pageSize, int zoom) {
+    static_cast<PageImageWidget*>(widget())->Set(picture, pageSize, zoom);
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
+}
+
+TVRStandardPreview::TVRStandardPreview(TVellRep& report, TVRPrinter& output)
+    : report_(&report), output_(&output) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("VRStandardPreview"));
+    setWindowTitle(QStringLiteral("Report Preview : ") + QString::fromStdString(report.ReportTitle));
+
+    QToolBar* bar = addToolBar(QStringLiteral("ToolBar"));
+    bar->setObjectName(QStringLiteral("ToolBar"));
+    bar->setMovable(false);
+    bar->setFixedHeight(30);
+    bar->setFocusPolicy(Qt::NoFocus);
+    auto* zoomGroup = new QActionGroup(this);
+    for (QAction* action : {AddAction("ZoomToFit", "Zoom to fit", "Zoom to fit"),
+                            AddAction("ZoomToWidth", "Zoom to width", "Zoom to width"),
+                            AddAction("Zoom100", "100%", "100% Size")}) {
+        action->setCheckable(true);
+        zoomGroup->addAction(action);
+        bar->addAction(action);
+    }
+    bar->addSeparator();
+    bar->addAction(AddAction("FirstPage", "First page", "First page"));
+    bar->addAction(AddAction("PreviousPage", "Previous page", "Previous page"));
+    bar->addAction(AddAction("NextPage", "Next page", "Next page"));
+    bar->addAction(AddAction("LastPage", "Last page", "Last page"));
+    bar->addSeparator();
+    bar->addAction(AddAction("GoToPage", "Go to page", "Select a Page"));
+    QAction* find = AddAction("Find", "Find", "Search for Text");
+    bar->addAction(find);
+    find->setVisible(report.PrevShowSearch);
+    bar->addSeparator();
+    bar->addAction(AddAction("PrinterSetup", "Printer setup", "Printer setup"));
+    bar->addAction(AddAction("Print", "Print", "Print"));
+    bar->addSeparator();
+    bar->addAction(AddAction("SaveReport", "Save report", "Save report"));
+    bar->addAction(AddAction("LoadReport", "Load report", "Load report"));
+    bar->addSeparator();
+    QAction* close = AddAction("Close", "&Close", "Close Preview");
+    bar->addAction(close);
+    for (QToolButton* button : bar->findChildren<QToolButton*>()) button->setFocusPolicy(Qt::NoFocus);
+
+    connect(ActionNamed("ZoomToFit"), &QAction::triggered, this, [this] { ZoomToFit(); });
+    connect(ActionNamed("ZoomToWidth"), &QAction::triggered, this, [this] { ZoomToWidth(); });
+    connect(ActionNamed("Zoom100"), &QAction::triggered, this, [this] { ZoomTo100(); });
+    connect(ActionNamed("FirstPage"), &QAction::triggered, this, [this] { FirstPage(); });
+    connect(ActionNamed("PreviousPage"), &QAction::triggered, this, [this] { PreviousPage(); });
+    connect(ActionNamed("NextPage"), &QAction::triggered, this, [this] { NextPage(); });
+    connect(ActionNamed("LastPage"), &QAction::triggered, this, [this] { LastPage(); });
+    connect(ActionNamed("GoToPage"), &QAction::triggered, this, [this] { SelectPage(); });
+    connect(ActionNamed("PrinterSetup"), &QAction::triggered, this, [this] { PrinterSetup(); });
+    connect(ActionNamed("Print"), &QAction::triggered, this, [this] { PrintReport(); });
+    connect(ActionNamed("SaveReport"), &QAction::triggered, this, [this] { SaveReport(); });
+    connect(ActionNamed("LoadReport"), &QAction::triggered, this, [this] { LoadReport(); });
+    connect(close, &QAction::triggered, this, [this] { this->close(); });
+    // Printing and setup wait for the end of the run.
+    ActionNamed("PrinterSetup")->setEnabled(false);
+    ActionNamed("Print")->setEnabled(false);
+
+    view_ = new TVRPreview(this);
+    view_->installEventFilter(this);
+    view_->viewport()->installEventFilter(this);
+    setCentralWidget(view_);
+
+    progressPanel_ = new QLabel(this);
+    progressPanel_->setFixedWidth(40);
+    progressPanel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    pagePanel_ = new QLabel(QStringLiteral("Page"), this);
+    pagePanel_->setFixedWidth(120);
+    titlePanel_ = new QLabel(QString::fromStdString(report.ReportTitle), this);
+    titlePanel_->setMinimumWidth(50);
+    statusBar()->addWidget(progressPanel_);
+    statusBar()->addWidget(pagePanel_);
+    statusBar()->addWidget(titlePanel_, 1);
+
+    if (report.PrevFormStyle == TVRFormStyle::fsStayOnTop) setWindowFlag(Qt::WindowStaysOnTopHint);
+    resize(report.PreviewWidth > 0 ? report.PreviewWidth : 500, report.PreviewHeight > 0 ? report.PreviewHeight : 500);
+    setFocusPolicy(Qt::StrongFocus);
+
+    output.SetListener(this);
+    switch (report.PrevInitialZoom) {
+        case TVRZoomState::vrZoomToFit: zoomState_ = TVRZoomState::vrZoomToFit; ActionNamed("ZoomToFit")->setChecked(true); break;
+        case TVRZoomState::vrZoomToWidth: zoomState_ = TVRZoomState::vrZoomToWidth; ActionNamed("ZoomToWidth")->setChecked(true); break;
+        default: zoomState_ = TVRZoomState::vrZoomOther; zoom_ = report.Zoom; ActionNamed("Zoom100")->setChecked(true); break;
+    }
+    ApplyZoomState();
+}
+
+TVRStandardPreview::~TVRStandardPreview() {
+    if (output_) output_->SetListener(nullptr);
+}
+
+QAction* TVRStandardPreview::AddAction(const QString& name, const QString& text, const QString& hint) {
+    auto* action = new QAction(text, this);
+    action->setObjectName(name);
+    action->setToolTip(hint);
+    return action;
+}
+
+QAction* TVRStandardPreview::ActionNamed(const QString& name) const {
+    return findChild<QAction*>(name, Qt::FindDirectChildrenOnly);
+}
+
+int TVRStandardPreview::FitZoom(QSize view, QSize page) {
+    if (page.isEmpty()) return 100;
+    return std::min(RoundHalfEven(static_cast<double>(view.width()) / page.width() * 95),
+                    RoundHalfEven(static_cast<double>(view.height()) / page.height() * 95));
+}
+
+int TVRStandardPreview::WidthZoom(QSize view, QSize page) {
+    if (page.isEmpty()) return 100;
+    return RoundHalfEven(static_cast<double>(view.width()) / page.width() * 90);
+}
+
+int TVRStandardPreview::PageCount() const {
+    return output_ ? output_->Pages().Count() : 0;
+}
+
+QSize TVRStandardPreview::PageSizeAt100() const {
+    if (drawn_ && !picture_.boundingRect().isEmpty()) return picture_.boundingRect().size();
+    if (!output_) return {};
+    return {output_->XSize(output_->PaperWidth()), output_->YSize(output_->PaperLength())};
+}
+
+void TVRStandardPreview::SetZoom(int zoom) {
+    if (zoom < 2 || zoom > 2000) return;
+    zoom_ = zoom;
+    Redraw();
+}
+
+void TVRStandardPreview::ApplyZoomState() {
+    const QSize view = view_->viewport()->size();
+    if (zoomState_ == TVRZoomState::vrZoomToFit) {
+        SetZoom(FitZoom(view, PageSizeAt100()));
+    } else if (zoomState_ == TVRZoomState::vrZoomToWidth) {
+        SetZoom(WidthZoom(view, PageSizeAt100()));
+    } else {
+        Redraw();
+    }
+}
+
+void TVRStandardPreview::ZoomToFit() {
+    zoomState_ = TVRZoomState::vrZoomToFit;
+    ActionNamed("ZoomToFit")->setChecked(true);
+    ApplyZoomState();
+}
+
+void TVRStandardPreview::ZoomToWidth() {
+    zoomState_ = TVRZoomState::vrZoomToWidth;
+    ActionNamed("ZoomToWidth")->setChecked(true);
+    ApplyZoomState();
+}
+
+void TVRStandardPreview::ZoomTo100() {
+    zoomState_ = TVRZoomState::vrZoomOther;
+    ActionNamed("Zoom100")->setChecked(true);
+    SetZoom(100);
+}
+
+void TVRStandardPreview::Redraw() {
+    view_->ShowPage(drawn_ ? &picture_ : nullptr, PageSizeAt100(), zoom_);
+}
+
+void TVRStandardPreview::ShowPageNumber(int page, bool toBottom) {
+    if (page < 1 || page > PageCount()) return;
+    pageNumber_ = page;
+    const QByteArray data = output_->Pages().Page(page);
+    picture_ = QPicture();
+    picture_.setData(data.constData(), static_cast<uint>(data.size()));
+    drawn_ = true;
+    Redraw();
+    if (toBottom) view_->verticalScrollBar()->setValue(view_->verticalScrollBar()->maximum());
+    UpdatePagePanel();
+}
+
+void TVRStandardPreview::UpdatePagePanel() {
+    pagePanel_->setText(QStringLiteral("Page %1 of %2").arg(pageNumber_).arg(PageCount()));
+}
+
+void TVRStandardPreview::FirstPage() { ShowPageNumber(1); }
+void TVRStandardPreview::PreviousPage() { ShowPageNumber(pageNumber_ - 1); }
+void TVRStandardPreview::NextPage() { ShowPageNumber(pageNumber_ + 1); }
+void TVRStandardPreview::LastPage() { ShowPageNumber(PageCount()); }
+void TVRStandardPreview::GoToPage(int page) { ShowPageNumber(page); }
+
+void TVRStandardPreview::SelectPage() {
+    const int count = PageCount();
+    const std::optional<QString> answer = PreviewDialogs().InputText(
+        this, QStringLiteral("Select a page from 1 to %1").arg(count), QStringLiteral("Enter page number"),
+        QString::number(pageNumber_));
+    if (!answer) return;
+    bool ok = false;
+    const int page = answer->trimmed().toInt(&ok);
+    ShowPageNumber(ok && page >= 1 && page <= count ? page : 1);
+}
+
+QString TVRStandardPreview::PagePanelText() const { return pagePanel_->text(); }
+QString TVRStandardPreview::ProgressPanelText() const { return progressPanel_->text(); }
+QString TVRStandardPreview::TitlePanelText() const { return titlePanel_->text(); }
+
+void TVRStandardPreview::PagesAvailable(int count, bool finished) {
+    available_ = count;
+    if (!drawn_ && pageNumber_ <= count) {
+        ShowPageNumber(pageNumber_);
+        ApplyZoomState();
+    }
+    UpdatePagePanel();
+    if (finished) {
+        finished_ = true;
+        ActionNamed("PrinterSetup")->setEnabled(true);
+        ActionNamed("Print")->setEnabled(true);
+    }
+}
+
+void TVRStandardPreview::ProgressChanged(int percent) {
+    if (percent >= lastProgress_ + 5) {
+        progressPanel_->setText(QString::number(percent) + QLatin1Char('%'));
+        lastProgress_ = percent;
+    }
+    if (percent == 0 || percent == 100) progressPanel_->clear();
+}
+
+void TVRStandardPreview::PrinterSetup() {
+    if (!output_) return;
+    TVellRepPrinterSettings& settings = report_->PrinterSettings;
+    QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(settings.PrinterName));
+    QPrinter printer(info.isNull() ? QPrinterInfo::defaultPrinter() : info, QPrinter::HighResolution);
+    printer.setPageOrientation(report_->Page.Orientation() == TVROrientation::poLandscape ? QPageLayout::Landscape
+                                                                                          : QPageLayout::Portrait);
+    printer.setCopyCount(std::max(1, settings.Copies));
+    if (settings.FirstPage > 0 || settings.LastPage > 0) {
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(settings.FirstPage, settings.LastPage);
+    }
+    const int maxPage = finished_ ? std::max(1, PageCount()) : 9999;
+    if (!PreviewDialogs().PrintSetup(this, printer, finished_ ? 1 : 0, maxPage)) return;
+
+    settings.Copies = printer.copyCount();
+    settings.PrinterName = printer.printerName().toStdString();
+    if (printer.printRange() == QPrinter::PageRange) {
+        settings.FirstPage = printer.fromPage();
+        settings.LastPage = printer.toPage();
+    } else {
+        settings.FirstPage = settings.LastPage = 0;
+    }
+    const TVROrientation orientation = printer.pageLayout().orientation() == QPageLayout::Landscape
+                                           ? TVROrientation::poLandscape
+                                           : TVROrientation::poPortrait;
+    if (orientation != report_->Page.Orientation()) report_->Page.SetOrientation(orientation);
+
+    // The rest of the dialog's choices govern printing of stored pages.
+    const TVRDeviceFacts chosen = FactsOfPrinter(printer);
+    TVellRepPrinterSettings& out = output_->MutableSettings();
+    out.Copies = settings.Copies;
+    out.PrinterName = settings.PrinterName;
+    out.FirstPage = settings.FirstPage;
+    out.LastPage = settings.LastPage;
+    out.OutputBin = chosen.Bin;
+    out.Duplex = chosen.Duplex;
+    out.Collate = chosen.Collate;
+    output_->SetOrientation(orientation);
+    if (chosen.Paper != TVRPaperSize::Default) output_->SetPaper(chosen.Paper);
+}
+
+void TVRStandardPreview::PrintReport() {
+    try {
+        if (loadedFromFile_) {
+            PrintStoredPages();
+        } else if (finished_ && report_->Available()) {
+            report_->Print();
+        }
+    } catch (const std::exception& error) {
+        ReportError(error);
+    }
+}
+
+void TVRStandardPreview::PrintStoredPages() {
+    if (!output_ || QPrinterInfo::availablePrinters().isEmpty()) return;
+    const TVellRepPrinterSettings& settings = output_->Settings();
+    QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(settings.PrinterName));
+    QPrinter printer(info.isNull() ? QPrinterInfo::defaultPrinter() : info, QPrinter::HighResolution);
+    printer.setDocName(QString::fromStdString(output_->Title()));
+    printer.setCopyCount(std::max(1, settings.Copies));
+    printer.setPageOrientation(output_->Orientation() == TVROrientation::poLandscape ? QPageLayout::Landscape
+                                                                                     : QPageLayout::Portrait);
+    if (const int code = PaperCode(output_->PaperSize()); PaperDimensions(output_->PaperSize())) {
+        printer.setPageSize(QPageSize(QPageSize::id(code)));
+    }
+    // Drawn from the paper's edge, so each page lands where it would on an unclipped page.
+    printer.setFullPage(true);
+    const int count = PageCount();
+    const int first = settings.FirstPage > 0 ? settings.FirstPage : 1;
+    const int last = settings.LastPage > 0 ? std::min(settings.LastPage, count) : count;
+    QPainter painter;
+    for (int page = first; page <= last; ++page) {
+        if (!painter.isActive()) {
+            if (!painter.begin(&printer)) throw Exception("Cannot start the printer document");
+        } else {
+            printer.newPage();
+        }
+        const QByteArray data = output_->Pages().Page(page);
+        QPicture picture;
+        picture.setData(data.constData(), static_cast<uint>(data.size()));
+        painter.drawPicture(0, 0, picture);
+    }
+    if (painter.isActive()) painter.end();
+}
+
+void TVRStandardPreview::SaveReport() {
+    if (!output_ || !finished_) return;
+    const QString path = PreviewDialogs().SaveFileName(this, QStringLiteral("Save report"), kPageFileFilter,
+                                                       QStringLiteral("VRP"));
+    if (path.isEmpty()) return;
+    try {
+        SavePageFile(path, output_->Pages(), LocalNowAsDays());
+    } catch (const std::exception& error) {
+        ReportError(error);
+    }
+}
+
+void TVRStandardPreview::LoadReport() {
+    if (!output_) return;
+    const QString path = PreviewDialogs().OpenFileName(this, QStringLiteral("Load report"), kPageFileFilter);
+    if (path.isEmpty()) return;
+    if (!QFileInfo(path).isFile()) {
+        PreviewDialogs().Message(this, QStringLiteral("File does not exist"));
+        return;
+    }
+    std::unique_ptr<TVRPageStore> pages;
+    try {
+        pages = LoadPageFile(path, report_->PrinterSettings.MemoryLimit);
+    } catch (const std::exception& error) {
+        ReportError(error);
+        return;
+    }
+    output_->ReplacePages(std::move(pages));
+    loadedFromFile_ = true;
+    finished_ = true;
+    drawn_ = false;
+    pageNumber_ = 1;
+    titlePanel_->setText(QFileInfo(path).fileName());
+    if (PageCount() > 0) {
+        // Paper and orientation from the first page's size, among the first 26 standard sizes.
+        const QByteArray data = output_->Pages().Page(1);
+        QPicture first;
+        first.setData(data.constData(), static_cast<uint>(data.size()));
+        const QSize size = first.boundingRect().size();
+        for (int code = 1; code <= 26; ++code) {
+            const TVRPaperSize paper = PaperFromCode(code);
+            const auto dims = PaperDimensions(paper);
+            if (!dims) continue;
+            const QSize portrait(output_->XSize(dims->widthMm * 10), output_->YSize(dims->lengthMm * 10));
+            if (size == portrait || size == portrait.transposed()) {
+                output_->SetPaper(paper);
+                output_->SetOrientation(size == portrait ? TVROrientation::poPortrait : TVROrientation::poLandscape);
+                break;
+            }
+        }
+        ShowPageNumber(1);
+        ApplyZoomState();
+    }
+    UpdatePagePanel();
+    ActionNamed("Print")->setEnabled(true);
+    ActionNamed("PrinterSetup")->setEnabled(true);
+}
+
+void TVRStandardPreview::ReportError(const std::exception& error) {
+    QString text = QString::fromLocal8Bit(error.what());
+    if (!text.isEmpty() && text.back() > QLatin1Char('.')) text += QLatin1Char('.');
+    PreviewDialogs().Error(this, text);
+}
+
+void TVRStandardPreview::closeEvent(QCloseEvent* event) {
+    if (output_) {
+        output_->SetListener(nullptr);
+        output_ = nullptr;
+        report_->PreviewClosed();  // cancels a running generation, else releases the pages
+    }
+    event->accept();
+}
+
+bool TVRStandardPreview::HandleKey(QKeyEvent* event) {
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    QScrollBar* vertical = view_->verticalScrollBar();
+    switch (event->key()) {
+        case Qt::Key_Escape: close(); return true;
+        case Qt::Key_PageUp: ctrl ? FirstPage() : PreviousPage(); return true;
+        case Qt::Key_PageDown: ctrl ? LastPage() : NextPage(); return true;
+        case Qt::Key_Home: FirstPage(); return true;
+        case Qt::Key_End: LastPage(); return true;
+        case Qt::Key_Up:
+            if (vertical->value() <= vertical->minimum()) {
+                if (pageNumber_ > 1) ShowPageNumber(pageNumber_ - 1, true);
+            } else {
+                vertical->setValue(vertical->value() - vertical->singleStep());
+            }
+            return true;
+        case Qt::Key_Down:
+            if (vertical->value() >= vertical->maximum()) {
+                NextPage();
+            } else {
+                vertical->setValue(vertical->value() + vertical->singleStep());
+            }
+            return true;
+        default: return false;
+    }
+}
+
+void TVRStandardPreview::keyPressEvent(QKeyEvent* event) {
+    if (!HandleKey(event)) QMainWindow::keyPressEvent(event);
+}
+
+bool TVRStandardPreview::eventFilter(QObject* watched, QEvent* event) {
+    // The window sees keys before the page view does.
+    if (event->type() == QEvent::KeyPress && HandleKey(static_cast<QKeyEvent*>(event))) return true;
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TVRStandardPreview::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (zoomState_ != TVRZoomState::vrZoomOther) ApplyZoomState();
+}
+
+TVRProgressForm::TVRProgressForm(TVRPrinter& output, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Printing progress"));
+    setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint);
+    auto* layout = new QVBoxLayout(this);
+    bar_ = new QProgressBar(this);
+    bar_->setRange(0, 100);
+    bar_->setTextVisible(false);
+    text_ = new QLabel(this);
+    text_->setAlignment(Qt::AlignCenter);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    layout->addWidget(bar_);
+    layout->addWidget(text_);
+    layout->addWidget(cancel_, 0, Qt::AlignCenter);
+    connect(cancel_, &QPushButton::clicked, this, [&output] { output.Cancel(); });
+    resize(300, 110);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+}
+
+void TVRProgressForm::ProgressChanged(int percent) {
+    if (percent % 5 != 0) return;
+    bar_->setValue(percent);
+    text_->setText(QString::number(percent) + QStringLiteral("% ") + QStringLiteral(" Completed"));
+}
+
+void TVRPreviewHost::OpenPreview(TVellRep& report, TVRPrinter& output) {
+    auto* window = new TVRStandardPreview(report, output);
+    switch (report.PreviewInitialState) {
+        case TVRWindowState::wsMaximized: window->showMaximized(); break;
+        case TVRWindowState::wsMinimized: window->showMinimized(); break;
+        default: window->show(); break;
+    }
+}
+
+std::unique_ptr<TVRPreviewListener> TVRPreviewHost::OpenPrintProgress(TVellRep& report, TVRPrinter& output) {
+    auto form = std::make_unique<TVRProgressForm>(output);
+    form->show();
+    return form;
+}
+
+void InstallPreviewWindows() {
+    static TVRPreviewHost host;
+    TVellRep::SetWindowHost(&host);
+}
+
+}  // namespace parvell

@@ -1,0 +1,136 @@
+#pragma once
+// The label preview window: shows the pages of a report run while they are generated and
+// afterwards; paging, zoom, printing, printer setup, saving and loading page files. Also the
+// printing progress window, and the window host that lets the report open both.
+
+#include <QDialog>
+#include <QMainWindow>
+#include <QPicture>
+#include <QScrollArea>
+
+#include "report/VellRep.h"
+
+class QAction;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+
+namespace parvell {
+
+// The page view: a scrolling box holding one page image, the page's picture drawn at a zoom
+// inside a 4-pixel border.
+class TVRPreview : public QScrollArea {
+public:
+    explicit TVRPreview(QWidget* parent = nullptr);
+    // Shows a picture (or none) at zoom percent; scroll bars return to 0.
+    void ShowPage(const QPicture* picture, QSize pageSize, int zoom);
+    QWidget* PageImage() const { return widget(); }
+};
+
+class TVRStandardPreview : public QMainWindow, public TVRPreviewListener {
+public:
+    // Opened on the output object of a run of report (neither owned). Caption, state, zoom and
+    // panels follow the report's preview settings.
+    TVRStandardPreview(TVellRep& report, TVRPrinter& output);
+    ~TVRStandardPreview() override;
+
+    // Pure zoom arithmetic, page sizes in screen pixels at 100%.
+    static int FitZoom(QSize view, QSize page);
+    static int WidthZoom(QSize view, QSize page);
+
+    int PageNumber() const { return pageNumber_; }
+    int PageCount() const;
+    int Zoom() const { return zoom_; }
+    TVRZoomState ZoomState() const { return zoomState_; }
+    bool LoadedFromFile() const { return loadedFromFile_; }
+    TVRPrinter* Output() const { return output_; }
+
+    // Tool bar actions.
+    void ZoomToFit();
+    void ZoomToWidth();
+    void ZoomTo100();
+    // A zoom outside 2 .. 2000 is ignored.
+    void SetZoom(int zoom);
+    void FirstPage();
+    void PreviousPage();
+    void NextPage();
+    void LastPage();
+    // A number outside 1 .. page count is ignored.
+    void GoToPage(int page);
+    void SelectPage();  // the go-to-page input box
+    void PrinterSetup();
+    void PrintReport();
+    void SaveReport();
+    void LoadReport();
+
+    // Notices from the output object.
+    void PagesAvailable(int count, bool finished) override;
+    void ProgressChanged(int percent) override;
+
+    QAction* ActionNamed(const QString& name) const;
+    QString PagePanelText() const;
+    QString ProgressPanelText() const;
+    QString TitlePanelText() const;
+    TVRPreview* PageView() const { return view_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QAction* AddAction(const QString& name, const QString& text, const QString& hint);
+    QSize PageSizeAt100() const;
+    void Redraw();
+    void ShowPageNumber(int page, bool toBottom = false);
+    void UpdatePagePanel();
+    void ApplyZoomState();
+    bool HandleKey(QKeyEvent* event);
+    void PrintStoredPages();
+    void ReportError(const std::exception& error);
+
+    TVellRep* report_;
+    TVRPrinter* output_;  // null once the report has been told of the closing
+    TVRPreview* view_ = nullptr;
+    QLabel* progressPanel_ = nullptr;
+    QLabel* pagePanel_ = nullptr;
+    QLabel* titlePanel_ = nullptr;
+    int pageNumber_ = 1;
+    int zoom_ = 100;
+    TVRZoomState zoomState_ = TVRZoomState::vrZoomToFit;
+    int lastProgress_ = 0;
+    int available_ = 0;
+    bool finished_ = false;
+    bool loadedFromFile_ = false;
+    bool drawn_ = false;  // the page on show has been drawn
+    QPicture picture_;
+};
+
+// The printing progress window: a bar, a text line and Cancel, which cancels the print run.
+class TVRProgressForm : public QDialog, public TVRPreviewListener {
+public:
+    explicit TVRProgressForm(TVRPrinter& output, QWidget* parent = nullptr);
+    void PagesAvailable(int count, bool finished) override {}
+    void ProgressChanged(int percent) override;
+    QProgressBar* Bar() const { return bar_; }
+    QLabel* Text() const { return text_; }
+    QPushButton* CancelButton() const { return cancel_; }
+
+private:
+    QProgressBar* bar_;
+    QLabel* text_;
+    QPushButton* cancel_;
+};
+
+// Opens the two windows for every report; install once at start.
+class TVRPreviewHost : public TVRWindowHost {
+public:
+    void OpenPreview(TVellRep& report, TVRPrinter& output) override;
+    std::unique_ptr<TVRPreviewListener> OpenPrintProgress(TVellRep& report, TVRPrinter& output) override;
+};
+
+void InstallPreviewWindows();
+
+}  // namespace parvell
