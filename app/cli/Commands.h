@@ -38,4 +38,8 @@ int ExecCommand(CommandArgs args, std::ostream& out, std::ostream& err);
 // the window's query components (KdbTable1) and prints the result as an aligned text table.
 int QueryCommand(CommandArgs args, std::ostream& out, std::ostream& err);
 
+// labels --data PATH (--sql FILE | --sql - | --builtin N) --pdf FILE: the label pages of the
+// result as a PDF file, composed as the window's Labels preview composes them.
+int LabelsCommand(CommandArgs args, std::ostream& out, std::ostream& err);
+
 }  // namespace parvell::cli

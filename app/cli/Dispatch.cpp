@@ -27,6 +27,9 @@ constexpr Command kCommands[] = {
     {"exec", "--data PATH [--user U --password P] (--sql FILE | --sql -)",
      "run a statement without a result set (an UPDATE) and print the number of rows it affected",
      &ExecCommand},
+    {"labels", "--data PATH [--user U --password P] (--sql FILE | --sql - | --builtin N) --pdf FILE",
+     "run a statement and write its mailing labels (three across on US Letter) to a PDF file",
+     &LabelsCommand},
 };
 
 void PrintHelp(std::ostream& out) {
