@@ -1,0 +1,105 @@
+// The store file under faults: a full disk and a process killed while writing leave the file
+// wholly old or wholly new, with no temporary file behind after a reported failure.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "settings/Kestrane.h"
+#include "tests/faults/SmallDisk.h"
+
+namespace parvell {
+namespace {
+
+namespace fs = std::filesystem;
+using faults::RunAndKill;
+using faults::SmallDisk;
+
+std::string Bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// Points the store at `folder` while alive.
+class ConfigHome {
+public:
+    explicit ConfigHome(const std::string& folder) { setenv("XDG_CONFIG_HOME", folder.c_str(), 1); }
+    ~ConfigHome() { unsetenv("XDG_CONFIG_HOME"); }
+};
+
+TEST(StoreFaultTest, FullDiskReportsAndKeepsTheOldFile) {
+    SmallDisk disk(64 * 1024);
+    if (!disk.Mounted()) GTEST_SKIP() << "no tmpfs can be mounted here";
+    ConfigHome home(disk.Path());
+    WriteSetting("\\Parvell", "LastOpen", "C:\\first.sql");
+    WriteCurrentPractice("C:\\PRACTICE\\");
+    const fs::path store = fs::path(disk.Path()) / "parvell" / "registry.reg";
+    const std::string before = Bytes(store);
+
+    // Fill the disk but for a little room, so that the old file fits and a large new one not.
+    {
+        std::ofstream filler(disk.File("filler"), std::ios::binary);
+        filler << std::string(60 * 1024 - 2 * before.size(), 'f');
+    }
+    const std::string large(8000, 'L');
+    try {
+        WriteSetting("\\Parvell", "LastOpen", large);
+        ADD_FAILURE() << "the write succeeded on a full disk";
+    } catch (const ERegistryException& error) {
+        EXPECT_EQ(error.Message(), "Failed to set data for 'LastOpen'");
+    }
+    EXPECT_EQ(Bytes(store), before);
+    EXPECT_EQ(ReadSetting("\\Parvell", "LastOpen"), "C:\\first.sql");
+    EXPECT_EQ(ReadCurrentPractice(), "C:\\PRACTICE\\");
+    // No temporary file left behind.
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(store.parent_path())) ++entries;
+    EXPECT_EQ(entries, 1);
+
+    // With room again the same write succeeds.
+    fs::remove(disk.File("filler"));
+    WriteSetting("\\Parvell", "LastOpen", large);
+    EXPECT_EQ(ReadSetting("\\Parvell", "LastOpen"), large);
+}
+
+// A child writes large values one after the other and is killed at several moments: the file
+// then always reads and holds one of the values written whole, never a mixture or nothing.
+TEST(StoreFaultTest, KilledWriterLeavesTheFileWhole) {
+    std::string pattern = (fs::temp_directory_path() / "store-kill-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    ConfigHome home(pattern);
+    WriteSetting("\\Parvell", "LastOpen", std::string(50000, 'a'));
+    const fs::path store = fs::path(pattern) / "parvell" / "registry.reg";
+
+    for (const int delayMs : {1, 7, 20, 60}) {
+        const bool killed = RunAndKill(
+            [] {
+                for (int k = 0;; ++k) {
+                    WriteSetting("\\Parvell", "LastOpen", std::string(50000 + k % 3, static_cast<char>('b' + k % 20)));
+                }
+            },
+            [&] { std::this_thread::sleep_for(std::chrono::milliseconds(delayMs)); });
+        EXPECT_TRUE(killed) << delayMs;
+        const std::string value = ReadSetting("\\Parvell", "LastOpen");
+        ASSERT_GE(value.size(), 50000u) << delayMs;
+        ASSERT_LE(value.size(), 50002u) << delayMs;
+        EXPECT_EQ(value.find_first_not_of(value[0]), std::string::npos) << delayMs;
+    }
+    // Temporary files of killed writers may stay (they cannot be removed by a dead process); they
+    // are never read as the store. The next write still succeeds.
+    WriteSetting("\\Parvell", "LastOpen", "end");
+    EXPECT_EQ(ReadSetting("\\Parvell", "LastOpen"), "end");
+    fs::remove_all(pattern);
+}
+
+}  // namespace
+}  // namespace parvell
