@@ -7,7 +7,12 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -25,6 +30,60 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Returned by ReplaceFile when the file could be created but its content not written.
+constexpr int kSaveFailed = -1;
+
+// Writes `bytes` as the new content of `target` without ever leaving it half written: the bytes
+// go to a temporary file in the same folder, which then takes the target's place by rename. A
+// full disk or a killed process leaves the old file whole. An existing file keeps its permission
+// bits (and a symbolic link keeps pointing at it); a new one gets those a plain create gives.
+// Returns 0, the errno of a target that cannot be created or replaced, or kSaveFailed.
+int ReplaceFile(const std::string& path, const std::string& bytes) {
+    std::string target = path;
+    if (std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+        resolved) {
+        target = resolved.get();
+    }
+    struct stat info {};
+    mode_t mode = 0;
+    if (::stat(target.c_str(), &info) == 0) {
+        // An existing file (or folder) must be writable as it stands, as a plain create asks.
+        const int probe = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+        if (probe < 0) return errno;
+        ::close(probe);
+        mode = info.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string temporary = folder + "/." + name + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) return errno;
+    bool written = true;
+    for (std::size_t done = 0; written && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        written = n > 0;
+        if (written) done += static_cast<std::size_t>(n);
+    }
+    written = written && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    written = ::close(fd) == 0 && written;
+    if (!written) {
+        ::unlink(temporary.c_str());
+        return kSaveFailed;
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return error;
+    }
+    return 0;
+}
 
 std::string FullPath(const QString& path) {
     return Cp1252FromQString(QFileInfo(FileSystemPath(path)).absoluteFilePath());
@@ -132,16 +191,12 @@ void TSqlEditor::SaveToFile(const QString& path) const {
     text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
     const std::string document = TextToRtf(Cp1252FromQString(text));
 
-    const QString fsPath = FileSystemPath(path);
-    FilePtr file(std::fopen(QFile::encodeName(fsPath).constData(), "wb"));
-    if (!file) {
-        int error = errno;
+    const std::string target = QFile::encodeName(FileSystemPath(path)).toStdString();
+    const int error = ReplaceFile(target, document);
+    if (error == kSaveFailed) throw Exception("Failed to Save Stream");
+    if (error != 0) {
         throw Exception(FormatMessage("Cannot create file \"%s\". %s", {FullPath(path), ReasonFor(error)}));
     }
-    bool written = std::fwrite(document.data(), 1, document.size(), file.get()) == document.size();
-    written = std::fflush(file.get()) == 0 && written;
-    written = std::fclose(file.release()) == 0 && written;
-    if (!written) throw Exception("Failed to Save Stream");
 }
 
 }  // namespace parvell

@@ -13,6 +13,7 @@
 #include "app/Forms.h"
 #include "app/Unit3.h"
 #include "app/frmMainfrm.h"
+#include "common/Exceptions.h"
 #include "extract/Extract.h"
 #include "extract/Progress.h"
 
@@ -40,6 +41,13 @@ public:
 private:
     TForm1& form_;
 };
+
+// Whether the name in the file-name box climbs out of the Export folder through a ".." part
+// ("/" and "\" both separate parts). Such a name is refused rather than followed.
+bool LeavesExportFolder(const QString& fileName) {
+    const QStringList parts = QString(fileName).replace(QLatin1Char('\\'), QLatin1Char('/')).split(QLatin1Char('/'));
+    return parts.contains(QStringLiteral(".."));
+}
 
 // The path of Label3 as the file system knows it.
 std::string ExtractFilePath(const TLabel& label) {
@@ -88,6 +96,8 @@ void TForm1::ExtractSQL() {
         const QString folderOnDisk = FileSystemPath(folder);
         if (!QDir(folderOnDisk).exists()) QDir().mkdir(folderOnDisk);
         Label3->SetCaption(folder + QStringLiteral("\\") + fileName);
+        // Checked before the overwrite question, so no file outside the folder is deleted either.
+        if (LeavesExportFolder(fileName)) throw EInOutError(kIoInvalidFilename);
 
         if (FileExists(FileSystemPath(Label3->Caption()))) {
             if (AppDialogs().Confirm(QStringLiteral(
