@@ -461,6 +461,18 @@ static ExprPtr BindColumn(Binder& b, const ast::Expr& expr, Scope& scope) {
         }
         b.Fail(kErrUnknownColumn, expr.position, "Column \"" + expr.text + "\" not found" + b.At(expr.position));
     }
+    // SQLite evaluates an aggregate over a column of an enclosing query in that query, not in the
+    // subquery where it is written: the statement would then fail to prepare, or count the wrong
+    // rows. Such an aggregate is refused.
+    if (b.insideAggregate_) {
+        bool own = false;
+        for (const ScopeSource& source : scope.sources) own = own || &source == match.source;
+        if (!own) {
+            b.Fail(kErrAggregate, expr.position,
+                   "Aggregate function cannot take column \"" + expr.text + "\" of an enclosing query" +
+                       b.At(expr.position));
+        }
+    }
     ExprPtr node = Node(Kind::Column, match.column->type, expr.position);
     node->source = match.source->alias;
     node->text = match.column->sqlName;

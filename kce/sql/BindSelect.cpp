@@ -146,7 +146,17 @@ std::unique_ptr<bound::Select> Binder::BindSelect(const ast::Select& select, Sco
             coreNames.push_back(std::move(name));
             bc.items.push_back(bound::Item{std::move(value)});
         }
-        if (core.having) bc.having = BindCondition(*core.having, *scope);
+        if (core.having) {
+            bc.having = BindCondition(*core.having, *scope);
+            // Without GROUP BY, only an aggregate in the select list makes the rows one group for
+            // HAVING to test; SQLite refuses the statement otherwise.
+            bool grouped = !bc.groupBy.empty();
+            for (const bound::Item& item : bc.items) grouped = grouped || item.expr->aggregate;
+            if (!grouped) {
+                Fail(kErrAggregate, core.having->position,
+                     "HAVING needs GROUP BY or an aggregate in the select list" + At(core.having->position));
+            }
+        }
 
         if (coreIndex == 0) {
             names = std::move(coreNames);

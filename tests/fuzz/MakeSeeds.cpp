@@ -1,0 +1,120 @@
+// Writes the binary seed files of the table and page-file fuzz targets (corpus/dbf, corpus/pagefile)
+// with the program's own writers, so the seeds are files the program itself makes. Run once when a
+// seed is to change: fuzz-make-seeds <corpus folder>. The text seeds are written by hand.
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPicture>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "kce/dbf/Writer.h"
+#include "report/VRPageFile.h"
+
+namespace {
+
+using kce::dbf::ColumnSpec;
+using kce::dbf::Record;
+using kce::dbf::StoredValue;
+using kce::dbf::TableSpec;
+using kce::dbf::Variant;
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Le32(uint32_t v) {
+    std::string s(4, '\0');
+    for (int i = 0; i < 4; ++i) s[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    return s;
+}
+
+// The fuzz input of a table: its length, the table file, then the memo file (if any).
+void TableSeed(const std::filesystem::path& out, const std::string& folder, const std::string& name,
+               const TableSpec& spec, const std::vector<Record>& records, const char* memoExtension) {
+    std::string path = folder + "/" + name + ".dbf";
+    kce::dbf::CreateTable(path, spec, records);
+    std::string table = ReadFile(path);
+    std::string memo;
+    if (memoExtension != nullptr) memo = ReadFile(folder + "/" + name + memoExtension);
+    WriteFile(out / (name + ".bin"), Le32(static_cast<uint32_t>(table.size())) + table + memo);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz-make-seeds CORPUS-FOLDER\n");
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const std::filesystem::path corpus = argv[1];
+    std::filesystem::create_directories(corpus / "dbf");
+    std::filesystem::create_directories(corpus / "pagefile");
+    QTemporaryDir temp;
+    const std::string folder = temp.path().toStdString();
+
+    auto T = [](const char* s) { return StoredValue::Text(s); };
+    auto I = [](int64_t v) { return StoredValue::Int(v); };
+    auto R = [](double v) { return StoredValue::Real(v); };
+    const StoredValue N = StoredValue::Null();
+
+    TableSpec plain{Variant::DBase3, kce::dbf::CodePage::Windows1252,
+                    {ColumnSpec{"NAME", 'C', 12}, ColumnSpec{"AMOUNT", 'N', 8, 2}, ColumnSpec{"BORN", 'D'},
+                     ColumnSpec{"ACTIVE", 'L'}}};
+    TableSeed(corpus / "dbf", folder, "dbase3", plain,
+              {{T("Smith"), R(12.5), T("1970-01-31"), I(1)}, {T("\xC3\xA9t\xC3\xA9"), N, N, I(0)}}, nullptr);
+
+    TableSpec memo3{Variant::DBase3, kce::dbf::CodePage::Windows1252,
+                    {ColumnSpec{"NAME", 'C', 6}, ColumnSpec{"NOTE", 'M'}}};
+    TableSeed(corpus / "dbf", folder, "dbase3memo", memo3,
+              {{T("a"), T("first note")}, {T("b"), N}, {T("c"), T("line one\r\nline two")}}, ".dbt");
+
+    TableSpec memo4{Variant::DBase4, kce::dbf::CodePage::Windows1252,
+                    {ColumnSpec{"ID", 'N', 4}, ColumnSpec{"NOTE", 'M'}}};
+    TableSeed(corpus / "dbf", folder, "dbase4memo", memo4, {{I(1), T("memo of record one")}, {I(2), T("x")}},
+              ".dbt");
+
+    TableSpec fox{Variant::FoxPro2, kce::dbf::CodePage::Oem437,
+                  {ColumnSpec{"NAME", 'C', 8}, ColumnSpec{"NOTE", 'M'}, ColumnSpec{"PIC", 'G'}}};
+    TableSeed(corpus / "dbf", folder, "foxpro2", fox, {{T("fox"), T("text memo"), StoredValue::Blob("\x01\x02\x03")}},
+              ".fpt");
+
+    TableSpec vfp{Variant::VisualFoxPro, kce::dbf::CodePage::Windows1252,
+                  {ColumnSpec{"ID", 'I', 0, 0, false, false, true}, ColumnSpec{"NAME", 'V', 10, 0, true},
+                   ColumnSpec{"PAID", 'Y'}, ColumnSpec{"AT", 'T', 0, 0, true}, ColumnSpec{"RATE", 'B'},
+                   ColumnSpec{"RAW", 'Q', 6, 0, true}, ColumnSpec{"NOTE", 'M', 0, 0, true}}};
+    TableSeed(corpus / "dbf", folder, "vfp", vfp,
+              {{N, T("short"), R(12.3456), T("2008-02-29 13:45:00.250"), R(0.5), StoredValue::Blob("ab"), T("vfp memo")},
+               {N, N, R(0), N, R(0), N, N}},
+              ".fpt");
+
+    // Page files: one of two small pages, as the preview saves it, and the same with the older
+    // 96-byte header.
+    parvell::TVRPageStore store;
+    for (int page = 1; page <= 2; ++page) {
+        QPicture picture;
+        QPainter painter(&picture);
+        painter.drawText(10, 20, QString("Page %1").arg(page));
+        painter.drawRect(5, 5, 50, 30);
+        painter.end();
+        QByteArray data(picture.data(), static_cast<qsizetype>(picture.size()));
+        store.Append(data);
+    }
+    const QString pagePath = temp.filePath("two.vrp");
+    parvell::SavePageFile(pagePath, store, 40000.5);
+    std::string twoPages = ReadFile(pagePath.toStdString());
+    WriteFile(corpus / "pagefile" / "two-pages.vrp", twoPages);
+    return 0;
+}

@@ -1,0 +1,2 @@
+SELECT * FROM MWPAT
+WHERE "Last Name" = 'Smith'

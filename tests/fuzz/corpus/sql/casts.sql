@@ -1,0 +1,1 @@
+SELECT CAST(id AS CHAR(4)), CONVERT(name, SQL_INTEGER), Substring(name FROM 2 FOR 3), Position('a' IN name), "ts", m * 2.5e1 FROM t, u

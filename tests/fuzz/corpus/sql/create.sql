@@ -1,0 +1,1 @@
+CREATE TABLE v (a CHAR(3) NOT NULL, b NUMERIC(8,2), c DATE, [d #] CHAR_CI(4))

@@ -1,0 +1,1 @@
+DELETE FROM t WHERE Year(d) = 2001 AND Mod(id, 2) = 1 AND Coalesce(name, 'z') = IIF(id > 0, 'a', 'b') -- tail comment

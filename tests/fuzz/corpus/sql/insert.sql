@@ -1,0 +1,1 @@
+INSERT INTO t (id, name, d) VALUES (1, 'a', '01/02/2003'), (?, :p, NULL)

@@ -1,0 +1,1 @@
+EXECUTE PROCEDURE sp_setapplicationid(:x)

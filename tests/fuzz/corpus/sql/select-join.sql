@@ -1,0 +1,1 @@
+SELECT DISTINCT TOP 3 a.name AS n, count(*) FROM t a LEFT OUTER JOIN u ON a.id = u.id WHERE a.d >= '01/01/2008' AND u.x IN (1, 2) GROUP BY a.name HAVING count(*) > 1 ORDER BY 2 DESC

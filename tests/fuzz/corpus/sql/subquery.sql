@@ -1,0 +1,1 @@
+SELECT * FROM (SELECT id, name FROM t) s WHERE s.id = (SELECT min(id) FROM u) /* block */ ORDER BY s.name

@@ -1,0 +1,1 @@
+UPDATE t SET name = 'x', d = '2001-02-03', flag = TRUE WHERE id IN (SELECT max(id) FROM u) AND EXISTS (SELECT * FROM u)

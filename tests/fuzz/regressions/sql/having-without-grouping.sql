@@ -1,0 +1,1 @@
+SELECT * FROM (SELECT id, name FROM t) e HAVING count(*) > 1 ORDER BY 2 DESC
