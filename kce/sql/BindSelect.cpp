@@ -188,11 +188,14 @@ std::unique_ptr<bound::Select> Binder::BindSelect(const ast::Select& select, Sco
         for (size_t k = 0; k < core.items.size(); ++k) {
             ExprPtr& value = core.items[k].expr;
             const uint16_t from = value->type.type;
+            // Read before the value is moved into Convert: the order in which arguments are
+            // evaluated is up to the compiler.
+            const size_t position = value->position;
             if (from != kUnknownType && types[k].type != kUnknownType &&
                 FamilyOf(from) != FamilyOf(types[k].type)) {
-                value = Convert(std::move(value), types[k], value->position, "");
+                value = Convert(std::move(value), types[k], position, "");
             } else if (result->cores.size() > 1 && from == kUnknownType && types[k].type != kUnknownType) {
-                value = Convert(std::move(value), types[k], value->position, "");
+                value = Convert(std::move(value), types[k], position, "");
             }
             value = ForOutput(std::move(value));
             if (k < types.size() && types[k].type == kUnknownType) types[k] = value->type;
