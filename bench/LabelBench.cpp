@@ -156,6 +156,18 @@ int main(int argc, char** argv) {
     const double glabelsSeconds = Seconds(timer);
     std::printf("%-44s %8.3f s %9.1f pages/s  (exit %d)\n", "glabels-3-batch, same addresses from CSV",
                 glabelsSeconds, pages / glabelsSeconds, process.exitCode());
+    // A ratio only when the comparison program wrote the same number of pages.
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {QDir(work).filePath("glabels.pdf")});
+    info.waitForFinished(-1);
+    const QString text = QString::fromUtf8(info.readAllStandardOutput());
+    const qsizetype at = text.indexOf(QStringLiteral("Pages:"));
+    const int glabelsPages = at < 0 ? 0 : text.mid(at + 6, text.indexOf(QLatin1Char('\n'), at) - at - 6).trimmed().toInt();
+    if (glabelsPages != pages) {
+        std::printf("glabels-3-batch wrote %d pages, not %d: the merge did not run as intended, no ratio\n",
+                    glabelsPages, pages);
+        return 0;
+    }
     std::printf("ratio parvell-cli labels / glabels-3-batch (pages per second): %.2f\n",
                 glabelsSeconds / pdfSeconds);
     std::printf("ratio preview pages / glabels-3-batch (pages per second):      %.2f\n",
