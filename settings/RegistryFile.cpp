@@ -108,8 +108,10 @@ void ParseHexBytes(std::string_view list, int lineNo, std::vector<uint8_t>& byte
         if (pos >= list.size()) return;
         size_t start = pos;
         int value = 0;
-        while (pos < list.size() && HexDigit(list[pos]) >= 0)
-            value = value * 16 + HexDigit(list[pos++]);
+        // A byte has at most two digits; a longer run is refused below, and is not accumulated
+        // meanwhile so that it cannot overflow.
+        for (; pos < list.size() && HexDigit(list[pos]) >= 0; ++pos)
+            if (pos - start < 2) value = value * 16 + HexDigit(list[pos]);
         size_t digits = pos - start;
         while (pos < list.size() && (list[pos] == ' ' || list[pos] == '\t')) ++pos;
         if (digits == 0 || digits > 2 || (pos < list.size() && list[pos] != ',')) {

@@ -33,6 +33,8 @@ void Write(const std::string& path, std::string_view bytes) {
 }
 
 struct Cleanup {
+    // Makes the folder first, so that it is destroyed after this (statics end in reverse order).
+    Cleanup() { (void)Folder(); }
     ~Cleanup() {
         std::error_code ec;
         std::filesystem::remove_all(Folder(), ec);
