@@ -28,13 +28,7 @@ TExtractResult WriteCommaDelimited(TDataSet& data, TExtractFile& file, bool crea
             line += data.FieldAt(i).ValueAsText();
             line += '"';
         }
-        file.WriteLine(line);
-        ++result.records;
-        data.MoveNext();
-        if (!ContinueAfterRecord(data, callbacks)) {
-            result.cancelled = true;
-            break;
-        }
+        if (!FinishRecord(file, line, data, callbacks, result)) break;
     }
     return result;
 }

@@ -167,13 +167,7 @@ TExtractResult WriteFixedLength(TDataSet& data, TExtractFile& file, bool tabDeli
                 line.append(start + column.width - line.size(), ' ');
             }
         }
-        file.WriteLine(line);
-        ++result.records;
-        data.MoveNext();
-        if (!ContinueAfterRecord(data, callbacks)) {
-            result.cancelled = true;
-            break;
-        }
+        if (!FinishRecord(file, line, data, callbacks, result)) break;
     }
     return result;
 }

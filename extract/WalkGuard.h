@@ -3,6 +3,7 @@
 
 #include "data/DataSet.h"
 #include "extract/Extract.h"
+#include "extract/ExtractFile.h"
 
 namespace parvell {
 
@@ -14,6 +15,18 @@ inline bool ContinueAfterRecord(TDataSet& data, TExtractCallbacks& callbacks) {
     const bool goOn = callbacks.RecordWritten();
     if (!data.Active()) data.DatabaseError("Cannot perform this operation on a closed dataset");
     return goOn;
+}
+
+// Writes one record's line, moves to the next record and runs the progress step; false when the
+// caller asked to stop (the result is then marked cancelled).
+inline bool FinishRecord(TExtractFile& file, const std::string& line, TDataSet& data,
+                         TExtractCallbacks& callbacks, TExtractResult& result) {
+    file.WriteLine(line);
+    ++result.records;
+    data.MoveNext();
+    if (ContinueAfterRecord(data, callbacks)) return true;
+    result.cancelled = true;
+    return false;
 }
 
 }  // namespace parvell
