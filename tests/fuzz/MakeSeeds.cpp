@@ -41,9 +41,9 @@ std::string Le32(uint32_t v) {
 
 // The fuzz input of a table: its length, the table file, then the memo file (if any).
 void TableSeed(const std::filesystem::path& out, const std::string& folder, const std::string& name,
-               const TableSpec& spec, const std::vector<Record>& records, const char* memoExtension) {
+               const TableSpec& layout, const std::vector<Record>& records, const char* memoExtension) {
     std::string path = folder + "/" + name + ".dbf";
-    kce::dbf::CreateTable(path, spec, records);
+    kce::dbf::CreateTable(path, layout, records);
     std::string table = ReadFile(path);
     std::string memo;
     if (memoExtension != nullptr) memo = ReadFile(folder + "/" + name + memoExtension);
