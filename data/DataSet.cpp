@@ -240,46 +240,37 @@ void TDataSet::CheckActive() {
     Notify(TDataEvent::FinishEdits, 0);
 }
 
-void TDataSet::MoveFirst() {
-    CheckActive();
-    DoBeforeScroll();
-    try {
-        ClearWindow();
-        CursorFirst();
-        if (FetchNextRecord()) {
-            while (windowFill_ < windowSize_ && FetchNextRecord()) {
-            }
-        }
-    } catch (...) {
-        atStart_ = true;
-        Notify(TDataEvent::RecordsChanged, 0);
-        DoAfterScroll();
-        throw;
-    }
-    atStart_ = true;
-    Notify(TDataEvent::RecordsChanged, 0);
-    DoAfterScroll();
-}
+void TDataSet::MoveFirst() { RefillFromEdge(false); }
 
-void TDataSet::MoveLast() {
+void TDataSet::MoveLast() { RefillFromEdge(true); }
+
+void TDataSet::RefillFromEdge(bool fromEnd) {
     CheckActive();
     DoBeforeScroll();
+    // The flag of the edge the window now starts from; set whether the refill succeeds or not.
+    bool& atEdge = fromEnd ? atEnd_ : atStart_;
+    auto finish = [&] {
+        atEdge = true;
+        Notify(TDataEvent::RecordsChanged, 0);
+        DoAfterScroll();
+    };
     try {
         ClearWindow();
-        CursorLast();
-        if (FetchPriorRecord()) {
-            while (windowFill_ < windowSize_ && FetchPriorRecord()) {
+        if (fromEnd) {
+            CursorLast();
+        } else {
+            CursorFirst();
+        }
+        auto fetch = [&] { return fromEnd ? FetchPriorRecord() : FetchNextRecord(); };
+        if (fetch()) {
+            while (windowFill_ < windowSize_ && fetch()) {
             }
         }
     } catch (...) {
-        atEnd_ = true;
-        Notify(TDataEvent::RecordsChanged, 0);
-        DoAfterScroll();
+        finish();
         throw;
     }
-    atEnd_ = true;
-    Notify(TDataEvent::RecordsChanged, 0);
-    DoAfterScroll();
+    finish();
 }
 
 int TDataSet::MoveRelative(int distance) {

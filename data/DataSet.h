@@ -301,6 +301,8 @@ private:
     void CloseSequence();
     void CloseCursorSide();
     void ClearWindow();
+    // MoveFirst (fromEnd false) and MoveLast: refill the window from one edge of the cursor.
+    void RefillFromEdge(bool fromEnd);
     void CheckActive();  // also sends FinishEdits
     void UpdateWindowSize();
     void ResizeWindow(int size);
