@@ -1,6 +1,7 @@
 #include "extract/ExtractFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +14,18 @@ namespace {
 
 // Lines are written in blocks of about this size.
 constexpr std::size_t kBlockSize = 256 * 1024;
+
+// The folder part of a path ("." for a bare name).
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The name under which an open file can be linked without special rights.
+std::string ProcPath(int fd) {
+    return "/proc/self/fd/" + std::to_string(fd);
+}
 
 }  // namespace
 
@@ -61,9 +74,29 @@ TExtractFile::~TExtractFile() {
 void TExtractFile::Create(std::string_view path) {
     if (IsOpen()) CloseAfterFailure();
     const std::string target = FileNameOnDisk(path);
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) throw EInOutError(InOutCodeForErrno(errno));
+    // Opening the name itself checks the folder, the name and the right to write, and makes the
+    // file (empty) when it is new. An existing file keeps its content until the close.
+    const int named = ::open(target.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (named < 0) throw EInOutError(InOutCodeForErrno(errno));
+    struct stat info {};
+    const bool regular = ::fstat(named, &info) == 0 && S_ISREG(info.st_mode);
+    int fd = regular ? OpenUnnamed(FolderOf(target)) : -1;
+    if (fd >= 0) {
+        // The new file takes the place of the old one, with the old one's permissions.
+        ::fchmod(fd, info.st_mode & 07777);
+        ::close(named);
+        unnamed_ = true;
+    } else {
+        if (regular && ::ftruncate(named, 0) != 0) {
+            const int error = errno;
+            ::close(named);
+            throw EInOutError(InOutCodeForErrno(error));
+        }
+        fd = named;
+        unnamed_ = false;
+    }
     fd_ = fd;
+    target_ = target;
     written_ = 0;
     failedCode_ = 0;
     buffer_.clear();
@@ -86,6 +119,8 @@ void TExtractFile::WriteLine(std::string_view text) {
 void TExtractFile::Close() {
     if (!IsOpen()) throw EInOutError(kIoFileNotOpen);
     int code = failedCode_ != 0 ? failedCode_ : Flush();
+    const int placed = PutInPlace();
+    if (code == 0) code = placed;
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0 && code == 0) code = InOutCodeForErrno(errno);
@@ -95,11 +130,56 @@ void TExtractFile::Close() {
 void TExtractFile::CloseAfterFailure() noexcept {
     if (!IsOpen()) return;
     if (failedCode_ == 0) Flush();
+    PutInPlace();
     Release();
 }
 
 long TExtractFile::WriteSome(int fd, const char* data, std::size_t size) {
     return static_cast<long>(::write(fd, data, size));
+}
+
+int TExtractFile::OpenUnnamed(const std::string& folder) {
+#ifdef O_TMPFILE
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) return -1;
+    // The file is named through /proc at the close; without /proc it could never get a name.
+    if (::access(ProcPath(fd).c_str(), F_OK) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+#else
+    (void)folder;
+    errno = EOPNOTSUPP;
+    return -1;
+#endif
+}
+
+int TExtractFile::PutInPlace() noexcept {
+    if (!unnamed_) return 0;
+    unnamed_ = false;
+    // On disk before it has a name, so that even a power cut leaves the old file or the new.
+    if (::fdatasync(fd_) != 0) return InOutCodeForErrno(errno);
+    // A link cannot replace an existing name, so the file first gets a passing name of its own
+    // in the same folder and is then renamed over the target in one step.
+    const std::string source = ProcPath(fd_);
+    const std::string passing = FolderOf(target_) + "/.extract-" + std::to_string(::getpid()) + "-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = passing + std::to_string(attempt) + ".tmp";
+        if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            if (errno == EEXIST) continue;
+            return InOutCodeForErrno(errno);
+        }
+        if (::rename(name.c_str(), target_.c_str()) != 0) {
+            const int code = InOutCodeForErrno(errno);
+            ::unlink(name.c_str());
+            return code;
+        }
+        return 0;
+    }
+    return InOutCodeForErrno(EEXIST);
 }
 
 int TExtractFile::Flush() noexcept {
@@ -136,6 +216,7 @@ int TExtractFile::Flush() noexcept {
 void TExtractFile::Release() noexcept {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    unnamed_ = false;
     buffer_.clear();
     lineEnds_.clear();
     failedCode_ = 0;

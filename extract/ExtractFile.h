@@ -5,6 +5,12 @@
 // the file system takes only in part (a full disk) is cut back to the last whole line it holds,
 // so a failed run leaves a file of complete lines: exactly those written before the failure.
 // Every failure raises EInOutError with the in/out error code of the cause.
+//
+// The lines go into an unnamed file in the target's folder, which takes the target's name when
+// the file is closed (after a failure too). Until then the name holds what it held before (an
+// empty file when it was new), so a process killed while writing never leaves a line cut short:
+// the kernel may stop copying a block at any page, and only an unnamed file hides that. Where the
+// file system cannot make unnamed files, the lines are written under the target's name directly.
 
 #include <cstddef>
 #include <cstdint>
@@ -38,20 +44,22 @@ public:
     TExtractFile(const TExtractFile&) = delete;
     TExtractFile& operator=(const TExtractFile&) = delete;
 
-    // Creates the file at path for writing (an existing file is truncated to empty). Raises
-    // EInOutError with the code of the cause; nothing is created then.
+    // Creates the file at path for writing; on closing it replaces what the path held. A name
+    // that is a symbolic link is refused rather than followed. Raises EInOutError with the code
+    // of the cause; nothing is created then.
     void Create(std::string_view path);
     bool IsOpen() const { return fd_ >= 0; }
 
     // Appends text and CR LF as one line. Raises when a block of lines cannot be written.
     void WriteLine(std::string_view text);
 
-    // Writes the lines still buffered and closes the file. Raises EInOutError 103 when no file
-    // is open, or the code of a failed write or close; the file is closed in every case.
+    // Writes the lines still buffered, puts the file in place under its name and closes it.
+    // Raises EInOutError 103 when no file is open, or the code of a failed write, sync, rename
+    // or close; the file is closed in every case.
     void Close();
     // Closes after a failure elsewhere: the buffered lines are written as far as the file
-    // system takes them (cut back to whole lines) and nothing is raised, so the first failure
-    // is the one reported.
+    // system takes them (cut back to whole lines), the file is put in place under its name and
+    // nothing is raised, so the first failure is the one reported.
     void CloseAfterFailure() noexcept;
 
     // Bytes of complete lines handed to the file system so far.
@@ -61,14 +69,22 @@ protected:
     // One write of the file system: the number of bytes taken, or -1 with errno set. A test
     // overrides it to simulate a full disk.
     virtual long WriteSome(int fd, const char* data, std::size_t size);
+    // Opens an unnamed file for writing in the folder: a descriptor, or -1 with errno set when
+    // the file system cannot make one. A test overrides it to take the direct way.
+    virtual int OpenUnnamed(const std::string& folder);
 
 private:
     // Writes the buffer. On failure the file is cut back to its last whole line and the
     // in/out error code is returned; 0 on success.
     int Flush() noexcept;
+    // Gives the unnamed file the target's name (syncing it first); the in/out error code of a
+    // failure, 0 on success or when the file was written under its name.
+    int PutInPlace() noexcept;
     void Release() noexcept;
 
     int fd_ = -1;
+    bool unnamed_ = false;               // fd_ is an unnamed file that target_ will name
+    std::string target_;
     std::string buffer_;
     std::vector<std::size_t> lineEnds_;  // offsets in buffer_ just past each line's LF
     int64_t written_ = 0;                // file size: whole lines only

@@ -1,10 +1,14 @@
-// Extraction on a real full disk and in a process killed while it writes: the file holds only
-// complete lines, the first ones of the run in order.
+// Extraction on a real full disk and in a process killed while it writes: a failed run leaves only
+// complete lines, the first ones of the run in order; a killed one leaves the old file whole.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <sys/mman.h>
 
+#include <atomic>
+#include <fstream>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "common/Exceptions.h"
 #include "extract/Extract.h"
@@ -50,32 +54,6 @@ int ExpectWholeLinesInOrder(const std::string& bytes, TExtractLayout layout) {
     return n;
 }
 
-// What a killed run leaves: the lines of records 0, 1, 2, ... in order, each whole, except that
-// the very last one may be cut where the kernel stopped copying a block into the file. The kernel
-// copies a write page by page and a fatal signal is only taken between pages, so such a cut
-// always falls on a page boundary of the file.
-void ExpectWholeLinesUpToAPageCut(const std::string& bytes, TExtractLayout layout) {
-    constexpr std::size_t kPage = 4096;
-    std::size_t at = 0;
-    int n = 0;
-    while (at < bytes.size()) {
-        const std::string line = LineFor(layout, n) + "\r\n";
-        const std::size_t left = bytes.size() - at;
-        if (left < line.size()) {
-            EXPECT_EQ(bytes.compare(at, left, line, 0, left), 0) << "the cut line " << n << " differs";
-            EXPECT_EQ(bytes.size() % kPage, 0u) << "a line is cut at offset " << bytes.size()
-                                                << ", which is no page boundary";
-            return;
-        }
-        if (bytes.compare(at, line.size(), line) != 0) {
-            ADD_FAILURE() << "line " << n << " is not whole at offset " << at;
-            return;
-        }
-        at += line.size();
-        ++n;
-    }
-}
-
 void FillNumbers(MemoryDataSet& ds, int count) {
     ds.columns = {{"N", ftInteger}};
     ds.rows.reserve(static_cast<std::size_t>(count));
@@ -108,37 +86,70 @@ TEST(ExtractFaultTest, RealFullDiskKeepsWholeLinesAndSaysDiskFull) {
     }
 }
 
-// A child extracts a large table and is killed once the file has reached a chosen size. The file
-// is written in place, in blocks that end at a line's end: a kill between two writes leaves
-// complete lines only, and a kill during a write can cut that block's last page short (see
-// ExpectWholeLinesUpToAPageCut). Nothing before the cut is ever damaged.
-TEST(ExtractFaultTest, KilledRunLeavesCompleteLines) {
+// What the child of a kill test has done, in memory shared with the parent.
+struct RunState {
+    std::atomic<int64_t> records{0};
+    std::atomic<bool> finished{false};
+};
+
+// Counts the records written into the shared state.
+class CountingCallbacks : public TExtractCallbacks {
+public:
+    explicit CountingCallbacks(RunState& state) : state_(state) {}
+    bool RecordWritten() override {
+        state_.records.fetch_add(1, std::memory_order_relaxed);
+        return true;
+    }
+
+private:
+    RunState& state_;
+};
+
+// A child extracts a large table over an existing file and is killed after a chosen number of
+// records (or after it finished). Killed before the end, the name still holds the old file
+// byte for byte; killed after it, the whole new file. Nothing else is left in the folder.
+TEST(ExtractFaultTest, KilledRunLeavesTheOldFileOrTheWholeNewOne) {
     ProgramLocale locale;
     ScratchFolder folder;
+    constexpr int kRecords = 3000000;
     MemoryDataSet ds("KdbTable1");
-    FillNumbers(ds, 3000000);
+    FillNumbers(ds, kRecords);
     const std::string path = folder.File("killed.txt");
-    for (const off_t killAt : {off_t{1}, off_t{300000}, off_t{2000000}, off_t{5000000}}) {
-        std::filesystem::remove(path);
+    const std::string old = "old extract\r\n";
+    auto* state = static_cast<RunState*>(
+        ::mmap(nullptr, sizeof(RunState), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(state, MAP_FAILED);
+    constexpr int64_t kAtTheEnd = -1;
+    for (const int64_t killAfter : {int64_t{0}, int64_t{1000}, int64_t{300000}, int64_t{2900000}, kAtTheEnd}) {
+        new (state) RunState;
+        std::ofstream(path, std::ios::binary) << old;
         const bool killed = RunAndKill(
             [&] {
-                TExtractCallbacks callbacks;
+                CountingCallbacks callbacks(*state);
                 ExtractToFile(ds, path, {TExtractLayout::CommaDelimited, false}, callbacks);
-                // Finished before the kill: wait for it, so that every case ends the same way.
+                state->finished = true;
+                // Wait for the kill, so that every case ends the same way.
                 for (;;) ::pause();
             },
             [&] {
-                struct stat info {};
-                for (int tries = 0; tries < 20000; ++tries) {
-                    if (::stat(path.c_str(), &info) == 0 && info.st_size >= killAt) return;
-                    ::usleep(200);
+                for (int tries = 0; tries < 100000; ++tries) {
+                    if (state->finished) return;
+                    if (killAfter != kAtTheEnd && state->records >= killAfter) return;
+                    ::usleep(100);
                 }
             });
-        EXPECT_TRUE(killed);
+        EXPECT_TRUE(killed) << killAfter;
         const std::string bytes = ReadBytes(path);
-        EXPECT_GE(static_cast<off_t>(bytes.size()), killAt);
-        ExpectWholeLinesUpToAPageCut(bytes, TExtractLayout::CommaDelimited);
+        if (state->finished) {
+            EXPECT_EQ(ExpectWholeLinesInOrder(bytes, TExtractLayout::CommaDelimited), kRecords) << killAfter;
+        } else {
+            EXPECT_TRUE(bytes == old) << "killed after " << state->records << " records, the file holds "
+                                      << bytes.size() << " bytes instead of the old file";
+        }
+        EXPECT_EQ(folder.Entries(), std::vector<std::string>{"killed.txt"}) << killAfter;
     }
+    EXPECT_TRUE(state->finished) << "the last case should have let the run finish";
+    ::munmap(state, sizeof(RunState));
 }
 
 }  // namespace

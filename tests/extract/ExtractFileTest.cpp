@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 
 #include "common/Exceptions.h"
 #include "extract/Extract.h"
@@ -48,17 +51,55 @@ int CodeOf(const std::function<void()>& action) {
     return 0;
 }
 
-TEST(ExtractFileTest, LinesEndWithCrLfAndExistingFileIsTruncated) {
+// A file system that cannot make unnamed files: the lines are written under the name directly.
+class NamedOnlyFile : public TExtractFile {
+protected:
+    int OpenUnnamed(const std::string&) override {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+};
+
+TEST(ExtractFileTest, LinesEndWithCrLfAndReplaceAnExistingFile) {
     ScratchFolder folder;
     const std::string path = folder.File("a.txt");
-    std::ofstream(path) << "old content that is longer";
-    TExtractFile file;
-    file.Create(path);
-    file.WriteLine("one");
-    file.WriteLine("");
-    file.WriteLine("two");
-    file.Close();
-    EXPECT_EQ(ReadBytes(path), "one\r\n\r\ntwo\r\n");
+    for (const bool unnamed : {true, false}) {
+        std::ofstream(path) << "old content that is longer";
+        ::chmod(path.c_str(), 0640);
+        NamedOnlyFile namedOnly;
+        TExtractFile plain;
+        TExtractFile& file = unnamed ? plain : namedOnly;
+        file.Create(path);
+        file.WriteLine("one");
+        file.WriteLine("");
+        // Written under the name directly the old content is gone at once; else it stays whole
+        // until the close.
+        EXPECT_EQ(ReadBytes(path), unnamed ? "old content that is longer" : "") << unnamed;
+        file.WriteLine("two");
+        file.Close();
+        EXPECT_EQ(ReadBytes(path), "one\r\n\r\ntwo\r\n") << unnamed;
+        EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
+                  std::filesystem::perms(0640))
+            << unnamed;
+        EXPECT_EQ(folder.Entries(), std::vector<std::string>{"a.txt"}) << unnamed;
+    }
+}
+
+TEST(ExtractFileTest, SymbolicLinkIsRefusedAndItsTargetUntouched) {
+    ScratchFolder folder;
+    std::filesystem::create_directory(folder.Path() / "elsewhere");
+    const std::string outside = folder.File("elsewhere/data.kdd");
+    std::ofstream(outside) << "practice data";
+    std::filesystem::create_directory(folder.Path() / "Export");
+    std::filesystem::create_symlink(outside, folder.Path() / "Export" / "x.csv");
+    std::filesystem::create_symlink(folder.File("elsewhere/new.kdd"), folder.Path() / "Export" / "y.csv");
+    for (const char* name : {"x.csv", "y.csv"}) {
+        TExtractFile file;
+        EXPECT_NE(CodeOf([&] { file.Create(folder.Path().string() + "/Export/" + name); }), 0) << name;
+        EXPECT_FALSE(file.IsOpen()) << name;
+    }
+    EXPECT_EQ(ReadBytes(outside), "practice data");
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "elsewhere" / "new.kdd"));
 }
 
 TEST(ExtractFileTest, BackslashSeparatesFolders) {
