@@ -232,6 +232,41 @@ TEST_F(QueryTest, EngineErrorsArePrefixedWithTheQueryName) {
     EXPECT_FALSE(query_->Active());
 }
 
+// The time-out set on the connection component (before or after connecting) or on the query
+// stops a statement that runs too long; the error says so and the same components run the next
+// statement.
+TEST_F(QueryTest, SqlTimeoutStopsASlowStatementAndSaysSo) {
+    TempDir slow;
+    std::string tables = "CREATE TABLE t (n INTEGER);;INSERT INTO t (n) VALUES (1)";
+    for (int i = 0; i < 11; ++i) tables += ";;INSERT INTO t (n) SELECT n + 1 FROM t";
+    enginetest::MakeDictionary(slow.File("slow.kdd"), tables);
+    connection_->SetConnectPath(slow.File("slow.kdd"));
+    enum class Where { ConnectionBeforeConnecting, ConnectionWhileConnected, Query };
+    for (const Where where : {Where::ConnectionBeforeConnecting, Where::ConnectionWhileConnected, Where::Query}) {
+        SCOPED_TRACE(static_cast<int>(where));
+        connection_->Disconnect();
+        connection_->SetSQLTimeout(0);
+        query_->SetSQLTimeout(0);
+        if (where == Where::ConnectionBeforeConnecting) connection_->SetSQLTimeout(1);
+        connection_->Connect();
+        if (where == Where::ConnectionWhileConnected) connection_->SetSQLTimeout(1);
+        if (where == Where::Query) query_->SetSQLTimeout(1);
+        try {
+            // 2048 rows cubed: far longer than a second.
+            Open("SELECT count(*) FROM t a, t b, t c WHERE a.n + b.n = c.n");
+            ADD_FAILURE() << "the slow statement finished";
+        } catch (const EKDBDatabaseError& error) {
+            EXPECT_EQ(error.ErrorCode(), 7200u);
+            EXPECT_EQ(error.SQLErrorCode(), KDB_SQL_TIMEOUT);
+            EXPECT_NE(error.Message().find("time-out of 1 seconds"), std::string::npos) << error.Message();
+        }
+        EXPECT_FALSE(query_->Active());
+        Open("SELECT count(*) FROM t");
+        EXPECT_EQ(query_->FieldAt(0).ValueAsText(), "2048");
+        query_->SetActive(false);
+    }
+}
+
 TEST_F(QueryTest, ParametersComeFromTheTextOutsideQuotes) {
     struct Case {
         const char* sql;
