@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -48,6 +49,29 @@ void TableSeed(const std::filesystem::path& out, const std::string& folder, cons
     std::string memo;
     if (memoExtension != nullptr) memo = ReadFile(folder + "/" + name + memoExtension);
     WriteFile(out / (name + ".bin"), Le32(static_cast<uint32_t>(table.size())) + table + memo);
+}
+
+// The same page file as an older writer made it, with a header of `header` bytes instead of 128:
+// the header is cut short and every record's two file offsets move back by the difference.
+std::string WithShorterHeader(const std::string& file, std::size_t header) {
+    constexpr std::size_t kHeader = 128;
+    const uint32_t shift = static_cast<uint32_t>(kHeader - header);
+    std::string result = file.substr(0, header) + file.substr(kHeader);
+    auto get = [&](std::size_t at) {
+        uint32_t v = 0;
+        std::memcpy(&v, result.data() + at, 4);
+        return v;
+    };
+    auto put = [&](std::size_t at, uint32_t v) { std::memcpy(result.data() + at, &v, 4); };
+    uint32_t pages = get(8);
+    std::size_t at = header;
+    while (pages-- > 0) {
+        const uint32_t end = get(at + 4) - shift;
+        put(at + 4, end);
+        put(end - 4, get(end - 4) - shift);
+        at = end;
+    }
+    return result;
 }
 
 }  // namespace
@@ -101,7 +125,7 @@ int main(int argc, char** argv) {
               ".fpt");
 
     // Page files: one of two small pages, as the preview saves it, and the same with the older
-    // 96-byte header.
+    // 124- and 96-byte headers.
     parvell::TVRPageStore store;
     for (int page = 1; page <= 2; ++page) {
         QPicture picture;
@@ -116,5 +140,7 @@ int main(int argc, char** argv) {
     parvell::SavePageFile(pagePath, store, 40000.5);
     std::string twoPages = ReadFile(pagePath.toStdString());
     WriteFile(corpus / "pagefile" / "two-pages.vrp", twoPages);
+    WriteFile(corpus / "pagefile" / "two-pages-header124.vrp", WithShorterHeader(twoPages, 124));
+    WriteFile(corpus / "pagefile" / "two-pages-header96.vrp", WithShorterHeader(twoPages, 96));
     return 0;
 }
