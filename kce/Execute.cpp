@@ -11,6 +11,7 @@
 #include "kce/Objects.h"
 #include "kce/Translate.h"
 #include "kce/kce.h"
+#include "kce/sql/NativeError.h"
 
 namespace kce {
 namespace {
@@ -83,6 +84,9 @@ void PrepareSqlite(Statement& st, sqlite3* db) {
         if (rc != SQLITE_OK) {
             st.Finalize();
             std::string message = FromUtf8(sqlite3_errmsg(db));
+            // SQLite's parser holds a fixed number of pending terms; a statement that needs more
+            // is refused as one nested too deeply, like the engine's own parser refuses one.
+            if (message == "parser stack overflow") FailSql(sql::kErrTooComplex, "Statement nested too deeply.");
             if ((rc & 0xFF) == SQLITE_ERROR) FailSql(KDB_SQL_RUNTIME, message);
             FailStorage(db, rc, "Preparing the statement failed");
         }

@@ -57,9 +57,7 @@ public:
                 return;
             case Kind::Binary:
                 out += "(";
-                Collated(*e.args[0], e.collation);
-                out += " " + e.text + " ";
-                ExprSql(*e.args[1]);
+                BinarySql(e);
                 out += ")";
                 return;
             case Kind::Between:
@@ -153,6 +151,36 @@ public:
                 out += ", " + std::to_string(e.index) + ")";
                 return;
         }
+    }
+
+    // A binary operation without its enclosing parentheses. A left operand that is itself an
+    // operation of the same precedence is written without parentheses too: SQLite reads such a
+    // chain from the left as well, and its parser has room for only about a hundred pending
+    // parentheses, so "a || b || c ..." must not nest them once per operand.
+    void BinarySql(const Expr& e) {
+        const Expr& left = *e.args[0];
+        if (e.collation.empty() && left.kind == Kind::Binary && ChainsWith(left.text, e.text)) {
+            BinarySql(left);
+        } else {
+            Collated(left, e.collation);
+        }
+        out += " " + e.text + " ";
+        ExprSql(*e.args[1]);
+    }
+
+    // Whether SQLite gives the two binary operators the same precedence (they then group from
+    // the left). Comparisons are left out: they are never chained in the generated SQL.
+    static bool ChainsWith(const std::string& a, const std::string& b) {
+        auto level = [](const std::string& op) {
+            if (op == "OR") return 1;
+            if (op == "AND") return 2;
+            if (op == "+" || op == "-") return 3;
+            if (op == "*" || op == "/" || op == "%") return 4;
+            if (op == "||") return 5;
+            return 0;
+        };
+        const int la = level(a);
+        return la != 0 && la == level(b);
     }
 
     void Collated(const Expr& e, const std::string& collation) {

@@ -70,7 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char* tail = nullptr;
     int rc = sqlite3_prepare_v2(world.db, compiled.sqlite.c_str(), static_cast<int>(compiled.sqlite.size()),
                                 &statement, &tail);
-    if (rc != SQLITE_OK && compiled.kind != kce::sql::StatementKind::CreateTable) {
+    // SQLite's parser has room for about a hundred pending terms; the engine reports a statement
+    // that needs more as nested too deeply.
+    const bool tooDeep = rc != SQLITE_OK && std::string_view(sqlite3_errmsg(world.db)) == "parser stack overflow";
+    if (rc != SQLITE_OK && !tooDeep && compiled.kind != kce::sql::StatementKind::CreateTable) {
         std::fprintf(stderr, "generated SQL refused by SQLite: %s\n  SQL: %s\n", sqlite3_errmsg(world.db),
                      compiled.sqlite.c_str());
         std::abort();

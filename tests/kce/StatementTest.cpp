@@ -178,6 +178,34 @@ TEST_F(StatementTest, SqlErrorsCarryTheMarkersAndNameTheFault) {
     }
 }
 
+// Long chains of one operator run however long the engine's parser lets them be (SQLite's parser
+// has room for only about a hundred pending parentheses); nesting beyond what SQLite can parse
+// is refused as nested too deeply, not with SQLite's own words.
+TEST_F(StatementTest, LongChainsRunAndNestingBeyondSqliteIsRefused) {
+    constexpr int kTerms = 115;
+    auto chain = [](const std::string& term, const std::string& op) {
+        std::string text = term;
+        for (int i = 1; i < kTerms; ++i) text += " " + op + " " + term;
+        return text;
+    };
+    EXPECT_EQ(Query(connection_, "SELECT " + chain("'x'", "||") + " FROM people WHERE id = 1"),
+              (Rows{{std::string(kTerms, 'x')}}));
+    EXPECT_EQ(Query(connection_, "SELECT " + chain("1", "+") + ", " + chain("2", "-") + ", " + chain("1", "*") +
+                                     " FROM people WHERE id = 1"),
+              (Rows{{std::to_string(kTerms), std::to_string(2 - 2 * (kTerms - 1)), "1"}}));
+    EXPECT_EQ(Query(connection_, "SELECT id FROM people WHERE " + chain("id > 1", "AND") + " ORDER BY id"),
+              (Rows{{"2"}, {"3"}}));
+    EXPECT_EQ(Query(connection_, "SELECT id FROM people WHERE " + chain("id < 2", "OR")), (Rows{{"1"}}));
+
+    std::string deep = "SELECT ";
+    for (int i = 0; i < 20; ++i) deep += "1 + 2 * -(";
+    deep += "1" + std::string(20, ')') + " FROM people";
+    EXPECT_EQ(TryRun(connection_, deep), uint32_t(KDB_ERR_SQL));
+    const std::string text = LastError();
+    EXPECT_NE(text.find("NativeError = 2111;"), std::string::npos) << text;
+    EXPECT_NE(text.find("Statement nested too deeply."), std::string::npos) << text;
+}
+
 TEST_F(StatementTest, ApplicationIdRoundTripsThroughProcedures) {
     uint32_t statement = 0;
     ASSERT_EQ(KdbCreateSQLStatement(connection_, &statement), 0u);
