@@ -160,8 +160,9 @@ int TExtractFile::OpenUnnamed(const std::string& folder) {
 int TExtractFile::PutInPlace() noexcept {
     if (!unnamed_) return 0;
     unnamed_ = false;
-    // On disk before it has a name, so that even a power cut leaves the old file or the new.
-    if (::fdatasync(fd_) != 0) return InOutCodeForErrno(errno);
+    // On disk before it has a name, so that even a power cut leaves the old file or the new. A
+    // failed sync is reported, but the lines still take the name, as a failed write's do.
+    const int synced = ::fdatasync(fd_) == 0 ? 0 : InOutCodeForErrno(errno);
     // A link cannot replace an existing name, so the file first gets a passing name of its own
     // in the same folder and is then renamed over the target in one step.
     const std::string source = ProcPath(fd_);
@@ -177,7 +178,7 @@ int TExtractFile::PutInPlace() noexcept {
             ::unlink(name.c_str());
             return code;
         }
-        return 0;
+        return synced;
     }
     return InOutCodeForErrno(EEXIST);
 }
