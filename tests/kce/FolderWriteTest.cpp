@@ -13,6 +13,7 @@
 #include "kce/Objects.h"
 #include "kce/Translate.h"
 #include "kce/dbf/Table.h"
+#include "tests/faults/SmallDisk.h"
 #include "tests/kce/FolderSupport.h"
 
 namespace {
@@ -275,6 +276,43 @@ TEST_P(FolderSteps, AFailedWriteAtAnyStepChangesNothingAndIsReported) {
         EXPECT_EQ(ReadFile(dir.File("t.dbf")), table) << "failed at step " << stop;
         EXPECT_EQ(ReadFile(dir.File("t.fpt")), memo) << "failed at step " << stop;
     }
+}
+
+// A real full disk under a folder table: the statement that needs more room fails with a message
+// that names the file and says the disk is full, the table and memo files stay byte for byte, and once there is room again the
+// same statement runs.
+TEST_F(FolderWriteTest, FullDiskFailsTheStatementAndLeavesTheFilesAsTheyWere) {
+    parvell::faults::SmallDisk disk(256 * 1024);
+    if (!disk.Mounted()) GTEST_SKIP() << "no tmpfs can be mounted here";
+    MakeMemoTable(disk.Path());
+    const std::string table = ReadFile(disk.File("t.dbf"));
+    const std::string memo = ReadFile(disk.File("t.fpt"));
+    // Ballast takes all but a few kilobytes of the disk.
+    {
+        const int fd = ::open(disk.File("ballast").c_str(), O_WRONLY | O_CREAT, 0600);
+        ASSERT_GE(fd, 0);
+        const std::string block(4096, 'b');
+        while (::write(fd, block.data(), block.size()) == static_cast<ssize_t>(block.size())) {
+        }
+        ASSERT_EQ(::ftruncate(fd, ::lseek(fd, 0, SEEK_CUR) - 8 * 1024), 0);
+        ::close(fd);
+    }
+    const std::string update = "UPDATE t SET notes = '" + std::string(60000, 'm') + "' WHERE name <> 'c'";
+    uint32_t connection = ConnectFolder(disk.Path());
+    EXPECT_NE(TryRun(connection, update), 0u);
+    const std::string error = LastError();
+    EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+    EXPECT_NE(error.find(disk.Path() + "/t."), std::string::npos) << "the file at fault is named: " << error;
+    EXPECT_EQ(QueryWithNulls(connection, "SELECT name, notes FROM t"), kBefore);
+    KdbDisconnect(connection);
+    EXPECT_EQ(ReadFile(disk.File("t.dbf")), table);
+    EXPECT_EQ(ReadFile(disk.File("t.fpt")), memo);
+
+    ::unlink(disk.File("ballast").c_str());
+    connection = ConnectFolder(disk.Path());
+    EXPECT_EQ(TryRun(connection, update), 0u) << LastError();
+    EXPECT_EQ(QueryWithNulls(connection, "SELECT count(*) FROM t WHERE Length(notes) = 60000"), (Rows{{"2"}}));
+    KdbDisconnect(connection);
 }
 
 void PrintTo(const StepCase& c, std::ostream* os) { *os << c.name; }
