@@ -207,6 +207,24 @@ bool ParseStoredDateTime(std::string_view text, int32_t& julian, uint32_t& milli
     return true;
 }
 
+namespace {
+
+// A text field's stored characters without trailing blanks, in Windows-1252: bytes of the record
+// itself when the table's code page is already that (or the field is binary), else converted
+// into scratch.
+void TrimmedText(const FieldCodec& codec, const Column& c, std::string_view stored, std::string& scratch, Value& v) {
+    while (!stored.empty() && stored.back() == ' ') stored.remove_suffix(1);
+    v.kind = ValueKind::Text;
+    if (codec.codePage == CodePage::Windows1252 || c.binary) {
+        v.bytes = stored;
+    } else {
+        TableToAnsi(codec.codePage, stored, scratch);
+        v.bytes = scratch;
+    }
+}
+
+}  // namespace
+
 Value DecodeField(const FieldCodec& codec, const Column& c, const char* record, std::string& scratch,
                   uint32_t recordNumber, uint64_t recordOffset) {
     Value v;
@@ -219,14 +237,7 @@ Value DecodeField(const FieldCodec& codec, const Column& c, const char* record, 
             if (!vfp && AllBlank(p, c.size)) return v;
             const char* end = static_cast<const char*>(std::memchr(p, '\0', c.size));
             size_t n = end ? static_cast<size_t>(end - p) : c.size;
-            while (n > 0 && p[n - 1] == ' ') --n;
-            v.kind = ValueKind::Text;
-            if (codec.codePage == CodePage::Windows1252 || c.binary) {
-                v.bytes = std::string_view(p, n);
-            } else {
-                TableToAnsi(codec.codePage, std::string_view(p, n), scratch);
-                v.bytes = scratch;
-            }
+            TrimmedText(codec, c, std::string_view(p, n), scratch, v);
             return v;
         }
         case 'V':
@@ -244,14 +255,7 @@ Value DecodeField(const FieldCodec& codec, const Column& c, const char* record, 
                 v.bytes = std::string_view(p, n);
                 return v;
             }
-            while (n > 0 && p[n - 1] == ' ') --n;
-            v.kind = ValueKind::Text;
-            if (codec.codePage == CodePage::Windows1252 || c.binary) {
-                v.bytes = std::string_view(p, n);
-            } else {
-                TableToAnsi(codec.codePage, std::string_view(p, n), scratch);
-                v.bytes = scratch;
-            }
+            TrimmedText(codec, c, std::string_view(p, n), scratch, v);
             return v;
         }
         case 'L':
