@@ -209,11 +209,13 @@ bool ParseStoredDateTime(std::string_view text, int32_t& julian, uint32_t& milli
 
 namespace {
 
-// A text field's stored characters without trailing blanks, in Windows-1252: bytes of the record
-// itself when the table's code page is already that (or the field is binary), else converted
-// into scratch.
-void TrimmedText(const FieldCodec& codec, const Column& c, std::string_view stored, std::string& scratch, Value& v) {
-    while (!stored.empty() && stored.back() == ' ') stored.remove_suffix(1);
+// A text field's stored characters in Windows-1252: bytes of the record itself when the table's
+// code page is already that (or the field is binary), else converted into scratch. Fixed text (C)
+// loses its padding blanks; a varchar's length is exact, so its trailing blanks are part of it.
+void StoredText(const FieldCodec& codec, const Column& c, std::string_view stored, std::string& scratch, Value& v) {
+    if (c.dbfType == 'C') {
+        while (!stored.empty() && stored.back() == ' ') stored.remove_suffix(1);
+    }
     v.kind = ValueKind::Text;
     if (codec.codePage == CodePage::Windows1252 || c.binary) {
         v.bytes = stored;
@@ -237,7 +239,7 @@ Value DecodeField(const FieldCodec& codec, const Column& c, const char* record, 
             if (!vfp && AllBlank(p, c.size)) return v;
             const char* end = static_cast<const char*>(std::memchr(p, '\0', c.size));
             size_t n = end ? static_cast<size_t>(end - p) : c.size;
-            TrimmedText(codec, c, std::string_view(p, n), scratch, v);
+            StoredText(codec, c, std::string_view(p, n), scratch, v);
             return v;
         }
         case 'V':
@@ -255,7 +257,7 @@ Value DecodeField(const FieldCodec& codec, const Column& c, const char* record, 
                 v.bytes = std::string_view(p, n);
                 return v;
             }
-            TrimmedText(codec, c, std::string_view(p, n), scratch, v);
+            StoredText(codec, c, std::string_view(p, n), scratch, v);
             return v;
         }
         case 'L':

@@ -15,8 +15,8 @@ struct TypeInfo {
 constexpr TypeInfo kTypes[] = {
     {kLogical, "LOGICAL", 1, false},     {kNumeric, "NUMERIC", 0, true},
     {kDate, "DATE", 4, false},           {kChar, "CHAR", 0, true},
-    {kMemo, "MEMO", 9, false},           {kBinary, "BINARY", 9, false},
-    {kImage, "IMAGE", 9, false},         {kDouble, "DOUBLE", 8, false},
+    {kMemo, "MEMO", 16, false},          {kBinary, "BINARY", 16, false},
+    {kImage, "IMAGE", 16, false},        {kDouble, "DOUBLE", 8, false},
     {kInteger, "INTEGER", 4, false},     {kShortInt, "SMALLINT", 2, false},
     {kTime, "TIME", 4, false},           {kTimestamp, "TIMESTAMP", 8, false},
     {kAutoInc, "AUTOINC", 4, false},     {kRaw, "RAW", 0, true},

@@ -9,32 +9,16 @@
 namespace kce::sql::test {
 namespace {
 
-std::string Trim(std::string_view text) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
-    return std::string(text);
-}
-
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::string part;
-    std::istringstream in(text);
-    while (std::getline(in, part, separator)) parts.push_back(part);
-    if (!text.empty() && text.back() == separator) parts.push_back("");
-    return parts;
-}
-
-std::string ValueText(sqlite3_stmt* statement, int column) {
+// A result value in the stored text form of its static type: the cursor encoder reads a number
+// of a floating type as a double whatever SQLite's own type of it, and so does this.
+std::string ValueText(sqlite3_stmt* statement, int column, uint16_t type) {
+    const bool floating = type == kDouble || type == kCurDouble || type == kNumeric;
     switch (sqlite3_column_type(statement, column)) {
         case SQLITE_NULL: return "NULL";
-        case SQLITE_INTEGER: return std::to_string(sqlite3_column_int64(statement, column));
-        case SQLITE_FLOAT: {
-            char buffer[40];
-            std::snprintf(buffer, sizeof buffer, "%.15g", sqlite3_column_double(statement, column));
-            std::string text = buffer;
-            if (text.find_first_of(".en") == std::string::npos) text += ".0";
-            return text;
-        }
+        case SQLITE_INTEGER:
+            if (floating) return RealText(sqlite3_column_double(statement, column));
+            return std::to_string(sqlite3_column_int64(statement, column));
+        case SQLITE_FLOAT: return RealText(sqlite3_column_double(statement, column));
         case SQLITE_BLOB: {
             static constexpr char kHex[] = "0123456789ABCDEF";
             const auto* data = static_cast<const unsigned char*>(sqlite3_column_blob(statement, column));
@@ -114,7 +98,10 @@ Outcome Database::Run(const std::string& sql, const std::vector<std::string>& pa
     int rc;
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
         std::vector<std::string> row;
-        for (int c = 0; c < sqlite3_column_count(statement); ++c) row.push_back(ValueText(statement, c));
+        for (int c = 0; c < sqlite3_column_count(statement); ++c) {
+            const auto& result = outcome.compiled.result;
+            row.push_back(ValueText(statement, c, static_cast<size_t>(c) < result.size() ? result[c].type : 0));
+        }
         outcome.rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) {
@@ -135,85 +122,21 @@ Outcome Database::Run(const std::string& sql, const std::vector<std::string>& pa
 }
 
 std::string DescribeColumn(const Column& column) {
-    static constexpr std::pair<uint16_t, const char*> kNames[] = {
-        {kLogical, "LOGICAL"},  {kNumeric, "NUMERIC"},   {kDate, "DATE"},         {kChar, "CHAR"},
-        {kMemo, "MEMO"},        {kBinary, "BINARY"},     {kImage, "IMAGE"},       {kDouble, "DOUBLE"},
-        {kInteger, "INTEGER"},  {kShortInt, "SMALLINT"}, {kTime, "TIME"},         {kTimestamp, "TIMESTAMP"},
-        {kAutoInc, "AUTOINC"},  {kRaw, "RAW"},           {kCurDouble, "CURRENCY"}, {kMoney, "MONEY"},
-        {kCharCI, "CHAR_CI"},   {kBigInt, "BIGINT"},     {kModTime, "MODSTAMP"},  {kVarChar, "VARCHAR"},
-        {kVarBinary, "VARBINARY"}};
-    std::string type = "type" + std::to_string(column.type);
-    for (auto [code, name] : kNames) {
-        if (code == column.type) type = name;
-    }
-    return column.name + " " + type + "(" + std::to_string(column.length) + "," +
-           std::to_string(column.decimals) + ")";
+    return test::DescribeColumn(column.name, column.type, column.length, column.decimals);
 }
 
-namespace {
-
-struct Case {
-    std::string name;
-    int line = 0;
-    std::vector<std::string> statements;
-    std::map<std::string, std::vector<std::string>> sections;
-};
-
-std::vector<Case> ReadCases(const std::string& path) {
-    std::ifstream in(path);
-    std::vector<Case> cases;
-    std::string line;
-    std::string section;
-    std::string statement;
-    int number = 0;
-    auto flushStatement = [&] {
-        if (!cases.empty() && !Trim(statement).empty()) cases.back().statements.push_back(statement);
-        statement.clear();
-    };
-    while (std::getline(in, line)) {
-        ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.rfind("=== ", 0) == 0) {
-            flushStatement();
-            cases.push_back(Case{line.substr(4), number, {}, {}});
-            section.clear();
-            continue;
-        }
-        if (cases.empty()) continue;
-        if (line.rfind("--- ", 0) == 0) {
-            if (section.empty()) flushStatement();
-            section = Trim(line.substr(4));
-            cases.back().sections[section];
-            continue;
-        }
-        if (!section.empty()) {
-            if (!Trim(line).empty() || section == "rows") cases.back().sections[section].push_back(line);
-            continue;
-        }
-        if (Trim(line) == ";") {
-            flushStatement();
-            continue;
-        }
-        statement += statement.empty() ? line : "\n" + line;
-    }
-    flushStatement();
-    for (Case& c : cases) {
-        // Blank lines after the last row only separate cases.
-        auto it = c.sections.find("rows");
-        if (it != c.sections.end()) {
-            while (!it->second.empty() && Trim(it->second.back()).empty()) it->second.pop_back();
-        }
-    }
-    return cases;
+Result MemoryRoad::Run(const std::string& sql, const std::vector<std::string>& params) {
+    Outcome outcome = database_.Run(sql, params);
+    Result result;
+    result.failed = outcome.failed;
+    result.nativeError = outcome.nativeError;
+    result.message = std::move(outcome.message);
+    for (const Column& column : outcome.compiled.result) result.columns.push_back(DescribeColumn(column));
+    result.rows = std::move(outcome.rows);
+    result.changes = outcome.changes;
+    result.sqlite = std::move(outcome.compiled.sqlite);
+    return result;
 }
-
-std::string Join(const std::vector<std::string>& parts, const std::string& separator) {
-    std::string out;
-    for (size_t i = 0; i < parts.size(); ++i) out += (i ? separator : "") + parts[i];
-    return out;
-}
-
-}  // namespace
 
 std::vector<std::string> RunScript(Database& database, const std::string& path) {
     std::ifstream in(path);
@@ -235,83 +158,6 @@ std::vector<std::string> RunScript(Database& database, const std::string& path) 
         }
     }
     run();
-    return failures;
-}
-
-std::vector<std::string> RunCaseFile(const std::string& path) {
-    std::vector<std::string> failures;
-    std::vector<Case> cases = ReadCases(path);
-    if (cases.empty()) failures.push_back(path + ": no cases");
-    Database database;
-    for (const Case& c : cases) {
-        const std::string where = path + ":" + std::to_string(c.line) + " \"" + c.name + "\": ";
-        if (c.statements.empty()) {
-            failures.push_back(where + "no statement");
-            continue;
-        }
-        bool setupFailed = false;
-        for (size_t i = 0; i + 1 < c.statements.size(); ++i) {
-            Outcome setup = database.Run(c.statements[i]);
-            if (setup.failed) {
-                failures.push_back(where + "statement " + std::to_string(i + 1) + " failed: " + setup.message);
-                setupFailed = true;
-                break;
-            }
-        }
-        if (setupFailed) continue;
-        std::vector<std::string> params;
-        if (auto it = c.sections.find("params"); it != c.sections.end() && !it->second.empty()) {
-            params = Split(it->second.front(), '|');
-        }
-        Outcome outcome = database.Run(c.statements.back(), params);
-        auto expected = c.sections.find("error");
-        if (expected != c.sections.end()) {
-            const std::string want = expected->second.empty() ? std::string() : Trim(expected->second.front());
-            const std::string got = std::to_string(outcome.nativeError) + " " + outcome.message;
-            if (!outcome.failed) {
-                failures.push_back(where + "expected error \"" + want + "\" but it succeeded");
-            } else if (got != want) {
-                failures.push_back(where + "expected error\n    " + want + "\n  got\n    " + got);
-            }
-            continue;
-        }
-        if (outcome.failed) {
-            failures.push_back(where + "failed: " + std::to_string(outcome.nativeError) + " " + outcome.message +
-                               (outcome.compiled.sqlite.empty() ? "" : "\n  SQL: " + outcome.compiled.sqlite));
-            continue;
-        }
-        if (auto it = c.sections.find("columns"); it != c.sections.end()) {
-            std::vector<std::string> got;
-            for (const Column& column : outcome.compiled.result) got.push_back(DescribeColumn(column));
-            std::vector<std::string> want;
-            for (const std::string& line : it->second) {
-                for (const std::string& part : Split(line, '|')) want.push_back(Trim(part));
-            }
-            if (got != want) {
-                failures.push_back(where + "columns\n    want: " + Join(want, " | ") + "\n    got:  " + Join(got, " | "));
-            }
-        }
-        if (auto it = c.sections.find("rows"); it != c.sections.end()) {
-            std::vector<std::string> got;
-            for (const auto& row : outcome.rows) got.push_back(Join(row, "|"));
-            if (got != it->second) {
-                failures.push_back(where + "rows\n    want:\n      " + Join(it->second, "\n      ") +
-                                   "\n    got:\n      " + Join(got, "\n      ") + "\n  SQL: " + outcome.compiled.sqlite);
-            }
-        }
-        if (auto it = c.sections.find("changes"); it != c.sections.end()) {
-            const std::string want = it->second.empty() ? "" : Trim(it->second.front());
-            if (want != std::to_string(outcome.changes)) {
-                failures.push_back(where + "changes: want " + want + ", got " + std::to_string(outcome.changes));
-            }
-        }
-        if (auto it = c.sections.find("sqlite"); it != c.sections.end()) {
-            const std::string want = Join(it->second, "\n");
-            if (want != outcome.compiled.sqlite) {
-                failures.push_back(where + "sqlite\n    want: " + want + "\n    got:  " + outcome.compiled.sqlite);
-            }
-        }
-    }
     return failures;
 }
 

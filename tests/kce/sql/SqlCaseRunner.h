@@ -1,20 +1,7 @@
 #pragma once
-// Runs the SQL dialect's case files: an in-memory SQLite database, a catalogue that CREATE TABLE
-// and DROP TABLE keep up to date, statements compiled by the front end and run with sqlite3.
-//
-// Case file layout (lines):
-//   # comment                    (outside a case)
-//   === case name
-//   statement lines              (several statements: a line holding only ";" between them;
-//                                 every one but the last must succeed)
-//   --- params                   values for the parameters: 'text' | 12 | 1.5 | NULL
-//   --- columns                  result columns: name TYPE(length,decimals) | ...
-//   --- rows                     one line per row, values joined by "|", NULL for null
-//   --- error                    native number, a blank, the exact message
-//   --- changes                  number of rows changed
-//   --- sqlite                   the exact generated SQL
-// The database lives for the whole file, so later cases see the tables of earlier ones.
-
+// The in-memory road of the SQL dialect's case files (layout in SqlCaseFile.h): an in-memory SQLite
+// database, a catalogue that CREATE TABLE and DROP TABLE keep up to date, statements compiled by
+// the front end and run with sqlite3.
 #include <sqlite3.h>
 
 #include <map>
@@ -22,6 +9,7 @@
 #include <vector>
 
 #include "kce/sql/Compiler.h"
+#include "tests/kce/sql/SqlCaseFile.h"
 
 namespace kce::sql::test {
 
@@ -66,11 +54,19 @@ private:
 
 std::string DescribeColumn(const Column& column);  // "Name CHAR(41,0)"
 
+// The case-file road over a Database of its own.
+class MemoryRoad : public Road {
+public:
+    std::string Name() const override { return "memory"; }
+    Result Run(const std::string& sql, const std::vector<std::string>& params) override;
+
+private:
+    Database database_;
+};
+
 // Runs the statements of a script file (separated by lines holding only ";"); returns the
 // failures, one message each.
 std::vector<std::string> RunScript(Database& database, const std::string& path);
 
-// Runs every case of a file and returns one message per failed case (empty: all passed).
-std::vector<std::string> RunCaseFile(const std::string& path);
 
 }  // namespace kce::sql::test
