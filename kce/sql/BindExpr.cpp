@@ -453,6 +453,20 @@ static ExprPtr BindColumn(Binder& b, const ast::Expr& expr, Scope& scope) {
             }
             match = {&source, column};
         }
+        // In GROUP BY and HAVING a name that is no column of the query's own tables may be an
+        // alias of the select list; columns of enclosing queries come after it.
+        if (!match.column && s == &scope && scope.aliases) {
+            for (const ScopeAlias& alias : *scope.aliases) {
+                if (!EqualsNoCase(alias.name, expr.text)) continue;
+                if (b.insideAggregate_ && alias.value->aggregate) {
+                    b.Fail(kErrAggregate, expr.position,
+                           "Alias \"" + expr.text +
+                               "\" stands for an aggregate, which cannot be nested" +
+                               b.At(expr.position));
+                }
+                return CloneExpr(*alias.value);
+            }
+        }
     }
     if (!match.column) {
         if (!expr.qualifier.empty()) {
@@ -647,6 +661,77 @@ static const Column& OnlyColumn(Binder& b, const bound::Select& select, size_t p
     return select.columns.front();
 }
 
+// Whether a select yields one row at most whatever the data: a single select without FROM, with
+// TOP 0 or 1, or aggregating without GROUP BY.
+static bool AtMostOneRow(const bound::Select& select) {
+    if (select.cores.size() != 1) return false;
+    const bound::Core& core = select.cores.front();
+    if (core.from.empty() || (core.top >= 0 && core.top <= 1)) return true;
+    if (!core.groupBy.empty()) return false;
+    for (const bound::Item& item : core.items) {
+        if (item.expr->aggregate) return true;
+    }
+    return core.having && core.having->aggregate;
+}
+
+ExprPtr Binder::ScalarSubquery(std::unique_ptr<bound::Select> select, size_t position) {
+    const Column column = select->columns.front();
+    const Type type{column.type, column.length, column.decimals};
+    ExprPtr node = Node(Kind::Subquery, type, position);
+    node->fixedWidth = IsFixedText(column.type);
+    if (AtMostOneRow(*select)) {
+        node->select = std::move(select);
+        return node;
+    }
+    // SQLite takes the first row of a scalar subquery and drops the rest. The subquery is read
+    // instead as a table of at most two rows, and kce_onerow fails the statement when it has two:
+    //   SELECT kce_onerow(count(*), min(tA.c0), message) FROM (SELECT ... LIMIT 2) AS tA
+    if (select->cores.size() > 1 || select->cores.front().top >= 0) {
+        // Compound or limited already: the limit goes on a select of its own around it.
+        bound::Source inner;
+        inner.alias = NewAlias();
+        inner.subquery = std::move(select);
+        bound::Core limited;
+        limited.top = 2;
+        ExprPtr value = Node(Kind::Column, type, position);
+        value->source = inner.alias;
+        value->text = "c0";
+        limited.items.push_back(bound::Item{std::move(value)});
+        limited.from.push_back(std::move(inner));
+        select = std::make_unique<bound::Select>();
+        select->columns.push_back(column);
+        select->cores.push_back(std::move(limited));
+    } else {
+        select->cores.front().top = 2;
+    }
+    bound::Source rows;
+    rows.alias = NewAlias();
+    rows.subquery = std::move(select);
+    ExprPtr count = Node(Kind::Call, MakeType(kInteger), position);
+    count->text = "count";
+    count->star = true;
+    count->aggregate = true;
+    ExprPtr value = Node(Kind::Column, type, position);
+    value->source = rows.alias;
+    value->text = "c0";
+    std::vector<ExprPtr> minArgs;
+    minArgs.push_back(std::move(value));
+    ExprPtr first = MakeCall("min", type, std::move(minArgs));
+    first->aggregate = true;
+    std::vector<ExprPtr> args;
+    args.push_back(std::move(count));
+    args.push_back(std::move(first));
+    args.push_back(MakeText("Subquery returned more than one row" + At(position)));
+    bound::Core core;
+    core.items.push_back(bound::Item{MakeCall("kce_onerow", type, std::move(args))});
+    core.from.push_back(std::move(rows));
+    auto wrapper = std::make_unique<bound::Select>();
+    wrapper->columns.push_back(column);
+    wrapper->cores.push_back(std::move(core));
+    node->select = std::move(wrapper);
+    return node;
+}
+
 ExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
     const size_t position = expr.position;
     switch (expr.kind) {
@@ -761,11 +846,8 @@ ExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
         }
         case ast::ExprKind::Subquery: {
             std::unique_ptr<bound::Select> select = BindSelect(*expr.select, &scope);
-            const Column& column = OnlyColumn(*this, *select, expr.select->position);
-            ExprPtr node = Node(Kind::Subquery, Type{column.type, column.length, column.decimals}, position);
-            node->fixedWidth = IsFixedText(column.type);
-            node->select = std::move(select);
-            return node;
+            OnlyColumn(*this, *select, expr.select->position);
+            return ScalarSubquery(std::move(select), position);
         }
         case ast::ExprKind::IsNull: {
             ExprPtr node = Node(Kind::IsNull, MakeType(kLogical), position);
