@@ -516,6 +516,17 @@ ExprPtr Binder::ConcatValues(ExprPtr left, ExprPtr right, size_t position) {
     return Finish(std::move(node));
 }
 
+ExprPtr Binder::Compare(const std::string& op, ExprPtr a, ExprPtr b, size_t position) {
+    std::string collation = Unify(a, b, position, "compared");
+    ExprPtr node = Node(Kind::Binary, MakeType(kLogical), position);
+    node->text = op;
+    node->collation = std::move(collation);
+    node->args.push_back(std::move(a));
+    node->args.push_back(std::move(b));
+    DropBlankCollation(*node);
+    return Finish(std::move(node));
+}
+
 static Type ArithmeticType(const Type& a, const Type& b) {
     if (IsIntegerType(a.type) && IsIntegerType(b.type)) {
         return MakeType(a.type == kBigInt || b.type == kBigInt ? kBigInt : kInteger);
@@ -542,16 +553,7 @@ static ExprPtr BindBinary(Binder& b, const ast::Expr& expr, Scope& scope) {
     }
     ExprPtr left = b.BindExpr(*expr.args[0], scope);
     ExprPtr right = b.BindExpr(*expr.args[1], scope);
-    if (IsComparison(op)) {
-        std::string collation = b.Unify(left, right, position, "compared");
-        ExprPtr node = Node(Kind::Binary, MakeType(kLogical), position);
-        node->text = op;
-        node->collation = std::move(collation);
-        node->args.push_back(std::move(left));
-        node->args.push_back(std::move(right));
-        DropBlankCollation(*node);
-        return Finish(std::move(node));
-    }
+    if (IsComparison(op)) return b.Compare(op, std::move(left), std::move(right), position);
     const Family fl = FamilyOrUnknown(left);
     const Family fr = FamilyOrUnknown(right);
     auto mismatch = [&](std::string_view verb) {
@@ -564,6 +566,28 @@ static ExprPtr BindBinary(Binder& b, const ast::Expr& expr, Scope& scope) {
         const bool ok = (fl == Family::Text || fl == Family::Unknown) && (fr == Family::Text || fr == Family::Unknown);
         if (!ok) mismatch(op == "+" ? "added" : "concatenated");
         return b.ConcatValues(std::move(left), std::move(right), position);
+    }
+    // Timestamp arithmetic: timestamp + days, days + timestamp, timestamp - days; a fraction of a
+    // day moves the time of day.
+    if ((op == "+" && ((fl == Family::Timestamp && isNumberOrUnknown(fr)) ||
+                       (fr == Family::Timestamp && isNumberOrUnknown(fl)))) ||
+        (op == "-" && fl == Family::Timestamp && isNumberOrUnknown(fr))) {
+        ExprPtr& stamp = fl == Family::Timestamp ? left : right;
+        ExprPtr& days = fl == Family::Timestamp ? right : left;
+        days = ConvertLoose(b, std::move(days), MakeType(kDouble), "");
+        if (op == "-") {
+            ExprPtr negated = Node(Kind::Unary, days->type, position);
+            negated->text = "-";
+            negated->args.push_back(std::move(days));
+            days = Finish(std::move(negated));
+        }
+        std::vector<ExprPtr> args;
+        args.push_back(std::move(stamp));
+        args.push_back(std::move(days));
+        args.push_back(b.MakeText("D"));
+        ExprPtr call = b.MakeCall("kce_timestampadd", MakeType(kTimestamp), std::move(args));
+        call->position = position;
+        return call;
     }
     // Date arithmetic: date + days, days + date, date - days, date - date.
     if (op == "+" && ((fl == Family::Date && isNumberOrUnknown(fr)) || (fr == Family::Date && isNumberOrUnknown(fl)))) {
