@@ -328,7 +328,20 @@ std::unique_ptr<bound::Select> Binder::BindSelect(const ast::Select& select, Sco
 
         scope->aggregatesAllowed = false;
         for (const ast::ExprPtr& group : core.groupBy) {
-            ExprPtr value = BindExpr(*group, *scope);
+            ExprPtr value;
+            if (group->kind == ast::ExprKind::Number &&
+                group->text.find_first_not_of("0123456789") == std::string::npos) {
+                // GROUP BY 2 groups by the second item of the select list, as ORDER BY 2 sorts.
+                const size_t k = group->text.size() > 9 ? 0 : std::stoul(group->text);
+                if (k < 1 || k > bc.items.size()) {
+                    Fail(kErrColumnCount, group->position,
+                         "GROUP BY position " + group->text + " is not a result column" +
+                             At(group->position));
+                }
+                value = CloneExpr(*bc.items[k - 1].expr);
+            } else {
+                value = BindExpr(*group, *scope);
+            }
             if (value->aggregate) {
                 Fail(kErrAggregate, group->position,
                      "GROUP BY cannot use an aggregate" + At(group->position));
