@@ -30,7 +30,9 @@ enum class ExprKind {
     IsNull,     // args[0]
     Like,       // args: value, pattern [, escape]
     Case,       // args: [operand] then when/then pairs, then [else]
-    Function,   // `text` is the name as written; args; `distinct`, `star` for COUNT(*)
+    Function,   // `text` is the name in upper case; args; `distinct`, `star` for COUNT(*);
+                // `qualifier` is EXTRACT's field, or TRIM's end (LEADING, TRAILING, BOTH) in
+                // TRIM(... FROM x), whose args are then x and the character when given
     Cast,       // args[0]; `castType`
 };
 

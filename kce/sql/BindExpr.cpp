@@ -453,6 +453,20 @@ static ExprPtr BindColumn(Binder& b, const ast::Expr& expr, Scope& scope) {
             }
             match = {&source, column};
         }
+        // In GROUP BY and HAVING a name that is no column of the query's own tables may be an
+        // alias of the select list; columns of enclosing queries come after it.
+        if (!match.column && s == &scope && scope.aliases) {
+            for (const ScopeAlias& alias : *scope.aliases) {
+                if (!EqualsNoCase(alias.name, expr.text)) continue;
+                if (b.insideAggregate_ && alias.value->aggregate) {
+                    b.Fail(kErrAggregate, expr.position,
+                           "Alias \"" + expr.text +
+                               "\" stands for an aggregate, which cannot be nested" +
+                               b.At(expr.position));
+                }
+                return CloneExpr(*alias.value);
+            }
+        }
     }
     if (!match.column) {
         if (!expr.qualifier.empty()) {
@@ -502,6 +516,17 @@ ExprPtr Binder::ConcatValues(ExprPtr left, ExprPtr right, size_t position) {
     return Finish(std::move(node));
 }
 
+ExprPtr Binder::Compare(const std::string& op, ExprPtr a, ExprPtr b, size_t position) {
+    std::string collation = Unify(a, b, position, "compared");
+    ExprPtr node = Node(Kind::Binary, MakeType(kLogical), position);
+    node->text = op;
+    node->collation = std::move(collation);
+    node->args.push_back(std::move(a));
+    node->args.push_back(std::move(b));
+    DropBlankCollation(*node);
+    return Finish(std::move(node));
+}
+
 static Type ArithmeticType(const Type& a, const Type& b) {
     if (IsIntegerType(a.type) && IsIntegerType(b.type)) {
         return MakeType(a.type == kBigInt || b.type == kBigInt ? kBigInt : kInteger);
@@ -528,16 +553,7 @@ static ExprPtr BindBinary(Binder& b, const ast::Expr& expr, Scope& scope) {
     }
     ExprPtr left = b.BindExpr(*expr.args[0], scope);
     ExprPtr right = b.BindExpr(*expr.args[1], scope);
-    if (IsComparison(op)) {
-        std::string collation = b.Unify(left, right, position, "compared");
-        ExprPtr node = Node(Kind::Binary, MakeType(kLogical), position);
-        node->text = op;
-        node->collation = std::move(collation);
-        node->args.push_back(std::move(left));
-        node->args.push_back(std::move(right));
-        DropBlankCollation(*node);
-        return Finish(std::move(node));
-    }
+    if (IsComparison(op)) return b.Compare(op, std::move(left), std::move(right), position);
     const Family fl = FamilyOrUnknown(left);
     const Family fr = FamilyOrUnknown(right);
     auto mismatch = [&](std::string_view verb) {
@@ -550,6 +566,28 @@ static ExprPtr BindBinary(Binder& b, const ast::Expr& expr, Scope& scope) {
         const bool ok = (fl == Family::Text || fl == Family::Unknown) && (fr == Family::Text || fr == Family::Unknown);
         if (!ok) mismatch(op == "+" ? "added" : "concatenated");
         return b.ConcatValues(std::move(left), std::move(right), position);
+    }
+    // Timestamp arithmetic: timestamp + days, days + timestamp, timestamp - days; a fraction of a
+    // day moves the time of day.
+    if ((op == "+" && ((fl == Family::Timestamp && isNumberOrUnknown(fr)) ||
+                       (fr == Family::Timestamp && isNumberOrUnknown(fl)))) ||
+        (op == "-" && fl == Family::Timestamp && isNumberOrUnknown(fr))) {
+        ExprPtr& stamp = fl == Family::Timestamp ? left : right;
+        ExprPtr& days = fl == Family::Timestamp ? right : left;
+        days = ConvertLoose(b, std::move(days), MakeType(kDouble), "");
+        if (op == "-") {
+            ExprPtr negated = Node(Kind::Unary, days->type, position);
+            negated->text = "-";
+            negated->args.push_back(std::move(days));
+            days = Finish(std::move(negated));
+        }
+        std::vector<ExprPtr> args;
+        args.push_back(std::move(stamp));
+        args.push_back(std::move(days));
+        args.push_back(b.MakeText("D"));
+        ExprPtr call = b.MakeCall("kce_timestampadd", MakeType(kTimestamp), std::move(args));
+        call->position = position;
+        return call;
     }
     // Date arithmetic: date + days, days + date, date - days, date - date.
     if (op == "+" && ((fl == Family::Date && isNumberOrUnknown(fr)) || (fr == Family::Date && isNumberOrUnknown(fl)))) {
@@ -645,6 +683,77 @@ static const Column& OnlyColumn(Binder& b, const bound::Select& select, size_t p
                "Subquery must return one column, not " + std::to_string(select.columns.size()) + b.At(position));
     }
     return select.columns.front();
+}
+
+// Whether a select yields one row at most whatever the data: a single select without FROM, with
+// TOP 0 or 1, or aggregating without GROUP BY.
+static bool AtMostOneRow(const bound::Select& select) {
+    if (select.cores.size() != 1) return false;
+    const bound::Core& core = select.cores.front();
+    if (core.from.empty() || (core.top >= 0 && core.top <= 1)) return true;
+    if (!core.groupBy.empty()) return false;
+    for (const bound::Item& item : core.items) {
+        if (item.expr->aggregate) return true;
+    }
+    return core.having && core.having->aggregate;
+}
+
+ExprPtr Binder::ScalarSubquery(std::unique_ptr<bound::Select> select, size_t position) {
+    const Column column = select->columns.front();
+    const Type type{column.type, column.length, column.decimals};
+    ExprPtr node = Node(Kind::Subquery, type, position);
+    node->fixedWidth = IsFixedText(column.type);
+    if (AtMostOneRow(*select)) {
+        node->select = std::move(select);
+        return node;
+    }
+    // SQLite takes the first row of a scalar subquery and drops the rest. The subquery is read
+    // instead as a table of at most two rows, and kce_onerow fails the statement when it has two:
+    //   SELECT kce_onerow(count(*), min(tA.c0), message) FROM (SELECT ... LIMIT 2) AS tA
+    if (select->cores.size() > 1 || select->cores.front().top >= 0) {
+        // Compound or limited already: the limit goes on a select of its own around it.
+        bound::Source inner;
+        inner.alias = NewAlias();
+        inner.subquery = std::move(select);
+        bound::Core limited;
+        limited.top = 2;
+        ExprPtr value = Node(Kind::Column, type, position);
+        value->source = inner.alias;
+        value->text = "c0";
+        limited.items.push_back(bound::Item{std::move(value)});
+        limited.from.push_back(std::move(inner));
+        select = std::make_unique<bound::Select>();
+        select->columns.push_back(column);
+        select->cores.push_back(std::move(limited));
+    } else {
+        select->cores.front().top = 2;
+    }
+    bound::Source rows;
+    rows.alias = NewAlias();
+    rows.subquery = std::move(select);
+    ExprPtr count = Node(Kind::Call, MakeType(kInteger), position);
+    count->text = "count";
+    count->star = true;
+    count->aggregate = true;
+    ExprPtr value = Node(Kind::Column, type, position);
+    value->source = rows.alias;
+    value->text = "c0";
+    std::vector<ExprPtr> minArgs;
+    minArgs.push_back(std::move(value));
+    ExprPtr first = MakeCall("min", type, std::move(minArgs));
+    first->aggregate = true;
+    std::vector<ExprPtr> args;
+    args.push_back(std::move(count));
+    args.push_back(std::move(first));
+    args.push_back(MakeText("Subquery returned more than one row" + At(position)));
+    bound::Core core;
+    core.items.push_back(bound::Item{MakeCall("kce_onerow", type, std::move(args))});
+    core.from.push_back(std::move(rows));
+    auto wrapper = std::make_unique<bound::Select>();
+    wrapper->columns.push_back(column);
+    wrapper->cores.push_back(std::move(core));
+    node->select = std::move(wrapper);
+    return node;
 }
 
 ExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
@@ -761,11 +870,8 @@ ExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
         }
         case ast::ExprKind::Subquery: {
             std::unique_ptr<bound::Select> select = BindSelect(*expr.select, &scope);
-            const Column& column = OnlyColumn(*this, *select, expr.select->position);
-            ExprPtr node = Node(Kind::Subquery, Type{column.type, column.length, column.decimals}, position);
-            node->fixedWidth = IsFixedText(column.type);
-            node->select = std::move(select);
-            return node;
+            OnlyColumn(*this, *select, expr.select->position);
+            return ScalarSubquery(std::move(select), position);
         }
         case ast::ExprKind::IsNull: {
             ExprPtr node = Node(Kind::IsNull, MakeType(kLogical), position);

@@ -20,6 +20,7 @@ struct Signature {
     size_t maxArgs;  // SIZE_MAX: any number
 };
 
+// clang-format off
 constexpr Signature kSignatures[] = {
     {"TRIM", 1, 1},      {"LTRIM", 1, 1},      {"RTRIM", 1, 1},     {"UPPER", 1, 1},
     {"UCASE", 1, 1},     {"LOWER", 1, 1},      {"LCASE", 1, 1},     {"LEFT", 2, 2},
@@ -30,7 +31,29 @@ constexpr Signature kSignatures[] = {
     {"ROUND", 1, 2},     {"FLOOR", 1, 1},      {"CEILING", 1, 1},   {"MOD", 2, 2},
     {"COUNT", 1, 1},     {"SUM", 1, 1},        {"AVG", 1, 1},       {"MIN", 1, 1},
     {"MAX", 1, 1},       {"IIF", 3, 3},        {"IFNULL", 2, 2},    {"COALESCE", 1, SIZE_MAX},
+    {"NULLIF", 2, 2},    {"EXTRACT", 1, 1},    {"LOCATE", 2, 3},    {"DAYNAME", 1, 1},
+    {"MONTHNAME", 1, 1}, {"QUARTER", 1, 1},    {"WEEK", 1, 1},      {"HOUR", 1, 1},
+    {"MINUTE", 1, 1},    {"SECOND", 1, 1},     {"TIMESTAMPADD", 3, 3}, {"TIMESTAMPDIFF", 3, 3},
+    {"CHAR_LENGTH", 1, 1}, {"CHARACTER_LENGTH", 1, 1}, {"CURRENT_DATE", 0, 0},
+    {"CURRENT_TIME", 0, 0}, {"CURRENT_TIMESTAMP", 0, 0},
 };
+// clang-format on
+
+// The interval of TIMESTAMPADD and TIMESTAMPDIFF (SQL_TSI_DAY or DAY, ...) as the letter the
+// SQL functions take; 0 when the name is none.
+char IntervalLetter(std::string_view name) {
+    std::string upper;
+    for (char c : name) upper += c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+    std::string_view word = upper;
+    if (word.starts_with("SQL_TSI_")) word.remove_prefix(8);
+    static constexpr std::pair<std::string_view, char> kIntervals[] = {
+        {"FRAC_SECOND", 'F'}, {"SECOND", 'S'}, {"MINUTE", 'I'},  {"HOUR", 'H'}, {"DAY", 'D'},
+        {"WEEK", 'W'},        {"MONTH", 'M'},  {"QUARTER", 'Q'}, {"YEAR", 'Y'}};
+    for (auto [interval, letter] : kIntervals) {
+        if (word == interval) return letter;
+    }
+    return 0;
+}
 
 bool IsAggregate(std::string_view name) {
     return name == "COUNT" || name == "SUM" || name == "AVG" || name == "MIN" || name == "MAX";
@@ -60,7 +83,9 @@ ExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
     }
     if (!signature) Fail(kErrUnknownFunction, position, "Unknown function \"" + name + "\"" + At(position));
     const size_t count = expr.star ? 1 : expr.args.size();
-    if (count < signature->minArgs || count > signature->maxArgs) {
+    // TRIM(LEADING c FROM x) takes the character as a second argument.
+    const size_t maxArgs = name == "TRIM" && !expr.qualifier.empty() ? 2 : signature->maxArgs;
+    if (count < signature->minArgs || count > maxArgs) {
         Fail(kErrArgumentCount, position,
              "Wrong number of arguments for function " + name + ": " + std::to_string(count) + At(position));
     }
@@ -113,32 +138,62 @@ ExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
         return call;
     }
 
+    // The interval of TIMESTAMPADD and TIMESTAMPDIFF is a keyword, not a value.
+    char interval = 0;
+    if (name == "TIMESTAMPADD" || name == "TIMESTAMPDIFF") {
+        const ast::Expr& first = *expr.args[0];
+        if (first.kind == ast::ExprKind::Column && first.qualifier.empty())
+            interval = IntervalLetter(first.text);
+        if (interval == 0) {
+            Fail(kErrSyntax, first.position,
+                 "Syntax error: " + name +
+                     " needs an interval (SQL_TSI_FRAC_SECOND, SQL_TSI_SECOND, "
+                     "SQL_TSI_MINUTE, SQL_TSI_HOUR, SQL_TSI_DAY, SQL_TSI_WEEK, SQL_TSI_MONTH, "
+                     "SQL_TSI_QUARTER "
+                     "or SQL_TSI_YEAR) as its first argument" +
+                     At(first.position));
+        }
+    }
     std::vector<ExprPtr> args;
-    for (const ast::ExprPtr& arg : expr.args) args.push_back(BindExpr(*arg, scope));
+    for (size_t i = interval == 0 ? 0 : 1; i < expr.args.size(); ++i)
+        args.push_back(BindExpr(*expr.args[i], scope));
+    // Bound arguments from here on; argPosition(i) is where argument i is written.
+    const size_t skipped = interval == 0 ? 0 : 1;
+    auto argPosition = [&](size_t i) { return expr.args[i + skipped]->position; };
 
     // Requires argument i to be of `family`; parameters and NULL are converted to it.
     auto require = [&](size_t i, Family family, const Type& asType) {
         const uint16_t t = args[i]->type.type;
         if (t == kUnknownType) {
-            args[i] = Convert(std::move(args[i]), asType, expr.args[i]->position, "");
+            args[i] = Convert(std::move(args[i]), asType, argPosition(i), "");
             if (family == Family::Text) args[i]->type = asType;
             return;
         }
         if (FamilyOf(t) == family) return;
         if (family == Family::Date && FamilyOf(t) == Family::Timestamp) return;
+        if (family == Family::Timestamp && FamilyOf(t) == Family::Date) return;
+        if (family == Family::Time && FamilyOf(t) == Family::Timestamp) return;
+        if (family == Family::Timestamp && FamilyOf(t) == Family::Text) {
+            args[i] = Convert(std::move(args[i]), asType, argPosition(i), "");
+            return;
+        }
         if (family == Family::Date && FamilyOf(t) == Family::Text) {
-            args[i] = Convert(std::move(args[i]), asType, expr.args[i]->position, "");
+            args[i] = Convert(std::move(args[i]), asType, argPosition(i), "");
             return;
         }
         static constexpr std::pair<Family, std::string_view> kFamilyNames[] = {
-            {Family::Text, "text"}, {Family::Number, "a number"}, {Family::Date, "a date"}};
+            {Family::Text, "text"},
+            {Family::Number, "a number"},
+            {Family::Date, "a date"},
+            {Family::Timestamp, "a date or a timestamp"},
+            {Family::Time, "a time or a timestamp"}};
         std::string wanted = "a value";
         for (auto [f, n] : kFamilyNames) {
             if (f == family) wanted = n;
         }
-        Fail(kErrTypeMismatch, expr.args[i]->position,
-             "Type mismatch: argument " + std::to_string(i + 1) + " of " + name + " must be " + wanted +
-                 ", not " + TypeName(t) + At(expr.args[i]->position));
+        Fail(kErrTypeMismatch, argPosition(i),
+             "Type mismatch: argument " + std::to_string(i + 1 + skipped) + " of " + name +
+                 " must be " + wanted + ", not " + TypeName(t) + At(argPosition(i)));
     };
     const Type anyText{kVarChar, 255, 0};
     const Type anyNumber = MakeType(kDouble);
@@ -149,6 +204,29 @@ ExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
         return result;
     };
 
+    if (name == "TRIM" && !expr.qualifier.empty()) {
+        // TRIM(LEADING | TRAILING | BOTH [c] FROM x); c is a blank when not given.
+        require(0, Family::Text, anyText);
+        if (args.size() > 1) require(1, Family::Text, anyText);
+        if (args.size() > 1 && args[1]->kind == Kind::Text && args[1]->text.size() != 1) {
+            Fail(kErrInvalidValue, argPosition(1),
+                 "The TRIM character must be one character, not '" + args[1]->text + "'" +
+                     At(argPosition(1)));
+        }
+        const Type type = args[0]->type;
+        const char end = expr.qualifier == "LEADING"    ? 'L'
+                         : expr.qualifier == "TRAILING" ? 'T'
+                                                        : 'B';
+        if (args.size() == 1 || (args[1]->kind == Kind::Text && args[1]->text == " ")) {
+            // Blanks: as TRIM, LTRIM and RTRIM.
+            args.resize(1);
+            return call(end == 'L' ? "ltrim" : end == 'T' ? "rtrim" : "trim", type);
+        }
+        // Any other character: fixed text is trimmed with its trailing blanks, which it ends in.
+        args[0] = Padded(std::move(args[0]));
+        args.push_back(MakeText(std::string(1, end)));
+        return call("kce_trim", type);
+    }
     if (name == "TRIM" || name == "LTRIM" || name == "RTRIM") {
         require(0, Family::Text, anyText);
         // SQLite's one-argument trims remove blanks only, as the dialect's do.
@@ -218,11 +296,116 @@ ExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
         const std::optional<int64_t> n = IntegerLiteral(args[0]);
         return call("kce_space", Type{kChar, n ? ClampLength(*n) : 255, 0});
     }
-    if (name == "POSITION") {
+    if (name == "POSITION" || name == "LOCATE") {
+        // Fixed text is searched with its trailing blanks, as SUBSTRING sees them.
         require(0, Family::Text, anyText);
         require(1, Family::Text, anyText);
+        if (args.size() > 2) require(2, Family::Number, anyInteger);
+        args[0] = Padded(std::move(args[0]));
+        args[1] = Padded(std::move(args[1]));
+        if (args.size() == 2) {
+            std::swap(args[0], args[1]);
+            return call("instr", MakeType(kInteger));
+        }
+        return call("kce_locate", MakeType(kInteger));
+    }
+    if (name == "CHAR_LENGTH" || name == "CHARACTER_LENGTH") {
+        // Every character, the trailing blanks of fixed text too (LENGTH leaves them out).
+        require(0, Family::Text, anyText);
+        args[0] = Padded(std::move(args[0]));
+        return call("length", MakeType(kInteger));
+    }
+    if (name == "NULLIF") {
+        // CASE WHEN a = b THEN NULL ELSE a END, comparing as = does.
+        const Type bType = args[1]->type;
+        ExprPtr value = CloneExpr(*args[0]);
+        if (value->type.type == kUnknownType && bType.type != kUnknownType) {
+            value = Convert(std::move(value), bType, argPosition(0), "");
+        }
+        ExprPtr node = std::make_unique<bound::Expr>();
+        node->kind = Kind::Case;
+        node->type = value->type;
+        node->position = position;
+        node->hasElse = true;
+        node->fixedWidth = value->fixedWidth;
+        node->args.push_back(Compare("=", std::move(args[0]), std::move(args[1]), position));
+        auto null = std::make_unique<bound::Expr>();
+        null->kind = Kind::Null;
+        null->type = value->type;
+        node->args.push_back(std::move(null));
+        node->args.push_back(std::move(value));
+        for (const ExprPtr& arg : node->args) node->aggregate = node->aggregate || arg->aggregate;
+        return node;
+    }
+    if (name == "EXTRACT") {
+        const std::string& field = expr.qualifier;
+        const bool datePart = field == "YEAR" || field == "MONTH" || field == "DAY";
+        const bool timePart = field == "HOUR" || field == "MINUTE" || field == "SECOND";
+        if (!datePart && !timePart) {
+            Fail(kErrSyntax, position,
+                 "Syntax error: EXTRACT takes YEAR, MONTH, DAY, HOUR, MINUTE or SECOND, not " +
+                     field + At(position));
+        }
+        if (datePart) {
+            require(0, Family::Date, MakeType(kDate));
+        } else {
+            require(0, Family::Time, MakeType(kTime));
+        }
+        static constexpr std::pair<std::string_view, std::string_view> kParts[] = {
+            {"YEAR", "Y"}, {"MONTH", "M"},  {"DAY", "D"},
+            {"HOUR", "H"}, {"MINUTE", "I"}, {"SECOND", "S"}};
+        for (auto [word, part] : kParts) {
+            if (word == field) args.push_back(MakeText(std::string(part)));
+        }
+        return call("kce_datepart", MakeType(kInteger));
+    }
+    if (name == "HOUR" || name == "MINUTE" || name == "SECOND") {
+        require(0, Family::Time, MakeType(kTime));
+        args.push_back(MakeText(name == "HOUR" ? "H" : name == "MINUTE" ? "I" : "S"));
+        return call("kce_datepart", MakeType(kInteger));
+    }
+    if (name == "QUARTER" || name == "WEEK") {
+        require(0, Family::Date, MakeType(kDate));
+        args.push_back(MakeText(name == "QUARTER" ? "Q" : "K"));
+        return call("kce_datepart", MakeType(kInteger));
+    }
+    if (name == "DAYNAME" || name == "MONTHNAME") {
+        require(0, Family::Date, MakeType(kDate));
+        args.push_back(MakeText(name == "DAYNAME" ? "D" : "M"));
+        return call("kce_datename", Type{kVarChar, 9, 0});
+    }
+    if (name == "TIMESTAMPADD") {
+        if (args[0]->type.type != kUnknownType && !IsIntegerType(args[0]->type.type)) {
+            Fail(kErrTypeMismatch, argPosition(0),
+                 "Type mismatch: argument 2 of TIMESTAMPADD must be an integer, not " +
+                     TypeName(args[0]->type.type) + At(argPosition(0)));
+        }
+        if (args[0]->type.type == kUnknownType)
+            args[0] = Convert(std::move(args[0]), anyInteger, argPosition(0), "");
+        require(1, Family::Timestamp, MakeType(kTimestamp));
         std::swap(args[0], args[1]);
-        return call("instr", MakeType(kInteger));
+        args.push_back(MakeText(std::string(1, interval)));
+        return call("kce_timestampadd", MakeType(kTimestamp));
+    }
+    if (name == "TIMESTAMPDIFF") {
+        require(0, Family::Timestamp, MakeType(kTimestamp));
+        require(1, Family::Timestamp, MakeType(kTimestamp));
+        args.push_back(MakeText(std::string(1, interval)));
+        // Milliseconds, seconds and minutes of a long span do not fit in 32 bits.
+        const bool wide = interval == 'F' || interval == 'S' || interval == 'I';
+        return call("kce_timestampdiff", MakeType(wide ? kBigInt : kInteger));
+    }
+    if (name == "CURRENT_DATE") {
+        args.push_back(MakeText("now"));
+        args.push_back(MakeText("localtime"));
+        return call("date", MakeType(kDate));
+    }
+    if (name == "CURRENT_TIME" || name == "CURRENT_TIMESTAMP") {
+        const bool stamp = name == "CURRENT_TIMESTAMP";
+        args.push_back(MakeText(stamp ? "%Y-%m-%d %H:%M:%f" : "%H:%M:%f"));
+        args.push_back(MakeText("now"));
+        args.push_back(MakeText("localtime"));
+        return call("strftime", MakeType(stamp ? kTimestamp : kTime));
     }
     if (name == "CURDATE") {
         args.push_back(MakeText("now"));
@@ -324,6 +507,18 @@ ExprPtr Binder::BindCast(const ast::Expr& expr, Scope& scope) {
                         : from == Family::Time ? 12
                         : from == Family::Timestamp ? 23
                                                     : 20;
+    }
+    if (FamilyOf(target.type) == Family::Text && value->type.type != kUnknownType &&
+        FamilyOf(value->type.type) == Family::Date) {
+        // A date as text is written in the engine date format, as the engine reads it back.
+        const std::string& format = settings_.dateFormat;
+        if (!read.lengthGiven)
+            target.length = std::max<uint32_t>(static_cast<uint32_t>(format.size()), 1);
+        std::vector<ExprPtr> args;
+        args.push_back(std::move(value));
+        args.push_back(MakeText(format));
+        value = MakeCall("kce_formatdate", Type{kVarChar, static_cast<uint32_t>(format.size()), 0},
+                         std::move(args));
     }
     ExprPtr result = Convert(std::move(value), target, expr.position, "");
     result->fixedWidth = IsFixedText(target.type);

@@ -24,11 +24,25 @@ struct ScopeSource {
     std::vector<ScopeColumn> columns;
 };
 
+// A select-list item that GROUP BY and HAVING may name by its alias.
+struct ScopeAlias {
+    std::string name;
+    const bound::Expr* value = nullptr;
+};
+
 struct Scope {
     Scope* outer = nullptr;
     std::vector<ScopeSource> sources;
     bool aggregatesAllowed = false;
+    // Set while GROUP BY and HAVING are bound: a name that is no column of `sources` stands for
+    // the item of that alias.
+    const std::vector<ScopeAlias>* aliases = nullptr;
 };
+
+// Deep copies of resolved trees, for a value that the SQL names twice (an alias used in GROUP BY
+// or HAVING, NULLIF's first operand). Parameters keep their index, so both copies read one value.
+bound::ExprPtr CloneExpr(const bound::Expr& expr);
+std::unique_ptr<bound::Select> CloneSelect(const bound::Select& select);
 
 class Binder {
 public:
@@ -52,6 +66,12 @@ public:
     bound::ExprPtr Padded(bound::ExprPtr value);
     // text + text: fixed text operands keep their blanks.
     bound::ExprPtr ConcatValues(bound::ExprPtr left, bound::ExprPtr right, size_t position);
+    // a `op` b for a comparison operator (= <> < <= > >=): operands made comparable by Unify.
+    bound::ExprPtr Compare(const std::string& op, bound::ExprPtr a, bound::ExprPtr b,
+                           size_t position);
+    // A scalar subquery: its only column, and an error while the statement runs when it yields
+    // more than one row.
+    bound::ExprPtr ScalarSubquery(std::unique_ptr<bound::Select> select, size_t position);
     bound::ExprPtr MakeCall(std::string name, bound::Type type, std::vector<bound::ExprPtr> args);
     bound::ExprPtr MakeText(std::string value);
     bound::ExprPtr MakeInteger(int64_t value);
@@ -62,6 +82,9 @@ public:
 
     // SELECT (BindSelect.cpp); `outer` is the enclosing query's scope for correlated names.
     std::unique_ptr<bound::Select> BindSelect(const ast::Select& select, Scope* outer);
+    // Fails when a grouped core shows a column that is neither grouped nor aggregated.
+    void CheckGrouping(const bound::Select& select, size_t coreIndex,
+                       const std::vector<ScopeSource>& sources);
     // Columns of a table of the catalogue as a source named `name`.
     ScopeSource TableSource(const Table& table, const std::string& name);
 

@@ -303,28 +303,255 @@ void LengthFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     sqlite3_result_int64(context, static_cast<int64_t>(Utf8Length(TrimRight(TextOf(argv[0])))));
 }
 
+// kce_locate(needle, text, start): the character position (from 1) of the first needle in text
+// at or after character `start` (below 1 read as 1); 0 when there is none.
+void LocateFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0]) || IsNull(argv[1]) || IsNull(argv[2])) return sqlite3_result_null(context);
+    const std::string_view needle = TextOf(argv[0]);
+    const std::string_view text = TextOf(argv[1]);
+    const int64_t start = std::max<int64_t>(sqlite3_value_int64(argv[2]), 1);
+    const auto length = static_cast<int64_t>(Utf8Length(text));
+    if (start > length + 1) return sqlite3_result_int(context, 0);
+    const size_t from = CharOffset(text, start - 1);
+    const size_t found = text.find(needle, from);
+    if (found == std::string_view::npos) return sqlite3_result_int(context, 0);
+    sqlite3_result_int64(context, static_cast<int64_t>(Utf8Length(text.substr(0, found))) + 1);
+}
+
+// kce_trim(text, character, "L" | "T" | "B"): text without the character repeated at its start,
+// its end or both. The character must be exactly one.
+void TrimFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(context);
+    std::string_view text = TextOf(argv[0]);
+    const std::string_view character = TextOf(argv[1]);
+    if (Utf8Length(character) != 1) {
+        return Fail(
+            context, kErrInvalidValue,
+            "The TRIM character must be one character, not '" + std::string(character) + "'.");
+    }
+    const char end = TextOf(argv[2]).empty() ? 'B' : TextOf(argv[2])[0];
+    if (end != 'T') {
+        while (text.starts_with(character)) text.remove_prefix(character.size());
+    }
+    if (end != 'L') {
+        while (text.ends_with(character)) text.remove_suffix(character.size());
+    }
+    ResultText(context, text);
+}
+
+// kce_onerow(row count, value, message): the value of a scalar subquery read with LIMIT 2; fails
+// the statement when the subquery had more than one row.
+void OneRowFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (sqlite3_value_int64(argv[0]) > 1)
+        return Fail(context, kErrSubqueryColumns, std::string(TextOf(argv[2])));
+    sqlite3_result_value(context, argv[1]);
+}
+
 void SpaceFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) return sqlite3_result_null(context);
     const int64_t count = std::clamp<int64_t>(sqlite3_value_int64(argv[0]), 0, 65000);
     ResultText(context, std::string(static_cast<size_t>(count), ' '));
 }
 
-// kce_datepart(date or timestamp, "Y" | "M" | "D" | "W"); W is 1 for Sunday to 7 for Saturday.
+// The time of day of a stored time 'HH:MM:SS.mmm' or timestamp 'YYYY-MM-DD HH:MM:SS.mmm' in
+// milliseconds; nullopt for a date or other text.
+std::optional<int64_t> ReadIsoTimeOfDay(std::string_view text) {
+    if (text.size() >= 19 && (text[10] == ' ' || text[10] == 'T')) text.remove_prefix(11);
+    int hour = 0, minute = 0, second = 0, milli = 0;
+    if (text.size() < 8 || text[2] != ':') return std::nullopt;
+    const std::string copy(text);
+    const int read = std::sscanf(copy.c_str(), "%2d:%2d:%2d.%3d", &hour, &minute, &second, &milli);
+    if (read < 3) return std::nullopt;
+    return ((hour * 60 + minute) * 60 + second) * int64_t{1000} + (read == 4 ? milli : 0);
+}
+
+// 1970-01-01 (day 0) was a Thursday; 0 is Sunday.
+int Weekday(int64_t days) {
+    return static_cast<int>(((days % 7) + 7 + 4) % 7);
+}
+
+constexpr const char* kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                     "Thursday", "Friday", "Saturday"};
+constexpr const char* kMonthNames[] = {"January",   "February", "March",    "April",
+                                       "May",       "June",     "July",     "August",
+                                       "September", "October",  "November", "December"};
+
+// kce_datepart(value, part): of a date or timestamp Y (year), M (month), D (day), W (weekday, 1
+// for Sunday to 7 for Saturday), Q (quarter), K (week of the year: week 1 holds January 1, weeks
+// start on Sunday); of a time or timestamp H (hour), I (minute), S (second).
 void DatePartFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) return sqlite3_result_null(context);
+    const std::string_view text = TextOf(argv[0]);
+    const char part = TextOf(argv[1]).empty() ? 'Y' : TextOf(argv[1])[0];
+    if (part == 'H' || part == 'I' || part == 'S') {
+        const std::optional<int64_t> ms = ReadIsoTimeOfDay(text);
+        if (!ms) return sqlite3_result_null(context);
+        const int64_t seconds = *ms / 1000;
+        return sqlite3_result_int64(context, part == 'H'   ? seconds / 3600
+                                             : part == 'I' ? seconds / 60 % 60
+                                                           : seconds % 60);
+    }
     int y = 0, m = 0, d = 0;
-    if (!ReadIsoDate(TextOf(argv[0]), y, m, d)) return sqlite3_result_null(context);
-    switch (TextOf(argv[1]).empty() ? 'Y' : TextOf(argv[1])[0]) {
+    if (!ReadIsoDate(text, y, m, d)) return sqlite3_result_null(context);
+    switch (part) {
         case 'Y': return sqlite3_result_int(context, y);
         case 'M': return sqlite3_result_int(context, m);
         case 'D': return sqlite3_result_int(context, d);
-        default: {
-            // 1970-01-01 (day 0) was a Thursday.
-            const int64_t days = DaysFromCivil(y, m, d);
-            const int64_t weekday = ((days % 7) + 7 + 4) % 7;  // 0 = Sunday
-            return sqlite3_result_int(context, static_cast<int>(weekday + 1));
+        case 'Q': return sqlite3_result_int(context, (m - 1) / 3 + 1);
+        case 'K': {
+            const int64_t first = DaysFromCivil(y, 1, 1);
+            const int64_t dayOfYear = DaysFromCivil(y, m, d) - first;  // 0-based
+            return sqlite3_result_int64(context, (dayOfYear + Weekday(first)) / 7 + 1);
         }
+        default: return sqlite3_result_int(context, Weekday(DaysFromCivil(y, m, d)) + 1);
     }
+}
+
+// kce_datename(date or timestamp, "D" | "M"): the English name of the weekday or the month.
+void DateNameFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0])) return sqlite3_result_null(context);
+    int y = 0, m = 0, d = 0;
+    if (!ReadIsoDate(TextOf(argv[0]), y, m, d) || m < 1 || m > 12)
+        return sqlite3_result_null(context);
+    const bool month = TextOf(argv[1]) == "M";
+    ResultText(context, month ? kMonthNames[m - 1] : kDayNames[Weekday(DaysFromCivil(y, m, d))]);
+}
+
+// kce_formatdate(date, format): a stored date written in the engine date format (letters MM, DD,
+// CCYY or YYYY, CC, YY; anything else is copied).
+void FormatDateFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0])) return sqlite3_result_null(context);
+    int y = 0, m = 0, d = 0;
+    if (!ReadIsoDate(TextOf(argv[0]), y, m, d)) return sqlite3_result_null(context);
+    const std::string_view format = TextOf(argv[1]);
+    std::string out;
+    char buffer[8];
+    for (size_t f = 0; f < format.size();) {
+        const std::string_view rest = format.substr(f);
+        if (rest.starts_with("CCYY") || rest.starts_with("YYYY")) {
+            std::snprintf(buffer, sizeof buffer, "%04d", y);
+            f += 4;
+        } else if (rest.starts_with("CC") || rest.starts_with("YY") || rest.starts_with("MM") ||
+                   rest.starts_with("DD")) {
+            const int value = rest[0] == 'C'   ? y / 100
+                              : rest[0] == 'Y' ? y % 100
+                              : rest[0] == 'M' ? m
+                                               : d;
+            std::snprintf(buffer, sizeof buffer, "%02d", value);
+            f += 2;
+        } else {
+            buffer[0] = format[f];
+            buffer[1] = '\0';
+            ++f;
+        }
+        out += buffer;
+    }
+    ResultText(context, out);
+}
+
+// A stored date or timestamp as days from 0001-01-01 and milliseconds of the day.
+bool ReadStamp(std::string_view text, int64_t& days, int64_t& ms) {
+    int y = 0, m = 0, d = 0;
+    if (!ReadIsoDate(text, y, m, d)) return false;
+    days = DaysFromCivil(y, m, d);
+    ms = text.size() > 10 ? ReadIsoTimeOfDay(text).value_or(0) : 0;
+    return true;
+}
+
+void ResultStamp(sqlite3_context* context, int64_t days, int64_t ms) {
+    int y = 0, m = 0, d = 0;
+    CivilFromDays(days, y, m, d);
+    if (y < 1 || y > 9999)
+        return Fail(context, kErrInvalidValue, "Date arithmetic leaves the years 1 to 9999.");
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d.%03d", y, m, d,
+                  static_cast<int>(ms / 3600000), static_cast<int>(ms / 60000 % 60),
+                  static_cast<int>(ms / 1000 % 60), static_cast<int>(ms % 1000));
+    ResultText(context, buffer);
+}
+
+constexpr int64_t kDayMs = 86400000;
+
+// Milliseconds in one unit of an interval letter, 0 for months, quarters and years.
+int64_t UnitMs(char unit) {
+    switch (unit) {
+        case 'F': return 1;
+        case 'S': return 1000;
+        case 'I': return 60000;
+        case 'H': return 3600000;
+        case 'D': return kDayMs;
+        case 'W': return 7 * kDayMs;
+        default: return 0;
+    }
+}
+
+int64_t UnitMonths(char unit) {
+    return unit == 'Y' ? 12 : unit == 'Q' ? 3 : 1;
+}
+
+// kce_timestampadd(date or timestamp, count, unit): F milliseconds, S seconds, I minutes, H
+// hours, D days (a fraction of a day counts), W weeks, M months, Q quarters, Y years. Adding
+// months keeps the day, or takes the month's last day when the month is shorter.
+void TimestampAddFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(context);
+    int64_t days = 0, ms = 0;
+    if (!ReadStamp(TextOf(argv[0]), days, ms)) return sqlite3_result_null(context);
+    const char unit = TextOf(argv[2]).empty() ? 'D' : TextOf(argv[2])[0];
+    // Ten thousand years in any unit is more than the calendar holds: larger counts overflow.
+    const double count = sqlite3_value_double(argv[1]);
+    const double limit = 10000.0 * 366 * kDayMs;
+    const int64_t unitMs = UnitMs(unit);
+    if (unitMs != 0) {
+        const double total = unit == 'D' ? std::round(count * kDayMs)
+                                         : std::trunc(count) * static_cast<double>(unitMs);
+        if (!(std::fabs(total) < limit)) {
+            return Fail(context, kErrInvalidValue, "Date arithmetic leaves the years 1 to 9999.");
+        }
+        const int64_t moved = ms + static_cast<int64_t>(total);
+        const int64_t dayShift = moved >= 0 ? moved / kDayMs : -((-moved + kDayMs - 1) / kDayMs);
+        return ResultStamp(context, days + dayShift, moved - dayShift * kDayMs);
+    }
+    if (!(std::fabs(count) < 120000))
+        return Fail(context, kErrInvalidValue, "Date arithmetic leaves the years 1 to 9999.");
+    int y = 0, m = 0, d = 0;
+    CivilFromDays(days, y, m, d);
+    const int64_t months =
+        int64_t{y} * 12 + (m - 1) + static_cast<int64_t>(count) * UnitMonths(unit);
+    const int64_t year = months >= 0 ? months / 12 : -((-months + 11) / 12);
+    const int month = static_cast<int>(months - year * 12) + 1;
+    if (year < 1 || year > 9999)
+        return Fail(context, kErrInvalidValue, "Date arithmetic leaves the years 1 to 9999.");
+    const int newYear = static_cast<int>(year);
+    const int monthLength = month == 12 ? 31
+                                        : static_cast<int>(DaysFromCivil(newYear, month + 1, 1) -
+                                                           DaysFromCivil(newYear, month, 1));
+    ResultStamp(context, DaysFromCivil(newYear, month, std::min(d, monthLength)), ms);
+}
+
+// kce_timestampdiff(a, b, unit): the number of whole units from a to b (negative when b is
+// earlier), units as for kce_timestampadd.
+void TimestampDiffFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(context);
+    int64_t days1 = 0, ms1 = 0, days2 = 0, ms2 = 0;
+    if (!ReadStamp(TextOf(argv[0]), days1, ms1) || !ReadStamp(TextOf(argv[1]), days2, ms2)) {
+        return sqlite3_result_null(context);
+    }
+    const char unit = TextOf(argv[2]).empty() ? 'D' : TextOf(argv[2])[0];
+    const int64_t unitMs = UnitMs(unit);
+    if (unitMs != 0) {
+        const int64_t difference = (days2 - days1) * kDayMs + (ms2 - ms1);
+        return sqlite3_result_int64(context, difference / unitMs);  // truncates toward zero
+    }
+    int y1 = 0, m1 = 0, d1 = 0, y2 = 0, m2 = 0, d2 = 0;
+    CivilFromDays(days1, y1, m1, d1);
+    CivilFromDays(days2, y2, m2, d2);
+    int64_t months = (int64_t{y2} * 12 + m2) - (int64_t{y1} * 12 + m1);
+    // A month is whole when the day and time of day of b have reached those of a.
+    const auto restA = std::pair<int, int64_t>{d1, ms1};
+    const auto restB = std::pair<int, int64_t>{d2, ms2};
+    if (months > 0 && restB < restA) --months;
+    if (months < 0 && restB > restA) ++months;
+    sqlite3_result_int64(context, months / UnitMonths(unit));
 }
 
 void AddDaysFunction(sqlite3_context* context, int, sqlite3_value** argv) {
@@ -503,6 +730,13 @@ constexpr FunctionDef kFunctions[] = {
     {"kce_length", 1, LengthFunction},
     {"kce_space", 1, SpaceFunction},
     {"kce_datepart", 2, DatePartFunction},
+    {"kce_datename", 2, DateNameFunction},
+    {"kce_formatdate", 2, FormatDateFunction},
+    {"kce_timestampadd", 3, TimestampAddFunction},
+    {"kce_timestampdiff", 3, TimestampDiffFunction},
+    {"kce_locate", 3, LocateFunction},
+    {"kce_trim", 3, TrimFunction},
+    {"kce_onerow", 3, OneRowFunction},
     {"kce_adddays", 2, AddDaysFunction},
     {"kce_daysbetween", 2, DaysBetweenFunction},
     {"kce_floor", 1, RoundingFunction<true>},

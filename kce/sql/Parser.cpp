@@ -407,6 +407,11 @@ private:
             return Seal(std::move(expr));
         }
         if (AcceptWord("CASE")) return ParseCase(position);
+        if ((IsWord("CURRENT_DATE") || IsWord("CURRENT_TIME") || IsWord("CURRENT_TIMESTAMP")) &&
+            !IsSymbol("(", 1)) {
+            // The standard's niladic forms: a call without parentheses.
+            return Seal(Make(ExprKind::Function, position, ToUpper(Next().text)));
+        }
         if (IsSymbol("(", 1)) {
             if (IsWord("CAST")) return ParseCast(position);
             if (IsWord("CONVERT")) return ParseConvert(position);
@@ -486,6 +491,17 @@ private:
         } else {
             AcceptWord("ALL");
         }
+        if (expr->text == "EXTRACT") {
+            // EXTRACT(field FROM value): the field is kept as the call's qualifier.
+            if (Peek().kind != TokenKind::Identifier || IsReserved(Peek()))
+                Unexpected("a date or time field");
+            expr->qualifier = ToUpper(Next().text);
+            ExpectWord("FROM");
+            expr->args.push_back(ParseExpr());
+            ExpectSymbol(")");
+            return Seal(std::move(expr));
+        }
+        if (expr->text == "TRIM" && ParseTrimForm(*expr)) return Seal(std::move(expr));
         if (expr->text == "POSITION" && !IsSymbol(")")) {
             // POSITION(a IN b): the first operand stops before IN instead of reading a predicate.
             const size_t mark = pos_;
@@ -498,7 +514,7 @@ private:
             }
             pos_ = mark;
         }
-        expr->args.push_back(ParseExpr());
+        if (expr->args.empty()) expr->args.push_back(ParseExpr());
         if (expr->text == "SUBSTRING" && AcceptWord("FROM")) {
             expr->args.push_back(ParseExpr());
             if (AcceptWord("FOR")) expr->args.push_back(ParseExpr());
@@ -507,6 +523,36 @@ private:
         }
         ExpectSymbol(")");
         return Seal(std::move(expr));
+    }
+
+    // TRIM([LEADING | TRAILING | BOTH] [c] FROM x): args are x and, when given, c; the qualifier
+    // says which end (BOTH when only c is given). Returns false after TRIM(x... with x read as the
+    // first argument, so that the ordinary argument list goes on from there.
+    bool ParseTrimForm(Expr& expr) {
+        if (IsWord("LEADING") || IsWord("TRAILING") || IsWord("BOTH")) {
+            expr.qualifier = ToUpper(Next().text);
+            if (AcceptWord("FROM")) {
+                expr.args.push_back(ParseExpr());
+                ExpectSymbol(")");
+                return true;
+            }
+            ExprPtr character = ParseExpr();
+            ExpectWord("FROM");
+            expr.args.push_back(ParseExpr());
+            expr.args.push_back(std::move(character));
+            ExpectSymbol(")");
+            return true;
+        }
+        ExprPtr first = ParseExpr();
+        if (!AcceptWord("FROM")) {
+            expr.args.push_back(std::move(first));
+            return false;
+        }
+        expr.qualifier = "BOTH";
+        expr.args.push_back(ParseExpr());
+        expr.args.push_back(std::move(first));
+        ExpectSymbol(")");
+        return true;
     }
 
     // Statements --------------------------------------------------------------------------------

@@ -110,6 +110,44 @@ TEST_F(CompileTest, LikeBeyondAsciiMatchesCharactersAndFoldsCaseOnCaseInsensitiv
     EXPECT_EQ(outcome.rows, (std::vector<std::vector<std::string>>{{"1", "0", "1", "1", "0"}}));
 }
 
+TEST_F(CompileTest, PositionsAndLengthsBeyondAsciiCountCharacters) {
+    // é (e acute) is two bytes in the stored text.
+    ASSERT_FALSE(database_.Run("CREATE TABLE f (v VARCHAR(10))").failed);
+    ASSERT_FALSE(database_.Run("INSERT INTO f VALUES ('\xE9t\xE9\xE9')").failed);
+    Outcome outcome = database_.Run(
+        "SELECT Locate('\xE9', v, 2), Position('t' IN v), Char_Length(v), Trim(LEADING '\xE9' FROM "
+        "v),"
+        " Trim(TRAILING '\xE9' FROM v) FROM f");
+    ASSERT_FALSE(outcome.failed) << outcome.message;
+    EXPECT_EQ(
+        outcome.rows,
+        (std::vector<std::vector<std::string>>{{"3", "2", "4", "t\xC3\xA9\xC3\xA9", "\xC3\xA9t"}}));
+}
+
+TEST_F(CompileTest, DateCastToTextFollowsTheDateFormat) {
+    ASSERT_FALSE(database_.Run("INSERT INTO t VALUES (1, 'a', '2001-02-03', NULL)").failed);
+    struct Row {
+        const char* format;
+        const char* text;
+        const char* column;
+    };
+    const Row rows[] = {
+        {"MM/DD/CCYY", "02/03/2001", "EXPR CHAR(10,0)"},
+        {"DD.MM.YY", "03.02.01", "EXPR CHAR(8,0)"},
+        {"CCYY-MM-DD", "2001-02-03", "EXPR CHAR(10,0)"},
+        {"YYYYMMDD", "20010203", "EXPR CHAR(8,0)"},
+    };
+    for (const Row& row : rows) {
+        database_.DialectSettings().dateFormat = row.format;
+        Outcome outcome =
+            database_.Run("SELECT Cast(d AS CHAR), Cast(Cast(d AS CHAR) AS DATE) = d FROM t");
+        ASSERT_FALSE(outcome.failed) << row.format << ": " << outcome.message;
+        EXPECT_EQ(outcome.rows, (std::vector<std::vector<std::string>>{{row.text, "1"}}))
+            << row.format;
+        EXPECT_EQ(DescribeColumn(outcome.compiled.result[0]), row.column) << row.format;
+    }
+}
+
 TEST(FunctionErrorTest, ReadsOurMessagesOnly) {
     std::optional<SqlError> error = FunctionError("[2116] Value 'x' is too long.");
     ASSERT_TRUE(error.has_value());
