@@ -1,10 +1,17 @@
 #include "engine/EngineComponents.h"
 
+#include <clocale>
+
 namespace parvell {
 
 TEngineComponents CreateEngineComponents(TComponent* owner, const TEngineLogin& login) {
     const TKdbServerTypes serverTypes{TKdbServerType::stKDB_REMOTE, TKdbServerType::stKDB_LOCAL};
     TEngineComponents components;
+    // The engine reads numbers in statements and in text columns with the C library's
+    // conversions, which follow the process's LC_NUMERIC. A window toolkit sets the process
+    // locale from the environment at start; under a decimal-comma locale "2.25" would then stop
+    // being a number in the window only. The program's own texts come from LocaleFormats.
+    std::setlocale(LC_NUMERIC, "C");
     if (!TKdbSettings::Instance()) {
         // The user's locale first; the settings component then imposes the engine's date
         // format on it.

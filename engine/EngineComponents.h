@@ -41,7 +41,8 @@ struct TEngineComponents {
     TLocaleLoadResult Locale;
 };
 
-// Creates the components, owned by `owner`, in the window's order. When no settings component
+// Creates the components, owned by `owner`, in the window's order; first puts the process's
+// LC_NUMERIC back to "C" for the engine's number conversions. When no settings component
 // exists yet: LocaleFormats is filled from the user's locale, then KdbSettings1 gets the engine
 // date format (imposing MM/DD/yyyy) and the server types [stKDB_REMOTE, stKDB_LOCAL]. KdbCPath:
 // the same server types, no login prompt, `login`; not connected. KdbTable1: database name

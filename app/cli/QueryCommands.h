@@ -1,6 +1,6 @@
 #pragma once
-// Shared by the query, extract, exec and labels commands of parvell-cli: their arguments and the engine
-// components configured as the main window configures its own, so a statement runs the same way
+// Shared by the query, extract, exec and labels commands of parvell-cli: their arguments and the
+// engine components, made by the set-up the main window uses, so a statement runs the same way
 // from either.
 
 #include <iosfwd>

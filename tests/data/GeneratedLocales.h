@@ -23,7 +23,8 @@ namespace parvell::test {
 class TGeneratedLocales {
 public:
     explicit TGeneratedLocales(const std::vector<std::string>& names) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "parvell-locales-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "parvell-locales-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             ADD_FAILURE() << "cannot make a folder for the test locales";
             return;
@@ -74,8 +75,8 @@ public:
         const char* name;
         std::string value;
     };
-    static constexpr std::array<const char*, 6> kNames = {"LC_ALL", "LC_NUMERIC", "LC_MONETARY",
-                                                          "LC_TIME", "LANG", "LOCPATH"};
+    static constexpr std::array<const char*, 6> kNames = {"LC_ALL",  "LC_NUMERIC", "LC_MONETARY",
+                                                          "LC_TIME", "LANG",       "LOCPATH"};
 
     explicit TScopedLocaleEnv(const std::vector<Setting>& settings) {
         for (std::size_t i = 0; i < kNames.size(); ++i) {
