@@ -12,7 +12,7 @@
 #include "app/Unit2.h"
 #include "app/frmLabelrpt.h"
 #include "app/frmMainfrm.h"
-#include "data/Formats.h"
+#include "engine/EngineComponents.h"
 
 namespace parvell {
 namespace {
@@ -23,22 +23,12 @@ const QString kQueryFinished = QStringLiteral("Status: Query finished.");
 }  // namespace
 
 void TForm1::CreateEngineComponents() {
-    // The text conventions come from the user's locale first; the engine settings then impose
-    // the engine's date format on them.
-    LoadLocaleFormats();
-    if (!TKdbSettings::Instance()) {
-        KdbSettings1 = std::make_unique<TKdbSettings>(&engineOwner_, "KdbSettings1");
-        KdbSettings1->SetDateFormat("MM/DD/CCYY");
-        KdbSettings1->SetKdbServerTypes({TKdbServerType::stKDB_REMOTE, TKdbServerType::stKDB_LOCAL});
-    }
-    KdbCPath = std::make_unique<TKdbConnection>(&engineOwner_, "KdbCPath");
-    KdbCPath->KdbServerTypes = {TKdbServerType::stKDB_REMOTE, TKdbServerType::stKDB_LOCAL};
-    KdbCPath->LoginPrompt = false;
-    KdbCPath->Username = "user";
-    KdbCPath->Password = "qzmvtrlk";
-    KdbTable1 = std::make_unique<TKdbQuery>(&engineOwner_, "KdbTable1");
-    KdbTable1->SetDatabaseName("KdbCPath");
-    KdbTable1->SetKdbConnection(KdbCPath.get());
+    // The program's one set-up of its engine components. A locale the C library cannot load
+    // gives the United States texts without a word: the window has no place to say it.
+    TEngineComponents components = parvell::CreateEngineComponents(&engineOwner_);
+    KdbSettings1 = std::move(components.KdbSettings1);
+    KdbCPath = std::move(components.KdbCPath);
+    KdbTable1 = std::move(components.KdbTable1);
     DataSource1 = std::make_unique<TDataSource>();
     DataSource1->SetDataSet(KdbTable1.get());
 }

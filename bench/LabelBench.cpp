@@ -16,6 +16,7 @@
 #include <QTextStream>
 #include <cstdio>
 #include <fstream>
+#include <iostream>
 #include <string>
 
 #include "app/cli/QueryCommands.h"
@@ -104,7 +105,7 @@ int main(int argc, char** argv) {
     }
     QDir().mkpath(work);
 
-    cli::TQueryComponents components("user", "qzmvtrlk");
+    cli::TQueryComponents components(kEngineUsername, kEnginePassword, std::cerr);
     components.Prepare(data.toStdString(), {kSql});
     TKdbQuery& query = components.Query();
     query.SetActive(true);

@@ -64,8 +64,7 @@ struct TLocaleFormats {
 // The one process-wide record; read and written on the main thread only.
 extern TLocaleFormats LocaleFormats;
 
-// Fills LocaleFormats from the user's current locale.
-void LoadLocaleFormats();
+// Filling LocaleFormats from the user's locale: data/LocaleFormats.h.
 
 // Number styles of the styled formatters.
 enum class TFloatFormat : uint8_t { General = 0, Exponent = 1, Fixed = 2, Number = 3, Currency = 4 };

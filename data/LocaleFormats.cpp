@@ -1,6 +1,8 @@
-// Filling LocaleFormats from the user's locale through the C library.
+// Filling LocaleFormats from the user's locale.
 //
-// Where each item comes from (the user's LC_* settings, each category on its own):
+// A category whose locale is a United States English one or the C library's default takes the
+// program's United States items (TLocaleFormats::UnitedStates()); so does a category whose locale
+// the C library cannot load. Every other category is read through the C library:
 //   CurrencySymbol         LC_MONETARY currency_symbol
 //   CurrencyPlacement      LC_MONETARY p_cs_precedes, p_sep_by_space
 //   NegCurrencyPlacement   LC_MONETARY n_cs_precedes, n_sep_by_space, n_sign_posn
@@ -14,13 +16,16 @@
 //   Short/LongTimePattern  built from LC_TIME t_fmt (hour conversion, clock, marker position)
 //   Month and day names    LC_TIME abmon, mon, abday, day (an empty name keeps the English one)
 //   LongDatePattern, ListSepChar: the C library has no such item; the defaults stay.
-// Texts are converted from the locale's code set to Windows-1252.
-#include "data/Formats.h"
+// Texts are converted to Windows-1252 from the code set of the category's own locale (the
+// locale object's LC_CTYPE stays "C", so CODESET would not tell).
+#include "data/LocaleFormats.h"
 
 #include <langinfo.h>
 #include <locale.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include "data/LocaleItems.h"
@@ -100,8 +105,10 @@ void AppendLiteral(std::string& pattern, std::string_view text) {
 // The locale's text items, converted to Windows-1252 from the locale's code set.
 class TLocaleReader {
 public:
-    explicit TLocaleReader(locale_t locale) : locale_(locale) {
-        const char* codeSet = nl_langinfo_l(CODESET, locale);
+    // `codeSetItem`: the code set item of the category the texts are read from
+    // (_NL_TIME_CODESET, ...).
+    TLocaleReader(locale_t locale, nl_item codeSetItem) : locale_(locale) {
+        const char* codeSet = nl_langinfo_l(codeSetItem, locale);
         const std::string_view name = codeSet ? codeSet : "";
         utf8_ = name == "UTF-8" || name == "utf8";
         latin1_ = name == "ISO-8859-1" || name == "ISO-8859-15" || name == "CP1252";
@@ -163,19 +170,6 @@ std::string ExpandTimeFormat(std::string_view format, const TLocaleReader& reade
         expanded += format[i];
     }
     return expanded;
-}
-
-// The user's locale, each category from its own LC_* setting; a category whose setting names no
-// installed locale stays "C". Null when not even "C" can be had.
-locale_t UserLocale() {
-    locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    if (locale == static_cast<locale_t>(0)) return locale;
-    for (int mask : {LC_NUMERIC_MASK, LC_MONETARY_MASK, LC_TIME_MASK}) {
-        // On success the old object is reused or freed; on failure it is left unchanged.
-        const locale_t changed = newlocale(mask, "", locale);
-        if (changed != static_cast<locale_t>(0)) locale = changed;
-    }
-    return locale;
 }
 
 bool IsCjkLocaleName(std::string_view name) {
@@ -374,15 +368,58 @@ std::string TranslateDatePattern(std::string_view pattern, bool eraCalendar, boo
     return result;
 }
 
-void LoadLocaleFormats() {
-    TLocaleFormats formats;  // what the locale does not give keeps its default
-    const locale_t locale = UserLocale();
-    if (locale == static_cast<locale_t>(0)) {
-        LocaleFormats = formats;
-        return;
-    }
-    const TLocaleReader reader(locale);
+namespace {
 
+struct TCategoryInfo {
+    TLocaleCategory category;
+    const char* variable;
+    int mask;
+};
+
+constexpr TCategoryInfo kCategories[] = {
+    {TLocaleCategory::Numeric, "LC_NUMERIC", LC_NUMERIC_MASK},
+    {TLocaleCategory::Monetary, "LC_MONETARY", LC_MONETARY_MASK},
+    {TLocaleCategory::Time, "LC_TIME", LC_TIME_MASK},
+};
+
+void TakeUnitedStatesItems(TLocaleCategory category, TLocaleFormats& formats) {
+    const TLocaleFormats us = TLocaleFormats::UnitedStates();
+    switch (category) {
+        case TLocaleCategory::Numeric:
+            formats.ThousandsChar = us.ThousandsChar;
+            formats.DecimalChar = us.DecimalChar;
+            break;
+        case TLocaleCategory::Monetary:
+            formats.CurrencySymbol = us.CurrencySymbol;
+            formats.CurrencyPlacement = us.CurrencyPlacement;
+            formats.NegCurrencyPlacement = us.NegCurrencyPlacement;
+            formats.CurrencyDigits = us.CurrencyDigits;
+            break;
+        case TLocaleCategory::Time:
+            formats.DateSepChar = us.DateSepChar;
+            formats.ShortDatePattern = us.ShortDatePattern;
+            formats.LongDatePattern = us.LongDatePattern;
+            formats.TimeSepChar = us.TimeSepChar;
+            formats.AmText = us.AmText;
+            formats.PmText = us.PmText;
+            formats.ShortTimePattern = us.ShortTimePattern;
+            formats.LongTimePattern = us.LongTimePattern;
+            formats.MonthNamesShort = us.MonthNamesShort;
+            formats.MonthNamesLong = us.MonthNamesLong;
+            formats.DayNamesShort = us.DayNamesShort;
+            formats.DayNamesLong = us.DayNamesLong;
+            break;
+    }
+}
+
+void ReadNumericItems(locale_t locale, TLocaleFormats& formats) {
+    const TLocaleReader reader(locale, _NL_NUMERIC_CODESET);
+    TakeSeparator(formats.ThousandsChar, reader.Text(THOUSANDS_SEP));
+    TakeSeparator(formats.DecimalChar, reader.Text(DECIMAL_POINT));
+}
+
+void ReadMonetaryItems(locale_t locale, TLocaleFormats& formats) {
+    const TLocaleReader reader(locale, _NL_MONETARY_CODESET);
     formats.CurrencySymbol = reader.Text(CURRENCY_SYMBOL);
     const int pPrecedes = reader.Number(P_CS_PRECEDES);
     const int pSpace = reader.Number(P_SEP_BY_SPACE);
@@ -395,17 +432,15 @@ void LoadLocaleFormats() {
         formats.NegCurrencyPlacement = NegativeCurrencyPlacement(nPrecedes != 0, nSpace != 0, nSign);
     const int fracDigits = reader.Number(FRAC_DIGITS);
     formats.CurrencyDigits = fracDigits == kUnspecified ? 0 : static_cast<uint8_t>(fracDigits);
+}
 
-    TakeSeparator(formats.ThousandsChar, reader.Text(THOUSANDS_SEP));
-    TakeSeparator(formats.DecimalChar, reader.Text(DECIMAL_POINT));
-
+void ReadTimeItems(locale_t locale, const std::string& localeName, TLocaleFormats& formats) {
+    const TLocaleReader reader(locale, _NL_TIME_CODESET);
     const std::string dateFormat = reader.Text(D_FMT);
     if (!dateFormat.empty()) {
-        const char* timeLocaleName = nl_langinfo_l(NL_LOCALE_NAME(LC_TIME), locale);
         // The C library's date formats are Gregorian: no era calendar is in use.
-        formats.ShortDatePattern =
-            TranslateDatePattern(DatePatternFromStrftime(dateFormat), false,
-                                 IsCjkLocaleName(timeLocaleName ? timeLocaleName : ""));
+        formats.ShortDatePattern = TranslateDatePattern(DatePatternFromStrftime(dateFormat), false,
+                                                        IsCjkLocaleName(localeName));
         TakeSeparator(formats.DateSepChar, SeparatorFromStrftime(dateFormat));
     }
 
@@ -432,9 +467,64 @@ void LoadLocaleFormats() {
         if (!shortName.empty()) formats.DayNamesShort[i] = std::move(shortName);
         if (!longName.empty()) formats.DayNamesLong[i] = std::move(longName);
     }
+}
 
-    freelocale(locale);
+const char* EnvironmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0' ? value : nullptr;
+}
+
+}  // namespace
+
+std::string EffectiveLocaleName(TLocaleCategory category) {
+    const char* variable = "LC_TIME";
+    for (const TCategoryInfo& info : kCategories)
+        if (info.category == category) variable = info.variable;
+    for (const char* name : {"LC_ALL", variable, "LANG"})
+        if (const char* value = EnvironmentValue(name)) return value;
+    return "C";
+}
+
+bool IsUnitedStatesLocaleName(std::string_view name) {
+    const auto namedWithSuffix = [name](std::string_view base, std::string_view suffixStarts) {
+        if (!name.starts_with(base)) return false;
+        if (name.size() == base.size()) return true;
+        return suffixStarts.find(name[base.size()]) != std::string_view::npos;
+    };
+    return name == "POSIX" || namedWithSuffix("C", ".") || namedWithSuffix("en_US", ".@");
+}
+
+TLocaleLoadResult LoadLocaleFormats() {
+    TLocaleFormats formats;  // what the locale does not give keeps its default
+    TLocaleLoadResult result;
+    const auto unloadable = [&result](const std::string& name) {
+        if (std::find(result.Unloadable.begin(), result.Unloadable.end(), name) ==
+            result.Unloadable.end())
+            result.Unloadable.push_back(name);
+    };
+
+    for (const TCategoryInfo& info : kCategories) {
+        const std::string name = EffectiveLocaleName(info.category);
+        if (IsUnitedStatesLocaleName(name)) {
+            TakeUnitedStatesItems(info.category, formats);
+            continue;
+        }
+        // Only this category is loaded; the rest of the object is "C" and is not read.
+        const locale_t locale = newlocale(info.mask, name.c_str(), static_cast<locale_t>(0));
+        if (locale == static_cast<locale_t>(0)) {
+            TakeUnitedStatesItems(info.category, formats);
+            unloadable(name);
+            continue;
+        }
+        switch (info.category) {
+            case TLocaleCategory::Numeric: ReadNumericItems(locale, formats); break;
+            case TLocaleCategory::Monetary: ReadMonetaryItems(locale, formats); break;
+            case TLocaleCategory::Time: ReadTimeItems(locale, name, formats); break;
+        }
+        freelocale(locale);
+    }
     LocaleFormats = std::move(formats);
+    return result;
 }
 
 }  // namespace parvell

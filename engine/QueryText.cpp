@@ -1,15 +1,10 @@
 #include "engine/QueryText.h"
 
 #include <algorithm>
-#include <memory>
 #include <ostream>
 #include <vector>
 
 #include "data/DataSet.h"
-#include "data/Formats.h"
-#include "engine/kdbcnnct.h"
-#include "engine/kdbset.h"
-#include "engine/kdbtable.h"
 
 namespace parvell {
 namespace {
@@ -61,40 +56,6 @@ long WriteDataSetText(TDataSet& dataSet, std::ostream& out, const TLineEncoder& 
         ++records;
         dataSet.MoveNext();
     }
-    return records;
-}
-
-long PrintQueryText(const TQueryTextRequest& request, std::ostream& out, const TLineEncoder& encode) {
-    // The main window's components with their fixed configuration, in its creation order.
-    TComponent form(nullptr, "Form1");
-    std::unique_ptr<TKdbSettings> settings;
-    if (!TKdbSettings::Instance()) {
-        settings = std::make_unique<TKdbSettings>(&form, "KdbSettings1");
-        settings->SetDateFormat("MM/DD/CCYY");
-        settings->SetKdbServerTypes({TKdbServerType::stKDB_REMOTE, TKdbServerType::stKDB_LOCAL});
-    }
-    TKdbConnection connection(&form, "KdbCPath");
-    connection.KdbServerTypes = {TKdbServerType::stKDB_REMOTE, TKdbServerType::stKDB_LOCAL};
-    connection.LoginPrompt = false;
-    connection.Username = request.Username;
-    connection.Password = request.Password;
-    TKdbQuery query(&form, "KdbTable1");
-    query.SetDatabaseName("KdbCPath");
-    query.SetKdbConnection(&connection);
-
-    // The action's cycle: disconnect, set the path, set the SQL, open, walk, close.
-    connection.SetIsConnected(false);
-    connection.SetConnectPath(request.DataPath);
-    query.SQL().SetText(request.Sql);
-    query.SetActive(true);
-    long records = 0;
-    try {
-        records = WriteDataSetText(query, out, encode);
-    } catch (...) {
-        query.SetActive(false);
-        throw;
-    }
-    query.SetActive(false);
     return records;
 }
 

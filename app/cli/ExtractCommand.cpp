@@ -136,7 +136,7 @@ int ExtractCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
     }
 
     const std::vector<std::string> lines = StatementLines(statement, std::cin);
-    TQueryComponents components(statement.username, statement.password);
+    TQueryComponents components(statement.username, statement.password, err);
     components.Prepare(statement.dataPath, lines);
     TKdbQuery& query = components.Query();
     query.SetActive(true);
@@ -197,7 +197,7 @@ int ExecCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
         return 2;
     }
     const std::vector<std::string> lines = StatementLines(statement, std::cin);
-    TQueryComponents components(statement.username, statement.password);
+    TQueryComponents components(statement.username, statement.password, err);
     components.Prepare(statement.dataPath, lines);
     components.Query().ExecSQL();
     out << components.Query().RowsAffected() << '\n';

@@ -51,7 +51,7 @@ int LabelsCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
 
     const auto application = EnsureGuiApplication();
     const std::vector<std::string> lines = StatementLines(statement, std::cin);
-    TQueryComponents components(statement.username, statement.password);
+    TQueryComponents components(statement.username, statement.password, err);
     components.Prepare(statement.dataPath, lines);
     TKdbQuery& query = components.Query();
     query.SetActive(true);

@@ -3,12 +3,12 @@
 
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <ostream>
-#include <sstream>
+#include <string>
+#include <vector>
 
-#include "app/Rtf.h"
 #include "app/cli/Commands.h"
+#include "app/cli/QueryCommands.h"
 #include "engine/QueryText.h"
 #include "settings/CodePage.h"
 
@@ -22,9 +22,7 @@ constexpr const char* kUsage =
 }  // namespace
 
 int QueryCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
-    TQueryTextRequest request;
-    std::string sqlSource;
-    bool hasData = false;
+    TStatementArgs statement;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
         if (i + 1 >= args.size()) {
@@ -33,37 +31,35 @@ int QueryCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
         }
         const std::string& value = args[++i];
         if (option == "--data") {
-            request.DataPath = store::Cp1252FromUtf8(value);
-            hasData = true;
+            statement.dataPath = store::Cp1252FromUtf8(value);
         } else if (option == "--user") {
-            request.Username = store::Cp1252FromUtf8(value);
+            statement.username = store::Cp1252FromUtf8(value);
         } else if (option == "--password") {
-            request.Password = store::Cp1252FromUtf8(value);
+            statement.password = store::Cp1252FromUtf8(value);
         } else if (option == "--sql") {
-            sqlSource = value;
+            statement.sqlFile = value;
         } else {
             err << kUsage;
             return 2;
         }
     }
-    if (!hasData || sqlSource.empty()) {
+    if (statement.dataPath.empty() || !statement.sqlFile || statement.sqlFile->empty()) {
         err << kUsage;
         return 2;
     }
-    std::string bytes;
-    if (sqlSource == "-") {
-        bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    } else {
-        std::ifstream file(sqlSource, std::ios::binary);
-        if (!file) {
-            err << "parvell-cli: cannot read " << sqlSource << '\n';
-            return 1;
-        }
-        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (*statement.sqlFile != "-" && !std::ifstream(*statement.sqlFile, std::ios::binary)) {
+        err << "parvell-cli: cannot read " << *statement.sqlFile << '\n';
+        return 1;
     }
-    // The same load rule as the window's SQL files: RTF, else plain text (UTF-8 is converted).
-    request.Sql = SqlFileText(bytes);
-    PrintQueryText(request, out, [](std::string_view line) { return store::Utf8FromCp1252(line); });
+    // The editor's load rule for SQL files (RTF, else plain text), then the components and the
+    // preparation every road uses.
+    const std::vector<std::string> lines = StatementLines(statement, std::cin);
+    TQueryComponents components(statement.username, statement.password, err);
+    components.Prepare(statement.dataPath, lines);
+    TKdbQuery& query = components.Query();
+    query.SetActive(true);
+    WriteDataSetText(query, out, [](std::string_view line) { return store::Utf8FromCp1252(line); });
+    query.SetActive(false);
     return 0;
 }
 

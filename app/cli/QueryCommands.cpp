@@ -3,6 +3,7 @@
 #include <charconv>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <sstream>
 
 #include "app/BuiltinSql.h"
@@ -10,7 +11,6 @@
 #include "app/Rtf.h"
 #include "common/Exceptions.h"
 #include "common/Text.h"
-#include "data/Formats.h"
 #include "settings/CodePage.h"
 
 namespace parvell::cli {
@@ -40,28 +40,21 @@ std::vector<std::string> SplitLines(std::string_view text) {
 
 }  // namespace
 
-TQueryComponents::TQueryComponents(const std::string& username, const std::string& password)
-    : form_(nullptr, "Form1"), connection_(&form_, "KdbCPath"), query_(&form_, "KdbTable1") {
-    // One settings component per program: when one exists (the window's, in the same process)
-    // the text conventions are already the program's; else they are made as the window's start
-    // makes them: the user's locale, then the engine's date format.
-    if (!TKdbSettings::Instance()) {
-        LoadLocaleFormats();
-        settings_ = std::make_unique<TKdbSettings>(&form_, "KdbSettings1");
-        settings_->SetDateFormat("MM/DD/CCYY");
-        settings_->SetKdbServerTypes({TKdbServerType::stKDB_REMOTE, TKdbServerType::stKDB_LOCAL});
+TQueryComponents::TQueryComponents(const std::string& username, const std::string& password,
+                                   std::ostream& err)
+    : form_(nullptr, "Form1"), components_(CreateEngineComponents(&form_, {username, password})) {
+    const std::vector<std::string>& unloadable = components_.Locale.Unloadable;
+    if (!unloadable.empty()) {
+        err << (unloadable.size() == 1 ? "parvell-cli: the locale" : "parvell-cli: the locales");
+        for (std::size_t i = 0; i < unloadable.size(); ++i)
+            err << (i == 0 ? " \"" : ", \"") << unloadable[i] << '"';
+        err << " cannot be loaded; the United States texts are used\n";
     }
-    connection_.KdbServerTypes = {TKdbServerType::stKDB_REMOTE, TKdbServerType::stKDB_LOCAL};
-    connection_.LoginPrompt = false;
-    connection_.Username = username;
-    connection_.Password = password;
-    query_.SetDatabaseName("KdbCPath");
-    query_.SetKdbConnection(&connection_);
 }
 
 TQueryComponents::~TQueryComponents() {
     try {
-        query_.SetActive(false);
+        components_.KdbTable1->SetActive(false);
     } catch (...) {
         // Closing after a failure: the failure is what gets reported.
     }
@@ -69,14 +62,7 @@ TQueryComponents::~TQueryComponents() {
 
 void TQueryComponents::Prepare(const std::string& dataPath,
                                const std::vector<std::string>& sqlLines) {
-    connection_.SetIsConnected(false);
-    connection_.SetConnectPath(dataPath);
-    std::string text;
-    for (const std::string& line : sqlLines) {
-        text += line;
-        text += "\r\n";
-    }
-    query_.SetSQL(text);
+    PrepareQuery(components_, dataPath, sqlLines);
 }
 
 std::optional<std::string> OptionValue(CommandArgs args, std::size_t& i, const char* name) {

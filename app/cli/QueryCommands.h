@@ -1,6 +1,6 @@
 #pragma once
-// Shared by the extract and exec commands of parvell-cli: their arguments and the engine
-// components configured as the main window configures its own, so a statement runs the same way
+// Shared by the query, extract, exec and labels commands of parvell-cli: their arguments and the
+// engine components, made by the set-up the main window uses, so a statement runs the same way
 // from either.
 
 #include <iosfwd>
@@ -10,39 +10,37 @@
 #include <vector>
 
 #include "app/cli/Commands.h"
+#include "engine/EngineComponents.h"
 #include "engine/KdbComponent.h"
-#include "engine/kdbcnnct.h"
-#include "engine/kdbset.h"
-#include "engine/kdbtable.h"
 
 namespace parvell::cli {
 
-// The main window's connection KdbCPath, settings KdbSettings1 and query KdbTable1, with their
-// fixed configuration. Creating them sets the program's text conventions as the window's start
-// does (the user's locale, then the engine's date format) unless a settings component exists.
+// The main window's connection KdbCPath, settings KdbSettings1 and query KdbTable1, made by the
+// program's one set-up (engine/EngineComponents.h). Creating them sets the program's text
+// conventions as the window's start does (the user's locale, then the engine's date format)
+// unless a settings component exists; a locale the C library cannot load is told on `err` in
+// one line (its categories take the United States items).
 class TQueryComponents {
 public:
-    TQueryComponents(const std::string& username, const std::string& password);
+    TQueryComponents(const std::string& username, const std::string& password, std::ostream& err);
     ~TQueryComponents();
 
     // The busy protocol's preparation: disconnect, set the data path, give the query its lines.
     void Prepare(const std::string& dataPath, const std::vector<std::string>& sqlLines);
 
-    TKdbConnection& Connection() { return connection_; }
-    TKdbQuery& Query() { return query_; }
+    TKdbConnection& Connection() { return *components_.KdbCPath; }
+    TKdbQuery& Query() { return *components_.KdbTable1; }
 
 private:
     TComponent form_;
-    std::unique_ptr<TKdbSettings> settings_;
-    TKdbConnection connection_;
-    TKdbQuery query_;
+    TEngineComponents components_;
 };
 
 // The statement options every query command takes.
 struct TStatementArgs {
     std::string dataPath;  // Windows-1252, as the data-path box gives it
-    std::string username = "user";
-    std::string password = "qzmvtrlk";
+    std::string username = kEngineUsername;
+    std::string password = kEnginePassword;
     std::optional<std::string> sqlFile;  // "-" for standard input
     int builtin = 0;                     // 1 to 7: the item of the "SQL Statements" menu
 };

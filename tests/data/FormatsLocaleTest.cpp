@@ -1,12 +1,13 @@
 // Filling the text conventions from the C library's locale items.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <string>
+#include <vector>
 
 #include "data/Formats.h"
+#include "data/LocaleFormats.h"
 #include "data/LocaleItems.h"
+#include "tests/data/GeneratedLocales.h"
 
 namespace parvell {
 namespace {
@@ -120,25 +121,73 @@ TEST(LocaleItemsTest, DatePatternTranslationForEraCalendarsAndCjkLocales) {
     EXPECT_EQ(TranslateDatePattern("gg yyyy", false, false), "gg yyyy");
 }
 
-// Sets an environment variable for the life of the object, then puts the old value back.
-class TScopedEnv {
-public:
-    TScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        setenv(name, value, 1);
-    }
-    ~TScopedEnv() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
+using test::TGeneratedLocales;
+using test::TScopedLocaleEnv;
 
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+TEST(LocaleNamesTest, EffectiveNameFollowsTheCLibrarysOrder) {
+    using enum TLocaleCategory;
+    const struct {
+        const char* name;
+        std::vector<TScopedLocaleEnv::Setting> env;
+        const char* numeric;
+        const char* monetary;
+        const char* time;
+    } cases[] = {
+        {"nothing set", {}, "C", "C", "C"},
+        {"LANG only", {{"LANG", "de_DE.UTF-8"}}, "de_DE.UTF-8", "de_DE.UTF-8", "de_DE.UTF-8"},
+        {"a category over LANG",
+         {{"LANG", "de_DE.UTF-8"}, {"LC_TIME", "en_US.UTF-8"}},
+         "de_DE.UTF-8", "de_DE.UTF-8", "en_US.UTF-8"},
+        {"LC_ALL over everything",
+         {{"LANG", "de_DE.UTF-8"}, {"LC_MONETARY", "fr_FR.UTF-8"}, {"LC_ALL", "C.UTF-8"}},
+         "C.UTF-8", "C.UTF-8", "C.UTF-8"},
+        {"empty values count as unset",
+         {{"LC_ALL", ""}, {"LC_NUMERIC", ""}, {"LANG", "fr_FR.UTF-8"}},
+         "fr_FR.UTF-8", "fr_FR.UTF-8", "fr_FR.UTF-8"},
+    };
+    for (const auto& c : cases) {
+        const TScopedLocaleEnv env(c.env);
+        EXPECT_EQ(EffectiveLocaleName(Numeric), c.numeric) << c.name;
+        EXPECT_EQ(EffectiveLocaleName(Monetary), c.monetary) << c.name;
+        EXPECT_EQ(EffectiveLocaleName(Time), c.time) << c.name;
+    }
+}
+
+TEST(LocaleNamesTest, UnitedStatesNames) {
+    for (const char* name : {"C", "POSIX", "C.UTF-8", "C.utf8", "en_US", "en_US.UTF-8",
+                             "en_US.utf8", "en_US.ISO-8859-1", "en_US@euro", "en_US.UTF-8@x"}) {
+        EXPECT_TRUE(IsUnitedStatesLocaleName(name)) << name;
+    }
+    for (const char* name : {"", "c", "CC", "C_US", "en", "en_GB.UTF-8", "en_USA", "en_us.UTF-8",
+                             "es_US.UTF-8", "POSIX.UTF-8", "de_DE.UTF-8"}) {
+        EXPECT_FALSE(IsUnitedStatesLocaleName(name)) << name;
+    }
+}
+
+// Every item of two records, so that a failure names the item.
+void ExpectSameItems(const TLocaleFormats& actual, const TLocaleFormats& expected,
+                     const std::string& context) {
+    SCOPED_TRACE(context);
+    EXPECT_EQ(actual.CurrencySymbol, expected.CurrencySymbol);
+    EXPECT_EQ(actual.CurrencyPlacement, expected.CurrencyPlacement);
+    EXPECT_EQ(actual.NegCurrencyPlacement, expected.NegCurrencyPlacement);
+    EXPECT_EQ(actual.ThousandsChar, expected.ThousandsChar);
+    EXPECT_EQ(actual.DecimalChar, expected.DecimalChar);
+    EXPECT_EQ(actual.CurrencyDigits, expected.CurrencyDigits);
+    EXPECT_EQ(actual.DateSepChar, expected.DateSepChar);
+    EXPECT_EQ(actual.ShortDatePattern, expected.ShortDatePattern);
+    EXPECT_EQ(actual.LongDatePattern, expected.LongDatePattern);
+    EXPECT_EQ(actual.TimeSepChar, expected.TimeSepChar);
+    EXPECT_EQ(actual.AmText, expected.AmText);
+    EXPECT_EQ(actual.PmText, expected.PmText);
+    EXPECT_EQ(actual.ShortTimePattern, expected.ShortTimePattern);
+    EXPECT_EQ(actual.LongTimePattern, expected.LongTimePattern);
+    EXPECT_EQ(actual.MonthNamesShort, expected.MonthNamesShort);
+    EXPECT_EQ(actual.MonthNamesLong, expected.MonthNamesLong);
+    EXPECT_EQ(actual.DayNamesShort, expected.DayNamesShort);
+    EXPECT_EQ(actual.DayNamesLong, expected.DayNamesLong);
+    EXPECT_EQ(actual.ListSepChar, expected.ListSepChar);
+}
 
 class LoadLocaleFormatsTest : public ::testing::Test {
 protected:
@@ -149,33 +198,77 @@ private:
     TLocaleFormats saved_;
 };
 
-TEST_F(LoadLocaleFormatsTest, PosixLocaleItems) {
-    const TScopedEnv env("LC_ALL", "C");
-    LocaleFormats.ShortDatePattern = "MM/DD/yyyy";  // discarded by a reload
-    LoadLocaleFormats();
-    EXPECT_EQ(LocaleFormats.DecimalChar, '.');
-    EXPECT_EQ(LocaleFormats.ThousandsChar, '\0');  // the C locale groups nothing
-    EXPECT_EQ(LocaleFormats.ShortDatePattern, "MM/dd/yy");
-    EXPECT_EQ(LocaleFormats.DateSepChar, '/');
-    EXPECT_EQ(LocaleFormats.TimeSepChar, ':');
-    EXPECT_EQ(LocaleFormats.LongTimePattern, "hh:mm:ss");
-    EXPECT_EQ(LocaleFormats.ShortTimePattern, "hh:mm");
-    EXPECT_EQ(LocaleFormats.AmText, "AM");
-    EXPECT_EQ(LocaleFormats.PmText, "PM");
-    EXPECT_EQ(LocaleFormats.CurrencySymbol, "");
-    EXPECT_EQ(LocaleFormats.CurrencyDigits, 0);
-    EXPECT_EQ(LocaleFormats.MonthNamesLong[8], "September");
-    EXPECT_EQ(LocaleFormats.DayNamesShort[0], "Sun");
-    EXPECT_EQ(LocaleFormats.LongDatePattern, "mmmm d, yyyy");  // not a C library item
-    EXPECT_EQ(DateTimeText("", 39462.5), "01/15/08 12:00:00");
+// The C library's default locales and the ones it cannot load give the United States items
+// exactly; only the unloadable names are reported.
+TEST_F(LoadLocaleFormatsTest, DefaultAndUnloadableLocalesGiveTheUnitedStatesItems) {
+    const struct {
+        const char* name;
+        std::vector<TScopedLocaleEnv::Setting> env;
+        std::vector<std::string> unloadable;
+    } cases[] = {
+        {"nothing set", {}, {}},
+        {"C", {{"LC_ALL", "C"}}, {}},
+        {"POSIX", {{"LANG", "POSIX"}}, {}},
+        {"C.UTF-8", {{"LANG", "C.UTF-8"}}, {}},
+        {"unknown locale", {{"LC_ALL", "xx_NOWHERE.UTF-8"}}, {"xx_NOWHERE.UTF-8"}},
+        {"two unknown locales",
+         {{"LANG", "xx_ONE.UTF-8"}, {"LC_TIME", "xx_TWO"}, {"LC_MONETARY", "C"}},
+         {"xx_ONE.UTF-8", "xx_TWO"}},
+    };
+    for (const auto& c : cases) {
+        const TScopedLocaleEnv env(c.env);
+        LocaleFormats.ShortDatePattern = "MM/DD/yyyy";  // discarded by a reload
+        const TLocaleLoadResult result = LoadLocaleFormats();
+        ExpectSameItems(LocaleFormats, TLocaleFormats::UnitedStates(), c.name);
+        EXPECT_EQ(result.Unloadable, c.unloadable) << c.name;
+    }
+    EXPECT_EQ(DateTimeText("", 39462.5), "1/15/2008 12:00:00 PM");
+    EXPECT_EQ(CurrencyTextStyled(-12345000, TFloatFormat::Currency, 2), "($1,234.50)");
 }
 
-TEST_F(LoadLocaleFormatsTest, UnknownLocaleLeavesTheCItems) {
-    const TScopedEnv env("LC_ALL", "xx_NOWHERE.UTF-8");
-    LoadLocaleFormats();
-    EXPECT_EQ(LocaleFormats.DecimalChar, '.');
-    EXPECT_EQ(LocaleFormats.ShortDatePattern, "MM/dd/yy");
-    EXPECT_EQ(LocaleFormats.MonthNamesShort[0], "Jan");
+// Real locales made by localedef: en_US is the United States items, not the C library's
+// reading of it (which would give "09:05:07 AM" and "-$1,234.50"); a decimal-comma locale is
+// read from the C library with its texts in Windows-1252; categories mix as the variables say.
+TEST_F(LoadLocaleFormatsTest, GeneratedLocales) {
+    const TGeneratedLocales locales({"en_US.UTF-8", "de_DE.UTF-8"});
+    if (!locales.Available()) GTEST_SKIP() << "localedef is not installed";
+    {
+        const TScopedLocaleEnv env({{"LOCPATH", locales.Path()}, {"LANG", "en_US.UTF-8"}});
+        EXPECT_TRUE(LoadLocaleFormats().Unloadable.empty());
+        ExpectSameItems(LocaleFormats, TLocaleFormats::UnitedStates(), "en_US.UTF-8");
+        EXPECT_EQ(DateTimeText("tt", 9 / 24.0 + 5 / 1440.0 + 7 / 86400.0), "9:05:07 AM");
+    }
+    {
+        const TScopedLocaleEnv env({{"LOCPATH", locales.Path()}, {"LC_ALL", "de_DE.UTF-8"}});
+        EXPECT_TRUE(LoadLocaleFormats().Unloadable.empty());
+        EXPECT_EQ(LocaleFormats.DecimalChar, ',');
+        EXPECT_EQ(LocaleFormats.ThousandsChar, '.');
+        EXPECT_EQ(LocaleFormats.CurrencySymbol, "\x80");  // the euro sign
+        EXPECT_EQ(LocaleFormats.CurrencyDigits, 2);
+        EXPECT_EQ(LocaleFormats.CurrencyPlacement, 3);
+        EXPECT_EQ(LocaleFormats.NegCurrencyPlacement, 8);
+        EXPECT_EQ(LocaleFormats.ShortDatePattern, "dd.MM.yyyy");
+        EXPECT_EQ(LocaleFormats.DateSepChar, '.');
+        EXPECT_EQ(LocaleFormats.LongTimePattern, "hh:mm:ss");
+        EXPECT_EQ(LocaleFormats.MonthNamesShort[2], "M\xE4r");
+        EXPECT_EQ(LocaleFormats.DayNamesLong[0], "Sonntag");
+        EXPECT_EQ(FloatText(1.5), "1,5");
+        EXPECT_EQ(CurrencyTextStyled(-12345000, TFloatFormat::Currency, 2), "-1.234,50 \x80");
+        EXPECT_EQ(DateTimeText("", 39462.5), "15.01.2008 12:00:00");
+    }
+    {
+        const TScopedLocaleEnv env({{"LOCPATH", locales.Path()},
+                                    {"LANG", "de_DE.UTF-8"},
+                                    {"LC_TIME", "en_US.UTF-8"},
+                                    {"LC_MONETARY", "xx_NOWHERE"}});
+        EXPECT_EQ(LoadLocaleFormats().Unloadable, std::vector<std::string>{"xx_NOWHERE"});
+        EXPECT_EQ(LocaleFormats.DecimalChar, ',');
+        EXPECT_EQ(LocaleFormats.CurrencySymbol, "$");
+        EXPECT_EQ(LocaleFormats.CurrencyDigits, 2);
+        EXPECT_EQ(LocaleFormats.LongTimePattern, "h:mm:ss AMPM");
+        EXPECT_EQ(LocaleFormats.MonthNamesShort[2], "Mar");
+        EXPECT_EQ(CurrencyTextStyled(-12345000, TFloatFormat::Currency, 2), "($1.234,50)");
+    }
 }
 
 }  // namespace

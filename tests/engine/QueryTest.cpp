@@ -437,30 +437,15 @@ TEST_F(QueryTest, WithoutAConnectionComponentAFolderPathConnectsOnDemand) {
 }
 
 TEST_F(QueryTest, QueryTextPrintsAnAlignedTable) {
-    TQueryTextRequest request;
-    request.DataPath = Dictionary();
-    request.Sql = "SELECT id, name FROM people ORDER BY id";
+    Open("SELECT id, name FROM people ORDER BY id");
     std::ostringstream out;
-    EXPECT_EQ(PrintQueryText(request, out), 3);
+    EXPECT_EQ(WriteDataSetText(*query_, out), 3);
     EXPECT_EQ(out.str(),
               "id  name\n"
               "--  -----\n"
               "1   Smith\n"
               "2   Jones\n"
               "3   Brown\n");
-}
-
-TEST_F(QueryTest, QueryTextReportsTheEngineErrorAsTheWindowWould) {
-    TQueryTextRequest request;
-    request.DataPath = Dictionary();
-    request.Sql = "SELEC id FROM people";
-    std::ostringstream out;
-    try {
-        PrintQueryText(request, out);
-        FAIL();
-    } catch (const EKDBDatabaseError& error) {
-        EXPECT_EQ(error.Message().rfind("KdbTable1: ", 0), 0u);
-    }
 }
 
 }  // namespace
