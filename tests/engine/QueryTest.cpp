@@ -11,6 +11,7 @@
 #include "engine/kdbtable.h"
 #include "kce/dbf/Writer.h"
 #include "kce/kce.h"
+#include "tests/common/SqlParameterCases.h"
 #include "tests/engine/EngineTestSupport.h"
 
 namespace parvell {
@@ -267,20 +268,29 @@ TEST_F(QueryTest, SqlTimeoutStopsASlowStatementAndSaysSo) {
     }
 }
 
-TEST_F(QueryTest, ParametersComeFromTheTextOutsideQuotes) {
-    struct Case {
-        const char* sql;
+TEST_F(QueryTest, ParametersAreThoseTheEngineBindsInItsOrder) {
+    for (const testing::SqlParameterCase& c : testing::SqlParameterCases()) {
+        query_->SQL().SetText(c.sql);
         std::vector<std::string> names;
-    };
-    const Case cases[] = {
-        {"SELECT * FROM p WHERE id = :id AND name = :Name", {"id", "Name"}},
-        {"SELECT * FROM p WHERE t = '12:30' AND n = \"a:b\" AND x = `c:d`", {}},
-        {"SELECT a::b FROM p", {}},
-        {"SELECT * FROM p WHERE a = :x OR b = :X OR c = :y)", {"x", "y"}},
-        {"SELECT * FROM p WHERE a = :first,:second;", {"first", "second"}},
-        {"SELECT * FROM p WHERE a = ? AND b = :named", {"", "named"}},
-    };
-    for (const Case& c : cases) EXPECT_EQ(ParseParamNames(c.sql), c.names) << c.sql;
+        for (int i = 0; i < query_->Params().Count(); ++i)
+            names.push_back(query_->Params().At(i).Name());
+        EXPECT_EQ(names, c.names) << c.sql;
+        if (c.rows < 0) continue;
+        for (size_t i = 0; i < c.values.size(); ++i)
+            query_->Params().At(int(i)).SetAsString(c.values[i]);
+        try {
+            query_->SetActive(true);
+            EXPECT_EQ(query_->NumRecords(), c.rows) << c.sql;
+        } catch (const Exception& error) {
+            ADD_FAILURE() << c.sql << ": " << error.Message();
+        }
+        query_->SetActive(false);
+    }
+    // A parameter left without a value is bound empty: it matches nothing.
+    query_->SQL().SetText("-- run at 10:30\r\nSELECT id FROM people WHERE id = :id OR id = :other");
+    query_->Params().At(0).SetAsInteger(1);
+    query_->SetActive(true);
+    EXPECT_EQ(query_->NumRecords(), 1);
 }
 
 TEST_F(QueryTest, ParameterValuesSurviveAnSqlChangeByName) {
