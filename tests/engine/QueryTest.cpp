@@ -460,6 +460,40 @@ TEST_F(QueryTest, QueryTextPrintsAnAlignedTable) {
               "3   Brown\n");
 }
 
+TEST_F(QueryTest, BigintsReadAsTheExactIntegerBeyondTheCurrencyRange) {
+    // The 64-bit integer's smallest value is its null marker; the next one up is the smallest.
+    const char* values[] = {"-9223372036854775807", "-1000000000000000", "922337203685477",
+                            "1000000000000000", "9223372036854775807"};
+    std::string sql = "CREATE TABLE big (n INTEGER, v BIGINT);;INSERT INTO big VALUES ";
+    for (size_t i = 0; i < std::size(values); ++i) {
+        sql += (i > 0 ? ", (" : "(") + std::to_string(i) + ", " + values[i] + ")";
+    }
+    const std::string path = dir_->File("big.kdd");
+    enginetest::MakeDictionary(path, sql);
+    connection_->SetConnectPath(path);
+    Open("SELECT v FROM big ORDER BY n");
+    ASSERT_EQ(query_->NumRecords(), int(std::size(values)));
+    query_->MoveFirst();
+    for (const char* value : values) {
+        SCOPED_TRACE(value);
+        ASSERT_FALSE(query_->AtEnd());
+        EXPECT_EQ(query_->FieldAt(0).ValueAsText(), value);
+        EXPECT_EQ(query_->FieldAt(0).DisplayString(), value);
+        query_->MoveNext();
+    }
+    query_->MoveFirst();
+    EXPECT_THROW(query_->FieldAt(0).ValueAsFloat(), EBcdOverflowException);
+    query_->SetActive(false);
+
+    // The printed table shows each whole value too.
+    TQueryTextRequest request;
+    request.DataPath = path;
+    request.Sql = "SELECT v FROM big WHERE n = 4";
+    std::ostringstream out;
+    PrintQueryText(request, out);
+    EXPECT_EQ(out.str(), "v\n-------------------\n9223372036854775807\n");
+}
+
 TEST_F(QueryTest, QueryTextReportsTheEngineErrorAsTheWindowWould) {
     TQueryTextRequest request;
     request.DataPath = Dictionary();
