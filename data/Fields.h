@@ -149,7 +149,9 @@ public:
     const char* ClassName() const override { return "TCurrencyField"; }
 };
 
-// A decimal record held as a scaled currency (value x 10000) once converted.
+// A decimal record held as a scaled currency (value x 10000) once converted. Its text keeps
+// every digit of a value beyond that range too; reading such a value as a number (float,
+// currency, integer) raises "BCD overflow".
 class TBCDField : public TNumericField {
 public:
     TBCDField();
@@ -174,6 +176,8 @@ public:
 
 private:
     bool ReadScaled(int64_t* value) const;
+    // The text of ValueAsText; false for null.
+    bool ReadPlainText(std::string* text) const;
 
     bool currency_ = false;
     int precision_ = 0;

@@ -6,6 +6,7 @@
 
 #include "common/Exceptions.h"
 #include "data/TextToValue.h"
+#include "data/ValueConvert.h"
 
 namespace parvell {
 namespace {
@@ -198,16 +199,32 @@ int32_t TBCDField::ValueAsInteger() const {
     return static_cast<int32_t>(static_cast<uint32_t>(ScaledToWhole(ValueAsCurrency())));
 }
 
-std::string TBCDField::ValueAsText() const {
+bool TBCDField::ReadPlainText(std::string* text) const {
     int64_t scaled = 0;
-    return ReadScaled(&scaled) ? CurrencyText(scaled) : std::string();
+    try {
+        if (!ReadScaled(&scaled)) return false;
+        *text = CurrencyText(scaled);
+    } catch (const EBcdOverflowException&) {
+        // Beyond the scaled range (a 64-bit integer column holds up to 19 digits): the decimal
+        // record itself, kept to the same four decimals, so that no digit is lost. A malformed
+        // record raises again.
+        TBcd value;
+        if (!LoadValueData(&value, true)) return false;
+        *text = BcdText(BcdKeepPlaces(value, 4));
+    }
+    return true;
+}
+
+std::string TBCDField::ValueAsText() const {
+    std::string text;
+    return ReadPlainText(&text) ? text : std::string();
 }
 
 std::string TBCDField::RenderText(bool forDisplay) const {
     int64_t scaled = 0;
     try {
+        if (!currency_) return ValueAsText();
         if (!ReadScaled(&scaled)) return {};
-        if (!currency_) return CurrencyText(scaled);
         const TFloatFormat style = forDisplay ? TFloatFormat::Currency : TFloatFormat::Fixed;
         return CurrencyTextStyled(scaled, style, LocaleFormats.CurrencyDigits);
     } catch (const EBcdOverflowException& error) {

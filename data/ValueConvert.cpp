@@ -61,6 +61,50 @@ int64_t BcdToScaled(const TBcd& value) {
     return negative ? -scaled : scaled;
 }
 
+TBcd BcdKeepPlaces(const TBcd& value, int places) {
+    const int precision = value.Precision;
+    const int held = value.SignSpecialPlaces & 0x3F;
+    if (precision < 1 || precision > 64 || held > precision) throw EBcdOverflowException();
+    int digits[65] = {};
+    for (int i = 0; i < precision; ++i) {
+        digits[i] = Digit(value, i);
+        if (digits[i] > 9) throw EBcdOverflowException();
+    }
+    if (held <= places) return value;
+    int kept = precision - held + places;
+    const int first = digits[kept];
+    bool up = first >= 6;
+    if (first == 5) {
+        for (int i = kept + 1; i < precision && !up; ++i) up = digits[i] != 0;
+    }
+    int i = kept - 1;
+    for (; up && i >= 0; --i) {
+        if (digits[i] < 9) {
+            ++digits[i];
+            up = false;
+        } else {
+            digits[i] = 0;
+        }
+    }
+    if (up) {
+        // Every kept digit was 9 (or none was kept): the value gains a leading 1. At least one
+        // decimal was dropped, so the record still has at most 64 digits.
+        for (int k = kept; k > 0; --k) digits[k] = digits[k - 1];
+        digits[0] = 1;
+        ++kept;
+    }
+    if (kept == 0) {
+        // Nothing but dropped decimals, rounded down: zero.
+        digits[0] = 0;
+        kept = 1;
+    }
+    TBcd result;
+    result.Precision = static_cast<uint8_t>(kept);
+    result.SignSpecialPlaces = static_cast<uint8_t>(places | (value.SignSpecialPlaces & 0x80));
+    for (int k = 0; k < kept; ++k) SetDigit(result, k, digits[k]);
+    return result;
+}
+
 TBcd ScaledToBcd(int64_t scaled, int precision, int decimals) {
     if (precision < 1 || precision > 64 || decimals < 0 || decimals > precision) {
         throw EBcdOverflowException();

@@ -20,6 +20,12 @@ inline constexpr int64_t kMSecsPerDay = 86400000;
 // 64 bits.
 int64_t BcdToScaled(const TBcd& value);
 
+// The decimal record kept to at most `places` decimals (0..63), rounded as BcdToScaled rounds at
+// its fourth: the first dropped digit 6 to 9 rounds the magnitude up, 5 only when a later digit
+// is non-zero. A record with no more decimals is returned as it is; a carry out of the first
+// digit adds one. Raises EBcdOverflowException for a malformed record.
+TBcd BcdKeepPlaces(const TBcd& value, int places);
+
 // A decimal record with the given precision and decimals holding value / 10000; the digits that
 // do not fit the decimals are rounded half away from zero. Raises EBcdOverflowException when the
 // integer part needs more than precision - decimals digits or the precision is outside 1..64.

@@ -137,43 +137,6 @@ void TParams::AssignValues(const TParams& other) {
     }
 }
 
-std::vector<std::string> ParseParamNames(std::string_view sql) {
-    std::vector<std::string> names;
-    auto add = [&](std::string name) {
-        if (!name.empty()) {
-            for (const std::string& known : names) {
-                if (AnsiSameText(known, name)) return;
-            }
-        }
-        names.push_back(std::move(name));
-    };
-    char quote = 0;
-    for (size_t i = 0; i < sql.size(); ++i) {
-        const char c = sql[i];
-        if (quote != 0) {
-            if (c == quote) quote = 0;
-            continue;
-        }
-        if (c == '\'' || c == '"' || c == '`') {
-            quote = c;
-        } else if (c == '?') {
-            add(std::string());
-        } else if (c == ':') {
-            if (i + 1 < sql.size() && sql[i + 1] == ':') {
-                ++i;
-                continue;
-            }
-            size_t end = i + 1;
-            while (end < sql.size() && std::string_view(" \r\n),;").find(sql[end]) == std::string_view::npos) {
-                ++end;
-            }
-            if (end > i + 1) add(std::string(sql.substr(i + 1, end - i - 1)));
-            i = end - 1;
-        }
-    }
-    return names;
-}
-
 void BindParams(uint32_t statement, const TParams& params, const TKdbDataSet* dataSet) {
     for (int i = 0; i < params.Count(); ++i) {
         const TParam& param = params.At(i);

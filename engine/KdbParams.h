@@ -70,13 +70,6 @@ private:
     std::vector<TParam> items_;
 };
 
-// The parameters an SQL text names, in order of first appearance: a ":" outside quoted text
-// starts a name (unless another ":" follows it), which runs to the next blank, carriage return,
-// line feed, ")", ",", ";" or the end; text between single, double or back quotes is skipped.
-// A name used again is the same parameter (without regard to case), and each "?" is a parameter
-// without a name, so that the positions agree with the engine's numbering.
-std::vector<std::string> ParseParamNames(std::string_view sql);
-
 // Binds each parameter at its position (1, 2, ...) of the prepared statement, by data type.
 // Errors of the component itself carry code 5121 and dataSet (which may be null).
 void BindParams(uint32_t statement, const TParams& params, const TKdbDataSet* dataSet);

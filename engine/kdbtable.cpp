@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/SqlParameters.h"
 #include "data/TextCase.h"
 #include "engine/kdbcnnct.h"
 #include "kce/kce.h"
@@ -133,7 +134,7 @@ void TKdbQuery::SQLChanged() {
     prepared_ = false;
     if (!ParamCheck) return;
     TParams rebuilt;
-    for (const std::string& name : ParseParamNames(text)) {
+    for (const std::string& name : SqlParameterNames(text)) {
         TParam& param = rebuilt.Add(name);
         if (name.empty()) continue;
         if (const TParam* old = params_.Find(name)) param.Assign(*old);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/SqlParameters.h"
 #include "kce/Api.h"
 #include "kce/Cp1252.h"
 #include "kce/DateTime.h"
@@ -53,38 +54,10 @@ uint32_t SetOption(uint32_t statement, int slot, uint16_t value, uint16_t low, u
     });
 }
 
-// Names of parameters in SQL text, by the rules of KdbGetSQLStmtParams.
+// The names of the parameters of SQL text, by position, joined with ";" (a "?" has no name).
 std::string ParameterNames(std::string_view sql) {
-    std::vector<std::string> names;
-    auto add = [&](std::string name) {
-        for (const auto& n : names) {
-            if (!name.empty() && UpperAscii(n) == UpperAscii(name)) return;
-        }
-        names.push_back(std::move(name));
-    };
-    char quote = 0;
-    for (size_t i = 0; i < sql.size(); ++i) {
-        char c = sql[i];
-        if (quote != 0) {
-            if (c == quote) quote = 0;
-            continue;
-        }
-        if (c == '\'' || c == '"' || c == '`') {
-            quote = c;
-        } else if (c == '?') {
-            add(std::string());
-        } else if (c == ':') {
-            if (i + 1 < sql.size() && sql[i + 1] == ':') {
-                ++i;
-                continue;
-            }
-            size_t j = i + 1;
-            while (j < sql.size() && std::string_view(" \r\n),;").find(sql[j]) == std::string_view::npos) ++j;
-            if (j > i + 1) add(std::string(sql.substr(i + 1, j - i - 1)));
-            i = j - 1;
-        }
-    }
     std::string list;
+    const std::vector<std::string> names = parvell::SqlParameterNames(sql);
     for (size_t i = 0; i < names.size(); ++i) {
         if (i > 0) list += ';';
         list += names[i];
@@ -169,7 +142,12 @@ uint32_t KdbStmtSetTableCollation(uint32_t statement, const char* collation) {
 }
 
 uint32_t KdbSetEmpty(uint32_t statement, uint16_t param) {
-    return SetParam(statement, param, [](ParamValue&) {});
+    return Guard([&] {
+        auto st = GetStatement(statement);
+        // Binding nothing where the statement has no parameter leaves it as it is.
+        if (st->compiled && param > st->params.size()) return;
+        ParamAt(*st, param) = ParamValue();
+    });
 }
 
 uint32_t KdbSetNull(uint32_t statement, uint16_t param) {

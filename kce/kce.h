@@ -270,8 +270,12 @@ KCE_API uint32_t KdbCloseSQLStatement(uint32_t statement);
 KCE_API uint32_t KdbGetHandleType(uint32_t handle, uint16_t* type);
 /* *isLive is 0: every cursor of this engine is static. */
 KCE_API uint32_t KdbSqlPeekStatement(uint32_t cursor, uint16_t* isLive);
-/* The parameter names of an SQL text in order of first appearance, separated by ";" (a "?" gives
- * an empty name). A ":" outside quotes starts a name unless another ":" follows. */
+/* The parameter names of an SQL text by position, separated by ";" (a "?" gives an empty name):
+ * the parameters a prepared statement of the same text has, in the same order. A ":" followed by
+ * a letter, digit, "_", "#", "$" or a byte from 0x80 up starts a name, which runs over those
+ * characters; "::" names nothing; nothing inside '...', "...", `...`, [...], a "--" comment or a
+ * slash-star comment is a parameter. A name used again (without regard to case) is the same
+ * parameter and is listed once; each "?" is a new one. */
 KCE_API uint32_t KdbGetSQLStmtParams(const char* sql, char* buf, uint32_t* len);
 /* Statement options: accepted and stored. Lock type 0/1, rights 1/2, read-only 1/2, table type
  * 1 to 4, constrain 1/2, read-all-columns 1/2; other values answer 5001. The collation may be
@@ -285,8 +289,9 @@ KCE_API uint32_t KdbStmtConstrainUpdates(uint32_t statement, uint16_t constrain)
 KCE_API uint32_t KdbStmtReadAllColumns(uint32_t statement, uint16_t readAll);
 
 /* Parameter values, by 1-based position (5019 when the prepared statement has no such
- * parameter). Dates are julian day numbers (2415019 is 1899-12-30), times milliseconds since
- * midnight; a raw timestamp is 8 bytes: 32-bit julian day, then 32-bit milliseconds. */
+ * parameter; KdbSetEmpty, which binds nothing, succeeds there and changes nothing). Dates are
+ * julian day numbers (2415019 is 1899-12-30), times milliseconds since midnight; a raw timestamp is
+ * 8 bytes: 32-bit julian day, then 32-bit milliseconds. */
 KCE_API uint32_t KdbSetEmpty(uint32_t statement, uint16_t param);
 KCE_API uint32_t KdbSetNull(uint32_t statement, uint16_t param);
 KCE_API uint32_t KdbSetLogical(uint32_t statement, uint16_t param, uint16_t value);

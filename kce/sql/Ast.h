@@ -18,7 +18,7 @@ enum class ExprKind {
     Boolean,    // TRUE / FALSE: `text` is "TRUE" or "FALSE"
     Number,     // `text` as written
     String,     // `text` is the value (Windows-1252)
-    Parameter,  // `text` is the name, empty for "?"
+    Parameter,  // `text` is the name, empty for "?"; `parameterIndex` its position
     Column,     // `qualifier`.`text`; qualifier empty when not given
     Unary,      // `text` is "-", "+" or "NOT"; args[0]
     Binary,     // `text` is the operator in upper case (+ - * / % || = <> < <= > >= AND OR)
@@ -54,6 +54,7 @@ struct Expr {
     bool star = false;
     bool hasCaseOperand = false;
     bool hasElse = false;
+    int64_t parameterIndex = -1;  // Parameter: 0-based, in Statement::parameters
     std::vector<std::unique_ptr<Expr>> args;
     std::unique_ptr<Select> select;
     TypeName castType;
@@ -131,6 +132,8 @@ struct Statement {
     ExprPtr where;                                // Update, Delete
     std::vector<ColumnDef> columnDefs;            // CreateTable
     std::vector<ExprPtr> procedureArgs;           // SetApplicationId
+    // Every parameter of the text, in order of first appearance (a name used again once).
+    std::vector<Parameter> parameters;
 };
 
 }  // namespace kce::sql::ast

@@ -97,16 +97,6 @@ void Binder::Fail(int nativeError, size_t position, const std::string& message) 
 
 std::string Binder::At(size_t position) const { return " at " + DescribePosition(sql_, position) + "."; }
 
-int64_t Binder::ParameterIndex(const std::string& name) {
-    if (!name.empty()) {
-        for (size_t i = 0; i < parameters_.size(); ++i) {
-            if (EqualsNoCase(parameters_[i].name, name)) return static_cast<int64_t>(i);
-        }
-    }
-    parameters_.push_back(Parameter{name});
-    return static_cast<int64_t>(parameters_.size() - 1);
-}
-
 ExprPtr Binder::MakeCall(std::string name, Type type, std::vector<ExprPtr> args) {
     ExprPtr call = Node(Kind::Call, type, args.empty() ? 0 : args.front()->position);
     call->text = std::move(name);
@@ -791,7 +781,7 @@ ExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
         }
         case ast::ExprKind::Parameter: {
             ExprPtr node = Node(Kind::Parameter, Type{kUnknownType, 0, 0}, position);
-            node->index = ParameterIndex(expr.text);
+            node->index = expr.parameterIndex;
             return node;
         }
         case ast::ExprKind::Column:

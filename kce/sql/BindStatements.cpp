@@ -200,7 +200,7 @@ bound::Statement Binder::BindStatement(const ast::Statement& statement) {
             break;
         }
     }
-    result.parameters = parameters_;
+    result.parameters = statement.parameters;
     return result;
 }
 

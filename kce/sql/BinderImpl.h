@@ -93,14 +93,12 @@ public:
     std::string At(size_t position) const;  // " at line L, column C."
     const Table& RequireTable(const std::string& name, size_t position) const;
     std::string NewAlias() { return "t" + std::to_string(aliasCounter_++); }
-    int64_t ParameterIndex(const std::string& name);
 
     std::string_view sql_;
     const Catalogue& catalogue_;
     const Settings& settings_;
     int aliasCounter_ = 0;
     bool insideAggregate_ = false;
-    std::vector<Parameter> parameters_;
 };
 
 }  // namespace kce::sql::binder

@@ -1,5 +1,6 @@
 #include "kce/sql/Lexer.h"
 
+#include "common/SqlParameters.h"
 #include "kce/sql/Compiler.h"
 #include "kce/sql/NativeError.h"
 
@@ -36,7 +37,12 @@ std::string DescribePosition(std::string_view sql, size_t position) {
     return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
-std::vector<Token> Tokenize(std::string_view sql) {
+std::vector<Token> Tokenize(std::string_view sql, std::vector<std::string>* parameterNames) {
+    // Parameters are where the shared scanner finds them, numbered as it numbers them, so that
+    // the engine's parameter list and the compiled statement agree on every position.
+    const parvell::TSqlParameters parameters = parvell::ScanSqlParameters(sql);
+    if (parameterNames != nullptr) *parameterNames = parameters.Names;
+    size_t nextUse = 0;
     std::vector<Token> tokens;
     size_t i = 0;
     const size_t n = sql.size();
@@ -61,6 +67,17 @@ std::vector<Token> Tokenize(std::string_view sql) {
         if (i >= n) {
             tokens.push_back(token);
             return tokens;
+        }
+        while (nextUse < parameters.Uses.size() && parameters.Uses[nextUse].Offset < i) ++nextUse;
+        if (nextUse < parameters.Uses.size() && parameters.Uses[nextUse].Offset == i) {
+            const parvell::TSqlParameterUse& use = parameters.Uses[nextUse++];
+            const bool named = sql[i] == ':';
+            token.kind = named ? TokenKind::NamedParameter : TokenKind::Parameter;
+            token.text = named ? std::string(sql.substr(i + 1, use.Length - 1)) : std::string("?");
+            token.parameterIndex = static_cast<int64_t>(use.Index);
+            i += use.Length;
+            tokens.push_back(std::move(token));
+            continue;
         }
         unsigned char c = sql[i];
         if (IsWordStart(c)) {
@@ -120,15 +137,6 @@ std::vector<Token> Tokenize(std::string_view sql) {
                 token.text += sql[i++];
             }
             if (token.text.empty()) Fail(sql, token.position, "Empty quoted name");
-        } else if (c == ':' && i + 1 < n && IsWordChar(sql[i + 1])) {
-            size_t start = ++i;
-            while (i < n && IsWordChar(sql[i])) ++i;
-            token.kind = TokenKind::NamedParameter;
-            token.text = sql.substr(start, i - start);
-        } else if (c == '?') {
-            token.kind = TokenKind::Parameter;
-            token.text = "?";
-            ++i;
         } else {
             static constexpr std::string_view kTwo[] = {"<=", ">=", "<>", "!=", "||"};
             token.kind = TokenKind::Symbol;

@@ -37,7 +37,7 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 class Parser {
 public:
-    explicit Parser(std::string_view sql) : sql_(sql), tokens_(Tokenize(sql)) {}
+    explicit Parser(std::string_view sql) : sql_(sql), tokens_(Tokenize(sql, &parameterNames_)) {}
 
     ast::Statement ParseStatement() {
         ast::Statement statement;
@@ -67,6 +67,8 @@ public:
         }
         AcceptSymbol(";");
         if (Peek().kind != TokenKind::End) Unexpected("the end of the statement");
+        for (std::string& name : parameterNames_)
+            statement.parameters.push_back(Parameter{std::move(name)});
         return statement;
     }
 
@@ -351,8 +353,11 @@ private:
             case TokenKind::NamedParameter:
             case TokenKind::Parameter: {
                 Next();
-                return Seal(Make(ExprKind::Parameter, token.position,
-                                 token.kind == TokenKind::Parameter ? std::string() : token.text));
+                ExprPtr parameter =
+                    Make(ExprKind::Parameter, token.position,
+                         token.kind == TokenKind::Parameter ? std::string() : token.text);
+                parameter->parameterIndex = token.parameterIndex;
+                return Seal(std::move(parameter));
             }
             case TokenKind::Symbol: {
                 if (token.text != "(") break;
@@ -784,6 +789,7 @@ private:
     }
 
     std::string_view sql_;
+    std::vector<std::string> parameterNames_;
     std::vector<Token> tokens_;
     size_t pos_ = 0;
     int nesting_ = 0;

@@ -79,6 +79,21 @@ TEST_F(FieldsTest, TextsPerClass) {
         {"bcd", {"B", ftBCD, 2, 8}, Bcd("12.50"), "12.5", "12.5"},
         {"bcd whole", {"B", ftBCD, 2, 8}, Bcd("100.00"), "100", "100"},
         {"bcd negative zero", {"B", ftBCD, 2, 8}, Bcd("-0.00"), "0", "0"},
+        // Beyond the scaled range (about 9.22e14) every digit is kept.
+        {"bcd largest 64-bit integer", {"B", ftBCD, 0, 20}, Bcd("9223372036854775807"),
+         "9223372036854775807", "9223372036854775807"},
+        {"bcd smallest 64-bit integer but one", {"B", ftBCD, 0, 20},
+         Bcd("-9223372036854775807"), "-9223372036854775807", "-9223372036854775807"},
+        {"bcd 10^15", {"B", ftBCD, 0, 20}, Bcd("1000000000000000"), "1000000000000000",
+         "1000000000000000"},
+        {"bcd -10^15", {"B", ftBCD, 0, 20}, Bcd("-1000000000000000"), "-1000000000000000",
+         "-1000000000000000"},
+        {"bcd at the scaled end", {"B", ftBCD, 4, 20}, Bcd("922337203685477.5807"),
+         "922337203685477.5807", "922337203685477.5807"},
+        {"bcd beyond with decimals", {"B", ftBCD, 2, 20}, Bcd("-123456789012345678.50"),
+         "-123456789012345678.5", "-123456789012345678.5"},
+        {"bcd beyond keeps four decimals", {"B", ftBCD, 6, 24},
+         Bcd("1234567890123456.123451"), "1234567890123456.1235", "1234567890123456.1235"},
         {"fmtbcd", {"B", ftFMTBcd, 6, 30}, Bcd("-123456789012345678.123456"),
          "-123456789012345678.123456", "-123456789012345678.123456"},
         {"boolean true", {"Q", ftBoolean}, Bool(true), "True", "True"},
@@ -365,6 +380,22 @@ TEST_F(FieldsTest, DecimalCommaLocale) {
     One({"S", ftString, 10}, Str("2,25"));
     EXPECT_DOUBLE_EQ(Field().ValueAsFloat(), 2.25);
     EXPECT_THROW(Field().ValueAsInteger(), EConvertError);
+}
+
+TEST_F(FieldsTest, BcdBeyondTheScaledRangeReadsOnlyAsText) {
+    One({"B", ftBCD, 0, 20}, Bcd("1000000000000000"));
+    EXPECT_EQ(Field().ValueAsText(), "1000000000000000");
+    const std::function<void()> reads[] = {[&] { Field().ValueAsFloat(); },
+                                           [&] { Field().ValueAsCurrency(); },
+                                           [&] { Field().ValueAsInteger(); }};
+    for (const auto& read : reads) {
+        try {
+            read();
+            ADD_FAILURE() << "read as a number";
+        } catch (const EBcdOverflowException& error) {
+            EXPECT_EQ(error.Message(), "BCD overflow");
+        }
+    }
 }
 
 TEST_F(FieldsTest, MalformedDecimalRecordsShowBcdOverflow) {

@@ -63,6 +63,29 @@ TEST(BcdToScaled, MalformedOrTooLargeRecordsOverflow) {
     }
 }
 
+TEST(BcdKeepPlaces, RoundsTheDroppedDecimalsAsTheScaledConversionDoes) {
+    struct Case {
+        const char* name;
+        TBcd value;
+        int places;
+        const char* text;
+    } cases[] = {
+        {"fewer decimals unchanged", Record(4, 2, false, "1250"), 4, "12.5"},
+        {"first dropped 6 rounds up", Record(6, 5, false, "123456"), 4, "1.2346"},
+        {"first dropped 5 alone truncates", Record(6, 5, false, "123455"), 4, "1.2345"},
+        {"first dropped 5 then more rounds up", Record(7, 6, false, "1234551"), 4, "1.2346"},
+        {"carry out of the first digit", Record(21, 2, true, "999999999999999999999"), 0,
+         "-10000000000000000000"},
+        {"only decimals rounded away", Record(3, 3, true, "004"), 0, "0"},
+        {"only decimals rounded up", Record(2, 2, false, "51"), 0, "1"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(BcdText(BcdKeepPlaces(c.value, c.places)), c.text) << c.name;
+    EXPECT_EQ(BcdText(BcdKeepPlaces(Record(64, 1, false, std::string(64, '9')), 0)),
+              "1" + std::string(63, '0'));
+    EXPECT_THROW(BcdKeepPlaces(Record(2, 0, false, "1A"), 4), EBcdOverflowException);
+}
+
 TEST(DecimalRecords, TextAndScaledValuesRoundTrip) {
     struct Case {
         std::string text;

@@ -11,6 +11,7 @@
 #include "engine/kdbtable.h"
 #include "kce/dbf/Writer.h"
 #include "kce/kce.h"
+#include "tests/common/SqlParameterCases.h"
 #include "tests/engine/EngineTestSupport.h"
 
 namespace parvell {
@@ -267,20 +268,29 @@ TEST_F(QueryTest, SqlTimeoutStopsASlowStatementAndSaysSo) {
     }
 }
 
-TEST_F(QueryTest, ParametersComeFromTheTextOutsideQuotes) {
-    struct Case {
-        const char* sql;
+TEST_F(QueryTest, ParametersAreThoseTheEngineBindsInItsOrder) {
+    for (const testing::SqlParameterCase& c : testing::SqlParameterCases()) {
+        query_->SQL().SetText(c.sql);
         std::vector<std::string> names;
-    };
-    const Case cases[] = {
-        {"SELECT * FROM p WHERE id = :id AND name = :Name", {"id", "Name"}},
-        {"SELECT * FROM p WHERE t = '12:30' AND n = \"a:b\" AND x = `c:d`", {}},
-        {"SELECT a::b FROM p", {}},
-        {"SELECT * FROM p WHERE a = :x OR b = :X OR c = :y)", {"x", "y"}},
-        {"SELECT * FROM p WHERE a = :first,:second;", {"first", "second"}},
-        {"SELECT * FROM p WHERE a = ? AND b = :named", {"", "named"}},
-    };
-    for (const Case& c : cases) EXPECT_EQ(ParseParamNames(c.sql), c.names) << c.sql;
+        for (int i = 0; i < query_->Params().Count(); ++i)
+            names.push_back(query_->Params().At(i).Name());
+        EXPECT_EQ(names, c.names) << c.sql;
+        if (c.rows < 0) continue;
+        for (size_t i = 0; i < c.values.size(); ++i)
+            query_->Params().At(int(i)).SetAsString(c.values[i]);
+        try {
+            query_->SetActive(true);
+            EXPECT_EQ(query_->NumRecords(), c.rows) << c.sql;
+        } catch (const Exception& error) {
+            ADD_FAILURE() << c.sql << ": " << error.Message();
+        }
+        query_->SetActive(false);
+    }
+    // A parameter left without a value is bound empty: it matches nothing.
+    query_->SQL().SetText("-- run at 10:30\r\nSELECT id FROM people WHERE id = :id OR id = :other");
+    query_->Params().At(0).SetAsInteger(1);
+    query_->SetActive(true);
+    EXPECT_EQ(query_->NumRecords(), 1);
 }
 
 TEST_F(QueryTest, ParameterValuesSurviveAnSqlChangeByName) {
@@ -446,6 +456,38 @@ TEST_F(QueryTest, QueryTextPrintsAnAlignedTable) {
               "1   Smith\n"
               "2   Jones\n"
               "3   Brown\n");
+}
+
+TEST_F(QueryTest, BigintsReadAsTheExactIntegerBeyondTheCurrencyRange) {
+    // The 64-bit integer's smallest value is its null marker; the next one up is the smallest.
+    const char* values[] = {"-9223372036854775807", "-1000000000000000", "922337203685477",
+                            "1000000000000000", "9223372036854775807"};
+    std::string sql = "CREATE TABLE big (n INTEGER, v BIGINT);;INSERT INTO big VALUES ";
+    for (size_t i = 0; i < std::size(values); ++i) {
+        sql += (i > 0 ? ", (" : "(") + std::to_string(i) + ", " + values[i] + ")";
+    }
+    const std::string path = dir_->File("big.kdd");
+    enginetest::MakeDictionary(path, sql);
+    connection_->SetConnectPath(path);
+    Open("SELECT v FROM big ORDER BY n");
+    ASSERT_EQ(query_->NumRecords(), int(std::size(values)));
+    query_->MoveFirst();
+    for (const char* value : values) {
+        SCOPED_TRACE(value);
+        ASSERT_FALSE(query_->AtEnd());
+        EXPECT_EQ(query_->FieldAt(0).ValueAsText(), value);
+        EXPECT_EQ(query_->FieldAt(0).DisplayString(), value);
+        query_->MoveNext();
+    }
+    query_->MoveFirst();
+    EXPECT_THROW(query_->FieldAt(0).ValueAsFloat(), EBcdOverflowException);
+    query_->SetActive(false);
+
+    // The printed table shows each whole value too.
+    Open("SELECT v FROM big WHERE n = 4");
+    std::ostringstream out;
+    WriteDataSetText(*query_, out);
+    EXPECT_EQ(out.str(), "v\n-------------------\n9223372036854775807\n");
 }
 
 }  // namespace

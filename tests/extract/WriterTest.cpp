@@ -106,6 +106,19 @@ INSTANTIATE_TEST_SUITE_P(
                  {Raw({'m', ',', 'x'}), Bcd("0.50"), Str("a,b")}, C, "\"m,x\",\"0.5\",\"a,b\""}),
     [](const ::testing::TestParamInfo<LineCase>& info) { return info.param.name; });
 
+TEST_F(WriterTest, CommaExtractWritesEveryBigintWhole) {
+    // An engine BIGINT column: a BCD of 20 digits without decimals, beyond the currency range.
+    ds_.columns = {{"Id", ftInteger}, {"Big", ftBCD, 0, 20}};
+    ds_.rows = {{I32(1), Bcd("-9223372036854775807")},
+                {I32(2), Bcd("1000000000000000")},
+                {I32(3), Bcd("-1000000000000000")},
+                {I32(4), Bcd("9223372036854775807")}};
+    EXPECT_EQ(Run(C, false),
+              "\"1\",\"-9223372036854775807\"\r\n\"2\",\"1000000000000000\"\r\n"
+              "\"3\",\"-1000000000000000\"\r\n\"4\",\"9223372036854775807\"\r\n");
+    EXPECT_EQ(callbacks_.recordsWritten, 4);
+}
+
 TEST_F(WriterTest, StringFieldTextStopsAtItsSize) {
     // The field object itself cuts a string to its size; the fixed layout then pads.
     ds_.columns = {{"S", ftString, 3}};

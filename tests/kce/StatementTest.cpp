@@ -4,6 +4,7 @@
 #include <chrono>
 #include <random>
 
+#include "tests/common/SqlParameterCases.h"
 #include "tests/kce/KceSupport.h"
 
 namespace {
@@ -135,25 +136,34 @@ TEST_F(StatementTest, ParametersBindByPositionOfFirstAppearance) {
     KdbCloseSQLStatement(fresh);
 }
 
-TEST(StatementParamsTest, ParameterNamesFollowQuotingRules) {
-    struct Case {
-        const char* sql;
-        const char* names;
-    };
-    const Case cases[] = {
-        {"select * from t where a = :a and b = :b", "a;b"},
-        {"select * from t where a = :a or b = :A", "a"},
-        {"select ':x', \":y\", `:z` from t", ""},
-        {"select a::b from t", ""},
-        {"select * from t where a in (:p1,:p2)", "p1;p2"},
-        {"update t set a = ? where b = ?", ";"},
-        {"execute procedure sp_setapplicationid(:FAppID)", "FAppID"},
-    };
-    for (const Case& c : cases) {
+TEST_F(StatementTest, ParameterListAndCompiledStatementAgreeOnEveryPosition) {
+    for (const parvell::testing::SqlParameterCase& c : parvell::testing::SqlParameterCases()) {
+        std::string joined;
+        for (size_t i = 0; i < c.names.size(); ++i) joined += (i > 0 ? ";" : "") + c.names[i];
         char buf[200];
         uint32_t len = sizeof buf;
         ASSERT_EQ(KdbGetSQLStmtParams(c.sql, buf, &len), 0u) << c.sql;
-        EXPECT_STREQ(buf, c.names) << c.sql;
+        EXPECT_EQ(std::string(buf), joined) << c.sql;
+        if (c.rows < 0) continue;
+
+        uint32_t statement = 0;
+        uint32_t cursor = 0;
+        ASSERT_EQ(KdbCreateSQLStatement(connection_, &statement), 0u);
+        ASSERT_EQ(KdbPrepareSQL(statement, c.sql), 0u) << c.sql << ": " << LastError();
+        for (size_t i = 0; i < c.values.size(); ++i) {
+            const std::string& value = c.values[i];
+            EXPECT_EQ(
+                KdbSetString(statement, uint16_t(i + 1), value.c_str(), uint32_t(value.size())), 0u)
+                << c.sql << ": " << LastError();
+        }
+        // The statement has no position beyond the list; binding nothing there is harmless.
+        const auto beyond = uint16_t(c.names.size() + 1);
+        EXPECT_EQ(KdbSetString(statement, beyond, "1", 1), uint32_t(KDB_ERR_PARAMETER_NUMBER))
+            << c.sql;
+        EXPECT_EQ(KdbSetEmpty(statement, beyond), 0u) << c.sql;
+        ASSERT_EQ(KdbExecuteSQL(statement, &cursor), 0u) << c.sql << ": " << LastError();
+        EXPECT_EQ(AllRows(cursor).size(), size_t(c.rows)) << c.sql;
+        KdbCloseSQLStatement(statement);
     }
 }
 
