@@ -205,7 +205,14 @@ TEST_F(FolderWriteTest, DeleteGivesTheSameRowsInsideAndOutsideATransaction) {
         EXPECT_EQ(FileRecords(dir.File("people.dbf")), file);
         connection = ConnectFolder(dir.Path());
         EXPECT_EQ(Query(connection, "SELECT id FROM people ORDER BY id"), c.afterDelete);
+        // Deleting every row: the shown rows stay rows.
+        if (c.transaction) ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+        EXPECT_EQ(Changed(connection, "DELETE FROM people"), c.afterDelete.size());
+        EXPECT_EQ(Query(connection, "SELECT id FROM people ORDER BY id"), c.show ? shown : Rows{});
+        if (c.transaction) ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
+        EXPECT_EQ(Query(connection, "SELECT id FROM people ORDER BY id"), c.show ? shown : Rows{});
         KdbDisconnect(connection);
+        for (const std::string& record : FileRecords(dir.File("people.dbf"))) EXPECT_EQ(record[0], '*') << record;
     }
 }
 
