@@ -209,7 +209,8 @@ uint32_t ExecuteStatement(Statement& st) {
     }
 
     // A folder table that another program indexes is not changed behind its index's back.
-    if (folder != nullptr && (compiled.kind == sql::StatementKind::Insert || compiled.kind == sql::StatementKind::Update ||
+    if (folder != nullptr && (compiled.kind == sql::StatementKind::Insert ||
+                              compiled.kind == sql::StatementKind::Update ||
                               compiled.kind == sql::StatementKind::Delete)) {
         folder->CheckWritable(compiled.targetTable);
     }

@@ -99,8 +99,9 @@ dbf::StoredValue ColumnValue(sqlite3_stmt* s, int column) {
 void RefuseIndexed(const std::string& path) {
     const std::string index = dbf::IndexFileOf(path);
     if (index.empty()) return;
-    Fail(KDB_ERR_NOT_SUPPORTED, FromUtf8(path) + " has the index file " + FromUtf8(index) +
-                                    ", which this program does not update; the table was not changed");
+    Fail(KDB_ERR_NOT_SUPPORTED,
+         FromUtf8(path) + " has the index file " + FromUtf8(index) +
+             ", which this program does not update; the table was not changed");
 }
 
 std::string FileStem(const std::string& path) {
@@ -291,12 +292,12 @@ void FolderTables::Import(Copy& copy) {
                           "); END");
         }
         if (showDeleted) {
-            // Shown deleted records are rows: a deleted row comes back at once, marked as deleted by
-            // a change that WriteBack writes (SQLite's count of deleted rows is not affected).
+            // Shown deleted records are rows: a deleted row comes back at once, marked as deleted
+            // by a change that WriteBack writes (SQLite's count of deleted rows is not affected).
             std::string values = std::string("OLD.") + kRecno + ", 2";
             for (const sql::Column& c : table.columns) values += ", OLD." + QuoteIdentifier(c.name);
-            Exec(db_, std::string("CREATE TEMP TRIGGER \"kce$r") + id + "\" AFTER DELETE ON " + quoted +
-                          " BEGIN INSERT INTO " + quoted + " VALUES(" + values + "); END");
+            Exec(db_, std::string("CREATE TEMP TRIGGER \"kce$r") + id + "\" AFTER DELETE ON " +
+                          quoted + " BEGIN INSERT INTO " + quoted + " VALUES(" + values + "); END");
         }
         Exec(db_, "RELEASE kce_import");
     } catch (const dbf::DbfError& e) {
@@ -379,7 +380,8 @@ void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, b
     std::vector<int64_t> inserted;   // copy row numbers of the inserted rows, in order
     std::vector<uint32_t> vanished;  // deleted records whose rows the copy no longer has
     {
-        Stmt read(db_, "SELECT " + columns + ", " + kDeleted + " FROM main." + quoted + " WHERE " + kRecno + " = ?1");
+        Stmt read(db_, "SELECT " + columns + ", " + kDeleted + " FROM main." + quoted + " WHERE " +
+                           kRecno + " = ?1");
         const int count = static_cast<int>(copy.table.columns.size());
         for (const auto& [recno, unused] : rows) {
             sqlite3_bind_int64(read.s, 1, recno);
@@ -396,7 +398,9 @@ void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, b
                 } else {
                     changes.inserts.push_back(std::move(values));
                     inserted.push_back(recno);
-                    if (deleted) changes.deletions.push_back(copy.recordCount + static_cast<uint32_t>(inserted.size()));
+                    if (deleted)
+                        changes.deletions.push_back(copy.recordCount +
+                                                    static_cast<uint32_t>(inserted.size()));
                 }
             } else if (rc == SQLITE_DONE) {
                 if (recno <= copy.recordCount) {
@@ -427,18 +431,19 @@ void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, b
             set += (i == 0 ? "" : ", ") + QuoteIdentifier(copy.table.columns[i].name) + " = ?" + std::to_string(i + 3);
         }
         const std::string flag = "?" + std::to_string(copy.table.columns.size() + 3);
-        Stmt update(db_, "UPDATE main." + quoted + " SET " + kRecno + " = ?2, " + kDeleted + " = " + flag + ", " + set +
-                             " WHERE " + kRecno + " = ?1");
+        Stmt update(db_, "UPDATE main." + quoted + " SET " + kRecno + " = ?2, " + kDeleted + " = " +
+                             flag + ", " + set + " WHERE " + kRecno + " = ?1");
         std::string placeholders;
         for (size_t i = 0; i < copy.table.columns.size(); ++i) placeholders += ", ?" + std::to_string(i + 3);
-        Stmt restore(db_, "INSERT INTO main." + quoted + "(" + kRecno + ", " + kDeleted + ", " + columns +
-                              ") VALUES(?2, " + flag + placeholders + ")");
+        Stmt restore(db_, "INSERT INTO main." + quoted + "(" + kRecno + ", " + kDeleted + ", " +
+                              columns + ") VALUES(?2, " + flag + placeholders + ")");
         auto put = [&](sqlite3_stmt* s, int64_t from, uint32_t to) {
             dbf::Record values = file->ReadRecord(to);
             sqlite3_bind_int64(s, 1, from);
             sqlite3_bind_int64(s, 2, to);
             for (size_t i = 0; i < values.size(); ++i) Bind(s, static_cast<int>(i + 3), values[i]);
-            sqlite3_bind_int(s, static_cast<int>(values.size() + 3), file->RecordDeleted(to) ? 1 : 0);
+            sqlite3_bind_int(s, static_cast<int>(values.size() + 3),
+                             file->RecordDeleted(to) ? 1 : 0);
             Step(db_, s);
         };
         for (const dbf::RecordUpdate& u : changes.updates) put(update.s, u.recordNumber, u.recordNumber);

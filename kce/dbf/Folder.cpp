@@ -61,7 +61,8 @@ std::vector<FolderTable> ListTables(std::string_view folder) {
 
 std::string IndexFileOf(const std::string& tablePath) {
     const size_t slash = tablePath.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : tablePath.substr(0, std::max<size_t>(slash, 1));
+    const std::string folder =
+        slash == std::string::npos ? "." : tablePath.substr(0, std::max<size_t>(slash, 1));
     const std::string prefix = slash == std::string::npos ? "" : tablePath.substr(0, slash + 1);
     const std::string file = slash == std::string::npos ? tablePath : tablePath.substr(slash + 1);
     const size_t dot = file.rfind('.');
@@ -73,9 +74,12 @@ std::string IndexFileOf(const std::string& tablePath) {
         std::vector<std::string> found;
         while (dirent* entry = ::readdir(dir)) {
             std::string_view name = entry->d_name;
-            if (name.size() != stem.size() + 4 || Lower(name.substr(0, stem.size())) != Lower(stem)) continue;
+            if (name.size() != stem.size() + 4 || Lower(name.substr(0, stem.size())) != Lower(stem))
+                continue;
             const std::string extension = Lower(name.substr(stem.size()));
-            if (extension != ".cdx" && extension != ".mdx" && extension != ".idx" && extension != ".ntx") continue;
+            if (extension != ".cdx" && extension != ".mdx" && extension != ".idx" &&
+                extension != ".ntx")
+                continue;
             struct stat st {};
             if (::stat((prefix + std::string(name)).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
                 found.emplace_back(name);
@@ -98,7 +102,8 @@ std::string IndexFileOf(const std::string& tablePath) {
     const bool fox = head[0] == 0xF5 || head[0] == 0x30 || head[0] == 0x31 || head[0] == 0x32;
     std::string extension = fox ? ".cdx" : ".mdx";
     if (upperExtension) {
-        for (char& c : extension) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        for (char& c : extension)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
     return prefix + stem + extension;
 }

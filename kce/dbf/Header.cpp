@@ -360,7 +360,8 @@ StoredValue NumberedValue(Column& column, const StoredValue& value) {
     const uint32_t step = column.autoStep == 0 ? 1 : column.autoStep;
     if (value.kind == StoredValue::Kind::Integer) {
         const int64_t given = value.integer;
-        if (given >= static_cast<int32_t>(column.autoNext) && given <= INT32_MAX - static_cast<int64_t>(step)) {
+        if (given >= static_cast<int32_t>(column.autoNext) &&
+            given <= INT32_MAX - static_cast<int64_t>(step)) {
             column.autoNext = static_cast<uint32_t>(given + step);
         }
         return value;

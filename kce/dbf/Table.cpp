@@ -257,7 +257,9 @@ Record Table::ReadRecord(uint32_t recordNumber) const {
     return record;
 }
 
-bool Table::RecordDeleted(uint32_t recordNumber) const { return ReadRaw(recordNumber)[0] == '*'; }
+bool Table::RecordDeleted(uint32_t recordNumber) const {
+    return ReadRaw(recordNumber)[0] == '*';
+}
 
 Table::Cursor::Cursor(const Table& table) : table_(&table), scratch_(table.header_.columns.size()) {}
 
@@ -374,8 +376,11 @@ void Table::Apply(const Changes& changes, const FaultHook& hook) {
     for (uint32_t number : changes.deletions) {
         if (number <= h.recordCount) continue;
         if (number > newCount) {
-            throw DbfError(path_, -1, "deletion of record " + std::to_string(number) + ", which does not exist (the "
-                                      "table has " + std::to_string(newCount) + " records with this change)");
+            throw DbfError(path_, -1,
+                           "deletion of record " + std::to_string(number) +
+                               ", which does not exist (the "
+                               "table has " +
+                               std::to_string(newCount) + " records with this change)");
         }
         appended[static_cast<size_t>(number - h.recordCount - 1) * h.recordLength] = '*';
     }

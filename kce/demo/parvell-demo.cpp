@@ -461,7 +461,9 @@ kce::dbf::ColumnSpec DbfColumn(const Column& column, const std::string& shortNam
     case kNumeric: layout.dbfType = 'N'; break;
     case kDate: layout.dbfType = 'D'; break;
     case kLogical: layout.dbfType = 'L'; break;
-    case kInteger: layout.dbfType = 'I'; break;
+    case kInteger:
+        layout.dbfType = 'I';
+        break;
     case kAutoInc:
         // Numbered by the table on insert, as the dictionary's AUTOINC column.
         layout.dbfType = 'I';

@@ -310,12 +310,16 @@ protected:
     void SetUp() override {
         std::ofstream ini(dir_.File("kdb.ini"));
         ini << "[Other]\nkdt=/wrong\n\n[Databases]\n"
-               "kdt = " << dir_.Path() << ";k\n"
+               "kdt = "
+            << dir_.Path() << ";k\n"
             << "plain=/data/plain\n"
                "odd=/data/odd;x\n"
                "vfp=/data/v;V\n"
-               "cdx=" << dir_.Path() << ";c\n"
-               "dict=" << dir_.File("mwddf.kdd") << "\n";
+               "cdx="
+            << dir_.Path()
+            << ";c\n"
+               "dict="
+            << dir_.File("mwddf.kdd") << "\n";
         const char* old = std::getenv("kdbini_path");
         if (old) oldPath_ = old;
         hadPath_ = old != nullptr;
@@ -379,7 +383,8 @@ TEST_F(AliasTest, AliasAndPathClearEachOther) {
 
 TEST_F(AliasTest, TableNamesListTheTablesTheMaskOfTheAliasTypeSelects) {
     // Beside kdb.ini: a table with its memo file, a database container and a text file.
-    for (const char* file : {"people.dbf", "people.fpt", "mwddf.dbc", "notes.txt"}) std::ofstream(dir_.File(file));
+    for (const char* file : {"people.dbf", "people.fpt", "mwddf.dbc", "notes.txt"})
+        std::ofstream(dir_.File(file));
     struct Case {
         const char* alias;  // "" for the folder path itself
         std::vector<std::string> names;

@@ -87,7 +87,9 @@ TEST(FolderDemoTest, TransactionsAreNumberedOnInsertInBothForms) {
     Generate(dir.File("dbf"), true);
     uint32_t dictionary = 0;
     uint32_t folder = 0;
-    ASSERT_EQ(KdbConnect60(dir.File("kdd/mwddf.kdd").c_str(), 3, "user", "qzmvtrlk", 0, &dictionary), 0u) << LastError();
+    ASSERT_EQ(
+        KdbConnect60(dir.File("kdd/mwddf.kdd").c_str(), 3, "user", "qzmvtrlk", 0, &dictionary), 0u)
+        << LastError();
     ASSERT_EQ(KdbConnect60(dir.File("dbf").c_str(), 3, "", "", 0, &folder), 0u) << LastError();
     const std::string last = "SELECT max([Entry Number]) FROM MWTRN";
     const Rows before = Query(dictionary, last);
@@ -100,14 +102,19 @@ TEST(FolderDemoTest, TransactionsAreNumberedOnInsertInBothForms) {
         const std::vector<std::string> columns = Columns(cursor);
         KdbCloseTable(cursor);
         EXPECT_EQ(columns.at(0), "Entry Number 15 4,0") << form;
-        EXPECT_EQ(Changed(connection, "INSERT INTO MWTRN ([Chart Number], [Case Number], [Transaction Type], "
-                                      "[Procedure Code], Units) VALUES ('ZZTEST01', 1, 'A', '99213', 1.5)"),
+        EXPECT_EQ(Changed(connection,
+                          "INSERT INTO MWTRN ([Chart Number], [Case Number], [Transaction Type], "
+                          "[Procedure Code], Units) VALUES ('ZZTEST01', 1, 'A', '99213', 1.5)"),
                   1u)
             << form;
-        EXPECT_EQ(Changed(connection, "INSERT INTO MWTRN ([Chart Number]) VALUES ('ZZTEST02')"), 1u) << form;
-        EXPECT_EQ(Query(connection, "SELECT [Entry Number], [Chart Number] FROM MWTRN WHERE [Chart Number] LIKE 'ZZ%' "
-                                    "ORDER BY [Entry Number]"),
-                  (Rows{{std::to_string(next), "ZZTEST01"}, {std::to_string(next + 1), "ZZTEST02"}}))
+        EXPECT_EQ(Changed(connection, "INSERT INTO MWTRN ([Chart Number]) VALUES ('ZZTEST02')"), 1u)
+            << form;
+        EXPECT_EQ(
+            Query(
+                connection,
+                "SELECT [Entry Number], [Chart Number] FROM MWTRN WHERE [Chart Number] LIKE 'ZZ%' "
+                "ORDER BY [Entry Number]"),
+            (Rows{{std::to_string(next), "ZZTEST01"}, {std::to_string(next + 1), "ZZTEST02"}}))
             << form;
     }
     // Both forms give the same engine types for the whole table.

@@ -174,10 +174,14 @@ TEST(FolderReadTest, TableSearchListsAFoldersTablesAndADictionarysTables) {
     uint32_t folder = ConnectFolder(dir.Path());
     // GetTableNames sends the data path, "\\" and the mask.
     const std::pair<const char*, std::vector<std::string>> masks[] = {
-        {"*.dbf", {"Alpha", "beta"}}, {"*.*", {"Alpha", "beta"}}, {"*", {"Alpha", "beta"}},
-        {"b*", {"beta"}},             {"*.kdt", {}},
+        {"*.dbf", {"Alpha", "beta"}},
+        {"*.*", {"Alpha", "beta"}},
+        {"*", {"Alpha", "beta"}},
+        {"b*", {"beta"}},
+        {"*.kdt", {}},
     };
-    for (const auto& [mask, names] : masks) EXPECT_EQ(list(folder, dir.Path() + "\\" + mask), names) << mask;
+    for (const auto& [mask, names] : masks)
+        EXPECT_EQ(list(folder, dir.Path() + "\\" + mask), names) << mask;
     // The two-list form gives the names and the paths of the same tables.
     std::vector<std::string> names, paths;
     char name[261], path[261];
@@ -213,12 +217,16 @@ TEST(FolderReadTest, TablesWrittenByOtherProgramsGiveTheirValues) {
         // OEM text and memos in Windows-1252; blanks, the overflow mark, a zero date and the
         // logical '?' are null; the deleted record is no row.
         {"SELECT name, amount, born, active, notes FROM db3oem",
-         {{"M\xFCller", "  123.45", "12/31/1999", "T", "Gr\xFC\xDF" "e"},
+         {{"M\xFCller", "  123.45", "12/31/1999", "T",
+           "Gr\xFC\xDF"
+           "e"},
           {"NULL", "NULL", "NULL", "NULL", "NULL"},
           {"?-FLAG", "   -0.50", "02/29/2000", "NULL", "NULL"},
           {"F-FLAG", "NULL", "NULL", "F", "NULL"}}},
         {"SELECT code, flag, qty, note FROM fox2",
-         {{"\xD8L", "T", "   42", "fox \xE9t\xE9"}, {"UNK", "NULL", "NULL", "NULL"}, {"NO", "F", "   -7", "NULL"}}},
+         {{"\xD8L", "T", "   42", "fox \xE9t\xE9"},
+          {"UNK", "NULL", "NULL", "NULL"},
+          {"NO", "F", "   -7", "NULL"}}},
         {"SELECT id, paid, seen, name FROM vfp",
          {{"1", "T", "01/01/2000 12:00:00.000", "max"},
           {"2", "F", "NULL", "min"},
@@ -241,7 +249,8 @@ TEST(FolderReadTest, TablesWrittenByOtherProgramsGiveTheirValues) {
     for (const Case& c : cases) EXPECT_EQ(QueryWithNulls(connection, c.sql), c.rows) << c.sql;
     // Shown, the deleted records are rows again.
     ASSERT_EQ(KdbShowDeleted(1), 0u);
-    EXPECT_EQ(QueryWithNulls(connection, "SELECT name FROM db3oem WHERE amount = 1"), (Rows{{"GONE"}}));
+    EXPECT_EQ(QueryWithNulls(connection, "SELECT name FROM db3oem WHERE amount = 1"),
+              (Rows{{"GONE"}}));
     EXPECT_EQ(QueryWithNulls(connection, "SELECT code FROM fox2 WHERE qty = 1"), (Rows{{"DEL"}}));
     EXPECT_EQ(QueryWithNulls(connection, "SELECT name FROM vfp WHERE id = 3"), (Rows{{"gone"}}));
     ASSERT_EQ(KdbShowDeleted(0), 0u);
@@ -260,20 +269,24 @@ TEST(FolderReadTest, SettingAnUnknownLogicalWritesIt) {
     const Case cases[] = {
         {"DB3OEM.DBF", "UPDATE db3oem SET active = FALSE WHERE name = '?-FLAG'",
          "SELECT active FROM db3oem WHERE name = '?-FLAG'", 3, 25, 'F'},
-        {"FOX2.DBF", "UPDATE fox2 SET flag = FALSE WHERE code = 'UNK'", "SELECT flag FROM fox2 WHERE code = 'UNK'", 2, 5,
-         'F'},
-        {"VFP.DBF", "UPDATE vfp SET paid = TRUE WHERE id = 5", "SELECT paid FROM vfp WHERE id = 5", 4, 13, 'T'},
+        {"FOX2.DBF", "UPDATE fox2 SET flag = FALSE WHERE code = 'UNK'",
+         "SELECT flag FROM fox2 WHERE code = 'UNK'", 2, 5, 'F'},
+        {"VFP.DBF", "UPDATE vfp SET paid = TRUE WHERE id = 5", "SELECT paid FROM vfp WHERE id = 5",
+         4, 13, 'T'},
     };
     for (const Case& c : cases) {
         TempDir dir;
         kce::dbf::test::WriteForeignTables(dir.Path());
         uint32_t connection = ConnectFolder(dir.Path());
         EXPECT_EQ(Changed(connection, c.update), 1u) << c.update;
-        EXPECT_EQ(QueryWithNulls(connection, c.check), (Rows{{std::string(1, c.stored)}})) << c.check;
+        EXPECT_EQ(QueryWithNulls(connection, c.check), (Rows{{std::string(1, c.stored)}}))
+            << c.check;
         KdbDisconnect(connection);
         const std::string bytes = ReadFile(dir.File(c.file));
-        const size_t headerLength = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
-        const size_t recordLength = static_cast<unsigned char>(bytes[10]) | static_cast<unsigned char>(bytes[11]) << 8;
+        const size_t headerLength =
+            static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
+        const size_t recordLength =
+            static_cast<unsigned char>(bytes[10]) | static_cast<unsigned char>(bytes[11]) << 8;
         EXPECT_EQ(bytes.at(headerLength + c.record * recordLength + c.offset), c.stored) << c.file;
     }
 }

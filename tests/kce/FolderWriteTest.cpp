@@ -163,9 +163,9 @@ TEST_F(FolderWriteTest, DeleteGivesTheSameRowsInsideAndOutsideATransaction) {
         const char* name;
         bool show;
         bool transaction;
-        Rows afterDelete;     // ids after deleting 2, then inserting 5 and deleting it
-        uint32_t again;       // rows a second DELETE of 2 reports
-        bool eveInFile;       // the row inserted and deleted reaches the file (marked deleted)
+        Rows afterDelete;  // ids after deleting 2, then inserting 5 and deleting it
+        uint32_t again;    // rows a second DELETE of 2 reports
+        bool eveInFile;    // the row inserted and deleted reaches the file (marked deleted)
     };
     const Rows hidden = {{"  1"}, {"  3"}};
     const Rows shown = {{"  1"}, {"  2"}, {"  3"}, {"  4"}, {"  5"}};
@@ -212,7 +212,8 @@ TEST_F(FolderWriteTest, DeleteGivesTheSameRowsInsideAndOutsideATransaction) {
         if (c.transaction) ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
         EXPECT_EQ(Query(connection, "SELECT id FROM people ORDER BY id"), c.show ? shown : Rows{});
         KdbDisconnect(connection);
-        for (const std::string& record : FileRecords(dir.File("people.dbf"))) EXPECT_EQ(record[0], '*') << record;
+        for (const std::string& record : FileRecords(dir.File("people.dbf")))
+            EXPECT_EQ(record[0], '*') << record;
     }
 }
 
@@ -220,9 +221,9 @@ TEST_F(FolderWriteTest, ATableWithAnIndexFileIsNotChanged) {
     struct Case {
         const char* name;
         Variant variant;
-        uint8_t flags;        // header byte 28
-        const char* beside;   // a file put beside the table, "" for none
-        const char* index;    // the file the error names
+        uint8_t flags;       // header byte 28
+        const char* beside;  // a file put beside the table, "" for none
+        const char* index;   // the file the error names
     };
     const Case cases[] = {
         {"structural index flag", Variant::VisualFoxPro, 0x01, "", "people.cdx"},
@@ -230,13 +231,15 @@ TEST_F(FolderWriteTest, ATableWithAnIndexFileIsNotChanged) {
         {"index file in capitals", Variant::DBase3, 0x00, "people.NTX", "people.NTX"},
         {"production index flag", Variant::DBase4, 0x01, "", "people.mdx"},
     };
-    const char* statements[] = {"UPDATE people SET name = 'x'", "INSERT INTO people (id, name) VALUES (4, 'dee')",
+    const char* statements[] = {"UPDATE people SET name = 'x'",
+                                "INSERT INTO people (id, name) VALUES (4, 'dee')",
                                 "DELETE FROM people WHERE id = 9"};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         const std::string path = dir.File("people.dbf");
-        MakeTable(path, c.variant, {{"ID", 'N', 3}, {"NAME", 'C', 8}}, {{I(1), T("ann")}, {I(2), T("bob")}});
+        MakeTable(path, c.variant, {{"ID", 'N', 3}, {"NAME", 'C', 8}},
+                  {{I(1), T("ann")}, {I(2), T("bob")}});
         if (c.flags != 0) {
             std::string bytes = ReadFile(path);
             bytes[28] = static_cast<char>(bytes[28] | c.flags);
@@ -248,10 +251,12 @@ TEST_F(FolderWriteTest, ATableWithAnIndexFileIsNotChanged) {
         for (bool transaction : {false, true}) {
             if (transaction) ASSERT_EQ(KdbBeginTransaction(connection), 0u);
             for (const char* sql : statements) {
-                EXPECT_EQ(TryRun(connection, sql), static_cast<uint32_t>(KDB_ERR_NOT_SUPPORTED)) << sql;
+                EXPECT_EQ(TryRun(connection, sql), static_cast<uint32_t>(KDB_ERR_NOT_SUPPORTED))
+                    << sql;
                 const std::string error = LastError();
-                EXPECT_NE(error.find(dir.File(c.index) + ", which this program does not update; the table was not "
-                                                         "changed"),
+                EXPECT_NE(error.find(dir.File(c.index) +
+                                     ", which this program does not update; the table was not "
+                                     "changed"),
                           std::string::npos)
                     << error;
             }
@@ -259,7 +264,8 @@ TEST_F(FolderWriteTest, ATableWithAnIndexFileIsNotChanged) {
         }
         EXPECT_EQ(ReadFile(path), before);
         // Reading is as before.
-        EXPECT_EQ(Query(connection, "SELECT name FROM people ORDER BY id"), (Rows{{"ann"}, {"bob"}}));
+        EXPECT_EQ(Query(connection, "SELECT name FROM people ORDER BY id"),
+                  (Rows{{"ann"}, {"bob"}}));
         KdbDisconnect(connection);
     }
 }
@@ -279,7 +285,8 @@ TEST_F(FolderWriteTest, AnIndexFileThatAppearsBeforeTheCommitStopsIt) {
     // Neither table was written, the one without an index file included.
     EXPECT_EQ(ReadFile(dir_.File("people.dbf")), people);
     EXPECT_EQ(ReadFile(dir_.File("other.dbf")), other);
-    EXPECT_EQ(Query(connection, "SELECT name FROM people ORDER BY id"), (Rows{{"ann"}, {"bob"}, {"cy"}}));
+    EXPECT_EQ(Query(connection, "SELECT name FROM people ORDER BY id"),
+              (Rows{{"ann"}, {"bob"}, {"cy"}}));
     KdbDisconnect(connection);
 }
 

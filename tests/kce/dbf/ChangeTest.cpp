@@ -313,7 +313,8 @@ TEST(DbfChange, NumberedColumnHandsOutNextNumbersThatPersist) {
     c.inserts = {{N(), T("d")}};
     table->Apply(c);
     // A given number moves the next one past it, so that it is never handed out again.
-    EXPECT_EQ(Render(ReadAll(path)), "0 | 1 | 'a'\n0 | 2 | 'b'\n0 | 3 | 'c'\n0 | 100 | 'given'\n0 | 101 | 'd'\n");
+    EXPECT_EQ(Render(ReadAll(path)),
+              "0 | 1 | 'a'\n0 | 2 | 'b'\n0 | 3 | 'c'\n0 | 100 | 'given'\n0 | 101 | 'd'\n");
 }
 
 TEST(DbfChange, CursorMadeBeforeAChangeSeesTheChangedRecords) {

@@ -58,8 +58,18 @@ TEST(DbfFolder, IndexFilesOfATableAreFoundBesideItOrFromTheHeader) {
         const char* index;  // expected file name, "" for none
     };
     const Case cases[] = {
-        {"no index", "people.dbf", 0x03, 0x00, {"people.fpt", "other.cdx", "people.cdx.bak", "peoplex.cdx"}, ""},
-        {"structural index of another case", "people.dbf", 0xF5, 0x00, {"PEOPLE.CDX"}, "PEOPLE.CDX"},
+        {"no index",
+         "people.dbf",
+         0x03,
+         0x00,
+         {"people.fpt", "other.cdx", "people.cdx.bak", "peoplex.cdx"},
+         ""},
+        {"structural index of another case",
+         "people.dbf",
+         0xF5,
+         0x00,
+         {"PEOPLE.CDX"},
+         "PEOPLE.CDX"},
         {"production index", "PEOPLE.DBF", 0x8B, 0x00, {"People.Mdx"}, "People.Mdx"},
         {"single index", "people.dbf", 0x03, 0x00, {"people.idx"}, "people.idx"},
         {"clipper index", "people.dbf", 0x03, 0x00, {"people.NTX"}, "people.NTX"},

@@ -17,8 +17,12 @@ void Write(const std::string& path, const std::string& bytes) {
 }
 
 // Field text padded with blanks to its width (text fields left-aligned, numbers right-aligned).
-std::string Left(const std::string& text, size_t width) { return text + std::string(width - text.size(), ' '); }
-std::string Right(const std::string& text, size_t width) { return std::string(width - text.size(), ' ') + text; }
+std::string Left(const std::string& text, size_t width) {
+    return text + std::string(width - text.size(), ' ');
+}
+std::string Right(const std::string& text, size_t width) {
+    return std::string(width - text.size(), ' ') + text;
+}
 
 // A dBase III memo file: 512-byte blocks, each memo ended by two 1A bytes; memo k is in block k.
 std::string Dbase3Memo(const std::vector<std::string>& memos) {
@@ -50,8 +54,11 @@ std::string FoxMemo(const std::vector<std::string>& memos) {
 }
 
 void WriteDbase3(const std::string& folder) {
-    const std::vector<RawField> fields = {
-        {"NAME", 'C', 8}, {"AMOUNT", 'N', 8, 2}, {"BORN", 'D', 8}, {"ACTIVE", 'L', 1}, {"NOTES", 'M', 10}};
+    const std::vector<RawField> fields = {{"NAME", 'C', 8},
+                                          {"AMOUNT", 'N', 8, 2},
+                                          {"BORN", 'D', 8},
+                                          {"ACTIVE", 'L', 1},
+                                          {"NOTES", 'M', 10}};
     const std::string blankMemo(10, ' ');
     const std::vector<std::string> records = {
         " " + Left("M\x81ller", 8) + Right("123.45", 8) + "19991231" + "T" + Right("1", 10),
@@ -61,11 +68,13 @@ void WriteDbase3(const std::string& folder) {
         " " + Left("F-FLAG", 8) + "********" + "00000000" + "F" + blankMemo,
     };
     Write(folder + "/DB3OEM.DBF", RawTable(0x83, 0x01, fields, records));
-    Write(folder + "/DB3OEM.DBT", Dbase3Memo({"Gr\x81\xE1" "e"}));
+    Write(folder + "/DB3OEM.DBT", Dbase3Memo({"Gr\x81\xE1"
+                                              "e"}));
 }
 
 void WriteFoxPro2(const std::string& folder) {
-    const std::vector<RawField> fields = {{"CODE", 'C', 4}, {"FLAG", 'L', 1}, {"QTY", 'N', 5}, {"NOTE", 'M', 10}};
+    const std::vector<RawField> fields = {
+        {"CODE", 'C', 4}, {"FLAG", 'L', 1}, {"QTY", 'N', 5}, {"NOTE", 'M', 10}};
     const std::string blankMemo(10, ' ');
     const std::vector<std::string> records = {
         " " + Left("\x9DL", 4) + "y" + Right("42", 5) + Right("8", 10),
@@ -79,14 +88,14 @@ void WriteFoxPro2(const std::string& folder) {
 
 void WriteVisualFoxPro(const std::string& folder) {
     // Null bits in field order: FEE 0, PAID 1, NAME 2.
-    const std::vector<RawField> fields = {{"ID", 'I', 4},           {"FEE", 'Y', 8, 4, 0x02},
-                                          {"PAID", 'L', 1, 0, 0x02}, {"SEEN", 'T', 8},
-                                          {"NAME", 'C', 10, 0, 0x02}, {"_NullFlags", '0', 1, 0, 0x05}};
-    auto record = [](char flag, int32_t id, int64_t fee, char paid, uint32_t day, uint32_t ms, const std::string& name,
-                     uint8_t nulls) {
-        return std::string(1, flag) + Le(static_cast<uint32_t>(id), 4) + Le(static_cast<uint64_t>(fee), 8) +
-               std::string(1, paid) + Le(day, 4) + Le(ms, 4) + Left(name, 10) +
-               std::string(1, static_cast<char>(nulls));
+    const std::vector<RawField> fields = {
+        {"ID", 'I', 4},   {"FEE", 'Y', 8, 4, 0x02},   {"PAID", 'L', 1, 0, 0x02},
+        {"SEEN", 'T', 8}, {"NAME", 'C', 10, 0, 0x02}, {"_NullFlags", '0', 1, 0, 0x05}};
+    auto record = [](char flag, int32_t id, int64_t fee, char paid, uint32_t day, uint32_t ms,
+                     const std::string& name, uint8_t nulls) {
+        return std::string(1, flag) + Le(static_cast<uint32_t>(id), 4) +
+               Le(static_cast<uint64_t>(fee), 8) + std::string(1, paid) + Le(day, 4) + Le(ms, 4) +
+               Left(name, 10) + std::string(1, static_cast<char>(nulls));
     };
     const std::vector<std::string> records = {
         record(' ', 1, std::numeric_limits<int64_t>::max(), 'T', 2451545, 43200000, "max", 0),
