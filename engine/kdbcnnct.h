@@ -142,6 +142,10 @@ public:
     void Rollback();
     void RollbackToSavepoint(const std::string& name);
     void CreateSavepoint(const std::string& name);
+    // Table names through the engine's table search. A folder is searched with DataPath (without
+    // a trailing separator), "\\" and the mask, or "*.kdt" for a KDT alias and "*.dbf" for an
+    // alias of another table type; a dictionary with an empty text. The two-list form gives each
+    // table's name and path and searches with the mask "*.*" the same way.
     void GetTableNames(std::vector<std::string>& names, const std::string& mask = "*.*");
     void GetTableNames(std::vector<std::string>& names, std::vector<std::string>& paths);
     void GetDictionaryTableNames(std::vector<std::string>& names);
@@ -163,6 +167,7 @@ private:
     void DoConnect();
     void DoDisconnect();
     void CheckConnected() const;
+    std::string TableSearchText(const std::string& mask) const;
     void SendApplicationID();
     void Fire(const TKdbNotifyEvent& event) {
         if (event) event(*this);

@@ -105,19 +105,22 @@ void TKdbConnection::CreateSavepoint(const std::string& name) {
     Check(KdbCreateSavepoint(handle_, name.c_str(), 0));
 }
 
+std::string TKdbConnection::TableSearchText(const std::string& mask) const {
+    if (isDictionary_) return {};
+    std::string search = DataPath();
+    while (!search.empty() && (search.back() == '/' || search.back() == '\\')) search.pop_back();
+    search += '\\';
+    if (aliasName_.empty() || aliasTableType_ == TKdbAliasTableType::None) {
+        search += mask;
+    } else {
+        search += aliasTableType_ == TKdbAliasTableType::KDT ? "*.kdt" : "*.dbf";
+    }
+    return search;
+}
+
 void TKdbConnection::GetTableNames(std::vector<std::string>& names, const std::string& mask) {
     CheckConnected();
-    std::string search;
-    if (!isDictionary_) {
-        search = DataPath();
-        while (!search.empty() && (search.back() == '/' || search.back() == '\\')) search.pop_back();
-        search += '/';
-        if (aliasName_.empty() || aliasTableType_ == TKdbAliasTableType::None) {
-            search += mask;
-        } else {
-            search += aliasTableType_ == TKdbAliasTableType::KDT ? "*.kdt" : "*.dbf";
-        }
-    }
+    const std::string search = TableSearchText(mask);
     char name[261] = {};
     uint16_t length = 260;
     uint32_t searchHandle = 0;
@@ -135,12 +138,7 @@ void TKdbConnection::GetTableNames(std::vector<std::string>& names, const std::s
 
 void TKdbConnection::GetTableNames(std::vector<std::string>& names, std::vector<std::string>& paths) {
     CheckConnected();
-    std::string search;
-    if (!isDictionary_) {
-        search = DataPath();
-        while (!search.empty() && (search.back() == '/' || search.back() == '\\')) search.pop_back();
-        search += "/*.*";
-    }
+    const std::string search = TableSearchText("*.*");
     char name[261] = {};
     char path[261] = {};
     uint16_t nameLength = 260;

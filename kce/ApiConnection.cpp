@@ -1,7 +1,6 @@
 // The C interface: connections, transactions, table searches and data dictionaries.
 #include "kce/kce.h"
 
-#include <dirent.h>
 #include <fnmatch.h>
 #include <sqlite3.h>
 
@@ -15,6 +14,9 @@
 #include "kce/Execute.h"
 #include "kce/Objects.h"
 #include "kce/Translate.h"
+#include "kce/dbf/DbfError.h"
+#include "kce/dbf/FileIo.h"
+#include "kce/dbf/Folder.h"
 
 using namespace kce;
 
@@ -76,18 +78,19 @@ std::shared_ptr<Search> StartTableSearch(uint32_t connection, std::string_view m
     if (pattern.find('/') == std::string::npos) pattern = c->database->Path() + "/" + pattern;
     std::string folder = FolderOf(pattern);
     std::string filePattern = pattern.substr(pattern.rfind('/') + 1);
-    std::vector<std::string> files;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            if (::fnmatch(filePattern.c_str(), entry->d_name, FNM_CASEFOLD) == 0) files.emplace_back(entry->d_name);
-        }
-        ::closedir(dir);
+    // Only the folder's tables: its "*.dbf" files, so neither "." nor ".." nor the database
+    // container, memo or index files whatever the mask.
+    std::vector<dbf::FolderTable> tables;
+    try {
+        tables = dbf::ListTables(folder);
+    } catch (const dbf::DbfError&) {
+        // A folder that cannot be listed has no tables to give.
     }
-    std::sort(files.begin(), files.end());
-    for (const auto& file : files) {
-        size_t dot = file.rfind('.');
-        search->names.push_back(FromUtf8(dot == std::string::npos || dot == 0 ? file : file.substr(0, dot)));
-        search->paths.push_back(FromUtf8(folder + "/" + file));
+    for (const dbf::FolderTable& table : tables) {
+        const std::string file = dbf::FileNameOf(table.path);
+        if (::fnmatch(filePattern.c_str(), file.c_str(), FNM_CASEFOLD) != 0) continue;
+        search->names.push_back(FromUtf8(table.name));
+        search->paths.push_back(FromUtf8(table.path));
     }
     return search;
 }

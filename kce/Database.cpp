@@ -312,10 +312,18 @@ void Database::RemoveTable(std::string_view name) {
 
 void Database::CreateTable(const sql::Table& table) {
     std::string sql = "CREATE TABLE " + QuoteIdentifier(table.name) + " (";
+    bool numbered = false;
     for (size_t i = 0; i < table.columns.size(); ++i) {
         const sql::Column& c = table.columns[i];
         if (i > 0) sql += ", ";
-        sql += QuoteIdentifier(c.name) + " " + StorageType(c.type);
+        sql += QuoteIdentifier(c.name) + " ";
+        if (c.type == sql::kAutoInc && !numbered) {
+            // As in CREATE TABLE by SQL: the first AUTOINC column numbers rows inserted without it.
+            sql += "INTEGER PRIMARY KEY AUTOINCREMENT";
+            numbered = true;
+        } else {
+            sql += StorageType(c.type);
+        }
         if (c.notNull) sql += " NOT NULL";
     }
     sql += ")";

@@ -61,7 +61,8 @@ public:
     void RemoveTable(std::string_view name);
     // Reads the catalogue back from the file after a rollback (a folder's stays as it is).
     void ReloadCatalogue();
-    // Creates the SQLite table and its catalogue rows in one transaction.
+    // Creates the SQLite table and its catalogue rows in one transaction. The first AUTOINC column
+    // numbers the rows inserted without a value, as CREATE TABLE by SQL does.
     void CreateTable(const sql::Table& table);
 
     void CreateUser(std::string_view name, std::string_view password, std::string_view description);

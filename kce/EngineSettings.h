@@ -11,7 +11,7 @@ namespace kce {
 struct EngineSettings {
     std::shared_ptr<const DateFormat> dateFormat;  // never null
     uint16_t decimals = 2;
-    bool showDeleted = true;
+    bool showDeleted = false;  // records marked deleted are no rows unless KdbShowDeleted(1)
     uint16_t serverTypes = 7;
     uint16_t cachedTables = 0;
     uint16_t cachedCursors = 25;

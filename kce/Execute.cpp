@@ -208,6 +208,13 @@ uint32_t ExecuteStatement(Statement& st) {
     default: break;
     }
 
+    // A folder table that another program indexes is not changed behind its index's back.
+    if (folder != nullptr && (compiled.kind == sql::StatementKind::Insert ||
+                              compiled.kind == sql::StatementKind::Update ||
+                              compiled.kind == sql::StatementKind::Delete)) {
+        folder->CheckWritable(compiled.targetTable);
+    }
+
     // Changes: one transaction per statement, or a savepoint inside the caller's transaction, so
     // that the statement succeeds or fails whole.
     bool own = sqlite3_get_autocommit(db) != 0;

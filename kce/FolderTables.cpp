@@ -95,6 +95,15 @@ dbf::StoredValue ColumnValue(sqlite3_stmt* s, int column) {
     }
 }
 
+// Refuses a change of the table file `path` when another program keeps an index file for it.
+void RefuseIndexed(const std::string& path) {
+    const std::string index = dbf::IndexFileOf(path);
+    if (index.empty()) return;
+    Fail(KDB_ERR_NOT_SUPPORTED,
+         FromUtf8(path) + " has the index file " + FromUtf8(index) +
+             ", which this program does not update; the table was not changed");
+}
+
 std::string FileStem(const std::string& path) {
     std::string name = dbf::FileNameOf(path);
     size_t dot = name.rfind('.');
@@ -209,7 +218,7 @@ FolderTables::Refreshed FolderTables::Refresh(const std::vector<std::string>& na
 }
 
 void FolderTables::Drop(Copy& copy) {
-    for (const char* kind : {"i", "u", "d"}) {
+    for (const char* kind : {"i", "u", "d", "r"}) {
         Exec(db_, std::string("DROP TRIGGER IF EXISTS temp.\"kce$") + kind + std::to_string(copy.id) + "\"");
     }
     Exec(db_, "DROP TABLE IF EXISTS main." + QuoteIdentifier(copy.table.name));
@@ -282,6 +291,14 @@ void FolderTables::Import(Copy& copy) {
                           " BEGIN INSERT INTO " + kChangeLog + " VALUES(" + id + ", " + e[2] + "." + kRecno +
                           "); END");
         }
+        if (showDeleted) {
+            // Shown deleted records are rows: a deleted row comes back at once, marked as deleted
+            // by a change that WriteBack writes (SQLite's count of deleted rows is not affected).
+            std::string values = std::string("OLD.") + kRecno + ", 2";
+            for (const sql::Column& c : table.columns) values += ", OLD." + QuoteIdentifier(c.name);
+            Exec(db_, std::string("CREATE TEMP TRIGGER \"kce$r") + id + "\" AFTER DELETE ON " +
+                          quoted + " BEGIN INSERT INTO " + quoted + " VALUES(" + values + "); END");
+        }
         Exec(db_, "RELEASE kce_import");
     } catch (const dbf::DbfError& e) {
         sqlite3_exec(db_, "ROLLBACK TO kce_import; RELEASE kce_import", nullptr, nullptr, nullptr);
@@ -307,6 +324,16 @@ void FolderTables::Import(Copy& copy) {
     if (sqlite3_get_autocommit(db_) == 0) importedInTransaction_.insert(copy.key);
 }
 
+void FolderTables::CheckWritable(std::string_view name) {
+    std::optional<dbf::FolderTable> file;
+    try {
+        file = dbf::FindTable(folder_, ToUtf8(name));
+    } catch (const dbf::DbfError& e) {
+        FailFile(e, KDB_ERR_TABLE_DAMAGED);
+    }
+    if (file) RefuseIndexed(file->path);
+}
+
 void FolderTables::WriteBack() {
     std::map<int, std::vector<std::pair<int64_t, bool>>> byTable;  // copy id → record numbers
     {
@@ -318,6 +345,12 @@ void FolderTables::WriteBack() {
         if (rc != SQLITE_DONE) FailStorage(db_, rc, "change log");
     }
     if (byTable.empty()) return;
+    // Every table is checked before the first is written.
+    for (auto& [id, rows] : byTable) {
+        for (auto& [key, copy] : copies_) {
+            if (copy->id == id) RefuseIndexed(copy->path);
+        }
+    }
     for (auto& [id, rows] : byTable) {
         for (auto& [key, copy] : copies_) {
             if (copy->id == id) WriteTable(*copy, rows);
@@ -344,26 +377,36 @@ void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, b
     std::string columns;
     for (const sql::Column& c : copy.table.columns) columns += (columns.empty() ? "" : ", ") + QuoteIdentifier(c.name);
     dbf::Changes changes;
-    std::vector<int64_t> inserted;  // copy row numbers of the inserted rows, in order
+    std::vector<int64_t> inserted;   // copy row numbers of the inserted rows, in order
+    std::vector<uint32_t> vanished;  // deleted records whose rows the copy no longer has
     {
-        Stmt read(db_, "SELECT " + columns + " FROM main." + quoted + " WHERE " + kRecno + " = ?1");
+        Stmt read(db_, "SELECT " + columns + ", " + kDeleted + " FROM main." + quoted + " WHERE " +
+                           kRecno + " = ?1");
+        const int count = static_cast<int>(copy.table.columns.size());
         for (const auto& [recno, unused] : rows) {
             sqlite3_bind_int64(read.s, 1, recno);
             int rc = sqlite3_step(read.s);
             if (rc == SQLITE_ROW) {
                 dbf::Record values;
                 values.reserve(copy.table.columns.size());
-                for (int i = 0; i < static_cast<int>(copy.table.columns.size()); ++i) {
-                    values.push_back(ColumnValue(read.s, i));
-                }
+                for (int i = 0; i < count; ++i) values.push_back(ColumnValue(read.s, i));
+                // A row kept after a DELETE while deleted records are shown (see Import).
+                const bool deleted = sqlite3_column_int(read.s, count) == 2;
                 if (recno <= copy.recordCount) {
                     changes.updates.push_back({static_cast<uint32_t>(recno), std::move(values)});
+                    if (deleted) changes.deletions.push_back(static_cast<uint32_t>(recno));
                 } else {
                     changes.inserts.push_back(std::move(values));
                     inserted.push_back(recno);
+                    if (deleted)
+                        changes.deletions.push_back(copy.recordCount +
+                                                    static_cast<uint32_t>(inserted.size()));
                 }
             } else if (rc == SQLITE_DONE) {
-                if (recno <= copy.recordCount) changes.deletions.push_back(static_cast<uint32_t>(recno));
+                if (recno <= copy.recordCount) {
+                    changes.deletions.push_back(static_cast<uint32_t>(recno));
+                    vanished.push_back(static_cast<uint32_t>(recno));
+                }
             } else {
                 sqlite3_reset(read.s);
                 FailStorage(db_, rc, "folder table copy");
@@ -387,22 +430,26 @@ void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, b
         for (size_t i = 0; i < copy.table.columns.size(); ++i) {
             set += (i == 0 ? "" : ", ") + QuoteIdentifier(copy.table.columns[i].name) + " = ?" + std::to_string(i + 3);
         }
-        Stmt update(db_, "UPDATE main." + quoted + " SET " + kRecno + " = ?2, " + set + " WHERE " + kRecno + " = ?1");
+        const std::string flag = "?" + std::to_string(copy.table.columns.size() + 3);
+        Stmt update(db_, "UPDATE main." + quoted + " SET " + kRecno + " = ?2, " + kDeleted + " = " +
+                             flag + ", " + set + " WHERE " + kRecno + " = ?1");
         std::string placeholders;
         for (size_t i = 0; i < copy.table.columns.size(); ++i) placeholders += ", ?" + std::to_string(i + 3);
-        Stmt restore(db_, "INSERT INTO main." + quoted + "(" + kRecno + ", " + kDeleted + ", " + columns +
-                              ") VALUES(?2, 1" + placeholders + ")");
+        Stmt restore(db_, "INSERT INTO main." + quoted + "(" + kRecno + ", " + kDeleted + ", " +
+                              columns + ") VALUES(?2, " + flag + placeholders + ")");
         auto put = [&](sqlite3_stmt* s, int64_t from, uint32_t to) {
             dbf::Record values = file->ReadRecord(to);
             sqlite3_bind_int64(s, 1, from);
             sqlite3_bind_int64(s, 2, to);
             for (size_t i = 0; i < values.size(); ++i) Bind(s, static_cast<int>(i + 3), values[i]);
+            sqlite3_bind_int(s, static_cast<int>(values.size() + 3),
+                             file->RecordDeleted(to) ? 1 : 0);
             Step(db_, s);
         };
         for (const dbf::RecordUpdate& u : changes.updates) put(update.s, u.recordNumber, u.recordNumber);
         for (size_t k = 0; k < inserted.size(); ++k) put(update.s, inserted[k], oldCount + static_cast<uint32_t>(k) + 1);
         if (copy.showDeleted) {
-            for (uint32_t number : changes.deletions) put(restore.s, number, number);
+            for (uint32_t number : vanished) put(restore.s, number, number);
         }
         Stmt sequence(db_, "UPDATE main.sqlite_sequence SET seq = ?2 WHERE name = ?1");
         std::string utf8Name = ToUtf8(copy.table.name);

@@ -8,8 +8,10 @@
 // deleted-record visibility changed since the import. Each copy has two hidden columns that no
 // statement sees (the front end lists columns from this catalogue): "kce$recno", the record number
 // in the file (INTEGER PRIMARY KEY AUTOINCREMENT; new rows are numbered after the file's last
-// record, which is where they will be appended), and "kce$deleted" (0/1). Deleted records are
-// imported only while the engine shows deleted records.
+// record, which is where they will be appended), and "kce$deleted": 0 live, 1 marked deleted in
+// the file, 2 deleted by a change not yet written. Deleted records are imported only while the
+// engine shows deleted records; then a DELETE keeps its rows in the copy, marked 2, so that they
+// stay rows of later statements at once, inside an explicit transaction as outside it.
 //
 // Changes. Triggers log every inserted, updated and deleted copy row in the temporary table
 // "kce$changes". WriteBack, called inside the SQLite transaction of a changing statement (or at
@@ -78,7 +80,13 @@ public:
     // with other columns, or its file is gone, so the statement must be compiled again.
     Refreshed Refresh(const std::vector<std::string>& names);
 
-    // Writes the logged changes to the table files (see above). Throws on failure; the caller then
+    // Refuses a change of the table `name` (as Find takes it) before anything is touched when
+    // other programs keep an index file for it (dbf::IndexFileOf), which this engine does not
+    // update: engine error 5004 naming the index file. Nothing for a name with no table file.
+    void CheckWritable(std::string_view name);
+
+    // Writes the logged changes to the table files (see above); first refuses, as CheckWritable,
+    // when any of the changed tables has an index file. Throws on failure; the caller then
     // rolls the SQLite transaction back and calls RolledBack.
     void WriteBack();
     // After the SQLite transaction (or statement savepoint) was rolled back: copies whose file

@@ -165,8 +165,9 @@ KCE_API uint32_t KdbGetDateFormat(char* buf, uint16_t* len);
 /* Decimals that KdbGetField writes for DOUBLE and CURDOUBLE values (0 to 30; starts as 2). */
 KCE_API uint32_t KdbSetDecimals(uint16_t decimals);
 KCE_API uint32_t KdbGetDecimals(uint16_t* decimals);
-/* Whether deleted records are visible (non-zero: yes; starts as 1). It applies to the tables of a
- * folder: a statement run while it is 0 does not see records marked deleted in the files.
+/* Whether deleted records are visible (non-zero: yes; starts as 0). It applies to the tables of a
+ * folder: a statement run while it is 0 does not see records marked deleted in the files, so a
+ * DELETE removes its rows from every later statement.
  * Dictionaries hold no deleted records. Static cursors keep the records they were made with. */
 KCE_API uint32_t KdbShowDeleted(uint16_t show);
 KCE_API uint32_t KdbGetDeleted(uint16_t* show);
@@ -222,7 +223,9 @@ KCE_API uint32_t KdbGetNumActiveLinks(uint32_t connection, uint16_t* count);
 KCE_API uint32_t KdbGetActiveLinkInfo(uint32_t connection, uint16_t link, char* buf, uint16_t* len);
 /* Table search. For a dictionary connection the mask is ignored (an empty text is usual) and the
  * dictionary's tables are returned; for a folder, the mask is a path whose last part may hold "*"
- * and "?" (matched without regard to case) and the matching files are returned. Each call gives one
+ * and "?" (matched without regard to case) and the tables of that folder (its "*.dbf" files) whose
+ * file names match are returned: never ".", "..", folders, a database container, memo or index
+ * files. Each call gives one
  * name; 5059 when there is no further one (also from KdbFindFirstTable when none matches). The
  * search handle is released by KdbFindClose. The 62 forms return two names per table: the table
  * name and the full path (dictionary: the table name twice). */

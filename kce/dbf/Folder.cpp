@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "kce/dbf/DbfError.h"
@@ -56,6 +57,55 @@ std::vector<FolderTable> ListTables(std::string_view folder) {
         return la != lb ? la < lb : a.name < b.name;
     });
     return tables;
+}
+
+std::string IndexFileOf(const std::string& tablePath) {
+    const size_t slash = tablePath.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : tablePath.substr(0, std::max<size_t>(slash, 1));
+    const std::string prefix = slash == std::string::npos ? "" : tablePath.substr(0, slash + 1);
+    const std::string file = slash == std::string::npos ? tablePath : tablePath.substr(slash + 1);
+    const size_t dot = file.rfind('.');
+    const std::string stem = dot == std::string::npos ? file : file.substr(0, dot);
+    const bool upperExtension = dot != std::string::npos && dot + 1 < file.size() &&
+                                std::isupper(static_cast<unsigned char>(file[dot + 1]));
+
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        std::vector<std::string> found;
+        while (dirent* entry = ::readdir(dir)) {
+            std::string_view name = entry->d_name;
+            if (name.size() != stem.size() + 4 || Lower(name.substr(0, stem.size())) != Lower(stem))
+                continue;
+            const std::string extension = Lower(name.substr(stem.size()));
+            if (extension != ".cdx" && extension != ".mdx" && extension != ".idx" &&
+                extension != ".ntx")
+                continue;
+            struct stat st {};
+            if (::stat((prefix + std::string(name)).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+                found.emplace_back(name);
+            }
+        }
+        ::closedir(dir);
+        if (!found.empty()) {
+            std::sort(found.begin(), found.end());
+            return prefix + found.front();
+        }
+    }
+
+    unsigned char head[32] = {};
+    FILE* in = std::fopen(tablePath.c_str(), "rb");
+    if (in == nullptr) return {};
+    const size_t got = std::fread(head, 1, sizeof head, in);
+    std::fclose(in);
+    if (got < 29 || (head[28] & 0x01) == 0) return {};
+    // FoxPro 2 and Visual FoxPro keep a structural .cdx; dBase a production .mdx.
+    const bool fox = head[0] == 0xF5 || head[0] == 0x30 || head[0] == 0x31 || head[0] == 0x32;
+    std::string extension = fox ? ".cdx" : ".mdx";
+    if (upperExtension) {
+        for (char& c : extension)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return prefix + stem + extension;
 }
 
 std::optional<FolderTable> FindTable(std::string_view folder, std::string_view name) {

@@ -1,5 +1,6 @@
 #include "kce/dbf/Header.h"
 
+#include <cstdint>
 #include <ctime>
 
 #include "kce/dbf/Bytes.h"
@@ -202,6 +203,7 @@ Header ParseHeader(std::string_view bytes, uint64_t fileSize, const std::string&
         c.descriptorOffset = static_cast<uint32_t>(pos);
         if (vfp && c.dbfType == 'I' && (fieldFlags & kFlagAutoIncrement) == kFlagAutoIncrement) {
             c.autoIncrement = true;
+            c.engineType = 15;  // AUTOINC, as a dictionary's numbered column
             c.autoNext = GetLe32(d + 19);
             c.autoStep = static_cast<uint8_t>(d[23]);
         }
@@ -295,6 +297,7 @@ Header LayoutFor(const TableSpec& layout, const std::string& file) {
                 throw DbfError(file, -1, "column " + c.name + ": only Visual FoxPro integer columns can be numbered");
             }
             c.autoIncrement = true;
+            c.engineType = 15;
             c.autoNext = 1;
             c.autoStep = 1;
         }
@@ -353,9 +356,19 @@ void StampHeader(std::string& first8, uint32_t recordCount) {
 }
 
 StoredValue NumberedValue(Column& column, const StoredValue& value) {
-    if (!column.autoIncrement || value.kind != StoredValue::Kind::Null) return value;
+    if (!column.autoIncrement) return value;
+    const uint32_t step = column.autoStep == 0 ? 1 : column.autoStep;
+    if (value.kind == StoredValue::Kind::Integer) {
+        const int64_t given = value.integer;
+        if (given >= static_cast<int32_t>(column.autoNext) &&
+            given <= INT32_MAX - static_cast<int64_t>(step)) {
+            column.autoNext = static_cast<uint32_t>(given + step);
+        }
+        return value;
+    }
+    if (value.kind != StoredValue::Kind::Null) return value;
     StoredValue number = StoredValue::Int(static_cast<int32_t>(column.autoNext));
-    column.autoNext += column.autoStep == 0 ? 1 : column.autoStep;
+    column.autoNext += step;
     return number;
 }
 

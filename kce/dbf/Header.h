@@ -49,7 +49,8 @@ std::string EncodeHeader(const Header& header, uint32_t recordCount);
 // Writes today's date and `recordCount` into an existing header's first 8 bytes.
 void StampHeader(std::string& first8, uint32_t recordCount);
 // For an insert: a null value of a numbered column takes the column's next number, which then
-// advances by its step. Returns the value to write.
+// advances by its step; a given number at or past the next one moves the next number past it, so
+// that a later insert without a value never repeats it. Returns the value to write.
 StoredValue NumberedValue(Column& column, const StoredValue& value);
 // Writes the next numbers of the numbered columns into header bytes.
 void StampNextNumbers(const Header& header, std::string& headerBytes);

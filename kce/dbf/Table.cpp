@@ -257,6 +257,10 @@ Record Table::ReadRecord(uint32_t recordNumber) const {
     return record;
 }
 
+bool Table::RecordDeleted(uint32_t recordNumber) const {
+    return ReadRaw(recordNumber)[0] == '*';
+}
+
 Table::Cursor::Cursor(const Table& table) : table_(&table), scratch_(table.header_.columns.size()) {}
 
 void Table::Cursor::Fill() {
@@ -346,7 +350,10 @@ void Table::Apply(const Changes& changes, const FaultHook& hook) {
             EncodeField(codec_, h.columns[i], u.values[i], bytes.data(), &memo, u.recordNumber, offset);
         }
     }
-    for (uint32_t number : changes.deletions) touch(number)[0] = '*';
+    for (uint32_t number : changes.deletions) {
+        if (number > h.recordCount) continue;  // an appended record, marked below
+        touch(number)[0] = '*';
+    }
 
     std::string appended;
     uint32_t newCount = h.recordCount;
@@ -365,6 +372,17 @@ void Table::Apply(const Changes& changes, const FaultHook& hook) {
                         h.RecordOffset(newCount - 1));
         }
         appended += bytes;
+    }
+    for (uint32_t number : changes.deletions) {
+        if (number <= h.recordCount) continue;
+        if (number > newCount) {
+            throw DbfError(path_, -1,
+                           "deletion of record " + std::to_string(number) +
+                               ", which does not exist (the "
+                               "table has " +
+                               std::to_string(newCount) + " records with this change)");
+        }
+        appended[static_cast<size_t>(number - h.recordCount - 1) * h.recordLength] = '*';
     }
 
     std::vector<Patch> patches;

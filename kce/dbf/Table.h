@@ -31,7 +31,8 @@ struct RecordUpdate {
 };
 
 // One statement's changes. Updates and deletions name records by number (from 1); deleting marks
-// the record deleted, as the writing programs do; inserts are appended in order.
+// the record deleted, as the writing programs do; inserts are appended in order, and a deletion may
+// name an appended record (numbered after the file's last one) to append it marked deleted.
 struct Changes {
     std::vector<RecordUpdate> updates;
     std::vector<uint32_t> deletions;
@@ -96,6 +97,8 @@ public:
     void ReadMemo(const Column& column, const Value& value, uint32_t recordNumber, std::string& out) const;
     // Reads every column of record `recordNumber` (from 1) in stored form.
     Record ReadRecord(uint32_t recordNumber) const;
+    // Whether record `recordNumber` (from 1) is marked deleted.
+    bool RecordDeleted(uint32_t recordNumber) const;
 
     // Applies one statement's changes all-or-nothing. Throws DbfError (values that do not fit,
     // record numbers out of range, I/O failures; the files are then unchanged) or DbfLockedError.

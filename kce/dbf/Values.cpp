@@ -261,7 +261,8 @@ Value DecodeField(const FieldCodec& codec, const Column& c, const char* record, 
             return v;
         }
         case 'L':
-            if (AllBlank(p, 1)) return v;
+            // A blank or '?' is the unknown value the writing programs put in a new record.
+            if (AllBlank(p, 1) || *p == '?') return v;
             v.kind = ValueKind::Logical;
             v.logical = *p == 'T' || *p == 't' || *p == 'Y' || *p == 'y' || *p == '1';
             return v;

@@ -10,9 +10,9 @@
 // With --dbf the same tables and data are written instead as a folder of Visual FoxPro tables
 // (PATH/MWPAT.dbf and so on, Windows-1252, every column that may be null with a null flag) that
 // belong to the database container PATH/mwddf.dbc, which holds their long column names. Connecting
-// to PATH then reaches them through the same SQL. Types follow the dictionary's, except that the
-// transaction's entry number is a plain integer column (the file has no numbered-on-insert
-// column of the dictionary's kind).
+// to PATH then reaches them through the same SQL, with the dictionary's types: the transaction's
+// entry number is a numbered integer column, so an INSERT without it takes the next number in
+// both forms.
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -462,7 +462,14 @@ kce::dbf::ColumnSpec DbfColumn(const Column& column, const std::string& shortNam
     case kDate: layout.dbfType = 'D'; break;
     case kLogical: layout.dbfType = 'L'; break;
     case kInteger:
-    case kAutoInc: layout.dbfType = 'I'; break;
+        layout.dbfType = 'I';
+        break;
+    case kAutoInc:
+        // Numbered by the table on insert, as the dictionary's AUTOINC column.
+        layout.dbfType = 'I';
+        layout.autoIncrement = true;
+        layout.nullable = false;
+        break;
     case kMoney: layout.dbfType = 'Y'; break;
     case kTimestamp: layout.dbfType = 'T'; break;
     case kDouble: layout.dbfType = 'B'; break;

@@ -310,11 +310,16 @@ protected:
     void SetUp() override {
         std::ofstream ini(dir_.File("kdb.ini"));
         ini << "[Other]\nkdt=/wrong\n\n[Databases]\n"
-               "kdt = " << dir_.Path() << ";k\n"
+               "kdt = "
+            << dir_.Path() << ";k\n"
             << "plain=/data/plain\n"
                "odd=/data/odd;x\n"
                "vfp=/data/v;V\n"
-               "dict=" << dir_.File("mwddf.kdd") << "\n";
+               "cdx="
+            << dir_.Path()
+            << ";c\n"
+               "dict="
+            << dir_.File("mwddf.kdd") << "\n";
         const char* old = std::getenv("kdbini_path");
         if (old) oldPath_ = old;
         hadPath_ = old != nullptr;
@@ -373,6 +378,40 @@ TEST_F(AliasTest, AliasAndPathClearEachOther) {
         FAIL();
     } catch (const KdbConnectionError& error) {
         EXPECT_EQ(error.Message(), "TKdbConnection.AliasName is not valid");
+    }
+}
+
+TEST_F(AliasTest, TableNamesListTheTablesTheMaskOfTheAliasTypeSelects) {
+    // Beside kdb.ini: a table with its memo file, a database container and a text file.
+    for (const char* file : {"people.dbf", "people.fpt", "mwddf.dbc", "notes.txt"})
+        std::ofstream(dir_.File(file));
+    struct Case {
+        const char* alias;  // "" for the folder path itself
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {"", {"people"}},     // the mask as given, "*.*"
+        {"cdx", {"people"}},  // "*.dbf"
+        {"KDT", {}},          // "*.kdt": this folder holds no such table
+    };
+    for (const Case& c : cases) {
+        TKdbConnection connection;
+        connection.KdbServerTypes = {TKdbServerType::stKDB_LOCAL};
+        if (*c.alias) {
+            connection.SetAliasName(c.alias);
+        } else {
+            connection.SetConnectPath(dir_.Path() + "/");
+        }
+        connection.SetIsConnected(true);
+        std::vector<std::string> names;
+        connection.GetTableNames(names);
+        EXPECT_EQ(names, c.names) << c.alias;
+        names.clear();
+        std::vector<std::string> paths;
+        connection.GetTableNames(names, paths);
+        EXPECT_EQ(names, c.names) << c.alias;
+        EXPECT_EQ(paths.size(), c.names.size()) << c.alias;
+        if (!paths.empty()) EXPECT_EQ(paths[0], dir_.File("people.dbf")) << c.alias;
     }
 }
 

@@ -1,6 +1,7 @@
 // TKdbSettings: one instance per program, its engine calls and the short date pattern rewrite.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "data/Formats.h"
@@ -43,6 +44,17 @@ TEST_F(SettingsTest, FirstInstanceTakesTheEngineDefaults) {
     uint16_t decimals = 0;
     KdbGetDecimals(&decimals);
     EXPECT_EQ(settings_->NumDecimals(), decimals);
+}
+
+TEST(SettingsStart, ShowDeletedIsOffAsTheEngineStarts) {
+    // A fresh process: the death test runs this body in a new run of the test program.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            TKdbSettings settings(nullptr, "KdbSettings1");
+            std::exit(settings.ShowDeleted() ? 1 : 0);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 TEST_F(SettingsTest, OnlyOneInstanceAtATime) {
@@ -126,6 +138,9 @@ TEST_F(SettingsTest, CacheAndDecimalsReachTheEngine) {
     KdbGetDeleted(&shown);
     EXPECT_EQ(shown, 0);
     settings_->SetShowDeleted(true);
+    KdbGetDeleted(&shown);
+    EXPECT_EQ(shown, 1);
+    settings_->SetShowDeleted(false);  // the engine's default again
     settings_->SetNumCachedCursors(30);
     EXPECT_EQ(settings_->NumCachedCursors(), 30);
 }

@@ -1,6 +1,7 @@
 // Connections, logins, dictionaries, handles, errors and engine-wide settings.
 #include <sqlite3.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -239,6 +240,17 @@ TEST(SettingsTest, DateFormatsAreAcceptedOrRefused) {
     EXPECT_EQ(julian, 2451545.0);
 }
 
+TEST(SettingsTest, DeletedRecordsAreHiddenWhenTheEngineStarts) {
+    // A fresh process: the death test runs this body in a new run of the test program.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            uint16_t show = 9;
+            std::exit(KdbGetDeleted(&show) == 0 ? show : 99);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
 TEST(SettingsTest, EngineWideValuesAreStoredAndRangeChecked) {
     uint16_t value = 0;
     EXPECT_EQ(KdbSetDecimals(4), 0u);
@@ -246,10 +258,12 @@ TEST(SettingsTest, EngineWideValuesAreStoredAndRangeChecked) {
     EXPECT_EQ(value, 4);
     EXPECT_EQ(KdbSetDecimals(31), uint32_t(KDB_ERR_INVALID_ARGUMENT));
     EXPECT_EQ(KdbSetDecimals(2), 0u);
+    EXPECT_EQ(KdbShowDeleted(1), 0u);
+    EXPECT_EQ(KdbGetDeleted(&value), 0u);
+    EXPECT_EQ(value, 1);
     EXPECT_EQ(KdbShowDeleted(0), 0u);
     EXPECT_EQ(KdbGetDeleted(&value), 0u);
     EXPECT_EQ(value, 0);
-    EXPECT_EQ(KdbShowDeleted(1), 0u);
     EXPECT_EQ(KdbCacheOpenTables(0), 0u);
     EXPECT_EQ(KdbCacheOpenCursors(25), 0u);
     EXPECT_EQ(KdbGetDeleted(nullptr), uint32_t(KDB_ERR_INVALID_ARGUMENT));

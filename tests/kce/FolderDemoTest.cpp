@@ -81,4 +81,50 @@ TEST(FolderDemoTest, BuiltInStatementsGiveTheDictionarysColumnsAndRows) {
     KdbDisconnect(folder);
 }
 
+TEST(FolderDemoTest, TransactionsAreNumberedOnInsertInBothForms) {
+    TempDir dir;
+    Generate(dir.File("kdd"), false);
+    Generate(dir.File("dbf"), true);
+    uint32_t dictionary = 0;
+    uint32_t folder = 0;
+    ASSERT_EQ(
+        KdbConnect60(dir.File("kdd/mwddf.kdd").c_str(), 3, "user", "qzmvtrlk", 0, &dictionary), 0u)
+        << LastError();
+    ASSERT_EQ(KdbConnect60(dir.File("dbf").c_str(), 3, "", "", 0, &folder), 0u) << LastError();
+    const std::string last = "SELECT max([Entry Number]) FROM MWTRN";
+    const Rows before = Query(dictionary, last);
+    ASSERT_EQ(Query(folder, last), before);
+    const int next = std::stoi(before.at(0).at(0)) + 1;
+    for (uint32_t connection : {dictionary, folder}) {
+        const char* form = connection == dictionary ? "dictionary" : "folder";
+        uint32_t cursor = RunSql(connection, "SELECT * FROM MWTRN WHERE 1 = 0");
+        ASSERT_NE(cursor, 0u);
+        const std::vector<std::string> columns = Columns(cursor);
+        KdbCloseTable(cursor);
+        EXPECT_EQ(columns.at(0), "Entry Number 15 4,0") << form;
+        EXPECT_EQ(Changed(connection,
+                          "INSERT INTO MWTRN ([Chart Number], [Case Number], [Transaction Type], "
+                          "[Procedure Code], Units) VALUES ('ZZTEST01', 1, 'A', '99213', 1.5)"),
+                  1u)
+            << form;
+        EXPECT_EQ(Changed(connection, "INSERT INTO MWTRN ([Chart Number]) VALUES ('ZZTEST02')"), 1u)
+            << form;
+        EXPECT_EQ(
+            Query(
+                connection,
+                "SELECT [Entry Number], [Chart Number] FROM MWTRN WHERE [Chart Number] LIKE 'ZZ%' "
+                "ORDER BY [Entry Number]"),
+            (Rows{{std::to_string(next), "ZZTEST01"}, {std::to_string(next + 1), "ZZTEST02"}}))
+            << form;
+    }
+    // Both forms give the same engine types for the whole table.
+    uint32_t a = RunSql(dictionary, "SELECT * FROM MWTRN");
+    uint32_t b = RunSql(folder, "SELECT * FROM MWTRN");
+    EXPECT_EQ(Columns(a), Columns(b));
+    KdbCloseTable(a);
+    KdbCloseTable(b);
+    KdbDisconnect(dictionary);
+    KdbDisconnect(folder);
+}
+
 }  // namespace

@@ -1,9 +1,11 @@
 // Folder connections read dBase-format tables of every variant through SQL: engine types, values,
 // nulls, deleted records, code pages, paths and names as typed, table searches.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "kce/dbf/Writer.h"
 #include "tests/kce/FolderSupport.h"
+#include "tests/kce/dbf/ForeignTables.h"
 #include "tests/kce/dbf/RawFiles.h"
 
 namespace {
@@ -107,6 +109,7 @@ TEST(FolderReadTest, DeletedRecordsAreHiddenUnlessTheEngineShowsThem) {
     // The same connection follows the setting.
     ASSERT_EQ(KdbShowDeleted(1), 0u);
     EXPECT_EQ(Query(connection, "SELECT name FROM t"), (Rows{{"a"}, {"b"}, {"c"}}));
+    ASSERT_EQ(KdbShowDeleted(0), 0u);
     KdbDisconnect(connection);
 }
 
@@ -145,15 +148,20 @@ TEST(FolderReadTest, OemCodePagesReadAsWindows1252) {
 
 TEST(FolderReadTest, TableSearchListsAFoldersTablesAndADictionarysTables) {
     TempDir dir;
-    MakeTable(dir.File("Alpha.dbf"), Variant::DBase3, {{"A", 'C', 1}}, {});
+    MakeTable(dir.File("Alpha.dbf"), Variant::FoxPro2, {{"A", 'C', 1}, {"M", 'M'}}, {});
     MakeTable(dir.File("beta.DBF"), Variant::DBase3, {{"A", 'C', 1}}, {});
+    // Beside the tables: a database container, an index, a text file and a folder named like a
+    // table. None of them is a table.
+    WriteFile(dir.File("mwddf.dbc"), "container");
+    WriteFile(dir.File("beta.cdx"), "index");
     WriteFile(dir.File("notes.txt"), "not a table");
-    auto list = [](uint32_t connection, const char* mask) {
+    ASSERT_EQ(::mkdir(dir.File("sub.dbf").c_str(), 0700), 0);
+    auto list = [](uint32_t connection, const std::string& mask) {
         std::vector<std::string> names;
         char name[261];
         uint16_t len = sizeof name;
         uint32_t search = 0;
-        uint32_t rc = KdbFindFirstTable(connection, mask, name, &len, &search);
+        uint32_t rc = KdbFindFirstTable(connection, mask.c_str(), name, &len, &search);
         while (rc == 0) {
             names.push_back(name);
             len = sizeof name;
@@ -164,15 +172,123 @@ TEST(FolderReadTest, TableSearchListsAFoldersTablesAndADictionarysTables) {
         return names;
     };
     uint32_t folder = ConnectFolder(dir.Path());
-    // GetTableNames sends the data path, "\" and the mask.
-    std::string mask = dir.Path() + "\\*.dbf";
-    EXPECT_EQ(list(folder, mask.c_str()), (std::vector<std::string>{"Alpha", "beta"}));
+    // GetTableNames sends the data path, "\\" and the mask.
+    const std::pair<const char*, std::vector<std::string>> masks[] = {
+        {"*.dbf", {"Alpha", "beta"}},
+        {"*.*", {"Alpha", "beta"}},
+        {"*", {"Alpha", "beta"}},
+        {"b*", {"beta"}},
+        {"*.kdt", {}},
+    };
+    for (const auto& [mask, names] : masks)
+        EXPECT_EQ(list(folder, dir.Path() + "\\" + mask), names) << mask;
+    // The two-list form gives the names and the paths of the same tables.
+    std::vector<std::string> names, paths;
+    char name[261], path[261];
+    uint16_t nameLen = sizeof name, pathLen = sizeof path;
+    uint32_t search = 0;
+    const std::string all = dir.Path() + "\\*.*";
+    uint32_t rc = KdbFindFirstTable62(folder, all.c_str(), name, &nameLen, path, &pathLen, &search);
+    while (rc == 0) {
+        names.push_back(name);
+        paths.push_back(path);
+        nameLen = sizeof name;
+        pathLen = sizeof path;
+        rc = KdbFindNextTable62(search, name, &nameLen, path, &pathLen);
+    }
+    EXPECT_EQ(rc, static_cast<uint32_t>(KDB_ERR_NO_MORE_TABLES));
+    KdbFindClose(folder, search);
+    EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "beta"}));
+    EXPECT_EQ(paths, (std::vector<std::string>{dir.File("Alpha.dbf"), dir.File("beta.DBF")}));
     KdbDisconnect(folder);
 
     uint32_t dictionary = CreateDictionary(dir.File("d.kdd"));
     RunSql(dictionary, "CREATE TABLE people (name CHAR(10))");
     EXPECT_EQ(list(dictionary, ""), (std::vector<std::string>{"people"}));
     KdbDisconnect(dictionary);
+}
+
+TEST(FolderReadTest, TablesWrittenByOtherProgramsGiveTheirValues) {
+    struct Case {
+        const char* sql;
+        Rows rows;
+    };
+    const Case cases[] = {
+        // OEM text and memos in Windows-1252; blanks, the overflow mark, a zero date and the
+        // logical '?' are null; the deleted record is no row.
+        {"SELECT name, amount, born, active, notes FROM db3oem",
+         {{"M\xFCller", "  123.45", "12/31/1999", "T",
+           "Gr\xFC\xDF"
+           "e"},
+          {"NULL", "NULL", "NULL", "NULL", "NULL"},
+          {"?-FLAG", "   -0.50", "02/29/2000", "NULL", "NULL"},
+          {"F-FLAG", "NULL", "NULL", "F", "NULL"}}},
+        {"SELECT code, flag, qty, note FROM fox2",
+         {{"\xD8L", "T", "   42", "fox \xE9t\xE9"},
+          {"UNK", "NULL", "NULL", "NULL"},
+          {"NO", "F", "   -7", "NULL"}}},
+        {"SELECT id, paid, seen, name FROM vfp",
+         {{"1", "T", "01/01/2000 12:00:00.000", "max"},
+          {"2", "F", "NULL", "min"},
+          {"4", "NULL", "NULL", "NULL"},
+          {"5", "NULL", "NULL", ""}}},
+        {"SELECT fee FROM vfp WHERE id >= 4", {{"NULL"}, {"0.0000"}}},
+        // An unknown logical is neither true nor false.
+        {"SELECT count(*) FROM db3oem WHERE active IS NULL", {{"2"}}},
+        {"SELECT name FROM db3oem WHERE active = FALSE", {{"F-FLAG"}}},
+        {"SELECT name FROM db3oem WHERE NOT active", {{"F-FLAG"}}},
+        {"SELECT name FROM db3oem WHERE active <> TRUE", {{"F-FLAG"}}},
+        {"SELECT code FROM fox2 WHERE flag IS NULL", {{"UNK"}}},
+        {"SELECT id FROM vfp WHERE paid IS NULL", {{"4"}, {"5"}}},
+        {"SELECT id FROM vfp WHERE paid = FALSE", {{"2"}}},
+    };
+    TempDir dir;
+    kce::dbf::test::WriteForeignTables(dir.Path());
+    ASSERT_EQ(KdbSetDateFormat("MM/DD/CCYY"), 0u);
+    uint32_t connection = ConnectFolder(dir.Path());
+    for (const Case& c : cases) EXPECT_EQ(QueryWithNulls(connection, c.sql), c.rows) << c.sql;
+    // Shown, the deleted records are rows again.
+    ASSERT_EQ(KdbShowDeleted(1), 0u);
+    EXPECT_EQ(QueryWithNulls(connection, "SELECT name FROM db3oem WHERE amount = 1"),
+              (Rows{{"GONE"}}));
+    EXPECT_EQ(QueryWithNulls(connection, "SELECT code FROM fox2 WHERE qty = 1"), (Rows{{"DEL"}}));
+    EXPECT_EQ(QueryWithNulls(connection, "SELECT name FROM vfp WHERE id = 3"), (Rows{{"gone"}}));
+    ASSERT_EQ(KdbShowDeleted(0), 0u);
+    KdbDisconnect(connection);
+}
+
+TEST(FolderReadTest, SettingAnUnknownLogicalWritesIt) {
+    struct Case {
+        const char* file;
+        const char* update;
+        const char* check;
+        size_t record;  // from 0
+        size_t offset;  // of the logical field in the record
+        char stored;
+    };
+    const Case cases[] = {
+        {"DB3OEM.DBF", "UPDATE db3oem SET active = FALSE WHERE name = '?-FLAG'",
+         "SELECT active FROM db3oem WHERE name = '?-FLAG'", 3, 25, 'F'},
+        {"FOX2.DBF", "UPDATE fox2 SET flag = FALSE WHERE code = 'UNK'",
+         "SELECT flag FROM fox2 WHERE code = 'UNK'", 2, 5, 'F'},
+        {"VFP.DBF", "UPDATE vfp SET paid = TRUE WHERE id = 5", "SELECT paid FROM vfp WHERE id = 5",
+         4, 13, 'T'},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        kce::dbf::test::WriteForeignTables(dir.Path());
+        uint32_t connection = ConnectFolder(dir.Path());
+        EXPECT_EQ(Changed(connection, c.update), 1u) << c.update;
+        EXPECT_EQ(QueryWithNulls(connection, c.check), (Rows{{std::string(1, c.stored)}}))
+            << c.check;
+        KdbDisconnect(connection);
+        const std::string bytes = ReadFile(dir.File(c.file));
+        const size_t headerLength =
+            static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
+        const size_t recordLength =
+            static_cast<unsigned char>(bytes[10]) | static_cast<unsigned char>(bytes[11]) << 8;
+        EXPECT_EQ(bytes.at(headerLength + c.record * recordLength + c.offset), c.stored) << c.file;
+    }
 }
 
 TEST(FolderReadTest, StatementsFollowFilesChangedByAnotherProgram) {

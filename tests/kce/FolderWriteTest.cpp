@@ -13,6 +13,7 @@
 #include "kce/Objects.h"
 #include "kce/Translate.h"
 #include "kce/dbf/Table.h"
+#include "kce/dbf/Writer.h"
 #include "tests/faults/SmallDisk.h"
 #include "tests/kce/FolderSupport.h"
 
@@ -50,7 +51,7 @@ std::vector<std::string> FileRecords(const std::string& path) {
 class FolderWriteTest : public testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(KdbShowDeleted(0), 0u); }
-    void TearDown() override { KdbShowDeleted(1); }
+    void TearDown() override { KdbShowDeleted(0); }  // the engine's default
     TempDir dir_;
 };
 
@@ -157,6 +158,138 @@ TEST_F(FolderWriteTest, TransactionsWriteAtCommitAndRollbackLeavesTheFile) {
     KdbDisconnect(connection);
 }
 
+TEST_F(FolderWriteTest, DeleteGivesTheSameRowsInsideAndOutsideATransaction) {
+    struct Case {
+        const char* name;
+        bool show;
+        bool transaction;
+        Rows afterDelete;  // ids after deleting 2, then inserting 5 and deleting it
+        uint32_t again;    // rows a second DELETE of 2 reports
+        bool eveInFile;    // the row inserted and deleted reaches the file (marked deleted)
+    };
+    const Rows hidden = {{"  1"}, {"  3"}};
+    const Rows shown = {{"  1"}, {"  2"}, {"  3"}, {"  4"}, {"  5"}};
+    const Case cases[] = {
+        {"hidden", false, false, hidden, 0, true},
+        // Inserted and deleted before the commit while hidden: no row of any statement ever.
+        {"hidden in a transaction", false, true, hidden, 0, false},
+        {"shown", true, false, shown, 1, true},
+        {"shown in a transaction", true, true, shown, 1, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        {
+            kce::dbf::TableSpec layout;
+            layout.columns = {{"ID", 'N', 3}, {"NAME", 'C', 8}};
+            kce::dbf::TableCreator creator(dir.File("people.dbf"), layout);
+            creator.Add({I(1), T("ann")});
+            creator.Add({I(2), T("bob")});
+            creator.Add({I(3), T("cy")});
+            creator.Add({I(4), T("dee")}, true);
+            creator.Finish();
+        }
+        ASSERT_EQ(KdbShowDeleted(c.show ? 1 : 0), 0u);
+        uint32_t connection = ConnectFolder(dir.Path());
+        if (c.transaction) ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+        EXPECT_EQ(Changed(connection, "DELETE FROM people WHERE id = 2"), 1u);
+        EXPECT_EQ(Changed(connection, "DELETE FROM people WHERE id = 2"), c.again);
+        EXPECT_EQ(Changed(connection, "INSERT INTO people (id, name) VALUES (5, 'eve')"), 1u);
+        EXPECT_EQ(Changed(connection, "DELETE FROM people WHERE id = 5"), 1u);
+        EXPECT_EQ(Query(connection, "SELECT id FROM people ORDER BY id"), c.afterDelete);
+        if (c.transaction) ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
+        EXPECT_EQ(Query(connection, "SELECT id FROM people ORDER BY id"), c.afterDelete);
+        KdbDisconnect(connection);
+        std::vector<std::string> file = {" |1|ann", "*|2|bob", " |3|cy", "*|4|dee"};
+        if (c.eveInFile) file.push_back("*|5|eve");
+        EXPECT_EQ(FileRecords(dir.File("people.dbf")), file);
+        connection = ConnectFolder(dir.Path());
+        EXPECT_EQ(Query(connection, "SELECT id FROM people ORDER BY id"), c.afterDelete);
+        // Deleting every row: the shown rows stay rows.
+        if (c.transaction) ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+        EXPECT_EQ(Changed(connection, "DELETE FROM people"), c.afterDelete.size());
+        EXPECT_EQ(Query(connection, "SELECT id FROM people ORDER BY id"), c.show ? shown : Rows{});
+        if (c.transaction) ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
+        EXPECT_EQ(Query(connection, "SELECT id FROM people ORDER BY id"), c.show ? shown : Rows{});
+        KdbDisconnect(connection);
+        for (const std::string& record : FileRecords(dir.File("people.dbf")))
+            EXPECT_EQ(record[0], '*') << record;
+    }
+}
+
+TEST_F(FolderWriteTest, ATableWithAnIndexFileIsNotChanged) {
+    struct Case {
+        const char* name;
+        Variant variant;
+        uint8_t flags;       // header byte 28
+        const char* beside;  // a file put beside the table, "" for none
+        const char* index;   // the file the error names
+    };
+    const Case cases[] = {
+        {"structural index flag", Variant::VisualFoxPro, 0x01, "", "people.cdx"},
+        {"index file beside", Variant::DBase3, 0x00, "PEOPLE.cdx", "PEOPLE.cdx"},
+        {"index file in capitals", Variant::DBase3, 0x00, "people.NTX", "people.NTX"},
+        {"production index flag", Variant::DBase4, 0x01, "", "people.mdx"},
+    };
+    const char* statements[] = {"UPDATE people SET name = 'x'",
+                                "INSERT INTO people (id, name) VALUES (4, 'dee')",
+                                "DELETE FROM people WHERE id = 9"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir.File("people.dbf");
+        MakeTable(path, c.variant, {{"ID", 'N', 3}, {"NAME", 'C', 8}},
+                  {{I(1), T("ann")}, {I(2), T("bob")}});
+        if (c.flags != 0) {
+            std::string bytes = ReadFile(path);
+            bytes[28] = static_cast<char>(bytes[28] | c.flags);
+            WriteFile(path, bytes);
+        }
+        if (*c.beside) WriteFile(dir.File(c.beside), "index");
+        const std::string before = ReadFile(path);
+        uint32_t connection = ConnectFolder(dir.Path());
+        for (bool transaction : {false, true}) {
+            if (transaction) ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+            for (const char* sql : statements) {
+                EXPECT_EQ(TryRun(connection, sql), static_cast<uint32_t>(KDB_ERR_NOT_SUPPORTED))
+                    << sql;
+                const std::string error = LastError();
+                EXPECT_NE(error.find(dir.File(c.index) +
+                                     ", which this program does not update; the table was not "
+                                     "changed"),
+                          std::string::npos)
+                    << error;
+            }
+            if (transaction) ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
+        }
+        EXPECT_EQ(ReadFile(path), before);
+        // Reading is as before.
+        EXPECT_EQ(Query(connection, "SELECT name FROM people ORDER BY id"),
+                  (Rows{{"ann"}, {"bob"}}));
+        KdbDisconnect(connection);
+    }
+}
+
+TEST_F(FolderWriteTest, AnIndexFileThatAppearsBeforeTheCommitStopsIt) {
+    MakePeople(dir_.Path());
+    MakeTable(dir_.File("other.dbf"), Variant::DBase3, {{"ID", 'N', 3}}, {{I(1)}});
+    const std::string people = ReadFile(dir_.File("people.dbf"));
+    const std::string other = ReadFile(dir_.File("other.dbf"));
+    uint32_t connection = ConnectFolder(dir_.Path());
+    ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+    EXPECT_EQ(Changed(connection, "UPDATE other SET id = 2"), 1u);
+    EXPECT_EQ(Changed(connection, "UPDATE people SET name = 'x'"), 3u);
+    WriteFile(dir_.File("people.idx"), "index");
+    EXPECT_EQ(KdbCommitTransaction(connection), static_cast<uint32_t>(KDB_ERR_NOT_SUPPORTED));
+    EXPECT_NE(LastError().find("people.idx"), std::string::npos) << LastError();
+    // Neither table was written, the one without an index file included.
+    EXPECT_EQ(ReadFile(dir_.File("people.dbf")), people);
+    EXPECT_EQ(ReadFile(dir_.File("other.dbf")), other);
+    EXPECT_EQ(Query(connection, "SELECT name FROM people ORDER BY id"),
+              (Rows{{"ann"}, {"bob"}, {"cy"}}));
+    KdbDisconnect(connection);
+}
+
 // The statements of the step-by-step tests, on a FoxPro table with a memo file: each touches the
 // table file and the memo file.
 struct StepCase {
@@ -213,7 +346,7 @@ Rows Contents(const std::string& folder) {
 class FolderSteps : public testing::TestWithParam<StepCase> {
 protected:
     void SetUp() override { ASSERT_EQ(KdbShowDeleted(0), 0u); }
-    void TearDown() override { KdbShowDeleted(1); }
+    void TearDown() override { KdbShowDeleted(0); }  // the engine's default
 };
 
 TEST_P(FolderSteps, AKillAtAnyStepLeavesTheTableWholeBeforeOrAfter) {

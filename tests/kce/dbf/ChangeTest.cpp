@@ -38,6 +38,7 @@ Changes SampleChanges() {
     c.deletions.push_back(1);
     c.inserts.push_back({T("D4"), R(0), T("inserted memo"), N()});
     c.inserts.push_back({T("E5"), N(), N(), T("1999-09-09")});
+    c.deletions.push_back(5);  // an appended record, appended marked deleted
     return c;
 }
 
@@ -46,7 +47,7 @@ const char* kAfterSample =
     "0 | 'B2' | 99.99 | 'second note' | '2020-12-31'\n"
     "0 | 'C3' | -5 | 'a new memo on C3' | '2003-03-03'\n"
     "0 | 'D4' | 0 | 'inserted memo' | NULL\n"
-    "0 | 'E5' | NULL | NULL | '1999-09-09'\n";
+    "1 | 'E5' | NULL | NULL | '1999-09-09'\n";
 
 TEST(DbfChange, UpdatesDeletionsAndInsertsLandInTheFiles) {
     for (Variant variant : {Variant::DBase3, Variant::DBase4, Variant::FoxPro2, Variant::VisualFoxPro}) {
@@ -311,7 +312,9 @@ TEST(DbfChange, NumberedColumnHandsOutNextNumbersThatPersist) {
     Changes c;
     c.inserts = {{N(), T("d")}};
     table->Apply(c);
-    EXPECT_EQ(Render(ReadAll(path)), "0 | 1 | 'a'\n0 | 2 | 'b'\n0 | 3 | 'c'\n0 | 100 | 'given'\n0 | 4 | 'd'\n");
+    // A given number moves the next one past it, so that it is never handed out again.
+    EXPECT_EQ(Render(ReadAll(path)),
+              "0 | 1 | 'a'\n0 | 2 | 'b'\n0 | 3 | 'c'\n0 | 100 | 'given'\n0 | 101 | 'd'\n");
 }
 
 TEST(DbfChange, CursorMadeBeforeAChangeSeesTheChangedRecords) {

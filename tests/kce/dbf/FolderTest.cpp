@@ -48,6 +48,47 @@ TEST(DbfFolder, NamesDifferingOnlyInCaseAreAmbiguous) {
     EXPECT_THROW(FindTable(dir.Path(), "a"), DbfError);
 }
 
+TEST(DbfFolder, IndexFilesOfATableAreFoundBesideItOrFromTheHeader) {
+    struct Case {
+        const char* name;
+        const char* table;
+        uint8_t version;
+        uint8_t flags;  // byte 28
+        std::vector<const char*> beside;
+        const char* index;  // expected file name, "" for none
+    };
+    const Case cases[] = {
+        {"no index",
+         "people.dbf",
+         0x03,
+         0x00,
+         {"people.fpt", "other.cdx", "people.cdx.bak", "peoplex.cdx"},
+         ""},
+        {"structural index of another case",
+         "people.dbf",
+         0xF5,
+         0x00,
+         {"PEOPLE.CDX"},
+         "PEOPLE.CDX"},
+        {"production index", "PEOPLE.DBF", 0x8B, 0x00, {"People.Mdx"}, "People.Mdx"},
+        {"single index", "people.dbf", 0x03, 0x00, {"people.idx"}, "people.idx"},
+        {"clipper index", "people.dbf", 0x03, 0x00, {"people.NTX"}, "people.NTX"},
+        {"FoxPro flag without the file", "people.dbf", 0xF5, 0x01, {}, "people.cdx"},
+        {"Visual FoxPro flag", "PEOPLE.DBF", 0x30, 0x03, {}, "PEOPLE.CDX"},
+        {"dBase IV flag without the file", "PEOPLE.DBF", 0x8B, 0x01, {}, "PEOPLE.MDX"},
+        {"Visual FoxPro memo flag only", "people.dbf", 0x30, 0x02, {}, ""},
+    };
+    for (const Case& c : cases) {
+        TempFolder dir;
+        std::string header(32, '\0');
+        header[0] = static_cast<char>(c.version);
+        header[28] = static_cast<char>(c.flags);
+        WriteFile(dir.File(c.table), header);
+        for (const char* file : c.beside) WriteFile(dir.File(file), "");
+        EXPECT_EQ(IndexFileOf(dir.File(c.table)), *c.index ? dir.File(c.index) : "") << c.name;
+    }
+}
+
 TEST(DbfFolder, MissingFolderIsReported) {
     try {
         ListTables("/nonexistent/folder/for/kce");

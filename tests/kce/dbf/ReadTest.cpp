@@ -9,6 +9,7 @@
 #include "kce/dbf/FileIo.h"
 #include "kce/dbf/Table.h"
 #include "kce/dbf/Writer.h"
+#include "tests/kce/dbf/ForeignTables.h"
 #include "tests/kce/dbf/RawFiles.h"
 #include "tests/kce/dbf/TestFiles.h"
 
@@ -54,7 +55,7 @@ TEST(DbfRead, HandMadeDbase3TableGivesTypesValuesAndNulls) {
               "0 | 'SMITH' | 123.45 | '1999-12-31' | 1 | 'Hello\r\nworld'\n"
               "0 | NULL | NULL | NULL | NULL | NULL\n"
               "1 | 'JONES' | -0.5 | '2000-02-29' | 0 | NULL\n"
-              "0 | '  LEAD' | NULL | NULL | 0 | 'second'\n");
+              "0 | '  LEAD' | NULL | NULL | NULL | 'second'\n");
 }
 
 TEST(DbfRead, HandMadeVisualFoxProTableUsesNullFlagsAndVarLengths) {
@@ -96,6 +97,61 @@ TEST(DbfRead, HandMadeVisualFoxProTableUsesNullFlagsAndVarLengths) {
               "0 | 7 | 'abc' | 123.45 | '2000-01-01 12:00:00.000' | 2.5 | 'memo!'\n"
               "0 | 0 | NULL | 0 | NULL | 0 | NULL\n"
               "0 | -3 | 'ABCDEFGHIJ' | -0.0001 | '2000-01-01 00:00:00.000' | -1 | NULL\n");
+}
+
+// Every record with its deletion mark, in stored form except that currency columns show the
+// amount in ten-thousandths exactly as decoded.
+std::string Decoded(const std::string& path) {
+    auto table = Table::Open(path);
+    std::string out;
+    auto cursor = table->Records();
+    while (cursor.Next()) {
+        Record line;
+        for (size_t i = 0; i < table->Columns().size(); ++i) {
+            if (table->Columns()[i].dbfType == 'Y') {
+                Value v = cursor.Field(i);
+                line.push_back(v.kind == ValueKind::Null ? N() : I(v.integer));
+            } else {
+                line.push_back({});
+                cursor.Stored(i, line.back());
+            }
+        }
+        out += std::string(cursor.Deleted() ? "*" : " ") + " " + Render({line});
+    }
+    return out;
+}
+
+TEST(DbfRead, TablesWrittenByOtherProgramsReadAsTheyWrote) {
+    struct Case {
+        const char* file;
+        const char* rows;
+    };
+    const Case cases[] = {
+        {"DB3OEM.DBF",
+         // OEM 437 text and memo; blanks, a zero memo block, the overflow mark and a zero date are
+         // null; so is the logical '?'.
+         "  'Müller' | 123.45 | '1999-12-31' | 1 | 'Grüße'\n"
+         "* 'GONE' | 1 | '2000-01-01' | 0 | NULL\n"
+         "  NULL | NULL | NULL | NULL | NULL\n"
+         "  '?-FLAG' | -0.5 | '2000-02-29' | NULL | NULL\n"
+         "  'F-FLAG' | NULL | NULL | 0 | NULL\n"},
+        {"FOX2.DBF",
+         "  'ØL' | 1 | 42 | 'fox été'\n"
+         "* 'DEL' | 1 | 1 | NULL\n"
+         "  'UNK' | NULL | NULL | NULL\n"
+         "  'NO' | 0 | -7 | NULL\n"},
+        {"VFP.DBF",
+         // The currency range's ends exactly; null flags; '?' without a null flag is null too; an
+         // empty text with a clear null flag is empty.
+         "  1 | 9223372036854775807 | 1 | '2000-01-01 12:00:00.000' | 'max'\n"
+         "  2 | -9223372036854775808 | 0 | NULL | 'min'\n"
+         "* 3 | 12345 | 1 | NULL | 'gone'\n"
+         "  4 | NULL | NULL | NULL | NULL\n"
+         "  5 | 0 | NULL | NULL | ''\n"},
+    };
+    TempFolder dir;
+    WriteForeignTables(dir.Path());
+    for (const Case& c : cases) EXPECT_EQ(Decoded(dir.File(c.file)), c.rows) << c.file;
 }
 
 TEST(DbfRead, CodePageByteSelectsTheConversion) {
