@@ -191,8 +191,7 @@ std::unique_ptr<bound::Select> Binder::BindSelect(const ast::Select& select, Sco
             // Read before the value is moved into Convert: the order in which arguments are
             // evaluated is up to the compiler.
             const size_t position = value->position;
-            if (from != kUnknownType && types[k].type != kUnknownType &&
-                FamilyOf(from) != FamilyOf(types[k].type)) {
+            if (NeedsConversion(from, types[k].type)) {
                 value = Convert(std::move(value), types[k], position, "");
             } else if (result->cores.size() > 1 && from == kUnknownType && types[k].type != kUnknownType) {
                 value = Convert(std::move(value), types[k], position, "");

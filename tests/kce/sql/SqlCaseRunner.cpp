@@ -4,7 +4,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "kce/sql/Numbers.h"
 #include "kce/sql/Text1252.h"
+#include "kce/sql/Types.h"
 
 namespace kce::sql::test {
 namespace {
@@ -24,7 +26,12 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     return parts;
 }
 
-std::string ValueText(sqlite3_stmt* statement, int column) {
+// A value as the case files show it; a MONEY or CURRENCY result column's count of
+// ten-thousandths as the amount it stands for.
+std::string ValueText(sqlite3_stmt* statement, int column, uint16_t type) {
+    if (IsMoneyType(type) && sqlite3_column_type(statement, column) == SQLITE_INTEGER) {
+        return MoneyText(sqlite3_column_int64(statement, column));
+    }
     switch (sqlite3_column_type(statement, column)) {
         case SQLITE_NULL: return "NULL";
         case SQLITE_INTEGER: return std::to_string(sqlite3_column_int64(statement, column));
@@ -114,7 +121,11 @@ Outcome Database::Run(const std::string& sql, const std::vector<std::string>& pa
     int rc;
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
         std::vector<std::string> row;
-        for (int c = 0; c < sqlite3_column_count(statement); ++c) row.push_back(ValueText(statement, c));
+        for (int c = 0; c < sqlite3_column_count(statement); ++c) {
+            const auto index = static_cast<size_t>(c);
+            const uint16_t type = index < outcome.compiled.result.size() ? outcome.compiled.result[index].type : 0;
+            row.push_back(ValueText(statement, c, type));
+        }
         outcome.rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) {
