@@ -284,17 +284,21 @@ std::unique_ptr<Database> Database::OpenDictionaryUnchecked(const std::string& p
     if (rc != SQLITE_ROW || ColumnText(meta.s, 0) != kFormatMarker) {
         Fail(KDB_ERR_NOT_A_DICTIONARY, path + " is damaged or is no data dictionary.");
     }
+    sqlite3_reset(meta.s);
     database->LoadCatalogue();
     database->UpgradeFormat();
     return database;
 }
 
 void Database::UpgradeFormat() {
-    Stmt version;
-    Prepare(db_, "SELECT value FROM kdd_meta WHERE key = 'version'", version);
-    int rc = sqlite3_step(version.s);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) FailStorage(db_, rc, "dictionary version");
-    if (rc == SQLITE_ROW && ColumnText(version.s, 0) != "1") return;
+    {
+        // Finished before any table is rebuilt: SQLite drops no table while a statement reads.
+        Stmt version;
+        Prepare(db_, "SELECT value FROM kdd_meta WHERE key = 'version'", version);
+        int rc = sqlite3_step(version.s);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) FailStorage(db_, rc, "dictionary version");
+        if (rc == SQLITE_ROW && ColumnText(version.s, 0) != "1") return;
+    }
     std::vector<const sql::Table*> withMoney;
     for (const sql::Table& table : tables_) {
         for (const sql::Column& column : table.columns) {

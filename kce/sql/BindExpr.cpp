@@ -776,8 +776,21 @@ static ExprPtr BindBinary(Binder& b, const ast::Expr& expr, Scope& scope) {
     }
     if (fl == Family::Unknown) left = ConvertLoose(b, std::move(left), MakeType(kDouble), "");
     if (fr == Family::Unknown) right = ConvertLoose(b, std::move(right), MakeType(kDouble), "");
-    // Sums and differences of money are integer arithmetic on the counts, so they stay exact;
-    // other arithmetic with money works on the amounts.
+    // Sums and differences of money are integer arithmetic on the counts, so they stay exact; a
+    // literal added or subtracted joins as a count when it is a whole number of ten-thousandths.
+    // Other arithmetic with money works on the amounts.
+    if (op == "+" || op == "-") {
+        for (auto [money, other] : {std::pair{&left, &right}, std::pair{&right, &left}}) {
+            if (!IsMoneyType((*money)->type.type) || IsMoneyType((*other)->type.type)) continue;
+            const std::optional<std::string> literal = NumberLiteral(**other);
+            if (!literal) continue;
+            const ScaledDecimal scaled = ScaleDecimal(*literal);
+            if (scaled.status != ScaledDecimal::Status::Ok || !scaled.exact) continue;
+            ExprPtr count = Node(Kind::Integer, (*money)->type, (*other)->position);
+            count->text = std::to_string(scaled.count);
+            *other = std::move(count);
+        }
+    }
     Type type = MakeType(kMoney);
     if ((op == "+" || op == "-") && IsMoneyType(left->type.type) && IsMoneyType(right->type.type)) {
         if (left->type.type == kCurDouble && right->type.type == kCurDouble) type = MakeType(kCurDouble);
