@@ -383,8 +383,8 @@ static ExprPtr ToMoney(Binder& b, ExprPtr value, const Type& target, const std::
         return count;
     }
     const uint16_t source = value->type.type;
-    if (value->kind == Kind::Column && (IsMoneyType(source) || source == kShortInt || source == kInteger ||
-                                        source == kAutoInc)) {
+    if (value->kind == Kind::Column && value->stored &&
+        (IsMoneyType(source) || source == kShortInt || source == kInteger || source == kAutoInc)) {
         if (IsMoneyType(source)) {
             value->type = target;
             return value;
@@ -421,7 +421,7 @@ static ExprPtr ToInteger(Binder& b, ExprPtr number, const std::optional<std::str
         return node;
     }
     // A stored column holds only values its type allows; those of a narrower range pass as they are.
-    if (number->kind == Kind::Column && IsIntegerType(source) &&
+    if (number->kind == Kind::Column && number->stored && IsIntegerType(source) &&
         (source == target.type || target.type == kBigInt || (source == kShortInt && target.type == kInteger))) {
         number->type = target;
         return number;
@@ -544,7 +544,7 @@ ExprPtr Binder::Convert(ExprPtr value, const Type& target, size_t position, cons
         std::optional<std::string> literal = NumberLiteral(*value);
         ExprPtr number = from == Family::Number ? std::move(value)
                                                 : ConvertLoose(*this, std::move(value), MakeType(kDouble), columnName);
-        const bool column = number->kind == Kind::Column;
+        const bool column = number->kind == Kind::Column && number->stored;
         if (IsIntegerType(target.type)) return ToInteger(*this, std::move(number), literal, target, columnName);
         number = AsAmount(std::move(number));
         const uint16_t source = number->type.type;
@@ -669,6 +669,7 @@ static ExprPtr BindColumn(Binder& b, const ast::Expr& expr, Scope& scope) {
     node->source = match.source->alias;
     node->text = match.column->sqlName;
     node->fixedWidth = match.column->fixedWidth;
+    node->stored = match.source->stored;
     return node;
 }
 

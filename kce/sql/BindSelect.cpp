@@ -31,6 +31,7 @@ ExprPtr ColumnRef(const ScopeSource& source, const ScopeColumn& column) {
     node->source = source.alias;
     node->text = column.sqlName;
     node->fixedWidth = column.fixedWidth;
+    node->stored = source.stored;
     return node;
 }
 
@@ -49,6 +50,7 @@ ScopeSource Binder::TableSource(const Table& table, const std::string& name) {
     ScopeSource source;
     source.name = name;
     source.alias = NewAlias();
+    source.stored = true;
     for (const Column& column : table.columns) {
         source.columns.push_back(ScopeColumn{column.name, column.name,
                                              Type{column.type, column.length, column.decimals},

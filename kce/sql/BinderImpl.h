@@ -22,6 +22,7 @@ struct ScopeSource {
     std::string name;   // alias, or table name when none
     std::string alias;  // our SQL alias
     std::vector<ScopeColumn> columns;
+    bool stored = false;  // a table of the catalogue, not a derived table
 };
 
 struct Scope {
