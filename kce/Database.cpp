@@ -94,7 +94,10 @@ void RebuildWithMoneyCounts(sqlite3* db, const sql::Table& table) {
     std::vector<std::string> indexes;
     {
         Stmt schema;
-        Prepare(db, "SELECT type, sql FROM sqlite_master WHERE tbl_name = ?1 COLLATE NOCASE AND sql IS NOT NULL", schema);
+        Prepare(db,
+                "SELECT type, sql FROM sqlite_master WHERE tbl_name = ?1 COLLATE NOCASE AND sql IS "
+                "NOT NULL",
+                schema);
         BindText(db, schema, 1, table.name);
         int rc;
         while ((rc = sqlite3_step(schema.s)) == SQLITE_ROW) {
@@ -109,7 +112,8 @@ void RebuildWithMoneyCounts(sqlite3* db, const sql::Table& table) {
     const bool autoincrement = UpperAscii(oldSql).find("AUTOINCREMENT") != std::string::npos;
     auto isMoney = [&](const std::string& column) {
         for (const sql::Column& c : table.columns) {
-            if (UpperAscii(c.name) == UpperAscii(column)) return c.type == sql::kMoney || c.type == sql::kCurDouble;
+            if (UpperAscii(c.name) == UpperAscii(column))
+                return c.type == sql::kMoney || c.type == sql::kCurDouble;
         }
         return false;
     };
@@ -133,13 +137,17 @@ void RebuildWithMoneyCounts(sqlite3* db, const sql::Table& table) {
             }
             create += QuoteIdentifier(column) + " " + (money ? std::string("INTEGER") : declared);
             if (key) {
-                create += UpperAscii(declared) == "INTEGER" && autoincrement ? " PRIMARY KEY AUTOINCREMENT" : " PRIMARY KEY";
+                create += UpperAscii(declared) == "INTEGER" && autoincrement
+                              ? " PRIMARY KEY AUTOINCREMENT"
+                              : " PRIMARY KEY";
                 rowidAlias = rowidAlias || UpperAscii(declared) == "INTEGER";
             }
             if (sqlite3_column_int(info.s, 3) != 0) create += " NOT NULL";
-            if (sqlite3_column_type(info.s, 4) != SQLITE_NULL) create += " DEFAULT " + ColumnText(info.s, 4);
+            if (sqlite3_column_type(info.s, 4) != SQLITE_NULL)
+                create += " DEFAULT " + ColumnText(info.s, 4);
             columns += QuoteIdentifier(column);
-            values += money ? "CAST(round(" + QuoteIdentifier(column) + " * 10000) AS INTEGER)" : QuoteIdentifier(column);
+            values += money ? "CAST(round(" + QuoteIdentifier(column) + " * 10000) AS INTEGER)"
+                            : QuoteIdentifier(column);
         }
         if (rc != SQLITE_DONE) FailStorage(db, rc, "dictionary schema");
     }
@@ -153,7 +161,8 @@ void RebuildWithMoneyCounts(sqlite3* db, const sql::Table& table) {
     const std::string keep = rowidAlias ? "" : "rowid, ";
     const std::string steps[] = {
         create + ")",
-        "INSERT INTO \"kce$upgrade\" (" + keep + columns + ") SELECT " + keep + values + " FROM " + name,
+        "INSERT INTO \"kce$upgrade\" (" + keep + columns + ") SELECT " + keep + values + " FROM " +
+            name,
         "DROP TABLE " + name,
         "ALTER TABLE \"kce$upgrade\" RENAME TO " + name,
     };
@@ -196,9 +205,11 @@ const char* StorageType(uint16_t type) {
     case sql::kAutoInc:
     case sql::kBigInt:
     case sql::kCurDouble:
-    case sql::kMoney: return "INTEGER";  // money: the count of ten-thousandths
+    case sql::kMoney:
+        return "INTEGER";  // money: the count of ten-thousandths
     case sql::kNumeric:
-    case sql::kDouble: return "REAL";
+    case sql::kDouble:
+        return "REAL";
     case sql::kBinary:
     case sql::kImage:
     case sql::kRaw:
@@ -312,8 +323,11 @@ void Database::UpgradeFormat() {
     // converting; with money columns it must be converted first.
     if (sqlite3_db_readonly(db_, "main") == 1) {
         if (withMoney.empty()) return;
-        Fail(KDB_ERR_STORAGE, path_ + ": the dictionary was written by an earlier version, which kept money as "
-                                      "floating-point numbers; it must be opened once with write access to be converted.");
+        Fail(KDB_ERR_STORAGE,
+             path_ +
+                 ": the dictionary was written by an earlier version, which kept money as "
+                 "floating-point numbers; it must be opened once with write access to be "
+                 "converted.");
     }
     Exec("BEGIN IMMEDIATE");
     try {
@@ -322,8 +336,11 @@ void Database::UpgradeFormat() {
         Exec("COMMIT");
     } catch (const Error& e) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        Fail(e.Code(), path_ + ": converting the money columns of a dictionary written by an earlier version failed; "
-                               "the file is unchanged: " + e.what());
+        Fail(e.Code(), path_ +
+                           ": converting the money columns of a dictionary written by an earlier "
+                           "version failed; "
+                           "the file is unchanged: " +
+                           e.what());
     }
 }
 

@@ -77,25 +77,28 @@ void PutBlobSlot(uint8_t* p, uint32_t length, uint64_t offset) {
 std::string ValueText(sqlite3_stmt* stmt, int column) {
     if (sqlite3_column_type(stmt, column) == SQLITE_FLOAT) {
         char text[40];
-        auto [end, ec] = std::to_chars(text, text + sizeof text, sqlite3_column_double(stmt, column));
+        auto [end, ec] =
+            std::to_chars(text, text + sizeof text, sqlite3_column_double(stmt, column));
         return ec == std::errc() ? std::string(text, end) : std::string("?");
     }
     const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-    return FromUtf8(std::string_view(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(stmt, column))));
+    return FromUtf8(std::string_view(text ? text : "",
+                                     static_cast<size_t>(sqlite3_column_bytes(stmt, column))));
 }
 
 // A money count as an error message shows it: the amount.
 std::string MoneyValueText(sqlite3_stmt* stmt, int column) {
     if (sqlite3_column_type(stmt, column) != SQLITE_INTEGER) {
         char text[40];
-        auto [end, ec] = std::to_chars(text, text + sizeof text, sqlite3_column_double(stmt, column) / 10000.0);
+        auto [end, ec] =
+            std::to_chars(text, text + sizeof text, sqlite3_column_double(stmt, column) / 10000.0);
         return ec == std::errc() ? std::string(text, end) : std::string("?");
     }
     const int64_t units = sqlite3_column_int64(stmt, column);
     const uint64_t magnitude = units < 0 ? uint64_t(0) - uint64_t(units) : uint64_t(units);
     std::string fraction = std::to_string(magnitude % 10000);
-    return (units < 0 ? "-" : "") + std::to_string(magnitude / 10000) + "." + std::string(4 - fraction.size(), '0') +
-           fraction;
+    return (units < 0 ? "-" : "") + std::to_string(magnitude / 10000) + "." +
+           std::string(4 - fraction.size(), '0') + fraction;
 }
 
 bool OutOfRange(const Field& field, const std::string& value, std::string& error) {
@@ -109,16 +112,22 @@ bool OutOfRange(const Field& field, const std::string& value, std::string& error
 bool IntegerValue(sqlite3_stmt* stmt, int column, uint16_t type, int64_t& value) {
     if (sqlite3_column_type(stmt, column) != SQLITE_INTEGER) {
         const double real = sqlite3_column_double(stmt, column);
-        if (!(real > -9223372036854775808.0 && real < 9223372036854775808.0) || real != std::floor(real)) return false;
+        if (!(real > -9223372036854775808.0 && real < 9223372036854775808.0) ||
+            real != std::floor(real))
+            return false;
         value = static_cast<int64_t>(real);
     } else {
         value = sqlite3_column_int64(stmt, column);
     }
     switch (type) {
-    case sql::kShortInt: return value >= -32767 && value <= 32767;
-    case sql::kInteger: return value >= -2147483647 && value <= 2147483647;
-    case sql::kAutoInc: return value >= -2147483647 - 1 && value <= 2147483647 && value != -1;
-    default: return value != kNullInt64;
+        case sql::kShortInt:
+            return value >= -32767 && value <= 32767;
+        case sql::kInteger:
+            return value >= -2147483647 && value <= 2147483647;
+        case sql::kAutoInc:
+            return value >= -2147483647 - 1 && value <= 2147483647 && value != -1;
+        default:
+            return value != kNullInt64;
     }
 }
 
@@ -243,7 +252,8 @@ bool WriteNumericText(double value, uint32_t width, uint16_t decimals, char* out
     return true;
 }
 
-bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs, std::string& error) const {
+bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
+                          std::string& error) const {
     for (size_t i = 0; i < fields_.size(); ++i) {
         const Field& field = fields_[i];
         int column = static_cast<int>(i);
@@ -258,8 +268,9 @@ bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
         case sql::kNumeric:
             if (!WriteNumericText(sqlite3_column_double(stmt, column), field.length, field.decimals,
                                   reinterpret_cast<char*>(p))) {
-                error = "Value " + ValueText(stmt, column) + " is too wide for column \"" + field.name + "\" (NUMERIC(" +
-                        std::to_string(field.length) + "," + std::to_string(field.decimals) + ")).";
+                error = "Value " + ValueText(stmt, column) + " is too wide for column \"" +
+                        field.name + "\" (NUMERIC(" + std::to_string(field.length) + "," +
+                        std::to_string(field.decimals) + ")).";
                 return false;
             }
             break;
@@ -296,7 +307,8 @@ bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
         case sql::kDouble: {
             const double value = sqlite3_column_double(stmt, column);
             Put<double>(p, value);
-            if (Get<uint64_t>(p) == kNullDouble) return OutOfRange(field, ValueText(stmt, column), error);
+            if (Get<uint64_t>(p) == kNullDouble)
+                return OutOfRange(field, ValueText(stmt, column), error);
             break;
         }
         case sql::kInteger:
@@ -304,10 +316,14 @@ bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
         case sql::kShortInt:
         case sql::kBigInt: {
             int64_t value = 0;
-            if (!IntegerValue(stmt, column, field.type, value)) return OutOfRange(field, ValueText(stmt, column), error);
-            if (field.type == sql::kShortInt) Put<int16_t>(p, static_cast<int16_t>(value));
-            else if (field.type == sql::kBigInt) Put<int64_t>(p, value);
-            else Put<int32_t>(p, static_cast<int32_t>(value));
+            if (!IntegerValue(stmt, column, field.type, value))
+                return OutOfRange(field, ValueText(stmt, column), error);
+            if (field.type == sql::kShortInt)
+                Put<int16_t>(p, static_cast<int16_t>(value));
+            else if (field.type == sql::kBigInt)
+                Put<int64_t>(p, value);
+            else
+                Put<int32_t>(p, static_cast<int32_t>(value));
             break;
         }
         // MONEY and CURRENCY are stored as the count of ten-thousandths. A real there is a sum
@@ -315,9 +331,12 @@ bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
         case sql::kCurDouble:
         case sql::kMoney: {
             const int64_t count = sqlite3_column_int64(stmt, column);
-            if (storage != SQLITE_INTEGER || count == kNullInt64) return OutOfRange(field, MoneyValueText(stmt, column), error);
-            if (field.type == sql::kMoney) Put<int64_t>(p, count);
-            else Put<double>(p, static_cast<double>(count) / 10000.0);
+            if (storage != SQLITE_INTEGER || count == kNullInt64)
+                return OutOfRange(field, MoneyValueText(stmt, column), error);
+            if (field.type == sql::kMoney)
+                Put<int64_t>(p, count);
+            else
+                Put<double>(p, static_cast<double>(count) / 10000.0);
             break;
         }
         case sql::kTime: {

@@ -556,7 +556,8 @@ void EncodeField(const FieldCodec& codec, const Column& c, const StoredValue& va
                 double number = 0;
                 if (!AsNumber(value, number)) wrongKind();
                 if (!(std::fabs(number) < 9.2e18) || number != std::floor(number)) {
-                    where.Fail("the count of ten-thousandths " + AsAnsiText(value) + " does not fit a currency field");
+                    where.Fail("the count of ten-thousandths " + AsAnsiText(value) +
+                               " does not fit a currency field");
                 }
                 units = static_cast<int64_t>(number);
             }

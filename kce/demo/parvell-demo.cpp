@@ -397,7 +397,9 @@ void Generate(const Options& options, const std::string& file) {
                 const char* type = random.Pick(kTransactionTypes);
                 bool charge = type[0] <= 'B';
                 // Amounts in cents, kept as MONEY keeps them: ten-thousandths.
-                int64_t amount = (charge ? random.Between(2000, 45000) : -random.Between(500, 30000)) * int64_t{100};
+                int64_t amount =
+                    (charge ? random.Between(2000, 45000) : -random.Between(500, 30000)) *
+                    int64_t{100};
                 ++entry;
                 transactions.Int(entry)
                     .Text(patient.chart)
@@ -409,7 +411,8 @@ void Generate(const Options& options, const std::string& file) {
                     .Real(charge ? random.Between(1, 40) / 10.0 : 0.0)
                     .Money(amount)
                     .Text(random.Pick(kDiagnoses).code)
-                    .Text(kce::StoredDate(day) + " " + kce::StoredTime(random.Below(kce::kMillisecondsPerDay)))
+                    .Text(kce::StoredDate(day) + " " +
+                          kce::StoredTime(random.Below(kce::kMillisecondsPerDay)))
                     .Row();
             }
             cases.Date(lastVisit).Row();

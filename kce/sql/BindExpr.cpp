@@ -51,7 +51,8 @@ std::optional<double> ReadNumber(std::string_view text) {
 // The text of a number literal, with its sign when it is negated: 12, -3.5, 1e3.
 std::optional<std::string> NumberLiteral(const bound::Expr& e) {
     if (e.kind == Kind::Integer || e.kind == Kind::Real) return e.text;
-    if (e.kind == Kind::Unary && e.text == "-" && (e.args[0]->kind == Kind::Integer || e.args[0]->kind == Kind::Real)) {
+    if (e.kind == Kind::Unary && e.text == "-" &&
+        (e.args[0]->kind == Kind::Integer || e.args[0]->kind == Kind::Real)) {
         return "-" + e.args[0]->text;
     }
     return std::nullopt;
@@ -151,7 +152,8 @@ ExprPtr Binder::AsAmount(ExprPtr value) {
 }
 
 void Binder::MatchMoney(const ExprPtr& value, ExprPtr& other) {
-    if (FamilyOrUnknown(value) == Family::Number && !IsMoneyType(value->type.type) && IsMoneyType(other->type.type)) {
+    if (FamilyOrUnknown(value) == Family::Number && !IsMoneyType(value->type.type) &&
+        IsMoneyType(other->type.type)) {
         other = AsAmount(std::move(other));
     }
 }
@@ -248,7 +250,9 @@ static ExprPtr ConvertLoose(Binder& b, ExprPtr value, const Type& target, const 
         return b.AsAmount(std::move(value));
     }
     if (from == family) return value;
-    if (IsMoneyType(value->type.type)) value = family == Family::Text ? MoneyAsText(b, std::move(value)) : b.AsAmount(std::move(value));
+    if (IsMoneyType(value->type.type))
+        value = family == Family::Text ? MoneyAsText(b, std::move(value))
+                                       : b.AsAmount(std::move(value));
     std::vector<ExprPtr> args;
     args.push_back(std::move(value));
     switch (family) {
@@ -314,7 +318,9 @@ std::string Binder::Unify(ExprPtr& a, ExprPtr& b, size_t position, std::string_v
 }
 
 // What a value compared with a value of `type` is converted to: money compares as an amount.
-static Type Comparable(const Type& type) { return IsMoneyType(type.type) ? MakeType(kDouble) : type; }
+static Type Comparable(const Type& type) {
+    return IsMoneyType(type.type) ? MakeType(kDouble) : type;
+}
 
 std::string Binder::UnifyFamilies(ExprPtr& a, ExprPtr& b, size_t position, std::string_view what) {
     const Family fa = FamilyOrUnknown(a);
@@ -364,19 +370,22 @@ std::string ForColumn(const std::string& columnName) {
 
 // A value stored as MONEY or CURRENCY: the count of ten-thousandths. Literals are scaled exactly
 // while compiling; other values are checked while the statement runs.
-static ExprPtr ToMoney(Binder& b, ExprPtr value, const Type& target, const std::string& columnName) {
+static ExprPtr ToMoney(Binder& b, ExprPtr value, const Type& target,
+                       const std::string& columnName) {
     const size_t position = value->position;
-    std::optional<std::string> literal = value->kind == Kind::Text ? std::optional<std::string>(value->text)
-                                                                    : NumberLiteral(*value);
+    std::optional<std::string> literal =
+        value->kind == Kind::Text ? std::optional<std::string>(value->text) : NumberLiteral(*value);
     if (literal) {
         const ScaledDecimal scaled = ScaleDecimal(*literal);
         if (scaled.status == ScaledDecimal::Status::NotANumber) {
             b.Fail(kErrInvalidValue, position,
-                   "Text '" + *literal + "' is not a valid number" + ForColumn(columnName) + b.At(position));
+                   "Text '" + *literal + "' is not a valid number" + ForColumn(columnName) +
+                       b.At(position));
         }
         if (scaled.status == ScaledDecimal::Status::OutOfRange) {
-            b.Fail(kErrInvalidValue, position,
-                   "Value " + *literal + " is out of range" + ForColumn(columnName) + b.At(position));
+            b.Fail(
+                kErrInvalidValue, position,
+                "Value " + *literal + " is out of range" + ForColumn(columnName) + b.At(position));
         }
         ExprPtr count = Node(Kind::Integer, target, position);
         count->text = std::to_string(scaled.count);
@@ -404,25 +413,29 @@ static ExprPtr ToMoney(Binder& b, ExprPtr value, const Type& target, const std::
 }
 
 // A value stored in an integer column, never the value whose bytes are the type's null mark.
-static ExprPtr ToInteger(Binder& b, ExprPtr number, const std::optional<std::string>& literal, const Type& target,
-                         const std::string& columnName) {
+static ExprPtr ToInteger(Binder& b, ExprPtr number, const std::optional<std::string>& literal,
+                         const Type& target, const std::string& columnName) {
     const uint16_t source = number->type.type;
     const size_t position = number->position;
     const bool integerLiteral = literal && IsIntegerType(source) && number->kind != Kind::Column;
     if (integerLiteral) {
         int64_t v = 0;
         auto [end, ec] = std::from_chars(literal->data(), literal->data() + literal->size(), v);
-        if (ec != std::errc() || end != literal->data() + literal->size() || !IntegerFits(target.type, v)) {
-            b.Fail(kErrInvalidValue, position,
-                   "Value " + *literal + " is out of range" + ForColumn(columnName) + b.At(position));
+        if (ec != std::errc() || end != literal->data() + literal->size() ||
+            !IntegerFits(target.type, v)) {
+            b.Fail(
+                kErrInvalidValue, position,
+                "Value " + *literal + " is out of range" + ForColumn(columnName) + b.At(position));
         }
         ExprPtr node = Node(Kind::Integer, target, position);
         node->text = *literal;
         return node;
     }
-    // A stored column holds only values its type allows; those of a narrower range pass as they are.
+    // A stored column holds only values its type allows; those of a narrower range pass as they
+    // are.
     if (number->kind == Kind::Column && number->stored && IsIntegerType(source) &&
-        (source == target.type || target.type == kBigInt || (source == kShortInt && target.type == kInteger))) {
+        (source == target.type || target.type == kBigInt ||
+         (source == kShortInt && target.type == kInteger))) {
         number->type = target;
         return number;
     }
@@ -435,29 +448,37 @@ static ExprPtr ToInteger(Binder& b, ExprPtr number, const std::optional<std::str
 }
 
 // Characters of the widest value of an integer type (sign included).
-static uint32_t IntegerWidth(uint16_t type) { return type == kShortInt ? 6 : type == kBigInt ? 20 : 11; }
+static uint32_t IntegerWidth(uint16_t type) {
+    return type == kShortInt ? 6 : type == kBigInt ? 20 : 11;
+}
 
 // Characters before the decimals (sign and point included) of a NUMERIC type.
-static uint32_t WholeWidth(const Type& type) { return type.length - type.decimals; }
+static uint32_t WholeWidth(const Type& type) {
+    return type.length - type.decimals;
+}
 
 // A value stored as NUMERIC(l,d): rounded to d decimals, refused when its text is wider than l.
-static ExprPtr ToNumeric(Binder& b, ExprPtr number, const std::optional<std::string>& literal, bool column,
-                         const Type& target, const std::string& columnName) {
+static ExprPtr ToNumeric(Binder& b, ExprPtr number, const std::optional<std::string>& literal,
+                         bool column, const Type& target, const std::string& columnName) {
     const uint16_t source = number->type.type;
     const uint16_t decimals = target.decimals;
-    const std::string typeName = "NUMERIC(" + std::to_string(target.length) + "," + std::to_string(decimals) + ")";
+    const std::string typeName =
+        "NUMERIC(" + std::to_string(target.length) + "," + std::to_string(decimals) + ")";
     if (literal) {
         const std::optional<double> v = ReadNumber(*literal);
         if (v && !NumericFits(*v, target.length, decimals)) {
             const size_t position = number->position;
-            b.Fail(kErrInvalidValue, position,
-                   "Value " + *literal + " is too wide" +
-                       (columnName.empty() ? " for " + typeName : " for column \"" + columnName + "\" (" + typeName + ")") +
-                       b.At(position));
+            b.Fail(
+                kErrInvalidValue, position,
+                "Value " + *literal + " is too wide" +
+                    (columnName.empty() ? " for " + typeName
+                                        : " for column \"" + columnName + "\" (" + typeName + ")") +
+                    b.At(position));
         }
     }
     if (column && source == kNumeric && number->type.decimals <= decimals &&
-        WholeWidth(number->type) + (number->type.decimals == 0 && decimals > 0 ? 1 : 0) <= WholeWidth(target)) {
+        WholeWidth(number->type) + (number->type.decimals == 0 && decimals > 0 ? 1 : 0) <=
+            WholeWidth(target)) {
         number->type = target;
         return number;
     }
@@ -542,13 +563,16 @@ ExprPtr Binder::Convert(ExprPtr value, const Type& target, size_t position, cons
     if (to == Family::Number) {
         if (IsMoneyType(target.type)) return ToMoney(*this, std::move(value), target, columnName);
         std::optional<std::string> literal = NumberLiteral(*value);
-        ExprPtr number = from == Family::Number ? std::move(value)
-                                                : ConvertLoose(*this, std::move(value), MakeType(kDouble), columnName);
+        ExprPtr number = from == Family::Number
+                             ? std::move(value)
+                             : ConvertLoose(*this, std::move(value), MakeType(kDouble), columnName);
         const bool column = number->kind == Kind::Column && number->stored;
-        if (IsIntegerType(target.type)) return ToInteger(*this, std::move(number), literal, target, columnName);
+        if (IsIntegerType(target.type))
+            return ToInteger(*this, std::move(number), literal, target, columnName);
         number = AsAmount(std::move(number));
         const uint16_t source = number->type.type;
-        if (target.type == kNumeric) return ToNumeric(*this, std::move(number), literal, column, target, columnName);
+        if (target.type == kNumeric)
+            return ToNumeric(*this, std::move(number), literal, column, target, columnName);
         // DOUBLE: integers become reals; a computed value could be DOUBLE's null mark.
         if (IsIntegerType(source)) {
             std::vector<ExprPtr> args;
@@ -563,6 +587,8 @@ ExprPtr Binder::Convert(ExprPtr value, const Type& target, size_t position, cons
                 Fail(kErrInvalidValue, number->position,
                      "Value " + *literal + " is out of range" + suffix + At(number->position));
             }
+        } else if (number->kind == Kind::Call && number->text == "kce_tonumber") {
+            number->text = "kce_todouble";  // same arguments: it reads the text and checks the mark
         } else if (!(column && source == kDouble)) {
             std::vector<ExprPtr> args;
             args.push_back(std::move(number));
@@ -794,7 +820,8 @@ static ExprPtr BindBinary(Binder& b, const ast::Expr& expr, Scope& scope) {
     }
     Type type = MakeType(kMoney);
     if ((op == "+" || op == "-") && IsMoneyType(left->type.type) && IsMoneyType(right->type.type)) {
-        if (left->type.type == kCurDouble && right->type.type == kCurDouble) type = MakeType(kCurDouble);
+        if (left->type.type == kCurDouble && right->type.type == kCurDouble)
+            type = MakeType(kCurDouble);
     } else {
         left = b.AsAmount(std::move(left));
         right = b.AsAmount(std::move(right));
@@ -840,7 +867,8 @@ static ExprPtr BindCase(Binder& b, const ast::Expr& expr, Scope& scope) {
         type = *common;
     }
     for (ExprPtr& result : results) {
-        if (FamilyOrUnknown(result) != FamilyOf(type.type) || NeedsConversion(result->type.type, type.type)) {
+        if (FamilyOrUnknown(result) != FamilyOf(type.type) ||
+            NeedsConversion(result->type.type, type.type)) {
             result = ConvertLoose(b, std::move(result), type, "");
         }
     }
@@ -859,7 +887,8 @@ static ExprPtr BindCase(Binder& b, const ast::Expr& expr, Scope& scope) {
 
 // An IN subquery of money compared with plain numbers delivers the amounts.
 static void AmountsOf(Binder& b, bound::Select& select) {
-    for (bound::Core& core : select.cores) core.items.front().expr = b.AsAmount(std::move(core.items.front().expr));
+    for (bound::Core& core : select.cores)
+        core.items.front().expr = b.AsAmount(std::move(core.items.front().expr));
     select.columns.front().type = kDouble;
     select.columns.front().length = 8;
 }
@@ -976,7 +1005,8 @@ ExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
             const Column& column = OnlyColumn(*this, *node->select, expr.select->position);
             ExprPtr placeholder = Node(Kind::Null, Type{column.type, column.length, column.decimals}, position);
             node->collation = Unify(value, placeholder, position, "compared");
-            if (IsMoneyType(column.type) && FamilyOrUnknown(value) == Family::Number && !IsMoneyType(value->type.type)) {
+            if (IsMoneyType(column.type) && FamilyOrUnknown(value) == Family::Number &&
+                !IsMoneyType(value->type.type)) {
                 AmountsOf(*this, *node->select);
             }
             node->args.push_back(std::move(value));

@@ -88,7 +88,8 @@ ExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
                      "Type mismatch: " + name + " needs a number, not " + TypeName(argType) +
                          At(expr.args[0]->position));
             }
-            // SUM of money adds the counts: exact, and an overflow is an error rather than a rounding.
+            // SUM of money adds the counts: exact, and an overflow is an error rather than a
+            // rounding.
             if (name == "SUM") {
                 type = IsIntegerType(argType) ? MakeType(argType == kBigInt ? kBigInt : kInteger)
                        : IsMoneyType(argType) ? MakeType(argType)
@@ -289,7 +290,8 @@ ExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
         node->hasElse = true;
         node->args.push_back(std::move(condition));
         for (size_t i = 1; i < 3; ++i) {
-            if (FamilyOf(args[i]->type.type) != FamilyOf(type->type) || NeedsConversion(args[i]->type.type, type->type)) {
+            if (FamilyOf(args[i]->type.type) != FamilyOf(type->type) ||
+                NeedsConversion(args[i]->type.type, type->type)) {
                 args[i] = Convert(std::move(args[i]), *type, expr.args[i]->position, "");
             }
             node->args.push_back(std::move(args[i]));

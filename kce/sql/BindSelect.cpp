@@ -195,7 +195,8 @@ std::unique_ptr<bound::Select> Binder::BindSelect(const ast::Select& select, Sco
             const size_t position = value->position;
             if (NeedsConversion(from, types[k].type)) {
                 value = Convert(std::move(value), types[k], position, "");
-            } else if (result->cores.size() > 1 && from == kUnknownType && types[k].type != kUnknownType) {
+            } else if (result->cores.size() > 1 && from == kUnknownType &&
+                       types[k].type != kUnknownType) {
                 value = Convert(std::move(value), types[k], position, "");
             }
             value = ForOutput(std::move(value));

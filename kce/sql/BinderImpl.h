@@ -44,7 +44,8 @@ public:
     // Makes two operands of a comparison comparable (dates from text, parameters typed) and
     // returns the collation the comparison needs.
     std::string Unify(bound::ExprPtr& a, bound::ExprPtr& b, size_t position, std::string_view what);
-    std::string UnifyFamilies(bound::ExprPtr& a, bound::ExprPtr& b, size_t position, std::string_view what);
+    std::string UnifyFamilies(bound::ExprPtr& a, bound::ExprPtr& b, size_t position,
+                              std::string_view what);
     // The amount a MONEY or CURRENCY count stands for, as a DOUBLE; other values as they are.
     bound::ExprPtr AsAmount(bound::ExprPtr value);
     // After `value` was compared with `other`: a money count compared with a plain number is

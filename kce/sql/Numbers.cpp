@@ -16,7 +16,8 @@ namespace {
 
 constexpr uint64_t kLargestCount = 9223372036854775807ull;  // 2^63 - 1
 constexpr uint64_t kNullDoubleBits = 0x8000000000000020ull;
-constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
 std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
@@ -59,12 +60,14 @@ std::optional<double> ParseNumber(std::string_view text) {
     if (text.empty()) return std::nullopt;
     double value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
     return value;
 }
 
 void NotANumber(sqlite3_context* context, sqlite3_value* value, sqlite3_value* column) {
-    Fail(context, "Text '" + std::string(TextOf(value)) + "' is not a valid number" + ForColumn(column) + ".");
+    Fail(context, "Text '" + std::string(TextOf(value)) + "' is not a valid number" +
+                      ForColumn(column) + ".");
 }
 
 void OutOfRange(sqlite3_context* context, const std::string& shown, sqlite3_value* column) {
@@ -79,7 +82,8 @@ void ToIntegerFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     sqlite3_value* column = argv[3];
     int64_t result = 0;
     switch (sqlite3_value_type(argv[0])) {
-        case SQLITE_NULL: return sqlite3_result_null(context);
+        case SQLITE_NULL:
+            return sqlite3_result_null(context);
         case SQLITE_INTEGER: {
             const int64_t v = sqlite3_value_int64(argv[0]);
             if (scale > 1) {
@@ -90,7 +94,8 @@ void ToIntegerFunction(sqlite3_context* context, int, sqlite3_value** argv) {
                 if (!IntegerFits(type, result)) return OutOfRange(context, MoneyText(v), column);
             } else {
                 result = v;
-                if (!IntegerFits(type, result)) return OutOfRange(context, std::to_string(v), column);
+                if (!IntegerFits(type, result))
+                    return OutOfRange(context, std::to_string(v), column);
             }
             return sqlite3_result_int64(context, result);
         }
@@ -108,7 +113,8 @@ void ToIntegerFunction(sqlite3_context* context, int, sqlite3_value** argv) {
             }
             return sqlite3_result_int64(context, static_cast<int64_t>(rounded));
         }
-        default: return NotANumber(context, argv[0], column);
+        default:
+            return NotANumber(context, argv[0], column);
     }
 }
 
@@ -120,7 +126,8 @@ void ToMoneyFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     sqlite3_value* column = argv[2];
     ScaledDecimal scaled;
     switch (sqlite3_value_type(argv[0])) {
-        case SQLITE_NULL: return sqlite3_result_null(context);
+        case SQLITE_NULL:
+            return sqlite3_result_null(context);
         case SQLITE_INTEGER: {
             const int64_t v = sqlite3_value_int64(argv[0]);
             if (isCount) {
@@ -134,14 +141,21 @@ void ToMoneyFunction(sqlite3_context* context, int, sqlite3_value** argv) {
             return sqlite3_result_int64(context, v * kMoneyScale);
         }
         case SQLITE_FLOAT:
-            if (isCount) return OutOfRange(context, ShortestText(sqlite3_value_double(argv[0]) / kMoneyScale), column);
+            if (isCount)
+                return OutOfRange(
+                    context, ShortestText(sqlite3_value_double(argv[0]) / kMoneyScale), column);
             scaled = ScaleDouble(sqlite3_value_double(argv[0]));
             break;
-        case SQLITE_TEXT: scaled = ScaleDecimal(TextOf(argv[0])); break;
-        default: return NotANumber(context, argv[0], column);
+        case SQLITE_TEXT:
+            scaled = ScaleDecimal(TextOf(argv[0]));
+            break;
+        default:
+            return NotANumber(context, argv[0], column);
     }
-    if (scaled.status == ScaledDecimal::Status::NotANumber) return NotANumber(context, argv[0], column);
-    if (scaled.status == ScaledDecimal::Status::OutOfRange) return OutOfRange(context, Shown(argv[0]), column);
+    if (scaled.status == ScaledDecimal::Status::NotANumber)
+        return NotANumber(context, argv[0], column);
+    if (scaled.status == ScaledDecimal::Status::OutOfRange)
+        return OutOfRange(context, Shown(argv[0]), column);
     sqlite3_result_int64(context, scaled.count);
 }
 
@@ -152,18 +166,29 @@ void ToNumericFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     const auto decimals = static_cast<uint16_t>(sqlite3_value_int(argv[2]));
     std::optional<double> value;
     switch (sqlite3_value_type(argv[0])) {
-        case SQLITE_NULL: return sqlite3_result_null(context);
-        case SQLITE_INTEGER: value = static_cast<double>(sqlite3_value_int64(argv[0])); break;
-        case SQLITE_FLOAT: value = sqlite3_value_double(argv[0]); break;
-        case SQLITE_TEXT: value = ParseNumber(TextOf(argv[0])); break;
-        default: break;
+        case SQLITE_NULL:
+            return sqlite3_result_null(context);
+        case SQLITE_INTEGER:
+            value = static_cast<double>(sqlite3_value_int64(argv[0]));
+            break;
+        case SQLITE_FLOAT:
+            value = sqlite3_value_double(argv[0]);
+            break;
+        case SQLITE_TEXT:
+            value = ParseNumber(TextOf(argv[0]));
+            break;
+        default:
+            break;
     }
     if (!value) return NotANumber(context, argv[0], argv[3]);
     if (!NumericFits(*value, length, decimals)) {
         std::string_view name = TextOf(argv[3]);
-        const std::string type = "NUMERIC(" + std::to_string(length) + "," + std::to_string(decimals) + ")";
+        const std::string type =
+            "NUMERIC(" + std::to_string(length) + "," + std::to_string(decimals) + ")";
         return Fail(context, "Value " + Shown(argv[0]) + " is too wide" +
-                                 (name.empty() ? " for " + type : " for column \"" + std::string(name) + "\" (" + type + ")") +
+                                 (name.empty() ? " for " + type
+                                               : " for column \"" + std::string(name) + "\" (" +
+                                                     type + ")") +
                                  ".");
     }
     sqlite3_result_double(context, RoundNumeric(*value, decimals));
@@ -173,8 +198,11 @@ void ToNumericFunction(sqlite3_context* context, int, sqlite3_value** argv) {
 // null mark is refused.
 void ToDoubleFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     switch (sqlite3_value_type(argv[0])) {
-        case SQLITE_NULL: return sqlite3_result_null(context);
-        case SQLITE_INTEGER: return sqlite3_result_double(context, static_cast<double>(sqlite3_value_int64(argv[0])));
+        case SQLITE_NULL:
+            return sqlite3_result_null(context);
+        case SQLITE_INTEGER:
+            return sqlite3_result_double(context,
+                                         static_cast<double>(sqlite3_value_int64(argv[0])));
         case SQLITE_FLOAT: {
             const double value = sqlite3_value_double(argv[0]);
             uint64_t bits = 0;
@@ -187,10 +215,12 @@ void ToDoubleFunction(sqlite3_context* context, int, sqlite3_value** argv) {
             if (!value) return NotANumber(context, argv[0], argv[1]);
             uint64_t bits = 0;
             std::memcpy(&bits, &*value, sizeof bits);
-            if (bits == kNullDoubleBits) return OutOfRange(context, std::string(TextOf(argv[0])), argv[1]);
+            if (bits == kNullDoubleBits)
+                return OutOfRange(context, std::string(TextOf(argv[0])), argv[1]);
             return sqlite3_result_double(context, *value);
         }
-        default: return NotANumber(context, argv[0], argv[1]);
+        default:
+            return NotANumber(context, argv[0], argv[1]);
     }
 }
 
@@ -233,7 +263,8 @@ ScaledDecimal ScaleDecimal(std::string_view text) {
         if (text[i] != 'e' && text[i] != 'E') return result;
         ++i;
         bool negativeExponent = false;
-        if (i < text.size() && (text[i] == '-' || text[i] == '+')) negativeExponent = text[i++] == '-';
+        if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+            negativeExponent = text[i++] == '-';
         if (i == text.size()) return result;
         int64_t e = 0;
         for (; i < text.size(); ++i) {
@@ -244,7 +275,8 @@ ScaledDecimal ScaleDecimal(std::string_view text) {
     }
     result.status = ScaledDecimal::Status::Ok;
     result.exact = true;
-    const int64_t shift = exponent + 4;  // power of ten of the last digit, counted in ten-thousandths
+    const int64_t shift =
+        exponent + 4;  // power of ten of the last digit, counted in ten-thousandths
     // Leading zeros are not in `digits`; the value is digits x 10^shift.
     if (digits.empty()) return result;
     // Digits kept above the ten-thousandth; when there are none, zeros come first below it.
@@ -287,7 +319,8 @@ ScaledDecimal ScaleDouble(double value) {
 }
 
 std::string MoneyText(int64_t count) {
-    const uint64_t magnitude = count < 0 ? uint64_t{0} - static_cast<uint64_t>(count) : static_cast<uint64_t>(count);
+    const uint64_t magnitude =
+        count < 0 ? uint64_t{0} - static_cast<uint64_t>(count) : static_cast<uint64_t>(count);
     std::string fraction = std::to_string(magnitude % kMoneyScale);
     fraction.insert(0, 4 - fraction.size(), '0');
     while (fraction.size() > 1 && fraction.back() == '0') fraction.pop_back();
@@ -296,10 +329,14 @@ std::string MoneyText(int64_t count) {
 
 bool IntegerFits(uint16_t type, int64_t value) {
     switch (type) {
-        case kShortInt: return value >= -32767 && value <= 32767;
-        case kInteger: return value >= -2147483647 && value <= 2147483647;
-        case kAutoInc: return value >= -2147483647 - 1 && value <= 2147483647 && value != -1;
-        default: return value != INT64_MIN;
+        case kShortInt:
+            return value >= -32767 && value <= 32767;
+        case kInteger:
+            return value >= -2147483647 && value <= 2147483647;
+        case kAutoInc:
+            return value >= -2147483647 - 1 && value <= 2147483647 && value != -1;
+        default:
+            return value != INT64_MIN;
     }
 }
 
@@ -315,10 +352,12 @@ bool NumericFits(double value, uint32_t length, uint16_t decimals) {
             ++digits;
             magnitude /= 10;
         } while (magnitude > 0);
-        n = (units < 0 ? 1 : 0) + std::max<size_t>(digits, size_t{decimals} + 1) + (decimals > 0 ? 1 : 0);
+        n = (units < 0 ? 1 : 0) + std::max<size_t>(digits, size_t{decimals} + 1) +
+            (decimals > 0 ? 1 : 0);
     } else if (std::isfinite(value)) {
         char text[400];
-        const int written = std::snprintf(text, sizeof text, "%.*f", static_cast<int>(std::min<uint16_t>(decimals, 30)), value);
+        const int written = std::snprintf(
+            text, sizeof text, "%.*f", static_cast<int>(std::min<uint16_t>(decimals, 30)), value);
         n = written > 0 ? static_cast<size_t>(written) : sizeof text;
     } else {
         return false;
@@ -339,15 +378,14 @@ void RegisterNumberFunctions(sqlite3* db) {
         void (*function)(sqlite3_context*, int, sqlite3_value**);
     };
     static constexpr Definition kDefinitions[] = {
-        {"kce_tointeger", 4, ToIntegerFunction},
-        {"kce_tomoney", 3, ToMoneyFunction},
-        {"kce_tonumeric", 4, ToNumericFunction},
-        {"kce_todouble", 2, ToDoubleFunction},
+        {"kce_tointeger", 4, ToIntegerFunction}, {"kce_tomoney", 3, ToMoneyFunction},
+        {"kce_tonumeric", 4, ToNumericFunction}, {"kce_todouble", 2, ToDoubleFunction},
         {"kce_moneytext", 1, MoneyTextFunction},
     };
     for (const Definition& def : kDefinitions) {
-        sqlite3_create_function_v2(db, def.name, def.args, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
-                                   nullptr, def.function, nullptr, nullptr, nullptr);
+        sqlite3_create_function_v2(db, def.name, def.args,
+                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                                   def.function, nullptr, nullptr, nullptr);
     }
 }
 

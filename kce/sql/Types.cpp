@@ -75,7 +75,9 @@ bool IsIntegerType(uint16_t type) {
 
 bool IsNumberType(uint16_t type) { return FamilyOf(type) == Family::Number; }
 
-bool IsMoneyType(uint16_t type) { return type == kMoney || type == kCurDouble; }
+bool IsMoneyType(uint16_t type) {
+    return type == kMoney || type == kCurDouble;
+}
 
 bool NeedsConversion(uint16_t from, uint16_t to) {
     if (from == kUnknownType || to == kUnknownType) return false;
@@ -183,7 +185,8 @@ std::string ComparisonCollation(const bound::Type& a, const bound::Type& b) {
 
 std::string_view StoredAffinity(uint16_t type) {
     switch (FamilyOf(type)) {
-        case Family::Number: return IsIntegerType(type) || IsMoneyType(type) ? "INTEGER" : "REAL";
+        case Family::Number:
+            return IsIntegerType(type) || IsMoneyType(type) ? "INTEGER" : "REAL";
         case Family::Logical: return "INTEGER";
         case Family::Binary: return "BLOB";
         default: return "TEXT";

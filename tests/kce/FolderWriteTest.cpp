@@ -97,7 +97,8 @@ TEST_F(FolderWriteTest, AValueTheFileCannotHoldChangesNothing) {
     // A number too wide for its column is refused by the statement, as on a dictionary; what only
     // the file can tell (a null where a Visual FoxPro column keeps none) by the file layer.
     MakePeople(dir_.Path());
-    MakeTable(dir_.File("tags.dbf"), Variant::VisualFoxPro, {{"NAME", 'C', 4}}, {{T("a")}, {T("b")}});
+    MakeTable(dir_.File("tags.dbf"), Variant::VisualFoxPro, {{"NAME", 'C', 4}},
+              {{T("a")}, {T("b")}});
     struct Case {
         const char* statement;
         const char* file;
@@ -106,7 +107,9 @@ TEST_F(FolderWriteTest, AValueTheFileCannotHoldChangesNothing) {
         Rows rows;
     };
     const Case cases[] = {
-        {"UPDATE people SET id = id * 1000, name = 'x'", "people.dbf", KDB_ERR_SQL,
+        {"UPDATE people SET id = id * 1000, name = 'x'",
+         "people.dbf",
+         KDB_ERR_SQL,
          "NativeError = 2117; Value 1000 is too wide for column \"ID\" (NUMERIC(3,0))",
          {{"ann"}, {"bob"}, {"cy"}}},
         {"UPDATE tags SET name = NULL", "tags.dbf", KDB_ERR_STORAGE, "tags.dbf", {{"a"}, {"b"}}},

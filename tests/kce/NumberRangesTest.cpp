@@ -23,7 +23,9 @@ Bytes Le(T value) {
     return out;
 }
 
-Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes Text(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
 
 constexpr int64_t kMaxCount = INT64_MAX;  // 922337203685477.5807 in ten-thousandths
 
@@ -60,8 +62,9 @@ TEST(NumberRangesTest, DictionaryKeepsTheRangeEndsInTheNativeRecord) {
     TempDir dir;
     uint32_t connection = CreateDictionary(dir.File("ends.kdd"));
     KdbSetDecimals(4);
-    RunSql(connection, "CREATE TABLE t (si SMALLINT, i INTEGER, ai AUTOINC, bi BIGINT, mo MONEY, cur CURRENCY, "
-                       "n NUMERIC(5,1))");
+    RunSql(connection,
+           "CREATE TABLE t (si SMALLINT, i INTEGER, ai AUTOINC, bi BIGINT, mo MONEY, cur CURRENCY, "
+           "n NUMERIC(5,1))");
     const EndCase cases[] = {
         {"si", "32767", Le<int16_t>(32767), "32767"},
         {"si", "-32767", Le<int16_t>(-32767), "-32767"},
@@ -79,7 +82,8 @@ TEST(NumberRangesTest, DictionaryKeepsTheRangeEndsInTheNativeRecord) {
     };
     for (const EndCase& c : cases) {
         RunSql(connection, "DELETE FROM t");
-        RunSql(connection, std::string("INSERT INTO t (") + c.column + ") VALUES (" + c.value + ")");
+        RunSql(connection,
+               std::string("INSERT INTO t (") + c.column + ") VALUES (" + c.value + ")");
         uint32_t cursor = RunSql(connection, std::string("SELECT ") + c.column + " FROM t");
         ASSERT_NE(cursor, 0u);
         EXPECT_EQ(FieldBytes(cursor), std::vector<Bytes>{c.bytes}) << c.column << " = " << c.value;
@@ -107,27 +111,38 @@ void ExpectRefused(uint32_t connection, const RefusedCase& c, const std::string&
 TEST(NumberRangesTest, DictionaryRefusesWhatWouldReadAsNullOrAsterisks) {
     TempDir dir;
     uint32_t connection = CreateDictionary(dir.File("refused.kdd"));
-    RunSql(connection, "CREATE TABLE t (si SMALLINT, i INTEGER, ai AUTOINC, bi BIGINT, mo MONEY, cur CURRENCY, "
-                       "n NUMERIC(5,1))");
-    RunSql(connection, "INSERT INTO t VALUES (-32767, -2147483647, 1, -9223372036854775807, -922337203685477.5807, "
-                       "-0.0001, 999.9)");
+    RunSql(connection,
+           "CREATE TABLE t (si SMALLINT, i INTEGER, ai AUTOINC, bi BIGINT, mo MONEY, cur CURRENCY, "
+           "n NUMERIC(5,1))");
+    RunSql(connection,
+           "INSERT INTO t VALUES (-32767, -2147483647, 1, -9223372036854775807, "
+           "-922337203685477.5807, "
+           "-0.0001, 999.9)");
     const RefusedCase cases[] = {
         {"INSERT INTO t (si) VALUES (-32768)", "Value -32768 is out of range for column \"si\""},
-        {"INSERT INTO t (i) VALUES (-2147483648)", "Value -2147483648 is out of range for column \"i\""},
+        {"INSERT INTO t (i) VALUES (-2147483648)",
+         "Value -2147483648 is out of range for column \"i\""},
         {"INSERT INTO t (ai) VALUES (-1)", "Value -1 is out of range for column \"ai\""},
         {"INSERT INTO t (mo) VALUES (-922337203685477.5808)",
          "Value -922337203685477.5808 is out of range for column \"mo\""},
-        {"INSERT INTO t (n) VALUES (1000)", "Value 1000 is too wide for column \"n\" (NUMERIC(5,1))"},
+        {"INSERT INTO t (n) VALUES (1000)",
+         "Value 1000 is too wide for column \"n\" (NUMERIC(5,1))"},
         {"UPDATE t SET si = si - 1", "Value -32768 is out of range for column \"si\""},
-        {"UPDATE t SET bi = bi - 1", "Value -9223372036854775808 is out of range for column \"bi\""},
-        {"UPDATE t SET mo = mo + cur", "Value -922337203685477.5808 is out of range for column \"mo\""},
+        {"UPDATE t SET bi = bi - 1",
+         "Value -9223372036854775808 is out of range for column \"bi\""},
+        {"UPDATE t SET mo = mo + cur",
+         "Value -922337203685477.5808 is out of range for column \"mo\""},
         {"UPDATE t SET n = -n", "Value -999.9 is too wide for column \"n\" (NUMERIC(5,1))"},
-        {"UPDATE t SET n = CAST(n * 10 AS NUMERIC(6,1))", "Value 9999 is too wide for column \"n\""},
+        {"UPDATE t SET n = CAST(n * 10 AS NUMERIC(6,1))",
+         "Value 9999 is too wide for column \"n\""},
         // Result columns are not stored, but their native record cannot show these values either.
         {"SELECT i - 1 AS below FROM t", "Value -2147483648 is out of range for column \"below\""},
-        {"SELECT mo + cur AS total FROM t", "Value -922337203685477.5808 is out of range for column \"total\""},
-        {"SELECT -n AS negated FROM t", "Value -999.9 is too wide for column \"negated\" (NUMERIC(5,1))"},
-        {"SELECT CAST(n AS NUMERIC(4,1)) AS narrow FROM t", "Value 999.9 is too wide for NUMERIC(4,1)"},
+        {"SELECT mo + cur AS total FROM t",
+         "Value -922337203685477.5808 is out of range for column \"total\""},
+        {"SELECT -n AS negated FROM t",
+         "Value -999.9 is too wide for column \"negated\" (NUMERIC(5,1))"},
+        {"SELECT CAST(n AS NUMERIC(4,1)) AS narrow FROM t",
+         "Value 999.9 is too wide for NUMERIC(4,1)"},
     };
     for (const RefusedCase& c : cases) ExpectRefused(connection, c, "SELECT * FROM t");
     KdbDisconnect(connection);
@@ -136,12 +151,16 @@ TEST(NumberRangesTest, DictionaryRefusesWhatWouldReadAsNullOrAsterisks) {
 TEST(NumberRangesTest, FolderCurrencyColumnsAreExactCountsOfTenThousandths) {
     TempDir dir;
     MakeTable(dir.File("fees.dbf"), Variant::VisualFoxPro, {{"ID", 'I'}, {"FEE", 'Y', 0, 0, true}},
-              {{I(1), I(9007199254740993)}, {I(2), I(kMaxCount)}, {I(3), I(-kMaxCount)}, {I(-2147483647), N()}});
+              {{I(1), I(9007199254740993)},
+               {I(2), I(kMaxCount)},
+               {I(3), I(-kMaxCount)},
+               {I(-2147483647), N()}});
     uint32_t connection = ConnectFolder(dir.Path());
     uint32_t cursor = RunSql(connection, "SELECT id, fee FROM fees ORDER BY id");
     ASSERT_NE(cursor, 0u);
     ASSERT_EQ(KdbSkip(cursor, 1), 0u);  // the first row has a null fee
-    EXPECT_EQ(FieldBytes(cursor), (std::vector<Bytes>{Le<int32_t>(1), Le<int64_t>(9007199254740993)}));
+    EXPECT_EQ(FieldBytes(cursor),
+              (std::vector<Bytes>{Le<int32_t>(1), Le<int64_t>(9007199254740993)}));
     KdbCloseTable(cursor);
     EXPECT_EQ(QueryWithNulls(connection, "SELECT id, fee FROM fees ORDER BY fee"),
               (Rows{{"-2147483647", "NULL"},
@@ -151,7 +170,9 @@ TEST(NumberRangesTest, FolderCurrencyColumnsAreExactCountsOfTenThousandths) {
 
     // Sums, differences and exact literals reach the file unrounded.
     EXPECT_EQ(Changed(connection, "UPDATE fees SET fee = fee + fee - 0.0001 WHERE id = 1"), 1u);
-    EXPECT_EQ(Changed(connection, "INSERT INTO fees (id, fee) VALUES (4, 900719925474.0993), (5, '-0.0001')"), 2u);
+    EXPECT_EQ(Changed(connection,
+                      "INSERT INTO fees (id, fee) VALUES (4, 900719925474.0993), (5, '-0.0001')"),
+              2u);
     auto table = kce::dbf::Table::Open(dir.File("fees.dbf"));
     std::vector<int64_t> counts;
     for (uint32_t record : {1u, 5u, 6u}) counts.push_back(table->ReadRecord(record)[1].integer);
@@ -189,17 +210,21 @@ TEST(NumberRangesTest, FolderValueAtANullMarkFailsTheQueryInsteadOfReadingAsNull
 
 void Exec(sqlite3* db, const std::string& sql) {
     char* message = nullptr;
-    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK) << message << "\n" << sql;
+    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK)
+        << message << "\n"
+        << sql;
 }
 
 std::string SqliteText(sqlite3* db, const std::string& sql) {
     sqlite3_stmt* stmt = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db);
     std::string out;
     while (sqlite3_step(stmt) == SQLITE_ROW) {
         for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
             const unsigned char* text = sqlite3_column_text(stmt, c);
-            out += (c > 0 ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "NULL");
+            out += (c > 0 ? "|" : "") +
+                   std::string(text ? reinterpret_cast<const char*>(text) : "NULL");
         }
         out += "\n";
     }
@@ -211,19 +236,21 @@ TEST(NumberRangesTest, DictionaryOfTheEarlierFormatIsConvertedWhenOpened) {
     TempDir dir;
     const std::string path = dir.File("old.kdd");
     uint32_t connection = CreateDictionary(path);
-    RunSql(connection, "CREATE TABLE fees (id AUTOINC, name CHAR(5), amount MONEY NOT NULL, cur CURRENCY)");
+    RunSql(connection,
+           "CREATE TABLE fees (id AUTOINC, name CHAR(5), amount MONEY NOT NULL, cur CURRENCY)");
     KdbDisconnect(connection);
     {
         // The same table as the earlier format wrote it: money as REAL amounts.
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-        Exec(db, "DROP TABLE fees;"
-                 "CREATE TABLE \"fees\" (\"id\" INTEGER PRIMARY KEY AUTOINCREMENT, \"name\" TEXT, "
-                 "\"amount\" REAL NOT NULL, \"cur\" REAL);"
-                 "CREATE INDEX fees_name ON fees(name);"
-                 "INSERT INTO fees VALUES (3, 'a', 25.5, 2.5), (7, 'b', -1234.5678, NULL);"
-                 "UPDATE sqlite_sequence SET seq = 10 WHERE name = 'fees';"
-                 "UPDATE kdd_meta SET value = '1' WHERE key = 'version'");
+        Exec(db,
+             "DROP TABLE fees;"
+             "CREATE TABLE \"fees\" (\"id\" INTEGER PRIMARY KEY AUTOINCREMENT, \"name\" TEXT, "
+             "\"amount\" REAL NOT NULL, \"cur\" REAL);"
+             "CREATE INDEX fees_name ON fees(name);"
+             "INSERT INTO fees VALUES (3, 'a', 25.5, 2.5), (7, 'b', -1234.5678, NULL);"
+             "UPDATE sqlite_sequence SET seq = 10 WHERE name = 'fees';"
+             "UPDATE kdd_meta SET value = '1' WHERE key = 'version'");
         sqlite3_close(db);
     }
     for (int open = 0; open < 2; ++open) {  // the second open finds nothing to convert
@@ -235,15 +262,17 @@ TEST(NumberRangesTest, DictionaryOfTheEarlierFormatIsConvertedWhenOpened) {
     }
     connection = ConnectUser(path);
     EXPECT_EQ(Changed(connection, "INSERT INTO fees (name, amount) VALUES ('c', 1)"), 1u);
-    EXPECT_EQ(Query(connection, "SELECT id FROM fees WHERE name = 'c'"), (Rows{{"11"}})) << "the sequence is kept";
+    EXPECT_EQ(Query(connection, "SELECT id FROM fees WHERE name = 'c'"), (Rows{{"11"}}))
+        << "the sequence is kept";
     KdbDisconnect(connection);
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
     EXPECT_EQ(SqliteText(db, "SELECT value FROM kdd_meta WHERE key = 'version'"), "2\n");
     EXPECT_EQ(SqliteText(db, "SELECT name, type, \"notnull\", pk FROM pragma_table_info('fees')"),
               "id|INTEGER|0|1\nname|TEXT|0|0\namount|INTEGER|1|0\ncur|INTEGER|0|0\n");
-    EXPECT_EQ(SqliteText(db, "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'fees'"),
-              "fees_name\n");
+    EXPECT_EQ(
+        SqliteText(db, "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'fees'"),
+        "fees_name\n");
     EXPECT_EQ(SqliteText(db, "SELECT amount, typeof(amount) FROM fees ORDER BY id"),
               "255000|integer\n-12345678|integer\n10000|integer\n");
     sqlite3_close(db);

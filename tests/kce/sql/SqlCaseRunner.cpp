@@ -123,7 +123,8 @@ Outcome Database::Run(const std::string& sql, const std::vector<std::string>& pa
         std::vector<std::string> row;
         for (int c = 0; c < sqlite3_column_count(statement); ++c) {
             const auto index = static_cast<size_t>(c);
-            const uint16_t type = index < outcome.compiled.result.size() ? outcome.compiled.result[index].type : 0;
+            const uint16_t type =
+                index < outcome.compiled.result.size() ? outcome.compiled.result[index].type : 0;
             row.push_back(ValueText(statement, c, type));
         }
         outcome.rows.push_back(std::move(row));
