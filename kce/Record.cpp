@@ -112,22 +112,18 @@ bool OutOfRange(const Field& field, const std::string& value, std::string& error
 bool IntegerValue(sqlite3_stmt* stmt, int column, uint16_t type, int64_t& value) {
     if (sqlite3_column_type(stmt, column) != SQLITE_INTEGER) {
         const double real = sqlite3_column_double(stmt, column);
-        if (!(real > -9223372036854775808.0 && real < 9223372036854775808.0) ||
-            real != std::floor(real))
+        if (!(real > -9223372036854775808.0 && real < 9223372036854775808.0) || real != std::floor(real)) {
             return false;
+        }
         value = static_cast<int64_t>(real);
     } else {
         value = sqlite3_column_int64(stmt, column);
     }
     switch (type) {
-        case sql::kShortInt:
-            return value >= -32767 && value <= 32767;
-        case sql::kInteger:
-            return value >= -2147483647 && value <= 2147483647;
-        case sql::kAutoInc:
-            return value >= -2147483647 - 1 && value <= 2147483647 && value != -1;
-        default:
-            return value != kNullInt64;
+    case sql::kShortInt: return value >= -32767 && value <= 32767;
+    case sql::kInteger: return value >= -2147483647 && value <= 2147483647;
+    case sql::kAutoInc: return value >= -2147483647 - 1 && value <= 2147483647 && value != -1;
+    default: return value != kNullInt64;
     }
 }
 
@@ -307,8 +303,7 @@ bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
         case sql::kDouble: {
             const double value = sqlite3_column_double(stmt, column);
             Put<double>(p, value);
-            if (Get<uint64_t>(p) == kNullDouble)
-                return OutOfRange(field, ValueText(stmt, column), error);
+            if (Get<uint64_t>(p) == kNullDouble) return OutOfRange(field, ValueText(stmt, column), error);
             break;
         }
         case sql::kInteger:
@@ -316,14 +311,10 @@ bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
         case sql::kShortInt:
         case sql::kBigInt: {
             int64_t value = 0;
-            if (!IntegerValue(stmt, column, field.type, value))
-                return OutOfRange(field, ValueText(stmt, column), error);
-            if (field.type == sql::kShortInt)
-                Put<int16_t>(p, static_cast<int16_t>(value));
-            else if (field.type == sql::kBigInt)
-                Put<int64_t>(p, value);
-            else
-                Put<int32_t>(p, static_cast<int32_t>(value));
+            if (!IntegerValue(stmt, column, field.type, value)) return OutOfRange(field, ValueText(stmt, column), error);
+            if (field.type == sql::kShortInt) Put<int16_t>(p, static_cast<int16_t>(value));
+            else if (field.type == sql::kBigInt) Put<int64_t>(p, value);
+            else Put<int32_t>(p, static_cast<int32_t>(value));
             break;
         }
         // MONEY and CURRENCY are stored as the count of ten-thousandths. A real there is a sum
@@ -331,12 +322,11 @@ bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
         case sql::kCurDouble:
         case sql::kMoney: {
             const int64_t count = sqlite3_column_int64(stmt, column);
-            if (storage != SQLITE_INTEGER || count == kNullInt64)
+            if (storage != SQLITE_INTEGER || count == kNullInt64) {
                 return OutOfRange(field, MoneyValueText(stmt, column), error);
-            if (field.type == sql::kMoney)
-                Put<int64_t>(p, count);
-            else
-                Put<double>(p, static_cast<double>(count) / 10000.0);
+            }
+            if (field.type == sql::kMoney) Put<int64_t>(p, count);
+            else Put<double>(p, static_cast<double>(count) / 10000.0);
             break;
         }
         case sql::kTime: {

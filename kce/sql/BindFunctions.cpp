@@ -335,6 +335,7 @@ ExprPtr Binder::BindCast(const ast::Expr& expr, Scope& scope) {
                         : from == Family::Date ? 10
                         : from == Family::Time ? 12
                         : from == Family::Timestamp ? 23
+                        : IsMoneyType(value->type.type) ? 21  // -922337203685477.5807
                                                     : 20;
     }
     ExprPtr result = Convert(std::move(value), target, expr.position, "");
