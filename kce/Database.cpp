@@ -302,14 +302,16 @@ std::unique_ptr<Database> Database::OpenDictionaryUnchecked(const std::string& p
 }
 
 void Database::UpgradeFormat() {
-    {
-        // Finished before any table is rebuilt: SQLite drops no table while a statement reads.
+    // A file without a version row is of version 1 too. The statement is finished before any
+    // table is rebuilt: SQLite drops no table while a statement reads.
+    auto isVersion1 = [this] {
         Stmt version;
         Prepare(db_, "SELECT value FROM kdd_meta WHERE key = 'version'", version);
         int rc = sqlite3_step(version.s);
         if (rc != SQLITE_ROW && rc != SQLITE_DONE) FailStorage(db_, rc, "dictionary version");
-        if (rc == SQLITE_ROW && ColumnText(version.s, 0) != "1") return;
-    }
+        return rc == SQLITE_DONE || ColumnText(version.s, 0) == "1";
+    };
+    if (!isVersion1()) return;
     std::vector<const sql::Table*> withMoney;
     for (const sql::Table& table : tables_) {
         for (const sql::Column& column : table.columns) {
@@ -323,23 +325,24 @@ void Database::UpgradeFormat() {
     // converting; with money columns it must be converted first.
     if (sqlite3_db_readonly(db_, "main") == 1) {
         if (withMoney.empty()) return;
-        Fail(KDB_ERR_STORAGE,
-             path_ +
-                 ": the dictionary was written by an earlier version, which kept money as "
-                 "floating-point numbers; it must be opened once with write access to be "
-                 "converted.");
+        Fail(KDB_ERR_STORAGE, path_ +
+                                  ": the dictionary was written by an earlier version, which kept "
+                                  "money as floating-point numbers; it must be opened once with "
+                                  "write access to be converted.");
     }
     Exec("BEGIN IMMEDIATE");
     try {
-        for (const sql::Table* table : withMoney) RebuildWithMoneyCounts(db_, *table);
-        Exec("UPDATE kdd_meta SET value = '2' WHERE key = 'version'");
+        // Another connection may have converted the file while this one waited for the lock.
+        if (isVersion1()) {
+            for (const sql::Table* table : withMoney) RebuildWithMoneyCounts(db_, *table);
+            Exec("INSERT OR REPLACE INTO kdd_meta(key, value) VALUES('version', '2')");
+        }
         Exec("COMMIT");
     } catch (const Error& e) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         Fail(e.Code(), path_ +
                            ": converting the money columns of a dictionary written by an earlier "
-                           "version failed; "
-                           "the file is unchanged: " +
+                           "version failed; the file is unchanged: " +
                            e.what());
     }
 }
