@@ -16,7 +16,9 @@ namespace kce {
 namespace {
 
 constexpr const char* kFormatMarker = "parvell-data-dictionary";
-constexpr const char* kFormatVersion = "1";
+// Version 1 kept MONEY and CURRENCY as REAL amounts; version 2 keeps the INTEGER count of
+// ten-thousandths. A version 1 file is converted when it is opened (UpgradeFormat).
+constexpr const char* kFormatVersion = "2";
 
 // Closes a statement when leaving scope.
 struct Stmt {
@@ -83,6 +85,106 @@ bool IsFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// Rebuilds a table of a version 1 dictionary with its MONEY and CURRENCY columns as INTEGER
+// counts of ten-thousandths (SQLite cannot change a column's type in place). Column order, other
+// declarations, row ids, indexes and the AUTOINCREMENT sequence are kept.
+void RebuildWithMoneyCounts(sqlite3* db, const sql::Table& table) {
+    const std::string name = QuoteIdentifier(table.name);
+    std::string oldSql;
+    std::vector<std::string> indexes;
+    {
+        Stmt schema;
+        Prepare(db,
+                "SELECT type, sql FROM sqlite_master WHERE tbl_name = ?1 COLLATE NOCASE AND sql IS "
+                "NOT NULL",
+                schema);
+        BindText(db, schema, 1, table.name);
+        int rc;
+        while ((rc = sqlite3_step(schema.s)) == SQLITE_ROW) {
+            const std::string type = ColumnText(schema.s, 0);
+            const char* sql = reinterpret_cast<const char*>(sqlite3_column_text(schema.s, 1));
+            if (type == "table") oldSql = sql;
+            if (type == "index") indexes.emplace_back(sql);
+        }
+        if (rc != SQLITE_DONE) FailStorage(db, rc, "dictionary schema");
+    }
+    if (oldSql.empty()) return;  // catalogued but not stored: nothing to convert
+    const bool autoincrement = UpperAscii(oldSql).find("AUTOINCREMENT") != std::string::npos;
+    auto isMoney = [&](const std::string& column) {
+        for (const sql::Column& c : table.columns) {
+            if (UpperAscii(c.name) == UpperAscii(column))
+                return c.type == sql::kMoney || c.type == sql::kCurDouble;
+        }
+        return false;
+    };
+    std::string create = "CREATE TABLE \"kce$upgrade\" (";
+    std::string columns;
+    std::string values;
+    bool rowidAlias = false;
+    {
+        Stmt info;
+        Prepare(db, ("PRAGMA table_info(" + name + ")").c_str(), info);
+        int rc;
+        while ((rc = sqlite3_step(info.s)) == SQLITE_ROW) {
+            const std::string column = ColumnText(info.s, 1);
+            const std::string declared = ColumnText(info.s, 2);
+            const bool key = sqlite3_column_int(info.s, 5) != 0;
+            const bool money = isMoney(column);
+            if (!columns.empty()) {
+                create += ", ";
+                columns += ", ";
+                values += ", ";
+            }
+            create += QuoteIdentifier(column) + " " + (money ? std::string("INTEGER") : declared);
+            if (key) {
+                create += UpperAscii(declared) == "INTEGER" && autoincrement
+                              ? " PRIMARY KEY AUTOINCREMENT"
+                              : " PRIMARY KEY";
+                rowidAlias = rowidAlias || UpperAscii(declared) == "INTEGER";
+            }
+            if (sqlite3_column_int(info.s, 3) != 0) create += " NOT NULL";
+            if (sqlite3_column_type(info.s, 4) != SQLITE_NULL)
+                create += " DEFAULT " + ColumnText(info.s, 4);
+            columns += QuoteIdentifier(column);
+            values += money ? "CAST(round(" + QuoteIdentifier(column) + " * 10000) AS INTEGER)"
+                            : QuoteIdentifier(column);
+        }
+        if (rc != SQLITE_DONE) FailStorage(db, rc, "dictionary schema");
+    }
+    std::optional<int64_t> sequence;
+    if (autoincrement) {
+        Stmt seq;
+        Prepare(db, "SELECT seq FROM sqlite_sequence WHERE name = ?1 COLLATE NOCASE", seq);
+        BindText(db, seq, 1, table.name);
+        if (sqlite3_step(seq.s) == SQLITE_ROW) sequence = sqlite3_column_int64(seq.s, 0);
+    }
+    const std::string keep = rowidAlias ? "" : "rowid, ";
+    const std::string steps[] = {
+        create + ")",
+        "INSERT INTO \"kce$upgrade\" (" + keep + columns + ") SELECT " + keep + values + " FROM " +
+            name,
+        "DROP TABLE " + name,
+        "ALTER TABLE \"kce$upgrade\" RENAME TO " + name,
+    };
+    for (const std::string& step : steps) {
+        if (int rc = sqlite3_exec(db, step.c_str(), nullptr, nullptr, nullptr); rc != SQLITE_OK) {
+            FailStorage(db, rc, "table " + table.name);
+        }
+    }
+    for (const std::string& index : indexes) {
+        if (int rc = sqlite3_exec(db, index.c_str(), nullptr, nullptr, nullptr); rc != SQLITE_OK) {
+            FailStorage(db, rc, "index of table " + table.name);
+        }
+    }
+    if (sequence) {
+        Stmt seq;
+        Prepare(db, "UPDATE sqlite_sequence SET seq = ?2 WHERE name = ?1 COLLATE NOCASE", seq);
+        BindText(db, seq, 1, table.name);
+        sqlite3_bind_int64(seq.s, 2, *sequence);
+        StepDone(db, seq, "table sequence");
+    }
+}
+
 }  // namespace
 
 std::string QuoteIdentifier(std::string_view cp1252) {
@@ -101,11 +203,13 @@ const char* StorageType(uint16_t type) {
     case sql::kInteger:
     case sql::kShortInt:
     case sql::kAutoInc:
-    case sql::kBigInt: return "INTEGER";
+    case sql::kBigInt:
+    case sql::kCurDouble:
+    case sql::kMoney:
+        return "INTEGER";  // money: the count of ten-thousandths
     case sql::kNumeric:
     case sql::kDouble:
-    case sql::kCurDouble:
-    case sql::kMoney: return "REAL";
+        return "REAL";
     case sql::kBinary:
     case sql::kImage:
     case sql::kRaw:
@@ -191,8 +295,56 @@ std::unique_ptr<Database> Database::OpenDictionaryUnchecked(const std::string& p
     if (rc != SQLITE_ROW || ColumnText(meta.s, 0) != kFormatMarker) {
         Fail(KDB_ERR_NOT_A_DICTIONARY, path + " is damaged or is no data dictionary.");
     }
+    sqlite3_reset(meta.s);
     database->LoadCatalogue();
+    database->UpgradeFormat();
     return database;
+}
+
+void Database::UpgradeFormat() {
+    // A file without a version row is of version 1 too. The statement is finished before any
+    // table is rebuilt: SQLite drops no table while a statement reads.
+    auto isVersion1 = [this] {
+        Stmt version;
+        Prepare(db_, "SELECT value FROM kdd_meta WHERE key = 'version'", version);
+        int rc = sqlite3_step(version.s);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) FailStorage(db_, rc, "dictionary version");
+        return rc == SQLITE_DONE || ColumnText(version.s, 0) == "1";
+    };
+    if (!isVersion1()) return;
+    std::vector<const sql::Table*> withMoney;
+    for (const sql::Table& table : tables_) {
+        for (const sql::Column& column : table.columns) {
+            if (column.type == sql::kMoney || column.type == sql::kCurDouble) {
+                withMoney.push_back(&table);
+                break;
+            }
+        }
+    }
+    // A file that cannot be written holds no money the engine could misread once nothing needs
+    // converting; with money columns it must be converted first.
+    if (sqlite3_db_readonly(db_, "main") == 1) {
+        if (withMoney.empty()) return;
+        Fail(KDB_ERR_STORAGE, path_ +
+                                  ": the dictionary was written by an earlier version, which kept "
+                                  "money as floating-point numbers; it must be opened once with "
+                                  "write access to be converted.");
+    }
+    Exec("BEGIN IMMEDIATE");
+    try {
+        // Another connection may have converted the file while this one waited for the lock.
+        if (isVersion1()) {
+            for (const sql::Table* table : withMoney) RebuildWithMoneyCounts(db_, *table);
+            Exec("INSERT OR REPLACE INTO kdd_meta(key, value) VALUES('version', '2')");
+        }
+        Exec("COMMIT");
+    } catch (const Error& e) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        Fail(e.Code(), path_ +
+                           ": converting the money columns of a dictionary written by an earlier "
+                           "version failed; the file is unchanged: " +
+                           e.what());
+    }
 }
 
 std::unique_ptr<Database> Database::OpenDictionary(const std::string& path, std::string_view user,

@@ -78,6 +78,9 @@ public:
 private:
     Database(sqlite3* db, std::string path, bool isDictionary);
     void LoadCatalogue();
+    // Brings a dictionary of format version 1 (MONEY and CURRENCY kept as REAL amounts) to
+    // version 2 (kept as INTEGER counts of ten-thousandths).
+    void UpgradeFormat();
 
     sqlite3* db_;
     std::string path_;

@@ -114,13 +114,17 @@ std::shared_ptr<Cursor> Materialise(sqlite3* db, sqlite3_stmt* stmt, const std::
     const RecordLayout& layout = cursor->Layout();
     RecordStore& records = cursor->Records();
     ByteStore& blobs = cursor->Blobs();
+    std::string error;
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         if (records.Count() == UINT32_MAX - 1) {
             sqlite3_reset(stmt);
             Fail(KDB_ERR_OUT_OF_MEMORY, "The result has more records than a cursor can number.");
         }
-        layout.Encode(stmt, records.Append(), blobs);
+        if (!layout.Encode(stmt, records.Append(), blobs, error)) {
+            sqlite3_reset(stmt);
+            FailSql(sql::kErrInvalidValue, error);
+        }
     }
     sqlite3_reset(stmt);
     if (rc != SQLITE_DONE) FailRun(db, rc, timeout);

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -70,6 +71,60 @@ void PutBlobSlot(uint8_t* p, uint32_t length, uint64_t offset) {
     Put<int32_t>(p, length == kNullBlobLength || length == 0 ? 0 : -1);
     Put<uint32_t>(p + 4, length);
     Put<uint64_t>(p + 8, offset);
+}
+
+// A result value as an error message shows it.
+std::string ValueText(sqlite3_stmt* stmt, int column) {
+    if (sqlite3_column_type(stmt, column) == SQLITE_FLOAT) {
+        char text[40];
+        auto [end, ec] =
+            std::to_chars(text, text + sizeof text, sqlite3_column_double(stmt, column));
+        return ec == std::errc() ? std::string(text, end) : std::string("?");
+    }
+    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    return FromUtf8(std::string_view(text ? text : "",
+                                     static_cast<size_t>(sqlite3_column_bytes(stmt, column))));
+}
+
+// A money count as an error message shows it: the amount.
+std::string MoneyValueText(sqlite3_stmt* stmt, int column) {
+    if (sqlite3_column_type(stmt, column) != SQLITE_INTEGER) {
+        char text[40];
+        auto [end, ec] =
+            std::to_chars(text, text + sizeof text, sqlite3_column_double(stmt, column) / 10000.0);
+        return ec == std::errc() ? std::string(text, end) : std::string("?");
+    }
+    const int64_t units = sqlite3_column_int64(stmt, column);
+    const uint64_t magnitude = units < 0 ? uint64_t(0) - uint64_t(units) : uint64_t(units);
+    std::string fraction = std::to_string(magnitude % 10000);
+    return (units < 0 ? "-" : "") + std::to_string(magnitude / 10000) + "." +
+           std::string(4 - fraction.size(), '0') + fraction;
+}
+
+bool OutOfRange(const Field& field, const std::string& value, std::string& error) {
+    error = "Value " + value + " is out of range for column \"" + field.name + "\".";
+    return false;
+}
+
+// The value of an integer result column, when its type can hold it: inside the type's range and
+// not the one value whose bytes are the type's null mark (SMALLINT -32768, INTEGER -2147483648,
+// AUTOINC -1, BIGINT -2^63). A real is an integer expression that overflowed 64 bits.
+bool IntegerValue(sqlite3_stmt* stmt, int column, uint16_t type, int64_t& value) {
+    if (sqlite3_column_type(stmt, column) != SQLITE_INTEGER) {
+        const double real = sqlite3_column_double(stmt, column);
+        if (!(real > -9223372036854775808.0 && real < 9223372036854775808.0) || real != std::floor(real)) {
+            return false;
+        }
+        value = static_cast<int64_t>(real);
+    } else {
+        value = sqlite3_column_int64(stmt, column);
+    }
+    switch (type) {
+    case sql::kShortInt: return value >= -32767 && value <= 32767;
+    case sql::kInteger: return value >= -2147483647 && value <= 2147483647;
+    case sql::kAutoInc: return value >= -2147483647 - 1 && value <= 2147483647 && value != -1;
+    default: return value != kNullInt64;
+    }
 }
 
 void AppendFixed(std::string& out, double value, int decimals) {
@@ -159,7 +214,7 @@ bool IsNullIn(const Field& field, const uint8_t* record) {
     }
 }
 
-void WriteNumericText(double value, uint32_t width, uint16_t decimals, char* out) {
+bool WriteNumericText(double value, uint32_t width, uint16_t decimals, char* out) {
     char text[400];
     size_t n = 0;
     double scaled = decimals < 16 ? value * kPow10[decimals] : HUGE_VAL;
@@ -186,13 +241,15 @@ void WriteNumericText(double value, uint32_t width, uint16_t decimals, char* out
     }
     if (n > width) {
         std::memset(out, '*', width);
-        return;
+        return false;
     }
     std::memset(out, ' ', width - n);
     std::memcpy(out + (width - n), text, n);
+    return true;
 }
 
-void RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs) const {
+bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
+                          std::string& error) const {
     for (size_t i = 0; i < fields_.size(); ++i) {
         const Field& field = fields_[i];
         int column = static_cast<int>(i);
@@ -205,7 +262,13 @@ void RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs)
         switch (field.type) {
         case sql::kLogical: *p = sqlite3_column_int64(stmt, column) != 0 ? 'T' : 'F'; break;
         case sql::kNumeric:
-            WriteNumericText(sqlite3_column_double(stmt, column), field.length, field.decimals, reinterpret_cast<char*>(p));
+            if (!WriteNumericText(sqlite3_column_double(stmt, column), field.length, field.decimals,
+                                  reinterpret_cast<char*>(p))) {
+                error = "Value " + ValueText(stmt, column) + " is too wide for column \"" +
+                        field.name + "\" (NUMERIC(" + std::to_string(field.length) + "," +
+                        std::to_string(field.decimals) + ")).";
+                return false;
+            }
             break;
         case sql::kDate:
         case sql::kCompactDate: {
@@ -237,13 +300,35 @@ void RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs)
             if (field.type == sql::kVarBinary) Put<uint16_t>(p + field.length, static_cast<uint16_t>(n));
             break;
         }
-        case sql::kDouble:
-        case sql::kCurDouble: Put<double>(p, sqlite3_column_double(stmt, column)); break;
+        case sql::kDouble: {
+            const double value = sqlite3_column_double(stmt, column);
+            Put<double>(p, value);
+            if (Get<uint64_t>(p) == kNullDouble) return OutOfRange(field, ValueText(stmt, column), error);
+            break;
+        }
         case sql::kInteger:
-        case sql::kAutoInc: Put<int32_t>(p, static_cast<int32_t>(sqlite3_column_int64(stmt, column))); break;
-        case sql::kShortInt: Put<int16_t>(p, static_cast<int16_t>(sqlite3_column_int64(stmt, column))); break;
-        case sql::kBigInt: Put<int64_t>(p, sqlite3_column_int64(stmt, column)); break;
-        case sql::kMoney: Put<int64_t>(p, std::llround(sqlite3_column_double(stmt, column) * 10000.0)); break;
+        case sql::kAutoInc:
+        case sql::kShortInt:
+        case sql::kBigInt: {
+            int64_t value = 0;
+            if (!IntegerValue(stmt, column, field.type, value)) return OutOfRange(field, ValueText(stmt, column), error);
+            if (field.type == sql::kShortInt) Put<int16_t>(p, static_cast<int16_t>(value));
+            else if (field.type == sql::kBigInt) Put<int64_t>(p, value);
+            else Put<int32_t>(p, static_cast<int32_t>(value));
+            break;
+        }
+        // MONEY and CURRENCY are stored as the count of ten-thousandths. A real there is a sum
+        // that overflowed the count.
+        case sql::kCurDouble:
+        case sql::kMoney: {
+            const int64_t count = sqlite3_column_int64(stmt, column);
+            if (storage != SQLITE_INTEGER || count == kNullInt64) {
+                return OutOfRange(field, MoneyValueText(stmt, column), error);
+            }
+            if (field.type == sql::kMoney) Put<int64_t>(p, count);
+            else Put<double>(p, static_cast<double>(count) / 10000.0);
+            break;
+        }
         case sql::kTime: {
             const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
             auto ms = ParseStoredTime(text, static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
@@ -283,6 +368,7 @@ void RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs)
         default: WriteNull(field, record);
         }
     }
+    return true;
 }
 
 std::string BlobContent(const Field& field, const uint8_t* record, const ByteStore& blobs) {

@@ -43,7 +43,10 @@ public:
 
     // Encodes the current row of stmt (column i is field i) into record, which holds Length()
     // bytes; blob contents go to blobs. Allocation-free apart from the blob store's growth.
-    void Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs) const;
+    // A value the field cannot hold (a number wider than its NUMERIC text, an integer or money
+    // value out of its type's range or equal to the type's null mark) is not turned into null or
+    // asterisks: Encode returns false and `error` names the column and the value.
+    bool Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs, std::string& error) const;
 
 private:
     std::vector<Field> fields_;
@@ -55,9 +58,9 @@ private:
 void WriteNull(const Field& field, uint8_t* record);
 bool IsNullIn(const Field& field, const uint8_t* record);
 
-// Numeric text: value with `decimals` decimals right-aligned in width characters, or asterisks
-// when it does not fit.
-void WriteNumericText(double value, uint32_t width, uint16_t decimals, char* out);
+// Numeric text: value with `decimals` decimals right-aligned in width characters; false (and
+// asterisks) when it does not fit.
+bool WriteNumericText(double value, uint32_t width, uint16_t decimals, char* out);
 
 // A field's value as KdbGetField gives it (untrimmed): dates in the engine date format, doubles
 // with the engine's decimals.

@@ -100,7 +100,8 @@ struct Value {
     std::string_view bytes;
 };
 
-// A value in the engine's stored representation: NULL, INTEGER, REAL, TEXT (UTF-8) or BLOB.
+// A value in the engine's stored representation: NULL, INTEGER, REAL, TEXT (UTF-8) or BLOB. A
+// currency (Y) value is the INTEGER count of ten-thousandths, exactly as the field holds it.
 struct StoredValue {
     enum class Kind : uint8_t { Null, Integer, Real, Text, Blob };
     Kind kind = Kind::Null;

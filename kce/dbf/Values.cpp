@@ -346,9 +346,9 @@ void ToStored(const Value& v, StoredValue& out) {
             out.kind = StoredValue::Kind::Integer;
             out.integer = v.integer;
             return;
-        case ValueKind::Currency:
-            out.kind = StoredValue::Kind::Real;
-            out.real = static_cast<double>(v.integer) / 10000.0;
+        case ValueKind::Currency:  // the engine keeps money as the count of ten-thousandths too
+            out.kind = StoredValue::Kind::Integer;
+            out.integer = v.integer;
             return;
         case ValueKind::Date:
             out.kind = StoredValue::Kind::Text;
@@ -553,10 +553,17 @@ void EncodeField(const FieldCodec& codec, const Column& c, const StoredValue& va
             return;
         }
         case 'Y': {
-            double number = 0;
-            if (!AsNumber(value, number)) wrongKind();
-            if (std::fabs(number) >= 9.2e14) where.Fail("the amount is too large for a currency field");
-            int64_t units = value.kind == StoredValue::Kind::Integer ? value.integer * 10000 : std::llround(number * 10000.0);
+            // The stored value is the count of ten-thousandths, as the field holds it.
+            int64_t units = value.integer;
+            if (value.kind != StoredValue::Kind::Integer) {
+                double number = 0;
+                if (!AsNumber(value, number)) wrongKind();
+                if (!(std::fabs(number) < 9.2e18) || number != std::floor(number)) {
+                    where.Fail("the count of ten-thousandths " + AsAnsiText(value) +
+                               " does not fit a currency field");
+                }
+                units = static_cast<int64_t>(number);
+            }
             PutLe64(p, static_cast<uint64_t>(units));
             return;
         }

@@ -196,6 +196,8 @@ public:
         sqlite3_bind_double(stmt_, ++index_, value);
         return *this;
     }
+    // A MONEY value: the count of ten-thousandths the engine stores.
+    Inserter& Money(int64_t count) { return Int(count); }
     Inserter& Null() {
         sqlite3_bind_null(stmt_, ++index_);
         return *this;
@@ -371,7 +373,7 @@ void Generate(const Options& options, const std::string& file) {
                 .Text(dependant ? other.chart : patient.chart)
                 .Text(random.Pick(kMarital))
                 .Text(random.Pick(kEmployment))
-                .Real(random.Chance(70) ? random.Between(0, 12) * 5.0 : 0.0);
+                .Money(random.Chance(70) ? random.Between(0, 12) * 50000 : 0);
             for (int k = 0; k < 3; ++k) {
                 if (k < insuranceCount) {
                     bool self = !dependant || k > 0 || random.Chance(10);
@@ -394,7 +396,10 @@ void Generate(const Options& options, const std::string& file) {
                 lastVisit = std::max(lastVisit, day);
                 const char* type = random.Pick(kTransactionTypes);
                 bool charge = type[0] <= 'B';
-                double amount = charge ? random.Between(2000, 45000) / 100.0 : -random.Between(500, 30000) / 100.0;
+                // Amounts in cents, kept as MONEY keeps them: ten-thousandths.
+                int64_t amount =
+                    (charge ? random.Between(2000, 45000) : -random.Between(500, 30000)) *
+                    int64_t{100};
                 ++entry;
                 transactions.Int(entry)
                     .Text(patient.chart)
@@ -404,9 +409,10 @@ void Generate(const Options& options, const std::string& file) {
                     .Date(day + (random.Chance(10) ? random.Below(5) : 0))
                     .Text(charge ? random.Pick(kProcedures) : "")
                     .Real(charge ? random.Between(1, 40) / 10.0 : 0.0)
-                    .Real(amount)
+                    .Money(amount)
                     .Text(random.Pick(kDiagnoses).code)
-                    .Text(kce::StoredDate(day) + " " + kce::StoredTime(random.Below(kce::kMillisecondsPerDay)))
+                    .Text(kce::StoredDate(day) + " " +
+                          kce::StoredTime(random.Below(kce::kMillisecondsPerDay)))
                     .Row();
             }
             cases.Date(lastVisit).Row();

@@ -3,10 +3,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "kce/sql/DateText.h"
 #include "kce/sql/Lexer.h"
 #include "kce/sql/NativeError.h"
+#include "kce/sql/Numbers.h"
 #include "kce/sql/Text1252.h"
 #include "kce/sql/Types.h"
 
@@ -44,6 +46,16 @@ std::optional<double> ReadNumber(std::string_view text) {
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
     return value;
+}
+
+// The text of a number literal, with its sign when it is negated: 12, -3.5, 1e3.
+std::optional<std::string> NumberLiteral(const bound::Expr& e) {
+    if (e.kind == Kind::Integer || e.kind == Kind::Real) return e.text;
+    if (e.kind == Kind::Unary && e.text == "-" &&
+        (e.args[0]->kind == Kind::Integer || e.args[0]->kind == Kind::Real)) {
+        return "-" + e.args[0]->text;
+    }
+    return std::nullopt;
 }
 
 bool IsComparison(const std::string& op) {
@@ -118,6 +130,24 @@ ExprPtr Binder::MakeInteger(int64_t value) {
     return number;
 }
 
+ExprPtr Binder::AsAmount(ExprPtr value) {
+    if (!IsMoneyType(value->type.type)) return value;
+    ExprPtr scale = Node(Kind::Real, MakeType(kDouble), value->position);
+    scale->text = "10000.0";
+    ExprPtr amount = Node(Kind::Binary, MakeType(kDouble), value->position);
+    amount->text = "/";
+    amount->args.push_back(std::move(value));
+    amount->args.push_back(std::move(scale));
+    return Finish(std::move(amount));
+}
+
+void Binder::MatchMoney(const ExprPtr& value, ExprPtr& other) {
+    if (FamilyOrUnknown(value) == Family::Number && !IsMoneyType(value->type.type) &&
+        IsMoneyType(other->type.type)) {
+        other = AsAmount(std::move(other));
+    }
+}
+
 ExprPtr Binder::Padded(ExprPtr value) {
     if (!value->fixedWidth || !IsFixedText(value->type.type) || value->kind == Kind::Text ||
         value->kind == Kind::Pad || (value->kind == Kind::Binary && value->text == "||")) {
@@ -146,6 +176,13 @@ ExprPtr Binder::ForOutput(ExprPtr value) {
         return MakeCall("rtrim", type, std::move(args));
     }
     return value;
+}
+
+// A money count as the decimal text of its amount, exact to the last ten-thousandth.
+static ExprPtr MoneyAsText(Binder& b, ExprPtr value) {
+    std::vector<ExprPtr> args;
+    args.push_back(std::move(value));
+    return b.MakeCall("kce_moneytext", Type{kVarChar, 21, 0}, std::move(args));
 }
 
 // Converts a text literal or any text, parameter or NULL to a value of `target`'s family, for a
@@ -195,7 +232,17 @@ static ExprPtr ConvertLoose(Binder& b, ExprPtr value, const Type& target, const 
         return result;
     }
     const Family from = FamilyOrUnknown(value);
+    if (family == Family::Number && IsMoneyType(target.type) && !IsMoneyType(value->type.type)) {
+        const size_t position = value->position;
+        return b.Convert(std::move(value), target, position, what);
+    }
+    if (from == family && IsMoneyType(value->type.type) && !IsMoneyType(target.type)) {
+        return b.AsAmount(std::move(value));
+    }
     if (from == family) return value;
+    if (IsMoneyType(value->type.type))
+        value = family == Family::Text ? MoneyAsText(b, std::move(value))
+                                       : b.AsAmount(std::move(value));
     std::vector<ExprPtr> args;
     args.push_back(std::move(value));
     switch (family) {
@@ -236,17 +283,46 @@ static void TrimForFixedText(ExprPtr& converted, const Type& other) {
     }
 }
 
+// A plain number compared with a money count: a literal that is a whole number of
+// ten-thousandths becomes a count (so the comparison stays exact and uses the column's indexes);
+// anything else compares with the amount the count stands for.
 std::string Binder::Unify(ExprPtr& a, ExprPtr& b, size_t position, std::string_view what) {
+    std::string collation = UnifyFamilies(a, b, position, what);
+    if (FamilyOrUnknown(a) != Family::Number || FamilyOrUnknown(b) != Family::Number ||
+        IsMoneyType(a->type.type) == IsMoneyType(b->type.type)) {
+        return collation;
+    }
+    ExprPtr& money = IsMoneyType(a->type.type) ? a : b;
+    ExprPtr& other = IsMoneyType(a->type.type) ? b : a;
+    if (std::optional<std::string> literal = NumberLiteral(*other)) {
+        const ScaledDecimal scaled = ScaleDecimal(*literal);
+        if (scaled.status == ScaledDecimal::Status::Ok && scaled.exact) {
+            ExprPtr count = Node(Kind::Integer, money->type, other->position);
+            count->text = std::to_string(scaled.count);
+            other = std::move(count);
+            return collation;
+        }
+    }
+    money = AsAmount(std::move(money));
+    return collation;
+}
+
+// What a value compared with a value of `type` is converted to: money compares as an amount.
+static Type Comparable(const Type& type) {
+    return IsMoneyType(type.type) ? MakeType(kDouble) : type;
+}
+
+std::string Binder::UnifyFamilies(ExprPtr& a, ExprPtr& b, size_t position, std::string_view what) {
     const Family fa = FamilyOrUnknown(a);
     const Family fb = FamilyOrUnknown(b);
     if (fa == Family::Unknown && fb == Family::Unknown) return {};
     if (fa == Family::Unknown) {
-        a = ConvertLoose(*this, std::move(a), b->type, "");
+        a = ConvertLoose(*this, std::move(a), Comparable(b->type), "");
         TrimForFixedText(a, b->type);
         return ComparisonCollation(a->type, b->type);
     }
     if (fb == Family::Unknown) {
-        b = ConvertLoose(*this, std::move(b), a->type, "");
+        b = ConvertLoose(*this, std::move(b), Comparable(a->type), "");
         TrimForFixedText(b, a->type);
         return ComparisonCollation(a->type, b->type);
     }
@@ -259,16 +335,162 @@ std::string Binder::Unify(ExprPtr& a, ExprPtr& b, size_t position, std::string_v
     }
     // Text meets a date, time or number: the text is read as one.
     if (fa == Family::Text && fb != Family::Binary && fb != Family::Logical) {
-        a = ConvertLoose(*this, std::move(a), b->type, "");
+        a = ConvertLoose(*this, std::move(a), Comparable(b->type), "");
         return {};
     }
     if (fb == Family::Text && fa != Family::Binary && fa != Family::Logical) {
-        b = ConvertLoose(*this, std::move(b), a->type, "");
+        b = ConvertLoose(*this, std::move(b), Comparable(a->type), "");
         return {};
     }
     Fail(kErrTypeMismatch, position,
          "Type mismatch: " + TypeName(a->type.type) + " and " + TypeName(b->type.type) + " cannot be " +
              std::string(what) + At(position));
+}
+
+namespace {
+
+// The bytes of DOUBLE's null mark in the native record (a subnormal negative number).
+constexpr uint64_t kNullDoubleBits = 0x8000000000000020ull;
+
+std::string ForColumn(const std::string& columnName) {
+    return columnName.empty() ? std::string() : " for column \"" + columnName + "\"";
+}
+
+}  // namespace
+
+// A value stored as MONEY or CURRENCY: the count of ten-thousandths. Literals are scaled exactly
+// while compiling; other values are checked while the statement runs.
+static ExprPtr ToMoney(Binder& b, ExprPtr value, const Type& target,
+                       const std::string& columnName) {
+    const size_t position = value->position;
+    std::optional<std::string> literal =
+        value->kind == Kind::Text ? std::optional<std::string>(value->text) : NumberLiteral(*value);
+    if (literal) {
+        const ScaledDecimal scaled = ScaleDecimal(*literal);
+        if (scaled.status == ScaledDecimal::Status::NotANumber) {
+            b.Fail(kErrInvalidValue, position,
+                   "Text '" + *literal + "' is not a valid number" + ForColumn(columnName) +
+                       b.At(position));
+        }
+        if (scaled.status == ScaledDecimal::Status::OutOfRange) {
+            b.Fail(
+                kErrInvalidValue, position,
+                "Value " + *literal + " is out of range" + ForColumn(columnName) + b.At(position));
+        }
+        ExprPtr count = Node(Kind::Integer, target, position);
+        count->text = std::to_string(scaled.count);
+        return count;
+    }
+    const uint16_t source = value->type.type;
+    if (value->kind == Kind::Column && value->stored &&
+        (IsMoneyType(source) || source == kShortInt || source == kInteger || source == kAutoInc)) {
+        if (IsMoneyType(source)) {
+            value->type = target;
+            return value;
+        }
+        // A 32-bit integer times 10000 always fits a count.
+        ExprPtr node = Node(Kind::Binary, target, position);
+        node->text = "*";
+        node->args.push_back(std::move(value));
+        node->args.push_back(b.MakeInteger(kMoneyScale));
+        return Finish(std::move(node));
+    }
+    std::vector<ExprPtr> args;
+    args.push_back(std::move(value));
+    args.push_back(b.MakeInteger(IsMoneyType(source) ? 1 : 0));
+    args.push_back(b.MakeText(columnName));
+    return b.MakeCall("kce_tomoney", target, std::move(args));
+}
+
+// A value stored in an integer column, never the value whose bytes are the type's null mark.
+static ExprPtr ToInteger(Binder& b, ExprPtr number, const std::optional<std::string>& literal,
+                         const Type& target, const std::string& columnName) {
+    const uint16_t source = number->type.type;
+    const size_t position = number->position;
+    const bool integerLiteral = literal && IsIntegerType(source) && number->kind != Kind::Column;
+    if (integerLiteral) {
+        int64_t v = 0;
+        auto [end, ec] = std::from_chars(literal->data(), literal->data() + literal->size(), v);
+        if (ec != std::errc() || end != literal->data() + literal->size() ||
+            !IntegerFits(target.type, v)) {
+            b.Fail(
+                kErrInvalidValue, position,
+                "Value " + *literal + " is out of range" + ForColumn(columnName) + b.At(position));
+        }
+        ExprPtr node = Node(Kind::Integer, target, position);
+        node->text = *literal;
+        return node;
+    }
+    // A stored column holds only values its type allows; those of a narrower range pass as they
+    // are.
+    if (number->kind == Kind::Column && number->stored && IsIntegerType(source) &&
+        (source == target.type || target.type == kBigInt ||
+         (source == kShortInt && target.type == kInteger))) {
+        number->type = target;
+        return number;
+    }
+    std::vector<ExprPtr> args;
+    args.push_back(std::move(number));
+    args.push_back(b.MakeInteger(target.type));
+    args.push_back(b.MakeInteger(IsMoneyType(source) ? kMoneyScale : 1));
+    args.push_back(b.MakeText(columnName));
+    return b.MakeCall("kce_tointeger", target, std::move(args));
+}
+
+// Characters of the widest value of an integer type (sign included).
+static uint32_t IntegerWidth(uint16_t type) {
+    return type == kShortInt ? 6 : type == kBigInt ? 20 : 11;
+}
+
+// Characters before the decimals (sign and point included) of a NUMERIC type.
+static uint32_t WholeWidth(const Type& type) {
+    return type.length - type.decimals;
+}
+
+// A value stored as NUMERIC(l,d): rounded to d decimals, refused when its text is wider than l.
+static ExprPtr ToNumeric(Binder& b, ExprPtr number, const std::optional<std::string>& literal,
+                         bool column, const Type& target, const std::string& columnName) {
+    const uint16_t source = number->type.type;
+    const uint16_t decimals = target.decimals;
+    const std::string typeName =
+        "NUMERIC(" + std::to_string(target.length) + "," + std::to_string(decimals) + ")";
+    if (literal) {
+        const std::optional<double> v = ReadNumber(*literal);
+        if (v && !NumericFits(*v, target.length, decimals)) {
+            const size_t position = number->position;
+            b.Fail(
+                kErrInvalidValue, position,
+                "Value " + *literal + " is too wide" +
+                    (columnName.empty() ? " for " + typeName
+                                        : " for column \"" + columnName + "\" (" + typeName + ")") +
+                    b.At(position));
+        }
+    }
+    if (column && source == kNumeric && number->type.decimals <= decimals &&
+        WholeWidth(number->type) + (number->type.decimals == 0 && decimals > 0 ? 1 : 0) <=
+            WholeWidth(target)) {
+        number->type = target;
+        return number;
+    }
+    if ((column || literal) && IsIntegerType(source) &&
+        IntegerWidth(source) + decimals + (decimals > 0 ? 1 : 0) <= target.length) {
+        // Integers stored in a REAL column keep their value; SQLite's affinity makes it real.
+        std::vector<ExprPtr> args;
+        args.push_back(std::move(number));
+        return b.MakeCall("kce_toreal", target, std::move(args));
+    }
+    if (literal) {
+        std::vector<ExprPtr> args;
+        args.push_back(std::move(number));
+        args.push_back(b.MakeInteger(decimals));
+        return b.MakeCall("round", target, std::move(args));
+    }
+    std::vector<ExprPtr> args;
+    args.push_back(std::move(number));
+    args.push_back(b.MakeInteger(target.length));
+    args.push_back(b.MakeInteger(decimals));
+    args.push_back(b.MakeText(columnName));
+    return b.MakeCall("kce_tonumeric", target, std::move(args));
 }
 
 ExprPtr Binder::Convert(ExprPtr value, const Type& target, size_t position, const std::string& columnName) {
@@ -312,6 +534,7 @@ ExprPtr Binder::Convert(ExprPtr value, const Type& target, size_t position, cons
                  "Type mismatch: " + TypeName(value->type.type) + " cannot be converted to " +
                      TypeName(target.type) + suffix + At(position));
         }
+        if (IsMoneyType(value->type.type)) value = MoneyAsText(*this, std::move(value));
         std::vector<ExprPtr> args;
         args.push_back(std::move(value));
         args.push_back(MakeInteger(limit));
@@ -328,44 +551,39 @@ ExprPtr Binder::Convert(ExprPtr value, const Type& target, size_t position, cons
                  TypeName(target.type) + suffix + At(position));
     }
     if (to == Family::Number) {
-        ExprPtr number = from == Family::Number ? std::move(value)
-                                                : ConvertLoose(*this, std::move(value), target, columnName);
+        if (IsMoneyType(target.type)) return ToMoney(*this, std::move(value), target, columnName);
+        std::optional<std::string> literal = NumberLiteral(*value);
+        ExprPtr number = from == Family::Number
+                             ? std::move(value)
+                             : ConvertLoose(*this, std::move(value), MakeType(kDouble), columnName);
+        const bool column = number->kind == Kind::Column && number->stored;
+        if (IsIntegerType(target.type))
+            return ToInteger(*this, std::move(number), literal, target, columnName);
+        number = AsAmount(std::move(number));
         const uint16_t source = number->type.type;
-        if (IsIntegerType(target.type)) {
-            const int bits = target.type == kShortInt ? 16 : target.type == kBigInt ? 64 : 32;
-            const int sourceBits = source == kShortInt ? 16 : source == kBigInt ? 64 : 32;
-            if (number->kind == Kind::Integer || (IsIntegerType(source) && sourceBits <= bits)) {
-                if (number->kind == Kind::Integer && bits < 64) {
-                    const int64_t v = std::strtoll(number->text.c_str(), nullptr, 10);
-                    const int64_t max = (int64_t{1} << (bits - 1)) - 1;
-                    if (v > max || v < -max - 1) {
-                        Fail(kErrInvalidValue, number->position,
-                             "Value " + number->text + " is out of range" + suffix + At(number->position));
-                    }
-                }
-                number->type = target;
-                return number;
-            }
-            std::vector<ExprPtr> args;
-            args.push_back(std::move(number));
-            args.push_back(MakeInteger(bits));
-            args.push_back(MakeText(columnName));
-            return MakeCall("kce_tointeger", target, std::move(args));
-        }
-        const bool rounds = target.type == kNumeric || target.type == kMoney;
-        const uint16_t decimals = target.type == kMoney ? 4 : target.decimals;
-        if (rounds && !IsIntegerType(source) &&
-            !(source == target.type && number->type.decimals <= decimals)) {
-            std::vector<ExprPtr> args;
-            args.push_back(std::move(number));
-            args.push_back(MakeInteger(decimals));
-            return MakeCall("round", target, std::move(args));
-        }
-        if (IsIntegerType(source) || number->kind == Kind::Integer) {
-            // Integers stored in a REAL column keep their value; SQLite's affinity makes it real.
+        if (target.type == kNumeric)
+            return ToNumeric(*this, std::move(number), literal, column, target, columnName);
+        // DOUBLE: integers become reals; a computed value could be DOUBLE's null mark.
+        if (IsIntegerType(source)) {
             std::vector<ExprPtr> args;
             args.push_back(std::move(number));
             return MakeCall("kce_toreal", target, std::move(args));
+        }
+        if (literal) {
+            const std::optional<double> v = ReadNumber(*literal);
+            uint64_t bits = 0;
+            if (v) std::memcpy(&bits, &*v, sizeof bits);
+            if (bits == kNullDoubleBits) {
+                Fail(kErrInvalidValue, number->position,
+                     "Value " + *literal + " is out of range" + suffix + At(number->position));
+            }
+        } else if (number->kind == Kind::Call && number->text == "kce_tonumber") {
+            number->text = "kce_todouble";  // same arguments: it reads the text and checks the mark
+        } else if (!(column && source == kDouble)) {
+            std::vector<ExprPtr> args;
+            args.push_back(std::move(number));
+            args.push_back(MakeText(columnName));
+            return MakeCall("kce_todouble", target, std::move(args));
         }
         number->type = target;
         return number;
@@ -481,6 +699,7 @@ static ExprPtr BindColumn(Binder& b, const ast::Expr& expr, Scope& scope) {
     node->source = match.source->alias;
     node->text = match.column->sqlName;
     node->fixedWidth = match.column->fixedWidth;
+    node->stored = match.source->stored;
     return node;
 }
 
@@ -612,7 +831,31 @@ static ExprPtr BindBinary(Binder& b, const ast::Expr& expr, Scope& scope) {
     }
     if (fl == Family::Unknown) left = ConvertLoose(b, std::move(left), MakeType(kDouble), "");
     if (fr == Family::Unknown) right = ConvertLoose(b, std::move(right), MakeType(kDouble), "");
-    ExprPtr node = Node(Kind::Binary, ArithmeticType(left->type, right->type), position);
+    // Sums and differences of money are integer arithmetic on the counts, so they stay exact; a
+    // literal added or subtracted joins as a count when it is a whole number of ten-thousandths.
+    // Other arithmetic with money works on the amounts.
+    if (op == "+" || op == "-") {
+        for (auto [money, other] : {std::pair{&left, &right}, std::pair{&right, &left}}) {
+            if (!IsMoneyType((*money)->type.type) || IsMoneyType((*other)->type.type)) continue;
+            const std::optional<std::string> literal = NumberLiteral(**other);
+            if (!literal) continue;
+            const ScaledDecimal scaled = ScaleDecimal(*literal);
+            if (scaled.status != ScaledDecimal::Status::Ok || !scaled.exact) continue;
+            ExprPtr count = Node(Kind::Integer, (*money)->type, (*other)->position);
+            count->text = std::to_string(scaled.count);
+            *other = std::move(count);
+        }
+    }
+    Type type = MakeType(kMoney);
+    if ((op == "+" || op == "-") && IsMoneyType(left->type.type) && IsMoneyType(right->type.type)) {
+        if (left->type.type == kCurDouble && right->type.type == kCurDouble)
+            type = MakeType(kCurDouble);
+    } else {
+        left = b.AsAmount(std::move(left));
+        right = b.AsAmount(std::move(right));
+        type = ArithmeticType(left->type, right->type);
+    }
+    ExprPtr node = Node(Kind::Binary, type, position);
     node->text = op;
     node->args.push_back(std::move(left));
     node->args.push_back(std::move(right));
@@ -652,11 +895,15 @@ static ExprPtr BindCase(Binder& b, const ast::Expr& expr, Scope& scope) {
         type = *common;
     }
     for (ExprPtr& result : results) {
-        if (FamilyOrUnknown(result) != FamilyOf(type.type)) {
+        if (FamilyOrUnknown(result) != FamilyOf(type.type) ||
+            NeedsConversion(result->type.type, type.type)) {
             result = ConvertLoose(b, std::move(result), type, "");
         }
     }
     node->type = type;
+    if (operand) {
+        for (ExprPtr& condition : conditions) b.MatchMoney(operand, condition);
+    }
     if (operand) node->args.push_back(std::move(operand));
     for (size_t k = 0; k < conditions.size(); ++k) {
         node->args.push_back(std::move(conditions[k]));
@@ -664,6 +911,14 @@ static ExprPtr BindCase(Binder& b, const ast::Expr& expr, Scope& scope) {
     }
     if (expr.hasElse) node->args.push_back(std::move(results.back()));
     return Finish(std::move(node));
+}
+
+// An IN subquery of money compared with plain numbers delivers the amounts.
+static void AmountsOf(Binder& b, bound::Select& select) {
+    for (bound::Core& core : select.cores)
+        core.items.front().expr = b.AsAmount(std::move(core.items.front().expr));
+    select.columns.front().type = kDouble;
+    select.columns.front().length = 8;
 }
 
 // The single column of a subquery in IN or scalar position.
@@ -816,6 +1071,7 @@ ExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
             ExprPtr high = BindExpr(*expr.args[2], scope);
             std::string c1 = Unify(value, low, position, "compared");
             std::string c2 = Unify(value, high, position, "compared");
+            MatchMoney(value, low);
             node->collation = !c1.empty() ? c1 : c2;
             node->args.push_back(std::move(value));
             node->args.push_back(std::move(low));
@@ -834,6 +1090,7 @@ ExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
                 if (!collation.empty()) node->collation = collation;
                 items.push_back(std::move(item));
             }
+            for (ExprPtr& item : items) MatchMoney(value, item);
             node->args.push_back(std::move(value));
             for (ExprPtr& item : items) node->args.push_back(std::move(item));
             DropBlankCollation(*node);
@@ -847,6 +1104,10 @@ ExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
             const Column& column = OnlyColumn(*this, *node->select, expr.select->position);
             ExprPtr placeholder = Node(Kind::Null, Type{column.type, column.length, column.decimals}, position);
             node->collation = Unify(value, placeholder, position, "compared");
+            if (IsMoneyType(column.type) && FamilyOrUnknown(value) == Family::Number &&
+                !IsMoneyType(value->type.type)) {
+                AmountsOf(*this, *node->select);
+            }
             node->args.push_back(std::move(value));
             // The subquery's fixed text column is delivered without trailing blanks.
             DropBlankCollation(*node, IsFixedText(column.type));

@@ -113,8 +113,12 @@ ExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
                      "Type mismatch: " + name + " needs a number, not " + TypeName(argType) +
                          At(expr.args[0]->position));
             }
+            // SUM of money adds the counts: exact, and an overflow is an error rather than a
+            // rounding.
             if (name == "SUM") {
-                type = IsIntegerType(argType) ? MakeType(argType == kBigInt ? kBigInt : kInteger) : MakeType(kDouble);
+                type = IsIntegerType(argType) ? MakeType(argType == kBigInt ? kBigInt : kInteger)
+                       : IsMoneyType(argType) ? MakeType(argType)
+                                              : MakeType(kDouble);
             } else if (name == "AVG") {
                 type = MakeType(kDouble);
             } else if (name != "COUNT") {
@@ -129,13 +133,16 @@ ExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
             if (ours == name) sqlName = theirs;
         }
         const bool fixedWidth = !args.empty() && args.front()->fixedWidth && name != "COUNT";
+        const bool averagesMoney = name == "AVG" && IsMoneyType(args.front()->type.type);
+        // AVG of money averages the counts and then reads the amount.
+        if (averagesMoney) type = args.front()->type;
         ExprPtr call = MakeCall(sqlName, type, std::move(args));
         call->position = position;
         call->star = expr.star;
         call->distinct = expr.distinct;
         call->aggregate = true;
         call->fixedWidth = fixedWidth;
-        return call;
+        return averagesMoney ? AsAmount(std::move(call)) : std::move(call);
     }
 
     // The interval of TIMESTAMPADD and TIMESTAMPDIFF is a keyword, not a value.
@@ -169,7 +176,10 @@ ExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
             if (family == Family::Text) args[i]->type = asType;
             return;
         }
-        if (FamilyOf(t) == family) return;
+        if (FamilyOf(t) == family) {
+            if (name != "ABS") args[i] = AsAmount(std::move(args[i]));
+            return;
+        }
         if (family == Family::Date && FamilyOf(t) == Family::Timestamp) return;
         if (family == Family::Timestamp && FamilyOf(t) == Family::Date) return;
         if (family == Family::Time && FamilyOf(t) == Family::Timestamp) return;
@@ -463,7 +473,8 @@ ExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
         node->hasElse = true;
         node->args.push_back(std::move(condition));
         for (size_t i = 1; i < 3; ++i) {
-            if (FamilyOf(args[i]->type.type) != FamilyOf(type->type)) {
+            if (FamilyOf(args[i]->type.type) != FamilyOf(type->type) ||
+                NeedsConversion(args[i]->type.type, type->type)) {
                 args[i] = Convert(std::move(args[i]), *type, expr.args[i]->position, "");
             }
             node->args.push_back(std::move(args[i]));
@@ -483,7 +494,8 @@ ExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
             type = *common;
         }
         for (size_t i = 0; i < args.size(); ++i) {
-            if (type.type != kUnknownType && FamilyOf(args[i]->type.type) != FamilyOf(type.type)) {
+            if (type.type != kUnknownType && (FamilyOf(args[i]->type.type) != FamilyOf(type.type) ||
+                                              NeedsConversion(args[i]->type.type, type.type))) {
                 args[i] = Convert(std::move(args[i]), type, expr.args[i]->position, "");
             }
         }
@@ -506,6 +518,7 @@ ExprPtr Binder::BindCast(const ast::Expr& expr, Scope& scope) {
                         : from == Family::Date ? 10
                         : from == Family::Time ? 12
                         : from == Family::Timestamp ? 23
+                        : IsMoneyType(value->type.type) ? 21  // -922337203685477.5807
                                                     : 20;
     }
     if (FamilyOf(target.type) == Family::Text && value->type.type != kUnknownType &&

@@ -33,6 +33,7 @@ ExprPtr ColumnRef(const ScopeSource& source, const ScopeColumn& column) {
     node->source = source.alias;
     node->text = column.sqlName;
     node->fixedWidth = column.fixedWidth;
+    node->stored = source.stored;
     return node;
 }
 
@@ -219,6 +220,7 @@ ScopeSource Binder::TableSource(const Table& table, const std::string& name) {
     ScopeSource source;
     source.name = name;
     source.alias = NewAlias();
+    source.stored = true;
     for (const Column& column : table.columns) {
         source.columns.push_back(ScopeColumn{column.name, column.name,
                                              Type{column.type, column.length, column.decimals},
@@ -395,10 +397,10 @@ std::unique_ptr<bound::Select> Binder::BindSelect(const ast::Select& select, Sco
             // Read before the value is moved into Convert: the order in which arguments are
             // evaluated is up to the compiler.
             const size_t position = value->position;
-            if (from != kUnknownType && types[k].type != kUnknownType &&
-                FamilyOf(from) != FamilyOf(types[k].type)) {
+            if (NeedsConversion(from, types[k].type)) {
                 value = Convert(std::move(value), types[k], position, "");
-            } else if (result->cores.size() > 1 && from == kUnknownType && types[k].type != kUnknownType) {
+            } else if (result->cores.size() > 1 && from == kUnknownType &&
+                       types[k].type != kUnknownType) {
                 value = Convert(std::move(value), types[k], position, "");
             }
             value = ForOutput(std::move(value));

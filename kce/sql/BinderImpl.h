@@ -22,6 +22,7 @@ struct ScopeSource {
     std::string name;   // alias, or table name when none
     std::string alias;  // our SQL alias
     std::vector<ScopeColumn> columns;
+    bool stored = false;  // a table of the catalogue, not a derived table
 };
 
 // A select-list item that GROUP BY and HAVING may name by its alias.
@@ -57,6 +58,13 @@ public:
     // Makes two operands of a comparison comparable (dates from text, parameters typed) and
     // returns the collation the comparison needs.
     std::string Unify(bound::ExprPtr& a, bound::ExprPtr& b, size_t position, std::string_view what);
+    std::string UnifyFamilies(bound::ExprPtr& a, bound::ExprPtr& b, size_t position,
+                              std::string_view what);
+    // The amount a MONEY or CURRENCY count stands for, as a DOUBLE; other values as they are.
+    bound::ExprPtr AsAmount(bound::ExprPtr value);
+    // After `value` was compared with `other`: a money count compared with a plain number is
+    // read as its amount.
+    void MatchMoney(const bound::ExprPtr& value, bound::ExprPtr& other);
     // Converts a value to the stored representation of `target` (INSERT, UPDATE, CAST).
     bound::ExprPtr Convert(bound::ExprPtr value, const bound::Type& target, size_t position,
                            const std::string& columnName);

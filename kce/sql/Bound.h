@@ -56,6 +56,9 @@ struct Expr {
     bool hasCaseOperand = false;
     bool hasElse = false;
     bool aggregate = false;  // this node or one below it (outside subqueries) aggregates
+    // Column: of a stored table, so every value is one its type allows (not a derived table's or
+    // an INSERT ... SELECT's computed column).
+    bool stored = false;
     // The engine value of fixed text always has type.length characters, but the SQL value may
     // lack the trailing blanks (stored columns do); consumers that see blanks add them (Pad).
     bool fixedWidth = false;

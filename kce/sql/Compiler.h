@@ -15,8 +15,9 @@
 //                        fixed-length text is stored without its trailing blanks
 //   6 BINARY, 7 IMAGE, 16 RAW(n), 24 VARBINARY(n)
 //                        BLOB
-//   10 DOUBLE, 17 CURRENCY, 18 MONEY
-//                        REAL (money is read back rounded to the ten-thousandth)
+//   10 DOUBLE            REAL
+//   17 CURRENCY, 18 MONEY
+//                        INTEGER: the count of ten-thousandths (exact; kce/sql/TYPES.md, Money)
 //   11 INTEGER, 12 SMALLINT, 15 AUTOINC, 21 BIGINT
 //                        INTEGER
 //   13 TIME              TEXT 'HH:MM:SS.mmm'

@@ -10,6 +10,7 @@
 #include "kce/sql/Compiler.h"
 #include "kce/sql/DateText.h"
 #include "kce/sql/NativeError.h"
+#include "kce/sql/Numbers.h"
 #include "kce/sql/Text1252.h"
 
 // The SQLite functions and the collation that generated SQL calls. Values arrive and leave in
@@ -152,41 +153,6 @@ void ToNumberFunction(sqlite3_context* context, int, sqlite3_value** argv) {
                     "Text '" + std::string(TextOf(argv[0])) + "' is not a valid number" + ForColumn(argv[1]) + ".");
     }
     sqlite3_result_double(context, *number);
-}
-
-// kce_tointeger(value, bits, column): rounds to the nearest integer and checks the range.
-void ToIntegerFunction(sqlite3_context* context, int, sqlite3_value** argv) {
-    const int bits = sqlite3_value_int(argv[1]);
-    double value = 0;
-    switch (sqlite3_value_type(argv[0])) {
-        case SQLITE_NULL: return sqlite3_result_null(context);
-        case SQLITE_INTEGER: {
-            const int64_t v = sqlite3_value_int64(argv[0]);
-            const int64_t max = bits >= 64 ? INT64_MAX : (int64_t{1} << (bits - 1)) - 1;
-            if (v > max || v < -max - 1) {
-                return Fail(context, kErrInvalidValue,
-                            "Value " + std::to_string(v) + " is out of range" + ForColumn(argv[2]) + ".");
-            }
-            return sqlite3_result_int64(context, v);
-        }
-        case SQLITE_FLOAT: value = sqlite3_value_double(argv[0]); break;
-        default: {
-            std::optional<double> number = ParseNumber(TextOf(argv[0]));
-            if (!number) {
-                return Fail(context, kErrInvalidValue,
-                            "Text '" + std::string(TextOf(argv[0])) + "' is not a valid number" +
-                                ForColumn(argv[2]) + ".");
-            }
-            value = *number;
-        }
-    }
-    const double rounded = std::round(value);
-    const double limit = std::ldexp(1.0, bits - 1);
-    if (!(rounded < limit && rounded >= -limit)) {
-        return Fail(context, kErrInvalidValue,
-                    "Value " + std::string(TextOf(argv[0])) + " is out of range" + ForColumn(argv[2]) + ".");
-    }
-    sqlite3_result_int64(context, static_cast<int64_t>(rounded));
 }
 
 void ToRealFunction(sqlite3_context* context, int, sqlite3_value** argv) {
@@ -715,7 +681,6 @@ constexpr FunctionDef kFunctions[] = {
     {"kce_pad", 2, PadFunction},
     {"kce_totext", 4, ToTextFunction},
     {"kce_tonumber", 2, ToNumberFunction},
-    {"kce_tointeger", 3, ToIntegerFunction},
     {"kce_toreal", 1, ToRealFunction},
     {"kce_tological", 2, ToLogicalFunction},
     {"kce_todate", 3, ToDateTimeFunction<0>},
@@ -761,6 +726,7 @@ void RegisterFunctions(sqlite3* db) {
                                nullptr, nullptr, [](void* p) { delete static_cast<std::string*>(p); });
     sqlite3_create_function_v2(db, "kce_getapplicationid", 0, SQLITE_UTF8, id, GetApplicationIdFunction,
                                nullptr, nullptr, nullptr);
+    RegisterNumberFunctions(db);
     sqlite3_create_collation_v2(db, "KCE_CI", SQLITE_UTF8, nullptr, CompareNoCase, nullptr);
 }
 

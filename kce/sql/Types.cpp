@@ -75,6 +75,15 @@ bool IsIntegerType(uint16_t type) {
 
 bool IsNumberType(uint16_t type) { return FamilyOf(type) == Family::Number; }
 
+bool IsMoneyType(uint16_t type) {
+    return type == kMoney || type == kCurDouble;
+}
+
+bool NeedsConversion(uint16_t from, uint16_t to) {
+    if (from == kUnknownType || to == kUnknownType) return false;
+    return FamilyOf(from) != FamilyOf(to) || IsMoneyType(from) != IsMoneyType(to);
+}
+
 bound::Type MakeType(uint16_t type, uint32_t length, uint16_t decimals) {
     bound::Type result{type, length, decimals};
     if (const TypeInfo* info = Find(type); info && !info->takesLength) result.length = info->defaultLength;
@@ -158,6 +167,7 @@ std::optional<bound::Type> CommonType(const bound::Type& a, const bound::Type& b
         if (IsIntegerType(a.type) && IsIntegerType(b.type)) {
             return MakeType(a.type == kBigInt || b.type == kBigInt ? kBigInt : kInteger);
         }
+        if (IsMoneyType(a.type) && IsMoneyType(b.type)) return MakeType(kMoney);
         return MakeType(kDouble);
     }
     if ((fa == Family::Date || fa == Family::Timestamp) && (fb == Family::Date || fb == Family::Timestamp)) {
@@ -175,7 +185,8 @@ std::string ComparisonCollation(const bound::Type& a, const bound::Type& b) {
 
 std::string_view StoredAffinity(uint16_t type) {
     switch (FamilyOf(type)) {
-        case Family::Number: return IsIntegerType(type) ? "INTEGER" : "REAL";
+        case Family::Number:
+            return IsIntegerType(type) || IsMoneyType(type) ? "INTEGER" : "REAL";
         case Family::Logical: return "INTEGER";
         case Family::Binary: return "BLOB";
         default: return "TEXT";

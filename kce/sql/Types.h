@@ -19,6 +19,11 @@ Family FamilyOf(uint16_t type);
 bool IsFixedText(uint16_t type);  // CHAR, CHAR_CI: trailing blanks belong to the value
 bool IsIntegerType(uint16_t type);
 bool IsNumberType(uint16_t type);  // integers included
+// MONEY and CURRENCY: stored as a count of ten-thousandths, not as the amount itself.
+bool IsMoneyType(uint16_t type);
+// Whether a value of type `from` must be converted to serve as a value of type `to`: another
+// family, or a money count where an amount is meant (or the other way round).
+bool NeedsConversion(uint16_t from, uint16_t to);
 
 // The type with its default length (the size of the value in a native record for types whose
 // length the statement does not give).

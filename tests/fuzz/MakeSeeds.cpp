@@ -120,8 +120,8 @@ int main(int argc, char** argv) {
                    ColumnSpec{"PAID", 'Y'}, ColumnSpec{"AT", 'T', 0, 0, true}, ColumnSpec{"RATE", 'B'},
                    ColumnSpec{"RAW", 'Q', 6, 0, true}, ColumnSpec{"NOTE", 'M', 0, 0, true}}};
     TableSeed(corpus / "dbf", folder, "vfp", vfp,
-              {{N, T("short"), R(12.3456), T("2008-02-29 13:45:00.250"), R(0.5), StoredValue::Blob("ab"), T("vfp memo")},
-               {N, N, R(0), N, R(0), N, N}},
+              {{N, T("short"), I(123456), T("2008-02-29 13:45:00.250"), R(0.5), StoredValue::Blob("ab"), T("vfp memo")},
+               {N, N, I(0), N, R(0), N, N}},
               ".fpt");
 
     // Page files: one of two small pages, as the preview saves it, and the same with the older

@@ -98,7 +98,7 @@ TEST(FolderFuzzTest, MutatedFilesGiveRowsOrAnErrorNeverACrash) {
     MakeTable(dir.File("seed.dbf"), Variant::VisualFoxPro,
               {{"NAME", 'C', 6, 0, true}, {"ID", 'I'}, {"FEE", 'Y', 0, 0, true}, {"STAMP", 'T', 0, 0, true},
                {"CODE", 'V', 5, 0, true}, {"SEEN", 'D'}, {"NOTES", 'M', 0, 0, true}},
-              {{T("a"), I(1), R(1.5), T("2000-01-01 00:00:00.000"), T("x"), T("2001-02-03"), T("memo")},
+              {{T("a"), I(1), I(15000), T("2000-01-01 00:00:00.000"), T("x"), T("2001-02-03"), T("memo")},
                {N(), I(2), N(), N(), N(), N(), N()}});
     const std::string table = ReadFile(dir.File("seed.dbf"));
     const std::string memo = ReadFile(dir.File("seed.fpt"));

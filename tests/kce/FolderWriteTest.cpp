@@ -95,13 +95,35 @@ TEST_F(FolderWriteTest, NumbersTheFileGivesToInsertedRowsAreSeenAtOnce) {
 }
 
 TEST_F(FolderWriteTest, AValueTheFileCannotHoldChangesNothing) {
+    // A number too wide for its column is refused by the statement, as on a dictionary; what only
+    // the file can tell (a null where a Visual FoxPro column keeps none) by the file layer.
     MakePeople(dir_.Path());
-    const std::string before = ReadFile(dir_.File("people.dbf"));
+    MakeTable(dir_.File("tags.dbf"), Variant::VisualFoxPro, {{"NAME", 'C', 4}},
+              {{T("a")}, {T("b")}});
+    struct Case {
+        const char* statement;
+        const char* file;
+        uint32_t code;
+        const char* named;
+        Rows rows;
+    };
+    const Case cases[] = {
+        {"UPDATE people SET id = id * 1000, name = 'x'",
+         "people.dbf",
+         KDB_ERR_SQL,
+         "NativeError = 2117; Value 1000 is too wide for column \"ID\" (NUMERIC(3,0))",
+         {{"ann"}, {"bob"}, {"cy"}}},
+        {"UPDATE tags SET name = NULL", "tags.dbf", KDB_ERR_STORAGE, "tags.dbf", {{"a"}, {"b"}}},
+    };
     uint32_t connection = ConnectFolder(dir_.Path());
-    EXPECT_EQ(TryRun(connection, "UPDATE people SET id = id * 1000, name = 'x'"), static_cast<uint32_t>(KDB_ERR_STORAGE));
-    EXPECT_NE(LastError().find("people.dbf"), std::string::npos) << LastError();
-    EXPECT_EQ(ReadFile(dir_.File("people.dbf")), before);
-    EXPECT_EQ(Query(connection, "SELECT name FROM people ORDER BY id"), (Rows{{"ann"}, {"bob"}, {"cy"}}));
+    for (const Case& c : cases) {
+        const std::string before = ReadFile(dir_.File(c.file));
+        EXPECT_EQ(TryRun(connection, c.statement), c.code) << c.statement;
+        EXPECT_NE(LastError().find(c.named), std::string::npos) << LastError();
+        EXPECT_EQ(ReadFile(dir_.File(c.file)), before) << c.statement;
+        const std::string table = std::string(c.file).substr(0, std::string(c.file).find('.'));
+        EXPECT_EQ(Query(connection, "SELECT name FROM " + table), c.rows) << c.statement;
+    }
     KdbDisconnect(connection);
 }
 

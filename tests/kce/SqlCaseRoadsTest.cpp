@@ -13,6 +13,7 @@
 #include "kce/FolderNames.h"
 #include "kce/dbf/Writer.h"
 #include "kce/sql/Compiler.h"
+#include "kce/sql/Numbers.h"
 #include "tests/kce/FolderSupport.h"
 #include "tests/kce/sql/SqlCaseFile.h"
 
@@ -51,15 +52,6 @@ std::string DayText(int32_t julian) {
 std::string TimeText(uint32_t millis) {
     return Digits(millis / 3600000, 2) + ":" + Digits(millis / 60000 % 60, 2) + ":" + Digits(millis / 1000 % 60, 2) +
            "." + Digits(millis % 1000, 3);
-}
-
-// A count of ten-thousandths as the shortest exact decimal, ".0" when whole.
-std::string MoneyText(int64_t count) {
-    const bool negative = count < 0;
-    const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(count) : static_cast<uint64_t>(count);
-    std::string fraction = Digits(static_cast<int64_t>(magnitude % 10000), 4);
-    while (fraction.size() > 1 && fraction.back() == '0') fraction.pop_back();
-    return (negative ? "-" : "") + std::to_string(magnitude / 10000) + "." + fraction;
 }
 
 std::string HexText(const uint8_t* bytes, size_t size) {
@@ -116,8 +108,14 @@ std::string FieldValue(uint32_t cursor, uint16_t number, const FieldInfo& f, con
             if (f.type == 5) return kce::ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), got));
             return HexText(bytes.data(), got);
         }
-        case 10:
-        case 17: return At<uint64_t>(p) == 0x8000000000000020ull ? "NULL" : kce::sql::test::RealText(At<double>(p));
+        case 10: return At<uint64_t>(p) == 0x8000000000000020ull ? "NULL" : kce::sql::test::RealText(At<double>(p));
+        case 17: {
+            // CURRENCY travels as a double: the amount its shortest decimal form gives.
+            if (At<uint64_t>(p) == 0x8000000000000020ull) return "NULL";
+            const kce::sql::ScaledDecimal amount = kce::sql::ScaleDouble(At<double>(p));
+            if (amount.status != kce::sql::ScaledDecimal::Status::Ok) return kce::sql::test::RealText(At<double>(p));
+            return kce::sql::MoneyText(amount.count);
+        }
         case 11: return At<uint32_t>(p) == 0x80000000u ? "NULL" : std::to_string(At<int32_t>(p));
         case 12: return At<uint16_t>(p) == 0x8000u ? "NULL" : std::to_string(At<int16_t>(p));
         case 13: return At<uint32_t>(p) == 0xFFFFFFFFu ? "NULL" : TimeText(At<uint32_t>(p));
@@ -126,7 +124,7 @@ std::string FieldValue(uint32_t cursor, uint16_t number, const FieldInfo& f, con
             return At<int32_t>(p) == 0 ? "NULL" : DayText(At<int32_t>(p)) + " " + TimeText(At<uint32_t>(p + 4));
         case 15: return At<uint32_t>(p) == 0xFFFFFFFFu ? "NULL" : std::to_string(At<int32_t>(p));
         case 16: return AllZero(p, f.length) ? "NULL" : HexText(p, f.length);
-        case 18: return At<uint64_t>(p) == 0x8000000000000000ull ? "NULL" : MoneyText(At<int64_t>(p));
+        case 18: return At<uint64_t>(p) == 0x8000000000000000ull ? "NULL" : kce::sql::MoneyText(At<int64_t>(p));
         case 21: return At<uint64_t>(p) == 0x8000000000000000ull ? "NULL" : std::to_string(At<int64_t>(p));
         case 23:
         case 24: {

@@ -94,9 +94,9 @@ TEST(DbfRead, HandMadeVisualFoxProTableUsesNullFlagsAndVarLengths) {
     const uint16_t types[] = {11, 23, 18, 14, 10, 5};
     for (size_t i = 0; i < 6; ++i) EXPECT_EQ(table->Columns()[i].engineType, types[i]) << i;
     EXPECT_EQ(Render(ReadAll(dir.File("items.dbf"))),
-              "0 | 7 | 'abc' | 123.45 | '2000-01-01 12:00:00.000' | 2.5 | 'memo!'\n"
+              "0 | 7 | 'abc' | 1234500 | '2000-01-01 12:00:00.000' | 2.5 | 'memo!'\n"
               "0 | 0 | NULL | 0 | NULL | 0 | NULL\n"
-              "0 | -3 | 'ABCDEFGHIJ' | -0.0001 | '2000-01-01 00:00:00.000' | -1 | NULL\n");
+              "0 | -3 | 'ABCDEFGHIJ' | -1 | '2000-01-01 00:00:00.000' | -1 | NULL\n");
 }
 
 // Every record with its deletion mark, in stored form except that currency columns show the
@@ -225,11 +225,11 @@ TEST_P(DbfVariantRoundTrip, WrittenTableReadsBack) {
         {T(" lead"), R(-99999), R(0.001), T("0001-01-01"), I(0), T(std::string(700, 'x').c_str())},
     };
     if (vfp) {
-        records[0].insert(records[0].end(), {I(-2147483648LL), R(12.3456), T("1999-12-31 23:59:59.999"), R(1e100),
+        records[0].insert(records[0].end(), {I(-2147483648LL), I(123456), T("1999-12-31 23:59:59.999"), R(1e100),
                                              T("short"), StoredValue::Blob(std::string("\0\x01", 2)),
                                              StoredValue::Blob("PNG")});
-        records[1].insert(records[1].end(), {I(0), R(0), N(), R(0), N(), StoredValue::Blob(""), N()});
-        records[2].insert(records[2].end(), {I(5), R(-0.5), T("2000-01-01"), R(-3), T("exactly8"),
+        records[1].insert(records[1].end(), {I(0), I(0), N(), R(0), N(), StoredValue::Blob(""), N()});
+        records[2].insert(records[2].end(), {I(5), I(-5000), T("2000-01-01"), R(-3), T("exactly8"),
                                              StoredValue::Blob("four"), N()});
     }
     CreateTable(dir.File("T.DBF"), layout, records);

@@ -56,6 +56,7 @@ std::vector<Case> ReadCases(const std::string& path) {
     std::string section;
     std::string statement;
     int number = 0;
+    std::vector<std::string> fileRoads;
     auto flushStatement = [&] {
         if (!cases.empty() && !Trim(statement).empty()) cases.back().statements.push_back(statement);
         statement.clear();
@@ -69,7 +70,15 @@ std::vector<Case> ReadCases(const std::string& path) {
             section.clear();
             continue;
         }
-        if (cases.empty()) continue;
+        if (cases.empty()) {
+            // Before the first case only the file's default roads are read.
+            if (line.rfind("--- ", 0) == 0) {
+                section = Trim(line.substr(4));
+            } else if (section == "roads" && !Trim(line).empty()) {
+                fileRoads.push_back(line);
+            }
+            continue;
+        }
         if (line.rfind("--- ", 0) == 0) {
             if (section.empty()) flushStatement();
             section = Trim(line.substr(4));
@@ -88,6 +97,7 @@ std::vector<Case> ReadCases(const std::string& path) {
     }
     flushStatement();
     for (Case& c : cases) {
+        if (!fileRoads.empty() && !c.sections.count("roads")) c.sections["roads"] = fileRoads;
         // Blank lines after the last row only separate cases.
         auto it = c.sections.find("rows");
         if (it != c.sections.end()) {

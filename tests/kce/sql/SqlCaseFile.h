@@ -16,8 +16,10 @@
 //   --- changes                  number of rows changed
 //   --- sqlite                   the exact generated SQL (only the in-memory road sees it)
 //   --- roads                    the roads the case runs on, by name ("memory dictionary"); without
-//                                it a case runs on every road. A case that sets up a table must
-//                                name the same roads as the cases that read it.
+//                                it a case runs on every road, or on the roads that a "--- roads"
+//                                section before the first case gives for the whole file. A case
+//                                that sets up a table must name the same roads as the cases that
+//                                read it.
 // The database lives for the whole file, so later cases see the tables of earlier ones.
 //
 // Stored text form of a value: NULL; LOGICAL 1 or 0; integers in decimal; NUMERIC, DOUBLE,

@@ -4,14 +4,20 @@
 #include <fstream>
 #include <sstream>
 
+#include "kce/sql/Numbers.h"
 #include "kce/sql/Text1252.h"
+#include "kce/sql/Types.h"
 
 namespace kce::sql::test {
 namespace {
 
 // A result value in the stored text form of its static type: the cursor encoder reads a number
-// of a floating type as a double whatever SQLite's own type of it, and so does this.
+// of a floating type as a double whatever SQLite's own type of it, and so does this; a MONEY or
+// CURRENCY result column's count of ten-thousandths is the amount it stands for.
 std::string ValueText(sqlite3_stmt* statement, int column, uint16_t type) {
+    if (IsMoneyType(type) && sqlite3_column_type(statement, column) == SQLITE_INTEGER) {
+        return MoneyText(sqlite3_column_int64(statement, column));
+    }
     const bool floating = type == kDouble || type == kCurDouble || type == kNumeric;
     switch (sqlite3_column_type(statement, column)) {
         case SQLITE_NULL: return "NULL";
@@ -99,8 +105,10 @@ Outcome Database::Run(const std::string& sql, const std::vector<std::string>& pa
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
         std::vector<std::string> row;
         for (int c = 0; c < sqlite3_column_count(statement); ++c) {
-            const auto& result = outcome.compiled.result;
-            row.push_back(ValueText(statement, c, static_cast<size_t>(c) < result.size() ? result[c].type : 0));
+            const auto index = static_cast<size_t>(c);
+            const uint16_t type =
+                index < outcome.compiled.result.size() ? outcome.compiled.result[index].type : 0;
+            row.push_back(ValueText(statement, c, type));
         }
         outcome.rows.push_back(std::move(row));
     }
