@@ -28,7 +28,7 @@ int QueryCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
         if (i + 1 >= args.size()) {
-            err << kUsage;
+            err << "parvell-cli: query: " << option << " needs a value\n" << kUsage;
             return 2;
         }
         const std::string& value = args[++i];
@@ -42,12 +42,13 @@ int QueryCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
         } else if (option == "--sql") {
             sqlSource = value;
         } else {
-            err << kUsage;
+            err << "parvell-cli: query: unknown argument \"" << option << "\"\n" << kUsage;
             return 2;
         }
     }
     if (!hasData || sqlSource.empty()) {
-        err << kUsage;
+        err << "parvell-cli: query: " << (hasData ? "--sql FILE is required" : "--data PATH is required")
+            << '\n' << kUsage;
         return 2;
     }
     std::string bytes;
