@@ -16,9 +16,10 @@ TLabelPrintResult PrintLabels(TDataSet& dataSet, const TLabelPrintJob& job) {
     if (QPrinterInfo::availablePrinters().isEmpty()) throw Exception("No printer is installed");
     // A queue that is not there is refused: printing on another one instead would put the
     // labels in a tray nobody waits at.
-    const QPrinterInfo info = job.PrinterName.empty()
-                                  ? QPrinterInfo::defaultPrinter()
-                                  : QPrinterInfo::printerInfo(QString::fromStdString(job.PrinterName));
+    const QPrinterInfo info =
+        job.PrinterName.empty()
+            ? QPrinterInfo::defaultPrinter()
+            : QPrinterInfo::printerInfo(QString::fromStdString(job.PrinterName));
     if (info.isNull()) {
         if (job.PrinterName.empty()) throw Exception("No default printer is set");
         throw Exception(FormatMessage("Printer \"%s\" not found", {job.PrinterName}));
@@ -39,11 +40,13 @@ TLabelPrintResult PrintLabels(TDataSet& dataSet, const TLabelPrintJob& job) {
     result.PrinterName = settings.PrinterName;
     result.PageCount = labels.VellRep1.PageCount();
     const int first = job.FirstPage == 0 ? 1 : job.FirstPage;
-    const int last = job.LastPage == 0 ? result.PageCount : std::min(job.LastPage, result.PageCount);
+    const int last =
+        job.LastPage == 0 ? result.PageCount : std::min(job.LastPage, result.PageCount);
     result.PagesPrinted = std::max(0, last - first + 1);
     if (result.PagesPrinted == 0) {
-        throw Exception(FormatMessage(result.PageCount == 1 ? "The labels have %d page, not one in the range %d-%d"
-                                                            : "The labels have %d pages, not one in the range %d-%d",
+        throw Exception(FormatMessage(result.PageCount == 1
+                                          ? "The labels have %d page, not one in the range %d-%d"
+                                          : "The labels have %d pages, not one in the range %d-%d",
                                       {result.PageCount, job.FirstPage, job.LastPage}));
     }
     // Qt hands the finished document to CUPS at the end of the run and drops the answer; a queue

@@ -45,8 +45,8 @@ void PrintHelp(std::ostream& out) {
 }
 
 void PrintCommandHelp(const Command& command, std::ostream& out) {
-    out << "usage: parvell-cli " << command.name << ' ' << command.usage << "\n  " << command.summary
-        << '\n';
+    out << "usage: parvell-cli " << command.name << ' ' << command.usage << "\n  "
+        << command.summary << '\n';
 }
 
 const Command* FindCommand(const std::string& name) {
@@ -96,7 +96,8 @@ int Dispatch(CommandArgs args, std::ostream& out, std::ostream& err) {
             return 2;
         }
         if (args[1] == "help") {
-            out << "usage: parvell-cli help [COMMAND]\n  print the commands, or the usage of COMMAND\n";
+            out << "usage: parvell-cli help [COMMAND]\n  print the commands, or the usage of "
+                   "COMMAND\n";
             return 0;
         }
         const Command* command = FindCommand(args[1]);

@@ -18,14 +18,16 @@ namespace parvell::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: parvell-cli labels --data PATH [--user U --password P] (--sql FILE | --sql - | --builtin N) "
+    "usage: parvell-cli labels --data PATH [--user U --password P] (--sql FILE | --sql - | "
+    "--builtin N) "
     "(--pdf FILE | --printer [NAME] [--copies N] [--pages FROM-TO])\n";
 
 // A whole number from 1 to max, all of text; nullopt otherwise.
 std::optional<int> WholeNumber(std::string_view text, int max) {
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > max) return std::nullopt;
+    if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > max)
+        return std::nullopt;
     return value;
 }
 
@@ -34,9 +36,12 @@ void TakePageRange(const std::string& text, TLabelPrintJob& job) {
     constexpr int kMaxPage = 1000000;
     const std::size_t dash = text.find('-');
     const auto from = WholeNumber(std::string_view(text).substr(0, dash), kMaxPage);
-    const auto to = dash == std::string::npos ? from : WholeNumber(std::string_view(text).substr(dash + 1), kMaxPage);
+    const auto to = dash == std::string::npos
+                        ? from
+                        : WholeNumber(std::string_view(text).substr(dash + 1), kMaxPage);
     if (!from || !to || *to < *from) {
-        throw TUsageError("--pages takes FROM-TO or one page number, counted from 1, not \"" + text + "\"");
+        throw TUsageError("--pages takes FROM-TO or one page number, counted from 1, not \"" +
+                          text + "\"");
     }
     job.FirstPage = *from;
     job.LastPage = *to;
@@ -74,7 +79,9 @@ int LabelsCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
                 }
             } else if (auto copies = OptionValue(args, i, "--copies")) {
                 const auto count = WholeNumber(*copies, 999);
-                if (!count) throw TUsageError("--copies takes a number from 1 to 999, not \"" + *copies + "\"");
+                if (!count)
+                    throw TUsageError("--copies takes a number from 1 to 999, not \"" + *copies +
+                                      "\"");
                 printJob.emplace(printJob.value_or(TLabelPrintJob())).Copies = *count;
                 jobOptions = true;
             } else if (auto pages = OptionValue(args, i, "--pages")) {
@@ -89,7 +96,8 @@ int LabelsCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
             throw TUsageError(jobOptions ? "--copies and --pages are for --printer, not --pdf"
                                          : "give --pdf FILE or --printer, not both");
         }
-        if (pdfFile.empty() && !printJob) throw TUsageError("--pdf FILE or --printer [NAME] is required");
+        if (pdfFile.empty() && !printJob)
+            throw TUsageError("--pdf FILE or --printer [NAME] is required");
     } catch (const TUsageError& error) {
         err << "parvell-cli: labels: " << error.what() << '\n' << kUsage;
         return 2;
@@ -103,8 +111,8 @@ int LabelsCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
     query.SetActive(true);
     if (printJob) {
         const TLabelPrintResult printed = PrintLabels(query, *printJob);
-        out << printed.PagesPrinted << (printed.PagesPrinted == 1 ? " page" : " pages") << " sent to printer "
-            << printed.PrinterName;
+        out << printed.PagesPrinted << (printed.PagesPrinted == 1 ? " page" : " pages")
+            << " sent to printer " << printed.PrinterName;
         if (printJob->Copies > 1) out << ", " << printJob->Copies << " copies";
         out << '\n';
         return 0;

@@ -47,8 +47,9 @@ int QueryCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
         }
     }
     if (!hasData || sqlSource.empty()) {
-        err << "parvell-cli: query: " << (hasData ? "--sql FILE is required" : "--data PATH is required")
-            << '\n' << kUsage;
+        err << "parvell-cli: query: "
+            << (hasData ? "--sql FILE is required" : "--data PATH is required") << '\n'
+            << kUsage;
         return 2;
     }
     std::string bytes;

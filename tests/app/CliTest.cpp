@@ -25,12 +25,32 @@ struct CliCase {
 TEST(CliTest, PracticeCommandPrintsAndSetsTheCurrentPractice) {
     const CliCase cases[] = {
         {"no command", {}, 2, "", "parvell-cli: no command given\nusage: parvell-cli", ""},
-        {"unknown command", {"frobnicate"}, 2, "", "parvell-cli: unknown command \"frobnicate\"", ""},
+        {"unknown command",
+         {"frobnicate"},
+         2,
+         "",
+         "parvell-cli: unknown command \"frobnicate\"",
+         ""},
         {"print when unset", {"practice"}, 0, "\n", "", ""},
-        {"set an absolute folder", {"practice", "/srv/practice1"}, 0, "/srv/practice1\n", "", "/srv/practice1"},
+        {"set an absolute folder",
+         {"practice", "/srv/practice1"},
+         0,
+         "/srv/practice1\n",
+         "",
+         "/srv/practice1"},
         {"set a relative folder", {"practice", "demo/p1"}, 0, "@/demo/p1\n", "", "@/demo/p1"},
-        {"set an old-style path", {"practice", "c:\\data\\pr1"}, 0, "c:\\data\\pr1\n", "", "c:\\data\\pr1"},
-        {"too many arguments", {"practice", "a", "b"}, 2, "", "parvell-cli: practice takes one PATH at most\nusage: parvell-cli practice", ""},
+        {"set an old-style path",
+         {"practice", "c:\\data\\pr1"},
+         0,
+         "c:\\data\\pr1\n",
+         "",
+         "c:\\data\\pr1"},
+        {"too many arguments",
+         {"practice", "a", "b"},
+         2,
+         "",
+         "parvell-cli: practice takes one PATH at most\nusage: parvell-cli practice",
+         ""},
     };
     for (const CliCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -89,16 +109,46 @@ TEST(CliTest, HelpVersionAndExitStatuses) {
         {"extract without --out", {"extract", "--data", "x", "--builtin", "1"}, 2, ""},
         {"exec without a statement", {"exec", "--data", "x"}, 2, ""},
         {"labels without an output", {"labels", "--data", "x", "--builtin", "1"}, 2, ""},
-        {"labels --pdf and --printer", {"labels", "--data", "x", "--builtin", "1", "--pdf", "a.pdf", "--printer", "p"}, 2, ""},
-        {"labels --copies with --pdf", {"labels", "--data", "x", "--builtin", "1", "--pdf", "a.pdf", "--copies", "2"}, 2, ""},
-        {"labels --copies 0", {"labels", "--data", "x", "--builtin", "1", "--printer", "p", "--copies", "0"}, 2, ""},
-        {"labels --copies text", {"labels", "--data", "x", "--builtin", "1", "--printer", "--copies", "two"}, 2, ""},
-        {"labels --pages backwards", {"labels", "--data", "x", "--builtin", "1", "--printer", "--pages", "3-2"}, 2, ""},
-        {"labels --pages from 0", {"labels", "--data", "x", "--builtin", "1", "--printer", "--pages", "0-2"}, 2, ""},
-        {"labels --pages open", {"labels", "--data", "x", "--builtin", "1", "--printer", "--pages", "2-"}, 2, ""},
-        {"query of a missing SQL file", {"query", "--data", "x", "--sql", "/nonexistent/q.sql"}, 1, ""},
-        {"extract of a missing SQL file", {"extract", "--data", "x", "--sql", "/nonexistent/q.sql", "--out", "o"}, 1, ""},
-        {"exec on a missing data path", {"exec", "--data", "/nonexistent/p/mwddf.kdd", "--builtin", "7"}, 1, ""},
+        {"labels --pdf and --printer",
+         {"labels", "--data", "x", "--builtin", "1", "--pdf", "a.pdf", "--printer", "p"},
+         2,
+         ""},
+        {"labels --copies with --pdf",
+         {"labels", "--data", "x", "--builtin", "1", "--pdf", "a.pdf", "--copies", "2"},
+         2,
+         ""},
+        {"labels --copies 0",
+         {"labels", "--data", "x", "--builtin", "1", "--printer", "p", "--copies", "0"},
+         2,
+         ""},
+        {"labels --copies text",
+         {"labels", "--data", "x", "--builtin", "1", "--printer", "--copies", "two"},
+         2,
+         ""},
+        {"labels --pages backwards",
+         {"labels", "--data", "x", "--builtin", "1", "--printer", "--pages", "3-2"},
+         2,
+         ""},
+        {"labels --pages from 0",
+         {"labels", "--data", "x", "--builtin", "1", "--printer", "--pages", "0-2"},
+         2,
+         ""},
+        {"labels --pages open",
+         {"labels", "--data", "x", "--builtin", "1", "--printer", "--pages", "2-"},
+         2,
+         ""},
+        {"query of a missing SQL file",
+         {"query", "--data", "x", "--sql", "/nonexistent/q.sql"},
+         1,
+         ""},
+        {"extract of a missing SQL file",
+         {"extract", "--data", "x", "--sql", "/nonexistent/q.sql", "--out", "o"},
+         1,
+         ""},
+        {"exec on a missing data path",
+         {"exec", "--data", "/nonexistent/p/mwddf.kdd", "--builtin", "7"},
+         1,
+         ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -121,11 +171,12 @@ TEST(CliTest, EveryCommandHasHelp) {
     ASSERT_EQ(cli::Dispatch(std::vector<std::string>{"--help"}, list, listErr), 0);
     for (const cli::Command& command : cli::AllCommands()) {
         SCOPED_TRACE(command.name);
-        EXPECT_NE(list.str().find(std::string("\n  ") + command.name + ' ' + command.usage), std::string::npos);
+        EXPECT_NE(list.str().find(std::string("\n  ") + command.name + ' ' + command.usage),
+                  std::string::npos);
         std::ostringstream out, err;
         ASSERT_EQ(cli::Dispatch(std::vector<std::string>{"help", command.name}, out, err), 0);
-        EXPECT_EQ(out.str(), std::string("usage: parvell-cli ") + command.name + ' ' + command.usage + "\n  " +
-                                 command.summary + '\n');
+        EXPECT_EQ(out.str(), std::string("usage: parvell-cli ") + command.name + ' ' +
+                                 command.usage + "\n  " + command.summary + '\n');
     }
 }
 

@@ -57,7 +57,8 @@ constexpr int kWaitMs = 60000;  // every wait of these tests ends after this at 
 constexpr const char* kQueue = "parvell-labels";
 
 // Runs a program to its end (bounded). False when it failed; its standard error is then in why.
-bool RunQuietly(const QString& program, const QStringList& args, QString* output = nullptr, std::string* why = nullptr) {
+bool RunQuietly(const QString& program, const QStringList& args, QString* output = nullptr,
+                std::string* why = nullptr) {
     QProcess process;
     process.start(program, args);
     const bool ended = process.waitForFinished(kWaitMs);
@@ -66,9 +67,11 @@ bool RunQuietly(const QString& program, const QStringList& args, QString* output
         process.waitForFinished(1000);
     }
     if (output) *output = QString::fromUtf8(process.readAllStandardOutput());
-    const bool ok = ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    const bool ok =
+        ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     if (!ok && why) {
-        *why = (program + ' ' + args.join(' ')).toStdString() + ": " + process.readAllStandardError().toStdString();
+        *why = (program + ' ' + args.join(' ')).toStdString() + ": " +
+               process.readAllStandardError().toStdString();
     }
     return ok;
 }
@@ -102,8 +105,9 @@ public:
     // Empty when the server can run here; else why not.
     static std::string CannotRun() {
         if (::geteuid() != 0) return "the cups-pdf back end runs only as root";
-        for (const char* tool : {"/usr/sbin/cupsd", "/usr/sbin/lpadmin", "/usr/lib/cups/backend/cups-pdf",
-                                 "/usr/bin/pdftotext", "/usr/bin/pdftocairo"}) {
+        for (const char* tool :
+             {"/usr/sbin/cupsd", "/usr/sbin/lpadmin", "/usr/lib/cups/backend/cups-pdf",
+              "/usr/bin/pdftotext", "/usr/bin/pdftocairo"}) {
             if (!QFile::exists(tool)) return std::string(tool) + " is not installed";
         }
         if (!QDir("/etc/cups").exists()) return "/etc/cups does not exist";
@@ -114,37 +118,45 @@ public:
     std::string Start() {
         if (!dir_.isValid()) return "no temporary folder";
         const QString d = dir_.path();
-        for (const char* sub : {"spool", "cache", "state", "log", "out", "cups-pdf", "tmp"}) QDir(d).mkpath(sub);
+        for (const char* sub : {"spool", "cache", "state", "log", "out", "cups-pdf", "tmp"})
+            QDir(d).mkpath(sub);
         // Filters run as the user lp and write their temporary files into tmp/.
         std::filesystem::permissions(d.toStdString(), std::filesystem::perms(0755));
-        if (std::system(("chgrp lp '" + d.toStdString() + "/tmp' && chmod 1770 '" + d.toStdString() + "/tmp'").c_str()) != 0) {
+        if (std::system(("chgrp lp '" + d.toStdString() + "/tmp' && chmod 1770 '" +
+                         d.toStdString() + "/tmp'")
+                            .c_str()) != 0) {
             return "cannot give the spool's temporary folder to lp";
         }
         Write(d + "/cups-files.conf",
-              "ServerRoot " + d + "\nRequestRoot " + d + "/spool\nTempDir " + d + "/tmp\nCacheDir " + d +
-                  "/cache\nStateDir " + d + "/state\nAccessLog " + d + "/log/access_log\nErrorLog " + d +
-                  "/log/error_log\nPageLog " + d + "/log/page_log\nPrintcap " + d +
+              "ServerRoot " + d + "\nRequestRoot " + d + "/spool\nTempDir " + d +
+                  "/tmp\nCacheDir " + d + "/cache\nStateDir " + d + "/state\nAccessLog " + d +
+                  "/log/access_log\nErrorLog " + d + "/log/error_log\nPageLog " + d +
+                  "/log/page_log\nPrintcap " + d +
                   "/printcap\nUser lp\nGroup lp\nSystemGroup root\n");
-        Write(d + "/cupsd.conf", "Listen " + Socket() +
-                                     "\nLogLevel info\nWebInterface No\nBrowsing No\nDefaultAuthType None\n"
-                                     "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
-                                     "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n");
+        Write(d + "/cupsd.conf",
+              "Listen " + Socket() +
+                  "\nLogLevel info\nWebInterface No\nBrowsing No\nDefaultAuthType None\n"
+                  "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+                  "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n");
         instance_ = "parvelltest" + QString::number(::getpid());
         instanceFile_ = "/etc/cups/cups-pdf-" + instance_ + ".conf";
-        Write(instanceFile_, "Out " + d + "/out\nAnonDirName " + d + "/out\nSpool " + d + "/cups-pdf\nLog " + d +
-                                 "/log\nGrp root\n");
+        Write(instanceFile_, "Out " + d + "/out\nAnonDirName " + d + "/out\nSpool " + d +
+                                 "/cups-pdf\nLog " + d + "/log\nGrp root\n");
 
         server_.setProcessChannelMode(QProcess::MergedChannels);
         server_.setStandardOutputFile(d + "/log/cupsd.out");
-        server_.start("/usr/sbin/cupsd", {"-f", "-c", d + "/cupsd.conf", "-s", d + "/cups-files.conf"});
+        server_.start("/usr/sbin/cupsd",
+                      {"-f", "-c", d + "/cupsd.conf", "-s", d + "/cups-files.conf"});
         if (!server_.waitForStarted(kWaitMs)) return "cupsd did not start";
         const bool ready = WaitUntil([&] {
             if (server_.state() != QProcess::Running) return true;
             QString answer;
-            return QFile::exists(Socket()) && RunQuietly("lpstat", {"-h", Socket(), "-r"}, &answer) &&
+            return QFile::exists(Socket()) &&
+                   RunQuietly("lpstat", {"-h", Socket(), "-r"}, &answer) &&
                    answer.startsWith("scheduler is running");
         });
-        if (!ready || server_.state() != QProcess::Running) return "cupsd did not come up: " + Log("cupsd.out");
+        if (!ready || server_.state() != QProcess::Running)
+            return "cupsd did not come up: " + Log("cupsd.out");
         // ghostscript's PostScript keeps no character codes, so pdftocairo makes the PostScript
         // the back end turns into PDF: the printed text stays readable for the comparison.
         std::string why;
@@ -181,7 +193,8 @@ public:
     // Page-log lines of finished jobs: "queue user job [date] total N ...".
     QStringList FinishedJobs() const {
         QStringList jobs;
-        for (const QString& line : QString::fromStdString(Log("page_log")).split('\n', Qt::SkipEmptyParts)) {
+        for (const QString& line :
+             QString::fromStdString(Log("page_log")).split('\n', Qt::SkipEmptyParts)) {
             if (line.contains(" total ")) jobs << line;
         }
         return jobs;
@@ -196,7 +209,8 @@ public:
             return FinishedJobs().size() > jobsBefore && pdfs.size() > jobsBefore;
         });
         if (!done) {
-            ADD_FAILURE() << "no printed PDF after " << kWaitMs << " ms; server log:\n" << Log("error_log");
+            ADD_FAILURE() << "no printed PDF after " << kWaitMs << " ms; server log:\n"
+                          << Log("error_log");
             return std::nullopt;
         }
         static const QRegularExpression total(" total (\\d+) ");
@@ -241,7 +255,8 @@ struct LineKey {
 };
 
 // What the preview shows: the lines of each label in its place, empty lines left out.
-std::map<LineKey, std::string> ExpectedLines(const std::vector<Address>& rows, int firstPage, int lastPage) {
+std::map<LineKey, std::string> ExpectedLines(const std::vector<Address>& rows, int firstPage,
+                                             int lastPage) {
     std::map<LineKey, std::string> lines;
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
         const int page = i / 30 + 1;
@@ -250,7 +265,8 @@ std::map<LineKey, std::string> ExpectedLines(const std::vector<Address>& rows, i
         const std::string texts[] = {a.name, a.street1, a.street2.empty() ? a.cityLine : a.street2,
                                      a.street2.empty() ? "" : a.cityLine};
         for (int line = 0; line < 4; ++line) {
-            if (!texts[line].empty()) lines[{page - firstPage + 1, i % 30 / 10, i % 10, line}] = texts[line];
+            if (!texts[line].empty())
+                lines[{page - firstPage + 1, i % 30 / 10, i % 10, line}] = texts[line];
         }
     }
     return lines;
@@ -277,8 +293,10 @@ Measured MeasurePdf(const QString& pdf) {
     for (const QString& row : xml->split('\n')) {
         if (const auto page = pageRe.match(row); page.hasMatch()) {
             ++m.pages;
-            if (std::abs(page.captured(1).toDouble() - 612) > 0.5 || std::abs(page.captured(2).toDouble() - 792) > 0.5) {
-                m.faults.push_back("page " + std::to_string(m.pages) + " is " + page.captured(1).toStdString() + " x " +
+            if (std::abs(page.captured(1).toDouble() - 612) > 0.5 ||
+                std::abs(page.captured(2).toDouble() - 792) > 0.5) {
+                m.faults.push_back("page " + std::to_string(m.pages) + " is " +
+                                   page.captured(1).toStdString() + " x " +
                                    page.captured(2).toStdString() + " points, not US Letter");
             }
             continue;
@@ -286,8 +304,10 @@ Measured MeasurePdf(const QString& pdf) {
         const auto word = wordRe.match(row);
         if (!word.hasMatch()) continue;
         // In tenths of a millimetre from the paper's top-left corner.
-        const double left = word.captured(1).toDouble() * kPoint, top = word.captured(2).toDouble() * kPoint;
-        const double right = word.captured(3).toDouble() * kPoint, bottom = word.captured(4).toDouble() * kPoint;
+        const double left = word.captured(1).toDouble() * kPoint,
+                     top = word.captured(2).toDouble() * kPoint;
+        const double right = word.captured(3).toDouble() * kPoint,
+                     bottom = word.captured(4).toDouble() * kPoint;
         const double cx = (left + right) / 2, cy = (top + bottom) / 2;
         std::optional<LineKey> key;
         for (int column = 0; column < 3 && !key; ++column) {
@@ -296,13 +316,15 @@ Measured MeasurePdf(const QString& pdf) {
             for (int r = 0; r < 10 && !key; ++r) {
                 for (int line = 0; line < 4 && !key; ++line) {
                     const double itemTop = 127 + 254.0 * r + kLineTop[line];
-                    if (cy >= itemTop && cy <= itemTop + kItemHeight) key = LineKey{m.pages, column, r, line};
+                    if (cy >= itemTop && cy <= itemTop + kItemHeight)
+                        key = LineKey{m.pages, column, r, line};
                 }
             }
         }
         const std::string text = word.captured(5).replace("&amp;", "&").toStdString();
         if (!key) {
-            m.faults.push_back("\"" + text + "\" on page " + std::to_string(m.pages) + " lies outside every label line");
+            m.faults.push_back("\"" + text + "\" on page " + std::to_string(m.pages) +
+                               " lies outside every label line");
             continue;
         }
         const double dy = (top - 127 - 254.0 * key->row - kLineTop[key->line]) / kPoint;
@@ -328,7 +350,8 @@ Measured MeasurePdf(const QString& pdf) {
 // Checks a printed PDF against the preview's lines and the label geometry. The cups-pdf queue
 // has no unprintable margin (its offsets are 0), so a line starts within a point of its item's
 // left edge, and every line sits at the same height within its item (half a point apart at most).
-void CheckPrintedLabels(const QString& pdf, int pages, const std::map<LineKey, std::string>& expected) {
+void CheckPrintedLabels(const QString& pdf, int pages,
+                        const std::map<LineKey, std::string>& expected) {
     const Measured m = MeasurePdf(pdf);
     EXPECT_EQ(m.pages, pages);
     for (const std::string& fault : m.faults) ADD_FAILURE() << fault;
@@ -338,9 +361,10 @@ void CheckPrintedLabels(const QString& pdf, int pages, const std::map<LineKey, s
     EXPECT_LE(m.maxDy - m.minDy, 0.5);
     EXPECT_LE(std::max(std::abs(m.minDy), std::abs(m.maxDy)), 3.0);
     std::ostringstream summary;
-    summary << "measured in " << pdf.toStdString() << ": " << m.pages << " pages of 612 x 792 pt; line starts "
-            << m.minDx << " to " << m.maxDx << " pt from their items' left edges; text tops " << m.minDy << " to "
-            << m.maxDy << " pt below their items' tops; leftmost text per column at";
+    summary << "measured in " << pdf.toStdString() << ": " << m.pages
+            << " pages of 612 x 792 pt; line starts " << m.minDx << " to " << m.maxDx
+            << " pt from their items' left edges; text tops " << m.minDy << " to " << m.maxDy
+            << " pt below their items' tops; leftmost text per column at";
     for (const auto& [column, x] : m.columnX) summary << ' ' << x;
     summary << " pt (items at 30.14, 228.00, 425.86 pt)";
     std::cout << summary.str() << '\n';
@@ -374,16 +398,17 @@ TEST_F(PrintServer, LabelsCommandPrintsOnTheQueue) {
     QTemporaryDir practice;
     ASSERT_TRUE(practice.isValid());
     std::vector<std::string> statements = {
-        "CREATE TABLE addr (\"Name\" CHAR(30), \"Street 1\" CHAR(30), \"Street 2\" CHAR(30), CityLine CHAR(30))"};
+        "CREATE TABLE addr (\"Name\" CHAR(30), \"Street 1\" CHAR(30), \"Street 2\" CHAR(30), "
+        "CityLine CHAR(30))"};
     for (const Address& a : rows) {
-        statements.push_back("INSERT INTO addr VALUES ('" + a.name + "', '" + a.street1 + "', '" + a.street2 + "', '" +
-                             a.cityLine + "')");
+        statements.push_back("INSERT INTO addr VALUES ('" + a.name + "', '" + a.street1 + "', '" +
+                             a.street2 + "', '" + a.cityLine + "')");
     }
     test::MakePractice(practice.path().toStdString(), statements);
     const std::string sqlFile = practice.filePath("labels.sql").toStdString();
     std::ofstream(sqlFile) << "SELECT * FROM addr";
-    const std::vector<std::string> base = {"labels", "--data", practice.filePath("mwddf.kdd").toStdString(), "--sql",
-                                           sqlFile};
+    const std::vector<std::string> base = {
+        "labels", "--data", practice.filePath("mwddf.kdd").toStdString(), "--sql", sqlFile};
 
     struct Case {
         const char* name;
@@ -392,10 +417,20 @@ TEST_F(PrintServer, LabelsCommandPrintsOnTheQueue) {
         int pages, firstPage, lastPage, sheets;
     };
     const Case cases[] = {
-        {"named queue, two copies", {"--printer", kQueue, "--copies", "2"},
-         std::string("2 pages sent to printer ") + kQueue + ", 2 copies\n", 2, 1, 2, 4},
-        {"default printer, second page", {"--printer", "--pages", "2-2"},
-         std::string("1 page sent to printer ") + kQueue + "\n", 1, 2, 2, 1},
+        {"named queue, two copies",
+         {"--printer", kQueue, "--copies", "2"},
+         std::string("2 pages sent to printer ") + kQueue + ", 2 copies\n",
+         2,
+         1,
+         2,
+         4},
+        {"default printer, second page",
+         {"--printer", "--pages", "2-2"},
+         std::string("1 page sent to printer ") + kQueue + "\n",
+         1,
+         2,
+         2,
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -417,10 +452,11 @@ TEST_F(PrintServer, LabelsCommandPrintsOnTheQueue) {
     const int jobsBefore = static_cast<int>(QDir(server_->OutFolder()).entryList({"*.pdf"}).size());
     const std::pair<std::vector<std::string>, std::string> failures[] = {
         {{"--printer", "no-such-queue"}, "parvell-cli: Printer \"no-such-queue\" not found\n"},
-        {{"--printer", "--pages", "3-4"}, "parvell-cli: The labels have 2 pages, not one in the range 3-4\n"},
+        {{"--printer", "--pages", "3-4"},
+         "parvell-cli: The labels have 2 pages, not one in the range 3-4\n"},
         {{"--printer", kQueue},
-         std::string("parvell-cli: Printer \"") + kQueue + "\" did not take the job: Destination \"" + kQueue +
-             "\" is not accepting jobs.\n"},
+         std::string("parvell-cli: Printer \"") + kQueue +
+             "\" did not take the job: Destination \"" + kQueue + "\" is not accepting jobs.\n"},
     };
     for (const auto& [options, message] : failures) {
         std::vector<std::string> args = base;
@@ -437,8 +473,13 @@ TEST_F(PrintServer, LabelsCommandPrintsOnTheQueue) {
 // The preview window answers Printer setup from a script: the queue chosen there and a range.
 class SetupDialogs : public TVRPreviewDialogs {
 public:
-    std::optional<QString> InputText(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    std::optional<QString> InputText(QWidget*, const QString&, const QString&,
+                                     const QString&) override {
+        return {};
+    }
+    QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+        return {};
+    }
     QString OpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
     void Message(QWidget*, const QString& text) override { ADD_FAILURE() << text.toStdString(); }
     void Error(QWidget*, const QString& text) override { ADD_FAILURE() << text.toStdString(); }
@@ -454,8 +495,10 @@ public:
 TEST_F(PrintServer, PreviewWindowPrintsOnTheQueue) {
     const std::vector<Address> rows = Addresses(35);
     MemoryDataSet data;
-    for (const char* column : {"Name", "Street 1", "Street 2", "CityLine"}) data.columns.push_back({column, ftString, 40});
-    for (const Address& a : rows) data.rows.push_back({Str(a.name), Str(a.street1), Str(a.street2), Str(a.cityLine)});
+    for (const char* column : {"Name", "Street 1", "Street 2", "CityLine"})
+        data.columns.push_back({column, ftString, 40});
+    for (const Address& a : rows)
+        data.rows.push_back({Str(a.name), Str(a.street1), Str(a.street2), Str(a.cityLine)});
     data.Open();
     TLabelReport labels(&data);
     SetupDialogs dialogs;
@@ -468,7 +511,8 @@ TEST_F(PrintServer, PreviewWindowPrintsOnTheQueue) {
     std::function<void()> act = [&] {
         TVRStandardPreview* window = nullptr;
         for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* w = dynamic_cast<TVRStandardPreview*>(widget); w && w->isVisible()) window = w;
+            if (auto* w = dynamic_cast<TVRStandardPreview*>(widget); w && w->isVisible())
+                window = w;
         }
         if (!window || !window->ActionNamed("Print")->isEnabled()) {
             QTimer::singleShot(10, act);
@@ -485,7 +529,8 @@ TEST_F(PrintServer, PreviewWindowPrintsOnTheQueue) {
     };
     QTimer::singleShot(0, act);
     QTimer::singleShot(kWaitMs * 3, [] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) widget->close();  // bounds the preview's wait
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            widget->close();  // bounds the preview's wait
     });
     labels.VellRep1.Preview();
     QApplication::processEvents();
