@@ -131,7 +131,7 @@ int ExtractCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
         CheckStatementArgs(statement, true);
         if (outFile.empty()) throw TUsageError("--out FILE is required");
     } catch (const TUsageError& error) {
-        err << "parvell-cli extract: " << error.what() << '\n' << kUsage;
+        err << "parvell-cli: extract: " << error.what() << '\n' << kUsage;
         return 2;
     }
 
@@ -192,7 +192,7 @@ int ExecCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
         }
         CheckStatementArgs(statement, true);
     } catch (const TUsageError& error) {
-        err << "parvell-cli exec: " << error.what() << '\n'
+        err << "parvell-cli: exec: " << error.what() << '\n'
             << "usage: parvell-cli exec --data PATH [--user U --password P] (--sql FILE | --sql -)\n";
         return 2;
     }

@@ -27,7 +27,8 @@ std::string StoredForm(const std::string& path) {
 
 int PracticeCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
     if (args.size() > 1) {
-        err << "usage: parvell-cli practice [PATH]\n";
+        err << "parvell-cli: practice takes one PATH at most\n"
+            << "usage: parvell-cli practice [PATH]\n";
         return 2;
     }
     if (args.empty()) {

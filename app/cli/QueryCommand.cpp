@@ -26,7 +26,7 @@ int QueryCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
         if (i + 1 >= args.size()) {
-            err << kUsage;
+            err << "parvell-cli: query: " << option << " needs a value\n" << kUsage;
             return 2;
         }
         const std::string& value = args[++i];
@@ -39,12 +39,14 @@ int QueryCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
         } else if (option == "--sql") {
             statement.sqlFile = value;
         } else {
-            err << kUsage;
+            err << "parvell-cli: query: unknown argument \"" << option << "\"\n" << kUsage;
             return 2;
         }
     }
     if (statement.dataPath.empty() || !statement.sqlFile || statement.sqlFile->empty()) {
-        err << kUsage;
+        err << "parvell-cli: query: "
+            << (statement.dataPath.empty() ? "--data PATH is required" : "--sql FILE is required") << '\n'
+            << kUsage;
         return 2;
     }
     if (*statement.sqlFile != "-" && !std::ifstream(*statement.sqlFile, std::ios::binary)) {
