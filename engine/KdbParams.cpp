@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/NumberText.h"
 #include "common/Text.h"
 #include "data/TextCase.h"
 #include "engine/kdbdata.h"
@@ -84,7 +85,7 @@ std::string TParam::AsText() const {
 
 double TParam::AsFloat() const {
     switch (value_.index()) {
-        case 1: return std::strtod(std::get<std::string>(value_).c_str(), nullptr);
+        case 1: return ReadDouble(std::get<std::string>(value_));
         case 2: return static_cast<double>(std::get<int64_t>(value_));
         case 3: return std::get<double>(value_);
         case 4: return std::get<bool>(value_) ? 1.0 : 0.0;

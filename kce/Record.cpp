@@ -127,10 +127,16 @@ bool IntegerValue(sqlite3_stmt* stmt, int column, uint16_t type, int64_t& value)
     }
 }
 
+// The value with the given decimals, always with a decimal point; the process's locale plays no
+// part (a library must not read "," for "." because the program set a decimal-comma locale).
+size_t FixedText(double value, int decimals, char* text, size_t capacity) {
+    const auto result = std::to_chars(text, text + capacity, value, std::chars_format::fixed, decimals);
+    return result.ec == std::errc() ? static_cast<size_t>(result.ptr - text) : 0;
+}
+
 void AppendFixed(std::string& out, double value, int decimals) {
     char text[400];
-    int n = std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    if (n > 0) out.append(text, static_cast<size_t>(std::min<int>(n, sizeof text - 1)));
+    out.append(text, FixedText(value, decimals, text, sizeof text));
 }
 
 }  // namespace
@@ -234,10 +240,17 @@ bool WriteNumericText(double value, uint32_t width, uint16_t decimals, char* out
             if (i == decimals && decimals > 0) text[n++] = '.';
         }
     } else if (std::isfinite(value)) {
-        int written = std::snprintf(text, sizeof text, "%.*f", static_cast<int>(std::min<uint16_t>(decimals, 30)), value);
-        n = written > 0 ? std::min<size_t>(size_t(written), sizeof text - 1) : 0;
+        n = FixedText(value, std::min<uint16_t>(decimals, 30), text, sizeof text);
+        if (n == 0) n = sizeof text;
     } else {
         n = sizeof text;  // infinities do not fit any width
+    }
+    // A value with more integer digits than its decimals leave room for (a folder table's field
+    // written by another program, say) still fits when its decimals are zeros: they are dropped,
+    // and the point with them, so the text holds the value exactly rather than asterisks.
+    if (n > width && n <= sizeof text && std::memchr(text, '.', n) != nullptr) {
+        while (n > width && text[n - 1] == '0') --n;
+        if (text[n - 1] == '.') --n;
     }
     if (n > width) {
         std::memset(out, '*', width);

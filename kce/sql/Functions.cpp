@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/NumberText.h"
 #include "kce/sql/Compiler.h"
 #include "kce/sql/DateText.h"
 #include "kce/sql/NativeError.h"
@@ -75,13 +76,7 @@ std::string_view Characters(std::string_view text, int64_t from, int64_t count) 
 std::optional<double> ParseNumber(std::string_view text) {
     text = TrimBlanks(text);
     if (text.empty() || text.size() > 64) return std::nullopt;
-    char buffer[72];
-    std::memcpy(buffer, text.data(), text.size());
-    buffer[text.size()] = '\0';
-    char* end = nullptr;
-    const double value = std::strtod(buffer, &end);
-    if (end != buffer + text.size() || !std::isfinite(value)) return std::nullopt;
-    return value;
+    return parvell::WholeFiniteDouble(text);
 }
 
 // Days from 0001-01-01 of an ISO date (Gregorian, proleptic).

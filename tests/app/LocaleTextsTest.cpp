@@ -20,7 +20,7 @@
 #include "settings/Kestrane.h"
 #include "tests/app/PracticeFixture.h"
 #include "tests/app/ShellTestSupport.h"
-#include "tests/data/GeneratedLocales.h"
+#include "tests/common/GeneratedLocales.h"
 
 namespace parvell {
 namespace {

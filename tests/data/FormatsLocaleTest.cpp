@@ -7,7 +7,7 @@
 #include "data/Formats.h"
 #include "data/LocaleFormats.h"
 #include "data/LocaleItems.h"
-#include "tests/data/GeneratedLocales.h"
+#include "tests/common/GeneratedLocales.h"
 
 namespace parvell {
 namespace {

@@ -4,9 +4,11 @@
 // money as floating point is converted when opened.
 #include <sqlite3.h>
 
+#include <clocale>
 #include <cstring>
 
 #include "kce/dbf/Table.h"
+#include "tests/common/GeneratedLocales.h"
 #include "tests/kce/FolderSupport.h"
 
 namespace {
@@ -279,3 +281,37 @@ TEST(NumberRangesTest, DictionaryOfTheEarlierFormatIsConvertedWhenOpened) {
 }
 
 }  // namespace
+
+TEST(NumberRangesTest, FolderNumberWithMoreDigitsThanItsDecimalsLeaveRoomForReadsExactly) {
+    // Another program wrote "12345" into a numeric field of length 5 with 1 decimal: the value
+    // has no room for its decimal, but it is a whole number and reads as one, not as asterisks.
+    TempDir dir;
+    MakeTable(dir.File("wide.dbf"), Variant::DBase3, {{"ID", 'N', 3}, {"AMT", 'N', 5, 1}},
+              {{I(1), R(1.5)}, {I(2), R(2.5)}});
+    std::string bytes = ReadFile(dir.File("wide.dbf"));
+    const size_t header = static_cast<uint8_t>(bytes[8]) | static_cast<uint8_t>(bytes[9]) << 8;
+    const size_t recordLength = static_cast<uint8_t>(bytes[10]) | static_cast<uint8_t>(bytes[11]) << 8;
+    bytes.replace(header + recordLength + 1 + 3, 5, "12345");  // the second record's AMT
+    WriteFile(dir.File("wide.dbf"), bytes);
+    uint32_t connection = ConnectFolder(dir.Path());
+    EXPECT_EQ(Query(connection, "SELECT id, amt FROM wide ORDER BY id"), (Rows{{"  1", "  1.5"}, {"  2", "12345"}}));
+    EXPECT_EQ(Query(connection, "SELECT sum(amt) FROM wide"), (Rows{{"12346.50"}}));
+    KdbDisconnect(connection);
+}
+
+TEST(NumberRangesTest, NumbersAreReadAndWrittenWithoutTheProcessLocale) {
+    // A program that sets a decimal-comma locale still gets "2.25" read as two and a quarter and
+    // numeric fields written with a point.
+    const parvell::test::TGeneratedLocales locales({"de_DE.UTF-8"});
+    if (!locales.Available()) GTEST_SKIP() << "localedef is not installed";
+    const parvell::test::TScopedLocaleEnv env({{"LOCPATH", locales.Path()}});
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
+    TempDir dir;
+    uint32_t admin = CreateDictionary(dir.File("n.kdd"));
+    RunSql(admin, "CREATE TABLE t (txt CHAR(8), n NUMERIC(8,2))");
+    RunSql(admin, "INSERT INTO t VALUES ('2.25', 1234.5)");
+    EXPECT_EQ(Query(admin, "SELECT CAST(txt AS DOUBLE) * 2, n, CAST(txt AS NUMERIC(6,2)) FROM t"),
+              (Rows{{"4.50", " 1234.50", "  2.25"}}));
+    KdbDisconnect(admin);
+    std::setlocale(LC_NUMERIC, "C");
+}
