@@ -509,6 +509,9 @@ private:
         if (expr->text == "TRIM" && ParseTrimForm(*expr)) return Seal(std::move(expr));
         if (expr->text == "POSITION" && !IsSymbol(")")) {
             // POSITION(a IN b): the first operand stops before IN instead of reading a predicate.
+            // Followed by "," or ")" the operand is the comma form's whole first argument, so it is
+            // kept; only an operand that goes on (a comparison, say) is read again, which keeps
+            // nested calls from being parsed over and over.
             const size_t mark = pos_;
             ExprPtr first = ParseAdditive();
             if (AcceptWord("IN")) {
@@ -517,7 +520,11 @@ private:
                 ExpectSymbol(")");
                 return Seal(std::move(expr));
             }
-            pos_ = mark;
+            if (IsSymbol(",") || IsSymbol(")")) {
+                expr->args.push_back(std::move(first));
+            } else {
+                pos_ = mark;
+            }
         }
         if (expr->args.empty()) expr->args.push_back(ParseExpr());
         if (expr->text == "SUBSTRING" && AcceptWord("FROM")) {

@@ -112,5 +112,17 @@ TEST_F(Fuzz, DeepNestingIsRefusedNotOverflowed) {
     EXPECT_EQ(database_.Run(chain).nativeError, 2111);
 }
 
+TEST_F(Fuzz, NestedCallsAreReadOnceEach) {
+    // POSITION reads its first operand twice when no IN follows it; nested, that was doubled per
+    // level, so forty levels never finished compiling. Each level is now read once, and the
+    // statement gets its answer (here: the inner call's number is no text) at once.
+    std::string sql = "SELECT ";
+    for (int i = 0; i < 40; ++i) sql += "POSITION(";
+    sql += "'a'";
+    for (int i = 0; i < 40; ++i) sql += ", 'abc')";
+    const Outcome outcome = database_.Run(sql);
+    EXPECT_EQ(outcome.nativeError, 2106) << outcome.message;
+}
+
 }  // namespace
 }  // namespace kce::sql::test
