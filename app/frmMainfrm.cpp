@@ -9,6 +9,7 @@
 
 #include "app/Application.h"
 #include "app/BuiltinSql.h"
+#include "app/VRPreview.h"
 #include "app/Cp1252Text.h"
 #include "settings/Kestrane.h"
 
@@ -244,6 +245,9 @@ void TForm1::Button2Click() {
 }
 
 void TForm1::Exit1Click() {
+    // The label previews close first: a generation in progress is cancelled and the Labels
+    // action waiting for its window returns, so nothing keeps the message loop from ending.
+    ClosePreviewWindows();
     if (TApplication* app = Application()) {
         app->Terminate();
     } else {

@@ -19,6 +19,7 @@
 #include "app/Forms.h"
 #include "app/Unit2.h"
 #include "app/Unit3.h"
+#include "app/VRPreview.h"
 #include "app/cli/Commands.h"
 #include "app/frmMainfrm.h"
 #include "settings/Kestrane.h"
@@ -460,6 +461,48 @@ TEST_F(QueryActionsTest, CliNamesUnsupportedColumnOnce) {
     EXPECT_EQ(cli::Dispatch(args, out, err), 0);
     EXPECT_EQ(err.str(),
               "parvell-cli: column \"owed\" has a type this layout does not write; it is left out\n");
+}
+
+// Kept last: File > Exit leaves its end request with the event loops, which the test clears.
+TEST_F(QueryActionsTest, FileExitWithLabelPreviewsOpenEndsTheLabelsActionAtOnce) {
+    // A failed Labels run leaves its empty preview open; the next one waits for its window.
+    Sql(QStringLiteral("SELECT label Name, label \"Street 1\", label CityLine FROM nums"));
+    Click(&TForm1::Button4Click);
+    ASSERT_EQ(dialogs_.Texts("Error"), QStringList{"KdbTable1: Field 'Street 2' not found."});
+    ASSERT_EQ(PreviewWindows().size(), 1u);
+
+    Sql(QStringLiteral("SELECT label Name, label \"Street 1\", '' \"Street 2\", label CityLine FROM nums"));
+    bool exitPressed = false;
+    std::function<void()> poll = [&] {
+        const auto windows = PreviewWindows();
+        if (windows.size() < 2 || !windows.back()->ActionNamed("Print")->isEnabled()) {
+            QTimer::singleShot(1, poll);
+            return;
+        }
+        EXPECT_EQ(windows.back()->PageCount(), 1);
+        exitPressed = true;
+        Form1->Exit1->trigger();
+    };
+    bool returned = false;
+    QTimer::singleShot(5000, [&] {
+        if (returned) return;
+        ADD_FAILURE() << "the Labels action kept waiting after File > Exit";
+        for (TVRStandardPreview* window : PreviewWindows()) window->close();
+    });
+    QTimer::singleShot(0, poll);
+    Click(&TForm1::Button4Click);  // returns once Exit has closed the previews
+    returned = true;
+
+    EXPECT_TRUE(exitPressed);
+    EXPECT_TRUE(Application()->Terminated());
+    EXPECT_FALSE(Form1->KdbTable1->Active());
+    EXPECT_EQ(Form1->Label7->Caption(), kFinished);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(PreviewWindows().empty());
+    EXPECT_EQ(dialogs_.Texts("Error").size(), 1);
+
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
 }
 
 }  // namespace
