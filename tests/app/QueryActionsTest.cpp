@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTimer>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <filesystem>
@@ -407,6 +408,8 @@ TEST_F(QueryActionsTest, CliCommands) {
     sandbox_.WriteFile(QStringLiteral("upd.sql"), "UPDATE nums SET label = 'y' WHERE n > 1");
     sandbox_.WriteFile(QStringLiteral("bad.sql"), "SELECT FROM");
     sandbox_.WriteFile(QStringLiteral("exists.txt"), "keep");
+    ASSERT_EQ(::mkfifo(sandbox_.Path("pipe").toLocal8Bit().constData(), 0600), 0);
+    QDir().mkpath(sandbox_.Path("folder"));
     const CliCase cases[] = {
         {"extract", {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/a.csv"}, 0,
          "2 records written to #/a.csv\n", ""},
@@ -416,6 +419,13 @@ TEST_F(QueryActionsTest, CliCommands) {
         {"overwrites with force",
          {"extract", "--data", "@", "--sql", "#/nums.sql", "--out=#/exists.txt", "--force"}, 0,
          "2 records written to #/exists.txt\n", ""},
+        // A pipe would wait for a reader for ever; a folder or device cannot be replaced.
+        {"refuses a pipe", {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/pipe", "--force"}, 1,
+         "", "parvell-cli: #/pipe is a pipe, not a file; choose another file name\n"},
+        {"refuses a folder", {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/folder"}, 1, "",
+         "parvell-cli: #/folder is a folder, not a file; choose another file name\n"},
+        {"refuses a device", {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "/dev/null"}, 1, "",
+         "parvell-cli: /dev/null is a device, not a file; choose another file name\n"},
         {"statement error",
          {"extract", "--data", "@", "--sql", "#/bad.sql", "--out", "#/b.txt"}, 1, "",
          "parvell-cli: KdbTable1: "},
