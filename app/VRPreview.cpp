@@ -271,6 +271,8 @@ void TVRStandardPreview::ZoomTo100() {
 
 void TVRStandardPreview::Redraw() {
     view_->ShowPage(drawn_ ? &picture_ : nullptr, PageSizeAt100(), zoom_);
+    // A run that ended without a page (a failed one) has nothing to show, not a blank sheet.
+    view_->PageImage()->setVisible(!(finished_ && PageCount() == 0));
 }
 
 void TVRStandardPreview::ShowPageNumber(int page, bool toBottom) {
@@ -286,7 +288,8 @@ void TVRStandardPreview::ShowPageNumber(int page, bool toBottom) {
 }
 
 void TVRStandardPreview::UpdatePagePanel() {
-    pagePanel_->setText(QStringLiteral("Page %1 of %2").arg(pageNumber_).arg(PageCount()));
+    const int count = PageCount();
+    pagePanel_->setText(QStringLiteral("Page %1 of %2").arg(count > 0 ? pageNumber_ : 0).arg(count));
 }
 
 void TVRStandardPreview::FirstPage() { ShowPageNumber(1); }
@@ -321,6 +324,7 @@ void TVRStandardPreview::PagesAvailable(int count, bool finished) {
         finished_ = true;
         ActionNamed("PrinterSetup")->setEnabled(true);
         ActionNamed("Print")->setEnabled(true);
+        if (count == 0) Redraw();
     }
 }
 
@@ -498,6 +502,8 @@ void TVRStandardPreview::LoadReport() {
         }
         ShowPageNumber(1);
         ApplyZoomState();
+    } else {
+        Redraw();
     }
     UpdatePagePanel();
     ActionNamed("Print")->setEnabled(true);
@@ -518,6 +524,11 @@ bool TVRStandardPreview::HandleKey(QKeyEvent* event) {
     QScrollBar* vertical = view_->verticalScrollBar();
     switch (event->key()) {
         case Qt::Key_Escape: close(); return true;
+        case Qt::Key_C:
+            // The access key of "&Close".
+            if ((event->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) != Qt::AltModifier) return false;
+            close();
+            return true;
         case Qt::Key_PageUp: ctrl ? FirstPage() : PreviousPage(); return true;
         case Qt::Key_PageDown: ctrl ? LastPage() : NextPage(); return true;
         case Qt::Key_Home: FirstPage(); return true;
@@ -547,6 +558,13 @@ void TVRStandardPreview::keyPressEvent(QKeyEvent* event) {
 bool TVRStandardPreview::eventFilter(QObject* watched, QEvent* event) {
     // The window sees keys before the page view does.
     if (event->type() == QEvent::KeyPress && HandleKey(static_cast<QKeyEvent*>(event))) return true;
+    // Fit and width follow the view's own size, which is known only once the window is laid out.
+    if (watched == view_->viewport() && event->type() == QEvent::Resize && zoomState_ != TVRZoomState::vrZoomOther &&
+        !applyingZoom_) {
+        applyingZoom_ = true;
+        ApplyZoomState();
+        applyingZoom_ = false;
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

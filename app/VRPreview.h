@@ -118,6 +118,7 @@ private:
     bool finished_ = false;
     bool loadedFromFile_ = false;
     bool drawn_ = false;  // the page on show has been drawn
+    bool applyingZoom_ = false;
     QPicture picture_;
 };
 

@@ -444,6 +444,9 @@ TEST(PreviewOrders, AFailedRunKeepsItsWindowAndTheNextPreviewOwnsItsOwnPages) {
         QPointer<TVRStandardPreview> first = PreviewWindows()[0];
         EXPECT_TRUE(first->isVisible());
         EXPECT_EQ(first->PageCount(), 0);
+        // No page: no page number and no blank sheet.
+        EXPECT_EQ(first->PagePanelText(), "Page 0 of 0");
+        EXPECT_FALSE(first->PageView()->PageImage()->isVisible());
         TVRPrinter* firstPages = first->Output();
 
         o.Reopen(95);  // four pages
@@ -594,6 +597,29 @@ TEST(PreviewOrders, TheApplicationEndingEndsTheWaitAndTheWindowOutlivesItsReport
     // The end request stays with the event loops; clear it for the tests that follow.
     QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
     QCoreApplication::exec();
+}
+
+TEST(PreviewWindow, AltCClosesAndTheBoxesCarryTheApplicationTitle) {
+    PreviewRun run(1);
+    bool closed = false;
+    run.Run([&](TVRStandardPreview& window) {
+        QTest::keyClick(&window, Qt::Key_C, Qt::AltModifier);
+        closed = !window.isVisible();
+    });
+    EXPECT_TRUE(closed);
+
+    // The Qt boxes themselves: the caption is the program file's name up to its first dot,
+    // the letters after the first in lower case.
+    SetPreviewDialogs(nullptr);
+    QString caption;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            caption = box->windowTitle();
+            box->close();
+        }
+    });
+    PreviewDialogs().Message(nullptr, QStringLiteral("File does not exist"));
+    EXPECT_EQ(caption, "app_report_tests");
 }
 
 TEST(PrintProgress, TextCancelAndCaption) {

@@ -13,19 +13,24 @@
 #include <QImage>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QPointer>
 #include <QScreen>
 #include <QTest>
 #include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include "app/Application.h"
 #include "app/Forms.h"
 #include "app/QtDialogs.h"
+#include "app/VRPreview.h"
 #include "common/Exceptions.h"
 #include "app/frmMainfrm.h"
+#include "report/LabelReport.h"
 #include "settings/Kestrane.h"
 #include "tests/app/Form1Layout.h"
 #include "tests/app/ShellTestSupport.h"
+#include "tests/data/MemoryDataSet.h"
 
 namespace parvell {
 namespace {
@@ -151,6 +156,87 @@ TEST(WindowCheck, RealMessageBoxesHaveTheConventionalCaptionsAndButtons) {
     EXPECT_EQ(error.text, "Failed to create key Corvantic\\Parvell.");
     EXPECT_EQ(error.icon, QMessageBox::Critical);
     EXPECT_EQ(error.buttons, QStringList{"OK"});
+}
+
+// The label preview on a real screen: an empty preview after a failed run and a 31-label one,
+// one picture each (preview-empty.png, preview-labels.png), the page image, and Alt+C closing
+// the window.
+TEST(WindowCheck, RealPreviewWindows) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X server (run under xvfb-run)";
+    test::EnsureApplication();
+    InstallPreviewWindows();
+    const QString folder = QDir::currentPath();
+    struct Case {
+        const char* picture;
+        std::vector<std::string> columns;
+        int records;
+        const char* pagePanel;
+    };
+    for (const Case& c : {Case{"preview-empty.png", {"Name", "Street 1", "CityLine"}, 3, "Page 0 of 0"},
+                          Case{"preview-labels.png", {"Name", "Street 1", "Street 2", "CityLine"}, 31, "Page 1 of 2"}}) {
+        SCOPED_TRACE(c.picture);
+        testing::MemoryDataSet data;
+        for (const std::string& column : c.columns) data.columns.push_back({column, ftString, 40});
+        for (int i = 1; i <= c.records; ++i) {
+            std::vector<testing::MemValue> row;
+            for (const std::string& column : c.columns) {
+                row.push_back(testing::Str(column == "Street 2"   ? (i % 2 ? "" : "Suite " + std::to_string(i))
+                                           : column == "Name"     ? "Margaret and Benjamin Richardson"
+                                           : column == "CityLine" ? "SAN FRANCISCO, CA 94110-1234"
+                                                                  : std::to_string(i) + " North Riverside Boulevard"));
+            }
+            data.rows.push_back(std::move(row));
+        }
+        data.Open();
+        TLabelReport labels(&data);
+        labels.VellRep1.PrinterProbe = [](const std::string&) {
+            TVRDeviceFacts facts;
+            facts.Paper = TVRPaperSize::Letter;
+            facts.PaperWidth = 2159;
+            facts.PaperLength = 2794;
+            facts.SupportedPapers = {TVRPaperSize::Letter};
+            return std::optional(facts);
+        };
+        bool checked = false;
+        auto check = [&](TVRStandardPreview& window) {
+            checked = true;
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+            QTest::qWait(300);
+            EXPECT_EQ(window.PagePanelText(), c.pagePanel);
+            QWidget* image = window.PageView()->PageImage();
+            if (c.records == 0 || c.columns.size() < 4) {
+                EXPECT_FALSE(image->isVisible()) << "no page, no page image";
+            } else {
+                // Zoom to fit on a 1280 by 1024 screen: a page most of the window high.
+                EXPECT_GT(image->height(), window.PageView()->viewport()->height() * 8 / 10);
+            }
+            EXPECT_TRUE(window.screen()->grabWindow(0).toImage().copy(window.frameGeometry()).save(folder + "/" + c.picture));
+            QTest::keyClick(&window, Qt::Key_C, Qt::AltModifier);
+            QApplication::processEvents();
+            EXPECT_FALSE(window.isVisible()) << "Alt+C closes the preview";
+            if (window.isVisible()) window.close();
+        };
+        std::function<void()> poll = [&] {
+            TVRStandardPreview* window = PreviewWindows().empty() ? nullptr : PreviewWindows().back();
+            if (!window || !window->ActionNamed("Print")->isEnabled()) {
+                QTimer::singleShot(10, poll);
+                return;
+            }
+            check(*window);
+        };
+        if (c.columns.size() == 4) QTimer::singleShot(0, poll);
+        try {
+            labels.VellRep1.Preview();
+        } catch (const Exception& error) {
+            // The failed run: its window stays open with no page.
+            EXPECT_EQ(error.Message(), "MemData: Field 'Street 2' not found");
+            ASSERT_EQ(PreviewWindows().size(), 1u);
+            check(*PreviewWindows().back());
+        }
+        EXPECT_TRUE(checked);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(PreviewWindows().empty());
+    }
 }
 
 }  // namespace
