@@ -60,6 +60,7 @@ public:
     std::function<void()> OnClick;
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFontMetrics>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
@@ -85,6 +86,37 @@ TEST(WindowCheck, RealWindowMatchesTheDesignedLayout) {
     EXPECT_TRUE(HasColor(shot, onScreen(Form1->Label5), Qt::red)) << "Datapath is drawn in red";
     EXPECT_TRUE(HasColor(shot, onScreen(Form1->Label1), Qt::blue)) << "Output Filename is drawn in blue";
     EXPECT_TRUE(HasColor(shot, onScreen(Form1->Memo1), Qt::black)) << "the editor shows its text";
+
+    // The radio group's caption sits on its frame's top line: the line's row lies between the
+    // caption's top and bottom ink rows.
+    {
+        const QRect group = onScreen(Form1->RadioGroup1);
+        const QColor background = shot.pixelColor(group.right() - 4, group.top());
+        auto differs = [&](int x, int y, int by) {
+            const QColor p = shot.pixelColor(x, y);
+            return std::abs(p.red() - background.red()) + std::abs(p.green() - background.green()) +
+                       std::abs(p.blue() - background.blue()) > by;
+        };
+        int lineY = -1;
+        for (int y = group.top(); y <= group.bottom() && lineY < 0; ++y) {
+            if (differs(group.right() - 4, y, 30)) lineY = y;
+        }
+        // The caption's rows: one line of the group's font from its top, above the items.
+        const int captionRows = QFontMetrics(Form1->RadioGroup1->font()).height();
+        int inkTop = -1, inkBottom = -1;
+        for (int y = group.top(); y < group.top() + captionRows; ++y) {
+            for (int x = group.left() + 8; x <= group.left() + 60; ++x) {
+                if (differs(x, y, 300)) {
+                    if (inkTop < 0) inkTop = y;
+                    inkBottom = y;
+                }
+            }
+        }
+        ASSERT_GE(lineY, 0) << "no frame line";
+        ASSERT_GE(inkTop, 0) << "no caption";
+        EXPECT_LT(inkTop, lineY) << "caption above the frame line";
+        EXPECT_GT(inkBottom, lineY) << "caption below the frame line";
+    }
 
     // The menus, one picture each, for people to look at.
     const QString folder = QFileInfo(shotFile).absolutePath();
