@@ -1,10 +1,40 @@
 #include "app/Controls.h"
 
+#include <QKeyEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QStyle>
 #include <qdrawutil.h>
 
 namespace parvell {
+
+namespace {
+
+class EnterPresses : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
+            (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+            return false;
+        }
+        auto* button = static_cast<QPushButton*>(watched);
+        if (!button->isEnabled()) return false;
+        button->click();
+        return true;
+    }
+};
+
+}  // namespace
+
+void PressButtonsOnEnter(QWidget* window) {
+    auto* filter = new EnterPresses(window);
+    for (QPushButton* button : window->findChildren<QPushButton*>()) button->installEventFilter(filter);
+}
 
 QFont DesignFont(const QString& family, int pixelHeight, bool bold) {
     QFont font(family);

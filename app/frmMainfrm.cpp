@@ -61,6 +61,7 @@ TForm1::TForm1(QWidget* parent)
     BuildControls();
     BuildMenus();
     SetTabOrder();
+    PressButtonsOnEnter(this);
 
     dlgSaveSQL.Filter = QStringLiteral("Text Files|*.txt|All Files|*.*");
     dlgSaveSQL.FilterIndex = 2;
