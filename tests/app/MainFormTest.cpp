@@ -341,6 +341,7 @@ TEST_F(MainFormTest, FileExitEndsAtOnceWithoutThePrompt) {
     EXPECT_TRUE(Application()->Terminated());
     EXPECT_TRUE(dialogs_.shown.empty());
     EXPECT_TRUE(Form1->isVisible()) << "the close path does not run";
+    test::ClearEndRequest();
 }
 
 }  // namespace

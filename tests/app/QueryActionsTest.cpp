@@ -473,7 +473,6 @@ TEST_F(QueryActionsTest, CliNamesUnsupportedColumnOnce) {
               "parvell-cli: column \"owed\" has a type this layout does not write; it is left out\n");
 }
 
-// Kept last: File > Exit leaves its end request with the event loops, which the test clears.
 TEST_F(QueryActionsTest, FileExitWithLabelPreviewsOpenEndsTheLabelsActionAtOnce) {
     // A failed Labels run leaves its empty preview open; the next one waits for its window.
     Sql(QStringLiteral("SELECT label Name, label \"Street 1\", label CityLine FROM nums"));
@@ -511,8 +510,7 @@ TEST_F(QueryActionsTest, FileExitWithLabelPreviewsOpenEndsTheLabelsActionAtOnce)
     EXPECT_TRUE(PreviewWindows().empty());
     EXPECT_EQ(dialogs_.Texts("Error").size(), 1);
 
-    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
-    QCoreApplication::exec();
+    test::ClearEndRequest();
 }
 
 }  // namespace

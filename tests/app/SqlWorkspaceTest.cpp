@@ -2,6 +2,11 @@
 // parts read the editor (displayed rows, selection).
 
 #include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTimer>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QFile>
@@ -9,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Forms.h"
+#include "app/QtDialogs.h"
 #include "app/SqlEditor.h"
 #include "app/frmMainfrm.h"
 #include "common/Exceptions.h"
@@ -243,6 +249,47 @@ TEST(SqlEditorTest, RowsAreDisplayedRowsWithoutAnEmptyLastRow) {
     // The selection keeps its own line breaks as CR LF; wrapping adds none.
     editor.selectAll();
     EXPECT_EQ(editor.SelText(), longLine + "\r\nnext");
+}
+
+}  // namespace
+}  // namespace parvell
+
+namespace parvell {
+namespace {
+
+// The real file dialog: a name typed with backslashes is a path, not one name in the folder.
+TEST(QtFileDialogTest, APathTypedWithBackslashesIsTakenAsAPath) {
+    test::EnsureApplication();
+    test::ClearEndRequest();  // the close path of earlier tests asked the program to end
+    test::Sandbox sandbox;
+    const QString folder = sandbox.Path("Export");
+    QDir().mkpath(folder);
+    QString elsewhere = sandbox.Path("other");
+    elsewhere.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    struct Case {
+        QString typed;
+        QString chosen;
+    };
+    const Case cases[] = {
+        {elsewhere + "\\q.sql", sandbox.Path("other/q.sql")},
+        {"sub\\q.sql", folder + "/sub/q.sql"},
+        {"plain.sql", folder + "/plain.sql"},
+    };
+    QtDialogs dialogs;
+    for (const Case& c : cases) {
+        TOpenDialog dialog;
+        dialog.InitialDir = folder;
+        QTimer::singleShot(100, [&] {
+            auto* fileDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(fileDialog, nullptr);
+            auto* name = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(name, nullptr);
+            name->setText(c.typed);
+            QMetaObject::invokeMethod(fileDialog, "accept");
+        });
+        ASSERT_TRUE(dialogs.OpenFileName(dialog)) << c.typed.toStdString();
+        EXPECT_EQ(dialog.FileName, c.chosen) << c.typed.toStdString();
+    }
 }
 
 }  // namespace
