@@ -93,7 +93,9 @@ TEST_F(SqlWorkspaceTest, CancelChangesNothingEvenAfterAnEarlierChoice) {
 }
 
 TEST_F(SqlWorkspaceTest, SaveWritesRtfUnderTheExactNameAndReloadsAtStart) {
-    const QString text = "select \"a\\b\" {x}\n\tcaf\u00e9 \u20ac,\u00a0no-break, trailing \n\nlast";
+    // Characters outside Windows-1252 too: they are kept as RTF's \uN.
+    const QString text =
+        "select \"a\\b\" {x}\n\tcaf\u00e9 \u20ac,\u00a0no-break, trailing \n\nlast \u0141\u00f3d\u017a \U0001F600";
     Form1->Memo1->setPlainText(text);
     dialogs_.fileAnswers = {sandbox_.Path("query")};
     Form1->SaveSQL1->trigger();
@@ -155,7 +157,8 @@ TEST_F(SqlWorkspaceTest, LoadRuleReadsRtfFromOtherWritersAndPlainTextOtherwise) 
     ASSERT_FALSE(other.isEmpty());
     const LoadCase cases[] = {
         {"RTF with font and colour tables, escapes and Unicode", other,
-         "Select pat.[Last Name] {x} \\ Name,\n pat.[City] Caf\u00e9 \u20ac price\tx,\n ?end"},
+         // Its \uN character outside Windows-1252 (U+F0B7) reaches the editor as it is.
+         "Select pat.[Last Name] {x} \\ Name,\n pat.[City] Caf\u00e9 \u20ac price\tx,\n \uf0b7end"},
         {"plain text, CR LF", "a\r\nb\r\n", "a\nb\n"},
         {"plain UTF-8 text", "caf\xc3\xa9", "caf\u00e9"},
         {"plain single-byte text", "caf\xe9", "caf\u00e9"},
