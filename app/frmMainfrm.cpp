@@ -215,7 +215,7 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::FormShow() {
-    const QString lastOpen = QStringFromCp1252(ReadSetting("\\Parvell", "LastOpen"));
+    const QString lastOpen = QString::fromStdString(ReadSettingUtf8("\\Parvell", "LastOpen"));
     if (FileExists(lastOpen)) Memo1->LoadFromFile(lastOpen);
 }
 

@@ -40,7 +40,7 @@ protected:
     }
     void TearDown() override { DestroyForms(); }
 
-    QString LastOpen() const { return QString::fromStdString(ReadSetting("\\Parvell", "LastOpen")); }
+    QString LastOpen() const { return QString::fromStdString(ReadSettingUtf8("\\Parvell", "LastOpen")); }
     void Restart() {
         DestroyForms();
         CreateForms();
@@ -106,6 +106,16 @@ TEST_F(SqlWorkspaceTest, SaveWritesRtfUnderTheExactNameAndReloadsAtStart) {
     Restart();
     EXPECT_EQ(Form1->Memo1->document()->toRawText().replace(QChar::ParagraphSeparator, '\n'), text);
     EXPECT_TRUE(dialogs_.Texts("Error").isEmpty());
+}
+
+TEST_F(SqlWorkspaceTest, AFileNameOutsideWindows1252IsRememberedAndReloaded) {
+    const QString name = sandbox_.Path(QString::fromUtf8("\xC5\x81\xC3\xB3" "d\xC5\xBA \xE6\x9D\xB1.sql"));
+    Form1->Memo1->setPlainText("select 1");
+    dialogs_.fileAnswers = {name};
+    Form1->SaveSQL1->trigger();
+    EXPECT_EQ(LastOpen(), name);
+    Restart();
+    EXPECT_EQ(Form1->Memo1->toPlainText(), "select 1");
 }
 
 TEST_F(SqlWorkspaceTest, SaveOverAnExistingFileAsksNothing) {
