@@ -1,10 +1,10 @@
 #include "app/Controls.h"
 
+#include <qdrawutil.h>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QStyle>
-#include <qdrawutil.h>
 
 namespace parvell {
 
@@ -33,7 +33,8 @@ protected:
 
 void PressButtonsOnEnter(QWidget* window) {
     auto* filter = new EnterPresses(window);
-    for (QPushButton* button : window->findChildren<QPushButton*>()) button->installEventFilter(filter);
+    for (QPushButton* button : window->findChildren<QPushButton*>())
+        button->installEventFilter(filter);
 }
 
 QFont DesignFont(const QString& family, int pixelHeight, bool bold) {
@@ -110,7 +111,8 @@ void TRadioGroup::paintEvent(QPaintEvent*) {
     if (title().isEmpty()) return;
     const QRect caption(8, 0, metrics.horizontalAdvance(title()) + 2, metrics.height());
     painter.fillRect(caption, palette().window());
-    style()->drawItemText(&painter, caption, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic, palette(),
+    style()->drawItemText(&painter, caption,
+                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic, palette(),
                           isEnabled(), title(), QPalette::WindowText);
 }
 

@@ -63,9 +63,10 @@ void TDataSetTableModel::Reload() {
             titles_ << QStringFromCp1252(field.FieldName());
             // Each column is aligned as its field says: numbers to the right.
             const TAlignment alignment = field.Alignment();
-            alignments_.push_back(Qt::AlignVCenter | (alignment == TAlignment::taRightJustify ? Qt::AlignRight
-                                                      : alignment == TAlignment::taCenter   ? Qt::AlignHCenter
-                                                                                            : Qt::AlignLeft));
+            alignments_.push_back(Qt::AlignVCenter |
+                                  (alignment == TAlignment::taRightJustify ? Qt::AlignRight
+                                   : alignment == TAlignment::taCenter     ? Qt::AlignHCenter
+                                                                           : Qt::AlignLeft));
         }
         const int32_t count = dataSet->NumRecords();
         if (count >= 0) {

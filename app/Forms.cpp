@@ -1,8 +1,8 @@
 #include "app/Forms.h"
 
 #include "app/Unit2.h"
-#include "app/VRPreview.h"
 #include "app/Unit3.h"
+#include "app/VRPreview.h"
 #include "app/frmLabelrpt.h"
 #include "app/frmMainfrm.h"
 

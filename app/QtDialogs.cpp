@@ -66,7 +66,8 @@ QStringList NameFiltersFor(const QString& filter) {
 QString ChosenFilePath(const QString& selected, const QString& folder) {
     if (!selected.contains(QLatin1Char('\\'))) return selected;
     const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    const QString typed = FileSystemPath(selected.startsWith(prefix) ? selected.mid(prefix.size()) : selected);
+    const QString typed =
+        FileSystemPath(selected.startsWith(prefix) ? selected.mid(prefix.size()) : selected);
     return QDir::cleanPath(QDir::isAbsolutePath(typed) ? typed : prefix + typed);
 }
 

@@ -91,7 +91,9 @@ struct GroupState {
 class Reader {
 public:
     // utf8: the text comes out as UTF-8 and keeps every \uN character; else as Windows-1252.
-    Reader(std::string_view data, bool utf8) : data_(data), utf8_(utf8) { out_.reserve(data.size() / 2); }
+    Reader(std::string_view data, bool utf8) : data_(data), utf8_(utf8) {
+        out_.reserve(data.size() / 2);
+    }
 
     std::optional<std::string> Run() {
         stack_.reserve(64);
@@ -282,7 +284,9 @@ private:
             // The second half of a surrogate pair: its character was written with the first half
             // (a "?" in Windows-1252), or is written now.
             if (utf8_) {
-                store::AppendUtf8(out_, high != 0 ? 0x10000 + ((high - 0xD800) << 10) + (parameter - 0xDC00) : U'?');
+                store::AppendUtf8(
+                    out_,
+                    high != 0 ? 0x10000 + ((high - 0xD800) << 10) + (parameter - 0xDC00) : U'?');
             }
         } else if (parameter >= 0xD800 && parameter <= 0xDBFF) {
             if (utf8_) {

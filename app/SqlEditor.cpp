@@ -183,7 +183,8 @@ void TSqlEditor::LoadFromFile(const QString& path) {
     const std::string data = ReadWholeFile(path);
     // An RTF document's \uN characters reach the editor as they are; plain text is single-byte.
     if (const std::optional<std::string> text = RtfToUtf8Text(data)) {
-        setPlainText(EditorText(QString::fromUtf8(text->data(), static_cast<qsizetype>(text->size()))));
+        setPlainText(
+            EditorText(QString::fromUtf8(text->data(), static_cast<qsizetype>(text->size()))));
     } else {
         setPlainText(EditorText(QStringFromCp1252(PlainFileText(data))));
     }
@@ -195,7 +196,8 @@ void TSqlEditor::SaveToFile(const QString& path) const {
     text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
     // Characters outside Windows-1252 are kept as RTF's \uN.
     const QByteArray utf8 = text.toUtf8();
-    const std::string document = Utf8TextToRtf(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+    const std::string document =
+        Utf8TextToRtf(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
 
     const std::string target = QFile::encodeName(FileSystemPath(path)).toStdString();
     const int error = ReplaceFile(target, document);

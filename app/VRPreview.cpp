@@ -289,7 +289,8 @@ void TVRStandardPreview::ShowPageNumber(int page, bool toBottom) {
 
 void TVRStandardPreview::UpdatePagePanel() {
     const int count = PageCount();
-    pagePanel_->setText(QStringLiteral("Page %1 of %2").arg(count > 0 ? pageNumber_ : 0).arg(count));
+    pagePanel_->setText(
+        QStringLiteral("Page %1 of %2").arg(count > 0 ? pageNumber_ : 0).arg(count));
 }
 
 void TVRStandardPreview::FirstPage() { ShowPageNumber(1); }
@@ -351,7 +352,9 @@ void TVRStandardPreview::PrinterSetup() {
         printer.setFromTo(settings.FirstPage, settings.LastPage);
     }
     const int maxPage = finished_ ? std::max(1, PageCount()) : 9999;
-    if (!PreviewDialogs().PrintSetup(this, printer, finished_ ? 1 : 0, maxPage) || !self || !report_) return;
+    if (!PreviewDialogs().PrintSetup(this, printer, finished_ ? 1 : 0, maxPage) || !self ||
+        !report_)
+        return;
 
     settings.Copies = printer.copyCount();
     settings.PrinterName = printer.printerName().toStdString();
@@ -526,7 +529,8 @@ bool TVRStandardPreview::HandleKey(QKeyEvent* event) {
         case Qt::Key_Escape: close(); return true;
         case Qt::Key_C:
             // The access key of "&Close".
-            if ((event->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) != Qt::AltModifier) return false;
+            if ((event->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) != Qt::AltModifier)
+                return false;
             close();
             return true;
         case Qt::Key_PageUp: ctrl ? FirstPage() : PreviousPage(); return true;
@@ -559,8 +563,8 @@ bool TVRStandardPreview::eventFilter(QObject* watched, QEvent* event) {
     // The window sees keys before the page view does.
     if (event->type() == QEvent::KeyPress && HandleKey(static_cast<QKeyEvent*>(event))) return true;
     // Fit and width follow the view's own size, which is known only once the window is laid out.
-    if (watched == view_->viewport() && event->type() == QEvent::Resize && zoomState_ != TVRZoomState::vrZoomOther &&
-        !applyingZoom_) {
+    if (watched == view_->viewport() && event->type() == QEvent::Resize &&
+        zoomState_ != TVRZoomState::vrZoomOther && !applyingZoom_) {
         applyingZoom_ = true;
         ApplyZoomState();
         applyingZoom_ = false;
@@ -618,7 +622,9 @@ void TVRPreviewHost::ReportDestroyed(TVellRep& report) {
     for (TVRStandardPreview* window : Registry()) window->ForgetReport(report);
 }
 
-std::vector<TVRStandardPreview*> PreviewWindows() { return Registry(); }
+std::vector<TVRStandardPreview*> PreviewWindows() {
+    return Registry();
+}
 
 void ClosePreviewWindows() {
     for (const QPointer<TVRStandardPreview>& window : [] {

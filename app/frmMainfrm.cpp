@@ -9,8 +9,8 @@
 
 #include "app/Application.h"
 #include "app/BuiltinSql.h"
-#include "app/VRPreview.h"
 #include "app/Cp1252Text.h"
+#include "app/VRPreview.h"
 #include "settings/Kestrane.h"
 
 namespace parvell {

@@ -83,7 +83,8 @@ void TExtractFile::Create(std::string_view path) {
     const bool madeName = named >= 0;
     if (!madeName && errno == EEXIST) named = ::open(target.c_str(), kOpenFlags);
     if (named < 0) throw EInOutError(InOutCodeForErrno(errno));
-    if (const int flags = ::fcntl(named, F_GETFL); flags >= 0) ::fcntl(named, F_SETFL, flags & ~O_NONBLOCK);
+    if (const int flags = ::fcntl(named, F_GETFL); flags >= 0)
+        ::fcntl(named, F_SETFL, flags & ~O_NONBLOCK);
     struct stat info {};
     const bool regular = ::fstat(named, &info) == 0 && S_ISREG(info.st_mode);
     int fd = regular ? OpenUnnamed(FolderOf(target)) : -1;

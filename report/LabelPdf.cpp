@@ -1,10 +1,10 @@
 #include "report/LabelPdf.h"
 
-#include <QFile>
-#include <QPrinter>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QFile>
+#include <QPrinter>
 
 #include <cerrno>
 #include <cstring>
@@ -25,12 +25,14 @@ void CheckCanCreate(const QString& path) {
     const bool made = fd >= 0;
     if (!made && errno == EEXIST) fd = ::open(name.constData(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat info {};
-    const int error = fd < 0 ? errno : ::fstat(fd, &info) == 0 && !S_ISREG(info.st_mode) ? EISDIR : 0;
+    const int error = fd < 0                                              ? errno
+                      : ::fstat(fd, &info) == 0 && !S_ISREG(info.st_mode) ? EISDIR
+                                                                          : 0;
     if (fd >= 0) ::close(fd);
     if (made) ::unlink(name.constData());
     if (error != 0) {
-        const std::string file = WideToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(path.utf16()),
-                                                                static_cast<size_t>(path.size())));
+        const std::string file = WideToAnsi(std::u16string_view(
+            reinterpret_cast<const char16_t*>(path.utf16()), static_cast<size_t>(path.size())));
         throw Exception("Cannot create file \"" + file + "\". " + std::strerror(error));
     }
 }

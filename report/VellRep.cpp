@@ -129,7 +129,8 @@ void TVellRep::Preview() {
     if (!available_) return;
     // This run's output; Preview keeps a share until it returns, so a window closing during the
     // run frees nothing the run still draws on.
-    const auto output = std::make_shared<TVRPrinter>(TVRDestination::Preview, PrinterProbe(PrinterSettings.PrinterName));
+    const auto output = std::make_shared<TVRPrinter>(TVRDestination::Preview,
+                                                     PrinterProbe(PrinterSettings.PrinterName));
     output->SetTitle(ReportTitle);
     output->CopySettings(PrinterSettings, PaperRequest());
     previewOutput_ = output;
@@ -170,7 +171,8 @@ bool TVellRep::Waiting(const TVRPrinter& output) const {
 
 void TVellRep::PreviewClosed(TVRPrinter& output) {
     output.SetListener(nullptr);
-    if (!available_ && output_ == &output) output.Cancel();  // the run notices before its next record
+    if (!available_ && output_ == &output)
+        output.Cancel();  // the run notices before its next record
     if (previewOutput_.get() == &output) previewOutput_.reset();
     // Every waiting Preview looks again whether its window is still there.
     for (const auto& [waiting, loop] : waits_) loop->exit(1);

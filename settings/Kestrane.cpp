@@ -94,7 +94,8 @@ void WriteStringValueUtf8(const std::string& subKey, const std::string& ident,
     }
 }
 
-void WriteStringValue(const std::string& subKey, const std::string& ident, const std::string& value) {
+void WriteStringValue(const std::string& subKey, const std::string& ident,
+                      const std::string& value) {
     WriteStringValueUtf8(subKey, ident, store::Utf8FromCp1252(value.substr(0, value.find('\0'))));
 }
 
@@ -120,7 +121,8 @@ std::string ReadSettingUtf8(const std::string& section, const std::string& ident
     return ReadStringValueUtf8(kOwnPrefix + section, ident);
 }
 
-void WriteSettingUtf8(const std::string& section, const std::string& ident, const std::string& value) {
+void WriteSettingUtf8(const std::string& section, const std::string& ident,
+                      const std::string& value) {
     WriteStringValueUtf8(kOwnPrefix + section, ident, value);
 }
 

@@ -30,7 +30,8 @@ void WriteSetting(const std::string& section, const std::string& ident, const st
 // ReadSetting and WriteSetting with the value in UTF-8, for a text that Windows-1252 may not hold
 // (a file name): the store file keeps every character, and these keep them too.
 std::string ReadSettingUtf8(const std::string& section, const std::string& ident);
-void WriteSettingUtf8(const std::string& section, const std::string& ident, const std::string& value);
+void WriteSettingUtf8(const std::string& section, const std::string& ident,
+                      const std::string& value);
 
 // The value "Current Practice" of Software\Ostrel, by the rules of ReadSetting.
 std::string ReadCurrentPractice();

@@ -152,7 +152,8 @@ int ExtractCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
     // Only a regular file can take the lines: writing into a pipe would wait for a reader, and a
     // folder or device cannot be replaced. Refused before the statement runs.
     if (const std::string kind = NotAFile(FileNameOnDisk(outFile)); !kind.empty()) {
-        err << "parvell-cli: " << outFile << " is " << kind << ", not a file; choose another file name\n";
+        err << "parvell-cli: " << outFile << " is " << kind
+            << ", not a file; choose another file name\n";
         return 1;
     }
 

@@ -75,8 +75,9 @@ TEST_F(LabelsCommand, AFileThatCannotBeCreatedIsNamedWithItsCause) {
         std::string pdf;
         std::string cause;
     };
-    for (const Case& c : {Case{dir_.filePath("missing/labels.pdf").toStdString(), "No such file or directory"},
-                          Case{dir_.filePath("folder.pdf").toStdString(), "Is a directory"}}) {
+    for (const Case& c :
+         {Case{dir_.filePath("missing/labels.pdf").toStdString(), "No such file or directory"},
+          Case{dir_.filePath("folder.pdf").toStdString(), "Is a directory"}}) {
         std::string errors;
         EXPECT_EQ(Run("SELECT * FROM addr", c.pdf, &errors), 1);
         EXPECT_EQ(errors, "parvell-cli: Cannot create file \"" + c.pdf + "\". " + c.cause + "\n");

@@ -1,13 +1,13 @@
 // The main window: start-up states, design values after a failed creation, layout, captions,
 // menus, tab order and the two ways of ending the program.
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFontInfo>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "app/Application.h"
 #include "app/Forms.h"
@@ -277,8 +277,9 @@ TEST_F(MainFormTest, EnterPressesTheFocusedButton) {
         Qt::KeyboardModifiers modifiers;
         int clicks;
     };
-    for (const Case& c : {Case{Qt::Key_Return, Qt::NoModifier, 1}, Case{Qt::Key_Enter, Qt::KeypadModifier, 2},
-                          Case{Qt::Key_Return, Qt::ControlModifier, 2}}) {
+    for (const Case& c :
+         {Case{Qt::Key_Return, Qt::NoModifier, 1}, Case{Qt::Key_Enter, Qt::KeypadModifier, 2},
+          Case{Qt::Key_Return, Qt::ControlModifier, 2}}) {
         QTest::keyClick(Form1->Button5, c.key, c.modifiers);
         EXPECT_EQ(clicks, c.clicks) << c.key;
     }

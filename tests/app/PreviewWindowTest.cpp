@@ -300,7 +300,8 @@ TEST(PreviewWindow, ClosingDuringTheRunCancelsItAndPreviewReturns) {
 
 TEST(PreviewWindow, ProgressPanelShowsStepsOfFiveAndClearsAtTheEnds) {
     TVellRep report("VellRep1");
-    TVRStandardPreview window(report, std::make_shared<TVRPrinter>(TVRDestination::Preview, std::nullopt));
+    TVRStandardPreview window(report,
+                              std::make_shared<TVRPrinter>(TVRDestination::Preview, std::nullopt));
     struct Step {
         int percent;
         const char* shown;
@@ -376,14 +377,16 @@ struct Orders {
     }
 
     // The query again, with other columns and rows, as the next Labels run would have it.
-    void Reopen(int records, const std::vector<std::string>& columns = {"Name", "Street 1", "Street 2", "CityLine"}) {
+    void Reopen(int records, const std::vector<std::string>& columns = {"Name", "Street 1",
+                                                                        "Street 2", "CityLine"}) {
         if (data.Active()) data.Close();
         data.columns.clear();
         data.rows.clear();
         for (const std::string& column : columns) data.columns.push_back({column, ftString, 40});
         for (int i = 1; i <= records; ++i) {
             std::vector<MemValue> row;
-            for (const std::string& column : columns) row.push_back(Str(column + " " + std::to_string(i)));
+            for (const std::string& column : columns)
+                row.push_back(Str(column + " " + std::to_string(i)));
             data.rows.push_back(std::move(row));
         }
         data.Open();
@@ -397,7 +400,8 @@ struct Orders {
     // Runs Preview. step runs once inside it: while the pages are being generated (duringRun)
     // or once the run has finished and Preview waits for its window. Returns the error the run
     // raised, or "". Preview returns only when the step let go of the run's window.
-    std::string Preview(const std::function<void(TVRStandardPreview&)>& step, bool duringRun = false) {
+    std::string Preview(const std::function<void(TVRStandardPreview&)>& step,
+                        bool duringRun = false) {
         const std::vector<TVRStandardPreview*> before = PreviewWindows();
         bool done = !step;
         std::function<void()> poll;
@@ -435,7 +439,8 @@ TEST(PreviewOrders, AFailedRunKeepsItsWindowAndTheNextPreviewOwnsItsOwnPages) {
         const char* name;
         bool closeFirstDuringSecond;  // else the first is closed after the second
     };
-    for (const Case c : {Case{"first closed while the second waits", true}, Case{"second closed first", false}}) {
+    for (const Case c :
+         {Case{"first closed while the second waits", true}, Case{"second closed first", false}}) {
         SCOPED_TRACE(c.name);
         Orders o;
         o.Reopen(3, {"Name", "Street 1", "CityLine"});

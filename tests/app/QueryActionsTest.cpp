@@ -2,12 +2,12 @@
 // protocol, Preview with its grid, Exec SQL, the extraction run with its questions and closing
 // sequence, and the command line writing the same bytes as the window.
 
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTimer>
-#include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <csignal>
 #include <filesystem>
@@ -411,37 +411,73 @@ TEST_F(QueryActionsTest, CliCommands) {
     ASSERT_EQ(::mkfifo(sandbox_.Path("pipe").toLocal8Bit().constData(), 0600), 0);
     QDir().mkpath(sandbox_.Path("folder"));
     const CliCase cases[] = {
-        {"extract", {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/a.csv"}, 0,
-         "2 records written to #/a.csv\n", ""},
+        {"extract",
+         {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/a.csv"},
+         0,
+         "2 records written to #/a.csv\n",
+         ""},
         {"refuses to overwrite",
-         {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/exists.txt"}, 1, "",
+         {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/exists.txt"},
+         1,
+         "",
          "parvell-cli: #/exists.txt already exists"},
         {"overwrites with force",
-         {"extract", "--data", "@", "--sql", "#/nums.sql", "--out=#/exists.txt", "--force"}, 0,
-         "2 records written to #/exists.txt\n", ""},
+         {"extract", "--data", "@", "--sql", "#/nums.sql", "--out=#/exists.txt", "--force"},
+         0,
+         "2 records written to #/exists.txt\n",
+         ""},
         // A pipe would wait for a reader for ever; a folder or device cannot be replaced.
-        {"refuses a pipe", {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/pipe", "--force"}, 1,
-         "", "parvell-cli: #/pipe is a pipe, not a file; choose another file name\n"},
-        {"refuses a folder", {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/folder"}, 1, "",
+        {"refuses a pipe",
+         {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/pipe", "--force"},
+         1,
+         "",
+         "parvell-cli: #/pipe is a pipe, not a file; choose another file name\n"},
+        {"refuses a folder",
+         {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/folder"},
+         1,
+         "",
          "parvell-cli: #/folder is a folder, not a file; choose another file name\n"},
-        {"refuses a device", {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "/dev/null"}, 1, "",
+        {"refuses a device",
+         {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "/dev/null"},
+         1,
+         "",
          "parvell-cli: /dev/null is a device, not a file; choose another file name\n"},
         {"statement error",
-         {"extract", "--data", "@", "--sql", "#/bad.sql", "--out", "#/b.txt"}, 1, "",
+         {"extract", "--data", "@", "--sql", "#/bad.sql", "--out", "#/b.txt"},
+         1,
+         "",
          "parvell-cli: KdbTable1: "},
-        {"missing out", {"extract", "--data", "@", "--sql", "#/nums.sql"}, 2, "",
+        {"missing out",
+         {"extract", "--data", "@", "--sql", "#/nums.sql"},
+         2,
+         "",
          "parvell-cli extract: --out FILE is required"},
-        {"bad layout", {"extract", "--data", "@", "--builtin", "1", "--layout", "csv", "--out", "x"},
-         2, "", "parvell-cli extract: --layout is comma, fixed or tab"},
-        {"bad builtin", {"extract", "--data", "@", "--builtin", "8", "--out", "x"}, 2, "",
+        {"bad layout",
+         {"extract", "--data", "@", "--builtin", "1", "--layout", "csv", "--out", "x"},
+         2,
+         "",
+         "parvell-cli extract: --layout is comma, fixed or tab"},
+        {"bad builtin",
+         {"extract", "--data", "@", "--builtin", "8", "--out", "x"},
+         2,
+         "",
          "parvell-cli extract: --builtin takes a number from 1 to 7"},
-        {"two statements", {"extract", "--data", "@", "--builtin", "1", "--sql", "x", "--out", "x"},
-         2, "", "parvell-cli extract: give one statement only"},
-        {"cannot create", {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/no/x.csv"}, 1,
-         "", "parvell-cli: I/O error 103"},
+        {"two statements",
+         {"extract", "--data", "@", "--builtin", "1", "--sql", "x", "--out", "x"},
+         2,
+         "",
+         "parvell-cli extract: give one statement only"},
+        {"cannot create",
+         {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/no/x.csv"},
+         1,
+         "",
+         "parvell-cli: I/O error 103"},
         {"exec", {"exec", "--data", "@", "--sql", "#/upd.sql"}, 0, "4\n", ""},
         {"exec of a select", {"exec", "--data", "@", "--sql", "#/nums.sql"}, 0, "-1\n", ""},
-        {"exec without statement", {"exec", "--data", "@"}, 2, "",
+        {"exec without statement",
+         {"exec", "--data", "@"},
+         2,
+         "",
          "parvell-cli exec: give the statement"},
     };
     for (const CliCase& c : cases) {
@@ -480,7 +516,8 @@ TEST_F(QueryActionsTest, FileExitWithLabelPreviewsOpenEndsTheLabelsActionAtOnce)
     ASSERT_EQ(dialogs_.Texts("Error"), QStringList{"KdbTable1: Field 'Street 2' not found."});
     ASSERT_EQ(PreviewWindows().size(), 1u);
 
-    Sql(QStringLiteral("SELECT label Name, label \"Street 1\", '' \"Street 2\", label CityLine FROM nums"));
+    Sql(QStringLiteral(
+        "SELECT label Name, label \"Street 1\", '' \"Street 2\", label CityLine FROM nums"));
     bool exitPressed = false;
     std::function<void()> poll = [&] {
         const auto windows = PreviewWindows();

@@ -108,8 +108,13 @@ TEST(Rtf, CharactersOutsideTheCodePageSurviveAsUnicode) {
     };
     const Case cases[] = {
         {"SELECT * FROM MWPAT", "SELECT * FROM MWPAT", ""},
-        {"WHERE \"City\" = 'K\xC3\xB6ln \xE2\x82\xAC'", "WHERE \"City\" = 'K\xF6ln \x80'", "K\\'f6ln \\'80"},
-        {"'\xC5\x81\xC3\xB3" "d\xC5\xBA'", "'?\xF3" "d?'", "\\u321?"},
+        {"WHERE \"City\" = 'K\xC3\xB6ln \xE2\x82\xAC'", "WHERE \"City\" = 'K\xF6ln \x80'",
+         "K\\'f6ln \\'80"},
+        {"'\xC5\x81\xC3\xB3"
+         "d\xC5\xBA'",
+         "'?\xF3"
+         "d?'",
+         "\\u321?"},
         {"-- \xE6\x9D\xB1\xE4\xBA\xAC\r\nSELECT 1", "-- ??\r\nSELECT 1", "\\u26481?"},
         {"'\xF0\x9F\x98\x80'", "'?'", "\\u-10179?\\u-8704?"},  // beyond U+FFFF: a surrogate pair
         {"\xCE\xA9\r\n\r\n{\\}", "?\r\n\r\n{\\}", "\\u937?"},

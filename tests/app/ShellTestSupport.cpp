@@ -1,11 +1,11 @@
 #include "tests/app/ShellTestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 #include <cstdlib>
-#include <gtest/gtest.h>
 
 #include "app/Application.h"
 

@@ -1,17 +1,17 @@
 // The SQL workspace: Open SQL, Save SQL, the load rule, the built-in statements and how other
 // parts read the editor (displayed rows, selection).
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
-#include <QDir>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QTimer>
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QTextCursor>
-#include <gtest/gtest.h>
+#include <QTimer>
 
 #include "app/Forms.h"
 #include "app/QtDialogs.h"
@@ -40,7 +40,9 @@ protected:
     }
     void TearDown() override { DestroyForms(); }
 
-    QString LastOpen() const { return QString::fromStdString(ReadSettingUtf8("\\Parvell", "LastOpen")); }
+    QString LastOpen() const {
+        return QString::fromStdString(ReadSettingUtf8("\\Parvell", "LastOpen"));
+    }
     void Restart() {
         DestroyForms();
         CreateForms();
@@ -95,7 +97,8 @@ TEST_F(SqlWorkspaceTest, CancelChangesNothingEvenAfterAnEarlierChoice) {
 TEST_F(SqlWorkspaceTest, SaveWritesRtfUnderTheExactNameAndReloadsAtStart) {
     // Characters outside Windows-1252 too: they are kept as RTF's \uN.
     const QString text =
-        "select \"a\\b\" {x}\n\tcaf\u00e9 \u20ac,\u00a0no-break, trailing \n\nlast \u0141\u00f3d\u017a \U0001F600";
+        "select \"a\\b\" {x}\n\tcaf\u00e9 \u20ac,\u00a0no-break, trailing \n\nlast "
+        "\u0141\u00f3d\u017a \U0001F600";
     Form1->Memo1->setPlainText(text);
     dialogs_.fileAnswers = {sandbox_.Path("query")};
     Form1->SaveSQL1->trigger();
@@ -109,7 +112,9 @@ TEST_F(SqlWorkspaceTest, SaveWritesRtfUnderTheExactNameAndReloadsAtStart) {
 }
 
 TEST_F(SqlWorkspaceTest, AFileNameOutsideWindows1252IsRememberedAndReloaded) {
-    const QString name = sandbox_.Path(QString::fromUtf8("\xC5\x81\xC3\xB3" "d\xC5\xBA \xE6\x9D\xB1.sql"));
+    const QString name =
+        sandbox_.Path(QString::fromUtf8("\xC5\x81\xC3\xB3"
+                                        "d\xC5\xBA \xE6\x9D\xB1.sql"));
     Form1->Memo1->setPlainText("select 1");
     dialogs_.fileAnswers = {name};
     Form1->SaveSQL1->trigger();
@@ -172,8 +177,10 @@ TEST_F(SqlWorkspaceTest, LoadRuleReadsRtfFromOtherWritersAndPlainTextOtherwise) 
         {"plain text, CR LF", "a\r\nb\r\n", "a\nb\n"},
         {"plain UTF-8 text", "caf\xc3\xa9", "caf\u00e9"},
         {"plain single-byte text", "caf\xe9", "caf\u00e9"},
-        {"starts like RTF but is not", "{\\rtf1 {unclosed group\r\nselect 1", "{\\rtf1 {unclosed group\nselect 1"},
-        {"binary bytes", QByteArray("\x00\x01\x02\xff\xfe{\\rtf", 10) + QByteArray(300, '\0') + "end",
+        {"starts like RTF but is not", "{\\rtf1 {unclosed group\r\nselect 1",
+         "{\\rtf1 {unclosed group\nselect 1"},
+        {"binary bytes",
+         QByteArray("\x00\x01\x02\xff\xfe{\\rtf", 10) + QByteArray(300, '\0') + "end",
          QString::fromUtf8("\x01\x02\xc3\xbf\xc3\xbe{\\rtfend")},
     };
     for (const LoadCase& c : cases) {

@@ -2,31 +2,31 @@
 // against the designed layout, and a screenshot for people to look at (form1.png in the working
 // folder, or the path in PARVELL_SCREENSHOT).
 
+#include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
-#include <QFontMetrics>
 #include <QFileInfo>
-#include <QMenu>
-#include <QMessageBox>
-#include <QTimer>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <cstdlib>
 #include <functional>
-#include <gtest/gtest.h>
 
 #include "app/Application.h"
 #include "app/Forms.h"
 #include "app/QtDialogs.h"
 #include "app/VRPreview.h"
-#include "common/Exceptions.h"
 #include "app/frmMainfrm.h"
+#include "common/Exceptions.h"
 #include "report/LabelReport.h"
 #include "settings/Kestrane.h"
 #include "tests/app/Form1Layout.h"
@@ -95,7 +95,8 @@ TEST(WindowCheck, RealWindowMatchesTheDesignedLayout) {
         auto differs = [&](int x, int y, int by) {
             const QColor p = shot.pixelColor(x, y);
             return std::abs(p.red() - background.red()) + std::abs(p.green() - background.green()) +
-                       std::abs(p.blue() - background.blue()) > by;
+                       std::abs(p.blue() - background.blue()) >
+                   by;
         };
         int lineY = -1;
         for (int y = group.top(); y <= group.bottom() && lineY < 0; ++y) {
@@ -204,18 +205,23 @@ TEST(WindowCheck, RealPreviewWindows) {
         int records;
         const char* pagePanel;
     };
-    for (const Case& c : {Case{"preview-empty.png", {"Name", "Street 1", "CityLine"}, 3, "Page 0 of 0"},
-                          Case{"preview-labels.png", {"Name", "Street 1", "Street 2", "CityLine"}, 31, "Page 1 of 2"}}) {
+    for (const Case& c :
+         {Case{"preview-empty.png", {"Name", "Street 1", "CityLine"}, 3, "Page 0 of 0"},
+          Case{"preview-labels.png",
+               {"Name", "Street 1", "Street 2", "CityLine"},
+               31,
+               "Page 1 of 2"}}) {
         SCOPED_TRACE(c.picture);
         testing::MemoryDataSet data;
         for (const std::string& column : c.columns) data.columns.push_back({column, ftString, 40});
         for (int i = 1; i <= c.records; ++i) {
             std::vector<testing::MemValue> row;
             for (const std::string& column : c.columns) {
-                row.push_back(testing::Str(column == "Street 2"   ? (i % 2 ? "" : "Suite " + std::to_string(i))
-                                           : column == "Name"     ? "Margaret and Benjamin Richardson"
-                                           : column == "CityLine" ? "SAN FRANCISCO, CA 94110-1234"
-                                                                  : std::to_string(i) + " North Riverside Boulevard"));
+                row.push_back(testing::Str(
+                    column == "Street 2"   ? (i % 2 ? "" : "Suite " + std::to_string(i))
+                    : column == "Name"     ? "Margaret and Benjamin Richardson"
+                    : column == "CityLine" ? "SAN FRANCISCO, CA 94110-1234"
+                                           : std::to_string(i) + " North Riverside Boulevard"));
             }
             data.rows.push_back(std::move(row));
         }
@@ -242,14 +248,19 @@ TEST(WindowCheck, RealPreviewWindows) {
                 // Zoom to fit on a 1280 by 1024 screen: a page most of the window high.
                 EXPECT_GT(image->height(), window.PageView()->viewport()->height() * 8 / 10);
             }
-            EXPECT_TRUE(window.screen()->grabWindow(0).toImage().copy(window.frameGeometry()).save(folder + "/" + c.picture));
+            EXPECT_TRUE(window.screen()
+                            ->grabWindow(0)
+                            .toImage()
+                            .copy(window.frameGeometry())
+                            .save(folder + "/" + c.picture));
             QTest::keyClick(&window, Qt::Key_C, Qt::AltModifier);
             QApplication::processEvents();
             EXPECT_FALSE(window.isVisible()) << "Alt+C closes the preview";
             if (window.isVisible()) window.close();
         };
         std::function<void()> poll = [&] {
-            TVRStandardPreview* window = PreviewWindows().empty() ? nullptr : PreviewWindows().back();
+            TVRStandardPreview* window =
+                PreviewWindows().empty() ? nullptr : PreviewWindows().back();
             if (!window || !window->ActionNamed("Print")->isEnabled()) {
                 QTimer::singleShot(10, poll);
                 return;

@@ -125,9 +125,9 @@ TEST(ExtractFaultTest, KilledRunLeavesTheOldFileOrTheWholeNewOne) {
         int64_t killAfter;
         bool existing;
     };
-    for (const auto [killAfter, existing] : {Case{0, true}, Case{1000, true}, Case{300000, true}, Case{2900000, true},
-                                             Case{0, false}, Case{300000, false}, Case{kAtTheEnd, false},
-                                             Case{kAtTheEnd, true}}) {
+    for (const auto [killAfter, existing] :
+         {Case{0, true}, Case{1000, true}, Case{300000, true}, Case{2900000, true}, Case{0, false},
+          Case{300000, false}, Case{kAtTheEnd, false}, Case{kAtTheEnd, true}}) {
         SCOPED_TRACE(existing ? "over an existing file" : "to a new name");
         new (state) RunState;
         std::filesystem::remove(path);
@@ -157,7 +157,8 @@ TEST(ExtractFaultTest, KilledRunLeavesTheOldFileOrTheWholeNewOne) {
                                       << bytes.size() << " bytes instead of the old file";
             EXPECT_EQ(folder.Entries(), std::vector<std::string>{"killed.txt"}) << killAfter;
         } else {
-            EXPECT_TRUE(folder.Entries().empty()) << "killed after " << state->records << " records";
+            EXPECT_TRUE(folder.Entries().empty())
+                << "killed after " << state->records << " records";
         }
     }
     EXPECT_TRUE(state->finished) << "the last case should have let the run finish";

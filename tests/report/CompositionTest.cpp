@@ -211,7 +211,9 @@ TEST(Composition, CancellingStopsBeforeTheNextRecordAndAbortsTheOutput) {
     LabelRun run(40);
     int seen = 0;
     run.labels.VellRep1.ProcessMessages = [&] {
-        if (seen == 5) run.labels.VellRep1.PreviewClosed(*run.labels.VellRep1.Output());  // the window closes mid-run
+        if (seen == 5)
+            run.labels.VellRep1.PreviewClosed(
+                *run.labels.VellRep1.Output());  // the window closes mid-run
     };
     run.labels.VRSubDetail1.AfterPrint = [&](TVRSubDetail&, bool) { ++seen; };
     run.Preview();
@@ -239,7 +241,9 @@ public:
     void PagesAvailable(int count, bool done) override {
         pages = count;
         finished = done;
-        if (done) QMetaObject::invokeMethod(qApp, [this] { report->PreviewClosed(*output); }, Qt::QueuedConnection);
+        if (done)
+            QMetaObject::invokeMethod(
+                qApp, [this] { report->PreviewClosed(*output); }, Qt::QueuedConnection);
     }
     void ProgressChanged(int percent) override { progress.push_back(percent); }
 };

@@ -127,19 +127,27 @@ TEST_F(TextItems, DataBoundItemTakesTheDisplayTextOrNothing) {
 // A few hundred realistic labels: single and two-person names, long and hyphenated family
 // names, street lines with directions and units, city lines with ZIP+4. Deterministic.
 std::vector<LabelRow> RealisticLabels(int count) {
-    const std::vector<std::string> first = {"Margaret", "Benjamin", "Christopher", "Elizabeth", "Alexander",
-                                            "Jacqueline", "Maximilian", "Anna", "Bo", "Guadalupe", "Theodore",
-                                            "Wilhelmina", "Jean-Baptiste", "Mary Ellen", "Ruth", "Dominique"};
-    const std::vector<std::string> last = {"Richardson", "Montgomery-Whitfield", "Lee", "Vanderbilt", "O'Sullivan",
-                                           "Hollingsworth", "Nguyen", "Abernathy-Castellanos", "Fitzgerald",
-                                           "Kowalczyk", "Washington", "Delacroix", "Smith", "Worthington"};
-    const std::vector<std::string> streets = {"North Riverside Boulevard", "Elm St", "Old Mill Road",
-                                              "Martin Luther King Jr Parkway", "Oak Ave", "Country Club Drive",
-                                              "West Fifty-Seventh Street", "Main St"};
-    const std::vector<std::string> units = {"", "", "Apt 4B", "Suite 1200", "PO Box 73", "Building C, Unit 118"};
-    const std::vector<std::string> cities = {"SAN FRANCISCO, CA 94110-1234", "DOVER, DE 19901",
-                                             "WINSTON-SALEM, NC 27101-4455", "LOS ANGELES, CA 90012",
-                                             "SAINT PETERSBURG, FL 33701-0001", "BOISE, ID 83702"};
+    const std::vector<std::string> first = {
+        "Margaret",      "Benjamin",   "Christopher", "Elizabeth", "Alexander", "Jacqueline",
+        "Maximilian",    "Anna",       "Bo",          "Guadalupe", "Theodore",  "Wilhelmina",
+        "Jean-Baptiste", "Mary Ellen", "Ruth",        "Dominique"};
+    const std::vector<std::string> last = {"Richardson", "Montgomery-Whitfield",
+                                           "Lee",        "Vanderbilt",
+                                           "O'Sullivan", "Hollingsworth",
+                                           "Nguyen",     "Abernathy-Castellanos",
+                                           "Fitzgerald", "Kowalczyk",
+                                           "Washington", "Delacroix",
+                                           "Smith",      "Worthington"};
+    const std::vector<std::string> streets = {
+        "North Riverside Boulevard",     "Elm St",  "Old Mill Road",
+        "Martin Luther King Jr Parkway", "Oak Ave", "Country Club Drive",
+        "West Fifty-Seventh Street",     "Main St"};
+    const std::vector<std::string> units = {"",           "",          "Apt 4B",
+                                            "Suite 1200", "PO Box 73", "Building C, Unit 118"};
+    const std::vector<std::string> cities = {
+        "SAN FRANCISCO, CA 94110-1234",    "DOVER, DE 19901",
+        "WINSTON-SALEM, NC 27101-4455",    "LOS ANGELES, CA 90012",
+        "SAINT PETERSBURG, FL 33701-0001", "BOISE, ID 83702"};
     std::vector<LabelRow> rows;
     uint32_t seed = 12345;
     auto pick = [&seed](const std::vector<std::string>& from) -> const std::string& {
@@ -160,9 +168,8 @@ std::vector<LabelRow> RealisticLabels(int count) {
 // Records the lines every item formed, label by label, during the runs that follow.
 void RecordLines(TLabelReport& labels, std::vector<std::vector<std::string>>& lines) {
     labels.VRSubDetail1.AfterPrint = [&labels, &lines](TVRSubDetail&, bool) {
-        for (const TVRCustomLabel* item :
-             std::initializer_list<const TVRCustomLabel*>{&labels.VRDBText1, &labels.VRDBText2, &labels.VRLabel1,
-                                                          &labels.VRLabel2}) {
+        for (const TVRCustomLabel* item : std::initializer_list<const TVRCustomLabel*>{
+                 &labels.VRDBText1, &labels.VRDBText2, &labels.VRLabel1, &labels.VRLabel2}) {
             lines.push_back(item->Lines());
         }
     };
@@ -175,7 +182,9 @@ TEST(PrinterLines, EqualThePreviewLinesForRealisticLabels) {
     FillLabels(data, RealisticLabels(400));
     TLabelReport labels(&data);
     Quiet(labels.VellRep1);
-    labels.VellRep1.PrinterProbe = [](const std::string&) { return std::optional(LetterPrinter()); };
+    labels.VellRep1.PrinterProbe = [](const std::string&) {
+        return std::optional(LetterPrinter());
+    };
     std::vector<std::vector<std::string>> preview;
     RecordLines(labels, preview);
     labels.VellRep1.Preview();
@@ -199,8 +208,9 @@ TEST(PrinterLines, EqualThePreviewLinesForRealisticLabels) {
         for (size_t i = 0; i < preview.size(); ++i) {
             if (printed[i] != preview[i]) {
                 if (++differing <= 3) {
-                    ADD_FAILURE() << dpi << " dpi, label " << i / 4 << " item " << i % 4 << ": preview \""
-                                  << preview[i][0] << "\", printer \"" << printed[i][0] << "\"";
+                    ADD_FAILURE() << dpi << " dpi, label " << i / 4 << " item " << i % 4
+                                  << ": preview \"" << preview[i][0] << "\", printer \""
+                                  << printed[i][0] << "\"";
                 }
             }
         }

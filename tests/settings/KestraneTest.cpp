@@ -109,7 +109,10 @@ TEST_F(KestraneTest, Utf8ValuesKeepEveryCharacter) {
         std::string utf8;
         std::string cp1252;
     };
-    for (const Case& c : {Case{"/home/u/\xC5\x81\xC3\xB3" "d\xC5\xBA.sql", "/home/u/?\xF3" "d?.sql"},
+    for (const Case& c : {Case{"/home/u/\xC5\x81\xC3\xB3"
+                               "d\xC5\xBA.sql",
+                               "/home/u/?\xF3"
+                               "d?.sql"},
                           Case{"/srv/\xF0\x9F\x98\x80/q.sql", "/srv/?/q.sql"},
                           Case{"C:\\Daten\\\xC3\x84rzte", "C:\\Daten\\\xC4rzte"}}) {
         WriteSettingUtf8("\\Parvell", "LastOpen", c.utf8);
