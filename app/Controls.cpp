@@ -1,10 +1,41 @@
 #include "app/Controls.h"
 
-#include <QPainter>
-#include <QStyle>
 #include <qdrawutil.h>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyle>
 
 namespace parvell {
+
+namespace {
+
+class EnterPresses : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
+            (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+            return false;
+        }
+        auto* button = static_cast<QPushButton*>(watched);
+        if (!button->isEnabled()) return false;
+        button->click();
+        return true;
+    }
+};
+
+}  // namespace
+
+void PressButtonsOnEnter(QWidget* window) {
+    auto* filter = new EnterPresses(window);
+    for (QPushButton* button : window->findChildren<QPushButton*>())
+        button->installEventFilter(filter);
+}
 
 QFont DesignFont(const QString& family, int pixelHeight, bool bold) {
     QFont font(family);
@@ -70,15 +101,31 @@ void TRadioGroup::SetItemIndex(int index) {
     if (index >= 0 && index < Count()) buttons_[static_cast<size_t>(index)]->setChecked(true);
 }
 
+// The frame as the design has it: an etched rectangle whose top line runs through the middle of
+// the caption, which sits 8 pixels in on the window's background.
+void TRadioGroup::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QFontMetrics metrics(font());
+    const int lineY = metrics.height() / 2;
+    qDrawShadeRect(&painter, QRect(0, lineY, width(), height() - lineY), palette(), true, 1, 0);
+    if (title().isEmpty()) return;
+    const QRect caption(8, 0, metrics.horizontalAdvance(title()) + 2, metrics.height());
+    painter.fillRect(caption, palette().window());
+    style()->drawItemText(&painter, caption,
+                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic, palette(),
+                          isEnabled(), title(), QPalette::WindowText);
+}
+
 void TRadioGroup::resizeEvent(QResizeEvent* event) {
     QGroupBox::resizeEvent(event);
     PlaceItems();
 }
 
-// The items share the space inside the frame in equal rows, as a one-column radio group does.
+// The items share the space inside the frame, below the caption, in equal rows, as a one-column
+// radio group does.
 void TRadioGroup::PlaceItems() {
     if (buttons_.empty()) return;
-    const QRect inside = contentsRect();
+    const QRect inside = rect().adjusted(2, QFontMetrics(font()).height(), -2, -2);
     const int left = inside.left() + 6;
     const int rowHeight = inside.height() / Count();
     for (int i = 0; i < Count(); ++i) {

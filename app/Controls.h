@@ -15,6 +15,10 @@
 
 namespace parvell {
 
+// Makes Enter and Return press the focused push button among window's children, as Space does:
+// the buttons are not default buttons, and Qt leaves Enter to those.
+void PressButtonsOnEnter(QWidget* window);
+
 // Font heights are given in pixels at 96 dots per inch, as the designs state them (8 point is
 // 11 pixels, 10 point is 13).
 QFont DesignFont(const QString& family, int pixelHeight, bool bold = false);
@@ -60,6 +64,7 @@ public:
     std::function<void()> OnClick;
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

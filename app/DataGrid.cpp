@@ -48,6 +48,7 @@ void TDataSetTableModel::SetCurrentRow(int row) {
 void TDataSetTableModel::Reload() {
     beginResetModel();
     titles_.clear();
+    alignments_.clear();
     cache_.clear();
     rows_ = 0;
     allRowsKnown_ = true;
@@ -58,7 +59,14 @@ void TDataSetTableModel::Reload() {
     TDataSet* dataSet = link_.DataSet();
     if (dataSet && dataSet->Active()) {
         for (int i = 0; i < dataSet->NumFields(); ++i) {
-            titles_ << QStringFromCp1252(dataSet->FieldAt(i).FieldName());
+            const TField& field = dataSet->FieldAt(i);
+            titles_ << QStringFromCp1252(field.FieldName());
+            // Each column is aligned as its field says: numbers to the right.
+            const TAlignment alignment = field.Alignment();
+            alignments_.push_back(Qt::AlignVCenter |
+                                  (alignment == TAlignment::taRightJustify ? Qt::AlignRight
+                                   : alignment == TAlignment::taCenter     ? Qt::AlignHCenter
+                                                                           : Qt::AlignLeft));
         }
         const int32_t count = dataSet->NumRecords();
         if (count >= 0) {
@@ -88,7 +96,12 @@ QVariant TDataSetTableModel::headerData(int section, Qt::Orientation orientation
 }
 
 QVariant TDataSetTableModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    if (!index.isValid()) return {};
+    if (role == Qt::TextAlignmentRole) {
+        const auto column = static_cast<size_t>(index.column());
+        return column < alignments_.size() ? QVariant(alignments_[column].toInt()) : QVariant();
+    }
+    if (role != Qt::DisplayRole) return {};
     const QStringList* row = Row(index.row());
     if (!row || index.column() >= row->size()) return {};
     return (*row)[index.column()];

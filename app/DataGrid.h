@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QTableView>
 #include <exception>
+#include <vector>
 
 #include "data/DataSet.h"
 
@@ -60,6 +61,7 @@ private:
 
     Link link_;
     QStringList titles_;
+    std::vector<Qt::Alignment> alignments_;  // per column, from the field's Alignment
     int rows_ = 0;
     bool allRowsKnown_ = true;
     int currentRow_ = -1;

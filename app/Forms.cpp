@@ -2,6 +2,7 @@
 
 #include "app/Unit2.h"
 #include "app/Unit3.h"
+#include "app/VRPreview.h"
 #include "app/frmLabelrpt.h"
 #include "app/frmMainfrm.h"
 
@@ -20,6 +21,8 @@ void CreateForms() {
 }
 
 void DestroyForms() {
+    // Preview windows still open hold their own pages; they go before the report they show.
+    DeletePreviewWindows();
     delete Form4;
     Form4 = nullptr;
     delete Form3;

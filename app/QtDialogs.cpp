@@ -1,6 +1,7 @@
 #include "app/QtDialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -62,6 +63,14 @@ QStringList NameFiltersFor(const QString& filter) {
     return filters;
 }
 
+QString ChosenFilePath(const QString& selected, const QString& folder) {
+    if (!selected.contains(QLatin1Char('\\'))) return selected;
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    const QString typed =
+        FileSystemPath(selected.startsWith(prefix) ? selected.mid(prefix.size()) : selected);
+    return QDir::cleanPath(QDir::isAbsolutePath(typed) ? typed : prefix + typed);
+}
+
 bool QtDialogs::OpenFileName(TOpenDialog& dialog) {
     QFileDialog fileDialog(QApplication::activeWindow(), QStringLiteral("Open"));
     fileDialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -82,7 +91,7 @@ bool QtDialogs::OpenFileName(TOpenDialog& dialog) {
     if (fileDialog.exec() != QDialog::Accepted) return false;
     QStringList chosen = fileDialog.selectedFiles();
     if (chosen.isEmpty()) return false;
-    dialog.FileName = chosen.first();
+    dialog.FileName = ChosenFilePath(chosen.first(), fileDialog.directory().absolutePath());
     qsizetype index = filters.indexOf(fileDialog.selectedNameFilter());
     if (index >= 0) dialog.FilterIndex = static_cast<int>(index) + 1;
     return true;

@@ -19,4 +19,10 @@ public:
 // "*" (on Linux "*.*" would miss names without a dot).
 QStringList NameFiltersFor(const QString& filter);
 
+// The file a dialog's choice names. Backslashes separate folders in the paths users type, as in
+// the paths the program composes, but the dialog took a typed name with backslashes for one
+// name inside its folder: such a choice is read again with "\" as "/", so an absolute path
+// stays absolute and a relative one is taken in the dialog's folder.
+QString ChosenFilePath(const QString& selected, const QString& folder);
+
 }  // namespace parvell

@@ -90,7 +90,10 @@ struct GroupState {
 
 class Reader {
 public:
-    explicit Reader(std::string_view data) : data_(data) { out_.reserve(data.size() / 2); }
+    // utf8: the text comes out as UTF-8 and keeps every \uN character; else as Windows-1252.
+    Reader(std::string_view data, bool utf8) : data_(data), utf8_(utf8) {
+        out_.reserve(data.size() / 2);
+    }
 
     std::optional<std::string> Run() {
         stack_.reserve(64);
@@ -148,7 +151,11 @@ private:
             --fallback_;
             return;
         }
-        out_ += c;
+        if (utf8_) {
+            store::AppendUtf8(out_, store::UnicodeFromCp1252(static_cast<uint8_t>(c)));
+        } else {
+            out_ += c;
+        }
     }
 
     void Break(bool paragraph) {
@@ -271,12 +278,26 @@ private:
     void Unicode(int64_t parameter) {
         fallback_ = 0;
         if (parameter < 0) parameter += 65536;
+        const char32_t high = highSurrogate_;
+        highSurrogate_ = 0;
         if (parameter >= 0xDC00 && parameter <= 0xDFFF) {
-            // The second half of a surrogate pair: its character was written with the first half.
+            // The second half of a surrogate pair: its character was written with the first half
+            // (a "?" in Windows-1252), or is written now.
+            if (utf8_) {
+                store::AppendUtf8(
+                    out_,
+                    high != 0 ? 0x10000 + ((high - 0xD800) << 10) + (parameter - 0xDC00) : U'?');
+            }
         } else if (parameter >= 0xD800 && parameter <= 0xDBFF) {
-            out_ += '?';
+            if (utf8_) {
+                highSurrogate_ = static_cast<char32_t>(parameter);
+            } else {
+                out_ += '?';
+            }
         } else if (parameter < 0 || parameter > 0xFFFF) {
             out_ += '?';
+        } else if (utf8_) {
+            store::AppendUtf8(out_, static_cast<char32_t>(parameter));
         } else {
             out_ += store::Cp1252FromUnicode(static_cast<char32_t>(parameter));
         }
@@ -284,9 +305,11 @@ private:
     }
 
     std::string_view data_;
+    bool utf8_;
     size_t pos_ = 0;
     std::vector<GroupState> stack_;
     std::string out_;
+    char32_t highSurrogate_ = 0;  // the first half of a surrogate pair, awaiting its second
     int fallback_ = 0;  // fallback characters of the last \uN still to be skipped
     size_t paragraphEnd_ = std::string::npos;  // out_'s size just after the last \par
 };
@@ -310,6 +333,21 @@ void AppendEscaped(std::string& out, char c) {
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
+}
+
+// The code point that starts at text[i] (well-formed UTF-8 expected; a stray byte is taken as
+// U+FFFD), and i moved past it.
+char32_t NextCodePoint(std::string_view text, size_t& i) {
+    const auto lead = static_cast<uint8_t>(text[i++]);
+    if (lead < 0x80) return lead;
+    const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0) return 0xFFFD;
+    char32_t c = lead & (0x7F >> length);
+    for (int k = 1; k < length; ++k) {
+        if (i >= text.size() || (static_cast<uint8_t>(text[i]) & 0xC0) != 0x80) return 0xFFFD;
+        c = (c << 6) | (static_cast<uint8_t>(text[i++]) & 0x3F);
+    }
+    return c;
 }
 
 std::string NormalizeLineEnds(std::string_view text) {
@@ -350,7 +388,47 @@ std::string TextToRtf(std::string_view text) {
 
 std::optional<std::string> RtfToText(std::string_view data) {
     if (!StartsWith(data, "{\\rtf")) return std::nullopt;
-    return Reader(data).Run();
+    return Reader(data, false).Run();
+}
+
+std::optional<std::string> RtfToUtf8Text(std::string_view data) {
+    if (!StartsWith(data, "{\\rtf")) return std::nullopt;
+    return Reader(data, true).Run();
+}
+
+std::string Utf8TextToRtf(std::string_view text) {
+    std::string out(kDocumentHead);
+    out.reserve(kDocumentHead.size() + text.size() + text.size() / 8 + 16);
+    size_t i = 0;
+    while (i < text.size()) {
+        const char32_t c = NextCodePoint(text, i);
+        if (c == U'\r' || c == U'\n') {
+            if (c == U'\r' && i < text.size() && text[i] == '\n') ++i;
+            out += kParagraphEnd;
+            continue;
+        }
+        const char byte = store::Cp1252FromUnicode(c);
+        if (store::UnicodeFromCp1252(static_cast<uint8_t>(byte)) == c) {
+            AppendEscaped(out, byte);
+            continue;
+        }
+        // Outside the code page: \uN in UTF-16 units (signed, as RTF numbers are), each with a
+        // "?" for readers that do not know \u (the document's \uc1).
+        auto unit = [&out](char32_t u) {
+            out += "\\u";
+            out += std::to_string(static_cast<int16_t>(static_cast<uint16_t>(u)));
+            out += '?';
+        };
+        if (c > 0xFFFF) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            unit(c);
+        }
+    }
+    out += kParagraphEnd;
+    out += "}\r\n";
+    return out;
 }
 
 std::string PlainFileText(std::string_view fileBytes) {

@@ -15,6 +15,10 @@ namespace parvell {
 // specials \ { }, are escaped, so every byte of `text` survives.
 std::string TextToRtf(std::string_view text);
 
+// TextToRtf for the editor's text in UTF-8: characters of Windows-1252 are written as TextToRtf
+// writes their bytes, every other character as \uN (UTF-16 units) with "?" as its fallback.
+std::string Utf8TextToRtf(std::string_view text);
+
 // The plain text of an RTF document: paragraph and line breaks as CR LF, tabs, \'hh bytes,
 // \uN characters (in Windows-1252, "?" when it has none) with their fallback skipped; fonts,
 // colours, styles, pictures and other destinations give no text. The paragraph mark that ends the
@@ -24,6 +28,10 @@ std::string TextToRtf(std::string_view text);
 // malformed escape, binary data running past the end. Runs in time linear in the size of `data`,
 // without recursion.
 std::optional<std::string> RtfToText(std::string_view data);
+
+// RtfToText with the text in UTF-8: \uN characters are kept whatever the code page holds, and
+// the document's bytes are read as Windows-1252.
+std::optional<std::string> RtfToUtf8Text(std::string_view data);
 
 inline constexpr int kMaxRtfGroupDepth = 512;
 

@@ -95,8 +95,7 @@ std::string ReasonFor(int error) {
 
 // The editor's text from program text: CR LF, and any lone CR, become the editor's line breaks;
 // zero bytes (a binary file read as text) are dropped, as an edit control cannot hold them.
-QString EditorText(const std::string& text) {
-    QString out = QStringFromCp1252(text);
+QString EditorText(QString out) {
     out.remove(QChar(0));
     out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -182,14 +181,23 @@ std::string ReadWholeFile(const QString& path) {
 
 void TSqlEditor::LoadFromFile(const QString& path) {
     const std::string data = ReadWholeFile(path);
-    setPlainText(EditorText(SqlFileText(data)));
+    // An RTF document's \uN characters reach the editor as they are; plain text is single-byte.
+    if (const std::optional<std::string> text = RtfToUtf8Text(data)) {
+        setPlainText(
+            EditorText(QString::fromUtf8(text->data(), static_cast<qsizetype>(text->size()))));
+    } else {
+        setPlainText(EditorText(QStringFromCp1252(PlainFileText(data))));
+    }
 }
 
 void TSqlEditor::SaveToFile(const QString& path) const {
     // The raw text keeps no-break spaces, which the plain-text view would turn into spaces.
     QString text = document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    const std::string document = TextToRtf(Cp1252FromQString(text));
+    // Characters outside Windows-1252 are kept as RTF's \uN.
+    const QByteArray utf8 = text.toUtf8();
+    const std::string document =
+        Utf8TextToRtf(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
 
     const std::string target = QFile::encodeName(FileSystemPath(path)).toStdString();
     const int error = ReplaceFile(target, document);

@@ -37,6 +37,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent), mmoPatXTrnDate(PatXTrnDateLin
     Button1->setAutoDefault(false);
     QObject::connect(Button1, &QPushButton::clicked, this,
                      [this] { RunGuarded([this] { Button1Click(); }); });
+    PressButtonsOnEnter(this);
 
     resize(708, 435);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProgressBar>
@@ -67,6 +68,19 @@ private:
 
 int RoundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
 
+// An exception's message as the error box shows it: a full stop appended after a last
+// character that sorts after ".".
+QString ErrorText(const std::exception& error) {
+    QString text = QString::fromLocal8Bit(error.what());
+    if (!text.isEmpty() && text.back() > QLatin1Char('.')) text += QLatin1Char('.');
+    return text;
+}
+
+std::vector<TVRStandardPreview*>& Registry() {
+    static std::vector<TVRStandardPreview*> windows;
+    return windows;
+}
+
 }  // namespace
 
 TVRPreview::TVRPreview(QWidget* parent) : QScrollArea(parent) {
@@ -85,8 +99,9 @@ void TVRPreview::ShowPage(const QPicture* picture, QSize pageSize, int zoom) {
     verticalScrollBar()->setValue(0);
 }
 
-TVRStandardPreview::TVRStandardPreview(TVellRep& report, TVRPrinter& output)
-    : report_(&report), output_(&output) {
+TVRStandardPreview::TVRStandardPreview(TVellRep& report, std::shared_ptr<TVRPrinter> output)
+    : report_(&report), output_(std::move(output)) {
+    Registry().push_back(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("VRStandardPreview"));
     setWindowTitle(QStringLiteral("Report Preview : ") + QString::fromStdString(report.ReportTitle));
@@ -162,7 +177,7 @@ TVRStandardPreview::TVRStandardPreview(TVellRep& report, TVRPrinter& output)
     resize(report.PreviewWidth > 0 ? report.PreviewWidth : 500, report.PreviewHeight > 0 ? report.PreviewHeight : 500);
     setFocusPolicy(Qt::StrongFocus);
 
-    output.SetListener(this);
+    output_->SetListener(this);
     switch (report.PrevInitialZoom) {
         case TVRZoomState::vrZoomToFit: zoomState_ = TVRZoomState::vrZoomToFit; ActionNamed("ZoomToFit")->setChecked(true); break;
         case TVRZoomState::vrZoomToWidth: zoomState_ = TVRZoomState::vrZoomToWidth; ActionNamed("ZoomToWidth")->setChecked(true); break;
@@ -172,7 +187,20 @@ TVRStandardPreview::TVRStandardPreview(TVellRep& report, TVRPrinter& output)
 }
 
 TVRStandardPreview::~TVRStandardPreview() {
-    if (output_) output_->SetListener(nullptr);
+    ReleaseOutput();
+    std::erase(Registry(), this);
+}
+
+void TVRStandardPreview::ReleaseOutput() {
+    if (released_) return;
+    released_ = true;
+    output_->SetListener(nullptr);
+    // Cancels a running generation, else lets the waiting Preview return; the pages stay ours.
+    if (report_) report_->PreviewClosed(*output_);
+}
+
+void TVRStandardPreview::ForgetReport(const TVellRep& report) {
+    if (report_ == &report) report_ = nullptr;
 }
 
 QAction* TVRStandardPreview::AddAction(const QString& name, const QString& text, const QString& hint) {
@@ -198,12 +226,11 @@ int TVRStandardPreview::WidthZoom(QSize view, QSize page) {
 }
 
 int TVRStandardPreview::PageCount() const {
-    return output_ ? output_->Pages().Count() : 0;
+    return output_->Pages().Count();
 }
 
 QSize TVRStandardPreview::PageSizeAt100() const {
     if (drawn_ && !picture_.boundingRect().isEmpty()) return picture_.boundingRect().size();
-    if (!output_) return {};
     return {output_->XSize(output_->PaperWidth()), output_->YSize(output_->PaperLength())};
 }
 
@@ -244,6 +271,8 @@ void TVRStandardPreview::ZoomTo100() {
 
 void TVRStandardPreview::Redraw() {
     view_->ShowPage(drawn_ ? &picture_ : nullptr, PageSizeAt100(), zoom_);
+    // A run that ended without a page (a failed one) has nothing to show, not a blank sheet.
+    view_->PageImage()->setVisible(!(finished_ && PageCount() == 0));
 }
 
 void TVRStandardPreview::ShowPageNumber(int page, bool toBottom) {
@@ -259,7 +288,9 @@ void TVRStandardPreview::ShowPageNumber(int page, bool toBottom) {
 }
 
 void TVRStandardPreview::UpdatePagePanel() {
-    pagePanel_->setText(QStringLiteral("Page %1 of %2").arg(pageNumber_).arg(PageCount()));
+    const int count = PageCount();
+    pagePanel_->setText(
+        QStringLiteral("Page %1 of %2").arg(count > 0 ? pageNumber_ : 0).arg(count));
 }
 
 void TVRStandardPreview::FirstPage() { ShowPageNumber(1); }
@@ -294,6 +325,7 @@ void TVRStandardPreview::PagesAvailable(int count, bool finished) {
         finished_ = true;
         ActionNamed("PrinterSetup")->setEnabled(true);
         ActionNamed("Print")->setEnabled(true);
+        if (count == 0) Redraw();
     }
 }
 
@@ -306,7 +338,9 @@ void TVRStandardPreview::ProgressChanged(int percent) {
 }
 
 void TVRStandardPreview::PrinterSetup() {
-    if (!output_) return;
+    // The report's settings do not change under a run in progress (of this window or another).
+    if (!report_ || !report_->Available()) return;
+    const QPointer<TVRStandardPreview> self(this);
     TVellRepPrinterSettings& settings = report_->PrinterSettings;
     QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(settings.PrinterName));
     QPrinter printer(info.isNull() ? QPrinterInfo::defaultPrinter() : info, QPrinter::HighResolution);
@@ -318,7 +352,9 @@ void TVRStandardPreview::PrinterSetup() {
         printer.setFromTo(settings.FirstPage, settings.LastPage);
     }
     const int maxPage = finished_ ? std::max(1, PageCount()) : 9999;
-    if (!PreviewDialogs().PrintSetup(this, printer, finished_ ? 1 : 0, maxPage)) return;
+    if (!PreviewDialogs().PrintSetup(this, printer, finished_ ? 1 : 0, maxPage) || !self ||
+        !report_)
+        return;
 
     settings.Copies = printer.copyCount();
     settings.PrinterName = printer.printerName().toStdString();
@@ -348,19 +384,32 @@ void TVRStandardPreview::PrinterSetup() {
 }
 
 void TVRStandardPreview::PrintReport() {
+    if (printing_) return;
+    // The window may be closed, and deleted, while the print run dispatches messages.
+    const QPointer<TVRStandardPreview> self(this);
+    TVellRep* const report = report_;
+    const std::shared_ptr<TVRPrinter> output = output_;
+    printing_ = true;
     try {
-        if (loadedFromFile_) {
-            PrintStoredPages();
-        } else if (finished_ && report_->Available()) {
-            report_->Print();
+        if (loadedFromFile_ || !report || !report->Waiting(*output)) {
+            // Loaded pages, or pages whose run is over (its dataset may be closed or another
+            // run's by now): print what this window shows.
+            if (finished_) PrintStoredPages();
+        } else if (finished_ && report->Available()) {
+            report->Print();
         }
     } catch (const std::exception& error) {
+        if (!self) {
+            PreviewDialogs().Error(nullptr, ErrorText(error));
+            return;
+        }
         ReportError(error);
     }
+    if (self) printing_ = false;
 }
 
 void TVRStandardPreview::PrintStoredPages() {
-    if (!output_ || QPrinterInfo::availablePrinters().isEmpty()) return;
+    if (QPrinterInfo::availablePrinters().isEmpty()) return;
     const TVellRepPrinterSettings& settings = output_->Settings();
     QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(settings.PrinterName));
     QPrinter printer(info.isNull() ? QPrinterInfo::defaultPrinter() : info, QPrinter::HighResolution);
@@ -392,10 +441,11 @@ void TVRStandardPreview::PrintStoredPages() {
 }
 
 void TVRStandardPreview::SaveReport() {
-    if (!output_ || !finished_) return;
+    if (!finished_) return;
+    const QPointer<TVRStandardPreview> self(this);
     const QString path = PreviewDialogs().SaveFileName(this, QStringLiteral("Save report"), kPageFileFilter,
                                                        QStringLiteral("VRP"));
-    if (path.isEmpty()) return;
+    if (path.isEmpty() || !self) return;
     try {
         SavePageFile(path, output_->Pages(), LocalNowAsDays());
     } catch (const std::exception& error) {
@@ -404,21 +454,33 @@ void TVRStandardPreview::SaveReport() {
 }
 
 void TVRStandardPreview::LoadReport() {
-    if (!output_) return;
+    const QPointer<TVRStandardPreview> self(this);
     const QString path = PreviewDialogs().OpenFileName(this, QStringLiteral("Load report"), kPageFileFilter);
-    if (path.isEmpty()) return;
+    if (path.isEmpty() || !self) return;
     if (!QFileInfo(path).isFile()) {
         PreviewDialogs().Message(this, QStringLiteral("File does not exist"));
         return;
     }
     std::unique_ptr<TVRPageStore> pages;
     try {
-        pages = LoadPageFile(path, report_->PrinterSettings.MemoryLimit);
+        pages = LoadPageFile(path, output_->Settings().MemoryLimit);
     } catch (const std::exception& error) {
         ReportError(error);
         return;
     }
-    output_->ReplacePages(std::move(pages));
+    // The file's pages go to an output object of this window's own: the run that filled the old
+    // one (still generating, or waiting for this window) is told the window lets go of it, so it
+    // is cancelled or returns, and it never draws into the loaded pages.
+    auto loaded = std::make_shared<TVRPrinter>(TVRDestination::Preview, std::nullopt);
+    loaded->SetTitle(output_->Title());
+    loaded->MutableSettings() = output_->Settings();
+    loaded->SetPaper(output_->PaperSize());
+    loaded->SetOrientation(output_->Orientation());
+    loaded->BeginDoc();  // screen factors, for matching the pages' size against the paper table
+    loaded->EndDoc();
+    loaded->ReplacePages(std::move(pages));
+    ReleaseOutput();
+    output_ = std::move(loaded);
     loadedFromFile_ = true;
     finished_ = true;
     drawn_ = false;
@@ -443,6 +505,8 @@ void TVRStandardPreview::LoadReport() {
         }
         ShowPageNumber(1);
         ApplyZoomState();
+    } else {
+        Redraw();
     }
     UpdatePagePanel();
     ActionNamed("Print")->setEnabled(true);
@@ -450,17 +514,11 @@ void TVRStandardPreview::LoadReport() {
 }
 
 void TVRStandardPreview::ReportError(const std::exception& error) {
-    QString text = QString::fromLocal8Bit(error.what());
-    if (!text.isEmpty() && text.back() > QLatin1Char('.')) text += QLatin1Char('.');
-    PreviewDialogs().Error(this, text);
+    PreviewDialogs().Error(this, ErrorText(error));
 }
 
 void TVRStandardPreview::closeEvent(QCloseEvent* event) {
-    if (output_) {
-        output_->SetListener(nullptr);
-        output_ = nullptr;
-        report_->PreviewClosed();  // cancels a running generation, else releases the pages
-    }
+    ReleaseOutput();
     event->accept();
 }
 
@@ -469,6 +527,12 @@ bool TVRStandardPreview::HandleKey(QKeyEvent* event) {
     QScrollBar* vertical = view_->verticalScrollBar();
     switch (event->key()) {
         case Qt::Key_Escape: close(); return true;
+        case Qt::Key_C:
+            // The access key of "&Close".
+            if ((event->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) != Qt::AltModifier)
+                return false;
+            close();
+            return true;
         case Qt::Key_PageUp: ctrl ? FirstPage() : PreviousPage(); return true;
         case Qt::Key_PageDown: ctrl ? LastPage() : NextPage(); return true;
         case Qt::Key_Home: FirstPage(); return true;
@@ -498,6 +562,13 @@ void TVRStandardPreview::keyPressEvent(QKeyEvent* event) {
 bool TVRStandardPreview::eventFilter(QObject* watched, QEvent* event) {
     // The window sees keys before the page view does.
     if (event->type() == QEvent::KeyPress && HandleKey(static_cast<QKeyEvent*>(event))) return true;
+    // Fit and width follow the view's own size, which is known only once the window is laid out.
+    if (watched == view_->viewport() && event->type() == QEvent::Resize &&
+        zoomState_ != TVRZoomState::vrZoomOther && !applyingZoom_) {
+        applyingZoom_ = true;
+        ApplyZoomState();
+        applyingZoom_ = false;
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -532,8 +603,8 @@ void TVRProgressForm::ProgressChanged(int percent) {
     text_->setText(QString::number(percent) + QStringLiteral("% ") + QStringLiteral(" Completed"));
 }
 
-void TVRPreviewHost::OpenPreview(TVellRep& report, TVRPrinter& output) {
-    auto* window = new TVRStandardPreview(report, output);
+void TVRPreviewHost::OpenPreview(TVellRep& report, std::shared_ptr<TVRPrinter> output) {
+    auto* window = new TVRStandardPreview(report, std::move(output));
     switch (report.PreviewInitialState) {
         case TVRWindowState::wsMaximized: window->showMaximized(); break;
         case TVRWindowState::wsMinimized: window->showMinimized(); break;
@@ -545,6 +616,30 @@ std::unique_ptr<TVRPreviewListener> TVRPreviewHost::OpenPrintProgress(TVellRep& 
     auto form = std::make_unique<TVRProgressForm>(output);
     form->show();
     return form;
+}
+
+void TVRPreviewHost::ReportDestroyed(TVellRep& report) {
+    for (TVRStandardPreview* window : Registry()) window->ForgetReport(report);
+}
+
+std::vector<TVRStandardPreview*> PreviewWindows() {
+    return Registry();
+}
+
+void ClosePreviewWindows() {
+    for (const QPointer<TVRStandardPreview>& window : [] {
+             std::vector<QPointer<TVRStandardPreview>> open;
+             for (TVRStandardPreview* w : Registry()) open.emplace_back(w);
+             return open;
+         }()) {
+        if (!window) continue;
+        if (window->Printing() && window->Report()) window->Report()->CancelRun();
+        window->close();
+    }
+}
+
+void DeletePreviewWindows() {
+    while (!Registry().empty()) delete Registry().back();
 }
 
 void InstallPreviewWindows() {

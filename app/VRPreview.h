@@ -7,6 +7,8 @@
 #include <QMainWindow>
 #include <QPicture>
 #include <QScrollArea>
+#include <memory>
+#include <vector>
 
 #include "report/VellRep.h"
 
@@ -30,9 +32,10 @@ public:
 
 class TVRStandardPreview : public QMainWindow, public TVRPreviewListener {
 public:
-    // Opened on the output object of a run of report (neither owned). Caption, state, zoom and
-    // panels follow the report's preview settings.
-    TVRStandardPreview(TVellRep& report, TVRPrinter& output);
+    // Opened on the output object of a run of report. The window keeps a share of the output,
+    // so its pages stay as long as it shows them; the report is not owned. Caption, state, zoom
+    // and panels follow the report's preview settings.
+    TVRStandardPreview(TVellRep& report, std::shared_ptr<TVRPrinter> output);
     ~TVRStandardPreview() override;
 
     // Pure zoom arithmetic, page sizes in screen pixels at 100%.
@@ -44,7 +47,13 @@ public:
     int Zoom() const { return zoom_; }
     TVRZoomState ZoomState() const { return zoomState_; }
     bool LoadedFromFile() const { return loadedFromFile_; }
-    TVRPrinter* Output() const { return output_; }
+    TVRPrinter* Output() const { return output_.get(); }
+    // The report this window was opened by; null once that report is gone.
+    TVellRep* Report() const { return report_; }
+    // True while a Print of this window is running.
+    bool Printing() const { return printing_; }
+    // The report is going away: the window keeps its pages and no longer calls it.
+    void ForgetReport(const TVellRep& report);
 
     // Tool bar actions.
     void ZoomToFit();
@@ -90,9 +99,13 @@ private:
     bool HandleKey(QKeyEvent* event);
     void PrintStoredPages();
     void ReportError(const std::exception& error);
+    // Tells the report that this window no longer shows its output (once).
+    void ReleaseOutput();
 
     TVellRep* report_;
-    TVRPrinter* output_;  // null once the report has been told of the closing
+    std::shared_ptr<TVRPrinter> output_;  // never null; replaced by a loaded page file's
+    bool released_ = false;               // the report has been told
+    bool printing_ = false;
     TVRPreview* view_ = nullptr;
     QLabel* progressPanel_ = nullptr;
     QLabel* pagePanel_ = nullptr;
@@ -105,6 +118,7 @@ private:
     bool finished_ = false;
     bool loadedFromFile_ = false;
     bool drawn_ = false;  // the page on show has been drawn
+    bool applyingZoom_ = false;
     QPicture picture_;
 };
 
@@ -127,10 +141,18 @@ private:
 // Opens the two windows for every report; install once at start.
 class TVRPreviewHost : public TVRWindowHost {
 public:
-    void OpenPreview(TVellRep& report, TVRPrinter& output) override;
+    void OpenPreview(TVellRep& report, std::shared_ptr<TVRPrinter> output) override;
     std::unique_ptr<TVRPreviewListener> OpenPrintProgress(TVellRep& report, TVRPrinter& output) override;
+    void ReportDestroyed(TVellRep& report) override;
 };
 
 void InstallPreviewWindows();
+
+// The preview windows that exist, oldest first.
+std::vector<TVRStandardPreview*> PreviewWindows();
+// Closes every preview window, cancelling a generation or a print run in progress (File > Exit).
+void ClosePreviewWindows();
+// Deletes the preview windows still there (at the end of the program, after the message loop).
+void DeletePreviewWindows();
 
 }  // namespace parvell

@@ -2,21 +2,20 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include "app/AppTitle.h"
+
 namespace parvell {
 
 namespace {
 
+// The caption of a box without one of its own: the application title.
 QString ApplicationTitle() {
-    // The program file's name up to its first dot, every letter after the first in lower case.
-    QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    name = name.left(name.indexOf(QLatin1Char('.')) < 0 ? name.size() : name.indexOf(QLatin1Char('.')));
-    return name.left(1).toUpper() + name.mid(1).toLower();
+    return ApplicationTitleFor(QCoreApplication::applicationFilePath());
 }
 
 class QtPreviewDialogs : public TVRPreviewDialogs {

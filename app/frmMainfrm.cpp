@@ -10,6 +10,7 @@
 #include "app/Application.h"
 #include "app/BuiltinSql.h"
 #include "app/Cp1252Text.h"
+#include "app/VRPreview.h"
 #include "settings/Kestrane.h"
 
 namespace parvell {
@@ -60,6 +61,7 @@ TForm1::TForm1(QWidget* parent)
     BuildControls();
     BuildMenus();
     SetTabOrder();
+    PressButtonsOnEnter(this);
 
     dlgSaveSQL.Filter = QStringLiteral("Text Files|*.txt|All Files|*.*");
     dlgSaveSQL.FilterIndex = 2;
@@ -213,7 +215,7 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::FormShow() {
-    const QString lastOpen = QStringFromCp1252(ReadSetting("\\Parvell", "LastOpen"));
+    const QString lastOpen = QString::fromStdString(ReadSettingUtf8("\\Parvell", "LastOpen"));
     if (FileExists(lastOpen)) Memo1->LoadFromFile(lastOpen);
 }
 
@@ -244,6 +246,9 @@ void TForm1::Button2Click() {
 }
 
 void TForm1::Exit1Click() {
+    // The label previews close first: a generation in progress is cancelled and the Labels
+    // action waiting for its window returns, so nothing keeps the message loop from ending.
+    ClosePreviewWindows();
     if (TApplication* app = Application()) {
         app->Terminate();
     } else {

@@ -12,8 +12,9 @@ namespace parvell {
 
 namespace {
 
+// Kept in UTF-8, so a file name that Windows-1252 cannot hold is still found at the next start.
 void RememberFile(const QString& path) {
-    WriteSetting("\\Parvell", "LastOpen", Cp1252FromQString(path));
+    WriteSettingUtf8("\\Parvell", "LastOpen", path.toUtf8().toStdString());
 }
 
 }  // namespace

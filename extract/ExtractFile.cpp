@@ -74,10 +74,17 @@ TExtractFile::~TExtractFile() {
 void TExtractFile::Create(std::string_view path) {
     if (IsOpen()) CloseAfterFailure();
     const std::string target = FileNameOnDisk(path);
-    // Opening the name itself checks the folder, the name and the right to write, and makes the
-    // file (empty) when it is new. An existing file keeps its content until the close.
-    const int named = ::open(target.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    // Opening the name itself checks the folder, the name and the right to write. An existing
+    // file keeps its content until the close; a new name is made only for that check and, once
+    // the unnamed file is open, removed again, so a run that is killed leaves the name as it was.
+    // Opened without waiting: a pipe without a reader fails at once instead of blocking.
+    constexpr int kOpenFlags = O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
+    int named = ::open(target.c_str(), kOpenFlags | O_CREAT | O_EXCL, 0666);
+    const bool madeName = named >= 0;
+    if (!madeName && errno == EEXIST) named = ::open(target.c_str(), kOpenFlags);
     if (named < 0) throw EInOutError(InOutCodeForErrno(errno));
+    if (const int flags = ::fcntl(named, F_GETFL); flags >= 0)
+        ::fcntl(named, F_SETFL, flags & ~O_NONBLOCK);
     struct stat info {};
     const bool regular = ::fstat(named, &info) == 0 && S_ISREG(info.st_mode);
     int fd = regular ? OpenUnnamed(FolderOf(target)) : -1;
@@ -85,11 +92,13 @@ void TExtractFile::Create(std::string_view path) {
         // The new file takes the place of the old one, with the old one's permissions.
         ::fchmod(fd, info.st_mode & 07777);
         ::close(named);
+        if (madeName) ::unlink(target.c_str());
         unnamed_ = true;
     } else {
         if (regular && ::ftruncate(named, 0) != 0) {
             const int error = errno;
             ::close(named);
+            if (madeName) ::unlink(target.c_str());
             throw EInOutError(InOutCodeForErrno(error));
         }
         fd = named;

@@ -7,8 +7,8 @@
 // Every failure raises EInOutError with the in/out error code of the cause.
 //
 // The lines go into an unnamed file in the target's folder, which takes the target's name when
-// the file is closed (after a failure too). Until then the name holds what it held before (an
-// empty file when it was new), so a process killed while writing never leaves a line cut short:
+// the file is closed (after a failure too). Until then the name holds what it held before
+// (nothing when it was new), so a process killed while writing never leaves a line cut short:
 // the kernel may stop copying a block at any page, and only an unnamed file hides that. Where the
 // file system cannot make unnamed files, the lines are written under the target's name directly.
 

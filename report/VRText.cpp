@@ -139,22 +139,16 @@ void TVRCustomLabel::SetPrintText(std::string text) {
 
 void TVRCustomLabel::FormLines() {
     nextLine_ = 0;
-    TTextMeasure measure;
+    // Lines are formed the same way whatever the output: with the item's font on the screen, as
+    // the text extent + 1, against the item's pixel width. Measuring on the printer instead gives
+    // a font rounded at the printer's resolution (10 points is 167 pixels at 1200 pixels per inch,
+    // 10.02 points, against 13 pixels, 9.75 points, on a 96 pixel-per-inch screen), and then a
+    // text that fits the preview's line is cut on paper.
+    const QFontMetrics metrics(DeviceFont(Font, Size.ScreenPixelsPerInch()));
     const int zoom = zoom_;
-    if (output_ && output_->Destination() == TVRDestination::Printer) {
-        // The printer's own text width, brought to 96 pixels per inch.
-        const int ppi = output_->DevicePixelsPerInchX();
-        auto metrics = std::make_shared<QFontMetrics>(DeviceFont(Font, ppi));
-        measure = [metrics, ppi, zoom](std::string_view text) {
-            const int width = MulDiv(metrics->horizontalAdvance(ToQString(text)), 96, ppi);
-            return MulDiv(width, zoom, 100);
-        };
-    } else {
-        auto metrics = std::make_shared<QFontMetrics>(DeviceFont(Font, Size.ScreenPixelsPerInch()));
-        measure = [metrics, zoom](std::string_view text) {
-            return MulDiv(metrics->horizontalAdvance(ToQString(text)) + 1, zoom, 100);
-        };
-    }
+    const TTextMeasure measure = [&metrics, zoom](std::string_view text) {
+        return MulDiv(metrics.horizontalAdvance(ToQString(text)) + 1, zoom, 100);
+    };
     lines_ = FormatLines(printText_, PixelWidth(), measure);
 }
 

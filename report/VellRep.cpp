@@ -1,6 +1,7 @@
 #include "report/VellRep.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QLocale>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -95,7 +96,9 @@ TVellRep::TVellRep(std::string name) : name_(std::move(name)) {
     ProcessMessages = [] { QCoreApplication::processEvents(); };
 }
 
-TVellRep::~TVellRep() = default;
+TVellRep::~TVellRep() {
+    if (gWindowHost) gWindowHost->ReportDestroyed(*this);
+}
 
 void TVellRep::SetWindowHost(TVRWindowHost* host) { gWindowHost = host; }
 TVRWindowHost* TVellRep::WindowHost() { return gWindowHost; }
@@ -124,36 +127,59 @@ std::vector<TVRUnitBase*> TVellRep::SizeObjects() {
 void TVellRep::Preview() {
     ProcessMessages();
     if (!available_) return;
-    previewOutput_ = std::make_unique<TVRPrinter>(TVRDestination::Preview,
-                                                  PrinterProbe(PrinterSettings.PrinterName));
-    previewOutput_->SetTitle(ReportTitle);
-    previewOutput_->CopySettings(PrinterSettings, PaperRequest());
-    output_ = previewOutput_.get();
-    if (gWindowHost) gWindowHost->OpenPreview(*this, *previewOutput_);
-
-    CreateReport();
-
-    if (previewOutput_ && previewOutput_->Cancelled()) {
-        previewOutput_->SetListener(nullptr);
-        previewOutput_.reset();
+    // This run's output; Preview keeps a share until it returns, so a window closing during the
+    // run frees nothing the run still draws on.
+    const auto output = std::make_shared<TVRPrinter>(TVRDestination::Preview,
+                                                     PrinterProbe(PrinterSettings.PrinterName));
+    output->SetTitle(ReportTitle);
+    output->CopySettings(PrinterSettings, PaperRequest());
+    previewOutput_ = output;
+    output_ = output.get();
+    try {
+        if (gWindowHost) gWindowHost->OpenPreview(*this, output);
+        CreateReport();
+    } catch (...) {
+        // The window, if any, stays open on its own (empty or partial) pages.
         output_ = nullptr;
+        throw;
+    }
+    output_ = nullptr;
+
+    if (output->Cancelled()) {
+        output->SetListener(nullptr);
+        if (previewOutput_ == output) previewOutput_.reset();
         return;
     }
-    // Wait for the window: until it releases the output, stops showing it, or the program ends.
-    while (previewOutput_ && previewOutput_->Listener() && !QCoreApplication::closingDown()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    // Wait for the window: until it lets go of the output, or the application is ending (which
+    // ends every running event loop with a code other than ours).
+    constexpr int kWoken = 1;
+    while (previewOutput_ == output && output->Listener() && !QCoreApplication::closingDown()) {
+        QEventLoop loop;
+        waits_.emplace_back(output.get(), &loop);
+        const int code = loop.exec();
+        waits_.pop_back();
+        if (code != kWoken) break;
     }
 }
 
-void TVellRep::PreviewClosed() {
-    if (!previewOutput_) return;
-    previewOutput_->SetListener(nullptr);
-    if (!available_ && output_ == previewOutput_.get()) {
-        previewOutput_->Cancel();  // the run notices before its next record
-        return;
+bool TVellRep::Waiting(const TVRPrinter& output) const {
+    for (const auto& [waiting, loop] : waits_) {
+        if (waiting == &output) return true;
     }
-    if (output_ == previewOutput_.get()) output_ = nullptr;
-    previewOutput_.reset();
+    return false;
+}
+
+void TVellRep::PreviewClosed(TVRPrinter& output) {
+    output.SetListener(nullptr);
+    if (!available_ && output_ == &output)
+        output.Cancel();  // the run notices before its next record
+    if (previewOutput_.get() == &output) previewOutput_.reset();
+    // Every waiting Preview looks again whether its window is still there.
+    for (const auto& [waiting, loop] : waits_) loop->exit(1);
+}
+
+void TVellRep::CancelRun() {
+    if (!available_ && output_) output_->Cancel();
 }
 
 void TVellRep::Print() {
@@ -177,12 +203,11 @@ void TVellRep::PrintToDevice(QPrinter& device, const TVRDeviceFacts& facts) {
         CreateReport();
     } catch (...) {
         printOutput.SetListener(nullptr);
-        output_ = previewOutput_.get();
+        output_ = nullptr;
         throw;
     }
     printOutput.SetListener(nullptr);
-    // Back to the preview's output, if its window is still open.
-    output_ = previewOutput_.get();
+    output_ = nullptr;
 }
 
 void TVellRep::CreateReport() {

@@ -19,6 +19,7 @@
 #include "report/VRText.h"
 #include "report/VRUnits.h"
 
+class QEventLoop;
 class QPrinter;
 
 namespace parvell {
@@ -109,12 +110,16 @@ struct TVRReportOptions {
 class TVRWindowHost {
 public:
     virtual ~TVRWindowHost() = default;
-    // Shows the preview window (not modal) on the output object; the window attaches itself as
-    // the output's listener and calls PreviewClosed on the report when it closes.
-    virtual void OpenPreview(TVellRep& report, TVRPrinter& output) = 0;
+    // Shows the preview window (not modal) on the output object, whose pages the window then
+    // shares: they live as long as the window shows them, whatever the report does next. The
+    // window attaches itself as the output's listener and calls PreviewClosed on the report when
+    // it closes.
+    virtual void OpenPreview(TVellRep& report, std::shared_ptr<TVRPrinter> output) = 0;
     // Shows the printing progress window while the report prints; destroying the result
     // closes it.
     virtual std::unique_ptr<TVRPreviewListener> OpenPrintProgress(TVellRep& report, TVRPrinter& output) = 0;
+    // The report is being destroyed: windows still open on it must not call it any more.
+    virtual void ReportDestroyed(TVellRep& report) {}
 };
 
 class TVellRep {
@@ -183,15 +188,22 @@ public:
     int CurrentColumn() const { return currentColumn_; }
     int PageCount() const { return pageCount_; }
     int64_t ColumnTop() const { return columnTop_; }
+    // The output of the run in progress; null between runs.
     TVRPrinter* Output() const { return output_; }
-    // The output object of the last Preview, kept while its window is open (or, without a
-    // window host, until the next run).
+    // The output object of the last Preview. The report keeps its share while that Preview waits
+    // for its window (or, without a window host, until the next run); the window keeps its own.
     TVRPrinter* PreviewOutput() const { return previewOutput_.get(); }
     bool Cancelled() const { return output_ && output_->Cancelled(); }
+    // True while the Preview that generated output waits for its window: the dataset is still
+    // open, so the window's Print may generate the report again.
+    bool Waiting(const TVRPrinter& output) const;
 
-    // Told by the preview window when it closes: cancels a running generation, or else
-    // releases the output object, which ends Preview's wait.
-    void PreviewClosed();
+    // Told by a preview window when it closes or stops showing output (a loaded page file):
+    // cancels the run when output is being generated, else lets go of the report's share of it,
+    // which ends the wait of the Preview that made it. Outputs of other windows are untouched.
+    void PreviewClosed(TVRPrinter& output);
+    // Cancels the run in progress, if any (preview or printing); it stops before its next record.
+    void CancelRun();
 
     // Hooks. The printer probe answers the facts of the chosen printer (nullopt: none
     // installed); tests replace it. Messages are dispatched through ProcessMessages.
@@ -214,8 +226,10 @@ private:
     int currentColumn_ = 1;
     int pageCount_ = 0;
     int64_t columnTop_ = 0;
-    TVRPrinter* output_ = nullptr;  // the output of the run in progress (or the preview's)
-    std::unique_ptr<TVRPrinter> previewOutput_;
+    TVRPrinter* output_ = nullptr;  // the output of the run in progress
+    std::shared_ptr<TVRPrinter> previewOutput_;
+    // The outputs whose Preview waits for its window, innermost last, with their wait loops.
+    std::vector<std::pair<const TVRPrinter*, QEventLoop*>> waits_;
 };
 
 }  // namespace parvell

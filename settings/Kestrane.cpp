@@ -32,8 +32,8 @@ store::RegistryFile ParseOrThrow(const std::string& path, const std::string& byt
     }
 }
 
-// `subKey` is the path below Software, Windows-1252.
-std::string ReadStringValue(const std::string& subKey, const std::string& ident) {
+// `subKey` is the path below Software, Windows-1252. The value comes back in UTF-8, as stored.
+std::string ReadStringValueUtf8(const std::string& subKey, const std::string& ident) {
     std::string path = store::StoreFilePath();
     std::string bytes;
     int error = 0;
@@ -59,12 +59,16 @@ std::string ReadStringValue(const std::string& subKey, const std::string& ident)
         case store::StringRead::Found:
             break;
     }
-    return store::Cp1252FromUtf8(text);
+    return text;
 }
 
-// `subKey` is the path below Software, Windows-1252.
-void WriteStringValue(const std::string& subKey, const std::string& ident,
-                      const std::string& value) {
+std::string ReadStringValue(const std::string& subKey, const std::string& ident) {
+    return store::Cp1252FromUtf8(ReadStringValueUtf8(subKey, ident));
+}
+
+// `subKey` is the path below Software, Windows-1252; `utf8Value` is stored as it is.
+void WriteStringValueUtf8(const std::string& subKey, const std::string& ident,
+                          const std::string& utf8Value) {
     const std::string path = store::StoreFilePath();
     if (store::CreateStoreFolder(path) != 0) {
         throw ERegistryException(FormatMessage("Failed to create key %s", {subKey}));
@@ -83,12 +87,16 @@ void WriteStringValue(const std::string& subKey, const std::string& ident,
     }
     // A damaged file is reported and left as it is; writing over it would lose what it holds.
     store::RegistryFile file = ParseOrThrow(path, bytes);
-    std::string text = value.substr(0, value.find('\0'));
     file.SetString(kSoftware + store::Utf8FromCp1252(subKey), store::Utf8FromCp1252(ident),
-                   store::Utf8FromCp1252(text));
+                   utf8Value.substr(0, utf8Value.find('\0')));
     if (store::ReplaceStoreFile(path, file.Serialize()) != 0) {
         throw ERegistryException(FormatMessage("Failed to set data for '%s'", {ident}));
     }
+}
+
+void WriteStringValue(const std::string& subKey, const std::string& ident,
+                      const std::string& value) {
+    WriteStringValueUtf8(subKey, ident, store::Utf8FromCp1252(value.substr(0, value.find('\0'))));
 }
 
 bool IsSeparator(char c) {
@@ -107,6 +115,15 @@ std::string ReadCurrentPractice() {
 
 void WriteSetting(const std::string& section, const std::string& ident, const std::string& value) {
     WriteStringValue(kOwnPrefix + section, ident, value);
+}
+
+std::string ReadSettingUtf8(const std::string& section, const std::string& ident) {
+    return ReadStringValueUtf8(kOwnPrefix + section, ident);
+}
+
+void WriteSettingUtf8(const std::string& section, const std::string& ident,
+                      const std::string& value) {
+    WriteStringValueUtf8(kOwnPrefix + section, ident, value);
 }
 
 void WriteCurrentPractice(const std::string& folder) {

@@ -1,7 +1,8 @@
 #pragma once
 // The per-user settings store: two string settings kept in a registry-style store file (see
 // STORE.md). Each function reads the file afresh, does one thing and keeps no state; texts in and
-// out are single-byte Windows-1252. Every failure is an ERegistryException.
+// out are single-byte Windows-1252 (UTF-8 for the ...Utf8 pair). Every failure is an
+// ERegistryException.
 
 #include <string>
 
@@ -25,6 +26,12 @@ std::string ReadSetting(const std::string& section, const std::string& ident);
 // cannot be opened for writing and "Failed to set data for '<ident>'" when the new content cannot
 // be written.
 void WriteSetting(const std::string& section, const std::string& ident, const std::string& value);
+
+// ReadSetting and WriteSetting with the value in UTF-8, for a text that Windows-1252 may not hold
+// (a file name): the store file keeps every character, and these keep them too.
+std::string ReadSettingUtf8(const std::string& section, const std::string& ident);
+void WriteSettingUtf8(const std::string& section, const std::string& ident,
+                      const std::string& value);
 
 // The value "Current Practice" of Software\Ostrel, by the rules of ReadSetting.
 std::string ReadCurrentPractice();

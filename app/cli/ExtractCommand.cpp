@@ -90,6 +90,20 @@ private:
     std::set<std::string> reported_;
 };
 
+// What a name that exists but is not a regular file is, for the message that refuses it; empty
+// for a regular file or a name that does not exist.
+std::string NotAFile(const std::string& target) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(target, ec);
+    if (ec || !fs::exists(status) || fs::is_regular_file(status)) return {};
+    if (fs::is_directory(status)) return "a folder";
+    if (fs::is_fifo(status)) return "a pipe";
+    if (fs::is_block_file(status) || fs::is_character_file(status)) return "a device";
+    if (fs::is_socket(status)) return "a socket";
+    return "not a regular file";
+}
+
 constexpr const char* kUsage =
     "usage: parvell-cli extract --data PATH [--user U --password P]\n"
     "           (--sql FILE | --sql - | --builtin N) [--layout comma|fixed|tab]\n"
@@ -133,6 +147,14 @@ int ExtractCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
     } catch (const TUsageError& error) {
         err << "parvell-cli: extract: " << error.what() << '\n' << kUsage;
         return 2;
+    }
+
+    // Only a regular file can take the lines: writing into a pipe would wait for a reader, and a
+    // folder or device cannot be replaced. Refused before the statement runs.
+    if (const std::string kind = NotAFile(FileNameOnDisk(outFile)); !kind.empty()) {
+        err << "parvell-cli: " << outFile << " is " << kind
+            << ", not a file; choose another file name\n";
+        return 1;
     }
 
     const std::vector<std::string> lines = StatementLines(statement, std::cin);

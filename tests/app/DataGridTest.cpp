@@ -110,5 +110,37 @@ TEST_F(DataGridTest, RowsOfAnUncountedResultAreDiscoveredInSteps) {
     EXPECT_EQ(model.rowCount(), 0);
 }
 
+TEST_F(DataGridTest, NumericColumnsAreRightAlignedOthersLeft) {
+    struct Case {
+        TFieldType type;
+        Qt::Alignment horizontal;
+    };
+    const Case cases[] = {
+        {ftInteger, Qt::AlignRight},  {ftSmallint, Qt::AlignRight}, {ftWord, Qt::AlignRight},
+        {ftAutoInc, Qt::AlignRight},  {ftLargeint, Qt::AlignRight}, {ftFloat, Qt::AlignRight},
+        {ftCurrency, Qt::AlignRight}, {ftBCD, Qt::AlignRight},      {ftString, Qt::AlignLeft},
+        {ftDate, Qt::AlignLeft},      {ftBoolean, Qt::AlignLeft},   {ftMemo, Qt::AlignLeft},
+    };
+    MemoryDataSet ds;
+    std::vector<MemValue> row;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        ds.columns.push_back(
+            {"C" + std::to_string(i), cases[i].type, cases[i].type == ftString ? 10 : 0});
+        row.push_back(Null);
+    }
+    ds.rows.push_back(row);
+    TDataSource source;
+    source.SetDataSet(&ds);
+    TDataSetTableModel model;
+    model.SetDataSource(&source);
+    ds.Open();
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const int column = static_cast<int>(i);
+        const auto alignment =
+            Qt::Alignment(model.data(model.index(0, column), Qt::TextAlignmentRole).toInt());
+        EXPECT_EQ(alignment & Qt::AlignHorizontal_Mask, cases[i].horizontal) << "column " << i;
+    }
+}
+
 }  // namespace
 }  // namespace parvell

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -66,6 +67,22 @@ TEST_F(LabelsCommand, ResultWithoutStreet2IsRefusedBeforeAnyPage) {
     EXPECT_EQ(Run("SELECT \"Name\", \"Street 1\", CityLine FROM addr", pdf, &errors), 1);
     EXPECT_EQ(errors, "parvell-cli: KdbTable1: Field 'Street 2' not found\n");
     EXPECT_FALSE(QFile::exists(QString::fromStdString(pdf)));
+}
+
+TEST_F(LabelsCommand, AFileThatCannotBeCreatedIsNamedWithItsCause) {
+    QDir().mkpath(dir_.filePath("folder.pdf"));
+    struct Case {
+        std::string pdf;
+        std::string cause;
+    };
+    for (const Case& c :
+         {Case{dir_.filePath("missing/labels.pdf").toStdString(), "No such file or directory"},
+          Case{dir_.filePath("folder.pdf").toStdString(), "Is a directory"}}) {
+        std::string errors;
+        EXPECT_EQ(Run("SELECT * FROM addr", c.pdf, &errors), 1);
+        EXPECT_EQ(errors, "parvell-cli: Cannot create file \"" + c.pdf + "\". " + c.cause + "\n");
+    }
+    EXPECT_FALSE(QFile::exists(dir_.filePath("missing")));
 }
 
 TEST_F(LabelsCommand, UsageErrors) {

@@ -1,11 +1,13 @@
 // The main window: start-up states, design values after a failed creation, layout, captions,
 // menus, tab order and the two ways of ending the program.
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFontInfo>
 #include <QMenuBar>
-#include <gtest/gtest.h>
+#include <QPushButton>
+#include <QTest>
 
 #include "app/Application.h"
 #include "app/Forms.h"
@@ -264,6 +266,33 @@ struct CloseCase {
     bool saved;
 };
 
+TEST_F(MainFormTest, EnterPressesTheFocusedButton) {
+    Start();
+    Show();
+    int clicks = 0;
+    QObject::connect(Form1->Button5, &QPushButton::clicked, [&] { ++clicks; });
+    Form1->Button5->setFocus();
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int clicks;
+    };
+    for (const Case& c :
+         {Case{Qt::Key_Return, Qt::NoModifier, 1}, Case{Qt::Key_Enter, Qt::KeypadModifier, 2},
+          Case{Qt::Key_Return, Qt::ControlModifier, 2}}) {
+        QTest::keyClick(Form1->Button5, c.key, c.modifiers);
+        EXPECT_EQ(clicks, c.clicks) << c.key;
+    }
+    Form1->Button5->setEnabled(false);
+    QTest::keyClick(Form1->Button5, Qt::Key_Return);
+    EXPECT_EQ(clicks, 2) << "a disabled button is not pressed";
+    // The result window's "&Close" alike.
+    Form2->show();
+    Form2->Button1->setFocus();
+    QTest::keyClick(Form2->Button1, Qt::Key_Return);
+    EXPECT_FALSE(Form2->isVisible());
+}
+
 TEST_F(MainFormTest, ClosePathAsksToSaveWhenTheEditorHoldsText) {
     const CloseCase cases[] = {
         {"empty editor", "", {}, {}, false, false},
@@ -313,6 +342,7 @@ TEST_F(MainFormTest, FileExitEndsAtOnceWithoutThePrompt) {
     EXPECT_TRUE(Application()->Terminated());
     EXPECT_TRUE(dialogs_.shown.empty());
     EXPECT_TRUE(Form1->isVisible()) << "the close path does not run";
+    test::ClearEndRequest();
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -19,6 +20,7 @@
 
 #include "app/VRPreview.h"
 #include "app/VRPreviewDialogs.h"
+#include "common/Exceptions.h"
 #include "report/LabelReport.h"
 #include "tests/data/MemoryDataSet.h"
 
@@ -61,7 +63,10 @@ public:
     }
     void Message(QWidget*, const QString& text) override { messages.push_back(text); }
     void Error(QWidget*, const QString& text) override { errors.push_back(text); }
-    bool PrintSetup(QWidget*, QPrinter&, int, int) override { return false; }
+    bool PrintSetup(QWidget*, QPrinter&, int, int) override {
+        titles.push_back("PrintSetup");
+        return false;
+    }
 };
 
 void FillLabels(MemoryDataSet& data, int count) {
@@ -295,8 +300,8 @@ TEST(PreviewWindow, ClosingDuringTheRunCancelsItAndPreviewReturns) {
 
 TEST(PreviewWindow, ProgressPanelShowsStepsOfFiveAndClearsAtTheEnds) {
     TVellRep report("VellRep1");
-    TVRPrinter output(TVRDestination::Preview, std::nullopt);
-    TVRStandardPreview window(report, output);
+    TVRStandardPreview window(report,
+                              std::make_shared<TVRPrinter>(TVRDestination::Preview, std::nullopt));
     struct Step {
         int percent;
         const char* shown;
@@ -341,6 +346,285 @@ TEST(PreviewWindow, SavedPagesLoadBackAndPrintThenUsesThem) {
     });
     EXPECT_EQ(run.dialogs.titles[0], "Save report | Vellary file (*.VRP)");
     EXPECT_EQ(run.dialogs.titles[1], "Load report | Vellary file (*.VRP)");
+}
+
+// Several windows over one report, in the orders a user can bring about: a run that fails
+// leaves its (empty) window, the next Labels opens another; windows are closed, paged, printed,
+// saved and loaded while the other's run generates or waits.
+struct Orders {
+    MemoryDataSet data;
+    std::unique_ptr<TLabelReport> labels = std::make_unique<TLabelReport>(&data);
+    ScriptedDialogs dialogs;
+    int bands = 0;
+
+    Orders() {
+        labels->VellRep1.PrinterProbe = [](const std::string&) {
+            TVRDeviceFacts facts;
+            facts.Paper = TVRPaperSize::Letter;
+            facts.PaperWidth = 2159;
+            facts.PaperLength = 2794;
+            facts.SupportedPapers = {TVRPaperSize::Letter};
+            return std::optional(facts);
+        };
+        labels->VRSubDetail1.AfterPrint = [this](TVRSubDetail&, bool) { ++bands; };
+        InstallPreviewWindows();
+        SetPreviewDialogs(&dialogs);
+    }
+    ~Orders() {
+        DeletePreviewWindows();
+        SetPreviewDialogs(nullptr);
+        TVellRep::SetWindowHost(nullptr);
+    }
+
+    // The query again, with other columns and rows, as the next Labels run would have it.
+    void Reopen(int records, const std::vector<std::string>& columns = {"Name", "Street 1",
+                                                                        "Street 2", "CityLine"}) {
+        if (data.Active()) data.Close();
+        data.columns.clear();
+        data.rows.clear();
+        for (const std::string& column : columns) data.columns.push_back({column, ftString, 40});
+        for (int i = 1; i <= records; ++i) {
+            std::vector<MemValue> row;
+            for (const std::string& column : columns)
+                row.push_back(Str(column + " " + std::to_string(i)));
+            data.rows.push_back(std::move(row));
+        }
+        data.Open();
+    }
+
+    static void Settle() {
+        QApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    // Runs Preview. step runs once inside it: while the pages are being generated (duringRun)
+    // or once the run has finished and Preview waits for its window. Returns the error the run
+    // raised, or "". Preview returns only when the step let go of the run's window.
+    std::string Preview(const std::function<void(TVRStandardPreview&)>& step,
+                        bool duringRun = false) {
+        const std::vector<TVRStandardPreview*> before = PreviewWindows();
+        bool done = !step;
+        std::function<void()> poll;
+        poll = [&] {
+            if (done) return;
+            TVRStandardPreview* window = nullptr;
+            for (TVRStandardPreview* open : PreviewWindows()) {
+                if (std::find(before.begin(), before.end(), open) == before.end()) window = open;
+            }
+            const bool finished = window && window->ActionNamed("Print")->isEnabled();
+            if (!window || (duringRun ? finished : !finished)) {
+                if (duringRun && finished) {
+                    ADD_FAILURE() << "the run ended before the step could run";
+                    window->close();
+                    return;
+                }
+                QTimer::singleShot(duringRun ? 0 : 1, poll);
+                return;
+            }
+            done = true;
+            step(*window);
+        };
+        if (step) QTimer::singleShot(0, poll);
+        try {
+            labels->VellRep1.Preview();
+        } catch (const Exception& error) {
+            return error.Message();
+        }
+        return {};
+    }
+};
+
+TEST(PreviewOrders, AFailedRunKeepsItsWindowAndTheNextPreviewOwnsItsOwnPages) {
+    struct Case {
+        const char* name;
+        bool closeFirstDuringSecond;  // else the first is closed after the second
+    };
+    for (const Case c :
+         {Case{"first closed while the second waits", true}, Case{"second closed first", false}}) {
+        SCOPED_TRACE(c.name);
+        Orders o;
+        o.Reopen(3, {"Name", "Street 1", "CityLine"});
+        EXPECT_EQ(o.Preview({}), "MemData: Field 'Street 2' not found");
+        ASSERT_EQ(PreviewWindows().size(), 1u);
+        QPointer<TVRStandardPreview> first = PreviewWindows()[0];
+        EXPECT_TRUE(first->isVisible());
+        EXPECT_EQ(first->PageCount(), 0);
+        // No page: no page number and no blank sheet.
+        EXPECT_EQ(first->PagePanelText(), "Page 0 of 0");
+        EXPECT_FALSE(first->PageView()->PageImage()->isVisible());
+        TVRPrinter* firstPages = first->Output();
+
+        o.Reopen(95);  // four pages
+        const std::string error = o.Preview([&](TVRStandardPreview& second) {
+            EXPECT_NE(second.Output(), firstPages);
+            if (c.closeFirstDuringSecond) {
+                first->close();
+                Orders::Settle();
+                EXPECT_TRUE(first.isNull());
+            } else {
+                // Print on the first window prints its own (no) pages: the query is not read.
+                const int bands = o.bands;
+                first->PrintReport();
+                EXPECT_EQ(o.bands, bands);
+                EXPECT_EQ(first->PageCount(), 0);
+            }
+            for (int i = 0; i < 3; ++i) QTest::keyClick(&second, Qt::Key_PageDown);
+            EXPECT_EQ(second.PageNumber(), 4);
+            EXPECT_EQ(second.PagePanelText(), "Page 4 of 4");
+            second.close();
+        });
+        EXPECT_EQ(error, "");
+        EXPECT_EQ(o.bands, 95);
+        Orders::Settle();
+        if (!c.closeFirstDuringSecond) {
+            ASSERT_FALSE(first.isNull());
+            EXPECT_EQ(first->Output(), firstPages);
+            EXPECT_EQ(first->PageCount(), 0);
+            QTest::keyClick(first, Qt::Key_PageDown);
+            first->close();
+            Orders::Settle();
+        }
+        EXPECT_TRUE(PreviewWindows().empty());
+        EXPECT_TRUE(o.labels->VellRep1.Available());
+    }
+}
+
+TEST(PreviewOrders, LoadingDuringARunCancelsItAndShowsOnlyTheFilesPages) {
+    QTemporaryDir dir;
+    const QString saved = dir.filePath("two.VRP");
+    Orders o;
+    o.Reopen(31);
+    o.Preview([&](TVRStandardPreview& window) {
+        o.dialogs.fileName = saved;
+        window.SaveReport();
+        window.close();
+    });
+    ASSERT_TRUE(QFile::exists(saved));
+
+    for (const bool duringRun : {true, false}) {
+        SCOPED_TRACE(duringRun ? "load while generating" : "load while Preview waits");
+        o.Reopen(3000);
+        o.bands = 0;
+        QPointer<TVRStandardPreview> shown;
+        const std::string error = o.Preview(
+            [&](TVRStandardPreview& window) {
+                shown = &window;
+                o.dialogs.fileName = saved;
+                window.LoadReport();  // the window stays open; Preview returns by itself
+            },
+            duringRun);
+        EXPECT_EQ(error, "");
+        if (duringRun) EXPECT_LT(o.bands, 3000);  // cancelled before its next record
+        Orders::Settle();
+        ASSERT_FALSE(shown.isNull());
+        EXPECT_TRUE(shown->LoadedFromFile());
+        EXPECT_EQ(shown->PageCount(), 2);
+        EXPECT_EQ(shown->PagePanelText(), "Page 1 of 2");
+        EXPECT_EQ(o.labels->VellRep1.PreviewOutput(), nullptr);
+
+        // Saving the loaded pages writes the file's pages and nothing of the run.
+        const QString again = dir.filePath(duringRun ? "during.VRP" : "waiting.VRP");
+        o.dialogs.fileName = again;
+        shown->SaveReport();
+        QFile a(saved), b(again);
+        ASSERT_TRUE(a.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(b.open(QIODevice::ReadOnly));
+        EXPECT_EQ(a.readAll().mid(128), b.readAll().mid(128));
+        // Print uses the loaded pages, not the query.
+        const int bands = o.bands;
+        shown->PrintReport();
+        EXPECT_EQ(o.bands, bands);
+        shown->close();
+        Orders::Settle();
+    }
+    EXPECT_TRUE(o.labels->VellRep1.Available());
+}
+
+TEST(PreviewOrders, SaveAndSetupWaitForTheEndOfTheRun) {
+    QTemporaryDir dir;
+    Orders o;
+    o.Reopen(2000);
+    o.Preview(
+        [&](TVRStandardPreview& window) {
+            o.dialogs.fileName = dir.filePath("early.VRP");
+            window.SaveReport();
+            window.PrinterSetup();
+            window.close();
+        },
+        true);
+    EXPECT_TRUE(o.dialogs.titles.empty());  // no dialog was shown
+    EXPECT_FALSE(QFile::exists(dir.filePath("early.VRP")));
+}
+
+TEST(PreviewOrders, ClosingEveryWindowEndsTheWaitOrCancelsTheRun) {
+    for (const bool duringRun : {true, false}) {
+        SCOPED_TRACE(duringRun ? "while generating" : "while Preview waits");
+        Orders o;
+        o.Reopen(3, {"Name", "Street 1", "CityLine"});
+        o.Preview({});  // a failed run's window stays open too
+        o.Reopen(duringRun ? 3000 : 40);
+        o.Preview([](TVRStandardPreview&) { ClosePreviewWindows(); }, duringRun);
+        if (duringRun) EXPECT_LT(o.bands, 3000);
+        Orders::Settle();
+        EXPECT_TRUE(PreviewWindows().empty());
+        EXPECT_TRUE(o.labels->VellRep1.Available());
+    }
+}
+
+TEST(PreviewOrders, TheApplicationEndingEndsTheWaitAndTheWindowOutlivesItsReport) {
+    Orders o;
+    o.Reopen(31);
+    QPointer<TVRStandardPreview> window;
+    bool returned = false;
+    o.Preview([&](TVRStandardPreview& shown) {
+        window = &shown;
+        QCoreApplication::exit(0);  // File > Exit's request, with the window still open
+        QTimer::singleShot(3000, [&] {
+            if (returned || !window) return;
+            ADD_FAILURE() << "Preview kept waiting after the application was told to end";
+            window->close();
+        });
+    });
+    returned = true;
+    ASSERT_FALSE(window.isNull());
+    EXPECT_TRUE(window->isVisible());
+    // The report goes first, as the forms do at the end of the program; the window keeps its
+    // pages and no longer calls the report.
+    o.labels.reset();
+    EXPECT_EQ(window->Report(), nullptr);
+    EXPECT_EQ(window->PageCount(), 2);
+    window->LastPage();
+    EXPECT_EQ(window->PagePanelText(), "Page 2 of 2");
+    window->PrintReport();
+    window->close();
+    Orders::Settle();
+    EXPECT_TRUE(PreviewWindows().empty());
+    // The end request stays with the event loops; clear it for the tests that follow.
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+}
+
+TEST(PreviewWindow, AltCClosesAndTheBoxesCarryTheApplicationTitle) {
+    PreviewRun run(1);
+    bool closed = false;
+    run.Run([&](TVRStandardPreview& window) {
+        QTest::keyClick(&window, Qt::Key_C, Qt::AltModifier);
+        closed = !window.isVisible();
+    });
+    EXPECT_TRUE(closed);
+
+    // The Qt boxes themselves: the caption is the program file's name up to its first dot,
+    // the letters after the first in lower case.
+    SetPreviewDialogs(nullptr);
+    QString caption;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            caption = box->windowTitle();
+            box->close();
+        }
+    });
+    PreviewDialogs().Message(nullptr, QStringLiteral("File does not exist"));
+    EXPECT_EQ(caption, "app_report_tests");
 }
 
 TEST(PrintProgress, TextCancelAndCaption) {

@@ -2,11 +2,12 @@
 // protocol, Preview with its grid, Exec SQL, the extraction run with its questions and closing
 // sequence, and the command line writing the same bytes as the window.
 
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTimer>
-#include <sys/resource.h>
 
 #include <csignal>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include "app/Forms.h"
 #include "app/Unit2.h"
 #include "app/Unit3.h"
+#include "app/VRPreview.h"
 #include "app/cli/Commands.h"
 #include "app/frmMainfrm.h"
 #include "settings/Kestrane.h"
@@ -406,31 +408,76 @@ TEST_F(QueryActionsTest, CliCommands) {
     sandbox_.WriteFile(QStringLiteral("upd.sql"), "UPDATE nums SET label = 'y' WHERE n > 1");
     sandbox_.WriteFile(QStringLiteral("bad.sql"), "SELECT FROM");
     sandbox_.WriteFile(QStringLiteral("exists.txt"), "keep");
+    ASSERT_EQ(::mkfifo(sandbox_.Path("pipe").toLocal8Bit().constData(), 0600), 0);
+    QDir().mkpath(sandbox_.Path("folder"));
     const CliCase cases[] = {
-        {"extract", {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/a.csv"}, 0,
-         "2 records written to #/a.csv\n", ""},
+        {"extract",
+         {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/a.csv"},
+         0,
+         "2 records written to #/a.csv\n",
+         ""},
         {"refuses to overwrite",
-         {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/exists.txt"}, 1, "",
+         {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/exists.txt"},
+         1,
+         "",
          "parvell-cli: #/exists.txt already exists"},
         {"overwrites with force",
-         {"extract", "--data", "@", "--sql", "#/nums.sql", "--out=#/exists.txt", "--force"}, 0,
-         "2 records written to #/exists.txt\n", ""},
+         {"extract", "--data", "@", "--sql", "#/nums.sql", "--out=#/exists.txt", "--force"},
+         0,
+         "2 records written to #/exists.txt\n",
+         ""},
+        // A pipe would wait for a reader for ever; a folder or device cannot be replaced.
+        {"refuses a pipe",
+         {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/pipe", "--force"},
+         1,
+         "",
+         "parvell-cli: #/pipe is a pipe, not a file; choose another file name\n"},
+        {"refuses a folder",
+         {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/folder"},
+         1,
+         "",
+         "parvell-cli: #/folder is a folder, not a file; choose another file name\n"},
+        {"refuses a device",
+         {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "/dev/null"},
+         1,
+         "",
+         "parvell-cli: /dev/null is a device, not a file; choose another file name\n"},
         {"statement error",
-         {"extract", "--data", "@", "--sql", "#/bad.sql", "--out", "#/b.txt"}, 1, "",
+         {"extract", "--data", "@", "--sql", "#/bad.sql", "--out", "#/b.txt"},
+         1,
+         "",
          "parvell-cli: KdbTable1: "},
-        {"missing out", {"extract", "--data", "@", "--sql", "#/nums.sql"}, 2, "",
+        {"missing out",
+         {"extract", "--data", "@", "--sql", "#/nums.sql"},
+         2,
+         "",
          "parvell-cli: extract: --out FILE is required"},
-        {"bad layout", {"extract", "--data", "@", "--builtin", "1", "--layout", "csv", "--out", "x"},
-         2, "", "parvell-cli: extract: --layout is comma, fixed or tab"},
-        {"bad builtin", {"extract", "--data", "@", "--builtin", "8", "--out", "x"}, 2, "",
+        {"bad layout",
+         {"extract", "--data", "@", "--builtin", "1", "--layout", "csv", "--out", "x"},
+         2,
+         "",
+         "parvell-cli: extract: --layout is comma, fixed or tab"},
+        {"bad builtin",
+         {"extract", "--data", "@", "--builtin", "8", "--out", "x"},
+         2,
+         "",
          "parvell-cli: extract: --builtin takes a number from 1 to 7"},
-        {"two statements", {"extract", "--data", "@", "--builtin", "1", "--sql", "x", "--out", "x"},
-         2, "", "parvell-cli: extract: give one statement only"},
-        {"cannot create", {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/no/x.csv"}, 1,
-         "", "parvell-cli: I/O error 103"},
+        {"two statements",
+         {"extract", "--data", "@", "--builtin", "1", "--sql", "x", "--out", "x"},
+         2,
+         "",
+         "parvell-cli: extract: give one statement only"},
+        {"cannot create",
+         {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/no/x.csv"},
+         1,
+         "",
+         "parvell-cli: I/O error 103"},
         {"exec", {"exec", "--data", "@", "--sql", "#/upd.sql"}, 0, "4\n", ""},
         {"exec of a select", {"exec", "--data", "@", "--sql", "#/nums.sql"}, 0, "-1\n", ""},
-        {"exec without statement", {"exec", "--data", "@"}, 2, "",
+        {"exec without statement",
+         {"exec", "--data", "@"},
+         2,
+         "",
          "parvell-cli: exec: give the statement"},
     };
     for (const CliCase& c : cases) {
@@ -460,6 +507,47 @@ TEST_F(QueryActionsTest, CliNamesUnsupportedColumnOnce) {
     EXPECT_EQ(cli::Dispatch(args, out, err), 0);
     EXPECT_EQ(err.str(),
               "parvell-cli: column \"owed\" has a type this layout does not write; it is left out\n");
+}
+
+TEST_F(QueryActionsTest, FileExitWithLabelPreviewsOpenEndsTheLabelsActionAtOnce) {
+    // A failed Labels run leaves its empty preview open; the next one waits for its window.
+    Sql(QStringLiteral("SELECT label Name, label \"Street 1\", label CityLine FROM nums"));
+    Click(&TForm1::Button4Click);
+    ASSERT_EQ(dialogs_.Texts("Error"), QStringList{"KdbTable1: Field 'Street 2' not found."});
+    ASSERT_EQ(PreviewWindows().size(), 1u);
+
+    Sql(QStringLiteral(
+        "SELECT label Name, label \"Street 1\", '' \"Street 2\", label CityLine FROM nums"));
+    bool exitPressed = false;
+    std::function<void()> poll = [&] {
+        const auto windows = PreviewWindows();
+        if (windows.size() < 2 || !windows.back()->ActionNamed("Print")->isEnabled()) {
+            QTimer::singleShot(1, poll);
+            return;
+        }
+        EXPECT_EQ(windows.back()->PageCount(), 1);
+        exitPressed = true;
+        Form1->Exit1->trigger();
+    };
+    bool returned = false;
+    QTimer::singleShot(5000, [&] {
+        if (returned) return;
+        ADD_FAILURE() << "the Labels action kept waiting after File > Exit";
+        for (TVRStandardPreview* window : PreviewWindows()) window->close();
+    });
+    QTimer::singleShot(0, poll);
+    Click(&TForm1::Button4Click);  // returns once Exit has closed the previews
+    returned = true;
+
+    EXPECT_TRUE(exitPressed);
+    EXPECT_TRUE(Application()->Terminated());
+    EXPECT_FALSE(Form1->KdbTable1->Active());
+    EXPECT_EQ(Form1->Label7->Caption(), kFinished);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(PreviewWindows().empty());
+    EXPECT_EQ(dialogs_.Texts("Error").size(), 1);
+
+    test::ClearEndRequest();
 }
 
 }  // namespace

@@ -97,6 +97,39 @@ TEST(Rtf, MalformedOrForeignDataIsNotRtf) {
     EXPECT_EQ(RtfToText(deepest), "a");
 }
 
+// The editor's text in UTF-8: characters outside Windows-1252 survive as \uN, the rest is written
+// byte for byte as the single-byte writer writes it, and a reader that knows only Windows-1252
+// sees "?" for each character it lacks.
+TEST(Rtf, CharactersOutsideTheCodePageSurviveAsUnicode) {
+    struct Case {
+        const char* utf8;
+        const char* cp1252Reading;
+        const char* escape;  // a part of the document, or ""
+    };
+    const Case cases[] = {
+        {"SELECT * FROM MWPAT", "SELECT * FROM MWPAT", ""},
+        {"WHERE \"City\" = 'K\xC3\xB6ln \xE2\x82\xAC'", "WHERE \"City\" = 'K\xF6ln \x80'",
+         "K\\'f6ln \\'80"},
+        {"'\xC5\x81\xC3\xB3"
+         "d\xC5\xBA'",
+         "'?\xF3"
+         "d?'",
+         "\\u321?"},
+        {"-- \xE6\x9D\xB1\xE4\xBA\xAC\r\nSELECT 1", "-- ??\r\nSELECT 1", "\\u26481?"},
+        {"'\xF0\x9F\x98\x80'", "'?'", "\\u-10179?\\u-8704?"},  // beyond U+FFFF: a surrogate pair
+        {"\xCE\xA9\r\n\r\n{\\}", "?\r\n\r\n{\\}", "\\u937?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.utf8);
+        const std::string document = Utf8TextToRtf(c.utf8);
+        EXPECT_EQ(RtfToUtf8Text(document), std::optional<std::string>(c.utf8));
+        EXPECT_EQ(RtfToText(document), std::optional<std::string>(c.cp1252Reading));
+        EXPECT_NE(document.find(c.escape), std::string::npos) << document;
+        // Text the code page holds gives the single-byte writer's document.
+        if (std::string(c.utf8) == c.cp1252Reading) EXPECT_EQ(document, TextToRtf(c.cp1252Reading));
+    }
+}
+
 TEST(SqlFileText, RtfElsePlainText) {
     struct Case {
         const char* name;

@@ -1,13 +1,21 @@
 #include "tests/app/ShellTestSupport.h"
 
+#include <gtest/gtest.h>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 #include <cstdlib>
-#include <gtest/gtest.h>
 
 #include "app/Application.h"
 
 namespace parvell::test {
+
+void ClearEndRequest() {
+    // The message loop forgets the request when it ends.
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+}
 
 void EnsureApplication() {
     if (QCoreApplication::instance()) return;

@@ -29,6 +29,10 @@ namespace parvell::test {
 // The one application object of the test process (offscreen unless a platform is set).
 void EnsureApplication();
 
+// An end request (File > Exit) stays with the thread's event loops, so every later modal dialog
+// or wait would return at once; a test that makes one clears it with this before it ends.
+void ClearEndRequest();
+
 // Answers the program's dialogs from a script and records what was shown. Installed while alive.
 class ScriptedDialogs : public Dialogs {
 public:

@@ -1,14 +1,20 @@
 // The SQL workspace: Open SQL, Save SQL, the load rule, the built-in statements and how other
 // parts read the editor (displayed rows, selection).
 
-#include <QAction>
-#include <QCoreApplication>
-#include <QFileInfo>
-#include <QFile>
-#include <QTextCursor>
 #include <gtest/gtest.h>
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTextCursor>
+#include <QTimer>
 
 #include "app/Forms.h"
+#include "app/QtDialogs.h"
 #include "app/SqlEditor.h"
 #include "app/frmMainfrm.h"
 #include "common/Exceptions.h"
@@ -34,7 +40,9 @@ protected:
     }
     void TearDown() override { DestroyForms(); }
 
-    QString LastOpen() const { return QString::fromStdString(ReadSetting("\\Parvell", "LastOpen")); }
+    QString LastOpen() const {
+        return QString::fromStdString(ReadSettingUtf8("\\Parvell", "LastOpen"));
+    }
     void Restart() {
         DestroyForms();
         CreateForms();
@@ -87,7 +95,10 @@ TEST_F(SqlWorkspaceTest, CancelChangesNothingEvenAfterAnEarlierChoice) {
 }
 
 TEST_F(SqlWorkspaceTest, SaveWritesRtfUnderTheExactNameAndReloadsAtStart) {
-    const QString text = "select \"a\\b\" {x}\n\tcaf\u00e9 \u20ac,\u00a0no-break, trailing \n\nlast";
+    // Characters outside Windows-1252 too: they are kept as RTF's \uN.
+    const QString text =
+        "select \"a\\b\" {x}\n\tcaf\u00e9 \u20ac,\u00a0no-break, trailing \n\nlast "
+        "\u0141\u00f3d\u017a \U0001F600";
     Form1->Memo1->setPlainText(text);
     dialogs_.fileAnswers = {sandbox_.Path("query")};
     Form1->SaveSQL1->trigger();
@@ -98,6 +109,18 @@ TEST_F(SqlWorkspaceTest, SaveWritesRtfUnderTheExactNameAndReloadsAtStart) {
     Restart();
     EXPECT_EQ(Form1->Memo1->document()->toRawText().replace(QChar::ParagraphSeparator, '\n'), text);
     EXPECT_TRUE(dialogs_.Texts("Error").isEmpty());
+}
+
+TEST_F(SqlWorkspaceTest, AFileNameOutsideWindows1252IsRememberedAndReloaded) {
+    const QString name =
+        sandbox_.Path(QString::fromUtf8("\xC5\x81\xC3\xB3"
+                                        "d\xC5\xBA \xE6\x9D\xB1.sql"));
+    Form1->Memo1->setPlainText("select 1");
+    dialogs_.fileAnswers = {name};
+    Form1->SaveSQL1->trigger();
+    EXPECT_EQ(LastOpen(), name);
+    Restart();
+    EXPECT_EQ(Form1->Memo1->toPlainText(), "select 1");
 }
 
 TEST_F(SqlWorkspaceTest, SaveOverAnExistingFileAsksNothing) {
@@ -149,12 +172,15 @@ TEST_F(SqlWorkspaceTest, LoadRuleReadsRtfFromOtherWritersAndPlainTextOtherwise) 
     ASSERT_FALSE(other.isEmpty());
     const LoadCase cases[] = {
         {"RTF with font and colour tables, escapes and Unicode", other,
-         "Select pat.[Last Name] {x} \\ Name,\n pat.[City] Caf\u00e9 \u20ac price\tx,\n ?end"},
+         // Its \uN character outside Windows-1252 (U+F0B7) reaches the editor as it is.
+         "Select pat.[Last Name] {x} \\ Name,\n pat.[City] Caf\u00e9 \u20ac price\tx,\n \uf0b7end"},
         {"plain text, CR LF", "a\r\nb\r\n", "a\nb\n"},
         {"plain UTF-8 text", "caf\xc3\xa9", "caf\u00e9"},
         {"plain single-byte text", "caf\xe9", "caf\u00e9"},
-        {"starts like RTF but is not", "{\\rtf1 {unclosed group\r\nselect 1", "{\\rtf1 {unclosed group\nselect 1"},
-        {"binary bytes", QByteArray("\x00\x01\x02\xff\xfe{\\rtf", 10) + QByteArray(300, '\0') + "end",
+        {"starts like RTF but is not", "{\\rtf1 {unclosed group\r\nselect 1",
+         "{\\rtf1 {unclosed group\nselect 1"},
+        {"binary bytes",
+         QByteArray("\x00\x01\x02\xff\xfe{\\rtf", 10) + QByteArray(300, '\0') + "end",
          QString::fromUtf8("\x01\x02\xc3\xbf\xc3\xbe{\\rtfend")},
     };
     for (const LoadCase& c : cases) {
@@ -243,6 +269,47 @@ TEST(SqlEditorTest, RowsAreDisplayedRowsWithoutAnEmptyLastRow) {
     // The selection keeps its own line breaks as CR LF; wrapping adds none.
     editor.selectAll();
     EXPECT_EQ(editor.SelText(), longLine + "\r\nnext");
+}
+
+}  // namespace
+}  // namespace parvell
+
+namespace parvell {
+namespace {
+
+// The real file dialog: a name typed with backslashes is a path, not one name in the folder.
+TEST(QtFileDialogTest, APathTypedWithBackslashesIsTakenAsAPath) {
+    test::EnsureApplication();
+    test::ClearEndRequest();  // the close path of earlier tests asked the program to end
+    test::Sandbox sandbox;
+    const QString folder = sandbox.Path("Export");
+    QDir().mkpath(folder);
+    QString elsewhere = sandbox.Path("other");
+    elsewhere.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    struct Case {
+        QString typed;
+        QString chosen;
+    };
+    const Case cases[] = {
+        {elsewhere + "\\q.sql", sandbox.Path("other/q.sql")},
+        {"sub\\q.sql", folder + "/sub/q.sql"},
+        {"plain.sql", folder + "/plain.sql"},
+    };
+    QtDialogs dialogs;
+    for (const Case& c : cases) {
+        TOpenDialog dialog;
+        dialog.InitialDir = folder;
+        QTimer::singleShot(100, [&] {
+            auto* fileDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(fileDialog, nullptr);
+            auto* name = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(name, nullptr);
+            name->setText(c.typed);
+            QMetaObject::invokeMethod(fileDialog, "accept");
+        });
+        ASSERT_TRUE(dialogs.OpenFileName(dialog)) << c.typed.toStdString();
+        EXPECT_EQ(dialog.FileName, c.chosen) << c.typed.toStdString();
+    }
 }
 
 }  // namespace

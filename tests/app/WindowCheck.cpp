@@ -2,30 +2,36 @@
 // against the designed layout, and a screenshot for people to look at (form1.png in the working
 // folder, or the path in PARVELL_SCREENSHOT).
 
+#include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QMenu>
-#include <QMessageBox>
-#include <QTimer>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPixmap>
+#include <QPointer>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <cstdlib>
-#include <gtest/gtest.h>
+#include <functional>
 
 #include "app/Application.h"
 #include "app/Forms.h"
 #include "app/QtDialogs.h"
-#include "common/Exceptions.h"
+#include "app/VRPreview.h"
 #include "app/frmMainfrm.h"
+#include "common/Exceptions.h"
+#include "report/LabelReport.h"
 #include "settings/Kestrane.h"
 #include "tests/app/Form1Layout.h"
 #include "tests/app/ShellTestSupport.h"
+#include "tests/data/MemoryDataSet.h"
 
 namespace parvell {
 namespace {
@@ -80,6 +86,38 @@ TEST(WindowCheck, RealWindowMatchesTheDesignedLayout) {
     EXPECT_TRUE(HasColor(shot, onScreen(Form1->Label5), Qt::red)) << "Datapath is drawn in red";
     EXPECT_TRUE(HasColor(shot, onScreen(Form1->Label1), Qt::blue)) << "Output Filename is drawn in blue";
     EXPECT_TRUE(HasColor(shot, onScreen(Form1->Memo1), Qt::black)) << "the editor shows its text";
+
+    // The radio group's caption sits on its frame's top line: the line's row lies between the
+    // caption's top and bottom ink rows.
+    {
+        const QRect group = onScreen(Form1->RadioGroup1);
+        const QColor background = shot.pixelColor(group.right() - 4, group.top());
+        auto differs = [&](int x, int y, int by) {
+            const QColor p = shot.pixelColor(x, y);
+            return std::abs(p.red() - background.red()) + std::abs(p.green() - background.green()) +
+                       std::abs(p.blue() - background.blue()) >
+                   by;
+        };
+        int lineY = -1;
+        for (int y = group.top(); y <= group.bottom() && lineY < 0; ++y) {
+            if (differs(group.right() - 4, y, 30)) lineY = y;
+        }
+        // The caption's rows: one line of the group's font from its top, above the items.
+        const int captionRows = QFontMetrics(Form1->RadioGroup1->font()).height();
+        int inkTop = -1, inkBottom = -1;
+        for (int y = group.top(); y < group.top() + captionRows; ++y) {
+            for (int x = group.left() + 8; x <= group.left() + 60; ++x) {
+                if (differs(x, y, 300)) {
+                    if (inkTop < 0) inkTop = y;
+                    inkBottom = y;
+                }
+            }
+        }
+        ASSERT_GE(lineY, 0) << "no frame line";
+        ASSERT_GE(inkTop, 0) << "no caption";
+        EXPECT_LT(inkTop, lineY) << "caption above the frame line";
+        EXPECT_GT(inkBottom, lineY) << "caption below the frame line";
+    }
 
     // The menus, one picture each, for people to look at.
     const QString folder = QFileInfo(shotFile).absolutePath();
@@ -151,6 +189,97 @@ TEST(WindowCheck, RealMessageBoxesHaveTheConventionalCaptionsAndButtons) {
     EXPECT_EQ(error.text, "Failed to create key Corvantic\\Parvell.");
     EXPECT_EQ(error.icon, QMessageBox::Critical);
     EXPECT_EQ(error.buttons, QStringList{"OK"});
+}
+
+// The label preview on a real screen: an empty preview after a failed run and a 31-label one,
+// one picture each (preview-empty.png, preview-labels.png), the page image, and Alt+C closing
+// the window.
+TEST(WindowCheck, RealPreviewWindows) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X server (run under xvfb-run)";
+    test::EnsureApplication();
+    InstallPreviewWindows();
+    const QString folder = QDir::currentPath();
+    struct Case {
+        const char* picture;
+        std::vector<std::string> columns;
+        int records;
+        const char* pagePanel;
+    };
+    for (const Case& c :
+         {Case{"preview-empty.png", {"Name", "Street 1", "CityLine"}, 3, "Page 0 of 0"},
+          Case{"preview-labels.png",
+               {"Name", "Street 1", "Street 2", "CityLine"},
+               31,
+               "Page 1 of 2"}}) {
+        SCOPED_TRACE(c.picture);
+        testing::MemoryDataSet data;
+        for (const std::string& column : c.columns) data.columns.push_back({column, ftString, 40});
+        for (int i = 1; i <= c.records; ++i) {
+            std::vector<testing::MemValue> row;
+            for (const std::string& column : c.columns) {
+                row.push_back(testing::Str(
+                    column == "Street 2"   ? (i % 2 ? "" : "Suite " + std::to_string(i))
+                    : column == "Name"     ? "Margaret and Benjamin Richardson"
+                    : column == "CityLine" ? "SAN FRANCISCO, CA 94110-1234"
+                                           : std::to_string(i) + " North Riverside Boulevard"));
+            }
+            data.rows.push_back(std::move(row));
+        }
+        data.Open();
+        TLabelReport labels(&data);
+        labels.VellRep1.PrinterProbe = [](const std::string&) {
+            TVRDeviceFacts facts;
+            facts.Paper = TVRPaperSize::Letter;
+            facts.PaperWidth = 2159;
+            facts.PaperLength = 2794;
+            facts.SupportedPapers = {TVRPaperSize::Letter};
+            return std::optional(facts);
+        };
+        bool checked = false;
+        auto check = [&](TVRStandardPreview& window) {
+            checked = true;
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+            QTest::qWait(300);
+            EXPECT_EQ(window.PagePanelText(), c.pagePanel);
+            QWidget* image = window.PageView()->PageImage();
+            if (c.records == 0 || c.columns.size() < 4) {
+                EXPECT_FALSE(image->isVisible()) << "no page, no page image";
+            } else {
+                // Zoom to fit on a 1280 by 1024 screen: a page most of the window high.
+                EXPECT_GT(image->height(), window.PageView()->viewport()->height() * 8 / 10);
+            }
+            EXPECT_TRUE(window.screen()
+                            ->grabWindow(0)
+                            .toImage()
+                            .copy(window.frameGeometry())
+                            .save(folder + "/" + c.picture));
+            QTest::keyClick(&window, Qt::Key_C, Qt::AltModifier);
+            QApplication::processEvents();
+            EXPECT_FALSE(window.isVisible()) << "Alt+C closes the preview";
+            if (window.isVisible()) window.close();
+        };
+        std::function<void()> poll = [&] {
+            TVRStandardPreview* window =
+                PreviewWindows().empty() ? nullptr : PreviewWindows().back();
+            if (!window || !window->ActionNamed("Print")->isEnabled()) {
+                QTimer::singleShot(10, poll);
+                return;
+            }
+            check(*window);
+        };
+        if (c.columns.size() == 4) QTimer::singleShot(0, poll);
+        try {
+            labels.VellRep1.Preview();
+        } catch (const Exception& error) {
+            // The failed run: its window stays open with no page.
+            EXPECT_EQ(error.Message(), "MemData: Field 'Street 2' not found");
+            ASSERT_EQ(PreviewWindows().size(), 1u);
+            check(*PreviewWindows().back());
+        }
+        EXPECT_TRUE(checked);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(PreviewWindows().empty());
+    }
 }
 
 }  // namespace

@@ -105,9 +105,10 @@ private:
     RunState& state_;
 };
 
-// A child extracts a large table over an existing file and is killed after a chosen number of
-// records (or after it finished). Killed before the end, the name still holds the old file
-// byte for byte; killed after it, the whole new file. Nothing else is left in the folder.
+// A child extracts a large table over an existing file, or to a new name, and is killed after a
+// chosen number of records (or after it finished). Killed before the end, the name still holds
+// the old file byte for byte, or does not exist; killed after it, the whole new file. Nothing
+// else is left in the folder.
 TEST(ExtractFaultTest, KilledRunLeavesTheOldFileOrTheWholeNewOne) {
     ProgramLocale locale;
     ScratchFolder folder;
@@ -120,9 +121,17 @@ TEST(ExtractFaultTest, KilledRunLeavesTheOldFileOrTheWholeNewOne) {
         ::mmap(nullptr, sizeof(RunState), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
     ASSERT_NE(state, MAP_FAILED);
     constexpr int64_t kAtTheEnd = -1;
-    for (const int64_t killAfter : {int64_t{0}, int64_t{1000}, int64_t{300000}, int64_t{2900000}, kAtTheEnd}) {
+    struct Case {
+        int64_t killAfter;
+        bool existing;
+    };
+    for (const auto [killAfter, existing] :
+         {Case{0, true}, Case{1000, true}, Case{300000, true}, Case{2900000, true}, Case{0, false},
+          Case{300000, false}, Case{kAtTheEnd, false}, Case{kAtTheEnd, true}}) {
+        SCOPED_TRACE(existing ? "over an existing file" : "to a new name");
         new (state) RunState;
-        std::ofstream(path, std::ios::binary) << old;
+        std::filesystem::remove(path);
+        if (existing) std::ofstream(path, std::ios::binary) << old;
         const bool killed = RunAndKill(
             [&] {
                 CountingCallbacks callbacks(*state);
@@ -142,11 +151,15 @@ TEST(ExtractFaultTest, KilledRunLeavesTheOldFileOrTheWholeNewOne) {
         const std::string bytes = ReadBytes(path);
         if (state->finished) {
             EXPECT_EQ(ExpectWholeLinesInOrder(bytes, TExtractLayout::CommaDelimited), kRecords) << killAfter;
-        } else {
+            EXPECT_EQ(folder.Entries(), std::vector<std::string>{"killed.txt"}) << killAfter;
+        } else if (existing) {
             EXPECT_TRUE(bytes == old) << "killed after " << state->records << " records, the file holds "
                                       << bytes.size() << " bytes instead of the old file";
+            EXPECT_EQ(folder.Entries(), std::vector<std::string>{"killed.txt"}) << killAfter;
+        } else {
+            EXPECT_TRUE(folder.Entries().empty())
+                << "killed after " << state->records << " records";
         }
-        EXPECT_EQ(folder.Entries(), std::vector<std::string>{"killed.txt"}) << killAfter;
     }
     EXPECT_TRUE(state->finished) << "the last case should have let the run finish";
     ::munmap(state, sizeof(RunState));

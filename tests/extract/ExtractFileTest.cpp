@@ -114,6 +114,7 @@ TEST(ExtractFileTest, BackslashSeparatesFolders) {
 TEST(ExtractFileTest, CreationFailuresCarryTheirCause) {
     ScratchFolder folder;
     std::ofstream(folder.File("plain")) << "x";
+    ASSERT_EQ(::mkfifo(folder.File("pipe").c_str(), 0600), 0);
     struct Case {
         const char* name;
         std::string path;
@@ -124,6 +125,8 @@ TEST(ExtractFileTest, CreationFailuresCarryTheirCause) {
         {"a file used as a folder", folder.File("plain/x.txt"), 3},
         {"name too long", folder.File(std::string(300, 'n')), 3},
         {"a folder", folder.Path().string() + "/", 5},
+        // Fails at once rather than waiting for a reader.
+        {"a pipe without a reader", folder.File("pipe"), 6},
     };
     for (const Case& c : cases) {
         TExtractFile file;

@@ -11,6 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     (void)parvell::RtfToText(bytes);
+    (void)parvell::RtfToUtf8Text(bytes);
     (void)parvell::SqlFileText(bytes);
 
     std::string expected;

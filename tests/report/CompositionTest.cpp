@@ -211,7 +211,9 @@ TEST(Composition, CancellingStopsBeforeTheNextRecordAndAbortsTheOutput) {
     LabelRun run(40);
     int seen = 0;
     run.labels.VellRep1.ProcessMessages = [&] {
-        if (seen == 5) run.labels.VellRep1.PreviewClosed();  // the window closes mid-run
+        if (seen == 5)
+            run.labels.VellRep1.PreviewClosed(
+                *run.labels.VellRep1.Output());  // the window closes mid-run
     };
     run.labels.VRSubDetail1.AfterPrint = [&](TVRSubDetail&, bool) { ++seen; };
     run.Preview();
@@ -228,16 +230,20 @@ public:
     int pages = 0;
     bool finished = false;
     TVellRep* report = nullptr;
+    std::shared_ptr<TVRPrinter> output;
 
-    void OpenPreview(TVellRep& rep, TVRPrinter& output) override {
+    void OpenPreview(TVellRep& rep, std::shared_ptr<TVRPrinter> shown) override {
         report = &rep;
-        output.SetListener(this);
+        output = std::move(shown);
+        output->SetListener(this);
     }
     std::unique_ptr<TVRPreviewListener> OpenPrintProgress(TVellRep&, TVRPrinter&) override { return nullptr; }
     void PagesAvailable(int count, bool done) override {
         pages = count;
         finished = done;
-        if (done) QMetaObject::invokeMethod(qApp, [this] { report->PreviewClosed(); }, Qt::QueuedConnection);
+        if (done)
+            QMetaObject::invokeMethod(
+                qApp, [this] { report->PreviewClosed(*output); }, Qt::QueuedConnection);
     }
     void ProgressChanged(int percent) override { progress.push_back(percent); }
 };

@@ -102,6 +102,27 @@ TEST_F(KestraneTest, ValuesRoundTrip) {
     EXPECT_NE(StoreBytes().find("\"LastOpen\"=\"\xC3\x84\xE2\x82\xAC\""), std::string::npos);
 }
 
+// A file name that Windows-1252 cannot hold keeps every character through the UTF-8 pair, and the
+// single-byte pair sees the same value with "?" where the code page lacks a character.
+TEST_F(KestraneTest, Utf8ValuesKeepEveryCharacter) {
+    struct Case {
+        std::string utf8;
+        std::string cp1252;
+    };
+    for (const Case& c : {Case{"/home/u/\xC5\x81\xC3\xB3"
+                               "d\xC5\xBA.sql",
+                               "/home/u/?\xF3"
+                               "d?.sql"},
+                          Case{"/srv/\xF0\x9F\x98\x80/q.sql", "/srv/?/q.sql"},
+                          Case{"C:\\Daten\\\xC3\x84rzte", "C:\\Daten\\\xC4rzte"}}) {
+        WriteSettingUtf8("\\Parvell", "LastOpen", c.utf8);
+        EXPECT_EQ(ReadSettingUtf8("\\Parvell", "LastOpen"), c.utf8);
+        EXPECT_EQ(ReadSetting("\\Parvell", "LastOpen"), c.cp1252);
+    }
+    WriteSetting("\\Parvell", "LastOpen", "\xC4");
+    EXPECT_EQ(ReadSettingUtf8("\\Parvell", "LastOpen"), "\xC3\x84");
+}
+
 TEST_F(KestraneTest, ReadsValueTypesAsTheRegistryDoes) {
     WriteStore(std::string(kHeader) +
                "\r\n[HKEY_CURRENT_USER\\Software\\Corvantic\\Parvell]\r\n"
