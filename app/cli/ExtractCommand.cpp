@@ -156,6 +156,18 @@ int ExtractCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
             << ", not a file; choose another file name\n";
         return 1;
     }
+    // The command line makes no folders (the window makes only its Export folder): a file in a
+    // folder that is not there is refused by name, before the statement runs.
+    {
+        namespace fs = std::filesystem;
+        const fs::path folder = fs::path(FileNameOnDisk(outFile)).parent_path();
+        std::error_code ec;
+        if (!folder.empty() && !fs::is_directory(folder, ec)) {
+            err << "parvell-cli: cannot create " << outFile << ": the folder " << folder.string()
+                << (fs::exists(folder, ec) ? " is not a folder\n" : " does not exist\n");
+            return 1;
+        }
+    }
 
     const std::vector<std::string> lines = StatementLines(statement, std::cin);
     TQueryComponents components(statement.username, statement.password, err);

@@ -471,7 +471,7 @@ TEST_F(QueryActionsTest, CliCommands) {
          {"extract", "--data", "@", "--sql", "#/nums.sql", "--out", "#/no/x.csv"},
          1,
          "",
-         "parvell-cli: I/O error 103"},
+         "parvell-cli: cannot create #/no/x.csv: the folder #/no does not exist\n"},
         {"exec", {"exec", "--data", "@", "--sql", "#/upd.sql"}, 0, "4\n", ""},
         {"exec of a select", {"exec", "--data", "@", "--sql", "#/nums.sql"}, 0, "-1\n", ""},
         {"exec without statement",
