@@ -3,9 +3,10 @@
 // token. Texts are Windows-1252, a single-byte code page, so every byte is copied on its own.
 #include "data/Formats.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
-#include "data/TextBuffer.h"
 
 namespace parvell {
 
@@ -19,7 +20,6 @@ constexpr int64_t kDaysToUnixEpoch = 25569;
 // Beyond this many milliseconds a value cannot be counted in 64 bits.
 constexpr double kMaxMs = 9.0e18;
 
-using TDateBuffer = TTextBuffer<256>;
 
 // Calendar date of a day count from 1970-01-01 (proleptic Gregorian; the era-of-400-years
 // method, valid for the whole 64-bit range used here).
@@ -111,6 +111,58 @@ int PartValue(const TDateTimeParts& parts, uint8_t part) {
         default: return parts.Millisecond;
     }
 }
+
+// The text of one value: at most 256 characters (those beyond are dropped), with the short
+// numbers of dates and times written in one step; appended to out at the end.
+class TDateOut {
+public:
+    explicit TDateOut(std::string& out) : out_(out) {}
+    ~TDateOut() { out_.append(data_, size_); }
+    TDateOut(const TDateOut&) = delete;
+    TDateOut& operator=(const TDateOut&) = delete;
+
+    void Put(char c) {
+        if (size_ < kCapacity) data_[size_++] = c;
+    }
+    void PutItem(char c) {
+        if (c != '\0') Put(c);
+    }
+    void Put(std::string_view text) {
+        const std::size_t n = std::min(text.size(), kCapacity - size_);
+        std::memcpy(data_ + size_, text.data(), n);
+        size_ += n;
+    }
+    void PutNumber(int value, int minDigits) {
+        if (value >= 0 && value < 100 && minDigits <= 2 && size_ + 2 <= kCapacity) {
+            if (value >= 10 || minDigits == 2) data_[size_++] = static_cast<char>('0' + value / 10);
+            data_[size_++] = static_cast<char>('0' + value % 10);
+            return;
+        }
+        if (value >= 1000 && value < 10000 && minDigits <= 4 && size_ + 4 <= kCapacity) {
+            data_[size_++] = static_cast<char>('0' + value / 1000);
+            data_[size_++] = static_cast<char>('0' + value / 100 % 10);
+            data_[size_++] = static_cast<char>('0' + value / 10 % 10);
+            data_[size_++] = static_cast<char>('0' + value % 10);
+            return;
+        }
+        // Digits of the value taken as unsigned, at least minDigits of them.
+        unsigned long long rest = static_cast<unsigned long long>(static_cast<long long>(value));
+        char digits[24];
+        int n = 0;
+        do {
+            digits[n++] = static_cast<char>('0' + rest % 10);
+            rest /= 10;
+        } while (rest != 0);
+        for (int i = n; i < minDigits; ++i) Put('0');
+        while (n > 0) Put(digits[--n]);
+    }
+
+private:
+    static constexpr std::size_t kCapacity = 256;
+    std::string& out_;
+    char data_[kCapacity];
+    std::size_t size_ = 0;
+};
 
 }  // namespace
 
@@ -316,8 +368,9 @@ bool TDateTimePattern::Current(std::string_view pattern) const {
     return true;
 }
 
-void TDateTimePattern::Write(TDateBuffer& out, std::string_view pattern, TDateTime value) {
+void TDateTimePattern::Write(std::string& text, std::string_view pattern, TDateTime value) {
     if (!Current(pattern)) Compile(pattern);
+    TDateOut out(text);
     const TDateTimeParts parts = DecodeDateTime(value);
     const std::string_view literals = literals_;
     const std::size_t count = ops_.size();
@@ -357,15 +410,13 @@ void TDateTimePattern::Write(TDateBuffer& out, std::string_view pattern, TDateTi
 }
 
 void TDateTimePattern::Append(std::string& out, std::string_view pattern, TDateTime value) {
-    TDateBuffer text;
-    Write(text, pattern, value);
-    out.append(text.View());
+    Write(out, pattern, value);
 }
 
 std::string TDateTimePattern::Text(std::string_view pattern, TDateTime value) {
-    TDateBuffer text;
+    std::string text;
     Write(text, pattern, value);
-    return text.Text();
+    return text;
 }
 
 namespace {

@@ -94,9 +94,6 @@ void AppendCurrencyTextStyled(std::string& out, int64_t scaled, TFloatFormat sty
 void AppendBcdText(std::string& out, const TBcd& value);
 void AppendDateTimeText(std::string& out, std::string_view pattern, TDateTime value);
 
-template <std::size_t kCapacity>
-class TTextBuffer;
-
 // A date-time pattern read once and kept in a compiled form, for loops that write many values
 // under the same pattern (a field, a column). Append writes exactly what AppendDateTimeText
 // writes. The compiled form copies the pattern and every locale pattern it names ("c", "t",
@@ -120,7 +117,7 @@ private:
     enum TNamed : uint8_t { ShortDate, LongDate, ShortTime, LongTime, NamedCount };
 
     bool Current(std::string_view pattern) const;
-    void Write(TTextBuffer<256>& out, std::string_view pattern, TDateTime value);
+    void Write(std::string& out, std::string_view pattern, TDateTime value);
     void Compile(std::string_view pattern);
     void CompileLevel(std::string_view pattern, int depth);
     void CompileNamed(TNamed which, int depth);
