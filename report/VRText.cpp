@@ -70,6 +70,13 @@ std::vector<std::string> FormatLines(std::string_view text, int widthPixels, con
         const size_t linesBefore = lines.size();
         std::string line;
         size_t wordStart = 0;
+        // A part that fits as a whole is its own line: every shorter candidate line of the word
+        // by word forming fits too (widths grow as text is appended), so it would end the same
+        // after one measurement instead of one per word.
+        if (!part.empty() && measure(part) <= widthPixels) {
+            line.assign(part);
+            wordStart = part.size();
+        }
         while (wordStart < part.size()) {
             size_t wordEnd = part.find_first_of(" -", wordStart);
             wordEnd = wordEnd == std::string_view::npos ? part.size() : wordEnd + 1;
