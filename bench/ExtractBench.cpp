@@ -1,4 +1,4 @@
-// extract_bench [--patients N] [--path FOLDER] [--runs N] [--keep DIR] [--compare DIR]
+// extract_bench [--patients N] [--path FOLDER] [--runs N] [--keep DIR] [--compare DIR] [--cli PATH]
 //
 // Extraction speed of the program's two roads on a demo practice: parvell-cli extract (a child
 // process) and the main window's Extract offscreen (a child process running ExtractSQL with its
@@ -14,7 +14,8 @@
 // Bytes: the window's file must equal the cli's, and the ceiling's the cli's comma file; --keep
 // DIR copies the cli's files to DIR, --compare DIR compares them with files kept earlier (by
 // another build), so a change can be shown to leave every extract file as it was. The practice is
-// made with parvell-demo in a temporary folder unless --path names one that exists.
+// made with parvell-demo in a temporary folder unless --path names one that exists. --cli runs
+// another build's parvell-cli in place of this build's (the window road stays this build's).
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -195,6 +196,7 @@ int main(int argc, char** argv) {
     std::string folder;
     std::string keep;
     std::string compare;
+    std::string cliBin = PARVELL_CLI_BIN;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
         if (arg == "--patients") patients = std::atoi(argv[i + 1]);
@@ -202,6 +204,7 @@ int main(int argc, char** argv) {
         if (arg == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
         if (arg == "--keep") keep = argv[i + 1];
         if (arg == "--compare") compare = argv[i + 1];
+        if (arg == "--cli") cliBin = argv[i + 1];
     }
     if (folder.empty()) {
         folder = (std::filesystem::temp_directory_path() / "parvell-extract-bench").string();
@@ -276,7 +279,7 @@ int main(int argc, char** argv) {
             for (int layout = 0; layout < 3; ++layout) {
                 const std::string cliOut = scratch + "/cli." + layouts[layout];
                 const std::string cliRecords = scratch + "/cli.stdout";
-                cli[layout].Add(RunChild({PARVELL_CLI_BIN, "extract", "--data", dictionary,
+                cli[layout].Add(RunChild({cliBin, "extract", "--data", dictionary,
                                           "--sql", sqlFile, "--layout", layouts[layout], "--out",
                                           cliOut, "--force"},
                                          cliRecords));

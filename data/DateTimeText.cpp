@@ -432,8 +432,10 @@ TDateTimePattern& SharedPattern() {
 
 TDateTimeParts DecodeDateTime(TDateTime value) {
     TDateTimeParts parts;
-    // Rounded to whole milliseconds, ties to even (the default rounding mode).
-    const double msValue = std::nearbyint(value * static_cast<double>(kMsPerDay));
+    // Rounded to whole milliseconds, ties to even (the default rounding mode). rint rounds as
+    // nearbyint does; it only may raise the inexact flag, which nothing reads, and spares the
+    // saving and restoring of the floating-point environment per value.
+    const double msValue = std::rint(value * static_cast<double>(kMsPerDay));
     if (!(std::fabs(msValue) < kMaxMs)) return parts;  // not a number, or beyond counting
     const int64_t ms = static_cast<int64_t>(msValue);
     const int64_t days = ms / kMsPerDay;  // toward zero: a negative value's fraction is a time
