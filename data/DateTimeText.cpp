@@ -129,7 +129,7 @@ public:
     }
     void Put(std::string_view text) {
         const std::size_t n = std::min(text.size(), kCapacity - size_);
-        std::memcpy(data_ + size_, text.data(), n);
+        if (n > 0) std::memcpy(data_ + size_, text.data(), n);
         size_ += n;
     }
     void PutNumber(int value, int minDigits) {
