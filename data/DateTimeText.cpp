@@ -3,9 +3,10 @@
 // token. Texts are Windows-1252, a single-byte code page, so every byte is copied on its own.
 #include "data/Formats.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
-#include "data/TextBuffer.h"
 
 namespace parvell {
 
@@ -19,7 +20,6 @@ constexpr int64_t kDaysToUnixEpoch = 25569;
 // Beyond this many milliseconds a value cannot be counted in 64 bits.
 constexpr double kMaxMs = 9.0e18;
 
-using TDateBuffer = TTextBuffer<256>;
 
 // Calendar date of a day count from 1970-01-01 (proleptic Gregorian; the era-of-400-years
 // method, valid for the whole 64-bit range used here).
@@ -78,183 +78,364 @@ bool TwelveHourAhead(std::string_view pattern, std::size_t pos) {
     return false;
 }
 
-class TDateWriter {
+// What one compiled step writes.
+enum TOpKind : uint8_t {
+    kLiteral,      // literals_[At, At + Size)
+    kDateSep,      // LocaleFormats.DateSepChar
+    kTimeSep,      // LocaleFormats.TimeSepChar
+    kNumber,       // a calendar part (Arg) with at least Size digits
+    kDayShort,     // day names
+    kDayLong,
+    kMonthShort,   // month names, nothing for a month out of range
+    kMonthLong,
+    kMarker,       // the literal at At before noon, at At2 after
+    kAmPmText,     // LocaleFormats.AmText or PmText
+    kIfTime,       // the next Size steps only when the time of day is not midnight
+};
+
+// The calendar parts a number step writes.
+enum TPart : uint8_t { kDay, kMonth, kYear2, kYear, kHour, kHour12, kMinute, kSecond, kMillisecond };
+
+int PartValue(const TDateTimeParts& parts, uint8_t part) {
+    switch (part) {
+        case kDay: return parts.Day;
+        case kMonth: return parts.Month;
+        case kYear2: return parts.Year % 100;
+        case kYear: return parts.Year;
+        case kHour: return parts.Hour;
+        case kHour12:
+            if (parts.Hour == 0) return 12;
+            return parts.Hour > 12 ? parts.Hour - 12 : parts.Hour;
+        case kMinute: return parts.Minute;
+        case kSecond: return parts.Second;
+        default: return parts.Millisecond;
+    }
+}
+
+// The text of one value: at most 256 characters (those beyond are dropped), with the short
+// numbers of dates and times written in one step; appended to out at the end.
+class TDateOut {
 public:
-    TDateWriter(const TDateTimeParts& parts, TDateBuffer& out) : parts_(parts), out_(out) {}
+    explicit TDateOut(std::string& out) : out_(out) {}
+    ~TDateOut() { out_.append(data_, size_); }
+    TDateOut(const TDateOut&) = delete;
+    TDateOut& operator=(const TDateOut&) = delete;
 
-    // Writes `pattern`; depth 1 is a pattern named by a token, whose own named patterns write
-    // nothing, so that patterns naming each other cannot recurse.
-    void Write(std::string_view pattern, int depth) {
-        bool twelveHourClock = false;  // set once a marker has been written
-        char lastLetter = '\0';        // the last letter token, in lower case
-        std::size_t i = 0;
-        while (i < pattern.size()) {
-            const char c = pattern[i];
-            if (c == '\'' || c == '"') {
-                const std::size_t close = pattern.find(c, i + 1);
-                if (close == std::string_view::npos) {
-                    out_.Put(pattern.substr(i + 1));  // an unclosed quote copies to the end
-                    break;
-                }
-                out_.Put(pattern.substr(i + 1, close - i - 1));
-                i = close + 1;
-                continue;
-            }
-            if (c == '/') {
-                out_.PutItem(LocaleFormats.DateSepChar);
-                ++i;
-                continue;
-            }
-            if (c == ':') {
-                out_.PutItem(LocaleFormats.TimeSepChar);
-                ++i;
-                continue;
-            }
-            if (!IsLetter(c)) {
-                out_.Put(c);
-                ++i;
-                continue;
-            }
-
-            const char letter = Lower(c);
-            if (letter == 'a') {
-                const TMarker marker = MarkerAt(pattern, i);
-                if (marker != TMarker::None) {
-                    i += WriteMarker(pattern, i, marker);
-                    twelveHourClock = true;
-                    lastLetter = 'a';
-                    continue;
-                }
-            }
-            std::size_t count = 1;
-            while (i + count < pattern.size() && pattern[i + count] == c) ++count;
-            switch (letter) {
-                case 'c':
-                    if (depth == 0) {
-                        Write(LocaleFormats.ShortDatePattern, depth + 1);
-                        if (parts_.Hour != 0 || parts_.Minute != 0 || parts_.Second != 0) {
-                            out_.Put(' ');
-                            Write(LocaleFormats.LongTimePattern, depth + 1);
-                        }
-                    }
-                    break;
-                case 'd':
-                    if (count <= 2) {
-                        out_.PutNumber(parts_.Day, static_cast<int>(count));
-                    } else if (count == 3) {
-                        out_.Put(LocaleFormats.DayNamesShort[parts_.DayOfWeek]);
-                    } else if (count == 4) {
-                        out_.Put(LocaleFormats.DayNamesLong[parts_.DayOfWeek]);
-                    } else if (depth == 0) {
-                        Write(count == 5 ? LocaleFormats.ShortDatePattern
-                                         : LocaleFormats.LongDatePattern,
-                              depth + 1);
-                    }
-                    break;
-                case 'm':
-                    if (lastLetter == 'h') {
-                        out_.PutNumber(parts_.Minute, count >= 2 ? 2 : 1);
-                    } else if (count <= 2) {
-                        out_.PutNumber(parts_.Month, static_cast<int>(count));
-                    } else if (parts_.Month >= 1 && parts_.Month <= 12) {
-                        out_.Put(count == 3 ? LocaleFormats.MonthNamesShort[parts_.Month - 1]
-                                            : LocaleFormats.MonthNamesLong[parts_.Month - 1]);
-                    }
-                    break;
-                case 'y':
-                    if (count <= 2) {
-                        out_.PutNumber(parts_.Year % 100, 2);
-                    } else {
-                        out_.PutNumber(parts_.Year, 4);
-                    }
-                    break;
-                case 'h': {
-                    int hour = parts_.Hour;
-                    if (twelveHourClock || TwelveHourAhead(pattern, i + count)) {
-                        if (hour == 0) {
-                            hour = 12;
-                        } else if (hour > 12) {
-                            hour -= 12;
-                        }
-                    }
-                    out_.PutNumber(hour, count >= 2 ? 2 : 1);
-                    break;
-                }
-                case 'n':
-                    out_.PutNumber(parts_.Minute, count >= 2 ? 2 : 1);
-                    break;
-                case 's':
-                    out_.PutNumber(parts_.Second, count >= 2 ? 2 : 1);
-                    break;
-                case 'z':
-                    out_.PutNumber(parts_.Millisecond, count >= 3 ? 3 : static_cast<int>(count));
-                    break;
-                case 't':
-                    if (depth == 0) {
-                        Write(count == 1 ? LocaleFormats.ShortTimePattern
-                                         : LocaleFormats.LongTimePattern,
-                              depth + 1);
-                    }
-                    break;
-                case 'a':
-                    if (count >= 3) {
-                        out_.Put(count == 3 ? LocaleFormats.DayNamesShort[parts_.DayOfWeek]
-                                            : LocaleFormats.DayNamesLong[parts_.DayOfWeek]);
-                    } else {
-                        count = 1;  // a lone "a" is copied; the next one is looked at anew
-                        out_.Put(c);
-                    }
-                    break;
-                case 'e':
-                    // Without an era calendar the year of the era is the Gregorian year.
-                    out_.PutNumber(parts_.Year, 1);
-                    break;
-                case 'g':
-                    // ... and the era name is empty.
-                    break;
-                default:
-                    out_.Put(pattern.substr(i, count));
-                    break;
-            }
-            lastLetter = letter;
-            i += count;
+    void Put(char c) {
+        if (size_ < kCapacity) data_[size_++] = c;
+    }
+    void PutItem(char c) {
+        if (c != '\0') Put(c);
+    }
+    void Put(std::string_view text) {
+        const std::size_t n = std::min(text.size(), kCapacity - size_);
+        if (n > 0) std::memcpy(data_ + size_, text.data(), n);
+        size_ += n;
+    }
+    void PutNumber(int value, int minDigits) {
+        if (value >= 0 && value < 100 && minDigits <= 2 && size_ + 2 <= kCapacity) {
+            if (value >= 10 || minDigits == 2) data_[size_++] = static_cast<char>('0' + value / 10);
+            data_[size_++] = static_cast<char>('0' + value % 10);
+            return;
         }
+        if (value >= 1000 && value < 10000 && minDigits <= 4 && size_ + 4 <= kCapacity) {
+            data_[size_++] = static_cast<char>('0' + value / 1000);
+            data_[size_++] = static_cast<char>('0' + value / 100 % 10);
+            data_[size_++] = static_cast<char>('0' + value / 10 % 10);
+            data_[size_++] = static_cast<char>('0' + value % 10);
+            return;
+        }
+        // Digits of the value taken as unsigned, at least minDigits of them.
+        unsigned long long rest = static_cast<unsigned long long>(static_cast<long long>(value));
+        char digits[24];
+        int n = 0;
+        do {
+            digits[n++] = static_cast<char>('0' + rest % 10);
+            rest /= 10;
+        } while (rest != 0);
+        for (int i = n; i < minDigits; ++i) Put('0');
+        while (n > 0) Put(digits[--n]);
     }
 
 private:
-    // Writes the marker at `pos`; returns its length in the pattern.
-    std::size_t WriteMarker(std::string_view pattern, std::size_t pos, TMarker marker) {
-        const bool morning = parts_.Hour < 12;
-        switch (marker) {
-            case TMarker::AmPmLetters:
-                out_.Put(pattern.substr(morning ? pos : pos + 3, 2));
-                return 5;
-            case TMarker::APLetter:
-                out_.Put(pattern[morning ? pos : pos + 2]);
-                return 3;
-            case TMarker::AmPmTexts:
-            default:
-                out_.Put(morning ? LocaleFormats.AmText : LocaleFormats.PmText);
-                return 4;
-        }
-    }
-
-    const TDateTimeParts& parts_;
-    TDateBuffer& out_;
+    static constexpr std::size_t kCapacity = 256;
+    std::string& out_;
+    char data_[kCapacity];
+    std::size_t size_ = 0;
 };
 
-void FormatDateTime(std::string_view pattern, TDateTime value, TDateBuffer& out) {
+}  // namespace
+
+void TDateTimePattern::AddOp(const TOp& op) {
+    // Literal runs that follow each other are written as one.
+    if (op.Kind == kLiteral && ops_.size() > sealed_ && ops_.back().Kind == kLiteral &&
+        ops_.back().At + ops_.back().Size == op.At && ops_.back().Size + op.Size <= 0xFFFF) {
+        ops_.back().Size = static_cast<uint16_t>(ops_.back().Size + op.Size);
+        return;
+    }
+    ops_.push_back(op);
+}
+
+void TDateTimePattern::AddLiteral(std::string_view text) {
+    // Longer literals are cut in pieces a step can count.
+    while (!text.empty()) {
+        const std::string_view piece = text.substr(0, 0xFFFF);
+        TOp op;
+        op.Kind = kLiteral;
+        op.At = static_cast<uint32_t>(literals_.size());
+        op.Size = static_cast<uint16_t>(piece.size());
+        literals_.append(piece);
+        AddOp(op);
+        text.remove_prefix(piece.size());
+    }
+}
+
+void TDateTimePattern::CompileNamed(TNamed which, int depth) {
+    static constexpr std::string TLocaleFormats::*kItems[NamedCount] = {
+        &TLocaleFormats::ShortDatePattern, &TLocaleFormats::LongDatePattern,
+        &TLocaleFormats::ShortTimePattern, &TLocaleFormats::LongTimePattern};
+    const std::string& pattern = LocaleFormats.*kItems[which];
+    if (!usesNamed_[which]) {
+        usesNamed_[which] = true;
+        named_[which] = pattern;
+    }
+    CompileLevel(pattern, depth);
+}
+
+// Depth 1 is a pattern named by a token, whose own named patterns write nothing, so that patterns
+// naming each other cannot recurse.
+void TDateTimePattern::CompileLevel(std::string_view pattern, int depth) {
+    bool twelveHourClock = false;  // set once a marker has been written
+    char lastLetter = '\0';        // the last letter token, in lower case
+    std::size_t i = 0;
+    auto number = [&](uint8_t part, int digits) {
+        TOp op;
+        op.Kind = kNumber;
+        op.Arg = part;
+        op.Size = static_cast<uint16_t>(digits);
+        AddOp(op);
+    };
+    auto simple = [&](uint8_t kind) {
+        TOp op;
+        op.Kind = kind;
+        AddOp(op);
+    };
+    while (i < pattern.size()) {
+        const char c = pattern[i];
+        if (c == '\'' || c == '"') {
+            const std::size_t close = pattern.find(c, i + 1);
+            if (close == std::string_view::npos) {
+                AddLiteral(pattern.substr(i + 1));  // an unclosed quote copies to the end
+                break;
+            }
+            AddLiteral(pattern.substr(i + 1, close - i - 1));
+            i = close + 1;
+            continue;
+        }
+        if (c == '/') {
+            simple(kDateSep);
+            ++i;
+            continue;
+        }
+        if (c == ':') {
+            simple(kTimeSep);
+            ++i;
+            continue;
+        }
+        if (!IsLetter(c)) {
+            AddLiteral(pattern.substr(i, 1));
+            ++i;
+            continue;
+        }
+
+        const char letter = Lower(c);
+        if (letter == 'a') {
+            const TMarker marker = MarkerAt(pattern, i);
+            if (marker != TMarker::None) {
+                if (marker == TMarker::AmPmTexts) {
+                    simple(kAmPmText);
+                    i += 4;
+                } else {
+                    const bool letters = marker == TMarker::AmPmLetters;
+                    const std::size_t size = letters ? 2 : 1;
+                    TOp op;
+                    op.Kind = kMarker;
+                    op.At = static_cast<uint32_t>(literals_.size());
+                    op.Size = static_cast<uint16_t>(size);
+                    literals_.append(pattern.substr(i, size));
+                    op.At2 = static_cast<uint32_t>(literals_.size());
+                    op.Size2 = static_cast<uint16_t>(size);
+                    literals_.append(pattern.substr(i + (letters ? 3 : 2), size));
+                    AddOp(op);
+                    i += letters ? 5 : 3;
+                }
+                twelveHourClock = true;
+                lastLetter = 'a';
+                continue;
+            }
+        }
+        std::size_t count = 1;
+        while (i + count < pattern.size() && pattern[i + count] == c) ++count;
+        switch (letter) {
+            case 'c':
+                if (depth == 0) {
+                    CompileNamed(ShortDate, depth + 1);
+                    TOp condition;
+                    condition.Kind = kIfTime;
+                    ops_.push_back(condition);
+                    const std::size_t at = ops_.size();
+                    AddLiteral(" ");
+                    CompileNamed(LongTime, depth + 1);
+                    ops_[at - 1].Size = static_cast<uint16_t>(ops_.size() - at);
+                    sealed_ = ops_.size();  // what follows is no part of the condition
+                }
+                break;
+            case 'd':
+                if (count <= 2) {
+                    number(kDay, static_cast<int>(count));
+                } else if (count == 3) {
+                    simple(kDayShort);
+                } else if (count == 4) {
+                    simple(kDayLong);
+                } else if (depth == 0) {
+                    CompileNamed(count == 5 ? ShortDate : LongDate, depth + 1);
+                }
+                break;
+            case 'm':
+                if (lastLetter == 'h') {
+                    number(kMinute, count >= 2 ? 2 : 1);
+                } else if (count <= 2) {
+                    number(kMonth, static_cast<int>(count));
+                } else {
+                    simple(count == 3 ? kMonthShort : kMonthLong);
+                }
+                break;
+            case 'y':
+                if (count <= 2) {
+                    number(kYear2, 2);
+                } else {
+                    number(kYear, 4);
+                }
+                break;
+            case 'h':
+                number(twelveHourClock || TwelveHourAhead(pattern, i + count) ? kHour12 : kHour,
+                       count >= 2 ? 2 : 1);
+                break;
+            case 'n': number(kMinute, count >= 2 ? 2 : 1); break;
+            case 's': number(kSecond, count >= 2 ? 2 : 1); break;
+            case 'z': number(kMillisecond, count >= 3 ? 3 : static_cast<int>(count)); break;
+            case 't':
+                if (depth == 0) CompileNamed(count == 1 ? ShortTime : LongTime, depth + 1);
+                break;
+            case 'a':
+                if (count >= 3) {
+                    simple(count == 3 ? kDayShort : kDayLong);
+                } else {
+                    count = 1;  // a lone "a" is copied; the next one is looked at anew
+                    AddLiteral(pattern.substr(i, 1));
+                }
+                break;
+            case 'e':
+                // Without an era calendar the year of the era is the Gregorian year.
+                number(kYear, 1);
+                break;
+            case 'g':
+                // ... and the era name is empty.
+                break;
+            default: AddLiteral(pattern.substr(i, count)); break;
+        }
+        lastLetter = letter;
+        i += count;
+    }
+}
+
+void TDateTimePattern::Compile(std::string_view pattern) {
+    ops_.clear();
+    literals_.clear();
+    usesNamed_ = {};
+    sealed_ = 0;
+    source_.assign(pattern);
+    CompileLevel(pattern.empty() ? std::string_view("c") : pattern, 0);
+    compiled_ = true;
+}
+
+bool TDateTimePattern::Current(std::string_view pattern) const {
+    if (!compiled_ || pattern != source_) return false;
+    if (usesNamed_[ShortDate] && named_[ShortDate] != LocaleFormats.ShortDatePattern) return false;
+    if (usesNamed_[LongDate] && named_[LongDate] != LocaleFormats.LongDatePattern) return false;
+    if (usesNamed_[ShortTime] && named_[ShortTime] != LocaleFormats.ShortTimePattern) return false;
+    if (usesNamed_[LongTime] && named_[LongTime] != LocaleFormats.LongTimePattern) return false;
+    return true;
+}
+
+void TDateTimePattern::Write(std::string& text, std::string_view pattern, TDateTime value) {
+    if (!Current(pattern)) Compile(pattern);
+    TDateOut out(text);
     const TDateTimeParts parts = DecodeDateTime(value);
-    TDateWriter writer(parts, out);
-    writer.Write(pattern.empty() ? std::string_view("c") : pattern, 0);
+    const std::string_view literals = literals_;
+    const std::size_t count = ops_.size();
+    for (std::size_t k = 0; k < count; ++k) {
+        const TOp& op = ops_[k];
+        switch (op.Kind) {
+            case kLiteral:
+                if (op.Size == 1) {
+                    out.Put(literals[op.At]);
+                } else {
+                    out.Put(literals.substr(op.At, op.Size));
+                }
+                break;
+            case kDateSep: out.PutItem(LocaleFormats.DateSepChar); break;
+            case kTimeSep: out.PutItem(LocaleFormats.TimeSepChar); break;
+            case kNumber: out.PutNumber(PartValue(parts, op.Arg), op.Size); break;
+            case kDayShort: out.Put(LocaleFormats.DayNamesShort[parts.DayOfWeek]); break;
+            case kDayLong: out.Put(LocaleFormats.DayNamesLong[parts.DayOfWeek]); break;
+            case kMonthShort:
+            case kMonthLong:
+                if (parts.Month >= 1 && parts.Month <= 12) {
+                    out.Put(op.Kind == kMonthShort ? LocaleFormats.MonthNamesShort[parts.Month - 1]
+                                                   : LocaleFormats.MonthNamesLong[parts.Month - 1]);
+                }
+                break;
+            case kMarker:
+                out.Put(parts.Hour < 12 ? literals.substr(op.At, op.Size)
+                                        : literals.substr(op.At2, op.Size2));
+                break;
+            case kAmPmText: out.Put(parts.Hour < 12 ? LocaleFormats.AmText : LocaleFormats.PmText); break;
+            case kIfTime:
+                if (parts.Hour == 0 && parts.Minute == 0 && parts.Second == 0) k += op.Size;
+                break;
+            default: break;
+        }
+    }
+}
+
+void TDateTimePattern::Append(std::string& out, std::string_view pattern, TDateTime value) {
+    Write(out, pattern, value);
+}
+
+std::string TDateTimePattern::Text(std::string_view pattern, TDateTime value) {
+    std::string text;
+    Write(text, pattern, value);
+    return text;
+}
+
+namespace {
+
+// The free functions keep one compiled pattern per thread: a caller that writes the same pattern
+// again and again compiles it once.
+TDateTimePattern& SharedPattern() {
+    thread_local TDateTimePattern pattern;
+    return pattern;
 }
 
 }  // namespace
 
 TDateTimeParts DecodeDateTime(TDateTime value) {
     TDateTimeParts parts;
-    // Rounded to whole milliseconds, ties to even (the default rounding mode).
-    const double msValue = std::nearbyint(value * static_cast<double>(kMsPerDay));
+    // Rounded to whole milliseconds, ties to even (the default rounding mode). rint rounds as
+    // nearbyint does; it only may raise the inexact flag, which nothing reads, and spares the
+    // saving and restoring of the floating-point environment per value.
+    const double msValue = std::rint(value * static_cast<double>(kMsPerDay));
     if (!(std::fabs(msValue) < kMaxMs)) return parts;  // not a number, or beyond counting
     const int64_t ms = static_cast<int64_t>(msValue);
     const int64_t days = ms / kMsPerDay;  // toward zero: a negative value's fraction is a time
@@ -273,15 +454,11 @@ TDateTimeParts DecodeDateTime(TDateTime value) {
 }
 
 void AppendDateTimeText(std::string& out, std::string_view pattern, TDateTime value) {
-    TDateBuffer text;
-    FormatDateTime(pattern, value, text);
-    out.append(text.View());
+    SharedPattern().Append(out, pattern, value);
 }
 
 std::string DateTimeText(std::string_view pattern, TDateTime value) {
-    TDateBuffer text;
-    FormatDateTime(pattern, value, text);
-    return text.Text();
+    return SharedPattern().Text(pattern, value);
 }
 
 }  // namespace parvell

@@ -79,6 +79,8 @@ int64_t TField::ValueAsCurrency() const {
 
 std::string TField::ValueAsText() const { return ClassDescription(); }
 
+void TField::AppendValueText(std::string& out) const { out += ValueAsText(); }
+
 std::u16string TField::ValueAsWideText() const { return AnsiToWide(ValueAsText()); }
 
 std::string TField::Description() const {

@@ -99,6 +99,8 @@ public:
     virtual int32_t ValueAsInteger() const;
     virtual TSQLTimeStamp ValueAsSQLTimeStamp() const;
     virtual std::string ValueAsText() const;
+    // Appends ValueAsText to out, for loops that reuse one line buffer.
+    virtual void AppendValueText(std::string& out) const;
     virtual std::u16string ValueAsWideText() const;
     virtual std::string ClassDescription() const;
     virtual int NativeSize() const { return 0; }

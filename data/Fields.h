@@ -26,6 +26,7 @@ public:
     double ValueAsFloat() const override;
     int32_t ValueAsInteger() const override;
     std::string ValueAsText() const override;
+    void AppendValueText(std::string& out) const override;
     int NativeSize() const override;
     int DefaultWidth() const override { return Size(); }
     std::string RenderText(bool forDisplay) const override { return ValueAsText(); }
@@ -43,6 +44,7 @@ public:
     static const TFieldClass& Class();
     const char* ClassName() const override { return "TWideStringField"; }
     std::string ValueAsText() const override;
+    void AppendValueText(std::string& out) const override { TField::AppendValueText(out); }
     std::u16string ValueAsWideText() const override;
     int NativeSize() const override;
 };
@@ -61,6 +63,7 @@ public:
     double ValueAsFloat() const override;
     int32_t ValueAsInteger() const override;
     std::string ValueAsText() const override;
+    void AppendValueText(std::string& out) const override;
     int NativeSize() const override { return 4; }
     std::string RenderText(bool forDisplay) const override { return ValueAsText(); }
 
@@ -242,6 +245,7 @@ public:
     TDateTime ValueAsDateTime() const override;
     double ValueAsFloat() const override;
     std::string ValueAsText() const override;
+    void AppendValueText(std::string& out) const override;
     int NativeSize() const override { return 8; }
     int DefaultWidth() const override { return 18; }
     std::string RenderText(bool forDisplay) const override { return ValueAsText(); }
@@ -249,6 +253,9 @@ public:
 protected:
     // The pattern of ValueAsText: empty here (that is "c").
     virtual std::string_view TextPattern() const { return {}; }
+
+private:
+    mutable TDateTimePattern pattern_;  // TextPattern, compiled
 };
 
 class TDateField : public TDateTimeField {

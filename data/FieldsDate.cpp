@@ -30,7 +30,12 @@ double TDateTimeField::ValueAsFloat() const { return ValueAsDateTime(); }
 std::string TDateTimeField::ValueAsText() const {
     TDateTime value = 0;
     if (!LoadValueData(&value, false)) return {};
-    return DateTimeText(TextPattern(), value);
+    return pattern_.Text(TextPattern(), value);
+}
+
+void TDateTimeField::AppendValueText(std::string& out) const {
+    TDateTime value = 0;
+    if (LoadValueData(&value, false)) pattern_.Append(out, TextPattern(), value);
 }
 
 TDateField::TDateField() { SetDataTypeInternal(ftDate); }

@@ -55,6 +55,11 @@ std::string TIntegerField::ValueAsText() const {
     return ReadValue(&value) ? IntegerText(value) : std::string();
 }
 
+void TIntegerField::AppendValueText(std::string& out) const {
+    int32_t value = 0;
+    if (ReadValue(&value)) AppendIntegerText(out, value);
+}
+
 TSmallintField::TSmallintField() {
     SetDataTypeInternal(ftSmallint);
     SetRange(-32768, 32767);

@@ -46,6 +46,12 @@ void TStringField::CheckSize(int32_t size) const { fieldvalue::CheckStringSize(s
 int TStringField::NativeSize() const { return SizePlus(Size(), 1, 1); }
 
 std::string TStringField::ValueAsText() const {
+    std::string text;
+    TStringField::AppendValueText(text);
+    return text;
+}
+
+void TStringField::AppendValueText(std::string& out) const {
     const int size = NativeSize();
     char fixed[kFixedTextBytes + 1];
     std::vector<char> allocated;
@@ -54,13 +60,13 @@ std::string TStringField::ValueAsText() const {
         allocated.resize(static_cast<size_t>(size) + 1);
         buffer = allocated.data();
     }
-    if (!LoadValueData(buffer, true)) return {};
+    if (!LoadValueData(buffer, true)) return;
     // The native area holds Size characters and their zero; the text never runs beyond Size
     // characters, even when the zero is missing.
     const size_t length = strnlen(buffer, static_cast<size_t>(std::max(size - 1, 0)));
     buffer[length] = '\0';
     if (transliterate_ && length > 0) DataSet()->Translate(buffer, false);
-    return std::string(buffer, length);
+    out.append(buffer, length);
 }
 
 bool TStringField::ValueAsBoolean() const {

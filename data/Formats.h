@@ -4,9 +4,11 @@
 // final text.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/Exceptions.h"
 
@@ -90,6 +92,45 @@ void AppendCurrencyText(std::string& out, int64_t scaled);
 void AppendCurrencyTextStyled(std::string& out, int64_t scaled, TFloatFormat style, int digits);
 void AppendBcdText(std::string& out, const TBcd& value);
 void AppendDateTimeText(std::string& out, std::string_view pattern, TDateTime value);
+
+// A date-time pattern read once and kept in a compiled form, for loops that write many values
+// under the same pattern (a field, a column). Append writes exactly what AppendDateTimeText
+// writes. The compiled form copies the pattern and every locale pattern it names ("c", "t",
+// "ddddd" and the like) and compiles anew when any of them has changed since, so a changed
+// LocaleFormats record is followed at the next value; separators, names and markers are read from
+// LocaleFormats at each value.
+class TDateTimePattern {
+public:
+    void Append(std::string& out, std::string_view pattern, TDateTime value);
+    std::string Text(std::string_view pattern, TDateTime value);
+
+private:
+    struct TOp {
+        uint8_t Kind = 0;
+        uint8_t Arg = 0;      // a calendar part or a minimum number of digits
+        uint16_t Size = 0;    // literal length, or the number of ops a condition covers
+        uint32_t At = 0;      // literal offset in literals_
+        uint16_t Size2 = 0;   // second literal (the evening variant of a marker)
+        uint32_t At2 = 0;
+    };
+    enum TNamed : uint8_t { ShortDate, LongDate, ShortTime, LongTime, NamedCount };
+
+    bool Current(std::string_view pattern) const;
+    void Write(std::string& out, std::string_view pattern, TDateTime value);
+    void Compile(std::string_view pattern);
+    void CompileLevel(std::string_view pattern, int depth);
+    void CompileNamed(TNamed which, int depth);
+    void AddLiteral(std::string_view text);
+    void AddOp(const TOp& op);
+
+    bool compiled_ = false;
+    std::string source_;
+    std::array<std::string, NamedCount> named_;  // copies of the locale patterns compiled in
+    std::array<bool, NamedCount> usesNamed_ = {};
+    std::vector<TOp> ops_;
+    std::size_t sealed_ = 0;  // literal steps before this one take no further text
+    std::string literals_;
+};
 
 // A date-time split into calendar date and time of day, as DateTimeText sees it: the value is
 // rounded to whole milliseconds (ties to even) and a negative value counts its fraction as the

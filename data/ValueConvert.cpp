@@ -194,7 +194,7 @@ TDateTime NativeDateTimeToDateTime(double count) {
     int64_t day = 0;
     int64_t milliseconds = 0;
     if (std::isfinite(count)) {
-        const double rounded = std::nearbyint(count);
+        const double rounded = std::rint(count);  // as nearbyint, without saving the FP state
         const double days = std::trunc(rounded / static_cast<double>(kMSecsPerDay));
         // The day number is 32-bit; a count whose day does not fit cannot be split.
         if (std::fabs(rounded) < 9.0e18 && std::fabs(days) <= INT32_MAX) {

@@ -25,7 +25,7 @@ TExtractResult WriteCommaDelimited(TDataSet& data, TExtractFile& file, bool crea
         for (int i = 0; i < count; ++i) {
             if (i > 0) line += ',';
             line += '"';
-            line += data.FieldAt(i).ValueAsText();
+            data.FieldAt(i).AppendValueText(line);
             line += '"';
         }
         if (!FinishRecord(file, line, data, callbacks, result)) break;

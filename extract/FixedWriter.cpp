@@ -21,6 +21,7 @@ struct TColumn {
     int32_t width = -1;
     const TField* value = nullptr;            // set for columns that are written
     const TLargeintField* largeint = nullptr;  // the 64-bit reading of an ftLargeint column
+    mutable TDateTimePattern pattern;          // the date-time text of the column, compiled
 };
 
 std::vector<TColumn> Columns(const TDataSet& data) {
@@ -59,7 +60,7 @@ void AppendText(std::string& line, const TColumn& column) {
     switch (column.defType) {
         case ftString:
         case ftBoolean:
-            line += field.ValueAsText();
+            field.AppendValueText(line);
             break;
         case ftLargeint:
             // The whole 64-bit value: its low 32 bits alone would be a different number.
@@ -84,11 +85,11 @@ void AppendText(std::string& line, const TColumn& column) {
             break;
         case ftDate:
         case ftDateTime:
-            if (!field.ValueIsNull()) AppendDateTimeText(line, {}, field.ValueAsDateTime());
+            if (!field.ValueIsNull()) column.pattern.Append(line, {}, field.ValueAsDateTime());
             break;
         case ftTime:
             // A null time reads as 0, the start of the day, and is written as such.
-            AppendDateTimeText(line, LocaleFormats.LongTimePattern, field.ValueAsDateTime());
+            column.pattern.Append(line, LocaleFormats.LongTimePattern, field.ValueAsDateTime());
             break;
         default:
             break;  // no other type has a width

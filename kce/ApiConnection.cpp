@@ -35,9 +35,10 @@ bool IsDictionaryPath(std::string_view path) {
 
 uint32_t Register(std::unique_ptr<Database> database) {
     PrepareConnection(database->Db());
-    // A 32 MiB page cache and reads through a memory map (address space, not memory) make large
-    // scans cheaper; both are bounded.
-    sqlite3_exec(database->Db(), "PRAGMA cache_size = -32768; PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr);
+    // A 32 MiB page cache and reads through a memory map of the file's first 32 MiB make large
+    // scans cheaper. Both are bounded: mapped pages that a scan touches count in the resident
+    // size like cached ones, so a larger map would grow the process with the database file.
+    sqlite3_exec(database->Db(), "PRAGMA cache_size = -32768; PRAGMA mmap_size = 33554432", nullptr, nullptr, nullptr);
     auto connection = std::make_shared<Connection>();
     connection->database = std::move(database);
     return AddConnection(std::move(connection));

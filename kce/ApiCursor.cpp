@@ -24,7 +24,7 @@ std::string_view Trim(std::string_view text, uint16_t option) {
 
 template <typename Body>
 uint32_t WithCursor(uint32_t cursor, Body&& body) {
-    return Guard([&] { body(*GetCursor(cursor)); });
+    return Guard([&] { body(CursorForCall(cursor)); });
 }
 
 void FailNoIndex() { Fail(KDB_ERR_NO_INDEX, "Cursors of this engine have no index."); }

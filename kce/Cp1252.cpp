@@ -1,6 +1,8 @@
 #include "kce/Cp1252.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <cstdint>
 
 namespace kce {
@@ -47,8 +49,14 @@ std::string ToUtf8(std::string_view cp1252) {
 
 size_t FromUtf8(const char* utf8, size_t length, char* out, size_t capacity) {
     const auto* s = reinterpret_cast<const unsigned char*>(utf8);
-    size_t i = 0;
-    size_t n = 0;
+    // ASCII, the usual text, is the same in both: the run before the first other byte is copied
+    // as it is.
+    size_t ascii = 0;
+    const size_t limit = std::min(length, capacity);
+    while (ascii < limit && s[ascii] < 0x80) ++ascii;
+    if (ascii > 0) std::memcpy(out, utf8, ascii);
+    size_t i = ascii;
+    size_t n = ascii;
     while (i < length && n < capacity) {
         unsigned char c = s[i];
         if (c < 0x80) {

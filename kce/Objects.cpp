@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <unordered_map>
 #include <variant>
 
@@ -27,6 +28,29 @@ struct Table {
 Table& Handles() {
     static Table table;
     return table;
+}
+
+// Advanced by every removal: a thread's remembered cursor is valid while it stays the same.
+std::atomic<uint64_t> removals{0};
+
+struct RecentCursor {
+    uint32_t handle = 0;
+    uint64_t removalsSeen = 0;
+    std::shared_ptr<Cursor> cursor;
+};
+
+RecentCursor& Recent() {
+    thread_local RecentCursor recent;
+    return recent;
+}
+
+// Called after a removal: other threads notice the count; this thread lets go at once, so that a
+// closed cursor's memory is released by the close itself.
+void NoteRemoval() {
+    removals.fetch_add(1, std::memory_order_acq_rel);
+    RecentCursor& recent = Recent();
+    recent.handle = 0;
+    recent.cursor.reset();
 }
 
 uint32_t Add(Entry entry) {
@@ -55,11 +79,14 @@ template <typename T>
 bool Remove(uint32_t handle) {
     Table& t = Handles();
     std::shared_ptr<T> released;  // destroyed outside the lock
-    std::lock_guard guard(t.lock);
-    auto found = t.entries.find(handle);
-    if (found == t.entries.end() || !std::holds_alternative<std::shared_ptr<T>>(found->second.object)) return false;
-    released = std::get<std::shared_ptr<T>>(found->second.object);
-    t.entries.erase(found);
+    {
+        std::lock_guard guard(t.lock);
+        auto found = t.entries.find(handle);
+        if (found == t.entries.end() || !std::holds_alternative<std::shared_ptr<T>>(found->second.object)) return false;
+        released = std::get<std::shared_ptr<T>>(found->second.object);
+        t.entries.erase(found);
+    }
+    NoteRemoval();
     return true;
 }
 
@@ -109,6 +136,19 @@ std::shared_ptr<Statement> GetStatement(uint32_t handle) {
     return Lookup<Statement>(handle, KDB_ERR_INVALID_HANDLE, "statement");
 }
 std::shared_ptr<Cursor> GetCursor(uint32_t handle) { return Lookup<Cursor>(handle, KDB_ERR_INVALID_HANDLE, "cursor"); }
+
+Cursor& CursorForCall(uint32_t handle) {
+    RecentCursor& recent = Recent();
+    const uint64_t seen = removals.load(std::memory_order_acquire);
+    if (recent.cursor && recent.handle == handle && recent.removalsSeen == seen) return *recent.cursor;
+    recent.cursor.reset();
+    recent.handle = 0;
+    std::shared_ptr<Cursor> cursor = GetCursor(handle);
+    recent.removalsSeen = seen;
+    recent.handle = handle;
+    recent.cursor = std::move(cursor);
+    return *recent.cursor;
+}
 std::shared_ptr<Search> GetSearch(uint32_t handle) { return Lookup<Search>(handle, KDB_ERR_INVALID_HANDLE, "table search"); }
 
 uint16_t HandleType(uint32_t handle) {
@@ -142,6 +182,7 @@ bool RemoveConnection(uint32_t handle) {
         released.push_back(std::move(t.entries.at(handle)));
         t.entries.erase(handle);
     }
+    NoteRemoval();
     return true;
 }
 

@@ -97,6 +97,11 @@ uint32_t AddSearch(std::shared_ptr<Search> search);
 std::shared_ptr<Connection> GetConnection(uint32_t handle);
 std::shared_ptr<Statement> GetStatement(uint32_t handle);
 std::shared_ptr<Cursor> GetCursor(uint32_t handle);
+// The cursor for one call of the calling thread, without a table lookup when the thread named
+// the same cursor last and no handle was removed since: the thread keeps a reference to the
+// cursor it named last, which the next lookup after a removal (or the removal itself, on the same
+// thread) lets go. Throws as GetCursor does.
+Cursor& CursorForCall(uint32_t handle);
 std::shared_ptr<Search> GetSearch(uint32_t handle);
 // 0 when the handle names nothing.
 uint16_t HandleType(uint32_t handle);

@@ -81,10 +81,10 @@ uint8_t* RecordStore::Append() {
             firstFileChunk_ = chunk;
         }
         if (file_ == nullptr) {
-            chunks_.push_back(std::make_unique<uint8_t[]>(chunkBytes));
+            chunks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(chunkBytes));
         } else {
             chunks_.push_back(nullptr);
-            if (!window_) window_ = std::make_unique<uint8_t[]>(chunkBytes);
+            if (!window_) window_ = std::make_unique_for_overwrite<uint8_t[]>(chunkBytes);
             windowChunk_ = chunk;
             windowDirty_ = true;
         }

@@ -1,5 +1,6 @@
 #include "report/VRText.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QString>
@@ -41,9 +42,32 @@ bool IsDateType(TFieldType type) {
     return type == ftDate || type == ftTime || type == ftDateTime;
 }
 
+// The font DeviceFont made last, while an application object exists.
+struct LastFont {
+    TVRFont font;
+    int pixelsPerInch = 0;
+    QFont result;
+};
+LastFont* lastFont = nullptr;
+
+std::mutex& LastFontLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 }  // namespace
 
 QFont DeviceFont(const TVRFont& font, int pixelsPerInch) {
+    // Every text item asks for its font each time it prints: the last one made is handed out
+    // again, which also keeps Qt's resolved font behind it instead of resolving it anew. It is
+    // let go when the application object goes, before the fonts behind it do.
+    std::lock_guard guard(LastFontLock());
+    if (LastFont* last = lastFont; last && last->pixelsPerInch == pixelsPerInch &&
+                                   last->font.Name == font.Name && last->font.Size == font.Size &&
+                                   last->font.Bold == font.Bold && last->font.Italic == font.Italic &&
+                                   last->font.Underline == font.Underline) {
+        return last->result;
+    }
     RegisterFontSubstitutions();
     QFont result(ToQString(font.Name));
     result.setPixelSize(std::max(1, MulDiv(font.Size, pixelsPerInch, 72)));
@@ -52,6 +76,15 @@ QFont DeviceFont(const TVRFont& font, int pixelsPerInch) {
     result.setUnderline(font.Underline);
     // Widths add up character by character, as the line breaker assumes.
     result.setKerning(false);
+    if (!lastFont) {
+        lastFont = new LastFont;
+        qAddPostRoutine([] {
+            std::lock_guard guard(LastFontLock());
+            delete lastFont;
+            lastFont = nullptr;
+        });
+    }
+    *lastFont = LastFont{font, pixelsPerInch, result};
     return result;
 }
 
@@ -70,6 +103,13 @@ std::vector<std::string> FormatLines(std::string_view text, int widthPixels, con
         const size_t linesBefore = lines.size();
         std::string line;
         size_t wordStart = 0;
+        // A part that fits as a whole is its own line: every shorter candidate line of the word
+        // by word forming fits too (widths grow as text is appended), so it would end the same
+        // after one measurement instead of one per word.
+        if (!part.empty() && measure(part) <= widthPixels) {
+            line.assign(part);
+            wordStart = part.size();
+        }
         while (wordStart < part.size()) {
             size_t wordEnd = part.find_first_of(" -", wordStart);
             wordEnd = wordEnd == std::string_view::npos ? part.size() : wordEnd + 1;

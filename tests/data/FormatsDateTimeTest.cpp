@@ -135,6 +135,34 @@ TEST_F(DateTimeTextTest, NamedPatternsExpandOnlyOneLevel) {
     EXPECT_EQ(DateTimeText("dddddd!", k2008Jan15), "!");
 }
 
+// A pattern kept compiled (by a field or a column) writes what DateTimeText writes for every
+// value, whichever pattern it was handed last, and follows changes of the locale items it names.
+TEST_F(DateTimeTextTest, ACompiledPatternFollowsPatternsAndLocaleItems) {
+    const double afternoon = k2008Jan15 + 14 * kHour + 30 * kMinute;
+    TDateTimePattern pattern;
+    EXPECT_EQ(pattern.Text("", afternoon), "01/15/2008 2:30:00 PM");
+    EXPECT_EQ(pattern.Text("", k2008Jan15), "01/15/2008");
+    EXPECT_EQ(pattern.Text("yyyy", afternoon), "2008");
+    EXPECT_EQ(pattern.Text("", afternoon), "01/15/2008 2:30:00 PM");
+
+    LocaleFormats.ShortDatePattern = "yyyy-mm-dd";
+    EXPECT_EQ(pattern.Text("", afternoon), "2008-01-15 2:30:00 PM");
+    LocaleFormats.LongTimePattern = "hh:nn' h'";
+    EXPECT_EQ(pattern.Text("", afternoon), "2008-01-15 14:30 h");
+    // Text after the time of a "c" is written at midnight too.
+    EXPECT_EQ(pattern.Text("c' x'", k2008Jan15), "2008-01-15 x");
+    EXPECT_EQ(pattern.Text("c' x'", afternoon), "2008-01-15 14:30 h x");
+    LocaleFormats.DateSepChar = '.';
+    EXPECT_EQ(pattern.Text("dd/mm", afternoon), "15.01");
+    LocaleFormats.ShortTimePattern = "h AMPM";
+    LocaleFormats.PmText = "p.m.";
+    EXPECT_EQ(pattern.Text("t", afternoon), "2 p.m.");
+
+    std::string line = "x";
+    pattern.Append(line, "ddddd", afternoon);
+    EXPECT_EQ(line, "x2008-01-15");
+}
+
 TEST_F(DateTimeTextTest, ResultIsLimitedTo256Characters) {
     const std::string longText(300, 'x');
     EXPECT_EQ(DateTimeText(longText, 0), std::string(256, 'x'));

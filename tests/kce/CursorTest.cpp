@@ -2,6 +2,7 @@
 // navigation and bookmarks, and results larger than the memory limit.
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "tests/kce/KceSupport.h"
 
@@ -366,6 +367,40 @@ TEST(CursorNavigationTest, PositionsRecordNumbersAndBookmarks) {
     EXPECT_EQ(KdbCloseTable(cursor), 0u);
     EXPECT_EQ(KdbCloseTable(cursor), uint32_t(KDB_ERR_INVALID_HANDLE));
     KdbDisconnect(connection);
+}
+
+// Calls on one cursor after another reuse the cursor the thread named last; whatever closes a
+// cursor (its own close, its connection's disconnect, another thread) makes its handle fail at
+// once, and a cursor opened meanwhile is not mistaken for it.
+TEST(CursorHandleTest, ClosedCursorsFailOnEveryThreadAndOthersStayReachable) {
+    TempDir dir;
+    uint32_t connection = CreateDictionary(dir.File("handles.kdd"));
+    RunSql(connection, "CREATE TABLE seq (n INTEGER)");
+    RunSql(connection, "INSERT INTO seq (n) VALUES (10), (20), (30)");
+    const uint32_t first = RunSql(connection, "SELECT n FROM seq ORDER BY n");
+    const uint32_t second = RunSql(connection, "SELECT n FROM seq ORDER BY n DESC");
+    // Alternating handles read each cursor's own record.
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(FieldText(first, 1), "10");
+        EXPECT_EQ(FieldText(second, 1), "30");
+    }
+    uint16_t eof = 0;
+    EXPECT_EQ(KdbSkip(first, 1), 0u);
+    EXPECT_EQ(KdbCloseTable(first), 0u);
+    EXPECT_EQ(KdbSkip(first, 1), uint32_t(KDB_ERR_INVALID_HANDLE));
+    EXPECT_EQ(KdbAtEOF(first, &eof), uint32_t(KDB_ERR_INVALID_HANDLE));
+    EXPECT_EQ(FieldText(second, 1), "30");
+
+    // Closed on another thread while this one named it last.
+    EXPECT_EQ(KdbSkip(second, 1), 0u);
+    std::thread([&] { EXPECT_EQ(KdbCloseTable(second), 0u); }).join();
+    EXPECT_EQ(KdbAtEOF(second, &eof), uint32_t(KDB_ERR_INVALID_HANDLE));
+
+    // Released with the connection.
+    const uint32_t third = RunSql(connection, "SELECT n FROM seq");
+    EXPECT_EQ(FieldText(third, 1), "10");
+    EXPECT_EQ(KdbDisconnect(connection), 0u);
+    EXPECT_EQ(KdbAtEOF(third, &eof), uint32_t(KDB_ERR_INVALID_HANDLE));
 }
 
 TEST(CursorSpillTest, ResultsPastTheMemoryLimitReadBackFromTheTemporaryFile) {

@@ -50,6 +50,22 @@ INSTANTIATE_TEST_SUITE_P(
         LinesCase{"ZeroWidthDropsWhatDoesNotFit", "ab", 0, {""}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The labels' common case, an address line that fits, costs one measurement of the whole line;
+// a line that does not fit is formed word by word after that first measurement.
+TEST(FormatLinesMeasuring, ALineThatFitsIsMeasuredOnce) {
+    int calls = 0;
+    const TTextMeasure counting = [&](std::string_view text) {
+        ++calls;
+        return TenPerChar(text);
+    };
+    EXPECT_EQ(FormatLines("JOHN A SMITH", 209, counting), std::vector<std::string>{"JOHN A SMITH"});
+    EXPECT_EQ(calls, 1);
+
+    calls = 0;
+    EXPECT_EQ(FormatLines("aaa bbb ccc", 80, counting), (std::vector<std::string>{"aaa bbb ", "ccc"}));
+    EXPECT_EQ(calls, 1 + 3 + 1);  // the whole, three candidate lines, the word that goes on
+}
+
 TEST(FormatLinesFont, CutWordsAreAsLongAsTheWidthAllows) {
     const QFontMetrics metrics(DeviceFont(TVRFont{}, 96));
     const TTextMeasure measure = [&](std::string_view text) {
