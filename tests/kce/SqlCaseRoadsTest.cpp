@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "kce/Cp1252.h"
+#include "kce/DateTime.h"
 #include "kce/FolderNames.h"
 #include "kce/dbf/Writer.h"
 #include "kce/sql/Compiler.h"
@@ -35,17 +36,9 @@ std::string Digits(int64_t value, int width) {
     return std::string(text.size() < static_cast<size_t>(width) ? width - text.size() : 0, '0') + text;
 }
 
-// Julian day number to "YYYY-MM-DD" (proleptic Gregorian).
 std::string DayText(int32_t julian) {
-    int64_t a = julian + 32044;
-    int64_t b = (4 * a + 3) / 146097;
-    int64_t c = a - 146097 * b / 4;
-    int64_t d = (4 * c + 3) / 1461;
-    int64_t e = c - 1461 * d / 4;
-    int64_t m = (5 * e + 2) / 153;
-    const int64_t day = e - (153 * m + 2) / 5 + 1;
-    const int64_t month = m + 3 - 12 * (m / 10);
-    const int64_t year = 100 * b + d - 4800 + m / 10;
+    int year = 0, month = 0, day = 0;
+    kce::YmdFromJulian(julian, year, month, day);
     return Digits(year, 4) + "-" + Digits(month, 2) + "-" + Digits(day, 2);
 }
 
