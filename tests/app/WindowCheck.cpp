@@ -30,7 +30,7 @@
 #include "report/LabelReport.h"
 #include "settings/Kestrane.h"
 #include "tests/app/Form1Layout.h"
-#include "tests/app/ShellTestSupport.h"
+#include "tests/support/ShellTestSupport.h"
 #include "tests/data/MemoryDataSet.h"
 
 namespace parvell {
