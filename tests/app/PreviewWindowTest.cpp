@@ -18,8 +18,10 @@
 #include <deque>
 #include <functional>
 
-#include "app/VRPreview.h"
 #include "app/VRPreviewDialogs.h"
+#include "app/VRPreviewHost.h"
+#include "app/VRProgressForm.h"
+#include "app/VRStandardPreview.h"
 #include "common/Exceptions.h"
 #include "report/LabelReport.h"
 #include "tests/data/MemoryDataSet.h"

@@ -30,12 +30,13 @@
 #include <map>
 #include <sstream>
 
-#include "app/VRPreview.h"
 #include "app/VRPreviewDialogs.h"
+#include "app/VRPreviewHost.h"
+#include "app/VRStandardPreview.h"
 #include "app/cli/Commands.h"
 #include "report/LabelReport.h"
-#include "tests/support/PracticeFixture.h"
 #include "tests/data/MemoryDataSet.h"
+#include "tests/support/PracticeFixture.h"
 #include "tests/support/WidgetsEnvironment.h"
 
 namespace parvell::testing {

@@ -20,7 +20,7 @@
 #include "app/Forms.h"
 #include "app/Unit2.h"
 #include "app/Unit3.h"
-#include "app/VRPreview.h"
+#include "app/VRStandardPreview.h"
 #include "app/cli/Commands.h"
 #include "app/frmMainfrm.h"
 #include "settings/Kestrane.h"
