@@ -8,13 +8,20 @@ namespace parvell {
 void TVRPreviewHost::OpenPreview(TVellRep& report, std::shared_ptr<TVRPrinter> output) {
     auto* window = new TVRStandardPreview(report, std::move(output));
     switch (report.PreviewInitialState) {
-        case TVRWindowState::wsMaximized: window->showMaximized(); break;
-        case TVRWindowState::wsMinimized: window->showMinimized(); break;
-        default: window->show(); break;
+        case TVRWindowState::wsMaximized:
+            window->showMaximized();
+            break;
+        case TVRWindowState::wsMinimized:
+            window->showMinimized();
+            break;
+        default:
+            window->show();
+            break;
     }
 }
 
-std::unique_ptr<TVRPreviewListener> TVRPreviewHost::OpenPrintProgress(TVellRep& report, TVRPrinter& output) {
+std::unique_ptr<TVRPreviewListener> TVRPreviewHost::OpenPrintProgress(TVellRep& report,
+                                                                      TVRPrinter& output) {
     auto form = std::make_unique<TVRProgressForm>(output);
     form->show();
     return form;

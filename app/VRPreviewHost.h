@@ -11,7 +11,8 @@ namespace parvell {
 class TVRPreviewHost : public TVRWindowHost {
 public:
     void OpenPreview(TVellRep& report, std::shared_ptr<TVRPrinter> output) override;
-    std::unique_ptr<TVRPreviewListener> OpenPrintProgress(TVellRep& report, TVRPrinter& output) override;
+    std::unique_ptr<TVRPreviewListener> OpenPrintProgress(TVellRep& report,
+                                                          TVRPrinter& output) override;
     void ReportDestroyed(TVellRep& report) override;
 };
 

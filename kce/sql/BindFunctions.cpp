@@ -96,8 +96,8 @@ struct FunctionCall {
         }
         const size_t written = i + 1 + (interval == 0 ? 0 : 1);
         binder.Fail(kErrTypeMismatch, ArgPosition(i),
-                    "Type mismatch: argument " + std::to_string(written) + " of " + name + " must be " + wanted +
-                        ", not " + TypeName(t) + binder.At(ArgPosition(i)));
+                    "Type mismatch: argument " + std::to_string(written) + " of " + name +
+                        " must be " + wanted + ", not " + TypeName(t) + binder.At(ArgPosition(i)));
     }
 
     // The SQL function sqlName over the arguments, which it takes.
@@ -117,8 +117,8 @@ ExprPtr BindTrim(FunctionCall& c) {
         if (c.args.size() > 1) c.Require(1, Family::Text, kAnyText);
         if (c.args.size() > 1 && c.args[1]->kind == Kind::Text && c.args[1]->text.size() != 1) {
             c.binder.Fail(kErrInvalidValue, c.ArgPosition(1),
-                          "The TRIM character must be one character, not '" + c.args[1]->text + "'" +
-                              c.binder.At(c.ArgPosition(1)));
+                          "The TRIM character must be one character, not '" + c.args[1]->text +
+                              "'" + c.binder.At(c.ArgPosition(1)));
         }
         const Type type = c.args[0]->type;
         const char end = c.expr.qualifier == "LEADING"    ? 'L'
@@ -144,7 +144,8 @@ ExprPtr BindCase(FunctionCall& c) {
     c.Require(0, Family::Text, kAnyText);
     const Type type = c.args[0]->type;
     const bool fixedWidth = c.args[0]->fixedWidth;
-    ExprPtr result = c.Call(c.name == "UPPER" || c.name == "UCASE" ? "kce_upper" : "kce_lower", type);
+    ExprPtr result =
+        c.Call(c.name == "UPPER" || c.name == "UCASE" ? "kce_upper" : "kce_lower", type);
     result->fixedWidth = fixedWidth;
     return result;
 }
@@ -172,7 +173,8 @@ ExprPtr BindSubstring(FunctionCall& c) {
     const uint32_t length = n ? ClampLength(*n) : std::max<uint32_t>(source.length, 1);
     c.args[0] = c.binder.Padded(std::move(c.args[0]));
     if (c.args.size() == 2) c.args.push_back(c.binder.MakeInteger(65000));
-    return c.Call("kce_substring", Type{IsFixedText(source.type) ? source.type : uint16_t{kVarChar}, length, 0});
+    return c.Call("kce_substring",
+                  Type{IsFixedText(source.type) ? source.type : uint16_t{kVarChar}, length, 0});
 }
 
 ExprPtr BindLength(FunctionCall& c) {
@@ -195,7 +197,8 @@ ExprPtr BindConcat(FunctionCall& c) {
         const uint16_t rt = c.args[i]->type.type;
         if ((lt != kUnknownType && FamilyOf(lt) != Family::Text) ||
             (rt != kUnknownType && FamilyOf(rt) != Family::Text)) {
-            c.binder.Fail(kErrTypeMismatch, c.position, "Type mismatch: CONCAT needs text" + c.binder.At(c.position));
+            c.binder.Fail(kErrTypeMismatch, c.position,
+                          "Type mismatch: CONCAT needs text" + c.binder.At(c.position));
         }
         result = c.binder.ConcatValues(std::move(result), std::move(c.args[i]), c.position);
     }
@@ -206,7 +209,8 @@ ExprPtr BindReplace(FunctionCall& c) {
     for (size_t i = 0; i < 3; ++i) c.Require(i, Family::Text, kAnyText);
     const uint32_t from = std::max<uint32_t>(c.args[1]->type.length, 1);
     const uint32_t to = c.args[2]->type.length;
-    const uint64_t length = to <= from ? c.args[0]->type.length : uint64_t{c.args[0]->type.length} * to / from + 1;
+    const uint64_t length =
+        to <= from ? c.args[0]->type.length : uint64_t{c.args[0]->type.length} * to / from + 1;
     return c.Call("replace", Type{kVarChar, ClampLength(static_cast<int64_t>(length)), 0});
 }
 
@@ -245,25 +249,31 @@ ExprPtr BindExtract(FunctionCall& c) {
     const bool timePart = field == "HOUR" || field == "MINUTE" || field == "SECOND";
     if (!datePart && !timePart) {
         c.binder.Fail(kErrSyntax, c.position,
-                      "Syntax error: EXTRACT takes YEAR, MONTH, DAY, HOUR, MINUTE or SECOND, not " + field +
-                          c.binder.At(c.position));
+                      "Syntax error: EXTRACT takes YEAR, MONTH, DAY, HOUR, MINUTE or SECOND, not " +
+                          field + c.binder.At(c.position));
     }
     static constexpr std::pair<std::string_view, const char*> kParts[] = {
-        {"YEAR", "Y"}, {"MONTH", "M"}, {"DAY", "D"}, {"HOUR", "H"}, {"MINUTE", "I"}, {"SECOND", "S"}};
+        {"YEAR", "Y"}, {"MONTH", "M"},  {"DAY", "D"},
+        {"HOUR", "H"}, {"MINUTE", "I"}, {"SECOND", "S"}};
     const char* part = "";
     for (auto [word, letter] : kParts) {
         if (word == field) part = letter;
     }
-    return datePart ? DatePart(c, Family::Date, kDate, part) : DatePart(c, Family::Time, kTime, part);
+    return datePart ? DatePart(c, Family::Date, kDate, part)
+                    : DatePart(c, Family::Time, kTime, part);
 }
 
 ExprPtr BindTimePart(FunctionCall& c) {
-    return DatePart(c, Family::Time, kTime, c.name == "HOUR" ? "H" : c.name == "MINUTE" ? "I" : "S");
+    return DatePart(c, Family::Time, kTime,
+                    c.name == "HOUR"     ? "H"
+                    : c.name == "MINUTE" ? "I"
+                                         : "S");
 }
 
 ExprPtr BindDatePart(FunctionCall& c) {
     static constexpr std::pair<std::string_view, const char*> kParts[] = {
-        {"YEAR", "Y"}, {"MONTH", "M"}, {"DAYOFMONTH", "D"}, {"DAYOFWEEK", "W"}, {"QUARTER", "Q"}, {"WEEK", "K"}};
+        {"YEAR", "Y"},      {"MONTH", "M"},   {"DAYOFMONTH", "D"},
+        {"DAYOFWEEK", "W"}, {"QUARTER", "Q"}, {"WEEK", "K"}};
     const char* part = "";
     for (auto [word, letter] : kParts) {
         if (word == c.name) part = letter;
@@ -326,7 +336,10 @@ ExprPtr BindRounding(FunctionCall& c) {
     if (IsIntegerType(source.type) && name != "ABS") return std::move(c.args[0]);
     Type type = name == "ABS" ? source : MakeType(kDouble);
     if (name == "ROUND" && source.type == kNumeric) type = source;
-    return c.Call(name == "ABS" ? "abs" : name == "ROUND" ? "round" : name == "FLOOR" ? "kce_floor" : "kce_ceiling",
+    return c.Call(name == "ABS"     ? "abs"
+                  : name == "ROUND" ? "round"
+                  : name == "FLOOR" ? "kce_floor"
+                                    : "kce_ceiling",
                   type);
 }
 
@@ -336,7 +349,8 @@ ExprPtr BindMod(FunctionCall& c) {
     const uint16_t a = c.args[0]->type.type;
     const uint16_t b = c.args[1]->type.type;
     const bool integers = IsIntegerType(a) && IsIntegerType(b);
-    const Type type = integers ? MakeType(a == kBigInt || b == kBigInt ? kBigInt : kInteger) : MakeType(kDouble);
+    const Type type =
+        integers ? MakeType(a == kBigInt || b == kBigInt ? kBigInt : kInteger) : MakeType(kDouble);
     return c.Call("kce_mod", type);
 }
 
@@ -355,7 +369,8 @@ ExprPtr BindNullIf(FunctionCall& c) {
     node->position = c.position;
     node->hasElse = true;
     node->fixedWidth = value->fixedWidth;
-    node->args.push_back(c.binder.Compare("=", std::move(c.args[0]), std::move(c.args[1]), c.position));
+    node->args.push_back(
+        c.binder.Compare("=", std::move(c.args[0]), std::move(c.args[1]), c.position));
     auto null = std::make_unique<bound::Expr>();
     null->kind = Kind::Null;
     null->type = value->type;
@@ -371,17 +386,19 @@ ExprPtr BindIif(FunctionCall& c) {
     std::vector<ExprPtr>& args = c.args;
     ExprPtr condition = std::move(args[0]);
     if (condition->type.type == kUnknownType) {
-        condition = binder.Convert(std::move(condition), MakeType(kLogical), expr.args[0]->position, "");
+        condition =
+            binder.Convert(std::move(condition), MakeType(kLogical), expr.args[0]->position, "");
     } else if (FamilyOf(condition->type.type) != Family::Logical) {
         binder.Fail(kErrTypeMismatch, expr.args[0]->position,
-                    "Type mismatch: a condition must be logical, not " + TypeName(condition->type.type) +
-                        binder.At(expr.args[0]->position));
+                    "Type mismatch: a condition must be logical, not " +
+                        TypeName(condition->type.type) + binder.At(expr.args[0]->position));
     }
     std::optional<Type> type = CommonType(args[1]->type, args[2]->type);
     if (!type) {
         binder.Fail(kErrTypeMismatch, c.position,
                     "Type mismatch: IIF results " + TypeName(args[1]->type.type) + " and " +
-                        TypeName(args[2]->type.type) + " do not go together" + binder.At(c.position));
+                        TypeName(args[2]->type.type) + " do not go together" +
+                        binder.At(c.position));
     }
     ExprPtr node = std::make_unique<bound::Expr>();
     node->kind = Kind::Case;
@@ -390,7 +407,8 @@ ExprPtr BindIif(FunctionCall& c) {
     node->hasElse = true;
     node->args.push_back(std::move(condition));
     for (size_t i = 1; i < 3; ++i) {
-        if (FamilyOf(args[i]->type.type) != FamilyOf(type->type) || NeedsConversion(args[i]->type.type, type->type)) {
+        if (FamilyOf(args[i]->type.type) != FamilyOf(type->type) ||
+            NeedsConversion(args[i]->type.type, type->type)) {
             args[i] = binder.Convert(std::move(args[i]), *type, expr.args[i]->position, "");
         }
         node->args.push_back(std::move(args[i]));
@@ -407,15 +425,15 @@ ExprPtr BindCoalesce(FunctionCall& c) {
         std::optional<Type> common = CommonType(type, args[i]->type);
         if (!common) {
             c.binder.Fail(kErrTypeMismatch, expr.args[i]->position,
-                          "Type mismatch: " + c.name + " arguments " + TypeName(type.type) + " and " +
-                              TypeName(args[i]->type.type) + " do not go together" +
+                          "Type mismatch: " + c.name + " arguments " + TypeName(type.type) +
+                              " and " + TypeName(args[i]->type.type) + " do not go together" +
                               c.binder.At(expr.args[i]->position));
         }
         type = *common;
     }
     for (size_t i = 0; i < args.size(); ++i) {
-        if (type.type != kUnknownType &&
-            (FamilyOf(args[i]->type.type) != FamilyOf(type.type) || NeedsConversion(args[i]->type.type, type.type))) {
+        if (type.type != kUnknownType && (FamilyOf(args[i]->type.type) != FamilyOf(type.type) ||
+                                          NeedsConversion(args[i]->type.type, type.type))) {
             args[i] = c.binder.Convert(std::move(args[i]), type, expr.args[i]->position, "");
         }
     }
@@ -499,17 +517,20 @@ ExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
     for (const Function& candidate : kFunctions) {
         if (candidate.name == name) function = &candidate;
     }
-    if (!function) Fail(kErrUnknownFunction, position, "Unknown function \"" + name + "\"" + At(position));
+    if (!function)
+        Fail(kErrUnknownFunction, position, "Unknown function \"" + name + "\"" + At(position));
     const bool aggregate = function->bind == nullptr;
     const size_t count = expr.star ? 1 : expr.args.size();
     // TRIM(LEADING c FROM x) takes the character as a second argument.
     const size_t maxArgs = name == "TRIM" && !expr.qualifier.empty() ? 2 : function->maxArgs;
     if (count < function->minArgs || count > maxArgs) {
         Fail(kErrArgumentCount, position,
-             "Wrong number of arguments for function " + name + ": " + std::to_string(count) + At(position));
+             "Wrong number of arguments for function " + name + ": " + std::to_string(count) +
+                 At(position));
     }
     if ((expr.distinct || expr.star) && !aggregate) {
-        Fail(kErrSyntax, position, "DISTINCT and * belong only in aggregate functions" + At(position));
+        Fail(kErrSyntax, position,
+             "DISTINCT and * belong only in aggregate functions" + At(position));
     }
     if (aggregate) return BindAggregate(expr, scope);
 
@@ -517,7 +538,8 @@ ExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
     char interval = 0;
     if (name == "TIMESTAMPADD" || name == "TIMESTAMPDIFF") {
         const ast::Expr& first = *expr.args[0];
-        if (first.kind == ast::ExprKind::Column && first.qualifier.empty()) interval = IntervalLetter(first.text);
+        if (first.kind == ast::ExprKind::Column && first.qualifier.empty())
+            interval = IntervalLetter(first.text);
         if (interval == 0) {
             Fail(kErrSyntax, first.position,
                  "Syntax error: " + name +
@@ -529,7 +551,8 @@ ExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
         }
     }
     FunctionCall call{*this, expr, name, position, interval, {}};
-    for (size_t i = interval == 0 ? 0 : 1; i < expr.args.size(); ++i) call.args.push_back(BindExpr(*expr.args[i], scope));
+    for (size_t i = interval == 0 ? 0 : 1; i < expr.args.size(); ++i)
+        call.args.push_back(BindExpr(*expr.args[i], scope));
     return function->bind(call);
 }
 
@@ -537,10 +560,12 @@ ExprPtr Binder::BindAggregate(const ast::Expr& expr, Scope& scope) {
     const std::string& name = expr.text;
     const size_t position = expr.position;
     if (!scope.aggregatesAllowed) {
-        Fail(kErrAggregate, position, "Aggregate function " + name + " is not allowed here" + At(position));
+        Fail(kErrAggregate, position,
+             "Aggregate function " + name + " is not allowed here" + At(position));
     }
     if (insideAggregate_) {
-        Fail(kErrAggregate, position, "Aggregate function " + name + " cannot be nested" + At(position));
+        Fail(kErrAggregate, position,
+             "Aggregate function " + name + " cannot be nested" + At(position));
     }
     std::vector<ExprPtr> args;
     Type type = MakeType(kInteger);
@@ -591,17 +616,19 @@ ExprPtr Binder::BindCast(const ast::Expr& expr, Scope& scope) {
     ExprPtr value = BindExpr(*expr.args[0], scope);
     const ast::TypeName& typeName = expr.castType;
     TypeNameResult read = ReadTypeName(typeName.name, typeName.length, typeName.decimals, true);
-    if (!read.error.empty()) Fail(kErrInvalidType, typeName.position, read.error + At(typeName.position));
+    if (!read.error.empty())
+        Fail(kErrInvalidType, typeName.position, read.error + At(typeName.position));
     Type target = read.type;
     if (target.length == 0) {
         // CHAR, VARCHAR, RAW without a length: as long as the value needs.
-        const Family from = value->type.type == kUnknownType ? Family::Unknown : FamilyOf(value->type.type);
-        target.length = from == Family::Text ? std::max<uint32_t>(value->type.length, 1)
-                        : from == Family::Date ? 10
-                        : from == Family::Time ? 12
-                        : from == Family::Timestamp ? 23
+        const Family from =
+            value->type.type == kUnknownType ? Family::Unknown : FamilyOf(value->type.type);
+        target.length = from == Family::Text            ? std::max<uint32_t>(value->type.length, 1)
+                        : from == Family::Date          ? 10
+                        : from == Family::Time          ? 12
+                        : from == Family::Timestamp     ? 23
                         : IsMoneyType(value->type.type) ? 21  // -922337203685477.5807
-                                                    : 20;
+                                                        : 20;
     }
     if (FamilyOf(target.type) == Family::Text && value->type.type != kUnknownType &&
         FamilyOf(value->type.type) == Family::Date) {

@@ -7,9 +7,17 @@
 
 namespace kce::dbf::test {
 
-inline StoredValue T(const char* utf8) { return StoredValue::Text(utf8); }
-inline StoredValue I(int64_t v) { return StoredValue::Int(v); }
-inline StoredValue R(double v) { return StoredValue::Real(v); }
-inline StoredValue N() { return StoredValue::Null(); }
+inline StoredValue T(const char* utf8) {
+    return StoredValue::Text(utf8);
+}
+inline StoredValue I(int64_t v) {
+    return StoredValue::Int(v);
+}
+inline StoredValue R(double v) {
+    return StoredValue::Real(v);
+}
+inline StoredValue N() {
+    return StoredValue::Null();
+}
 
 }  // namespace kce::dbf::test

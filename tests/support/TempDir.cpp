@@ -13,7 +13,8 @@ namespace parvell::test {
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "parvell-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot make a temporary folder " + pattern + ": " + std::strerror(errno));
+        throw std::runtime_error("cannot make a temporary folder " + pattern + ": " +
+                                 std::strerror(errno));
     }
     path_ = pattern;
 }
