@@ -2,7 +2,7 @@
 
 #include "app/Unit2.h"
 #include "app/Unit3.h"
-#include "app/VRPreview.h"
+#include "app/VRStandardPreview.h"
 #include "app/frmLabelrpt.h"
 #include "app/frmMainfrm.h"
 

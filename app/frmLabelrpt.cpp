@@ -1,7 +1,7 @@
 #include "app/frmLabelrpt.h"
 
 #include "app/Forms.h"
-#include "app/VRPreview.h"
+#include "app/VRPreviewHost.h"
 #include "app/frmMainfrm.h"
 #include "report/LabelReport.h"
 

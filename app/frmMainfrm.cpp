@@ -10,7 +10,7 @@
 #include "app/Application.h"
 #include "app/BuiltinSql.h"
 #include "app/Cp1252Text.h"
-#include "app/VRPreview.h"
+#include "app/VRStandardPreview.h"
 #include "settings/Kestrane.h"
 
 namespace parvell {

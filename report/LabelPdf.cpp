@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
-#include <QPrinter>
+#include <QPdfWriter>
 
 #include <cerrno>
 #include <cstring>
@@ -41,17 +41,15 @@ void CheckCanCreate(const QString& path) {
 
 int RenderLabelsPdf(TDataSet& dataSet, const QString& pdfPath) {
     CheckCanCreate(pdfPath);
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(pdfPath);
+    QPdfWriter writer(pdfPath);
     // Positions count from the paper's edge: a PDF page has no unprintable margin.
-    printer.setFullPage(true);
-    printer.setPageSize(QPageSize(QPageSize::Letter));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    writer.setPageSize(QPageSize(QPageSize::Letter));
 
     TLabelReport labels(&dataSet);
     labels.VellRep1.ShowProgress = false;
     labels.VellRep1.ProcessMessages = [] {};
-    labels.VellRep1.PrintToDevice(printer, FactsOfPrinter(printer));
+    labels.VellRep1.PrintToDevice(writer, FactsOfPdfWriter(writer));
     return labels.VellRep1.PageCount();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The label pages written to a PDF file, for the command-line tool: the same composition as the
-// preview, drawn on a Letter page with no printer offsets.
+// The label pages written to a PDF file with Qt Gui's PDF writer, for the command-line tool: the
+// same composition as the preview, drawn on a Letter page with no printer offsets.
 
 #include <QString>
 

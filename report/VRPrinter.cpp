@@ -2,6 +2,7 @@
 
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <algorithm>
@@ -94,6 +95,33 @@ TVRDeviceFacts FactsOfPrinter(QPrinter& printer) {
     return facts;
 }
 
+TVRDeviceFacts FactsOfPdfWriter(QPdfWriter& writer) {
+    TVRDeviceFacts facts;
+    facts.PrinterName.clear();
+    facts.PixelsPerInchX = writer.logicalDpiX();
+    facts.PixelsPerInchY = writer.logicalDpiY();
+    const QPageLayout layout = writer.pageLayout();
+    const QRect paper = layout.fullRectPixels(writer.resolution());
+    const QRect page = layout.paintRectPixels(writer.resolution());
+    facts.OffsetX = page.left() - paper.left();
+    facts.OffsetY = page.top() - paper.top();
+    const QPageSize size = layout.pageSize();
+    facts.Paper = PaperFromCode(size.windowsId());
+    const QSizeF mm = size.size(QPageSize::Millimeter);
+    facts.PaperWidth = mm.width() * 10;
+    facts.PaperLength = mm.height() * 10;
+    facts.Copies = 1;
+    facts.Bin = BinFromCode(BinCodeOfSource(QPrinter::Auto));
+    facts.Duplex = false;
+    facts.Collate = 1;
+    // A PDF file takes any paper.
+    for (int code = 1; code <= kStandardPaperCount; ++code) {
+        if (PaperDimensions(PaperFromCode(code))) facts.SupportedPapers.push_back(PaperFromCode(code));
+    }
+    facts.SupportedPapers.push_back(TVRPaperSize::Custom);
+    return facts;
+}
+
 std::optional<TVRDeviceFacts> SystemPrinterFacts(const std::string& printerName) {
     if (QPrinterInfo::availablePrinters().isEmpty()) return std::nullopt;
     QPrinterInfo info = printerName.empty()
@@ -106,7 +134,7 @@ std::optional<TVRDeviceFacts> SystemPrinterFacts(const std::string& printerName)
 }
 
 TVRPrinter::TVRPrinter(TVRDestination destination, std::optional<TVRDeviceFacts> printerFacts,
-                       QPrinter* device)
+                       QPagedPaintDevice* device)
     : destination_(destination),
       facts_(std::move(printerFacts)),
       device_(device),
@@ -176,26 +204,32 @@ int TVRPrinter::XSize(double x) const { return ToInt(RoundNative(x * xFactor_));
 int TVRPrinter::YSize(double y) const { return ToInt(RoundNative(y * yFactor_)); }
 
 void TVRPrinter::ApplyDeviceSettings() {
-    QPrinter& printer = *device_;
+    QPagedPaintDevice& device = *device_;
     const int paperCode = settings_.UseCustomPaperCode ? settings_.CustomPaperCode : PaperCode(paper_);
     if (paper_ == TVRPaperSize::Custom && !settings_.UseCustomPaperCode) {
-        printer.setPageSize(QPageSize(QSizeF(paperWidth_ / 10, paperLength_ / 10), QPageSize::Millimeter,
+        device.setPageSize(QPageSize(QSizeF(paperWidth_ / 10, paperLength_ / 10), QPageSize::Millimeter,
                                       QString(), QPageSize::ExactMatch));
     } else if (paper_ != TVRPaperSize::Default) {
         const QPageSize::PageSizeId id = QPageSize::id(paperCode);
-        if (id != QPageSize::Custom) printer.setPageSize(QPageSize(id));
+        if (id != QPageSize::Custom) device.setPageSize(QPageSize(id));
     }
-    printer.setPageOrientation(orientation_ == TVROrientation::poLandscape ? QPageLayout::Landscape
-                                                                          : QPageLayout::Portrait);
-    printer.setCopyCount(std::max(1, settings_.Copies));
+    device.setPageOrientation(orientation_ == TVROrientation::poLandscape ? QPageLayout::Landscape
+                                                                         : QPageLayout::Portrait);
+    auto* printer = dynamic_cast<QPrinter*>(device_);
+    if (printer == nullptr) {
+        // A PDF writer has no copies, sides, bins or collation; the title is its document name.
+        if (auto* writer = dynamic_cast<QPdfWriter*>(device_)) writer->setTitle(QString::fromStdString(title_));
+        return;
+    }
+    printer->setCopyCount(std::max(1, settings_.Copies));
     const int duplex = settings_.ExtendedDuplex != 0 ? settings_.ExtendedDuplex : settings_.Duplex ? 3 : 1;
-    printer.setDuplex(duplex == 2 ? QPrinter::DuplexLongSide
+    printer->setDuplex(duplex == 2 ? QPrinter::DuplexLongSide
                       : duplex == 3 ? QPrinter::DuplexShortSide
                                     : QPrinter::DuplexNone);
-    printer.setPaperSource(SourceForBin(settings_.UseCustomBinCode ? settings_.CustomBinCode
+    printer->setPaperSource(SourceForBin(settings_.UseCustomBinCode ? settings_.CustomBinCode
                                                                    : BinCode(settings_.OutputBin)));
-    printer.setCollateCopies(settings_.Collate != 0);
-    printer.setDocName(QString::fromStdString(title_));
+    printer->setCollateCopies(settings_.Collate != 0);
+    printer->setDocName(QString::fromStdString(title_));
 }
 
 void TVRPrinter::BeginDoc() {
@@ -207,7 +241,9 @@ void TVRPrinter::BeginDoc() {
         leftWaste_ = topWaste_ = 0;
     } else {
         ApplyDeviceSettings();
-        const TVRDeviceFacts facts = FactsOfPrinter(*device_);
+        auto* writer = dynamic_cast<QPdfWriter*>(device_);
+        const TVRDeviceFacts facts =
+            writer != nullptr ? FactsOfPdfWriter(*writer) : FactsOfPrinter(*static_cast<QPrinter*>(device_));
         xFactor_ = FactorFor(facts.PixelsPerInchX);
         yFactor_ = FactorFor(facts.PixelsPerInchY);
         leftWaste_ = WasteFor(facts.OffsetX, facts.PixelsPerInchX);
@@ -269,7 +305,7 @@ void TVRPrinter::Abort() {
     pageOpen_ = false;
     if (picturePainter_.isActive()) picturePainter_.end();
     if (printerPainter_.isActive()) {
-        device_->abort();
+        if (auto* printer = dynamic_cast<QPrinter*>(device_)) printer->abort();
         printerPainter_.end();
     }
     state_ = TVRPrinterState::Finished;

@@ -1,8 +1,8 @@
 #pragma once
 // The output object of a report run. It turns native positions (tenths of a millimetre from the
 // paper's top-left corner) into pixels of the page being drawn, and sends finished pages either
-// to a page store for the preview window (each page a QPicture recording) or to a QPrinter (a
-// CUPS printer or a PDF file). States: idle -> generating (BeginDoc) -> finished (EndDoc, Abort).
+// to a page store for the preview window (each page a QPicture recording) or to a paged device:
+// a QPrinter (a CUPS printer or a PDF file) or a QPdfWriter (a PDF file). States: idle -> generating (BeginDoc) -> finished (EndDoc, Abort).
 
 #include <QPainter>
 #include <QPicture>
@@ -15,6 +15,8 @@
 #include "report/VRGeometry.h"
 #include "report/VRPageStore.h"
 
+class QPagedPaintDevice;
+class QPdfWriter;
 class QPrinter;
 
 namespace parvell {
@@ -75,6 +77,8 @@ struct TVRDeviceFacts {
 std::optional<TVRDeviceFacts> SystemPrinterFacts(const std::string& printerName);
 // The facts a QPrinter (for instance one writing a PDF file) reports about itself.
 TVRDeviceFacts FactsOfPrinter(QPrinter& printer);
+// The facts of a PDF writer, the same as a QPrinter writing a PDF file of that page reports.
+TVRDeviceFacts FactsOfPdfWriter(QPdfWriter& writer);
 
 // Pixels per inch of the screen-compatible device that preview pages are recorded on.
 int ScreenPixelsPerInch();
@@ -91,9 +95,10 @@ public:
 class TVRPrinter {
 public:
     // printerFacts: the current printer, or nullopt when none is installed. For the printer
-    // destination device is the QPrinter drawn on (not owned; it must outlive the document).
+    // destination device is the QPrinter or QPdfWriter drawn on (not owned; it must outlive the
+    // document).
     TVRPrinter(TVRDestination destination, std::optional<TVRDeviceFacts> printerFacts,
-               QPrinter* device = nullptr);
+               QPagedPaintDevice* device = nullptr);
     ~TVRPrinter();
     TVRPrinter(const TVRPrinter&) = delete;
     TVRPrinter& operator=(const TVRPrinter&) = delete;
@@ -164,7 +169,7 @@ private:
 
     TVRDestination destination_;
     std::optional<TVRDeviceFacts> facts_;
-    QPrinter* device_;
+    QPagedPaintDevice* device_;
     TVRPrinterState state_ = TVRPrinterState::Idle;
     std::string title_;
     TVellRepPrinterSettings settings_;

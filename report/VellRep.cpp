@@ -192,7 +192,7 @@ void TVellRep::Print() {
     PrintToDevice(printer, *facts);
 }
 
-void TVellRep::PrintToDevice(QPrinter& device, const TVRDeviceFacts& facts) {
+void TVellRep::PrintToDevice(QPagedPaintDevice& device, const TVRDeviceFacts& facts) {
     if (!available_) return;
     TVRPrinter printOutput(TVRDestination::Printer, facts, &device);
     output_ = &printOutput;

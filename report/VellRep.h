@@ -20,7 +20,7 @@
 #include "report/VRUnits.h"
 
 class QEventLoop;
-class QPrinter;
+class QPagedPaintDevice;
 
 namespace parvell {
 
@@ -167,9 +167,9 @@ public:
     // Generates the report again straight to the chosen printer (no dialog). Does nothing while
     // busy or when no printer is installed.
     void Print();
-    // One run with the printer destination over a given device (for instance a PDF QPrinter).
+    // One run with the printer destination over a given device: a QPrinter or a QPdfWriter.
     // facts describes the device; the run's paper is the report's when the device lists it.
-    void PrintToDevice(QPrinter& device, const TVRDeviceFacts& facts);
+    void PrintToDevice(QPagedPaintDevice& device, const TVRDeviceFacts& facts);
     // One generation run into the current output object.
     void CreateReport();
 

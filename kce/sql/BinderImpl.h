@@ -86,6 +86,7 @@ public:
 
     // Function calls (BindFunctions.cpp).
     bound::ExprPtr BindFunction(const ast::Expr& expr, Scope& scope);
+    bound::ExprPtr BindAggregate(const ast::Expr& expr, Scope& scope);
     bound::ExprPtr BindCast(const ast::Expr& expr, Scope& scope);
 
     // SELECT (BindSelect.cpp); `outer` is the enclosing query's scope for correlated names.

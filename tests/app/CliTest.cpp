@@ -8,7 +8,7 @@
 
 #include "app/cli/Commands.h"
 #include "settings/Kestrane.h"
-#include "tests/app/ShellTestSupport.h"
+#include "tests/support/ShellTestSupport.h"
 
 namespace parvell {
 namespace {

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "app/DataGrid.h"
-#include "tests/app/ShellTestSupport.h"
+#include "tests/support/ShellTestSupport.h"
 #include "tests/data/MemoryDataSet.h"
 
 namespace parvell {

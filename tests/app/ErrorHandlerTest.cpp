@@ -8,7 +8,7 @@
 #include "app/AppTitle.h"
 #include "app/Application.h"
 #include "common/Exceptions.h"
-#include "tests/app/ShellTestSupport.h"
+#include "tests/support/ShellTestSupport.h"
 
 namespace parvell {
 namespace {

@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "app/cli/Commands.h"
-#include "tests/app/PracticeFixture.h"
+#include "tests/support/PracticeFixture.h"
 
 namespace parvell::testing {
 namespace {

@@ -18,8 +18,8 @@
 #include "app/Unit2.h"
 #include "app/frmMainfrm.h"
 #include "settings/Kestrane.h"
-#include "tests/app/PracticeFixture.h"
-#include "tests/app/ShellTestSupport.h"
+#include "tests/support/PracticeFixture.h"
+#include "tests/support/ShellTestSupport.h"
 #include "tests/common/GeneratedLocales.h"
 
 namespace parvell {

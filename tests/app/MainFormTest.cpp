@@ -17,7 +17,7 @@
 #include "app/frmMainfrm.h"
 #include "settings/Kestrane.h"
 #include "tests/app/Form1Layout.h"
-#include "tests/app/ShellTestSupport.h"
+#include "tests/support/ShellTestSupport.h"
 
 namespace parvell {
 namespace {

@@ -18,27 +18,20 @@
 #include <deque>
 #include <functional>
 
-#include "app/VRPreview.h"
 #include "app/VRPreviewDialogs.h"
+#include "app/VRPreviewHost.h"
+#include "app/VRProgressForm.h"
+#include "app/VRStandardPreview.h"
 #include "common/Exceptions.h"
 #include "report/LabelReport.h"
 #include "tests/data/MemoryDataSet.h"
+#include "tests/support/WidgetsEnvironment.h"
 
 namespace parvell::testing {
 namespace {
 
-class WidgetsEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (QCoreApplication::instance()) return;
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "app_report_tests";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new WidgetsEnvironment);
+const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new parvell::test::WidgetsEnvironment("app_report_tests"));
 
 // Answers the preview's dialogs from queues and records what was shown.
 class ScriptedDialogs : public TVRPreviewDialogs {

@@ -30,28 +30,20 @@
 #include <map>
 #include <sstream>
 
-#include "app/VRPreview.h"
 #include "app/VRPreviewDialogs.h"
+#include "app/VRPreviewHost.h"
+#include "app/VRStandardPreview.h"
 #include "app/cli/Commands.h"
 #include "report/LabelReport.h"
-#include "tests/app/PracticeFixture.h"
 #include "tests/data/MemoryDataSet.h"
+#include "tests/support/PracticeFixture.h"
+#include "tests/support/WidgetsEnvironment.h"
 
 namespace parvell::testing {
 namespace {
 
-class WidgetsEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (QCoreApplication::instance()) return;
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "app_print_tests";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new WidgetsEnvironment);
+const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new parvell::test::WidgetsEnvironment("app_print_tests"));
 
 constexpr int kWaitMs = 60000;  // every wait of these tests ends after this at the latest
 constexpr const char* kQueue = "parvell-labels";

@@ -20,12 +20,12 @@
 #include "app/Forms.h"
 #include "app/Unit2.h"
 #include "app/Unit3.h"
-#include "app/VRPreview.h"
+#include "app/VRStandardPreview.h"
 #include "app/cli/Commands.h"
 #include "app/frmMainfrm.h"
 #include "settings/Kestrane.h"
-#include "tests/app/PracticeFixture.h"
-#include "tests/app/ShellTestSupport.h"
+#include "tests/support/PracticeFixture.h"
+#include "tests/support/ShellTestSupport.h"
 
 namespace parvell {
 namespace {
@@ -35,17 +35,8 @@ using test::ScriptedDialogs;
 const QString kRunning = QStringLiteral("Status: Query running.");
 const QString kFinished = QStringLiteral("Status: Query finished.");
 
-class QueryActionsTest : public ::testing::Test {
+class QueryActionsTest : public test::PracticeFormsTest {
 protected:
-    void SetUp() override {
-        test::EnsureApplication();
-        practice_ = sandbox_.Path(QStringLiteral("prac")).toStdString();
-        QDir().mkpath(QString::fromStdString(practice_));
-        test::MakePractice(practice_, test::FixtureStatements());
-        WriteCurrentPractice(practice_);
-        CreateForms();
-    }
-    void TearDown() override { DestroyForms(); }
 
     void Sql(const QString& text) { Form1->Memo1->SetLines(text.split(QLatin1Char('\n'))); }
     QString ExportPath(const QString& name) const {
@@ -64,10 +55,6 @@ protected:
         for (const auto& shown : dialogs_.shown) kinds.push_back(shown.kind);
         return kinds;
     }
-
-    test::Sandbox sandbox_;
-    ScriptedDialogs dialogs_;
-    std::string practice_;
 };
 
 TEST_F(QueryActionsTest, ExtractWritesFileAndRunsClosingSequence) {

@@ -23,31 +23,16 @@
 #include "app/frmMainfrm.h"
 #include "common/Exceptions.h"
 #include "settings/Kestrane.h"
-#include "tests/app/PracticeFixture.h"
-#include "tests/app/ShellTestSupport.h"
-#include "tests/faults/SmallDisk.h"
+#include "tests/support/PracticeFixture.h"
+#include "tests/support/ShellTestSupport.h"
+#include "tests/support/SmallDisk.h"
 
 namespace parvell {
 namespace {
 
 using test::ScriptedDialogs;
 
-class ExportPathTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        test::EnsureApplication();
-        practice_ = sandbox_.Path(QStringLiteral("prac")).toStdString();
-        QDir().mkpath(QString::fromStdString(practice_));
-        test::MakePractice(practice_, test::FixtureStatements());
-        WriteCurrentPractice(practice_);
-        CreateForms();
-    }
-    void TearDown() override { DestroyForms(); }
-
-    test::Sandbox sandbox_;
-    ScriptedDialogs dialogs_;
-    std::string practice_;
-};
+using ExportPathTest = test::PracticeFormsTest;
 
 TEST_F(ExportPathTest, NamesThatClimbOutOfTheExportFolderAreRefused) {
     const QString practice = QString::fromStdString(practice_);

@@ -19,7 +19,7 @@
 #include "app/frmMainfrm.h"
 #include "common/Exceptions.h"
 #include "settings/Kestrane.h"
-#include "tests/app/ShellTestSupport.h"
+#include "tests/support/ShellTestSupport.h"
 
 namespace parvell {
 namespace {

@@ -24,14 +24,15 @@
 #include "app/Application.h"
 #include "app/Forms.h"
 #include "app/QtDialogs.h"
-#include "app/VRPreview.h"
+#include "app/VRPreviewHost.h"
+#include "app/VRStandardPreview.h"
 #include "app/frmMainfrm.h"
 #include "common/Exceptions.h"
 #include "report/LabelReport.h"
 #include "settings/Kestrane.h"
 #include "tests/app/Form1Layout.h"
-#include "tests/app/ShellTestSupport.h"
 #include "tests/data/MemoryDataSet.h"
+#include "tests/support/ShellTestSupport.h"
 
 namespace parvell {
 namespace {

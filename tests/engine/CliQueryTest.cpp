@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "app/cli/Commands.h"
-#include "tests/engine/EngineTestSupport.h"
+#include "tests/support/EngineDictionary.h"
 
 namespace parvell {
 namespace {

@@ -11,7 +11,7 @@
 #include "engine/kdbcnnct.h"
 #include "engine/kdbtable.h"
 #include "kce/kce.h"
-#include "tests/engine/EngineTestSupport.h"
+#include "tests/support/EngineDictionary.h"
 
 namespace parvell {
 namespace {

@@ -12,7 +12,7 @@
 #include "kce/dbf/Writer.h"
 #include "kce/kce.h"
 #include "tests/common/SqlParameterCases.h"
-#include "tests/engine/EngineTestSupport.h"
+#include "tests/support/EngineDictionary.h"
 
 namespace parvell {
 namespace {

@@ -13,7 +13,7 @@
 #include "common/Exceptions.h"
 #include "extract/Extract.h"
 #include "tests/extract/ExtractFixture.h"
-#include "tests/faults/SmallDisk.h"
+#include "tests/support/SmallDisk.h"
 
 namespace parvell {
 namespace {

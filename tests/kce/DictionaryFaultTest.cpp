@@ -11,7 +11,7 @@
 #include <map>
 #include <thread>
 
-#include "tests/faults/SmallDisk.h"
+#include "tests/support/SmallDisk.h"
 #include "tests/kce/KceSupport.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include "kce/dbf/Writer.h"
 #include "tests/kce/FolderSupport.h"
-#include "tests/kce/dbf/ForeignTables.h"
-#include "tests/kce/dbf/RawFiles.h"
+#include "tests/support/ForeignTables.h"
+#include "tests/support/RawFiles.h"
 
 namespace {
 

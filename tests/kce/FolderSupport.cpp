@@ -1,8 +1,5 @@
 #include "tests/kce/FolderSupport.h"
 
-#include <fstream>
-#include <sstream>
-
 #include "kce/dbf/Writer.h"
 
 namespace kcetest {
@@ -13,24 +10,7 @@ uint32_t ConnectFolder(const std::string& path) {
     return connection;
 }
 
-std::vector<std::vector<std::string>> RowsWithNulls(uint32_t cursor) {
-    std::vector<std::vector<std::string>> rows;
-    uint16_t fields = 0;
-    EXPECT_EQ(KdbGetNumFields(cursor, &fields), 0u);
-    KdbGotoBOF(cursor);
-    uint16_t eof = 0;
-    while (KdbSkip(cursor, 1) == 0 && KdbAtEOF(cursor, &eof) == 0 && !eof) {
-        std::vector<std::string> row;
-        for (uint16_t f = 1; f <= fields; ++f) {
-            uint16_t isNull = 0;
-            EXPECT_EQ(KdbIsNull(cursor, f, &isNull), 0u) << LastError();
-            row.push_back(isNull ? "NULL" : FieldText(cursor, f, 2));
-        }
-        rows.push_back(std::move(row));
-    }
-    KdbCloseTable(cursor);
-    return rows;
-}
+std::vector<std::vector<std::string>> RowsWithNulls(uint32_t cursor) { return AllRows(cursor, true); }
 
 std::vector<std::vector<std::string>> QueryWithNulls(uint32_t connection, const std::string& sql) {
     uint32_t cursor = RunSql(connection, sql);
@@ -50,18 +30,6 @@ std::vector<std::string> FieldTypes(uint32_t cursor) {
         types.push_back(std::to_string(type) + " " + std::to_string(length) + "," + std::to_string(decimals));
     }
     return types;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
 }
 
 void MakeTable(const std::string& path, kce::dbf::Variant variant, const std::vector<kce::dbf::ColumnSpec>& columns,

@@ -8,6 +8,7 @@
 
 #include "kce/dbf/Types.h"
 #include "tests/kce/KceSupport.h"
+#include "tests/support/StoredValues.h"
 
 namespace kcetest {
 
@@ -20,16 +21,16 @@ std::vector<std::vector<std::string>> QueryWithNulls(uint32_t connection, const 
 // Field type, length and decimals of each field of the cursor, as "type length,decimals".
 std::vector<std::string> FieldTypes(uint32_t cursor);
 
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& bytes);
+using parvell::test::ReadFile;
+using parvell::test::WriteFile;
 
 // Creates a table file with the file layer's writer.
 void MakeTable(const std::string& path, kce::dbf::Variant variant, const std::vector<kce::dbf::ColumnSpec>& columns,
                const std::vector<kce::dbf::Record>& records);
 
-inline kce::dbf::StoredValue T(const char* utf8) { return kce::dbf::StoredValue::Text(utf8); }
-inline kce::dbf::StoredValue I(int64_t v) { return kce::dbf::StoredValue::Int(v); }
-inline kce::dbf::StoredValue R(double v) { return kce::dbf::StoredValue::Real(v); }
-inline kce::dbf::StoredValue N() { return kce::dbf::StoredValue::Null(); }
+using kce::dbf::test::I;
+using kce::dbf::test::N;
+using kce::dbf::test::R;
+using kce::dbf::test::T;
 
 }  // namespace kcetest

@@ -14,7 +14,7 @@
 #include "kce/Translate.h"
 #include "kce/dbf/Table.h"
 #include "kce/dbf/Writer.h"
-#include "tests/faults/SmallDisk.h"
+#include "tests/support/SmallDisk.h"
 #include "tests/kce/FolderSupport.h"
 
 namespace {

@@ -1,21 +1,6 @@
 #include "tests/kce/KceSupport.h"
 
-#include <cstdlib>
-#include <filesystem>
-
 namespace kcetest {
-
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kce-test-XXXXXX").string();
-    const char* made = ::mkdtemp(pattern.data());
-    EXPECT_NE(made, nullptr);
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
 
 std::string LastError() {
     uint32_t code = 0;
@@ -85,7 +70,7 @@ std::string FieldText(uint32_t cursor, uint16_t field, uint16_t trim) {
     return text;
 }
 
-std::vector<std::vector<std::string>> AllRows(uint32_t cursor) {
+std::vector<std::vector<std::string>> AllRows(uint32_t cursor, bool markNulls) {
     std::vector<std::vector<std::string>> rows;
     uint16_t fields = 0;
     EXPECT_EQ(KdbGetNumFields(cursor, &fields), 0u);
@@ -93,7 +78,11 @@ std::vector<std::vector<std::string>> AllRows(uint32_t cursor) {
     uint16_t eof = 0;
     while (KdbSkip(cursor, 1) == 0 && KdbAtEOF(cursor, &eof) == 0 && !eof) {
         std::vector<std::string> row;
-        for (uint16_t f = 1; f <= fields; ++f) row.push_back(FieldText(cursor, f, 2));
+        for (uint16_t f = 1; f <= fields; ++f) {
+            uint16_t isNull = 0;
+            if (markNulls) EXPECT_EQ(KdbIsNull(cursor, f, &isNull), 0u) << LastError();
+            row.push_back(isNull ? "NULL" : FieldText(cursor, f, 2));
+        }
         rows.push_back(std::move(row));
     }
     KdbCloseTable(cursor);

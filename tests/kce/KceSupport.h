@@ -8,20 +8,11 @@
 #include <vector>
 
 #include "kce/kce.h"
+#include "tests/support/TempDir.h"
 
 namespace kcetest {
 
-// A fresh folder below the system's temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::string& Path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+using parvell::test::TempDir;
 
 // The calling thread's last engine error as "code: text".
 std::string LastError();
@@ -39,8 +30,9 @@ uint32_t TryRun(uint32_t connection, const std::string& sql);
 // Rows affected by a statement that changes data.
 uint32_t Changed(uint32_t connection, const std::string& sql);
 
-// Every record of a cursor as KdbGetField texts with trailing blanks trimmed (closes the cursor).
-std::vector<std::vector<std::string>> AllRows(uint32_t cursor);
+// Every record of a cursor as KdbGetField texts with trailing blanks trimmed, with "NULL" for a
+// null field when markNulls is set (closes the cursor).
+std::vector<std::vector<std::string>> AllRows(uint32_t cursor, bool markNulls = false);
 std::vector<std::vector<std::string>> Query(uint32_t connection, const std::string& sql);
 std::string FieldText(uint32_t cursor, uint16_t field, uint16_t trim = 0);
 

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QPageLayout>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -106,6 +107,38 @@ TEST(Output, PrinterOffsetsBecomeWasteSoPositionsStayOnThePaper) {
     EXPECT_EQ(output.TopWaste(), 64);
     EXPECT_EQ(output.XPos(762), qRound((762 - 64) * 1200 / 254.0));
     output.Abort();
+}
+
+TEST(Output, PdfWriterReportsWhatAPdfPrinterReports) {
+    // The command line writes its PDF with a QPdfWriter; the run must see the device as it saw a
+    // QPrinter writing a PDF file, on each paper, or the pages would move.
+    QTemporaryDir dir;
+    for (const QPageSize::PageSizeId id : {QPageSize::Letter, QPageSize::A4, QPageSize::Legal}) {
+        SCOPED_TRACE(QPageSize(id).name().toStdString());
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath("printer.pdf"));
+        printer.setFullPage(true);
+        printer.setPageSize(QPageSize(id));
+        QPdfWriter writer(dir.filePath("writer.pdf"));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setPageSize(QPageSize(id));
+        const TVRDeviceFacts expected = FactsOfPrinter(printer);
+        const TVRDeviceFacts facts = FactsOfPdfWriter(writer);
+        EXPECT_EQ(facts.PrinterName, expected.PrinterName);
+        EXPECT_EQ(facts.PixelsPerInchX, expected.PixelsPerInchX);
+        EXPECT_EQ(facts.PixelsPerInchY, expected.PixelsPerInchY);
+        EXPECT_EQ(facts.OffsetX, expected.OffsetX);
+        EXPECT_EQ(facts.OffsetY, expected.OffsetY);
+        EXPECT_EQ(facts.Paper, expected.Paper);
+        EXPECT_DOUBLE_EQ(facts.PaperWidth, expected.PaperWidth);
+        EXPECT_DOUBLE_EQ(facts.PaperLength, expected.PaperLength);
+        EXPECT_EQ(facts.SupportedPapers, expected.SupportedPapers);
+        EXPECT_EQ(facts.Copies, expected.Copies);
+        EXPECT_EQ(facts.Bin, expected.Bin);
+        EXPECT_EQ(facts.Duplex, expected.Duplex);
+        EXPECT_EQ(facts.Collate, expected.Collate);
+    }
 }
 
 TEST(Output, PaperFollowsTheReportOnlyWhenThePrinterListsIt) {

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/TempDir.h"
+
 namespace parvell {
 namespace {
 
@@ -23,16 +25,11 @@ constexpr const char* kHeader = "Windows Registry Editor Version 5.00\r\n";
 class KestraneTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kestrane-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        config_ = pattern;
+        config_ = dir_.Path();
         setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
         store_ = config_ / "parvell" / "registry.reg";
     }
-    void TearDown() override {
-        unsetenv("XDG_CONFIG_HOME");
-        fs::remove_all(config_);
-    }
+    void TearDown() override { unsetenv("XDG_CONFIG_HOME"); }
 
     void WriteStore(const std::string& bytes) {
         fs::create_directories(store_.parent_path());
@@ -55,6 +52,7 @@ protected:
         return "";
     }
 
+    test::TempDir dir_;
     fs::path config_;
     fs::path store_;
 };

@@ -13,7 +13,8 @@
 #include <thread>
 
 #include "settings/Kestrane.h"
-#include "tests/faults/SmallDisk.h"
+#include "tests/support/SmallDisk.h"
+#include "tests/support/TempDir.h"
 
 namespace parvell {
 namespace {
@@ -74,8 +75,8 @@ TEST(StoreFaultTest, FullDiskReportsAndKeepsTheOldFile) {
 // A child writes large values one after the other and is killed at several moments: the file
 // then always reads and holds one of the values written whole, never a mixture or nothing.
 TEST(StoreFaultTest, KilledWriterLeavesTheFileWhole) {
-    std::string pattern = (fs::temp_directory_path() / "store-kill-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    const test::TempDir dir;
+    const std::string& pattern = dir.Path();
     ConfigHome home(pattern);
     WriteSetting("\\Parvell", "LastOpen", std::string(50000, 'a'));
     const fs::path store = fs::path(pattern) / "parvell" / "registry.reg";
@@ -98,7 +99,6 @@ TEST(StoreFaultTest, KilledWriterLeavesTheFileWhole) {
     // are never read as the store. The next write still succeeds.
     WriteSetting("\\Parvell", "LastOpen", "end");
     EXPECT_EQ(ReadSetting("\\Parvell", "LastOpen"), "end");
-    fs::remove_all(pattern);
 }
 
 }  // namespace

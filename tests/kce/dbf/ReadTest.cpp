@@ -9,23 +9,12 @@
 #include "kce/dbf/FileIo.h"
 #include "kce/dbf/Table.h"
 #include "kce/dbf/Writer.h"
-#include "tests/kce/dbf/ForeignTables.h"
-#include "tests/kce/dbf/RawFiles.h"
+#include "tests/support/ForeignTables.h"
+#include "tests/support/RawFiles.h"
 #include "tests/kce/dbf/TestFiles.h"
 
 namespace kce::dbf::test {
 namespace {
-
-std::string Dbase3Memo(const std::vector<std::string>& memos) {
-    std::string s(512, '\0');
-    PutLe(s, 0, memos.size() + 1, 4);
-    for (const std::string& m : memos) {
-        std::string block = m + "\x1A\x1A";
-        block.resize(512, '\0');
-        s += block;
-    }
-    return s;
-}
 
 TEST(DbfRead, HandMadeDbase3TableGivesTypesValuesAndNulls) {
     TempFolder dir;

@@ -61,4 +61,16 @@ inline std::string RawTable(uint8_t version, uint8_t codePage, const std::vector
     return s;
 }
 
+// A dBase III memo file: 512-byte blocks, each memo ended by two 1A bytes; memo k is in block k.
+inline std::string Dbase3Memo(const std::vector<std::string>& memos) {
+    std::string s(512, '\0');
+    PutLe(s, 0, memos.size() + 1, 4);
+    for (const std::string& m : memos) {
+        std::string block = m + "\x1A\x1A";
+        block.resize(512, '\0');
+        s += block;
+    }
+    return s;
+}
+
 }  // namespace kce::dbf::test

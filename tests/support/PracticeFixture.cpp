@@ -1,4 +1,4 @@
-#include "tests/app/PracticeFixture.h"
+#include "tests/support/PracticeFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,5 @@
-#include "tests/engine/EngineTestSupport.h"
+#include "tests/support/EngineDictionary.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
 
 #include "kce/kce.h"
@@ -18,17 +16,6 @@ std::string LastError() {
 }
 
 }  // namespace
-
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "parvell-engine-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
 
 void RunSql(uint32_t connection, const std::string& sql) {
     uint32_t statement = 0;

@@ -1,6 +1,9 @@
 #pragma once
 // Helpers for the window tests: the application object, dialogs answered from a script, a
-// private settings store and working folder per test, and small file helpers.
+// private settings store and working folder per test, the main window over a practice, and small
+// file helpers.
+
+#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QString>
@@ -86,5 +89,17 @@ private:
 };
 
 QByteArray ReadBytes(const QString& path);
+
+// A test of the main window over a practice holding the fixture tables (FixtureStatements), in a
+// sandbox, with the dialogs answered from a script; the windows are made for each test.
+class PracticeFormsTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    Sandbox sandbox_;
+    ScriptedDialogs dialogs_;
+    std::string practice_;
+};
 
 }  // namespace parvell::test

@@ -1,23 +1,15 @@
 #pragma once
-// Helpers for the engine component tests: temporary folders and small dictionaries made through
-// the engine's C interface.
+// Small dictionaries made through the engine's C interface, for the engine component tests and
+// the command line's query command.
 
 #include <cstdint>
 #include <string>
 
+#include "tests/support/TempDir.h"
+
 namespace enginetest {
 
-// A fresh folder below the temporary folder, removed with its contents.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::string& Path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+using parvell::test::TempDir;
 
 inline constexpr const char* kUser = "user";
 inline constexpr const char* kPassword = "qzmvtrlk";

@@ -1,20 +1,14 @@
-#include "tests/kce/dbf/ForeignTables.h"
+#include "tests/support/ForeignTables.h"
 
 #include <cstdint>
-#include <fstream>
 #include <limits>
 #include <stdexcept>
 
-#include "tests/kce/dbf/RawFiles.h"
+#include "tests/support/RawFiles.h"
+#include "tests/support/TempDir.h"
 
 namespace kce::dbf::test {
 namespace {
-
-void Write(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path);
-}
 
 // Field text padded with blanks to its width (text fields left-aligned, numbers right-aligned).
 std::string Left(const std::string& text, size_t width) {
@@ -22,18 +16,6 @@ std::string Left(const std::string& text, size_t width) {
 }
 std::string Right(const std::string& text, size_t width) {
     return std::string(width - text.size(), ' ') + text;
-}
-
-// A dBase III memo file: 512-byte blocks, each memo ended by two 1A bytes; memo k is in block k.
-std::string Dbase3Memo(const std::vector<std::string>& memos) {
-    std::string s(512, '\0');
-    PutLe(s, 0, memos.size() + 1, 4);
-    for (const std::string& m : memos) {
-        std::string block = m + "\x1A\x1A";
-        block.resize(512, '\0');
-        s += block;
-    }
-    return s;
 }
 
 // A FoxPro memo file with 64-byte blocks; the 512-byte header fills blocks 0 to 7, so memo k is in
@@ -67,8 +49,8 @@ void WriteDbase3(const std::string& folder) {
         " " + Left("?-FLAG", 8) + Right("-0.50", 8) + "20000229" + "?" + "0000000000",
         " " + Left("F-FLAG", 8) + "********" + "00000000" + "F" + blankMemo,
     };
-    Write(folder + "/DB3OEM.DBF", RawTable(0x83, 0x01, fields, records));
-    Write(folder + "/DB3OEM.DBT", Dbase3Memo({"Gr\x81\xE1"
+    parvell::test::WriteFile(folder + "/DB3OEM.DBF", RawTable(0x83, 0x01, fields, records));
+    parvell::test::WriteFile(folder + "/DB3OEM.DBT", Dbase3Memo({"Gr\x81\xE1"
                                               "e"}));
 }
 
@@ -82,8 +64,8 @@ void WriteFoxPro2(const std::string& folder) {
         " " + Left("UNK", 4) + "?" + std::string(5, ' ') + blankMemo,
         " " + Left("NO", 4) + "n" + Right("-7", 5) + blankMemo,
     };
-    Write(folder + "/FOX2.DBF", RawTable(0xF5, 0x02, fields, records));
-    Write(folder + "/FOX2.FPT", FoxMemo({"fox \x82t\x82"}));
+    parvell::test::WriteFile(folder + "/FOX2.DBF", RawTable(0xF5, 0x02, fields, records));
+    parvell::test::WriteFile(folder + "/FOX2.FPT", FoxMemo({"fox \x82t\x82"}));
 }
 
 void WriteVisualFoxPro(const std::string& folder) {
@@ -104,7 +86,7 @@ void WriteVisualFoxPro(const std::string& folder) {
         record(' ', 4, 0, ' ', 0, 0, "", 0x07),
         record(' ', 5, 0, '?', 0, 0, "", 0),
     };
-    Write(folder + "/VFP.DBF", RawTable(0x30, 0x03, fields, records, true));
+    parvell::test::WriteFile(folder + "/VFP.DBF", RawTable(0x30, 0x03, fields, records, true));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "tests/app/ShellTestSupport.h"
+#include "tests/support/ShellTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
@@ -8,6 +8,9 @@
 #include <cstdlib>
 
 #include "app/Application.h"
+#include "app/Forms.h"
+#include "settings/Kestrane.h"
+#include "tests/support/PracticeFixture.h"
 
 namespace parvell::test {
 
@@ -132,5 +135,16 @@ QByteArray ReadBytes(const QString& path) {
     if (!file.open(QIODevice::ReadOnly)) return {};
     return file.readAll();
 }
+
+void PracticeFormsTest::SetUp() {
+    EnsureApplication();
+    practice_ = sandbox_.Path(QStringLiteral("prac")).toStdString();
+    QDir().mkpath(QString::fromStdString(practice_));
+    MakePractice(practice_, FixtureStatements());
+    WriteCurrentPractice(practice_);
+    CreateForms();
+}
+
+void PracticeFormsTest::TearDown() { DestroyForms(); }
 
 }  // namespace parvell::test
