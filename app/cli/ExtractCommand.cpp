@@ -169,9 +169,7 @@ int ExtractCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
         }
     }
 
-    const std::vector<std::string> lines = StatementLines(statement, std::cin);
-    TQueryComponents components(statement.username, statement.password, err);
-    components.Prepare(statement.dataPath, lines);
+    TQueryComponents components(statement, StatementLines(statement, std::cin), err);
     TKdbQuery& query = components.Query();
     query.SetActive(true);
 
@@ -230,9 +228,7 @@ int ExecCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
             << "usage: parvell-cli exec --data PATH [--user U --password P] (--sql FILE | --sql -)\n";
         return 2;
     }
-    const std::vector<std::string> lines = StatementLines(statement, std::cin);
-    TQueryComponents components(statement.username, statement.password, err);
-    components.Prepare(statement.dataPath, lines);
+    TQueryComponents components(statement, StatementLines(statement, std::cin), err);
     components.Query().ExecSQL();
     out << components.Query().RowsAffected() << '\n';
     return 0;

@@ -104,9 +104,7 @@ int LabelsCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
     }
 
     const auto application = EnsureGuiApplication();
-    const std::vector<std::string> lines = StatementLines(statement, std::cin);
-    TQueryComponents components(statement.username, statement.password, err);
-    components.Prepare(statement.dataPath, lines);
+    TQueryComponents components(statement, StatementLines(statement, std::cin), err);
     TKdbQuery& query = components.Query();
     query.SetActive(true);
     if (printJob) {

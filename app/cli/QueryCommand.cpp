@@ -55,9 +55,7 @@ int QueryCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
     }
     // The editor's load rule for SQL files (RTF, else plain text), then the components and the
     // preparation every road uses.
-    const std::vector<std::string> lines = StatementLines(statement, std::cin);
-    TQueryComponents components(statement.username, statement.password, err);
-    components.Prepare(statement.dataPath, lines);
+    TQueryComponents components(statement, StatementLines(statement, std::cin), err);
     TKdbQuery& query = components.Query();
     query.SetActive(true);
     WriteDataSetText(query, out, [](std::string_view line) { return store::Utf8FromCp1252(line); });

@@ -52,6 +52,12 @@ TQueryComponents::TQueryComponents(const std::string& username, const std::strin
     }
 }
 
+TQueryComponents::TQueryComponents(const TStatementArgs& statement, const std::vector<std::string>& sqlLines,
+                                   std::ostream& err)
+    : TQueryComponents(statement.username, statement.password, err) {
+    Prepare(statement.dataPath, sqlLines);
+}
+
 TQueryComponents::~TQueryComponents() {
     try {
         components_.KdbTable1->SetActive(false);

@@ -20,9 +20,15 @@ namespace parvell::cli {
 // conventions as the window's start does (the user's locale, then the engine's date format)
 // unless a settings component exists; a locale the C library cannot load is told on `err` in
 // one line (its categories take the United States items).
+struct TStatementArgs;
+
 class TQueryComponents {
 public:
     TQueryComponents(const std::string& username, const std::string& password, std::ostream& err);
+    // The same for a command's statement options, prepared with the statement's lines (read
+    // before the components are made, so a file that cannot be read fails first).
+    TQueryComponents(const TStatementArgs& statement, const std::vector<std::string>& sqlLines,
+                     std::ostream& err);
     ~TQueryComponents();
 
     // The busy protocol's preparation: disconnect, set the data path, give the query its lines.

@@ -25,6 +25,7 @@
 #include "common/Exceptions.h"
 #include "report/LabelReport.h"
 #include "tests/data/MemoryDataSet.h"
+#include "tests/support/LetterOnlyPrinter.h"
 #include "tests/support/WidgetsEnvironment.h"
 
 namespace parvell::testing {
@@ -88,14 +89,7 @@ struct PreviewRun {
 
     explicit PreviewRun(int records) {
         FillLabels(data, records);
-        labels.VellRep1.PrinterProbe = [](const std::string&) {
-            TVRDeviceFacts facts;
-            facts.Paper = TVRPaperSize::Letter;
-            facts.PaperWidth = 2159;
-            facts.PaperLength = 2794;
-            facts.SupportedPapers = {TVRPaperSize::Letter};
-            return std::optional(facts);
-        };
+        labels.VellRep1.PrinterProbe = test::LetterOnlyPrinter;
         labels.VRSubDetail1.AfterPrint = [this](TVRSubDetail&, bool) { ++bands; };
         InstallPreviewWindows();
         SetPreviewDialogs(&dialogs);
@@ -351,14 +345,7 @@ struct Orders {
     int bands = 0;
 
     Orders() {
-        labels->VellRep1.PrinterProbe = [](const std::string&) {
-            TVRDeviceFacts facts;
-            facts.Paper = TVRPaperSize::Letter;
-            facts.PaperWidth = 2159;
-            facts.PaperLength = 2794;
-            facts.SupportedPapers = {TVRPaperSize::Letter};
-            return std::optional(facts);
-        };
+        labels->VellRep1.PrinterProbe = test::LetterOnlyPrinter;
         labels->VRSubDetail1.AfterPrint = [this](TVRSubDetail&, bool) { ++bands; };
         InstallPreviewWindows();
         SetPreviewDialogs(&dialogs);

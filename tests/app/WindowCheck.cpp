@@ -32,6 +32,7 @@
 #include "settings/Kestrane.h"
 #include "tests/app/Form1Layout.h"
 #include "tests/data/MemoryDataSet.h"
+#include "tests/support/LetterOnlyPrinter.h"
 #include "tests/support/ShellTestSupport.h"
 
 namespace parvell {
@@ -228,14 +229,7 @@ TEST(WindowCheck, RealPreviewWindows) {
         }
         data.Open();
         TLabelReport labels(&data);
-        labels.VellRep1.PrinterProbe = [](const std::string&) {
-            TVRDeviceFacts facts;
-            facts.Paper = TVRPaperSize::Letter;
-            facts.PaperWidth = 2159;
-            facts.PaperLength = 2794;
-            facts.SupportedPapers = {TVRPaperSize::Letter};
-            return std::optional(facts);
-        };
+        labels.VellRep1.PrinterProbe = test::LetterOnlyPrinter;
         bool checked = false;
         auto check = [&](TVRStandardPreview& window) {
             checked = true;
