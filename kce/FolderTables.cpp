@@ -95,8 +95,15 @@ dbf::StoredValue ColumnValue(sqlite3_stmt* s, int column) {
     }
 }
 
-// Refuses a change of the table file `path` when another program keeps an index file for it.
+// Refuses a change of the table file `path` when another program keeps an index file for it, or
+// when it belongs to a database container that is missing (its rules cannot be honoured).
 void RefuseIndexed(const std::string& path) {
+    const std::string container = dbf::MissingContainerOf(path);
+    if (!container.empty()) {
+        Fail(KDB_ERR_NOT_SUPPORTED, FromUtf8(path) + " belongs to the database container " + FromUtf8(container) +
+                                        ", which does not exist; its rules and triggers cannot be honoured, so the "
+                                        "table was not changed");
+    }
     const std::string index = dbf::IndexFileOf(path);
     if (index.empty()) return;
     Fail(KDB_ERR_NOT_SUPPORTED,

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "kce/dbf/DbfError.h"
+#include "kce/dbf/FileIo.h"
 
 namespace kce::dbf {
 
@@ -106,6 +107,24 @@ std::string IndexFileOf(const std::string& tablePath) {
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
     return prefix + stem + extension;
+}
+
+std::string ContainerPathOf(const std::string& tablePath, std::string link) {
+    std::replace(link.begin(), link.end(), '\\', '/');
+    if (link.empty()) return {};
+    const std::string path = link.front() == '/' ? link : FolderOf(tablePath) + "/" + link;
+    if (FileExists(path)) return path;
+    const std::string dir = FolderOf(path);
+    const std::string wanted = Lower(FileNameOf(path));
+    if (DIR* d = ::opendir(dir.c_str())) {
+        std::string found;
+        while (dirent* entry = ::readdir(d)) {
+            if (Lower(entry->d_name) == wanted) found = entry->d_name;
+        }
+        ::closedir(d);
+        if (!found.empty()) return dir + "/" + found;
+    }
+    return path;
 }
 
 std::optional<FolderTable> FindTable(std::string_view folder, std::string_view name) {

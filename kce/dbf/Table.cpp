@@ -124,6 +124,23 @@ std::string MemoPathFor(const std::string& tablePath, MemoFormat format) {
     return prefix + wanted;
 }
 
+std::string MissingContainerOf(const std::string& tablePath) {
+    try {
+        Fd fd = OpenFile(tablePath, O_RDONLY | O_CLOEXEC);
+        const uint64_t size = FileSize(fd.Get(), tablePath);
+        char first[kTableDescriptorSize] = {};
+        const size_t got = ReadAt(fd.Get(), 0, first, sizeof first, tablePath);
+        const uint16_t headerLength = HeaderLengthFrom(std::string_view(first, got), size, tablePath);
+        std::string bytes(headerLength, '\0');
+        bytes.resize(ReadAt(fd.Get(), 0, bytes.data(), bytes.size(), tablePath));
+        const Header header = ParseHeader(bytes, size, tablePath);
+        if (header.containerLink.empty()) return {};
+        return FileExists(ContainerPathOf(tablePath, header.containerLink)) ? std::string() : header.containerLink;
+    } catch (const DbfError&) {
+        return {};
+    }
+}
+
 std::unique_ptr<Table> Table::Open(const std::string& typedPath) {
     // "\" separates folders as "/" does in every path the program is given.
     const std::string path = NormalizeFolderPath(typedPath);
@@ -174,6 +191,19 @@ void Table::LockExclusive() {
         SetFlock(fd_.Get(), LOCK_SH);
         throw DbfLockedError(path_, -1, "another program has the table open and locked; it cannot be changed now");
     }
+}
+
+std::string Table::MissingContainer() const {
+    if (header_.containerLink.empty()) return {};
+    return FileExists(ContainerPathOf(path_, header_.containerLink)) ? std::string() : header_.containerLink;
+}
+
+void Table::RefuseWithoutContainer() const {
+    const std::string missing = MissingContainer();
+    if (missing.empty()) return;
+    throw DbfError(path_, -1, "the table belongs to the database container " + missing +
+                                  ", which does not exist; its rules and triggers cannot be honoured, so the "
+                                  "table is not changed");
 }
 
 void Table::Load() {
@@ -319,6 +349,7 @@ void Table::Apply(const Changes& changes, const FaultHook& hook) {
     // A change whose rollback failed earlier left its journal: play it back before anything else.
     RecoverJournal(JournalPathFor(path_), path_, fd_.Get());
     Load();
+    RefuseWithoutContainer();
     const Header& h = header_;
     const size_t columns = h.columns.size();
 
@@ -417,6 +448,7 @@ void Table::ReplaceAll(const std::vector<Record>& records, const FaultHook& hook
     // A change whose rollback failed earlier left its journal: play it back before anything else.
     RecoverJournal(JournalPathFor(path_), path_, fd_.Get());
     Load();
+    RefuseWithoutContainer();
     const Header& h = header_;
     const size_t columns = h.columns.size();
     // A fresh memo file: the old memos are dropped with the records that referred to them.

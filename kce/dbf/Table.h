@@ -60,6 +60,9 @@ public:
     // The memo file, null when the table has no memo columns.
     const MemoFile* Memo() const { return memo_.get(); }
     bool Writable() const { return writable_; }
+    // Visual FoxPro: the back link of a table whose database container is not in the folder
+    // (the table then reads as a free table and refuses changes); empty otherwise.
+    std::string MissingContainer() const;
 
     // Walks the records in file order. Values and views stay valid until the next call of Next. A
     // cursor made before a change goes on with the changed records and the new record count.
@@ -101,7 +104,8 @@ public:
     bool RecordDeleted(uint32_t recordNumber) const;
 
     // Applies one statement's changes all-or-nothing. Throws DbfError (values that do not fit,
-    // record numbers out of range, I/O failures; the files are then unchanged) or DbfLockedError.
+    // record numbers out of range, a missing database container, I/O failures; the files are then
+    // unchanged) or DbfLockedError.
     void Apply(const Changes& changes, const FaultHook& hook = {});
     // Replaces every record (and the memo file's contents) all-or-nothing.
     void ReplaceAll(const std::vector<Record>& records, const FaultHook& hook = {});
@@ -111,6 +115,7 @@ private:
     void Load();
     void LockShared();
     void LockExclusive();
+    void RefuseWithoutContainer() const;
     void FieldWhere(uint32_t recordNumber, const Column& column, std::string& where) const;
     std::string ReadRaw(uint32_t recordNumber) const;
     void Commit(std::vector<Patch>& patches, uint64_t newTableSize, uint64_t newMemoSize, const FaultHook& hook);
@@ -125,6 +130,10 @@ private:
     FieldCodec codec_;
     std::unique_ptr<MemoFile> memo_;
 };
+
+// The back link of the Visual FoxPro table file `tablePath` when the database container it names
+// is not in the folder; empty otherwise, and when the header cannot be read.
+std::string MissingContainerOf(const std::string& tablePath);
 
 // Finds the memo file of a table file: the same name with ".dbt" (dBase) or ".fpt" (FoxPro),
 // the extension in any case. Returns the path to use (the lower-case form when none exists).

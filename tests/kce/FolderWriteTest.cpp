@@ -5,10 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <stdexcept>
 
 #include "kce/Database.h"
 #include "kce/Execute.h"
+#include "kce/FolderNames.h"
 #include "kce/FolderTables.h"
 #include "kce/Objects.h"
 #include "kce/Translate.h"
@@ -290,6 +292,42 @@ TEST_F(FolderWriteTest, ATableWithAnIndexFileIsNotChanged) {
                   (Rows{{"ann"}, {"bob"}}));
         KdbDisconnect(connection);
     }
+}
+
+TEST_F(FolderWriteTest, ATableWhoseContainerIsMissingReadsFreeAndIsNotChanged) {
+    const std::string path = dir_.File("patients.dbf");
+    MakeTable(path, Variant::VisualFoxPro, {{"PATIENT_ID", 'I'}, {"FAMILY_NAM", 'C', 12}},
+              {{I(1), T("ann")}, {I(2), T("bob")}});
+    kce::WriteContainer(dir_.File("practice.dbc"), {{path, "patients", {"patient_id", "family_name"}}});
+    std::filesystem::rename(dir_.File("practice.dbc"), dir_.File("kept.dbc"));
+    const std::string before = ReadFile(path);
+
+    uint32_t connection = ConnectFolder(dir_.Path());
+    // The stored 10-character names, as a free table.
+    EXPECT_EQ(Query(connection, "SELECT family_nam FROM patients ORDER BY patient_id"), (Rows{{"ann"}, {"bob"}}));
+    const char* statements[] = {"UPDATE patients SET family_nam = 'x'",
+                                "INSERT INTO patients (patient_id, family_nam) VALUES (3, 'cy')",
+                                "DELETE FROM patients WHERE patient_id = 1"};
+    for (bool transaction : {false, true}) {
+        if (transaction) ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+        for (const char* sql : statements) {
+            EXPECT_EQ(TryRun(connection, sql), static_cast<uint32_t>(KDB_ERR_NOT_SUPPORTED)) << sql;
+            const std::string error = LastError();
+            EXPECT_NE(error.find(path + " belongs to the database container practice.dbc, which does not exist"),
+                      std::string::npos)
+                << error;
+        }
+        if (transaction) ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
+    }
+    EXPECT_EQ(ReadFile(path), before);
+    KdbDisconnect(connection);
+
+    // With its container back (any letter case) the long names return and writes go through.
+    std::filesystem::rename(dir_.File("kept.dbc"), dir_.File("PRACTICE.DBC"));
+    connection = ConnectFolder(dir_.Path());
+    EXPECT_EQ(Changed(connection, "UPDATE patients SET family_name = 'dee' WHERE patient_id = 2"), 1u) << LastError();
+    EXPECT_EQ(Query(connection, "SELECT family_name FROM patients ORDER BY patient_id"), (Rows{{"ann"}, {"dee"}}));
+    KdbDisconnect(connection);
 }
 
 TEST_F(FolderWriteTest, AnIndexFileThatAppearsBeforeTheCommitStopsIt) {

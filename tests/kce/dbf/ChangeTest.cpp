@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,6 +51,50 @@ const char* kAfterSample =
     "0 | 'C3' | -5 | 'a new memo on C3' | '2003-03-03'\n"
     "0 | 'D4' | 0 | 'inserted memo' | NULL\n"
     "1 | 'E5' | NULL | NULL | '1999-09-09'\n";
+
+TEST(DbfChange, ATableWhoseContainerIsMissingReadsButRefusesChanges) {
+    TempFolder dir;
+    const std::string path = MakeAccounts(dir, Variant::VisualFoxPro);
+    // Point the back link (the header's last 263 bytes) at a container in a sub-folder.
+    const uint16_t headerLength = Table::Open(path)->GetHeader().headerLength;
+    std::string bytes = ReadFile(path);
+    const std::string link = "db\\Practice.dbc";
+    std::fill(bytes.begin() + headerLength - 263, bytes.begin() + headerLength, '\0');
+    std::copy(link.begin(), link.end(), bytes.begin() + headerLength - 263);
+    WriteFile(path, bytes);
+    const std::string memoPath = MemoPathFor(path, MemoFormat::Fpt);
+    const std::string memoBefore = ReadFile(memoPath);
+
+    auto table = Table::Open(path);
+    EXPECT_EQ(table->GetHeader().containerLink, link);
+    EXPECT_EQ(table->MissingContainer(), link);
+    EXPECT_EQ(MissingContainerOf(path), link);
+    EXPECT_EQ(Render(ReadAll(path)), "0 | 'A1' | 10 | 'first note' | '2001-01-01'\n"
+                                     "0 | 'B2' | 20.5 | 'second note' | NULL\n"
+                                     "0 | 'C3' | -5 | NULL | '2003-03-03'\n");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            if (attempt == 0) table->Apply(SampleChanges());
+            else table->ReplaceAll({});
+            ADD_FAILURE() << "the change was applied";
+        } catch (const DbfError& e) {
+            EXPECT_EQ(e.File(), path);
+            EXPECT_NE(std::string(e.what()).find("database container " + link + ", which does not exist"),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+    EXPECT_EQ(ReadFile(path), bytes);
+    EXPECT_EQ(ReadFile(memoPath), memoBefore);
+
+    // The container found again (its file name in any letter case): changes go through.
+    ASSERT_EQ(::mkdir(dir.File("db").c_str(), 0755), 0);
+    WriteFile(dir.File("db/PRACTICE.DBC"), "container");
+    EXPECT_EQ(table->MissingContainer(), "");
+    EXPECT_EQ(MissingContainerOf(path), "");
+    table->Apply(SampleChanges());
+    EXPECT_EQ(Render(ReadAll(path)), kAfterSample);
+}
 
 TEST(DbfChange, UpdatesDeletionsAndInsertsLandInTheFiles) {
     for (Variant variant : {Variant::DBase3, Variant::DBase4, Variant::FoxPro2, Variant::VisualFoxPro}) {
