@@ -341,7 +341,11 @@ void FolderTables::CheckWritable(std::string_view name) {
     if (file) RefuseIndexed(file->path);
 }
 
-void FolderTables::WriteBack() {
+std::chrono::milliseconds LockWaitFor(uint32_t timeoutSeconds) {
+    return timeoutSeconds != 0 ? std::chrono::milliseconds(uint64_t{timeoutSeconds} * 1000) : kDefaultLockWait;
+}
+
+void FolderTables::WriteBack(std::chrono::milliseconds lockWait) {
     std::map<int, std::vector<std::pair<int64_t, bool>>> byTable;  // copy id → record numbers
     {
         Stmt log(db_, std::string("SELECT DISTINCT tbl, recno FROM ") + kChangeLog + " ORDER BY tbl, recno");
@@ -360,17 +364,21 @@ void FolderTables::WriteBack() {
     }
     for (auto& [id, rows] : byTable) {
         for (auto& [key, copy] : copies_) {
-            if (copy->id == id) WriteTable(*copy, rows);
+            if (copy->id == id) WriteTable(*copy, rows, lockWait);
         }
     }
     Exec(db_, std::string("DELETE FROM ") + kChangeLog);
 }
 
-void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, bool>>& rows) {
+void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, bool>>& rows,
+                              std::chrono::milliseconds lockWait) {
     const std::string quoted = QuoteIdentifier(copy.table.name);
     std::unique_ptr<dbf::Table> file;
     try {
-        file = dbf::Table::Open(copy.path);
+        // Another program's lock is waited for, up to the bound; the check for its changes below
+        // is made under the change's lock.
+        file = dbf::Table::Open(copy.path, lockWait);
+        file->LockForChange();
     } catch (const dbf::DbfError& e) {
         FailFile(e, KDB_ERR_TABLE_DAMAGED);
     }
@@ -430,6 +438,9 @@ void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, b
 
     // The file now holds the change. Read the changed records back so that the copy matches the
     // file exactly; should that fail, the copy is imported again at its next use.
+    // The statement's time-out no longer applies: interrupting now would fail a statement whose
+    // change the file already holds.
+    sqlite3_progress_handler(db_, 0, nullptr, nullptr);
     suspect_.insert(copy.key);
     const uint32_t oldCount = copy.recordCount;
     try {

@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cctype>
 #include <cstring>
 #include <map>
+#include <thread>
 
 #include "kce/dbf/Bytes.h"
 #include "kce/dbf/DbfError.h"
@@ -42,6 +44,17 @@ bool SetOfdLock(int fd, short type) {
     while (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
         if (errno != EINTR) return false;
     }
+    return true;
+}
+
+constexpr std::chrono::milliseconds kFirstPause{2};
+constexpr std::chrono::milliseconds kLongestPause{50};
+
+// Sleeps for `pause`, cut short at `deadline`; false when the deadline has passed already.
+bool PauseUntil(std::chrono::steady_clock::time_point deadline, std::chrono::milliseconds pause) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return false;
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
     return true;
 }
 
@@ -141,7 +154,7 @@ std::string MissingContainerOf(const std::string& tablePath) {
     }
 }
 
-std::unique_ptr<Table> Table::Open(const std::string& typedPath) {
+std::unique_ptr<Table> Table::Open(const std::string& typedPath, std::chrono::milliseconds lockWait) {
     // "\" separates folders as "/" does in every path the program is given.
     const std::string path = NormalizeFolderPath(typedPath);
     std::unique_ptr<Table> t(new Table);
@@ -152,6 +165,7 @@ std::unique_ptr<Table> Table::Open(const std::string& typedPath) {
     if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw DbfError(path, -1, std::string("cannot open the table file: ") + std::strerror(errno));
     t->fd_ = Fd(fd);
+    t->lockWait_ = lockWait;
     t->LockShared();
     const std::string journal = JournalPathFor(path);
     if (FileExists(journal)) {
@@ -159,7 +173,7 @@ std::unique_ptr<Table> Table::Open(const std::string& typedPath) {
             throw DbfError(path, -1, "an interrupted change left the journal " + journal +
                                          " but the table file is read-only, so it cannot be recovered");
         }
-        t->LockExclusive();
+        t->LockExclusive(true);
         SharedAgain relock([&t]() { t->LockShared(); });
         RecoverJournal(journal, path, t->fd_.Get());
     }
@@ -176,22 +190,54 @@ std::string Table::Name() const {
 }
 
 void Table::LockShared() {
-    if (!SetOfdLock(fd_.Get(), F_RDLCK) || !SetFlock(fd_.Get(), LOCK_SH)) {
-        throw DbfLockedError(path_, -1, "another program has the table locked for writing");
+    const auto deadline = std::chrono::steady_clock::now() + lockWait_;
+    for (auto pause = kFirstPause;; pause = std::min(pause * 2, kLongestPause)) {
+        if (SetOfdLock(fd_.Get(), F_RDLCK) && SetFlock(fd_.Get(), LOCK_SH)) break;
+        if (!PauseUntil(deadline, pause)) {
+            throw DbfLockedError(path_, -1, "another program has the table locked for writing");
+        }
     }
+    exclusive_ = false;
 }
 
-void Table::LockExclusive() {
-    if (!writable_) throw DbfError(path_, -1, "the table file is read-only");
-    if (!SetOfdLock(fd_.Get(), F_WRLCK)) {
-        throw DbfLockedError(path_, -1, "another program has the table open and locked; it cannot be changed now");
-    }
-    if (!SetFlock(fd_.Get(), LOCK_EX)) {
+bool Table::TryExclusive(bool fromShared) {
+    if (!SetOfdLock(fd_.Get(), F_WRLCK)) return false;
+    if (SetFlock(fd_.Get(), LOCK_EX)) return true;
+    if (fromShared) {
         SetOfdLock(fd_.Get(), F_RDLCK);
         SetFlock(fd_.Get(), LOCK_SH);
-        throw DbfLockedError(path_, -1, "another program has the table open and locked; it cannot be changed now");
+    } else {
+        SetOfdLock(fd_.Get(), F_UNLCK);
     }
+    return false;
 }
+
+void Table::LockExclusive(bool keepShared) {
+    if (!writable_) throw DbfError(path_, -1, "the table file is read-only");
+    if (exclusive_) return;
+    const auto deadline = std::chrono::steady_clock::now() + lockWait_;
+    bool shared = true;
+    for (auto pause = kFirstPause;; pause = std::min(pause * 2, kLongestPause)) {
+        if (TryExclusive(shared)) break;
+        if (!keepShared && shared) {
+            // Two programs that both hold the shared lock and wait for the exclusive one would
+            // wait for each other: let go of ours while waiting.
+            SetOfdLock(fd_.Get(), F_UNLCK);
+            SetFlock(fd_.Get(), LOCK_UN);
+            shared = false;
+        }
+        if (!PauseUntil(deadline, pause)) {
+            if (!shared) {
+                SetOfdLock(fd_.Get(), F_RDLCK);
+                SetFlock(fd_.Get(), LOCK_SH);
+            }
+            throw DbfLockedError(path_, -1, "another program has the table open and locked; it cannot be changed now");
+        }
+    }
+    exclusive_ = true;
+}
+
+void Table::LockForChange() { LockExclusive(false); }
 
 std::string Table::MissingContainer() const {
     if (header_.containerLink.empty()) return {};
@@ -344,7 +390,7 @@ void Table::Cursor::Stored(size_t index, StoredValue& out) {
 
 void Table::Apply(const Changes& changes, const FaultHook& hook) {
     if (changes.updates.empty() && changes.deletions.empty() && changes.inserts.empty()) return;
-    LockExclusive();
+    LockExclusive(true);
     SharedAgain relock([this]() { LockShared(); });
     // A change whose rollback failed earlier left its journal: play it back before anything else.
     RecoverJournal(JournalPathFor(path_), path_, fd_.Get());
@@ -443,7 +489,7 @@ void Table::Apply(const Changes& changes, const FaultHook& hook) {
 }
 
 void Table::ReplaceAll(const std::vector<Record>& records, const FaultHook& hook) {
-    LockExclusive();
+    LockExclusive(true);
     SharedAgain relock([this]() { LockShared(); });
     // A change whose rollback failed earlier left its journal: play it back before anything else.
     RecoverJournal(JournalPathFor(path_), path_, fd_.Get());

@@ -5,12 +5,14 @@
 // Locking: an open Table holds a shared advisory lock (an open-file-description lock over the
 // whole table file and a shared flock) for its lifetime; a change upgrades it to an exclusive lock
 // for the duration of the change. A lock held by another program (a writer, or for a change also
-// a reader) makes Open or the change fail with DbfLockedError. Changes go through the journal
+// a reader) makes Open or the change wait for it up to the table's lock wait (none unless given),
+// then fail with DbfLockedError. Changes go through the journal
 // protocol of Journal.h; a journal left by an interrupted change is played back when the table is
 // next opened.
 //
 // Not thread-safe: one thread uses a Table and its cursors at a time.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -44,7 +46,9 @@ public:
     // Opens the table file at `path` (and its memo file when it has memo columns); "\" counts as a
     // folder separator. Throws DbfError
     // naming the file and what is wrong, DbfLockedError when another program holds it locked.
-    static std::unique_ptr<Table> Open(const std::string& path);
+    // `lockWait` bounds how long Open and later changes wait for another program's lock.
+    static std::unique_ptr<Table> Open(const std::string& path,
+                                       std::chrono::milliseconds lockWait = std::chrono::milliseconds(0));
     ~Table();
     Table(const Table&) = delete;
     Table& operator=(const Table&) = delete;
@@ -103,6 +107,13 @@ public:
     // Whether record `recordNumber` (from 1) is marked deleted.
     bool RecordDeleted(uint32_t recordNumber) const;
 
+    // Takes the exclusive lock that a change holds, waiting up to the lock wait, for a caller that
+    // must look at the files (for changes by another program) under that lock before it changes
+    // them. While waiting, the shared lock is let go, so the files may change meanwhile. The next
+    // Apply or ReplaceAll keeps the lock and ends with the shared lock again. Throws DbfLockedError
+    // (the shared lock then held again when it can be) or DbfError for a read-only file.
+    void LockForChange();
+
     // Applies one statement's changes all-or-nothing. Throws DbfError (values that do not fit,
     // record numbers out of range, a missing database container, I/O failures; the files are then
     // unchanged) or DbfLockedError.
@@ -114,7 +125,9 @@ private:
     Table() = default;
     void Load();
     void LockShared();
-    void LockExclusive();
+    // Waits for the exclusive lock; `keepShared` holds the shared lock meanwhile.
+    void LockExclusive(bool keepShared);
+    bool TryExclusive(bool fromShared);
     void RefuseWithoutContainer() const;
     void FieldWhere(uint32_t recordNumber, const Column& column, std::string& where) const;
     std::string ReadRaw(uint32_t recordNumber) const;
@@ -124,6 +137,8 @@ private:
     Fd fd_;
     uint64_t generation_ = 0;  // counts loads of the header: cursors reread their buffers after one
     bool writable_ = false;
+    bool exclusive_ = false;
+    std::chrono::milliseconds lockWait_{0};
     uint64_t size_ = 0;
     Header header_;
     std::string headerBytes_;

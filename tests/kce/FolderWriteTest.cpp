@@ -2,9 +2,11 @@
 // when the process is killed or a write fails at any step, and never while another program holds
 // the table.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <stdexcept>
 
@@ -149,7 +151,8 @@ TEST_F(FolderWriteTest, AnotherProgramsLockMakesStatementsFailClearly) {
         ::close(fd);
     }
     {
-        // A reader's lock: reading, but no change.
+        // A reader's lock: reading, but no change (waited for up to the statement's time-out).
+        ASSERT_EQ(KdbSetSQLTimeout(connection, 1), 0u);
         int fd = lock(F_RDLCK);
         EXPECT_EQ(Query(connection, "SELECT name FROM people WHERE id = 1"), (Rows{{"ann"}}));
         EXPECT_EQ(TryRun(connection, "UPDATE people SET name = 'x'"), static_cast<uint32_t>(KDB_ERR_TABLE_LOCKED));
@@ -159,6 +162,93 @@ TEST_F(FolderWriteTest, AnotherProgramsLockMakesStatementsFailClearly) {
     }
     EXPECT_EQ(Changed(connection, "UPDATE people SET name = 'x' WHERE id = 1"), 1u);
     KdbDisconnect(connection);
+}
+
+// Another process that holds a POSIX lock on `path` for `holdMs` milliseconds (-1: until destroyed).
+class HeldLock {
+public:
+    HeldLock(const std::string& path, short type, int holdMs) {
+        int ready[2];
+        EXPECT_EQ(::pipe(ready), 0);
+        EXPECT_EQ(::pipe(done_), 0);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(done_[1]);
+            int fd = ::open(path.c_str(), O_RDWR);
+            struct flock l {};
+            l.l_type = type;
+            l.l_whence = SEEK_SET;
+            char c = fd >= 0 && ::fcntl(fd, F_SETLK, &l) == 0 ? 'y' : 'n';
+            (void)!::write(ready[1], &c, 1);
+            struct pollfd wait {done_[0], POLLIN, 0};
+            (void)::poll(&wait, 1, holdMs);
+            ::_exit(0);
+        }
+        char c = 0;
+        EXPECT_EQ(::read(ready[0], &c, 1), 1);
+        EXPECT_EQ(c, 'y');
+        ::close(ready[0]);
+        ::close(ready[1]);
+        ::close(done_[0]);
+    }
+    ~HeldLock() {
+        ::close(done_[1]);
+        ::waitpid(pid_, nullptr, 0);
+    }
+
+private:
+    pid_t pid_ = -1;
+    int done_[2] = {-1, -1};
+};
+
+TEST_F(FolderWriteTest, AChangeWaitsForAnotherProgramsLockUpToTheTimeOut) {
+    using Clock = std::chrono::steady_clock;
+    struct Case {
+        const char* name;
+        short type;
+        int holdMs;              // -1: until the statement has ended
+        uint32_t timeoutSeconds;  // 0: none set, the default bound applies
+        bool applied;
+        int minMs, maxMs;        // the statement's duration
+    };
+    const Case cases[] = {
+        {"writer's lock let go in time", F_WRLCK, 300, 0, true, 250, 2500},
+        {"reader's lock let go in time", F_RDLCK, 300, 0, true, 250, 2500},
+        {"let go within the time-out", F_RDLCK, 300, 2, true, 250, 1900},
+        {"held past the time-out", F_RDLCK, -1, 1, false, 1000, 2500},
+        {"held past the default bound", F_WRLCK, -1, 0, false, 3000, 4500},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        MakePeople(dir.Path());
+        const std::string path = dir.File("people.dbf");
+        uint32_t connection = ConnectFolder(dir.Path());
+        if (c.timeoutSeconds != 0) ASSERT_EQ(KdbSetSQLTimeout(connection, c.timeoutSeconds), 0u);
+        EXPECT_EQ(Query(connection, "SELECT name FROM people WHERE id = 1"), (Rows{{"ann"}}));
+        const std::string before = ReadFile(path);
+        uint32_t rc = 0;
+        int64_t took = 0;
+        {
+            HeldLock other(path, c.type, c.holdMs);
+            const auto start = Clock::now();
+            rc = TryRun(connection, "UPDATE people SET name = 'x' WHERE id = 1");
+            took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        }
+        EXPECT_GE(took, c.minMs);
+        EXPECT_LT(took, c.maxMs);
+        if (c.applied) {
+            EXPECT_EQ(rc, 0u) << LastError();
+            EXPECT_EQ(FileRecords(path), (std::vector<std::string>{" |1|x", " |2|bob", " |3|cy"}));
+        } else {
+            EXPECT_EQ(rc, static_cast<uint32_t>(KDB_ERR_TABLE_LOCKED));
+            EXPECT_NE(LastError().find(path + ": another program"), std::string::npos) << LastError();
+            EXPECT_EQ(ReadFile(path), before);
+            // Once the other program lets go, the statement goes through.
+            EXPECT_EQ(Changed(connection, "UPDATE people SET name = 'x' WHERE id = 1"), 1u) << LastError();
+        }
+        KdbDisconnect(connection);
+    }
 }
 
 TEST_F(FolderWriteTest, TransactionsWriteAtCommitAndRollbackLeavesTheFile) {

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -254,11 +256,12 @@ TEST(DbfChange, CutShortJournalIsDiscardedAndCompleteOneRolledBack) {
 
 enum class LockKind { FcntlWrite, FcntlRead, FlockExclusive, FlockShared };
 
-// Holds a lock on `path` from another process until the returned closer runs.
+// Holds a lock on `path` from another process until it is destroyed, or for `holdMs` milliseconds
+// when that is not negative.
 struct OtherProgram {
     pid_t pid = -1;
     int release = -1;
-    OtherProgram(const std::string& path, LockKind kind) {
+    OtherProgram(const std::string& path, LockKind kind, int holdMs = -1) {
         int ready[2], done[2];
         EXPECT_EQ(::pipe(ready), 0);
         EXPECT_EQ(::pipe(done), 0);
@@ -278,7 +281,8 @@ struct OtherProgram {
             }
             char c = ok ? 'y' : 'n';
             (void)!::write(ready[1], &c, 1);
-            (void)!::read(done[0], &c, 1);
+            struct pollfd wait {done[0], POLLIN, 0};
+            (void)::poll(&wait, 1, holdMs);
             ::_exit(0);
         }
         char c = 0;
@@ -331,6 +335,87 @@ TEST(DbfChange, AnotherProgramHoldingTheTableMakesTheChangeFail) {
         auto table = Table::Open(path);
         EXPECT_NO_THROW(table->Apply(SampleChanges()));
     }
+}
+
+TEST(DbfChange, AChangeWaitsForAnotherProgramsLockUpToItsBound) {
+    using Clock = std::chrono::steady_clock;
+    using std::chrono::milliseconds;
+    struct Case {
+        const char* name;
+        LockKind kind;
+        int holdMs;      // -1: until the change has given up
+        int waitMs;      // the table's lock wait
+        bool succeeds;
+    };
+    const Case cases[] = {
+        {"writer's lock let go in time", LockKind::FcntlWrite, 200, 5000, true},
+        {"reader's lock let go in time", LockKind::FcntlRead, 200, 5000, true},
+        {"flock let go in time", LockKind::FlockExclusive, 200, 5000, true},
+        {"writer's lock held past the bound", LockKind::FcntlWrite, -1, 300, false},
+        {"reader's lock held past the bound", LockKind::FcntlRead, -1, 300, false},
+        {"no wait", LockKind::FcntlRead, -1, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder dir;
+        std::string path = MakeAccounts(dir, Variant::FoxPro2);
+        const std::string before = ReadFile(path);
+        const bool reader = c.kind == LockKind::FcntlRead;
+        // A reader's lock lets the table open at once: the change waits. A writer's lock makes
+        // opening wait.
+        std::unique_ptr<Table> table = reader ? Table::Open(path, milliseconds(c.waitMs)) : nullptr;
+        const auto start = Clock::now();
+        try {
+            OtherProgram other(path, c.kind, c.holdMs);
+            if (!table) table = Table::Open(path, milliseconds(c.waitMs));
+            table->Apply(SampleChanges());
+            EXPECT_TRUE(c.succeeds) << "changed a table another program holds";
+        } catch (const DbfLockedError& e) {
+            EXPECT_FALSE(c.succeeds) << e.what();
+            EXPECT_NE(std::string(e.what()).find("another program"), std::string::npos);
+        }
+        const auto waited = std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
+        EXPECT_GE(waited, c.succeeds ? 150 : c.waitMs);
+        EXPECT_LT(waited, c.succeeds ? 2000 : c.waitMs + 1000);
+        if (c.succeeds) {
+            EXPECT_EQ(Render(ReadAll(path)), kAfterSample);
+        } else {
+            EXPECT_EQ(ReadFile(path), before);
+        }
+    }
+}
+
+TEST(DbfChange, TwoWaitingForTheChangeLockDoNotWaitForEachOther) {
+    // Both hold the shared lock of an open table and ask for the change's lock: the one that waits
+    // lets go of its shared lock, so the other gets through and then it does.
+    TempFolder dir;
+    const std::string path = MakeAccounts(dir, Variant::DBase3);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int code = 1;
+        try {
+            auto theirs = Table::Open(path, std::chrono::milliseconds(3000));
+            char c = 'y';
+            (void)!::write(ready[1], &c, 1);
+            theirs->LockForChange();
+            code = 0;
+        } catch (...) {
+        }
+        ::_exit(code);
+    }
+    // Opened after the fork, so that the other process does not share its open file.
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    auto mine = Table::Open(path, std::chrono::milliseconds(3000));
+    EXPECT_NO_THROW(mine->LockForChange());
+    mine.reset();  // lets go; the other then gets the lock
+    int status = -1;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
 }
 
 }  // namespace
