@@ -212,7 +212,8 @@ uint32_t ExecuteStatement(Statement& st) {
     default: break;
     }
 
-    // A folder table that another program indexes is not changed behind its index's back.
+    // A folder table is not changed behind the back of an index file that the change cannot keep
+    // in step.
     if (folder != nullptr && (compiled.kind == sql::StatementKind::Insert ||
                               compiled.kind == sql::StatementKind::Update ||
                               compiled.kind == sql::StatementKind::Delete)) {

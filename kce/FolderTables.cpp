@@ -95,7 +95,8 @@ dbf::StoredValue ColumnValue(sqlite3_stmt* s, int column) {
     }
 }
 
-// Refuses a change of the table file `path` when another program keeps an index file for it, or
+// Refuses a change of the table file `path` when another program keeps an index file for it that
+// changes do not keep in step (dbf::IndexNotKeptOf), or
 // when it belongs to a database container that is missing (its rules cannot be honoured).
 void RefuseIndexed(const std::string& path) {
     const std::string container = dbf::MissingContainerOf(path);
@@ -104,11 +105,11 @@ void RefuseIndexed(const std::string& path) {
                                         ", which does not exist; its rules and triggers cannot be honoured, so the "
                                         "table was not changed");
     }
-    const std::string index = dbf::IndexFileOf(path);
+    std::string why;
+    const std::string index = dbf::IndexNotKeptOf(path, why);
     if (index.empty()) return;
     Fail(KDB_ERR_NOT_SUPPORTED,
-         FromUtf8(path) + " has the index file " + FromUtf8(index) +
-             ", which this program does not update; the table was not changed");
+         FromUtf8(path) + " has the index file " + FromUtf8(index) + ", " + FromUtf8(why) + "; the table was not changed");
 }
 
 std::string FileStem(const std::string& path) {

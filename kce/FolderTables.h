@@ -87,12 +87,14 @@ public:
     Refreshed Refresh(const std::vector<std::string>& names);
 
     // Refuses a change of the table `name` (as Find takes it) before anything is touched when
-    // other programs keep an index file for it (dbf::IndexFileOf), which this engine does not
-    // update: engine error 5004 naming the index file. Nothing for a name with no table file.
+    // other programs keep an index file for it that changes do not keep in step
+    // (dbf::IndexNotKeptOf; a FoxPro table's structural .cdx that the index reader understands is
+    // kept in step), or when it belongs to a database container that is missing: engine error
+    // 5004 naming the file. Nothing for a name with no table file.
     void CheckWritable(std::string_view name);
 
     // Writes the logged changes to the table files (see above); first refuses, as CheckWritable,
-    // when any of the changed tables has an index file. Throws on failure; the caller then
+    // when any of the changed tables has an index file it cannot keep in step. Throws on failure; the caller then
     // rolls the SQLite transaction back and calls RolledBack.
     // A table another program holds locked is waited for up to `lockWait` (see LockWaitFor), then
     // the change fails with 5035.

@@ -60,7 +60,7 @@ std::vector<FolderTable> ListTables(std::string_view folder) {
     return tables;
 }
 
-std::string IndexFileOf(const std::string& tablePath) {
+std::vector<std::string> IndexFilesOf(const std::string& tablePath) {
     const size_t slash = tablePath.rfind('/');
     const std::string folder =
         slash == std::string::npos ? "." : tablePath.substr(0, std::max<size_t>(slash, 1));
@@ -89,7 +89,8 @@ std::string IndexFileOf(const std::string& tablePath) {
         ::closedir(dir);
         if (!found.empty()) {
             std::sort(found.begin(), found.end());
-            return prefix + found.front();
+            for (std::string& name : found) name = prefix + name;
+            return found;
         }
     }
 
@@ -106,7 +107,12 @@ std::string IndexFileOf(const std::string& tablePath) {
         for (char& c : extension)
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
-    return prefix + stem + extension;
+    return {prefix + stem + extension};
+}
+
+std::string IndexFileOf(const std::string& tablePath) {
+    std::vector<std::string> files = IndexFilesOf(tablePath);
+    return files.empty() ? std::string() : files.front();
 }
 
 std::string ContainerPathOf(const std::string& tablePath, std::string link) {

@@ -19,6 +19,7 @@
 #include "kce/dbf/Table.h"
 #include "kce/dbf/Writer.h"
 #include "tests/faults/SmallDisk.h"
+#include "tests/kce/dbf/CdxChecker.h"
 #include "tests/kce/FolderSupport.h"
 
 namespace {
@@ -26,6 +27,8 @@ namespace {
 using namespace kcetest;
 using kce::dbf::Variant;
 using Rows = std::vector<std::vector<std::string>>;
+using kce::dbf::test::CheckCdx;
+using kce::dbf::test::MakeCdx;
 
 void MakePeople(const std::string& folder) {
     MakeTable(folder + "/people.dbf", Variant::DBase3, {{"ID", 'N', 3}, {"NAME", 'C', 8}},
@@ -338,12 +341,15 @@ TEST_F(FolderWriteTest, ATableWithAnIndexFileIsNotChanged) {
         uint8_t flags;       // header byte 28
         const char* beside;  // a file put beside the table, "" for none
         const char* index;   // the file the error names
+        const char* why;
     };
+    const char* notUpdated = ", which this program does not update; the table was not changed";
     const Case cases[] = {
-        {"structural index flag", Variant::VisualFoxPro, 0x01, "", "people.cdx"},
-        {"index file beside", Variant::DBase3, 0x00, "PEOPLE.cdx", "PEOPLE.cdx"},
-        {"index file in capitals", Variant::DBase3, 0x00, "people.NTX", "people.NTX"},
-        {"production index flag", Variant::DBase4, 0x01, "", "people.mdx"},
+        {"structural index flag, the file missing", Variant::VisualFoxPro, 0x01, "", "people.cdx", notUpdated},
+        {"compound index beside that is not one", Variant::DBase3, 0x00, "PEOPLE.cdx", "PEOPLE.cdx",
+         ", which this program cannot keep in step: the file of 5 bytes is not a compound index"},
+        {"index file in capitals", Variant::DBase3, 0x00, "people.NTX", "people.NTX", notUpdated},
+        {"production index flag", Variant::DBase4, 0x01, "", "people.mdx", notUpdated},
     };
     const char* statements[] = {"UPDATE people SET name = 'x'",
                                 "INSERT INTO people (id, name) VALUES (4, 'dee')",
@@ -368,10 +374,7 @@ TEST_F(FolderWriteTest, ATableWithAnIndexFileIsNotChanged) {
                 EXPECT_EQ(TryRun(connection, sql), static_cast<uint32_t>(KDB_ERR_NOT_SUPPORTED))
                     << sql;
                 const std::string error = LastError();
-                EXPECT_NE(error.find(dir.File(c.index) +
-                                     ", which this program does not update; the table was not "
-                                     "changed"),
-                          std::string::npos)
+                EXPECT_NE(error.find(dir.File(c.index) + c.why), std::string::npos)
                     << error;
             }
             if (transaction) ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
@@ -420,6 +423,62 @@ TEST_F(FolderWriteTest, ATableWhoseContainerIsMissingReadsFreeAndIsNotChanged) {
     KdbDisconnect(connection);
 }
 
+TEST_F(FolderWriteTest, AStructuralIndexIsKeptInStepWithEveryChange) {
+    for (Variant variant : {Variant::FoxPro2, Variant::VisualFoxPro}) {
+        SCOPED_TRACE(kce::dbf::VariantName(variant));
+        TempDir dir;
+        const std::string path = dir.File("people.dbf");
+        const std::string cdx = dir.File("PEOPLE.CDX");
+        MakeTable(path, variant, {{"ID", 'N', 3}, {"NAME", 'C', 8}}, {{I(1), T("ann")}, {I(2), T("bob")}, {I(3), T("cy")}});
+        MakeCdx(path, cdx, {{"ID", "ID"}, {"NAME", "UPPER(NAME)", "!DELETED()"}, {"KEY", "STR(ID,3)", "", true}});
+        std::string bytes = ReadFile(path);
+        bytes[28] = static_cast<char>(bytes[28] | 0x01);  // announces its structural index
+        WriteFile(path, bytes);
+        uint32_t connection = ConnectFolder(dir.Path());
+        const char* statements[] = {"UPDATE people SET name = 'zed' WHERE id = 1",
+                                    "INSERT INTO people (id, name) VALUES (4, 'dee'), (0, 'al')",
+                                    "DELETE FROM people WHERE id = 2",
+                                    "UPDATE people SET id = id + 10"};
+        for (const char* sql : statements) {
+            EXPECT_EQ(TryRun(connection, sql), 0u) << sql << ": " << LastError();
+            CheckCdx(path, cdx);
+        }
+        ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+        EXPECT_EQ(Changed(connection, "DELETE FROM people WHERE id = 10"), 1u);
+        EXPECT_EQ(Changed(connection, "INSERT INTO people (id, name) VALUES (99, 'last')"), 1u);
+        ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
+        const std::vector<kce::dbf::CdxTag> tags = CheckCdx(path, cdx);
+        ASSERT_EQ(tags.size(), 3u);
+        EXPECT_EQ(tags[1].name, "KEY");
+        EXPECT_EQ(tags[1].entries.size(), 6u);  // deleted records keep their entries
+        EXPECT_EQ(tags[2].entries.size(), 4u);  // the live ones
+        EXPECT_EQ(Query(connection, "SELECT name FROM people ORDER BY id"), (Rows{{"zed"}, {"cy"}, {"dee"}, {"last"}}));
+        KdbDisconnect(connection);
+    }
+}
+
+TEST_F(FolderWriteTest, AStructuralIndexTheReaderDoesNotUnderstandStopsTheChange) {
+    const std::string path = dir_.File("people.dbf");
+    const std::string cdx = dir_.File("people.cdx");
+    MakeTable(path, Variant::VisualFoxPro, {{"ID", 'N', 3}, {"NAME", 'C', 8}}, {{I(1), T("ann")}});
+    MakeCdx(path, cdx, {{"NAME", "UPPER(NAME)"}});
+    std::string index = ReadFile(cdx);
+    index[1024 + 14] = static_cast<char>(index[1024 + 14] | 0x10);  // an option it does not know
+    WriteFile(cdx, index);
+    const std::string before = ReadFile(path);
+    uint32_t connection = ConnectFolder(dir_.Path());
+    EXPECT_EQ(TryRun(connection, "UPDATE people SET name = 'x'"), static_cast<uint32_t>(KDB_ERR_NOT_SUPPORTED));
+    EXPECT_NE(LastError().find(path + " has the index file " + cdx +
+                               ", which this program cannot keep in step: tag NAME: index options 0x30 that this "
+                               "program does not understand; the table was not changed"),
+              std::string::npos)
+        << LastError();
+    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(ReadFile(cdx), index);
+    EXPECT_EQ(Query(connection, "SELECT name FROM people"), (Rows{{"ann"}}));
+    KdbDisconnect(connection);
+}
+
 TEST_F(FolderWriteTest, AnIndexFileThatAppearsBeforeTheCommitStopsIt) {
     MakePeople(dir_.Path());
     MakeTable(dir_.File("other.dbf"), Variant::DBase3, {{"ID", 'N', 3}}, {{I(1)}});
@@ -462,6 +521,9 @@ std::vector<StepCase> StepCases() {
     };
 }
 
+// The structural index the step cases' table may carry.
+const std::vector<kce::dbf::test::TagSpec> kStepTags = {{"NAME", "UPPER(NAME)"}, {"LIVE", "NAME", "!DELETED()"}};
+
 void MakeMemoTable(const std::string& folder) {
     MakeTable(folder + "/t.dbf", Variant::FoxPro2, {{"NAME", 'C', 4}, {"NOTES", 'M'}},
               {{T("a"), T("first memo")}, {T("b"), T("second memo")}, {T("c"), N()}});
@@ -501,11 +563,15 @@ protected:
 
 TEST_P(FolderSteps, AKillAtAnyStepLeavesTheTableWholeBeforeOrAfter) {
     const StepCase& c = GetParam();
+    for (bool indexed : {false, true}) {
+    SCOPED_TRACE(indexed ? "with a structural index" : "without an index");
     bool sawBefore = false;
     for (int stop = 0;; ++stop) {
         ASSERT_LT(stop, 200) << "the statement never finished";
         TempDir dir;
         MakeMemoTable(dir.Path());
+        if (indexed) MakeCdx(dir.File("t.dbf"), dir.File("t.cdx"), kStepTags);
+        const std::string index = indexed ? ReadFile(dir.File("t.cdx")) : std::string();
         pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
@@ -524,6 +590,8 @@ TEST_P(FolderSteps, AKillAtAnyStepLeavesTheTableWholeBeforeOrAfter) {
         ASSERT_TRUE(WIFEXITED(status));
         ASSERT_NE(WEXITSTATUS(status), 4) << "the statement failed at step " << stop;
         Rows rows = Contents(dir.Path());
+        if (indexed && rows == kBefore) EXPECT_EQ(ReadFile(dir.File("t.cdx")), index) << "killed at step " << stop;
+        if (indexed && rows != kBefore) CheckCdx(dir.File("t.dbf"), dir.File("t.cdx"));
         if (WEXITSTATUS(status) == 0) {
             EXPECT_EQ(rows, c.after) << "finished";
             EXPECT_TRUE(sawBefore);
@@ -532,14 +600,19 @@ TEST_P(FolderSteps, AKillAtAnyStepLeavesTheTableWholeBeforeOrAfter) {
         EXPECT_TRUE(rows == kBefore || rows == c.after) << "killed at step " << stop;
         sawBefore = sawBefore || rows == kBefore;
     }
+    }
 }
 
 TEST_P(FolderSteps, AFailedWriteAtAnyStepChangesNothingAndIsReported) {
     const StepCase& c = GetParam();
+    for (bool indexed : {false, true}) {
+    SCOPED_TRACE(indexed ? "with a structural index" : "without an index");
     for (int stop = 0;; ++stop) {
         ASSERT_LT(stop, 200) << "the statement never finished";
         TempDir dir;
         MakeMemoTable(dir.Path());
+        if (indexed) MakeCdx(dir.File("t.dbf"), dir.File("t.cdx"), kStepTags);
+        const std::string index = indexed ? ReadFile(dir.File("t.cdx")) : std::string();
         const std::string table = ReadFile(dir.File("t.dbf"));
         const std::string memo = ReadFile(dir.File("t.fpt"));
         int step = 0;
@@ -553,11 +626,14 @@ TEST_P(FolderSteps, AFailedWriteAtAnyStepChangesNothingAndIsReported) {
         }
         if (!failed) {
             EXPECT_EQ(Contents(dir.Path()), c.after);
+            if (indexed) CheckCdx(dir.File("t.dbf"), dir.File("t.cdx"));
             break;
         }
         EXPECT_EQ(Contents(dir.Path()), kBefore) << "failed at step " << stop;
         EXPECT_EQ(ReadFile(dir.File("t.dbf")), table) << "failed at step " << stop;
         EXPECT_EQ(ReadFile(dir.File("t.fpt")), memo) << "failed at step " << stop;
+        if (indexed) EXPECT_EQ(ReadFile(dir.File("t.cdx")), index) << "failed at step " << stop;
+    }
     }
 }
 

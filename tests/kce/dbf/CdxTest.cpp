@@ -3,13 +3,21 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 
 #include "kce/dbf/Bytes.h"
 #include "kce/dbf/Cdx.h"
 #include "kce/dbf/DbfError.h"
+#include "kce/dbf/FileIo.h"
+#include "kce/dbf/Journal.h"
 #include "kce/dbf/Table.h"
 #include "kce/dbf/Writer.h"
 #include "tests/kce/dbf/CdxChecker.h"
@@ -224,10 +232,14 @@ TEST(DbfCdx, AnIndexThatNoLongerMatchesItsTableIsToldApart) {
         {"a record deleted (the FOR filter drops it)",
          [](const std::string& t) { SetByte(t, Table::Open(t)->GetHeader().RecordOffset(0), '*'); }},
         {"a record appended", [](const std::string& t) {
+             // By a program that does not update the index: here, with the index moved away.
+             const std::string cdx = t.substr(0, t.size() - 4) + ".cdx";
+             ASSERT_EQ(std::rename(cdx.c_str(), (cdx + ".away").c_str()), 0);
              auto table = Table::Open(t);
              Changes c;
              c.inserts.push_back({T("new"), I(1), R(1), N(), I(1), I(1)});
              table->Apply(c);
+             ASSERT_EQ(std::rename((cdx + ".away").c_str(), cdx.c_str()), 0);
          }},
     };
     for (const Case& c : cases) {
@@ -264,6 +276,223 @@ TEST(DbfCdx, EntriesOutOfOrderAreRefused) {
                 << e.what();
         }
     }
+}
+
+// Writing: a change of a table with a structural compound index rebuilds every tag within the
+// same journalled change.
+
+const std::vector<TagSpec> kWriteTags = {
+    {"NAME", "UPPER(NAME)+STR(AGE,3)"},
+    {"BAL", "BAL", "!DELETED()"},
+    {"BORN", "DTOS(BORN)", "", true},
+    {"VISITS", "STR(VISITS,4)+STR(RECNO(),5)", "", false, true},
+};
+
+Changes IndexedChanges() {
+    Changes c;
+    c.updates.push_back({3, {T("aaron"), I(5), R(1), T("1999-01-01"), I(1), I(7)}});
+    c.updates.push_back({150, {T("zz top"), I(99), R(-99), N(), I(0), I(8)}});
+    c.deletions.push_back(10);
+    for (int i = 0; i < 30; ++i) c.inserts.push_back({T("new"), I(i), R(i), N(), I(i % 2), I(i)});
+    c.deletions.push_back(205);  // an appended record, appended marked deleted
+    return c;
+}
+
+TEST(DbfCdxWrite, ChangesKeepEveryTagInStep) {
+    for (Variant variant : {Variant::FoxPro2, Variant::VisualFoxPro}) {
+        SCOPED_TRACE(VariantName(variant));
+        TempFolder dir;
+        const std::string table = MakePatients(dir, 200);
+        const std::string cdx = dir.File("patients.cdx");
+        MakeCdx(table, cdx, kWriteTags);
+        const std::string before = ReadFile(cdx);
+        auto file = Table::Open(table);
+        file->Apply(IndexedChanges());
+        EXPECT_NE(ReadFile(cdx), before);
+        std::vector<CdxTag> tags = CheckCdx(table, cdx);
+        EXPECT_EQ(tags[2].entries.size(), 230u);  // NAME: every record, deleted ones included
+        // Each further statement too, and replacing every record.
+        Changes one;
+        one.updates.push_back({1, {T("Q"), I(1), R(2), T("2001-02-03"), I(1), I(900)}});
+        file->Apply(one);
+        CheckCdx(table, cdx);
+        file->ReplaceAll({{T("only"), I(1), R(1), N(), I(1), I(1)}});
+        tags = CheckCdx(table, cdx);
+        for (const CdxTag& t : tags) EXPECT_EQ(t.entries.size(), 1u) << t.name;
+        if (variant == Variant::FoxPro2) break;  // MakePatients writes Visual FoxPro tables
+    }
+}
+
+TEST(DbfCdxWrite, AChangeTheIndexCannotTakeChangesNothing) {
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& cdx)> prepare;
+        Changes changes;
+        const char* why;
+    };
+    Changes duplicate;  // the candidate tag VISITS: a key record 2 has already
+    duplicate.updates.push_back({1, {T("x"), I(1), R(1), N(), I(1), I(1)}});
+    TempFolder probe;
+    const std::string probeTable = MakePatients(probe, 200);
+    const std::vector<std::string> raw = RawRecords(probeTable);
+    const Case cases[] = {
+        {"a damaged index", [](const std::string& cdx) { TruncateFile(cdx, SizeOf(cdx) - 10); }, IndexedChanges(),
+         "is not a compound index"},
+        {"a tag the reader does not understand",
+         [](const std::string& cdx) { SetByte(cdx, kCdxHeaderSize + 100, 'G'); }, IndexedChanges(),
+         "does not understand"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder dir;
+        const std::string table = MakePatients(dir, 200);
+        const std::string cdx = dir.File("patients.cdx");
+        MakeCdx(table, cdx, kWriteTags);
+        c.prepare(cdx);
+        const std::string tableBefore = ReadFile(table), cdxBefore = ReadFile(cdx);
+        std::string why;
+        EXPECT_EQ(IndexNotKeptOf(table, why), cdx);
+        EXPECT_NE(why.find(c.why), std::string::npos) << why;
+        try {
+            Table::Open(table)->Apply(c.changes);
+            ADD_FAILURE() << "changed";
+        } catch (const DbfError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.why), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(ReadFile(table), tableBefore);
+        EXPECT_EQ(ReadFile(cdx), cdxBefore);
+        EXPECT_FALSE(FileExists(JournalPathFor(table)));
+    }
+    {
+        // A candidate tag's key taken twice: refused naming the tag and records.
+        TempFolder dir;
+        const std::string table = MakePatients(dir, 20);
+        const std::string cdx = dir.File("patients.cdx");
+        MakeCdx(table, cdx, {{"CODE", "UPPER(NAME)", "", false, true, false}});
+        const std::vector<CdxTag> tags = TagsFor(table, {{"CODE", "UPPER(NAME)", "", false, true, false}});
+        const std::string tableBefore = ReadFile(table), cdxBefore = ReadFile(cdx);
+        std::string why;
+        EXPECT_EQ(IndexNotKeptOf(table, why), "");
+        const Record second = Table::Open(table)->ReadRecord(2);
+        Changes copy;
+        copy.updates.push_back({1, second});
+        try {
+            Table::Open(table)->Apply(copy);
+            ADD_FAILURE() << "changed";
+        } catch (const DbfError& e) {
+            EXPECT_NE(std::string(e.what()).find("tag CODE: records 1 and 2 have the same key"), std::string::npos)
+                << e.what();
+        }
+        EXPECT_EQ(ReadFile(table), tableBefore);
+        EXPECT_EQ(ReadFile(cdx), cdxBefore);
+    }
+}
+
+TEST(DbfCdxWrite, AKillOrAFailedWriteAtAnyStepLeavesTableAndIndexWhollyBeforeOrAfter) {
+    TempFolder probe;
+    const std::string probeTable = MakePatients(probe, 200);
+    const std::string oldRows = Render(ReadAll(probeTable));
+    Table::Open(probeTable)->Apply(IndexedChanges());
+    const std::string newRows = Render(ReadAll(probeTable));
+    bool sawIndexStep = false;
+    int killedOld = 0, killedNew = 0;
+    for (int k = 0;; ++k) {
+        ASSERT_LT(k, 300) << "the change never completed";
+        TempFolder dir;
+        const std::string table = MakePatients(dir, 200);
+        const std::string cdx = dir.File("patients.cdx");
+        MakeCdx(table, cdx, kWriteTags);
+        const std::string cdxBefore = ReadFile(cdx);
+        const std::string tableBefore = ReadFile(table);
+        // A failed write at step k: rolled back at once.
+        {
+            int step = 0;
+            bool failed = false;
+            try {
+                Table::Open(table)->Apply(IndexedChanges(), [&](std::string_view name) {
+                    if (name.rfind("index", 0) == 0) sawIndexStep = true;
+                    if (step++ == k) throw DbfError(cdx, -1, "No space left on device");
+                });
+            } catch (const DbfError& e) {
+                failed = true;
+            }
+            if (!failed) {
+                EXPECT_EQ(Render(ReadAll(table)), newRows);
+                CheckCdx(table, cdx);
+                EXPECT_GT(killedOld, 0);
+                EXPECT_GT(killedNew, 0);
+                break;
+            }
+            EXPECT_EQ(ReadFile(table), tableBefore) << "step " << k;
+            EXPECT_EQ(ReadFile(cdx), cdxBefore) << "step " << k;
+        }
+        // A kill at step k: the next open plays the journal back, or the change had committed.
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            int step = 0;
+            try {
+                Table::Open(table)->Apply(IndexedChanges(), [&](std::string_view) {
+                    if (step++ == k) ::_exit(42);
+                });
+            } catch (...) {
+                ::_exit(3);
+            }
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 42) << "step " << k;
+        const std::string rows = Render(ReadAll(table));
+        EXPECT_FALSE(FileExists(JournalPathFor(table)));
+        if (rows == oldRows) {
+            ++killedOld;
+            EXPECT_EQ(ReadFile(cdx), cdxBefore) << "step " << k;
+        } else {
+            ++killedNew;
+            EXPECT_EQ(rows, newRows) << "step " << k;
+            CheckCdx(table, cdx);
+        }
+    }
+    EXPECT_TRUE(sawIndexStep);
+}
+
+TEST(DbfCdxWrite, AnotherProgramsLockOnTheIndexIsWaitedForThenRefused) {
+    TempFolder dir;
+    const std::string table = MakePatients(dir, 200);
+    const std::string cdx = dir.File("patients.cdx");
+    MakeCdx(table, cdx, kWriteTags);
+    const std::string cdxBefore = ReadFile(cdx), tableBefore = ReadFile(table);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int fd = ::open(cdx.c_str(), O_RDWR);
+        struct flock l {};
+        l.l_type = F_WRLCK;
+        l.l_whence = SEEK_SET;
+        char c = fd >= 0 && ::fcntl(fd, F_SETLK, &l) == 0 ? 'y' : 'n';
+        (void)!::write(ready[1], &c, 1);
+        ::usleep(1500 * 1000);
+        ::_exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    ASSERT_EQ(c, 'y');
+    try {
+        Table::Open(table, std::chrono::milliseconds(300))->Apply(IndexedChanges());
+        ADD_FAILURE() << "changed while the index was locked";
+    } catch (const DbfLockedError& e) {
+        EXPECT_EQ(e.File(), cdx);
+        EXPECT_NE(std::string(e.what()).find("another program has the index file locked"), std::string::npos);
+    }
+    EXPECT_EQ(ReadFile(table), tableBefore);
+    EXPECT_EQ(ReadFile(cdx), cdxBefore);
+    // Waited for long enough, the change goes through.
+    Table::Open(table, std::chrono::milliseconds(5000))->Apply(IndexedChanges());
+    CheckCdx(table, cdx);
+    ::waitpid(pid, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
 }
 
 }  // namespace
