@@ -96,8 +96,8 @@ dbf::StoredValue ColumnValue(sqlite3_stmt* s, int column) {
 }
 
 // Refuses a change of the table file `path` when another program keeps an index file for it that
-// changes do not keep in step (dbf::IndexNotKeptOf), or
-// when it belongs to a database container that is missing (its rules cannot be honoured).
+// changes do not keep in step (dbf::IndexNotKeptOf), or when it belongs to a database container
+// that is missing (its rules cannot be honoured).
 void RefuseIndexed(const std::string& path) {
     const std::string container = dbf::MissingContainerOf(path);
     if (!container.empty()) {
@@ -379,9 +379,13 @@ void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, b
         // Another program's lock is waited for, up to the bound; the check for its changes below
         // is made under the change's lock.
         file = dbf::Table::Open(copy.path, lockWait);
-        file->LockForChange();
     } catch (const dbf::DbfError& e) {
         FailFile(e, KDB_ERR_TABLE_DAMAGED);
+    }
+    try {
+        file->LockForChange();
+    } catch (const dbf::DbfError& e) {
+        FailFile(e, KDB_ERR_STORAGE);  // a lock held elsewhere, or a read-only file
     }
     if (!(StampOf(copy.path) == copy.stamp) || file->RecordCount() != copy.recordCount) {
         copy.stale = true;
