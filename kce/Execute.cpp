@@ -212,7 +212,8 @@ uint32_t ExecuteStatement(Statement& st) {
     default: break;
     }
 
-    // A folder table that another program indexes is not changed behind its index's back.
+    // A folder table is not changed behind the back of an index file that the change cannot keep
+    // in step.
     if (folder != nullptr && (compiled.kind == sql::StatementKind::Insert ||
                               compiled.kind == sql::StatementKind::Update ||
                               compiled.kind == sql::StatementKind::Delete)) {
@@ -233,7 +234,7 @@ uint32_t ExecuteStatement(Statement& st) {
         if (compiled.kind == sql::StatementKind::DropTable) database.RemoveTable(compiled.targetTable);
         // A folder table's file changes with the statement; inside an explicit transaction, at its
         // commit.
-        if (own && folder != nullptr) folder->WriteBack();
+        if (own && folder != nullptr) folder->WriteBack(LockWaitFor(timeout));
         Exec(db, own ? "COMMIT" : "RELEASE kce_statement");
         if (own && folder != nullptr) folder->Committed();
         st.rowsAffected = compiled.kind == sql::StatementKind::Insert || compiled.kind == sql::StatementKind::Update ||
@@ -273,7 +274,7 @@ void CommitTransaction(Connection& connection) {
         // Folder tables: every table changed in the transaction is written now, each
         // all-or-nothing. A failure rolls the transaction back; tables written before it keep
         // their change, and their copies are read again.
-        if (folder != nullptr) folder->WriteBack();
+        if (folder != nullptr) folder->WriteBack(LockWaitFor(connection.timeoutSeconds));
         Exec(database.Db(), "COMMIT");
     } catch (...) {
         sqlite3_exec(database.Db(), "ROLLBACK", nullptr, nullptr, nullptr);

@@ -10,6 +10,7 @@
 
 #include "kce/dbf/DbfError.h"
 #include "kce/dbf/FileIo.h"
+#include "kce/dbf/Folder.h"
 #include "kce/dbf/Header.h"
 #include "kce/dbf/Values.h"
 #include "kce/dbf/Writer.h"
@@ -51,24 +52,6 @@ std::string BackLink(const std::string& tablePath) {
     return link;
 }
 
-// The file `relative` (either separator) below `folder`, matched without regard to letter case.
-std::string Resolve(const std::string& folder, std::string relative) {
-    std::replace(relative.begin(), relative.end(), '\\', '/');
-    std::string path = relative.front() == '/' ? relative : folder + "/" + relative;
-    if (dbf::FileExists(path)) return path;
-    std::string dir = dbf::FolderOf(path);
-    std::string wanted = Upper(dbf::FileNameOf(path));
-    if (DIR* d = ::opendir(dir.c_str())) {
-        std::string found;
-        while (dirent* entry = ::readdir(d)) {
-            if (Upper(entry->d_name) == wanted) found = entry->d_name;
-        }
-        ::closedir(d);
-        if (!found.empty()) return dir + "/" + found;
-    }
-    return path;
-}
-
 int ColumnIndex(const dbf::Header& header, std::string_view name) {
     for (size_t i = 0; i < header.columns.size(); ++i) {
         if (Upper(header.columns[i].name) == name) return static_cast<int>(i);
@@ -81,10 +64,10 @@ int ColumnIndex(const dbf::Header& header, std::string_view name) {
 std::vector<std::string> ContainerColumnNames(const std::string& tablePath, size_t columnCount) {
     std::string link = BackLink(tablePath);
     if (link.empty()) return {};
-    std::string path = Resolve(dbf::FolderOf(tablePath), link);
-    if (!dbf::FileExists(path)) {
-        throw DbfError(tablePath, -1, "the table belongs to the database container " + link + ", which does not exist");
-    }
+    std::string path = dbf::ContainerPathOf(tablePath, link);
+    // Without its container the table reads as a free table with its stored names; writes to it
+    // are refused by the file layer (the container's rules cannot be honoured).
+    if (!dbf::FileExists(path)) return {};
     std::string bytes = ReadWhole(path);
     dbf::Header header = dbf::ParseHeader(bytes, bytes.size(), path);
     const int id = ColumnIndex(header, "OBJECTID");

@@ -95,13 +95,21 @@ dbf::StoredValue ColumnValue(sqlite3_stmt* s, int column) {
     }
 }
 
-// Refuses a change of the table file `path` when another program keeps an index file for it.
+// Refuses a change of the table file `path` when another program keeps an index file for it that
+// changes do not keep in step (dbf::IndexNotKeptOf), or when it belongs to a database container
+// that is missing (its rules cannot be honoured).
 void RefuseIndexed(const std::string& path) {
-    const std::string index = dbf::IndexFileOf(path);
+    const std::string container = dbf::MissingContainerOf(path);
+    if (!container.empty()) {
+        Fail(KDB_ERR_NOT_SUPPORTED, FromUtf8(path) + " belongs to the database container " + FromUtf8(container) +
+                                        ", which does not exist; its rules and triggers cannot be honoured, so the "
+                                        "table was not changed");
+    }
+    std::string why;
+    const std::string index = dbf::IndexNotKeptOf(path, why);
     if (index.empty()) return;
     Fail(KDB_ERR_NOT_SUPPORTED,
-         FromUtf8(path) + " has the index file " + FromUtf8(index) +
-             ", which this program does not update; the table was not changed");
+         FromUtf8(path) + " has the index file " + FromUtf8(index) + ", " + FromUtf8(why) + "; the table was not changed");
 }
 
 std::string FileStem(const std::string& path) {
@@ -334,7 +342,11 @@ void FolderTables::CheckWritable(std::string_view name) {
     if (file) RefuseIndexed(file->path);
 }
 
-void FolderTables::WriteBack() {
+std::chrono::milliseconds LockWaitFor(uint32_t timeoutSeconds) {
+    return timeoutSeconds != 0 ? std::chrono::milliseconds(uint64_t{timeoutSeconds} * 1000) : kDefaultLockWait;
+}
+
+void FolderTables::WriteBack(std::chrono::milliseconds lockWait) {
     std::map<int, std::vector<std::pair<int64_t, bool>>> byTable;  // copy id → record numbers
     {
         Stmt log(db_, std::string("SELECT DISTINCT tbl, recno FROM ") + kChangeLog + " ORDER BY tbl, recno");
@@ -353,19 +365,27 @@ void FolderTables::WriteBack() {
     }
     for (auto& [id, rows] : byTable) {
         for (auto& [key, copy] : copies_) {
-            if (copy->id == id) WriteTable(*copy, rows);
+            if (copy->id == id) WriteTable(*copy, rows, lockWait);
         }
     }
     Exec(db_, std::string("DELETE FROM ") + kChangeLog);
 }
 
-void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, bool>>& rows) {
+void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, bool>>& rows,
+                              std::chrono::milliseconds lockWait) {
     const std::string quoted = QuoteIdentifier(copy.table.name);
     std::unique_ptr<dbf::Table> file;
     try {
-        file = dbf::Table::Open(copy.path);
+        // Another program's lock is waited for, up to the bound; the check for its changes below
+        // is made under the change's lock.
+        file = dbf::Table::Open(copy.path, lockWait);
     } catch (const dbf::DbfError& e) {
         FailFile(e, KDB_ERR_TABLE_DAMAGED);
+    }
+    try {
+        file->LockForChange();
+    } catch (const dbf::DbfError& e) {
+        FailFile(e, KDB_ERR_STORAGE);  // a lock held elsewhere, or a read-only file
     }
     if (!(StampOf(copy.path) == copy.stamp) || file->RecordCount() != copy.recordCount) {
         copy.stale = true;
@@ -423,6 +443,9 @@ void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, b
 
     // The file now holds the change. Read the changed records back so that the copy matches the
     // file exactly; should that fail, the copy is imported again at its next use.
+    // The statement's time-out no longer applies: interrupting now would fail a statement whose
+    // change the file already holds.
+    sqlite3_progress_handler(db_, 0, nullptr, nullptr);
     suspect_.insert(copy.key);
     const uint32_t oldCount = copy.recordCount;
     try {

@@ -23,6 +23,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -55,6 +56,11 @@ FileStamp StampOf(const std::string& path);
 using WriteFaultHook = std::function<void(std::string_view step)>;
 void SetWriteFaultHook(WriteFaultHook hook);
 
+// How long a change waits for another program's lock on a table file: the statement's time-out
+// when one is set (`timeoutSeconds`, 0 for none), else kDefaultLockWait.
+inline constexpr std::chrono::milliseconds kDefaultLockWait{3000};
+std::chrono::milliseconds LockWaitFor(uint32_t timeoutSeconds);
+
 class FolderTables {
 public:
     // `folder` is a file-system path (UTF-8, "/" separators, no trailing separator); `db` is the
@@ -81,14 +87,18 @@ public:
     Refreshed Refresh(const std::vector<std::string>& names);
 
     // Refuses a change of the table `name` (as Find takes it) before anything is touched when
-    // other programs keep an index file for it (dbf::IndexFileOf), which this engine does not
-    // update: engine error 5004 naming the index file. Nothing for a name with no table file.
+    // other programs keep an index file for it that changes do not keep in step
+    // (dbf::IndexNotKeptOf; a FoxPro table's structural .cdx that the index reader understands is
+    // kept in step), or when it belongs to a database container that is missing: engine error
+    // 5004 naming the file. Nothing for a name with no table file.
     void CheckWritable(std::string_view name);
 
     // Writes the logged changes to the table files (see above); first refuses, as CheckWritable,
-    // when any of the changed tables has an index file. Throws on failure; the caller then
+    // when any of the changed tables has an index file it cannot keep in step. Throws on failure; the caller then
     // rolls the SQLite transaction back and calls RolledBack.
-    void WriteBack();
+    // A table another program holds locked is waited for up to `lockWait` (see LockWaitFor), then
+    // the change fails with 5035.
+    void WriteBack(std::chrono::milliseconds lockWait);
     // After the SQLite transaction (or statement savepoint) was rolled back: copies whose file
     // may no longer match them, and copies made inside a rolled-back transaction, are re-imported
     // at their next use. `wholeTransaction` is true for the rollback of an explicit transaction.
@@ -101,7 +111,7 @@ private:
     void Import(Copy& copy);
     void Drop(Copy& copy);
     bool IsCurrent(const Copy& copy) const;
-    void WriteTable(Copy& copy, const std::vector<std::pair<int64_t, bool>>& rows);
+    void WriteTable(Copy& copy, const std::vector<std::pair<int64_t, bool>>& rows, std::chrono::milliseconds lockWait);
 
     sqlite3* db_;
     std::string folder_;

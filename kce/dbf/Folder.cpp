@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "kce/dbf/DbfError.h"
+#include "kce/dbf/FileIo.h"
 
 namespace kce::dbf {
 
@@ -59,7 +60,7 @@ std::vector<FolderTable> ListTables(std::string_view folder) {
     return tables;
 }
 
-std::string IndexFileOf(const std::string& tablePath) {
+std::vector<std::string> IndexFilesOf(const std::string& tablePath) {
     const size_t slash = tablePath.rfind('/');
     const std::string folder =
         slash == std::string::npos ? "." : tablePath.substr(0, std::max<size_t>(slash, 1));
@@ -88,7 +89,8 @@ std::string IndexFileOf(const std::string& tablePath) {
         ::closedir(dir);
         if (!found.empty()) {
             std::sort(found.begin(), found.end());
-            return prefix + found.front();
+            for (std::string& name : found) name = prefix + name;
+            return found;
         }
     }
 
@@ -105,7 +107,30 @@ std::string IndexFileOf(const std::string& tablePath) {
         for (char& c : extension)
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
-    return prefix + stem + extension;
+    return {prefix + stem + extension};
+}
+
+std::string IndexFileOf(const std::string& tablePath) {
+    std::vector<std::string> files = IndexFilesOf(tablePath);
+    return files.empty() ? std::string() : files.front();
+}
+
+std::string ContainerPathOf(const std::string& tablePath, std::string link) {
+    std::replace(link.begin(), link.end(), '\\', '/');
+    if (link.empty()) return {};
+    const std::string path = link.front() == '/' ? link : FolderOf(tablePath) + "/" + link;
+    if (FileExists(path)) return path;
+    const std::string dir = FolderOf(path);
+    const std::string wanted = Lower(FileNameOf(path));
+    if (DIR* d = ::opendir(dir.c_str())) {
+        std::string found;
+        while (dirent* entry = ::readdir(d)) {
+            if (Lower(entry->d_name) == wanted) found = entry->d_name;
+        }
+        ::closedir(d);
+        if (!found.empty()) return dir + "/" + found;
+    }
+    return path;
 }
 
 std::optional<FolderTable> FindTable(std::string_view folder, std::string_view name) {

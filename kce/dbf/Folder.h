@@ -32,5 +32,13 @@ std::optional<FolderTable> FindTable(std::string_view folder, std::string_view n
 // byte 28 announces, named as it would be when the file itself is missing. Empty when the table
 // has none or its first bytes cannot be read.
 std::string IndexFileOf(const std::string& tablePath);
+// Every such index file: the files beside the table (sorted by name), or else the one the flag
+// announces.
+std::vector<std::string> IndexFilesOf(const std::string& tablePath);
+
+// The database container a Visual FoxPro table's back link `link` names: the file below the
+// table's folder (either separator), matched without regard to letter case. The path is returned
+// even when no such file exists; FileExists tells.
+std::string ContainerPathOf(const std::string& tablePath, std::string link);
 
 }  // namespace kce::dbf

@@ -1,5 +1,6 @@
 #include "kce/dbf/Header.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <ctime>
 
@@ -242,6 +243,14 @@ Header ParseHeader(std::string_view bytes, uint64_t fileSize, const std::string&
                            "the columns need " + std::to_string(bit) + " null-flag bits but the null-flags column holds " +
                                std::to_string(h.nullFlagsOffset < 0 ? 0 : h.nullFlagsSize * 8));
         }
+    }
+
+    // The back link fills the header's last 263 bytes after the terminator.
+    if (vfp && pos + 1 + kVfpBacklinkSize <= h.headerLength) {
+        std::string_view link(p + h.headerLength - kVfpBacklinkSize, kVfpBacklinkSize);
+        link = link.substr(0, std::min(link.find('\0'), link.size()));
+        while (!link.empty() && link.back() == ' ') link.remove_suffix(1);
+        h.containerLink = std::string(link);
     }
 
     uint64_t needed = h.RecordOffset(h.recordCount);

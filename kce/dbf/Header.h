@@ -29,6 +29,9 @@ struct Header {
     std::vector<Column> columns;  // user columns in field order (the null-flags column excluded)
     int64_t nullFlagsOffset = -1; // of the null-flags column in the record, -1 when none
     uint32_t nullFlagsSize = 0;
+    // Visual FoxPro: the back link, the file name (relative to the table's folder) of the database
+    // container the table belongs to; empty for a free table.
+    std::string containerLink;
 
     uint64_t RecordOffset(uint32_t index) const {  // 0-based record index
         return headerLength + static_cast<uint64_t>(index) * recordLength;

@@ -14,7 +14,8 @@ namespace kce::dbf {
 
 namespace {
 
-constexpr char kMagic[] = "KDBFJRN1";
+constexpr char kMagic[] = "KDBFJRN1";       // table and memo file
+constexpr char kIndexMagic[] = "KDBFJRN2";  // table, memo and index file
 constexpr char kEndMagic[] = "KDBFEND1";
 constexpr size_t kTrailerSize = 24;
 
@@ -27,6 +28,10 @@ uint64_t Checksum(std::string_view bytes) {
     return h;
 }
 
+const char* const kWriteStep[kJournalFiles] = {"table write", "memo write", "index write"};
+const char* const kTruncateStep[kJournalFiles] = {"table truncate", "memo truncate", "index truncate"};
+const char* const kSyncStep[kJournalFiles] = {"table sync", "memo sync", "index sync"};
+
 void Step(const FaultHook& hook, std::string_view step) {
     if (hook) hook(step);
 }
@@ -38,8 +43,9 @@ struct Original {
 };
 
 struct JournalBody {
-    uint64_t oldSize[2] = {0, 0};
+    uint64_t oldSize[kJournalFiles] = {0, 0, 0};
     std::string memoName;
+    std::string indexName;  // empty: the change touches no index file (a journal of the first form)
     std::vector<Original> originals;
 };
 
@@ -60,11 +66,17 @@ void AppendU64(std::string& s, uint64_t v) {
 }
 
 std::string EncodeJournal(const JournalBody& body) {
-    std::string s(kMagic, 8);
+    const bool index = !body.indexName.empty();
+    std::string s(index ? kIndexMagic : kMagic, 8);
     AppendU64(s, body.oldSize[0]);
     AppendU64(s, body.oldSize[1]);
+    if (index) AppendU64(s, body.oldSize[2]);
     AppendU16(s, static_cast<uint16_t>(body.memoName.size()));
     s += body.memoName;
+    if (index) {
+        AppendU16(s, static_cast<uint16_t>(body.indexName.size()));
+        s += body.indexName;
+    }
     AppendU32(s, static_cast<uint32_t>(body.originals.size()));
     for (const Original& o : body.originals) {
         s.push_back(static_cast<char>(o.file));
@@ -82,7 +94,9 @@ std::string EncodeJournal(const JournalBody& body) {
 
 // Parses a journal; false when it is incomplete or damaged (it was cut short while being written).
 bool DecodeJournal(const std::string& s, JournalBody& body) {
-    if (s.size() < 8 + kTrailerSize || std::memcmp(s.data(), kMagic, 8) != 0) return false;
+    if (s.size() < 8 + kTrailerSize) return false;
+    const bool index = std::memcmp(s.data(), kIndexMagic, 8) == 0;
+    if (!index && std::memcmp(s.data(), kMagic, 8) != 0) return false;
     const char* trailer = s.data() + s.size() - kTrailerSize;
     if (std::memcmp(trailer + 16, kEndMagic, 8) != 0) return false;
     uint64_t bodyLength = GetLe64(trailer);
@@ -90,14 +104,22 @@ bool DecodeJournal(const std::string& s, JournalBody& body) {
     if (GetLe64(trailer + 8) != Checksum(std::string_view(s.data(), bodyLength))) return false;
     size_t pos = 8;
     auto need = [&](size_t n) { return pos + n <= bodyLength; };
-    if (!need(18)) return false;
-    body.oldSize[0] = GetLe64(s.data() + pos);
-    body.oldSize[1] = GetLe64(s.data() + pos + 8);
-    uint16_t nameLength = GetLe16(s.data() + pos + 16);
-    pos += 18;
-    if (!need(nameLength + 4u)) return false;
-    body.memoName.assign(s.data() + pos, nameLength);
-    pos += nameLength;
+    const int files = index ? 3 : 2;
+    if (!need(files * 8u + 2)) return false;
+    for (int i = 0; i < files; ++i) body.oldSize[i] = GetLe64(s.data() + pos + 8 * i);
+    pos += files * 8u;
+    auto name = [&](std::string& out) {
+        if (!need(2)) return false;
+        const uint16_t length = GetLe16(s.data() + pos);
+        pos += 2;
+        if (!need(length)) return false;
+        out.assign(s.data() + pos, length);
+        pos += length;
+        return true;
+    };
+    if (!name(body.memoName)) return false;
+    if (index && (!name(body.indexName) || body.indexName.empty())) return false;
+    if (!need(4)) return false;
     uint32_t count = GetLe32(s.data() + pos);
     pos += 4;
     for (uint32_t i = 0; i < count; ++i) {
@@ -107,7 +129,7 @@ bool DecodeJournal(const std::string& s, JournalBody& body) {
         o.offset = GetLe64(s.data() + pos + 1);
         uint64_t length = GetLe64(s.data() + pos + 9);
         pos += 17;
-        if (o.file > 1 || !need(length)) return false;
+        if (o.file >= files || !need(length)) return false;
         o.bytes.assign(s.data() + pos, length);
         pos += length;
         body.originals.push_back(std::move(o));
@@ -115,14 +137,14 @@ bool DecodeJournal(const std::string& s, JournalBody& body) {
     return pos == bodyLength;
 }
 
-void PlayBack(const JournalBody& body, JournalTarget (&files)[2], const FaultHook& hook) {
+void PlayBack(const JournalBody& body, JournalTarget (&files)[kJournalFiles], const FaultHook& hook) {
     for (const Original& o : body.originals) {
         const JournalTarget& f = files[o.file];
         if (f.fd < 0) continue;
         Step(hook, "rollback write");
         WriteAt(f.fd, o.offset, o.bytes, f.path);
     }
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < kJournalFiles; ++i) {
         if (files[i].fd < 0) continue;
         Step(hook, "rollback truncate");
         Truncate(files[i].fd, body.oldSize[i], files[i].path);
@@ -144,12 +166,12 @@ void RemoveJournal(const std::string& journalPath, const FaultHook& hook) {
 
 std::string JournalPathFor(const std::string& tablePath) { return tablePath + ".journal"; }
 
-void CommitWithJournal(const std::string& journalPath, JournalTarget (&files)[2], const std::vector<Patch>& patches,
-                       const FaultHook& hook) {
+void CommitWithJournal(const std::string& journalPath, JournalTarget (&files)[kJournalFiles],
+                       const std::vector<Patch>& patches, const FaultHook& hook) {
     JournalBody body;
-    body.oldSize[0] = files[0].size;
-    body.oldSize[1] = files[1].size;
+    for (int i = 0; i < kJournalFiles; ++i) body.oldSize[i] = files[i].size;
     body.memoName = files[1].path.empty() ? std::string() : FileNameOf(files[1].path);
+    body.indexName = files[2].fd < 0 ? std::string() : FileNameOf(files[2].path);
     for (const Patch& p : patches) {
         const JournalTarget& f = files[p.file];
         if (p.offset >= f.size || p.bytes.empty()) continue;
@@ -160,7 +182,7 @@ void CommitWithJournal(const std::string& journalPath, JournalTarget (&files)[2]
         ReadAt(f.fd, p.offset, o.bytes.data(), o.bytes.size(), f.path);
         body.originals.push_back(std::move(o));
     }
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < kJournalFiles; ++i) {
         const JournalTarget& f = files[i];
         if (f.fd >= 0 && f.newSize < f.size) {
             Original o;
@@ -196,16 +218,16 @@ void CommitWithJournal(const std::string& journalPath, JournalTarget (&files)[2]
     try {
         for (const Patch& p : patches) {
             const JournalTarget& f = files[p.file];
-            Step(hook, p.file == 0 ? "table write" : "memo write");
+            Step(hook, kWriteStep[p.file]);
             WriteAt(f.fd, p.offset, p.bytes, f.path);
         }
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < kJournalFiles; ++i) {
             if (files[i].fd < 0) continue;
             if (files[i].newSize != files[i].size) {
-                Step(hook, i == 0 ? "table truncate" : "memo truncate");
+                Step(hook, kTruncateStep[i]);
                 Truncate(files[i].fd, files[i].newSize, files[i].path);
             }
-            Step(hook, i == 0 ? "table sync" : "memo sync");
+            Step(hook, kSyncStep[i]);
             Sync(files[i].fd, files[i].path);
         }
         RemoveJournal(journalPath, hook);
@@ -234,14 +256,19 @@ bool RecoverJournal(const std::string& journalPath, const std::string& tablePath
         RemoveJournal(journalPath, {});
         return true;
     }
-    JournalTarget files[2];
+    JournalTarget files[kJournalFiles];
     files[0].path = tablePath;
     files[0].fd = tableFd;
-    Fd memo;
+    Fd memo, index;
     if (!body.memoName.empty()) {
         files[1].path = FolderOf(tablePath) + "/" + body.memoName;
         memo = OpenFile(files[1].path, O_RDWR | O_CREAT, 0644);
         files[1].fd = memo.Get();
+    }
+    if (!body.indexName.empty()) {
+        files[2].path = FolderOf(tablePath) + "/" + body.indexName;
+        index = OpenFile(files[2].path, O_RDWR | O_CREAT, 0644);
+        files[2].fd = index.Get();
     }
     PlayBack(body, files, {});
     RemoveJournal(journalPath, {});

@@ -1,10 +1,11 @@
 #pragma once
-// All-or-nothing changes to a table file and its memo file, by a rollback journal.
+// All-or-nothing changes to a table file, its memo file and its index file, by a rollback journal.
 //
-// A change is a list of patches (bytes to write at an offset of the table or the memo file) and
-// the new length of each file. Committing it:
-//   1. writes the journal "<table file>.journal" beside the table: the old length of both files,
-//      the memo file's name, and the original bytes under every patch (and under any part that
+// A change is a list of patches (bytes to write at an offset of the table, memo or index file)
+// and the new length of each file. Committing it:
+//   1. writes the journal "<table file>.journal" beside the table: the old length of the files,
+//      the memo file's name (and the index file's, when the change touches one; the journal then
+//      starts "KDBFJRN2" instead of "KDBFJRN1"), and the original bytes under every patch (and under any part that
 //      the new length cuts off), closed by a trailer with the body's length and checksum; then
 //      flushes the journal and the folder to disk. From here on a complete journal exists;
 //   2. writes the patches into both files in place, sets their lengths, flushes both;
@@ -24,8 +25,10 @@
 
 namespace kce::dbf {
 
+inline constexpr int kJournalFiles = 3;
+
 struct Patch {
-    int file = 0;  // 0 the table file, 1 the memo file
+    int file = 0;  // 0 the table file, 1 the memo file, 2 the index file
     uint64_t offset = 0;
     std::string bytes;
 };
@@ -39,13 +42,13 @@ struct JournalTarget {
 
 std::string JournalPathFor(const std::string& tablePath);
 
-// Commits `patches` to the two files as described above. On failure the files are as before and
+// Commits `patches` to the files as described above (a file whose fd is negative is not touched). On failure the files are as before and
 // the error is rethrown; if even the rollback fails the journal stays for the next open.
-void CommitWithJournal(const std::string& journalPath, JournalTarget (&files)[2], const std::vector<Patch>& patches,
-                       const FaultHook& hook);
+void CommitWithJournal(const std::string& journalPath, JournalTarget (&files)[kJournalFiles],
+                       const std::vector<Patch>& patches, const FaultHook& hook);
 
 // Recovers from a journal left by an interrupted change. `tableFd` is the table file open for
-// writing; the memo file is opened by the name the journal records. Returns true when a journal
+// writing; the memo and index files are opened by the names the journal records. Returns true when a journal
 // was found. Throws DbfError when the journal cannot be played back (it is then kept).
 bool RecoverJournal(const std::string& journalPath, const std::string& tablePath, int tableFd);
 

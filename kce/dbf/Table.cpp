@@ -6,12 +6,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cctype>
 #include <cstring>
 #include <map>
+#include <thread>
 
 #include "kce/dbf/Bytes.h"
+#include "kce/dbf/Cdx.h"
 #include "kce/dbf/DbfError.h"
 #include "kce/dbf/Folder.h"
 #include "kce/dbf/Journal.h"
@@ -42,6 +45,17 @@ bool SetOfdLock(int fd, short type) {
     while (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
         if (errno != EINTR) return false;
     }
+    return true;
+}
+
+constexpr std::chrono::milliseconds kFirstPause{2};
+constexpr std::chrono::milliseconds kLongestPause{50};
+
+// Sleeps for `pause`, cut short at `deadline`; false when the deadline has passed already.
+bool PauseUntil(std::chrono::steady_clock::time_point deadline, std::chrono::milliseconds pause) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return false;
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
     return true;
 }
 
@@ -124,7 +138,84 @@ std::string MemoPathFor(const std::string& tablePath, MemoFormat format) {
     return prefix + wanted;
 }
 
-std::unique_ptr<Table> Table::Open(const std::string& typedPath) {
+namespace {
+
+// The parsed header of the table file `tablePath`, read without locking it.
+Header ReadHeaderOf(const std::string& tablePath) {
+    Fd fd = OpenFile(tablePath, O_RDONLY | O_CLOEXEC);
+    const uint64_t size = FileSize(fd.Get(), tablePath);
+    char first[kTableDescriptorSize] = {};
+    const size_t got = ReadAt(fd.Get(), 0, first, sizeof first, tablePath);
+    const uint16_t headerLength = HeaderLengthFrom(std::string_view(first, got), size, tablePath);
+    std::string bytes(headerLength, '\0');
+    bytes.resize(ReadAt(fd.Get(), 0, bytes.data(), bytes.size(), tablePath));
+    return ParseHeader(bytes, size, tablePath);
+}
+
+// Whether `indexPath`, an index file of the table (IndexFilesOf), is its structural compound
+// index, the kind changes keep in step. Only FoxPro writes compound indexes, and FoxPro 2 writes
+// a table without memo columns with the dBase III version byte, so any but a dBase IV table may
+// have one.
+bool IsStructuralIndex(const Header& header, const std::string& indexPath) {
+    if (header.variant == Variant::DBase4) return false;
+    if (!FileExists(indexPath) || indexPath.size() < 4) return false;
+    std::string extension = indexPath.substr(indexPath.size() - 4);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".cdx";
+}
+
+// Takes an exclusive lock on an index file, waiting up to `wait` for another program's.
+void LockIndex(int fd, const std::string& path, std::chrono::milliseconds wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (auto pause = kFirstPause;; pause = std::min(pause * 2, kLongestPause)) {
+        if (SetOfdLock(fd, F_WRLCK)) {
+            if (SetFlock(fd, LOCK_EX)) return;
+            SetOfdLock(fd, F_UNLCK);
+        }
+        if (!PauseUntil(deadline, pause)) {
+            throw DbfLockedError(path, -1, "another program has the index file locked; the table cannot be changed now");
+        }
+    }
+}
+
+}  // namespace
+
+std::string MissingContainerOf(const std::string& tablePath) {
+    try {
+        const Header header = ReadHeaderOf(tablePath);
+        if (header.containerLink.empty()) return {};
+        return FileExists(ContainerPathOf(tablePath, header.containerLink)) ? std::string() : header.containerLink;
+    } catch (const DbfError&) {
+        return {};
+    }
+}
+
+std::string IndexNotKeptOf(const std::string& tablePath, std::string& why) {
+    const std::vector<std::string> files = IndexFilesOf(tablePath);
+    if (files.empty()) return {};
+    Header header;
+    try {
+        header = ReadHeaderOf(tablePath);
+    } catch (const DbfError&) {
+        why = "which this program does not update";
+        return files.front();
+    }
+    for (const std::string& file : files) {
+        if (!IsStructuralIndex(header, file)) {
+            why = "which this program does not update";
+            return file;
+        }
+        try {
+            ReadCdx(file, header.columns, header.codePage);
+        } catch (const DbfError& e) {
+            why = "which this program cannot keep in step: " + e.Detail();
+            return file;
+        }
+    }
+    return {};
+}
+
+std::unique_ptr<Table> Table::Open(const std::string& typedPath, std::chrono::milliseconds lockWait) {
     // "\" separates folders as "/" does in every path the program is given.
     const std::string path = NormalizeFolderPath(typedPath);
     std::unique_ptr<Table> t(new Table);
@@ -135,6 +226,7 @@ std::unique_ptr<Table> Table::Open(const std::string& typedPath) {
     if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw DbfError(path, -1, std::string("cannot open the table file: ") + std::strerror(errno));
     t->fd_ = Fd(fd);
+    t->lockWait_ = lockWait;
     t->LockShared();
     const std::string journal = JournalPathFor(path);
     if (FileExists(journal)) {
@@ -142,7 +234,7 @@ std::unique_ptr<Table> Table::Open(const std::string& typedPath) {
             throw DbfError(path, -1, "an interrupted change left the journal " + journal +
                                          " but the table file is read-only, so it cannot be recovered");
         }
-        t->LockExclusive();
+        t->LockExclusive(true);
         SharedAgain relock([&t]() { t->LockShared(); });
         RecoverJournal(journal, path, t->fd_.Get());
     }
@@ -159,21 +251,66 @@ std::string Table::Name() const {
 }
 
 void Table::LockShared() {
-    if (!SetOfdLock(fd_.Get(), F_RDLCK) || !SetFlock(fd_.Get(), LOCK_SH)) {
-        throw DbfLockedError(path_, -1, "another program has the table locked for writing");
+    const auto deadline = std::chrono::steady_clock::now() + lockWait_;
+    for (auto pause = kFirstPause;; pause = std::min(pause * 2, kLongestPause)) {
+        if (SetOfdLock(fd_.Get(), F_RDLCK) && SetFlock(fd_.Get(), LOCK_SH)) break;
+        if (!PauseUntil(deadline, pause)) {
+            throw DbfLockedError(path_, -1, "another program has the table locked for writing");
+        }
     }
+    exclusive_ = false;
 }
 
-void Table::LockExclusive() {
-    if (!writable_) throw DbfError(path_, -1, "the table file is read-only");
-    if (!SetOfdLock(fd_.Get(), F_WRLCK)) {
-        throw DbfLockedError(path_, -1, "another program has the table open and locked; it cannot be changed now");
-    }
-    if (!SetFlock(fd_.Get(), LOCK_EX)) {
+bool Table::TryExclusive(bool fromShared) {
+    if (!SetOfdLock(fd_.Get(), F_WRLCK)) return false;
+    if (SetFlock(fd_.Get(), LOCK_EX)) return true;
+    if (fromShared) {
         SetOfdLock(fd_.Get(), F_RDLCK);
         SetFlock(fd_.Get(), LOCK_SH);
-        throw DbfLockedError(path_, -1, "another program has the table open and locked; it cannot be changed now");
+    } else {
+        SetOfdLock(fd_.Get(), F_UNLCK);
     }
+    return false;
+}
+
+void Table::LockExclusive(bool keepShared) {
+    if (!writable_) throw DbfError(path_, -1, "the table file is read-only");
+    if (exclusive_) return;
+    const auto deadline = std::chrono::steady_clock::now() + lockWait_;
+    bool shared = true;
+    for (auto pause = kFirstPause;; pause = std::min(pause * 2, kLongestPause)) {
+        if (TryExclusive(shared)) break;
+        if (!keepShared && shared) {
+            // Two programs that both hold the shared lock and wait for the exclusive one would
+            // wait for each other: let go of ours while waiting.
+            SetOfdLock(fd_.Get(), F_UNLCK);
+            SetFlock(fd_.Get(), LOCK_UN);
+            shared = false;
+        }
+        if (!PauseUntil(deadline, pause)) {
+            if (!shared) {
+                SetOfdLock(fd_.Get(), F_RDLCK);
+                SetFlock(fd_.Get(), LOCK_SH);
+            }
+            throw DbfLockedError(path_, -1, "another program has the table open and locked; it cannot be changed now");
+        }
+    }
+    exclusive_ = true;
+}
+
+void Table::LockForChange() { LockExclusive(false); }
+
+std::string Table::MissingContainer() const {
+    if (header_.containerLink.empty()) return {};
+    return FileExists(ContainerPathOf(path_, header_.containerLink)) ? std::string() : header_.containerLink;
+}
+
+void Table::RefuseWithoutContainer() const {
+    const std::string missing = MissingContainer();
+    if (missing.empty()) return;
+    throw DbfError(path_, -1, "the table belongs to the database container " + missing +
+                                  ", which does not exist; its rules and triggers cannot be honoured, so the "
+                                  "table is not changed");
 }
 
 void Table::Load() {
@@ -314,11 +451,12 @@ void Table::Cursor::Stored(size_t index, StoredValue& out) {
 
 void Table::Apply(const Changes& changes, const FaultHook& hook) {
     if (changes.updates.empty() && changes.deletions.empty() && changes.inserts.empty()) return;
-    LockExclusive();
+    LockExclusive(true);
     SharedAgain relock([this]() { LockShared(); });
     // A change whose rollback failed earlier left its journal: play it back before anything else.
     RecoverJournal(JournalPathFor(path_), path_, fd_.Get());
     Load();
+    RefuseWithoutContainer();
     const Header& h = header_;
     const size_t columns = h.columns.size();
 
@@ -392,7 +530,7 @@ void Table::Apply(const Changes& changes, const FaultHook& hook) {
     StampHeader(stamp, newCount);
     StampNextNumbers(advanced, stamp);
     patches.push_back({0, 0, stamp});
-    for (auto& [number, bytes] : touched) patches.push_back({0, h.RecordOffset(number - 1), std::move(bytes)});
+    for (const auto& [number, bytes] : touched) patches.push_back({0, h.RecordOffset(number - 1), bytes});
     uint64_t newTableSize = size_;
     if (!appended.empty()) {
         appended.push_back(kEndOfFile);
@@ -408,15 +546,56 @@ void Table::Apply(const Changes& changes, const FaultHook& hook) {
         patches.push_back({1, memo.Offset(), memo.Bytes()});
         newMemoSize = std::max<uint64_t>(newMemoSize, memo.Offset() + memo.Bytes().size());
     }
-    Commit(patches, newTableSize, newMemoSize, hook);
+    Fd indexFd;
+    JournalTarget index;
+    if (!IndexFilesOf(path_).empty()) {
+        // The records as the change leaves them.
+        std::vector<std::string> records(newCount);
+        std::string area(static_cast<size_t>(h.recordCount) * h.recordLength, '\0');
+        if (ReadAt(fd_.Get(), h.headerLength, area.data(), area.size(), path_) != area.size()) {
+            throw DbfError(path_, h.headerLength, "the records end before the record count says");
+        }
+        for (uint32_t r = 0; r < h.recordCount; ++r) {
+            auto it = touched.find(r + 1);
+            records[r] = it != touched.end() ? it->second : area.substr(static_cast<size_t>(r) * h.recordLength, h.recordLength);
+        }
+        for (uint32_t r = h.recordCount; r < newCount; ++r) {
+            records[r] = appended.substr(static_cast<size_t>(r - h.recordCount) * h.recordLength, h.recordLength);
+        }
+        KeepIndexInStep(records, patches, indexFd, index);
+    }
+    Commit(patches, newTableSize, newMemoSize, hook, index);
+}
+
+void Table::KeepIndexInStep(const std::vector<std::string>& records, std::vector<Patch>& patches, Fd& fd,
+                            JournalTarget& target) {
+    const std::vector<std::string> files = IndexFilesOf(path_);
+    if (files.empty()) return;
+    if (files.size() != 1 || !IsStructuralIndex(header_, files.front())) {
+        throw DbfError(files.front(), -1, "this program does not keep the index file in step; the table is not changed");
+    }
+    const std::string& path = files.front();
+    fd = OpenFile(path, O_RDWR | O_CLOEXEC);
+    LockIndex(fd.Get(), path, lockWait_);
+    std::string bytes(FileSize(fd.Get(), path), '\0');
+    bytes.resize(ReadAt(fd.Get(), 0, bytes.data(), bytes.size(), path));
+    std::vector<CdxTag> tags = ParseCdx(bytes, path, header_.columns, header_.codePage);
+    for (CdxTag& tag : tags) tag.entries = CdxTagEntries(tag, records, header_.columns, header_.codePage, path);
+    std::string image = BuildCdx(tags);
+    target.path = path;
+    target.fd = fd.Get();
+    target.size = bytes.size();
+    target.newSize = image.size();
+    patches.push_back({2, 0, std::move(image)});
 }
 
 void Table::ReplaceAll(const std::vector<Record>& records, const FaultHook& hook) {
-    LockExclusive();
+    LockExclusive(true);
     SharedAgain relock([this]() { LockShared(); });
     // A change whose rollback failed earlier left its journal: play it back before anything else.
     RecoverJournal(JournalPathFor(path_), path_, fd_.Get());
     Load();
+    RefuseWithoutContainer();
     const Header& h = header_;
     const size_t columns = h.columns.size();
     // A fresh memo file: the old memos are dropped with the records that referred to them.
@@ -484,11 +663,21 @@ void Table::ReplaceAll(const std::vector<Record>& records, const FaultHook& hook
         memoSize = memoImage.size();
         patches.push_back({1, 0, std::move(memoImage)});
     }
-    Commit(patches, tableSize, memoSize, hook);
+    Fd indexFd;
+    JournalTarget index;
+    if (!IndexFilesOf(path_).empty()) {
+        std::vector<std::string> raw(records.size());
+        const std::string& written = patches.front().bytes;
+        for (size_t r = 0; r < records.size(); ++r) raw[r] = written.substr(h.RecordOffset(static_cast<uint32_t>(r)), h.recordLength);
+        KeepIndexInStep(raw, patches, indexFd, index);
+    }
+    Commit(patches, tableSize, memoSize, hook, index);
 }
 
-void Table::Commit(std::vector<Patch>& patches, uint64_t newTableSize, uint64_t newMemoSize, const FaultHook& hook) {
-    JournalTarget files[2];
+void Table::Commit(std::vector<Patch>& patches, uint64_t newTableSize, uint64_t newMemoSize, const FaultHook& hook,
+                   const JournalTarget& index) {
+    JournalTarget files[kJournalFiles];
+    files[2] = index;
     files[0].path = path_;
     files[0].fd = fd_.Get();
     files[0].size = size_;

@@ -5,12 +5,15 @@
 // Locking: an open Table holds a shared advisory lock (an open-file-description lock over the
 // whole table file and a shared flock) for its lifetime; a change upgrades it to an exclusive lock
 // for the duration of the change. A lock held by another program (a writer, or for a change also
-// a reader) makes Open or the change fail with DbfLockedError. Changes go through the journal
+// a reader) makes Open or the change wait for it up to the table's lock wait (none unless given),
+// then fail with DbfLockedError. Changes go through the journal
 // protocol of Journal.h; a journal left by an interrupted change is played back when the table is
-// next opened.
+// next opened. A change of a table with a structural compound index (see IndexNotKeptOf) rebuilds
+// the index within the same journalled change, holding an exclusive lock on the index file.
 //
 // Not thread-safe: one thread uses a Table and its cursors at a time.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -44,7 +47,9 @@ public:
     // Opens the table file at `path` (and its memo file when it has memo columns); "\" counts as a
     // folder separator. Throws DbfError
     // naming the file and what is wrong, DbfLockedError when another program holds it locked.
-    static std::unique_ptr<Table> Open(const std::string& path);
+    // `lockWait` bounds how long Open and later changes wait for another program's lock.
+    static std::unique_ptr<Table> Open(const std::string& path,
+                                       std::chrono::milliseconds lockWait = std::chrono::milliseconds(0));
     ~Table();
     Table(const Table&) = delete;
     Table& operator=(const Table&) = delete;
@@ -60,6 +65,9 @@ public:
     // The memo file, null when the table has no memo columns.
     const MemoFile* Memo() const { return memo_.get(); }
     bool Writable() const { return writable_; }
+    // Visual FoxPro: the back link of a table whose database container is not in the folder
+    // (the table then reads as a free table and refuses changes); empty otherwise.
+    std::string MissingContainer() const;
 
     // Walks the records in file order. Values and views stay valid until the next call of Next. A
     // cursor made before a change goes on with the changed records and the new record count.
@@ -100,8 +108,16 @@ public:
     // Whether record `recordNumber` (from 1) is marked deleted.
     bool RecordDeleted(uint32_t recordNumber) const;
 
+    // Takes the exclusive lock that a change holds, waiting up to the lock wait, for a caller that
+    // must look at the files (for changes by another program) under that lock before it changes
+    // them. While waiting, the shared lock is let go, so the files may change meanwhile. The next
+    // Apply or ReplaceAll keeps the lock and ends with the shared lock again. Throws DbfLockedError
+    // (the shared lock then held again when it can be) or DbfError for a read-only file.
+    void LockForChange();
+
     // Applies one statement's changes all-or-nothing. Throws DbfError (values that do not fit,
-    // record numbers out of range, I/O failures; the files are then unchanged) or DbfLockedError.
+    // record numbers out of range, a missing database container, I/O failures; the files are then
+    // unchanged) or DbfLockedError.
     void Apply(const Changes& changes, const FaultHook& hook = {});
     // Replaces every record (and the memo file's contents) all-or-nothing.
     void ReplaceAll(const std::vector<Record>& records, const FaultHook& hook = {});
@@ -110,21 +126,43 @@ private:
     Table() = default;
     void Load();
     void LockShared();
-    void LockExclusive();
+    // Waits for the exclusive lock; `keepShared` holds the shared lock meanwhile.
+    void LockExclusive(bool keepShared);
+    bool TryExclusive(bool fromShared);
+    void RefuseWithoutContainer() const;
     void FieldWhere(uint32_t recordNumber, const Column& column, std::string& where) const;
     std::string ReadRaw(uint32_t recordNumber) const;
-    void Commit(std::vector<Patch>& patches, uint64_t newTableSize, uint64_t newMemoSize, const FaultHook& hook);
+    void Commit(std::vector<Patch>& patches, uint64_t newTableSize, uint64_t newMemoSize, const FaultHook& hook,
+                const JournalTarget& index = {});
+    // Adds to `patches` the rebuilt structural index for `records` (the table's records as the
+    // change leaves them), locked through `fd` until the change ends; `target` describes it for
+    // the journal. Throws DbfError for an index file this library does not keep in step.
+    void KeepIndexInStep(const std::vector<std::string>& records, std::vector<Patch>& patches, Fd& fd,
+                         JournalTarget& target);
 
     std::string path_;
     Fd fd_;
     uint64_t generation_ = 0;  // counts loads of the header: cursors reread their buffers after one
     bool writable_ = false;
+    bool exclusive_ = false;
+    std::chrono::milliseconds lockWait_{0};
     uint64_t size_ = 0;
     Header header_;
     std::string headerBytes_;
     FieldCodec codec_;
     std::unique_ptr<MemoFile> memo_;
 };
+
+// The back link of the Visual FoxPro table file `tablePath` when the database container it names
+// is not in the folder; empty otherwise, and when the header cannot be read.
+std::string MissingContainerOf(const std::string& tablePath);
+
+// The first index file of the table file `tablePath` that changes cannot keep in step, with the
+// reason in `why` ("which this program does not update", or what the index reader did not
+// understand); empty when the table has none. Changes keep the structural compound index of a
+// table (the .cdx named like it; any table but a dBase IV one) in step, rebuilding its tags within the
+// journalled change; every other index file is not kept.
+std::string IndexNotKeptOf(const std::string& tablePath, std::string& why);
 
 // Finds the memo file of a table file: the same name with ".dbt" (dBase) or ".fpt" (FoxPro),
 // the extension in any case. Returns the path to use (the lower-case form when none exists).

@@ -1,4 +1,5 @@
-// Writes the binary seed files of the table and page-file fuzz targets (corpus/dbf, corpus/pagefile)
+// Writes the binary seed files of the table, index and page-file fuzz targets (corpus/dbf, corpus/cdx,
+// corpus/pagefile)
 // with the program's own writers, so the seeds are files the program itself makes. Run once when a
 // seed is to change: fuzz-make-seeds <corpus folder>. The text seeds are written by hand.
 #include <QGuiApplication>
@@ -13,6 +14,8 @@
 #include <iterator>
 #include <string>
 
+#include "kce/dbf/Cdx.h"
+#include "kce/dbf/Table.h"
 #include "kce/dbf/Writer.h"
 #include "report/VRPageFile.h"
 
@@ -86,6 +89,7 @@ int main(int argc, char** argv) {
     const std::filesystem::path corpus = argv[1];
     std::filesystem::create_directories(corpus / "dbf");
     std::filesystem::create_directories(corpus / "pagefile");
+    std::filesystem::create_directories(corpus / "cdx");
     QTemporaryDir temp;
     const std::string folder = temp.path().toStdString();
 
@@ -123,6 +127,49 @@ int main(int argc, char** argv) {
               {{N, T("short"), I(123456), T("2008-02-29 13:45:00.250"), R(0.5), StoredValue::Blob("ab"), T("vfp memo")},
                {N, N, I(0), N, R(0), N, N}},
               ".fpt");
+
+    // A compound index for the index target's table (its columns and three records), one tag of
+    // each kind.
+    TableSpec indexed{Variant::VisualFoxPro, kce::dbf::CodePage::Windows1252,
+                      {ColumnSpec{"NAME", 'C', 12}, ColumnSpec{"AGE", 'N', 4}, ColumnSpec{"BAL", 'N', 9, 2},
+                       ColumnSpec{"BORN", 'D'}, ColumnSpec{"ACTIVE", 'L'}}};
+    const std::string indexedPath = folder + "/indexed.dbf";
+    kce::dbf::CreateTable(indexedPath, indexed,
+                          {{T("Smith"), I(42), R(-12.5), T("1980-02-29"), I(1)},
+                           {T("jones"), I(7), R(0), N, I(0)},
+                           {T("O'Neil"), I(100), R(1234.56), T("2000-12-31"), I(1)}});
+    {
+        auto table = kce::dbf::Table::Open(indexedPath);
+        std::vector<std::string> raw;
+        auto cursor = table->Records();
+        while (cursor.Next()) raw.emplace_back(cursor.RawRecord());
+        struct Spec {
+            const char* name;
+            const char* key;
+            const char* filter;
+            bool unique, candidate, descending;
+        };
+        const Spec specs[] = {{"NAME", "UPPER(NAME)", "", false, false, false},
+                              {"AGE", "AGE", "!DELETED()", false, false, true},
+                              {"BORN", "DTOS(BORN)+STR(BAL,9,2)", "ACTIVE .AND. AGE > 10", true, false, false},
+                              {"BAL", "BAL", "", false, true, false}};
+        std::vector<kce::dbf::CdxTag> tags;
+        for (const Spec& s : specs) {
+            kce::dbf::CdxTag tag;
+            tag.name = s.name;
+            tag.keyExpression = s.key;
+            tag.forExpression = s.filter;
+            tag.unique = s.unique;
+            tag.candidate = s.candidate;
+            tag.descending = s.descending;
+            auto key = kce::dbf::Expression::Parse(s.key, table->Columns(), table->GetCodePage(), indexedPath);
+            tag.keyType = key.Type();
+            tag.keyLength = kce::dbf::CdxKeyLength(key, table->GetHeader().recordLength);
+            tag.entries = kce::dbf::CdxTagEntries(tag, raw, table->Columns(), table->GetCodePage(), indexedPath);
+            tags.push_back(std::move(tag));
+        }
+        WriteFile(corpus / "cdx" / "four-tags.cdx", kce::dbf::BuildCdx(tags));
+    }
 
     // Page files: one of two small pages, as the preview saves it, and the same with the older
     // 124- and 96-byte headers.

@@ -2,18 +2,23 @@
 // when the process is killed or a write fails at any step, and never while another program holds
 // the table.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
 #include <stdexcept>
 
 #include "kce/Database.h"
 #include "kce/Execute.h"
+#include "kce/FolderNames.h"
 #include "kce/FolderTables.h"
 #include "kce/Objects.h"
 #include "kce/Translate.h"
 #include "kce/dbf/Table.h"
 #include "kce/dbf/Writer.h"
+#include "tests/kce/dbf/CdxChecker.h"
 #include "tests/support/SmallDisk.h"
 #include "tests/kce/FolderSupport.h"
 
@@ -22,6 +27,8 @@ namespace {
 using namespace kcetest;
 using kce::dbf::Variant;
 using Rows = std::vector<std::vector<std::string>>;
+using kce::dbf::test::CheckCdx;
+using kce::dbf::test::MakeCdx;
 
 void MakePeople(const std::string& folder) {
     MakeTable(folder + "/people.dbf", Variant::DBase3, {{"ID", 'N', 3}, {"NAME", 'C', 8}},
@@ -147,7 +154,8 @@ TEST_F(FolderWriteTest, AnotherProgramsLockMakesStatementsFailClearly) {
         ::close(fd);
     }
     {
-        // A reader's lock: reading, but no change.
+        // A reader's lock: reading, but no change (waited for up to the statement's time-out).
+        ASSERT_EQ(KdbSetSQLTimeout(connection, 1), 0u);
         int fd = lock(F_RDLCK);
         EXPECT_EQ(Query(connection, "SELECT name FROM people WHERE id = 1"), (Rows{{"ann"}}));
         EXPECT_EQ(TryRun(connection, "UPDATE people SET name = 'x'"), static_cast<uint32_t>(KDB_ERR_TABLE_LOCKED));
@@ -157,6 +165,93 @@ TEST_F(FolderWriteTest, AnotherProgramsLockMakesStatementsFailClearly) {
     }
     EXPECT_EQ(Changed(connection, "UPDATE people SET name = 'x' WHERE id = 1"), 1u);
     KdbDisconnect(connection);
+}
+
+// Another process that holds a POSIX lock on `path` for `holdMs` milliseconds (-1: until destroyed).
+class HeldLock {
+public:
+    HeldLock(const std::string& path, short type, int holdMs) {
+        int ready[2];
+        EXPECT_EQ(::pipe(ready), 0);
+        EXPECT_EQ(::pipe(done_), 0);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(done_[1]);
+            int fd = ::open(path.c_str(), O_RDWR);
+            struct flock l {};
+            l.l_type = type;
+            l.l_whence = SEEK_SET;
+            char c = fd >= 0 && ::fcntl(fd, F_SETLK, &l) == 0 ? 'y' : 'n';
+            (void)!::write(ready[1], &c, 1);
+            struct pollfd wait {done_[0], POLLIN, 0};
+            (void)::poll(&wait, 1, holdMs);
+            ::_exit(0);
+        }
+        char c = 0;
+        EXPECT_EQ(::read(ready[0], &c, 1), 1);
+        EXPECT_EQ(c, 'y');
+        ::close(ready[0]);
+        ::close(ready[1]);
+        ::close(done_[0]);
+    }
+    ~HeldLock() {
+        ::close(done_[1]);
+        ::waitpid(pid_, nullptr, 0);
+    }
+
+private:
+    pid_t pid_ = -1;
+    int done_[2] = {-1, -1};
+};
+
+TEST_F(FolderWriteTest, AChangeWaitsForAnotherProgramsLockUpToTheTimeOut) {
+    using Clock = std::chrono::steady_clock;
+    struct Case {
+        const char* name;
+        short type;
+        int holdMs;              // -1: until the statement has ended
+        uint32_t timeoutSeconds;  // 0: none set, the default bound applies
+        bool applied;
+        int minMs, maxMs;        // the statement's duration
+    };
+    const Case cases[] = {
+        {"writer's lock let go in time", F_WRLCK, 300, 0, true, 250, 2500},
+        {"reader's lock let go in time", F_RDLCK, 300, 0, true, 250, 2500},
+        {"let go within the time-out", F_RDLCK, 300, 2, true, 250, 1900},
+        {"held past the time-out", F_RDLCK, -1, 1, false, 1000, 2500},
+        {"held past the default bound", F_WRLCK, -1, 0, false, 3000, 4500},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        MakePeople(dir.Path());
+        const std::string path = dir.File("people.dbf");
+        uint32_t connection = ConnectFolder(dir.Path());
+        if (c.timeoutSeconds != 0) ASSERT_EQ(KdbSetSQLTimeout(connection, c.timeoutSeconds), 0u);
+        EXPECT_EQ(Query(connection, "SELECT name FROM people WHERE id = 1"), (Rows{{"ann"}}));
+        const std::string before = ReadFile(path);
+        uint32_t rc = 0;
+        int64_t took = 0;
+        {
+            HeldLock other(path, c.type, c.holdMs);
+            const auto start = Clock::now();
+            rc = TryRun(connection, "UPDATE people SET name = 'x' WHERE id = 1");
+            took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        }
+        EXPECT_GE(took, c.minMs);
+        EXPECT_LT(took, c.maxMs);
+        if (c.applied) {
+            EXPECT_EQ(rc, 0u) << LastError();
+            EXPECT_EQ(FileRecords(path), (std::vector<std::string>{" |1|x", " |2|bob", " |3|cy"}));
+        } else {
+            EXPECT_EQ(rc, static_cast<uint32_t>(KDB_ERR_TABLE_LOCKED));
+            EXPECT_NE(LastError().find(path + ": another program"), std::string::npos) << LastError();
+            EXPECT_EQ(ReadFile(path), before);
+            // Once the other program lets go, the statement goes through.
+            EXPECT_EQ(Changed(connection, "UPDATE people SET name = 'x' WHERE id = 1"), 1u) << LastError();
+        }
+        KdbDisconnect(connection);
+    }
 }
 
 TEST_F(FolderWriteTest, TransactionsWriteAtCommitAndRollbackLeavesTheFile) {
@@ -246,12 +341,15 @@ TEST_F(FolderWriteTest, ATableWithAnIndexFileIsNotChanged) {
         uint8_t flags;       // header byte 28
         const char* beside;  // a file put beside the table, "" for none
         const char* index;   // the file the error names
+        const char* why;
     };
+    const char* notUpdated = ", which this program does not update; the table was not changed";
     const Case cases[] = {
-        {"structural index flag", Variant::VisualFoxPro, 0x01, "", "people.cdx"},
-        {"index file beside", Variant::DBase3, 0x00, "PEOPLE.cdx", "PEOPLE.cdx"},
-        {"index file in capitals", Variant::DBase3, 0x00, "people.NTX", "people.NTX"},
-        {"production index flag", Variant::DBase4, 0x01, "", "people.mdx"},
+        {"structural index flag, the file missing", Variant::VisualFoxPro, 0x01, "", "people.cdx", notUpdated},
+        {"compound index beside that is not one", Variant::DBase3, 0x00, "PEOPLE.cdx", "PEOPLE.cdx",
+         ", which this program cannot keep in step: the file of 5 bytes is not a compound index"},
+        {"index file in capitals", Variant::DBase3, 0x00, "people.NTX", "people.NTX", notUpdated},
+        {"production index flag", Variant::DBase4, 0x01, "", "people.mdx", notUpdated},
     };
     const char* statements[] = {"UPDATE people SET name = 'x'",
                                 "INSERT INTO people (id, name) VALUES (4, 'dee')",
@@ -276,10 +374,7 @@ TEST_F(FolderWriteTest, ATableWithAnIndexFileIsNotChanged) {
                 EXPECT_EQ(TryRun(connection, sql), static_cast<uint32_t>(KDB_ERR_NOT_SUPPORTED))
                     << sql;
                 const std::string error = LastError();
-                EXPECT_NE(error.find(dir.File(c.index) +
-                                     ", which this program does not update; the table was not "
-                                     "changed"),
-                          std::string::npos)
+                EXPECT_NE(error.find(dir.File(c.index) + c.why), std::string::npos)
                     << error;
             }
             if (transaction) ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
@@ -290,6 +385,98 @@ TEST_F(FolderWriteTest, ATableWithAnIndexFileIsNotChanged) {
                   (Rows{{"ann"}, {"bob"}}));
         KdbDisconnect(connection);
     }
+}
+
+TEST_F(FolderWriteTest, ATableWhoseContainerIsMissingReadsFreeAndIsNotChanged) {
+    const std::string path = dir_.File("patients.dbf");
+    MakeTable(path, Variant::VisualFoxPro, {{"PATIENT_ID", 'I'}, {"FAMILY_NAM", 'C', 12}},
+              {{I(1), T("ann")}, {I(2), T("bob")}});
+    kce::WriteContainer(dir_.File("practice.dbc"), {{path, "patients", {"patient_id", "family_name"}}});
+    std::filesystem::rename(dir_.File("practice.dbc"), dir_.File("kept.dbc"));
+    const std::string before = ReadFile(path);
+
+    uint32_t connection = ConnectFolder(dir_.Path());
+    // The stored 10-character names, as a free table.
+    EXPECT_EQ(Query(connection, "SELECT family_nam FROM patients ORDER BY patient_id"), (Rows{{"ann"}, {"bob"}}));
+    const char* statements[] = {"UPDATE patients SET family_nam = 'x'",
+                                "INSERT INTO patients (patient_id, family_nam) VALUES (3, 'cy')",
+                                "DELETE FROM patients WHERE patient_id = 1"};
+    for (bool transaction : {false, true}) {
+        if (transaction) ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+        for (const char* sql : statements) {
+            EXPECT_EQ(TryRun(connection, sql), static_cast<uint32_t>(KDB_ERR_NOT_SUPPORTED)) << sql;
+            const std::string error = LastError();
+            EXPECT_NE(error.find(path + " belongs to the database container practice.dbc, which does not exist"),
+                      std::string::npos)
+                << error;
+        }
+        if (transaction) ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
+    }
+    EXPECT_EQ(ReadFile(path), before);
+    KdbDisconnect(connection);
+
+    // With its container back (any letter case) the long names return and writes go through.
+    std::filesystem::rename(dir_.File("kept.dbc"), dir_.File("PRACTICE.DBC"));
+    connection = ConnectFolder(dir_.Path());
+    EXPECT_EQ(Changed(connection, "UPDATE patients SET family_name = 'dee' WHERE patient_id = 2"), 1u) << LastError();
+    EXPECT_EQ(Query(connection, "SELECT family_name FROM patients ORDER BY patient_id"), (Rows{{"ann"}, {"dee"}}));
+    KdbDisconnect(connection);
+}
+
+TEST_F(FolderWriteTest, AStructuralIndexIsKeptInStepWithEveryChange) {
+    for (Variant variant : {Variant::FoxPro2, Variant::VisualFoxPro}) {
+        SCOPED_TRACE(kce::dbf::VariantName(variant));
+        TempDir dir;
+        const std::string path = dir.File("people.dbf");
+        const std::string cdx = dir.File("PEOPLE.CDX");
+        MakeTable(path, variant, {{"ID", 'N', 3}, {"NAME", 'C', 8}}, {{I(1), T("ann")}, {I(2), T("bob")}, {I(3), T("cy")}});
+        MakeCdx(path, cdx, {{"ID", "ID"}, {"NAME", "UPPER(NAME)", "!DELETED()"}, {"KEY", "STR(ID,3)", "", true}});
+        std::string bytes = ReadFile(path);
+        bytes[28] = static_cast<char>(bytes[28] | 0x01);  // announces its structural index
+        WriteFile(path, bytes);
+        uint32_t connection = ConnectFolder(dir.Path());
+        const char* statements[] = {"UPDATE people SET name = 'zed' WHERE id = 1",
+                                    "INSERT INTO people (id, name) VALUES (4, 'dee'), (0, 'al')",
+                                    "DELETE FROM people WHERE id = 2",
+                                    "UPDATE people SET id = id + 10"};
+        for (const char* sql : statements) {
+            EXPECT_EQ(TryRun(connection, sql), 0u) << sql << ": " << LastError();
+            CheckCdx(path, cdx);
+        }
+        ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+        EXPECT_EQ(Changed(connection, "DELETE FROM people WHERE id = 10"), 1u);
+        EXPECT_EQ(Changed(connection, "INSERT INTO people (id, name) VALUES (99, 'last')"), 1u);
+        ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
+        const std::vector<kce::dbf::CdxTag> tags = CheckCdx(path, cdx);
+        ASSERT_EQ(tags.size(), 3u);
+        EXPECT_EQ(tags[1].name, "KEY");
+        EXPECT_EQ(tags[1].entries.size(), 6u);  // deleted records keep their entries
+        EXPECT_EQ(tags[2].entries.size(), 4u);  // the live ones
+        EXPECT_EQ(Query(connection, "SELECT name FROM people ORDER BY id"), (Rows{{"zed"}, {"cy"}, {"dee"}, {"last"}}));
+        KdbDisconnect(connection);
+    }
+}
+
+TEST_F(FolderWriteTest, AStructuralIndexTheReaderDoesNotUnderstandStopsTheChange) {
+    const std::string path = dir_.File("people.dbf");
+    const std::string cdx = dir_.File("people.cdx");
+    MakeTable(path, Variant::VisualFoxPro, {{"ID", 'N', 3}, {"NAME", 'C', 8}}, {{I(1), T("ann")}});
+    MakeCdx(path, cdx, {{"NAME", "UPPER(NAME)"}});
+    std::string index = ReadFile(cdx);
+    index[1024 + 14] = static_cast<char>(index[1024 + 14] | 0x10);  // an option it does not know
+    WriteFile(cdx, index);
+    const std::string before = ReadFile(path);
+    uint32_t connection = ConnectFolder(dir_.Path());
+    EXPECT_EQ(TryRun(connection, "UPDATE people SET name = 'x'"), static_cast<uint32_t>(KDB_ERR_NOT_SUPPORTED));
+    EXPECT_NE(LastError().find(path + " has the index file " + cdx +
+                               ", which this program cannot keep in step: tag NAME: index options 0x30 that this "
+                               "program does not understand; the table was not changed"),
+              std::string::npos)
+        << LastError();
+    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(ReadFile(cdx), index);
+    EXPECT_EQ(Query(connection, "SELECT name FROM people"), (Rows{{"ann"}}));
+    KdbDisconnect(connection);
 }
 
 TEST_F(FolderWriteTest, AnIndexFileThatAppearsBeforeTheCommitStopsIt) {
@@ -334,6 +521,9 @@ std::vector<StepCase> StepCases() {
     };
 }
 
+// The structural index the step cases' table may carry.
+const std::vector<kce::dbf::test::TagSpec> kStepTags = {{"NAME", "UPPER(NAME)"}, {"LIVE", "NAME", "!DELETED()"}};
+
 void MakeMemoTable(const std::string& folder) {
     MakeTable(folder + "/t.dbf", Variant::FoxPro2, {{"NAME", 'C', 4}, {"NOTES", 'M'}},
               {{T("a"), T("first memo")}, {T("b"), T("second memo")}, {T("c"), N()}});
@@ -373,11 +563,15 @@ protected:
 
 TEST_P(FolderSteps, AKillAtAnyStepLeavesTheTableWholeBeforeOrAfter) {
     const StepCase& c = GetParam();
+    for (bool indexed : {false, true}) {
+    SCOPED_TRACE(indexed ? "with a structural index" : "without an index");
     bool sawBefore = false;
     for (int stop = 0;; ++stop) {
         ASSERT_LT(stop, 200) << "the statement never finished";
         TempDir dir;
         MakeMemoTable(dir.Path());
+        if (indexed) MakeCdx(dir.File("t.dbf"), dir.File("t.cdx"), kStepTags);
+        const std::string index = indexed ? ReadFile(dir.File("t.cdx")) : std::string();
         pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
@@ -396,6 +590,8 @@ TEST_P(FolderSteps, AKillAtAnyStepLeavesTheTableWholeBeforeOrAfter) {
         ASSERT_TRUE(WIFEXITED(status));
         ASSERT_NE(WEXITSTATUS(status), 4) << "the statement failed at step " << stop;
         Rows rows = Contents(dir.Path());
+        if (indexed && rows == kBefore) EXPECT_EQ(ReadFile(dir.File("t.cdx")), index) << "killed at step " << stop;
+        if (indexed && rows != kBefore) CheckCdx(dir.File("t.dbf"), dir.File("t.cdx"));
         if (WEXITSTATUS(status) == 0) {
             EXPECT_EQ(rows, c.after) << "finished";
             EXPECT_TRUE(sawBefore);
@@ -404,14 +600,19 @@ TEST_P(FolderSteps, AKillAtAnyStepLeavesTheTableWholeBeforeOrAfter) {
         EXPECT_TRUE(rows == kBefore || rows == c.after) << "killed at step " << stop;
         sawBefore = sawBefore || rows == kBefore;
     }
+    }
 }
 
 TEST_P(FolderSteps, AFailedWriteAtAnyStepChangesNothingAndIsReported) {
     const StepCase& c = GetParam();
+    for (bool indexed : {false, true}) {
+    SCOPED_TRACE(indexed ? "with a structural index" : "without an index");
     for (int stop = 0;; ++stop) {
         ASSERT_LT(stop, 200) << "the statement never finished";
         TempDir dir;
         MakeMemoTable(dir.Path());
+        if (indexed) MakeCdx(dir.File("t.dbf"), dir.File("t.cdx"), kStepTags);
+        const std::string index = indexed ? ReadFile(dir.File("t.cdx")) : std::string();
         const std::string table = ReadFile(dir.File("t.dbf"));
         const std::string memo = ReadFile(dir.File("t.fpt"));
         int step = 0;
@@ -425,11 +626,14 @@ TEST_P(FolderSteps, AFailedWriteAtAnyStepChangesNothingAndIsReported) {
         }
         if (!failed) {
             EXPECT_EQ(Contents(dir.Path()), c.after);
+            if (indexed) CheckCdx(dir.File("t.dbf"), dir.File("t.cdx"));
             break;
         }
         EXPECT_EQ(Contents(dir.Path()), kBefore) << "failed at step " << stop;
         EXPECT_EQ(ReadFile(dir.File("t.dbf")), table) << "failed at step " << stop;
         EXPECT_EQ(ReadFile(dir.File("t.fpt")), memo) << "failed at step " << stop;
+        if (indexed) EXPECT_EQ(ReadFile(dir.File("t.cdx")), index) << "failed at step " << stop;
+    }
     }
 }
 

@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,6 +53,50 @@ const char* kAfterSample =
     "0 | 'C3' | -5 | 'a new memo on C3' | '2003-03-03'\n"
     "0 | 'D4' | 0 | 'inserted memo' | NULL\n"
     "1 | 'E5' | NULL | NULL | '1999-09-09'\n";
+
+TEST(DbfChange, ATableWhoseContainerIsMissingReadsButRefusesChanges) {
+    TempFolder dir;
+    const std::string path = MakeAccounts(dir, Variant::VisualFoxPro);
+    // Point the back link (the header's last 263 bytes) at a container in a sub-folder.
+    const uint16_t headerLength = Table::Open(path)->GetHeader().headerLength;
+    std::string bytes = ReadFile(path);
+    const std::string link = "db\\Practice.dbc";
+    std::fill(bytes.begin() + headerLength - 263, bytes.begin() + headerLength, '\0');
+    std::copy(link.begin(), link.end(), bytes.begin() + headerLength - 263);
+    WriteFile(path, bytes);
+    const std::string memoPath = MemoPathFor(path, MemoFormat::Fpt);
+    const std::string memoBefore = ReadFile(memoPath);
+
+    auto table = Table::Open(path);
+    EXPECT_EQ(table->GetHeader().containerLink, link);
+    EXPECT_EQ(table->MissingContainer(), link);
+    EXPECT_EQ(MissingContainerOf(path), link);
+    EXPECT_EQ(Render(ReadAll(path)), "0 | 'A1' | 10 | 'first note' | '2001-01-01'\n"
+                                     "0 | 'B2' | 20.5 | 'second note' | NULL\n"
+                                     "0 | 'C3' | -5 | NULL | '2003-03-03'\n");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            if (attempt == 0) table->Apply(SampleChanges());
+            else table->ReplaceAll({});
+            ADD_FAILURE() << "the change was applied";
+        } catch (const DbfError& e) {
+            EXPECT_EQ(e.File(), path);
+            EXPECT_NE(std::string(e.what()).find("database container " + link + ", which does not exist"),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+    EXPECT_EQ(ReadFile(path), bytes);
+    EXPECT_EQ(ReadFile(memoPath), memoBefore);
+
+    // The container found again (its file name in any letter case): changes go through.
+    ASSERT_EQ(::mkdir(dir.File("db").c_str(), 0755), 0);
+    WriteFile(dir.File("db/PRACTICE.DBC"), "container");
+    EXPECT_EQ(table->MissingContainer(), "");
+    EXPECT_EQ(MissingContainerOf(path), "");
+    table->Apply(SampleChanges());
+    EXPECT_EQ(Render(ReadAll(path)), kAfterSample);
+}
 
 TEST(DbfChange, UpdatesDeletionsAndInsertsLandInTheFiles) {
     for (Variant variant : {Variant::DBase3, Variant::DBase4, Variant::FoxPro2, Variant::VisualFoxPro}) {
@@ -207,11 +256,12 @@ TEST(DbfChange, CutShortJournalIsDiscardedAndCompleteOneRolledBack) {
 
 enum class LockKind { FcntlWrite, FcntlRead, FlockExclusive, FlockShared };
 
-// Holds a lock on `path` from another process until the returned closer runs.
+// Holds a lock on `path` from another process until it is destroyed, or for `holdMs` milliseconds
+// when that is not negative.
 struct OtherProgram {
     pid_t pid = -1;
     int release = -1;
-    OtherProgram(const std::string& path, LockKind kind) {
+    OtherProgram(const std::string& path, LockKind kind, int holdMs = -1) {
         int ready[2], done[2];
         EXPECT_EQ(::pipe(ready), 0);
         EXPECT_EQ(::pipe(done), 0);
@@ -231,7 +281,8 @@ struct OtherProgram {
             }
             char c = ok ? 'y' : 'n';
             (void)!::write(ready[1], &c, 1);
-            (void)!::read(done[0], &c, 1);
+            struct pollfd wait {done[0], POLLIN, 0};
+            (void)::poll(&wait, 1, holdMs);
             ::_exit(0);
         }
         char c = 0;
@@ -284,6 +335,87 @@ TEST(DbfChange, AnotherProgramHoldingTheTableMakesTheChangeFail) {
         auto table = Table::Open(path);
         EXPECT_NO_THROW(table->Apply(SampleChanges()));
     }
+}
+
+TEST(DbfChange, AChangeWaitsForAnotherProgramsLockUpToItsBound) {
+    using Clock = std::chrono::steady_clock;
+    using std::chrono::milliseconds;
+    struct Case {
+        const char* name;
+        LockKind kind;
+        int holdMs;      // -1: until the change has given up
+        int waitMs;      // the table's lock wait
+        bool succeeds;
+    };
+    const Case cases[] = {
+        {"writer's lock let go in time", LockKind::FcntlWrite, 200, 5000, true},
+        {"reader's lock let go in time", LockKind::FcntlRead, 200, 5000, true},
+        {"flock let go in time", LockKind::FlockExclusive, 200, 5000, true},
+        {"writer's lock held past the bound", LockKind::FcntlWrite, -1, 300, false},
+        {"reader's lock held past the bound", LockKind::FcntlRead, -1, 300, false},
+        {"no wait", LockKind::FcntlRead, -1, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder dir;
+        std::string path = MakeAccounts(dir, Variant::FoxPro2);
+        const std::string before = ReadFile(path);
+        const bool reader = c.kind == LockKind::FcntlRead;
+        // A reader's lock lets the table open at once: the change waits. A writer's lock makes
+        // opening wait.
+        std::unique_ptr<Table> table = reader ? Table::Open(path, milliseconds(c.waitMs)) : nullptr;
+        const auto start = Clock::now();
+        try {
+            OtherProgram other(path, c.kind, c.holdMs);
+            if (!table) table = Table::Open(path, milliseconds(c.waitMs));
+            table->Apply(SampleChanges());
+            EXPECT_TRUE(c.succeeds) << "changed a table another program holds";
+        } catch (const DbfLockedError& e) {
+            EXPECT_FALSE(c.succeeds) << e.what();
+            EXPECT_NE(std::string(e.what()).find("another program"), std::string::npos);
+        }
+        const auto waited = std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
+        EXPECT_GE(waited, c.succeeds ? 150 : c.waitMs);
+        EXPECT_LT(waited, c.succeeds ? 2000 : c.waitMs + 1000);
+        if (c.succeeds) {
+            EXPECT_EQ(Render(ReadAll(path)), kAfterSample);
+        } else {
+            EXPECT_EQ(ReadFile(path), before);
+        }
+    }
+}
+
+TEST(DbfChange, TwoWaitingForTheChangeLockDoNotWaitForEachOther) {
+    // Both hold the shared lock of an open table and ask for the change's lock: the one that waits
+    // lets go of its shared lock, so the other gets through and then it does.
+    TempFolder dir;
+    const std::string path = MakeAccounts(dir, Variant::DBase3);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int code = 1;
+        try {
+            auto theirs = Table::Open(path, std::chrono::milliseconds(3000));
+            char c = 'y';
+            (void)!::write(ready[1], &c, 1);
+            theirs->LockForChange();
+            code = 0;
+        } catch (...) {
+        }
+        ::_exit(code);
+    }
+    // Opened after the fork, so that the other process does not share its open file.
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    auto mine = Table::Open(path, std::chrono::milliseconds(3000));
+    EXPECT_NO_THROW(mine->LockForChange());
+    mine.reset();  // lets go; the other then gets the lock
+    int status = -1;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
 }
 
 }  // namespace
