@@ -427,21 +427,8 @@ TEST(DbfCdxWrite, AKillOrAFailedWriteAtAnyStepLeavesTableAndIndexWhollyBeforeOrA
             EXPECT_EQ(ReadFile(cdx), cdxBefore) << "step " << k;
         }
         // A kill at step k: the next open plays the journal back, or the change had committed.
-        pid_t pid = ::fork();
-        if (pid == 0) {
-            int step = 0;
-            try {
-                Table::Open(table)->Apply(IndexedChanges(), [&](std::string_view) {
-                    if (step++ == k) ::_exit(42);
-                });
-            } catch (...) {
-                ::_exit(3);
-            }
-            ::_exit(0);
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 42) << "step " << k;
+        ASSERT_TRUE(RunChildKilledAt(table, k, [](Table& t, const FaultHook& hook) { t.Apply(IndexedChanges(), hook); }))
+            << "step " << k;
         const std::string rows = Render(ReadAll(table));
         EXPECT_FALSE(FileExists(JournalPathFor(table)));
         if (rows == oldRows) {

@@ -145,30 +145,6 @@ TEST(DbfChange, RejectedValueLeavesTheFilesUntouched) {
     EXPECT_EQ(ReadFile(dir.File("accounts.dbt")), memoBefore);
 }
 
-// Runs `change` in a child process whose fault hook ends the process abruptly before step `k`.
-// Returns true when the child reached step k (was "killed"), false when the change completed.
-bool RunChildKilledAt(const std::string& path, int k, const std::function<void(Table&, const FaultHook&)>& change) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        int step = 0;
-        try {
-            auto table = Table::Open(path);
-            change(*table, [&](std::string_view) {
-                if (step++ == k) ::_exit(42);
-            });
-        } catch (...) {
-            ::_exit(3);
-        }
-        ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status));
-    int code = WEXITSTATUS(status);
-    EXPECT_TRUE(code == 0 || code == 42) << "child failed at step " << k;
-    return code == 42;
-}
-
 void ExpectWhollyOldOrNewAtEveryStep(Variant variant, const std::function<void(Table&, const FaultHook&)>& change,
                                      const std::string& oldRows, const std::string& newRows) {
     int killedOld = 0, killedNew = 0;

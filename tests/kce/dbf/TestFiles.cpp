@@ -1,5 +1,7 @@
 #include "tests/kce/dbf/TestFiles.h"
 
+#include <sys/wait.h>
+#include <gtest/gtest.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -62,6 +64,28 @@ std::string Render(const std::vector<Record>& records) {
         s << "\n";
     }
     return s.str();
+}
+
+bool RunChildKilledAt(const std::string& path, int k, const std::function<void(Table&, const FaultHook&)>& change) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int step = 0;
+        try {
+            auto table = Table::Open(path);
+            change(*table, [&](std::string_view) {
+                if (step++ == k) ::_exit(42);
+            });
+        } catch (...) {
+            ::_exit(3);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    int code = WEXITSTATUS(status);
+    EXPECT_TRUE(code == 0 || code == 42) << "child failed at step " << k;
+    return code == 42;
 }
 
 }  // namespace kce::dbf::test

@@ -2,9 +2,11 @@
 // Helpers of the dBase-format tests: byte-level damage and whole tables read back for assertions.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "kce/dbf/Table.h"
 #include "kce/dbf/Types.h"
 #include "tests/support/StoredValues.h"
 #include "tests/support/TempDir.h"
@@ -25,5 +27,9 @@ uint64_t SizeOf(const std::string& path);
 std::vector<Record> ReadAll(const std::string& path);
 // A readable rendering of records for assertions.
 std::string Render(const std::vector<Record>& records);
+
+// Runs `change` in a child process whose fault hook ends the process abruptly before step `k`.
+// Returns true when the child reached step k (was "killed"), false when the change completed.
+bool RunChildKilledAt(const std::string& path, int k, const std::function<void(Table&, const FaultHook&)>& change);
 
 }  // namespace kce::dbf::test
