@@ -156,7 +156,9 @@ TEST(CliTest, HelpVersionAndExitStatuses) {
         std::ostringstream out, err;
         EXPECT_EQ(cli::Dispatch(c.args, out, err), c.exitCode);
         EXPECT_EQ(out.str().substr(0, c.outStart.size()), c.outStart) << out.str();
-        if (c.outStart.empty()) EXPECT_EQ(out.str(), "");
+        if (c.outStart.empty()) {
+            EXPECT_EQ(out.str(), "");
+        }
         if (c.exitCode == 0) {
             EXPECT_EQ(err.str(), "");
         } else {

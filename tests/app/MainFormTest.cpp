@@ -182,7 +182,9 @@ TEST_F(MainFormTest, ControlsSitWhereTheyAreDesigned) {
         QWidget* parent = QString::fromLatin1(c.parent) == "Panel1" ? static_cast<QWidget*>(Form1->Panel1) : Form1->Client();
         EXPECT_EQ(widget->parentWidget(), parent);
         EXPECT_EQ(widget->pos(), QPoint(c.left, c.top));
-        if (c.width >= 0) EXPECT_EQ(widget->size(), QSize(c.width, c.height));
+        if (c.width >= 0) {
+            EXPECT_EQ(widget->size(), QSize(c.width, c.height));
+        }
     }
     // "MS Sans Serif" 8 point is drawn with the metric-compatible Liberation Sans.
     EXPECT_EQ(Form1->font().pixelSize(), 11);

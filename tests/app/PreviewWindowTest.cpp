@@ -494,8 +494,10 @@ TEST(PreviewOrders, LoadingDuringARunCancelsItAndShowsOnlyTheFilesPages) {
             },
             duringRun);
         EXPECT_EQ(error, "");
-        if (duringRun) EXPECT_LT(o.bands, 3000);  // cancelled before its next record
+        if (duringRun) {
+            EXPECT_LT(o.bands, 3000);  // cancelled before its next record
         Orders::Settle();
+        }
         ASSERT_FALSE(shown.isNull());
         EXPECT_TRUE(shown->LoadedFromFile());
         EXPECT_EQ(shown->PageCount(), 2);
@@ -544,7 +546,9 @@ TEST(PreviewOrders, ClosingEveryWindowEndsTheWaitOrCancelsTheRun) {
         o.Preview({});  // a failed run's window stays open too
         o.Reopen(duringRun ? 3000 : 40);
         o.Preview([](TVRStandardPreview&) { ClosePreviewWindows(); }, duringRun);
-        if (duringRun) EXPECT_LT(o.bands, 3000);
+        if (duringRun) {
+            EXPECT_LT(o.bands, 3000);
+        }
         Orders::Settle();
         EXPECT_TRUE(PreviewWindows().empty());
         EXPECT_TRUE(o.labels->VellRep1.Available());

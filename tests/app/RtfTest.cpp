@@ -126,7 +126,9 @@ TEST(Rtf, CharactersOutsideTheCodePageSurviveAsUnicode) {
         EXPECT_EQ(RtfToText(document), std::optional<std::string>(c.cp1252Reading));
         EXPECT_NE(document.find(c.escape), std::string::npos) << document;
         // Text the code page holds gives the single-byte writer's document.
-        if (std::string(c.utf8) == c.cp1252Reading) EXPECT_EQ(document, TextToRtf(c.cp1252Reading));
+        if (std::string(c.utf8) == c.cp1252Reading) {
+            EXPECT_EQ(document, TextToRtf(c.cp1252Reading));
+        }
     }
 }
 

@@ -77,7 +77,9 @@ TEST(WindowCheck, RealWindowMatchesTheDesignedLayout) {
         ASSERT_NE(widget, nullptr);
         const QPoint origin = QString::fromLatin1(c.parent) == "Panel1" ? panelOrigin : clientOrigin;
         EXPECT_EQ(widget->mapToGlobal(QPoint(0, 0)) - origin, QPoint(c.left, c.top));
-        if (c.width >= 0) EXPECT_EQ(widget->size(), QSize(c.width, c.height));
+        if (c.width >= 0) {
+            EXPECT_EQ(widget->size(), QSize(c.width, c.height));
+        }
     }
     const QRect screen = Form1->screen()->geometry();
     EXPECT_LE(std::abs(Form1->frameGeometry().center().x() - screen.center().x()), 1) << "centred";

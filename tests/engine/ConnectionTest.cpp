@@ -411,7 +411,9 @@ TEST_F(AliasTest, TableNamesListTheTablesTheMaskOfTheAliasTypeSelects) {
         connection.GetTableNames(names, paths);
         EXPECT_EQ(names, c.names) << c.alias;
         EXPECT_EQ(paths.size(), c.names.size()) << c.alias;
-        if (!paths.empty()) EXPECT_EQ(paths[0], dir_.File("people.dbf")) << c.alias;
+        if (!paths.empty()) {
+            EXPECT_EQ(paths[0], dir_.File("people.dbf")) << c.alias;
+        }
     }
 }
 

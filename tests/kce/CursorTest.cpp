@@ -188,8 +188,12 @@ TEST_F(TypedCursorTest, NativeRecordHoldsValuesAndNullMarkers) {
         KdbGetFieldOffset(cursor, f, &offset);
         Bytes value(values.begin() + offset, values.begin() + offset + c.width);
         Bytes null(nulls.begin() + offset, nulls.begin() + offset + c.width);
-        if (!c.value.empty()) EXPECT_EQ(value, c.value) << c.name;
-        if (!c.null.empty()) EXPECT_EQ(null, c.null) << c.name;
+        if (!c.value.empty()) {
+            EXPECT_EQ(value, c.value) << c.name;
+        }
+        if (!c.null.empty()) {
+            EXPECT_EQ(null, c.null) << c.name;
+        }
         int32_t marker = 0;
         switch (c.type) {
         case 5:
@@ -443,7 +447,9 @@ TEST(CursorSpillTest, ResultsPastTheMemoryLimitReadBackFromTheTemporaryFile) {
     int seen = 0;
     while (KdbSkip(cursor, 1) == 0 && KdbAtEOF(cursor, &eof) == 0 && !eof) {
         ++seen;
-        if (seen % 997 == 0) EXPECT_EQ(FieldText(cursor, 1), std::to_string(seen));
+        if (seen % 997 == 0) {
+            EXPECT_EQ(FieldText(cursor, 1), std::to_string(seen));
+        }
     }
     EXPECT_EQ(seen, rows);
     KdbCloseTable(cursor);

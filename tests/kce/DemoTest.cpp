@@ -122,7 +122,9 @@ TEST(DemoPracticeTest, SameSeedGivesSameDataAndAnotherSeedOther) {
         Rows rowsA = Query(a, sql);
         EXPECT_FALSE(rowsA.empty()) << table;
         EXPECT_EQ(rowsA, Query(b, sql)) << table;
-        if (std::string(table) != "MWINS") EXPECT_NE(rowsA, Query(c, sql)) << table;
+        if (std::string(table) != "MWINS") {
+            EXPECT_NE(rowsA, Query(c, sql)) << table;
+        }
     }
     Rows counts = Query(a, "SELECT count(*) FROM MWTRN");
     int transactions = std::stoi(counts.at(0).at(0));

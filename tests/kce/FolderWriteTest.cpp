@@ -227,7 +227,9 @@ TEST_F(FolderWriteTest, AChangeWaitsForAnotherProgramsLockUpToTheTimeOut) {
         MakePeople(dir.Path());
         const std::string path = dir.File("people.dbf");
         uint32_t connection = ConnectFolder(dir.Path());
-        if (c.timeoutSeconds != 0) ASSERT_EQ(KdbSetSQLTimeout(connection, c.timeoutSeconds), 0u);
+        if (c.timeoutSeconds != 0) {
+            ASSERT_EQ(KdbSetSQLTimeout(connection, c.timeoutSeconds), 0u);
+        }
         EXPECT_EQ(Query(connection, "SELECT name FROM people WHERE id = 1"), (Rows{{"ann"}}));
         const std::string before = ReadFile(path);
         uint32_t rc = 0;
@@ -308,13 +310,17 @@ TEST_F(FolderWriteTest, DeleteGivesTheSameRowsInsideAndOutsideATransaction) {
         }
         ASSERT_EQ(KdbShowDeleted(c.show ? 1 : 0), 0u);
         uint32_t connection = ConnectFolder(dir.Path());
-        if (c.transaction) ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+        if (c.transaction) {
+            ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+        }
         EXPECT_EQ(Changed(connection, "DELETE FROM people WHERE id = 2"), 1u);
         EXPECT_EQ(Changed(connection, "DELETE FROM people WHERE id = 2"), c.again);
         EXPECT_EQ(Changed(connection, "INSERT INTO people (id, name) VALUES (5, 'eve')"), 1u);
         EXPECT_EQ(Changed(connection, "DELETE FROM people WHERE id = 5"), 1u);
         EXPECT_EQ(Query(connection, "SELECT id FROM people ORDER BY id"), c.afterDelete);
-        if (c.transaction) ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
+        if (c.transaction) {
+            ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
+        }
         EXPECT_EQ(Query(connection, "SELECT id FROM people ORDER BY id"), c.afterDelete);
         KdbDisconnect(connection);
         std::vector<std::string> file = {" |1|ann", "*|2|bob", " |3|cy", "*|4|dee"};
@@ -323,10 +329,14 @@ TEST_F(FolderWriteTest, DeleteGivesTheSameRowsInsideAndOutsideATransaction) {
         connection = ConnectFolder(dir.Path());
         EXPECT_EQ(Query(connection, "SELECT id FROM people ORDER BY id"), c.afterDelete);
         // Deleting every row: the shown rows stay rows.
-        if (c.transaction) ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+        if (c.transaction) {
+            ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+        }
         EXPECT_EQ(Changed(connection, "DELETE FROM people"), c.afterDelete.size());
         EXPECT_EQ(Query(connection, "SELECT id FROM people ORDER BY id"), c.show ? shown : Rows{});
-        if (c.transaction) ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
+        if (c.transaction) {
+            ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
+        }
         EXPECT_EQ(Query(connection, "SELECT id FROM people ORDER BY id"), c.show ? shown : Rows{});
         KdbDisconnect(connection);
         for (const std::string& record : FileRecords(dir.File("people.dbf")))
@@ -369,7 +379,9 @@ TEST_F(FolderWriteTest, ATableWithAnIndexFileIsNotChanged) {
         const std::string before = ReadFile(path);
         uint32_t connection = ConnectFolder(dir.Path());
         for (bool transaction : {false, true}) {
-            if (transaction) ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+            if (transaction) {
+                ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+            }
             for (const char* sql : statements) {
                 EXPECT_EQ(TryRun(connection, sql), static_cast<uint32_t>(KDB_ERR_NOT_SUPPORTED))
                     << sql;
@@ -377,7 +389,9 @@ TEST_F(FolderWriteTest, ATableWithAnIndexFileIsNotChanged) {
                 EXPECT_NE(error.find(dir.File(c.index) + c.why), std::string::npos)
                     << error;
             }
-            if (transaction) ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
+            if (transaction) {
+                ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
+            }
         }
         EXPECT_EQ(ReadFile(path), before);
         // Reading is as before.
@@ -402,7 +416,9 @@ TEST_F(FolderWriteTest, ATableWhoseContainerIsMissingReadsFreeAndIsNotChanged) {
                                 "INSERT INTO patients (patient_id, family_nam) VALUES (3, 'cy')",
                                 "DELETE FROM patients WHERE patient_id = 1"};
     for (bool transaction : {false, true}) {
-        if (transaction) ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+        if (transaction) {
+            ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+        }
         for (const char* sql : statements) {
             EXPECT_EQ(TryRun(connection, sql), static_cast<uint32_t>(KDB_ERR_NOT_SUPPORTED)) << sql;
             const std::string error = LastError();
@@ -410,7 +426,9 @@ TEST_F(FolderWriteTest, ATableWhoseContainerIsMissingReadsFreeAndIsNotChanged) {
                       std::string::npos)
                 << error;
         }
-        if (transaction) ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
+        if (transaction) {
+            ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
+        }
     }
     EXPECT_EQ(ReadFile(path), before);
     KdbDisconnect(connection);
@@ -590,7 +608,9 @@ TEST_P(FolderSteps, AKillAtAnyStepLeavesTheTableWholeBeforeOrAfter) {
         ASSERT_TRUE(WIFEXITED(status));
         ASSERT_NE(WEXITSTATUS(status), 4) << "the statement failed at step " << stop;
         Rows rows = Contents(dir.Path());
-        if (indexed && rows == kBefore) EXPECT_EQ(ReadFile(dir.File("t.cdx")), index) << "killed at step " << stop;
+        if (indexed && rows == kBefore) {
+            EXPECT_EQ(ReadFile(dir.File("t.cdx")), index) << "killed at step " << stop;
+        }
         if (indexed && rows != kBefore) CheckCdx(dir.File("t.dbf"), dir.File("t.cdx"));
         if (WEXITSTATUS(status) == 0) {
             EXPECT_EQ(rows, c.after) << "finished";
@@ -632,7 +652,9 @@ TEST_P(FolderSteps, AFailedWriteAtAnyStepChangesNothingAndIsReported) {
         EXPECT_EQ(Contents(dir.Path()), kBefore) << "failed at step " << stop;
         EXPECT_EQ(ReadFile(dir.File("t.dbf")), table) << "failed at step " << stop;
         EXPECT_EQ(ReadFile(dir.File("t.fpt")), memo) << "failed at step " << stop;
-        if (indexed) EXPECT_EQ(ReadFile(dir.File("t.cdx")), index) << "failed at step " << stop;
+        if (indexed) {
+            EXPECT_EQ(ReadFile(dir.File("t.cdx")), index) << "failed at step " << stop;
+        }
     }
     }
 }

@@ -80,7 +80,9 @@ std::vector<std::vector<std::string>> AllRows(uint32_t cursor, bool markNulls) {
         std::vector<std::string> row;
         for (uint16_t f = 1; f <= fields; ++f) {
             uint16_t isNull = 0;
-            if (markNulls) EXPECT_EQ(KdbIsNull(cursor, f, &isNull), 0u) << LastError();
+            if (markNulls) {
+                EXPECT_EQ(KdbIsNull(cursor, f, &isNull), 0u) << LastError();
+            }
             row.push_back(isNull ? "NULL" : FieldText(cursor, f, 2));
         }
         rows.push_back(std::move(row));
