@@ -28,26 +28,20 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/Cp1252.h"
 #include "data/LocaleItems.h"
 
 namespace parvell {
 
 namespace {
 
-// Windows-1252 characters 0x80..0x9F by code point; 0 marks the five unused places.
-constexpr char16_t kWindows1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
+// The Windows-1252 byte of a locale text's character. The C1 controls are no text of a locale, so
+// the five bytes the code page leaves unassigned are not produced; the narrow no-break space of
+// some locales' digit grouping becomes the no-break space.
 char Windows1252For(char32_t codePoint) {
-    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF))
-        return static_cast<char>(codePoint);
-    if (codePoint == 0x202F) return static_cast<char>(0xA0);  // narrow no-break space
-    for (int i = 0; i < 32; ++i)
-        if (kWindows1252High[i] != 0 && kWindows1252High[i] == codePoint)
-            return static_cast<char>(0x80 + i);
-    return '?';
+    if (codePoint == 0x202F) return static_cast<char>(0xA0);
+    if (codePoint >= 0x80 && codePoint < 0xA0) return '?';
+    return cp1252::EncodeOrQuestion(codePoint);
 }
 
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -182,40 +176,9 @@ std::string Utf8ToWindows1252(std::string_view utf8) {
     std::string text;
     text.reserve(utf8.size());
     std::size_t i = 0;
+    char32_t codePoint;
     while (i < utf8.size()) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        int length = 0;
-        char32_t codePoint = 0;
-        if (lead < 0x80) {
-            length = 1;
-            codePoint = lead;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            codePoint = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            codePoint = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            codePoint = lead & 0x07;
-        }
-        bool valid = length > 0 && i + length <= utf8.size();
-        for (int k = 1; valid && k < length; ++k) {
-            const auto trail = static_cast<unsigned char>(utf8[i + k]);
-            if ((trail & 0xC0) != 0x80) valid = false;
-            codePoint = (codePoint << 6) | (trail & 0x3F);
-        }
-        // Overlong three- and four-byte forms, surrogates and values past U+10FFFF.
-        if (valid && ((length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000) ||
-                      (codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF))
-            valid = false;
-        if (!valid) {
-            text += '?';
-            ++i;  // resynchronise on the next byte
-            continue;
-        }
-        text += Windows1252For(codePoint);
-        i += length;
+        text += cp1252::NextUtf8(utf8, i, codePoint) ? Windows1252For(codePoint) : '?';
     }
     return text;
 }

@@ -2,15 +2,11 @@
 
 #include <array>
 
+#include "common/Cp1252.h"
+
 namespace kce::dbf {
 
 namespace {
-
-// Unicode of bytes 0x80-0x9F in Windows-1252 (0xA0-0xFF equal Latin-1).
-constexpr std::array<uint16_t, 32> kAnsiHigh = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 // Unicode of bytes 0x80-0xFF in the OEM code pages.
 constexpr std::array<uint16_t, 128> kOem437 = {
@@ -38,20 +34,6 @@ constexpr std::array<uint16_t, 128> kOem850 = {
     0x00FD, 0x00DD, 0x00AF, 0x00B4, 0x00AD, 0x00B1, 0x2017, 0x00BE, 0x00B6, 0x00A7, 0x00F7, 0x00B8,
     0x00B0, 0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0};
 
-uint16_t AnsiUnicode(unsigned char c) {
-    if (c >= 0x80 && c < 0xA0) return kAnsiHigh[c - 0x80];
-    return c;
-}
-
-// The Windows-1252 byte of a code point, or -1.
-int UnicodeToAnsi(uint32_t cp) {
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
-    for (size_t i = 0; i < kAnsiHigh.size(); ++i) {
-        if (kAnsiHigh[i] == cp) return static_cast<int>(0x80 + i);
-    }
-    return -1;
-}
-
 struct Tables {
     std::array<char, 256> toAnsi{};
     std::array<char, 256> fromAnsi{};
@@ -64,7 +46,7 @@ Tables MakeTables(const std::array<uint16_t, 128>& oem) {
         t.fromAnsi[b] = b < 0x80 ? static_cast<char>(b) : '?';
     }
     for (int b = 0x80; b < 0x100; ++b) {
-        int ansi = UnicodeToAnsi(oem[b - 0x80]);
+        int ansi = parvell::cp1252::Encode(oem[b - 0x80]);
         t.toAnsi[b] = ansi < 0 ? '?' : static_cast<char>(ansi);
         if (ansi >= 0x80) t.fromAnsi[ansi] = static_cast<char>(b);
     }
@@ -143,55 +125,12 @@ void AnsiToTable(CodePage page, std::string_view in, std::string& out) {
 }
 
 void AnsiToUtf8(std::string_view in, std::string& out) {
-    for (char ch : in) {
-        auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) {
-            out.push_back(ch);
-            continue;
-        }
-        uint16_t cp = AnsiUnicode(c);
-        if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
+    parvell::cp1252::AppendUtf8FromCp1252(in, out);
 }
 
 void Utf8ToAnsi(std::string_view in, std::string& out) {
-    out.clear();
-    size_t i = 0;
-    while (i < in.size()) {
-        auto c = static_cast<unsigned char>(in[i]);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-            ++i;
-            continue;
-        }
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
-        uint32_t cp = extra == 3 ? (c & 0x07) : extra == 2 ? (c & 0x0F) : (c & 0x1F);
-        bool ok = extra > 0;
-        for (int k = 1; ok && k <= extra; ++k) {
-            if (i + k >= in.size()) {
-                ok = false;
-                break;
-            }
-            auto cc = static_cast<unsigned char>(in[i + k]);
-            if ((cc & 0xC0) != 0x80) ok = false;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (!ok) {
-            out.push_back('?');
-            ++i;
-            continue;
-        }
-        int ansi = UnicodeToAnsi(cp);
-        out.push_back(ansi < 0 ? '?' : static_cast<char>(ansi));
-        i += static_cast<size_t>(extra) + 1;
-    }
+    out.resize(in.size());
+    out.resize(parvell::cp1252::Cp1252FromUtf8(in.data(), in.size(), out.data(), out.size()));
 }
 
 }  // namespace kce::dbf

@@ -35,6 +35,7 @@ INSTANTIATE_TEST_SUITE_P(
         FromUtf8Case{"HighRangeOfTheCodePage", "\xE2\x82\xAC 5", 8, "\x80 5"},
         FromUtf8Case{"NoByteForTheCharacter", "a\xE2\x88\x9E" "b", 8, "a?b"},
         FromUtf8Case{"MalformedSequence", "ab\xC3" "c", 8, "ab?c"},
+        FromUtf8Case{"OverlongNulIsNoNul", "a\xC0\x80" "b", 8, "a??b"},
         FromUtf8Case{"CapacityCutsAfterAscii", "ab\xC3\xA9\xC3\xA9", 3, "ab\xE9"}),
     [](const auto& info) { return std::string(info.param.name); });
 
