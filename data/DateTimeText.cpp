@@ -7,33 +7,15 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/Calendar.h"
 
 namespace parvell {
 
 namespace {
 
 constexpr int64_t kMsPerDay = 86400000;
-// Day number (0001-01-01 = day 1) of 1899-12-30, the zero of TDateTime.
-constexpr int64_t kDayNumberOfZero = 693594;
-// Days from 1899-12-30 to 1970-01-01.
-constexpr int64_t kDaysToUnixEpoch = 25569;
 // Beyond this many milliseconds a value cannot be counted in 64 bits.
 constexpr double kMaxMs = 9.0e18;
-
-
-// Calendar date of a day count from 1970-01-01 (proleptic Gregorian; the era-of-400-years
-// method, valid for the whole 64-bit range used here).
-void CivilFromDays(int64_t z, int32_t& year, int32_t& month, int32_t& day) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t doe = z - era * 146097;                                  // [0, 146096]
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;  // [0, 399]
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);           // [0, 365]
-    const int64_t mp = (5 * doy + 2) / 153;                                // [0, 11]
-    day = static_cast<int32_t>(doy - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int32_t>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int32_t>(yoe + era * 400 + (month <= 2 ? 1 : 0));
-}
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -447,9 +429,14 @@ TDateTimeParts DecodeDateTime(TDateTime value) {
     parts.Second = static_cast<int32_t>(timeOfDay / 1000 % 60);
     parts.Millisecond = static_cast<int32_t>(timeOfDay % 1000);
 
-    const int64_t dayNumber = days + kDayNumberOfZero;
-    parts.DayOfWeek = static_cast<int32_t>(((dayNumber % 7) + 7) % 7);  // day 1 was a Monday
-    if (dayNumber >= 1) CivilFromDays(days - kDaysToUnixEpoch, parts.Year, parts.Month, parts.Day);
+    const int64_t julian = JulianFromDateTimeDays(days);
+    parts.DayOfWeek = DayOfWeek(julian);
+    if (julian >= kJulianOfFirstDay) {  // before year 1 the date parts stay zero
+        const CivilDate date = CivilFromJulian(julian);
+        parts.Year = date.year;
+        parts.Month = date.month;
+        parts.Day = date.day;
+    }
     return parts;
 }
 

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <string>
 
+#include "common/Calendar.h"
 #include "common/Exceptions.h"
 #include "common/Text.h"
 #include "data/TextCase.h"
@@ -111,16 +112,8 @@ bool ParseTime(std::string_view text, double* result) {
 }  // namespace
 
 bool EncodeDate(int year, int month, int day, TDateTime* result) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    if (day > kDays[month - 1] + (month == 2 && leap ? 1 : 0)) return false;
-    // Days from 0001-01-01 (day 1) to the date, then shifted to count from 1899-12-30.
-    const int y = year - 1;
-    long days = y * 365L + y / 4 - y / 100 + y / 400;
-    for (int m = 1; m < month; ++m) days += kDays[m - 1] + (m == 2 && leap ? 1 : 0);
-    days += day;
-    *result = static_cast<double>(days - 693594);
+    if (!IsValidDate(year, month, day)) return false;
+    *result = static_cast<double>(DateTimeDaysFromJulian(JulianFromCivil(year, month, day)));
     return true;
 }
 

@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <string_view>
 
+#include "common/Calendar.h"
 #include "data/Formats.h"
 
 namespace parvell {
 
-// Day number of 1899-12-30, counting 0001-01-01 as day 1.
-inline constexpr int32_t kDateDelta = 693594;
+// Day number of 1899-12-30, counting 0001-01-01 as day 1 (693594).
+inline constexpr int32_t kDateDelta = kJulianOfDateTimeZero - (kJulianOfFirstDay - 1);
 inline constexpr int64_t kMSecsPerDay = 86400000;
 
 // The decimal record as value x 10000. Digits down to the fourth decimal place are kept; a fifth

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/Calendar.h"
 #include "common/NumberText.h"
 #include "common/Text.h"
 #include "data/TextCase.h"
@@ -11,9 +12,6 @@
 
 namespace parvell {
 namespace {
-
-// 2415019 is the julian day number of the date-time value 0.
-constexpr int32_t kJulianOfDateTimeZero = 2415019;
 
 int32_t WholeDays(TDateTime value) { return static_cast<int32_t>(std::floor(value)); }
 

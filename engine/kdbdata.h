@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/Calendar.h"
 #include "common/Exceptions.h"
 #include "data/DataSet.h"
 #include "data/Fields.h"
@@ -201,7 +202,7 @@ TRecordDecodeEnv EngineDecodeEnv(uint16_t tableType, uint32_t cursor);
 
 namespace kdbrecord {
 // Julian day number of 0001-01-01 minus one: native day numbers count from 0001-01-01 as day 1.
-inline constexpr int32_t kJulianToDayNumber = 1721425;
+inline constexpr int32_t kJulianToDayNumber = kJulianOfFirstDay - 1;
 
 // Whether the field is null in the record, by the rules of the table type.
 bool IsNull(const TKCEFieldDef& def, const uint8_t* record, const TRecordDecodeEnv& env);

@@ -150,12 +150,13 @@ uint32_t KdbConvertDateToJulian(uint32_t connection, const char* text, uint16_t 
 
 uint32_t KdbConvertJulianToString(double julian, char* buf, uint16_t* len) {
     return Guard([&] {
-        if (!std::isfinite(julian) || julian < 1721426 || julian > 5373484) {
+        if (!std::isfinite(julian) || julian < parvell::kJulianOfFirstDay ||
+            julian > parvell::kJulianOfLastDay) {
             Fail(KDB_ERR_DATE_FORMAT, "The julian day is outside years 1 to 9999.");
         }
         int y, m, d;
         YmdFromJulian(static_cast<int32_t>(julian), y, m, d);
-        char text[16];
+        char text[32];
         std::snprintf(text, sizeof text, "%04d%02d%02d", y, m, d);
         PutText(text, buf, Need(len, "len"));
     });

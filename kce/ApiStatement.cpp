@@ -37,7 +37,8 @@ uint32_t SetParam(uint32_t statement, uint16_t param, Assign&& assign) {
 }
 
 void CheckJulian(int32_t julian) {
-    if (julian < 1721426 || julian > 5373484) Fail(KDB_ERR_INVALID_ARGUMENT, "The julian day is outside years 1 to 9999.");
+    if (julian < parvell::kJulianOfFirstDay || julian > parvell::kJulianOfLastDay)
+        Fail(KDB_ERR_INVALID_ARGUMENT, "The julian day is outside years 1 to 9999.");
 }
 
 void CheckMilliseconds(int32_t ms) {

@@ -1,7 +1,5 @@
 #include "kce/DateTime.h"
 
-#include "kce/dbf/Values.h"
-
 #include <cctype>
 #include <cstdio>
 
@@ -35,19 +33,6 @@ void Pad(std::string& out, int value, int width) {
 }
 
 }  // namespace
-
-int32_t JulianFromYmd(int year, int month, int day) { return dbf::JulianFromCivil(year, month, day); }
-
-void YmdFromJulian(int32_t julian, int& year, int& month, int& day) {
-    dbf::CivilFromJulian(julian, year, month, day);
-}
-
-bool IsValidYmd(int year, int month, int day) {
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
-    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
-}
 
 std::optional<int32_t> ParseStoredDate(const char* text, size_t length) {
     if (length != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;

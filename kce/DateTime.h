@@ -8,13 +8,27 @@
 #include <string>
 #include <string_view>
 
+#include "common/Calendar.h"
+
 namespace kce {
 
 constexpr int32_t kMillisecondsPerDay = 86400000;
 
-int32_t JulianFromYmd(int year, int month, int day);
-void YmdFromJulian(int32_t julian, int& year, int& month, int& day);
-bool IsValidYmd(int year, int month, int day);
+// The shared calendar in the engine's 32-bit julian days (inline: the record codec calls these
+// for every date it reads or writes).
+inline int32_t JulianFromYmd(int year, int month, int day) {
+    return static_cast<int32_t>(parvell::JulianFromCivil(year, month, day));
+}
+inline void YmdFromJulian(int32_t julian, int& year, int& month, int& day) {
+    const parvell::CivilDate date = parvell::CivilFromJulian(julian);
+    year = date.year;
+    month = date.month;
+    day = date.day;
+}
+// Whether the parts name a real date in years 1 to 9999.
+inline bool IsValidYmd(int year, int month, int day) {
+    return parvell::IsValidDate(year, month, day);
+}
 
 // Stored forms (see kce/sql/Compiler.h): 'YYYY-MM-DD', 'HH:MM:SS.mmm', 'YYYY-MM-DD HH:MM:SS.mmm'.
 // Parsers accept the milliseconds (and for times the seconds) as optional and reject anything else.

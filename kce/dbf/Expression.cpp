@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/Calendar.h"
 #include "kce/dbf/Bytes.h"
 #include "kce/dbf/DbfError.h"
 #include "kce/dbf/Values.h"
@@ -485,7 +486,7 @@ struct Evaluator {
                     d > 31) {
                     Refuse("field " + c.name + " holds \"" + std::string(raw) + "\", which is not a date");
                 }
-                return ExprValue::Date(JulianFromCivil(y, m, d));
+                return ExprValue::Date(static_cast<int32_t>(parvell::JulianFromCivil(y, m, d)));
             }
             default: {  // N F
                 size_t b = 0, e = raw.size();
@@ -602,10 +603,11 @@ struct Evaluator {
             case Op::Dtos: {
                 const double julian = arg(0).number;
                 if (julian == 0) return ExprValue::Text(std::string(8, ' '));
-                int y = 0, m = 0, d = 0;
-                CivilFromJulian(static_cast<int32_t>(julian), y, m, d);
-                char buffer[16];
-                std::snprintf(buffer, sizeof buffer, "%04d%02d%02d", y, m, d);
+                const parvell::CivilDate date =
+                    parvell::CivilFromJulian(static_cast<int32_t>(julian));
+                char buffer[32];
+                std::snprintf(buffer, sizeof buffer, "%04d%02d%02d", date.year, date.month,
+                              date.day);
                 return ExprValue::Text(buffer);
             }
             case Op::Left: case Op::Right: {

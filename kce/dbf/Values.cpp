@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "common/Calendar.h"
 #include "kce/dbf/Bytes.h"
 #include "kce/dbf/CodePage.h"
 #include "kce/dbf/DbfError.h"
@@ -13,8 +14,6 @@ namespace kce::dbf {
 
 namespace {
 
-constexpr int32_t kFirstJulian = 1721426;  // 0001-01-01
-constexpr int32_t kLastJulian = 5373484;   // 9999-12-31
 constexpr uint32_t kMillisPerDay = 86400000;
 
 bool AllBlank(const char* p, size_t n) {
@@ -68,14 +67,6 @@ bool ParseDigits(std::string_view s, int& out) {
     return true;
 }
 
-int DaysInMonth(int year, int month) {
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
-bool ValidDate(int y, int m, int d) { return y >= 1 && y <= 9999 && m >= 1 && m <= 12 && d >= 1 && d <= DaysInMonth(y, m); }
-
 void PutDigits(std::string& out, int value, int width) {
     char buf[8];
     for (int i = width - 1; i >= 0; --i) {
@@ -86,13 +77,12 @@ void PutDigits(std::string& out, int value, int width) {
 }
 
 void AppendDate(std::string& out, int32_t julian) {
-    int y, m, d;
-    CivilFromJulian(julian, y, m, d);
-    PutDigits(out, y, 4);
+    const parvell::CivilDate date = parvell::CivilFromJulian(julian);
+    PutDigits(out, date.year, 4);
     out.push_back('-');
-    PutDigits(out, m, 2);
+    PutDigits(out, date.month, 2);
     out.push_back('-');
-    PutDigits(out, d, 2);
+    PutDigits(out, date.day, 2);
 }
 
 class Where {
@@ -158,35 +148,16 @@ bool StoredValue::operator==(const StoredValue& o) const {
     return false;
 }
 
-int32_t JulianFromCivil(int year, int month, int day) {
-    int a = (14 - month) / 12;
-    int y = year + 4800 - a;
-    int m = month + 12 * a - 3;
-    return day + (153 * m + 2) / 5 + 365 * y + y / 4 - y / 100 + y / 400 - 32045;
-}
-
-void CivilFromJulian(int32_t julian, int& year, int& month, int& day) {
-    int a = julian + 32044;
-    int b = (4 * a + 3) / 146097;
-    int c = a - 146097 * b / 4;
-    int d = (4 * c + 3) / 1461;
-    int e = c - 1461 * d / 4;
-    int m = (5 * e + 2) / 153;
-    day = e - (153 * m + 2) / 5 + 1;
-    month = m + 3 - 12 * (m / 10);
-    year = 100 * b + d - 4800 + m / 10;
-}
-
 bool ParseStoredDateTime(std::string_view text, int32_t& julian, uint32_t& millis, bool& hasTime) {
     millis = 0;
     hasTime = false;
     if (text.size() < 10 || text[4] != '-' || text[7] != '-') return false;
     int y, m, d;
-    if (!ParseDigits(text.substr(0, 4), y) || !ParseDigits(text.substr(5, 2), m) || !ParseDigits(text.substr(8, 2), d) ||
-        !ValidDate(y, m, d)) {
+    if (!ParseDigits(text.substr(0, 4), y) || !ParseDigits(text.substr(5, 2), m) ||
+        !ParseDigits(text.substr(8, 2), d) || !parvell::IsValidDate(y, m, d)) {
         return false;
     }
-    julian = JulianFromCivil(y, m, d);
+    julian = static_cast<int32_t>(parvell::JulianFromCivil(y, m, d));
     std::string_view rest = text.substr(10);
     if (rest.empty()) return true;
     if (rest.size() < 6 || (rest[0] != ' ' && rest[0] != 'T') || rest[3] != ':') return false;
@@ -280,18 +251,18 @@ Value DecodeField(const FieldCodec& codec, const Column& c, const char* record, 
             int y, m, d;
             std::string_view text(p, 8);
             if (!ParseDigits(text.substr(0, 4), y) || !ParseDigits(text.substr(4, 2), m) ||
-                !ParseDigits(text.substr(6, 2), d) || !ValidDate(y, m, d)) {
+                !ParseDigits(text.substr(6, 2), d) || !parvell::IsValidDate(y, m, d)) {
                 where.Fail("date text " + Shown(text) + " is not a date of the form YYYYMMDD");
             }
             v.kind = ValueKind::Date;
-            v.julianDay = JulianFromCivil(y, m, d);
+            v.julianDay = static_cast<int32_t>(parvell::JulianFromCivil(y, m, d));
             return v;
         }
         case 'T': {
             auto day = static_cast<int32_t>(GetLe32(p));
             if (day == 0 || AllBlank(p, 8)) return v;
             uint32_t ms = GetLe32(p + 4);
-            if (day < kFirstJulian || day > kLastJulian) {
+            if (day < parvell::kJulianOfFirstDay || day > parvell::kJulianOfLastDay) {
                 where.Fail("datetime day number " + std::to_string(day) + " lies outside the years 1 to 9999");
             }
             if (ms >= kMillisPerDay) where.Fail("datetime time of " + std::to_string(ms) + " ms is beyond one day");
@@ -520,12 +491,11 @@ void EncodeField(const FieldCodec& codec, const Column& c, const StoredValue& va
             if (!ParseStoredDateTime(value.text, julian, millis, hasTime)) {
                 where.Fail("\"" + value.text + "\" is not a date of the form YYYY-MM-DD");
             }
-            int y, m, d;
-            CivilFromJulian(julian, y, m, d);
+            const parvell::CivilDate date = parvell::CivilFromJulian(julian);
             std::string text;
-            PutDigits(text, y, 4);
-            PutDigits(text, m, 2);
-            PutDigits(text, d, 2);
+            PutDigits(text, date.year, 4);
+            PutDigits(text, date.month, 2);
+            PutDigits(text, date.day, 2);
             std::memcpy(p, text.data(), 8);
             return;
         }

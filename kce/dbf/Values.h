@@ -50,9 +50,6 @@ public:
 void EncodeField(const FieldCodec& codec, const Column& column, const StoredValue& value, char* record,
                  MemoSink* memo, uint32_t recordNumber, uint64_t recordOffset);
 
-// Day numbers: julian day number of a civil date, and back. Valid from 0001-01-01 (1721426).
-int32_t JulianFromCivil(int year, int month, int day);
-void CivilFromJulian(int32_t julian, int& year, int& month, int& day);
 // Parses "YYYY-MM-DD" with an optional " HH:MM[:SS[.mmm]]"; false when it is not such a text or
 // names no real date or time.
 bool ParseStoredDateTime(std::string_view text, int32_t& julian, uint32_t& millis, bool& hasTime);

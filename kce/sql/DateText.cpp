@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "common/Calendar.h"
+
 namespace kce::sql {
 namespace {
 
@@ -25,13 +27,6 @@ bool ReadNumber(std::string_view text, size_t& i, size_t minDigits, size_t maxDi
     return count >= minDigits;
 }
 
-bool ValidDate(int year, int month, int day) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
-}
-
 std::string FormatDate(int year, int month, int day) {
     char buffer[48];
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", year, month, day);
@@ -49,7 +44,8 @@ std::optional<std::string> ReadDatePrefix(std::string_view text, std::string_vie
         ++i;
         if (!ReadNumber(text, i, 1, 2, month) || i >= text.size() || text[i] != '-') return std::nullopt;
         ++i;
-        if (!ReadNumber(text, i, 1, 2, day) || !ValidDate(year, month, day)) return std::nullopt;
+        if (!ReadNumber(text, i, 1, 2, day) || !parvell::IsValidDate(year, month, day))
+            return std::nullopt;
         used = i;
         return FormatDate(year, month, day);
     }
@@ -85,7 +81,7 @@ std::optional<std::string> ReadDatePrefix(std::string_view text, std::string_vie
     if (year < 0 || month < 0 || day < 0) return std::nullopt;
     if (century < 0) century = year < 50 ? 20 : 19;
     const int fullYear = century * 100 + year;
-    if (!ValidDate(fullYear, month, day)) return std::nullopt;
+    if (!parvell::IsValidDate(fullYear, month, day)) return std::nullopt;
     used = i;
     return FormatDate(fullYear, month, day);
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/Calendar.h"
 #include "common/NumberText.h"
 #include "kce/sql/Compiler.h"
 #include "kce/sql/DateText.h"
@@ -79,26 +80,14 @@ std::optional<double> ParseNumber(std::string_view text) {
     return parvell::WholeFiniteDouble(text);
 }
 
-// Days from 0001-01-01 of an ISO date (Gregorian, proleptic).
-int64_t DaysFromCivil(int y, int m, int d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
+// Dates here are counted in days from 1970-01-01 (the shared calendar's day count).
+using parvell::DaysFromCivil;
 
-void CivilFromDays(int64_t z, int& y, int& m, int& d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(yoe + era * 400 + (m <= 2));
+void CivilFromDays(int64_t days, int& y, int& m, int& d) {
+    const parvell::CivilDate date = parvell::CivilFromDays(days);
+    y = date.year;
+    m = date.month;
+    d = date.day;
 }
 
 bool ReadIsoDate(std::string_view text, int& y, int& m, int& d) {
@@ -326,9 +315,9 @@ std::optional<int64_t> ReadIsoTimeOfDay(std::string_view text) {
     return ((hour * 60 + minute) * 60 + second) * int64_t{1000} + (read == 4 ? milli : 0);
 }
 
-// 1970-01-01 (day 0) was a Thursday; 0 is Sunday.
+// Day of the week of a day count from 1970-01-01; 0 is Sunday.
 int Weekday(int64_t days) {
-    return static_cast<int>(((days % 7) + 7 + 4) % 7);
+    return parvell::DayOfWeek(days + parvell::kJulianOfUnixEpoch);
 }
 
 constexpr const char* kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
@@ -410,7 +399,7 @@ void FormatDateFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     ResultText(context, out);
 }
 
-// A stored date or timestamp as days from 0001-01-01 and milliseconds of the day.
+// A stored date or timestamp as days from 1970-01-01 and milliseconds of the day.
 bool ReadStamp(std::string_view text, int64_t& days, int64_t& ms) {
     int y = 0, m = 0, d = 0;
     if (!ReadIsoDate(text, y, m, d)) return false;
@@ -483,9 +472,7 @@ void TimestampAddFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     if (year < 1 || year > 9999)
         return Fail(context, kErrInvalidValue, "Date arithmetic leaves the years 1 to 9999.");
     const int newYear = static_cast<int>(year);
-    const int monthLength = month == 12 ? 31
-                                        : static_cast<int>(DaysFromCivil(newYear, month + 1, 1) -
-                                                           DaysFromCivil(newYear, month, 1));
+    const int monthLength = parvell::DaysInMonth(newYear, month);
     ResultStamp(context, DaysFromCivil(newYear, month, std::min(d, monthLength)), ms);
 }
 

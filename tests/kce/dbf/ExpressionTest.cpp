@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "common/Calendar.h"
 #include "kce/dbf/DbfError.h"
 #include "kce/dbf/Expression.h"
 #include "kce/dbf/Table.h"
@@ -21,9 +22,9 @@ std::string Show(const ExprValue& v) {
         case ExprType::Numeric: std::snprintf(buffer, sizeof buffer, "%.10g", v.number); return buffer;
         case ExprType::Date: {
             if (v.number == 0) return "D-";
-            int y, m, d;
-            CivilFromJulian(static_cast<int32_t>(v.number), y, m, d);
-            std::snprintf(buffer, sizeof buffer, "D%04d%02d%02d", y, m, d);
+            const parvell::CivilDate date =
+                parvell::CivilFromJulian(static_cast<int32_t>(v.number));
+            std::snprintf(buffer, sizeof buffer, "D%04d%02d%02d", date.year, date.month, date.day);
             return buffer;
         }
         case ExprType::Logical: return v.logical ? ".T." : ".F.";
