@@ -129,8 +129,8 @@ void TRadioGroup::PlaceItems() {
     const int left = inside.left() + 6;
     const int rowHeight = inside.height() / Count();
     for (int i = 0; i < Count(); ++i) {
-        buttons_[static_cast<size_t>(i)]->setGeometry(left, inside.top() + i * rowHeight, inside.right() - left,
-                                                      rowHeight);
+        buttons_[static_cast<size_t>(i)]->setGeometry(left, inside.top() + i * rowHeight,
+                                                      inside.right() - left, rowHeight);
     }
 }
 

@@ -58,7 +58,8 @@ QStringList NameFiltersFor(const QString& filter) {
         for (QString& pattern : patterns) {
             if (pattern == QStringLiteral("*.*")) pattern = QStringLiteral("*");
         }
-        filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+        filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
+                       QLatin1Char(')');
     }
     return filters;
 }

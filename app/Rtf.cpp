@@ -310,7 +310,7 @@ private:
     std::vector<GroupState> stack_;
     std::string out_;
     char32_t highSurrogate_ = 0;  // the first half of a surrogate pair, awaiting its second
-    int fallback_ = 0;  // fallback characters of the last \uN still to be skipped
+    int fallback_ = 0;            // fallback characters of the last \uN still to be skipped
     size_t paragraphEnd_ = std::string::npos;  // out_'s size just after the last \par
 };
 

@@ -1,5 +1,8 @@
 #include "app/SqlEditor.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QFile>
 #include <QFileInfo>
 #include <QPlainTextDocumentLayout>
@@ -7,13 +10,10 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -41,7 +41,8 @@ constexpr int kSaveFailed = -1;
 // Returns 0, the errno of a target that cannot be created or replaced, or kSaveFailed.
 int ReplaceFile(const std::string& path, const std::string& bytes) {
     std::string target = path;
-    if (std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+    if (std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                             &std::free);
         resolved) {
         target = resolved.get();
     }
@@ -59,7 +60,8 @@ int ReplaceFile(const std::string& path, const std::string& bytes) {
         mode = 0666 & ~mask;
     }
     const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
+    const std::string folder =
+        slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     std::string temporary = folder + "/." + name + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
@@ -166,7 +168,8 @@ std::string ReadWholeFile(const QString& path) {
     FilePtr file(std::fopen(QFile::encodeName(fsPath).constData(), "rb"));
     if (!file) {
         int error = errno;
-        throw Exception(FormatMessage("Cannot open file \"%s\". %s", {FullPath(path), ReasonFor(error)}));
+        throw Exception(
+            FormatMessage("Cannot open file \"%s\". %s", {FullPath(path), ReasonFor(error)}));
     }
     std::string data;
     char buffer[1 << 16];
@@ -203,7 +206,8 @@ void TSqlEditor::SaveToFile(const QString& path) const {
     const int error = ReplaceFile(target, document);
     if (error == kSaveFailed) throw Exception("Failed to Save Stream");
     if (error != 0) {
-        throw Exception(FormatMessage("Cannot create file \"%s\". %s", {FullPath(path), ReasonFor(error)}));
+        throw Exception(
+            FormatMessage("Cannot create file \"%s\". %s", {FullPath(path), ReasonFor(error)}));
     }
 }
 

@@ -23,7 +23,8 @@ public:
     std::optional<QString> InputText(QWidget* parent, const QString& title, const QString& prompt,
                                      const QString& initial) override {
         bool ok = false;
-        const QString text = QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, initial, &ok);
+        const QString text =
+            QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, initial, &ok);
         if (!ok) return std::nullopt;
         return text;
     }
@@ -66,7 +67,9 @@ TVRPreviewDialogs* gDialogs = nullptr;
 
 }  // namespace
 
-TVRPreviewDialogs& PreviewDialogs() { return gDialogs ? *gDialogs : gQtDialogs; }
+TVRPreviewDialogs& PreviewDialogs() {
+    return gDialogs ? *gDialogs : gQtDialogs;
+}
 
 TVRPreviewDialogs* SetPreviewDialogs(TVRPreviewDialogs* dialogs) {
     TVRPreviewDialogs* previous = gDialogs;

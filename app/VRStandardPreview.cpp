@@ -26,7 +26,9 @@ namespace {
 
 const QString kPageFileFilter = QStringLiteral("Vellary file (*.VRP)");
 
-int RoundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
+int RoundHalfEven(double value) {
+    return static_cast<int>(std::nearbyint(value));
+}
 
 // An exception's message as the error box shows it: a full stop appended after a last
 // character that sorts after ".".
@@ -48,7 +50,8 @@ TVRStandardPreview::TVRStandardPreview(TVellRep& report, std::shared_ptr<TVRPrin
     Registry().push_back(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("VRStandardPreview"));
-    setWindowTitle(QStringLiteral("Report Preview : ") + QString::fromStdString(report.ReportTitle));
+    setWindowTitle(QStringLiteral("Report Preview : ") +
+                   QString::fromStdString(report.ReportTitle));
 
     QToolBar* bar = addToolBar(QStringLiteral("ToolBar"));
     bar->setObjectName(QStringLiteral("ToolBar"));
@@ -82,7 +85,8 @@ TVRStandardPreview::TVRStandardPreview(TVellRep& report, std::shared_ptr<TVRPrin
     bar->addSeparator();
     QAction* close = AddAction("Close", "&Close", "Close Preview");
     bar->addAction(close);
-    for (QToolButton* button : bar->findChildren<QToolButton*>()) button->setFocusPolicy(Qt::NoFocus);
+    for (QToolButton* button : bar->findChildren<QToolButton*>())
+        button->setFocusPolicy(Qt::NoFocus);
 
     connect(ActionNamed("ZoomToFit"), &QAction::triggered, this, [this] { ZoomToFit(); });
     connect(ActionNamed("ZoomToWidth"), &QAction::triggered, this, [this] { ZoomToWidth(); });
@@ -118,14 +122,25 @@ TVRStandardPreview::TVRStandardPreview(TVellRep& report, std::shared_ptr<TVRPrin
     statusBar()->addWidget(titlePanel_, 1);
 
     if (report.PrevFormStyle == TVRFormStyle::fsStayOnTop) setWindowFlag(Qt::WindowStaysOnTopHint);
-    resize(report.PreviewWidth > 0 ? report.PreviewWidth : 500, report.PreviewHeight > 0 ? report.PreviewHeight : 500);
+    resize(report.PreviewWidth > 0 ? report.PreviewWidth : 500,
+           report.PreviewHeight > 0 ? report.PreviewHeight : 500);
     setFocusPolicy(Qt::StrongFocus);
 
     output_->SetListener(this);
     switch (report.PrevInitialZoom) {
-        case TVRZoomState::vrZoomToFit: zoomState_ = TVRZoomState::vrZoomToFit; ActionNamed("ZoomToFit")->setChecked(true); break;
-        case TVRZoomState::vrZoomToWidth: zoomState_ = TVRZoomState::vrZoomToWidth; ActionNamed("ZoomToWidth")->setChecked(true); break;
-        default: zoomState_ = TVRZoomState::vrZoomOther; zoom_ = report.Zoom; ActionNamed("Zoom100")->setChecked(true); break;
+        case TVRZoomState::vrZoomToFit:
+            zoomState_ = TVRZoomState::vrZoomToFit;
+            ActionNamed("ZoomToFit")->setChecked(true);
+            break;
+        case TVRZoomState::vrZoomToWidth:
+            zoomState_ = TVRZoomState::vrZoomToWidth;
+            ActionNamed("ZoomToWidth")->setChecked(true);
+            break;
+        default:
+            zoomState_ = TVRZoomState::vrZoomOther;
+            zoom_ = report.Zoom;
+            ActionNamed("Zoom100")->setChecked(true);
+            break;
     }
     ApplyZoomState();
 }
@@ -147,7 +162,8 @@ void TVRStandardPreview::ForgetReport(const TVellRep& report) {
     if (report_ == &report) report_ = nullptr;
 }
 
-QAction* TVRStandardPreview::AddAction(const QString& name, const QString& text, const QString& hint) {
+QAction* TVRStandardPreview::AddAction(const QString& name, const QString& text,
+                                       const QString& hint) {
     auto* action = new QAction(text, this);
     action->setObjectName(name);
     action->setToolTip(hint);
@@ -237,26 +253,42 @@ void TVRStandardPreview::UpdatePagePanel() {
         QStringLiteral("Page %1 of %2").arg(count > 0 ? pageNumber_ : 0).arg(count));
 }
 
-void TVRStandardPreview::FirstPage() { ShowPageNumber(1); }
-void TVRStandardPreview::PreviousPage() { ShowPageNumber(pageNumber_ - 1); }
-void TVRStandardPreview::NextPage() { ShowPageNumber(pageNumber_ + 1); }
-void TVRStandardPreview::LastPage() { ShowPageNumber(PageCount()); }
-void TVRStandardPreview::GoToPage(int page) { ShowPageNumber(page); }
+void TVRStandardPreview::FirstPage() {
+    ShowPageNumber(1);
+}
+void TVRStandardPreview::PreviousPage() {
+    ShowPageNumber(pageNumber_ - 1);
+}
+void TVRStandardPreview::NextPage() {
+    ShowPageNumber(pageNumber_ + 1);
+}
+void TVRStandardPreview::LastPage() {
+    ShowPageNumber(PageCount());
+}
+void TVRStandardPreview::GoToPage(int page) {
+    ShowPageNumber(page);
+}
 
 void TVRStandardPreview::SelectPage() {
     const int count = PageCount();
     const std::optional<QString> answer = PreviewDialogs().InputText(
-        this, QStringLiteral("Select a page from 1 to %1").arg(count), QStringLiteral("Enter page number"),
-        QString::number(pageNumber_));
+        this, QStringLiteral("Select a page from 1 to %1").arg(count),
+        QStringLiteral("Enter page number"), QString::number(pageNumber_));
     if (!answer) return;
     bool ok = false;
     const int page = answer->trimmed().toInt(&ok);
     ShowPageNumber(ok && page >= 1 && page <= count ? page : 1);
 }
 
-QString TVRStandardPreview::PagePanelText() const { return pagePanel_->text(); }
-QString TVRStandardPreview::ProgressPanelText() const { return progressPanel_->text(); }
-QString TVRStandardPreview::TitlePanelText() const { return titlePanel_->text(); }
+QString TVRStandardPreview::PagePanelText() const {
+    return pagePanel_->text();
+}
+QString TVRStandardPreview::ProgressPanelText() const {
+    return progressPanel_->text();
+}
+QString TVRStandardPreview::TitlePanelText() const {
+    return titlePanel_->text();
+}
 
 void TVRStandardPreview::PagesAvailable(int count, bool finished) {
     available_ = count;
@@ -287,9 +319,11 @@ void TVRStandardPreview::PrinterSetup() {
     const QPointer<TVRStandardPreview> self(this);
     TVellRepPrinterSettings& settings = report_->PrinterSettings;
     QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(settings.PrinterName));
-    QPrinter printer(info.isNull() ? QPrinterInfo::defaultPrinter() : info, QPrinter::HighResolution);
-    printer.setPageOrientation(report_->Page.Orientation() == TVROrientation::poLandscape ? QPageLayout::Landscape
-                                                                                          : QPageLayout::Portrait);
+    QPrinter printer(info.isNull() ? QPrinterInfo::defaultPrinter() : info,
+                     QPrinter::HighResolution);
+    printer.setPageOrientation(report_->Page.Orientation() == TVROrientation::poLandscape
+                                   ? QPageLayout::Landscape
+                                   : QPageLayout::Portrait);
     printer.setCopyCount(std::max(1, settings.Copies));
     if (settings.FirstPage > 0 || settings.LastPage > 0) {
         printer.setPrintRange(QPrinter::PageRange);
@@ -356,11 +390,13 @@ void TVRStandardPreview::PrintStoredPages() {
     if (QPrinterInfo::availablePrinters().isEmpty()) return;
     const TVellRepPrinterSettings& settings = output_->Settings();
     QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(settings.PrinterName));
-    QPrinter printer(info.isNull() ? QPrinterInfo::defaultPrinter() : info, QPrinter::HighResolution);
+    QPrinter printer(info.isNull() ? QPrinterInfo::defaultPrinter() : info,
+                     QPrinter::HighResolution);
     printer.setDocName(QString::fromStdString(output_->Title()));
     printer.setCopyCount(std::max(1, settings.Copies));
-    printer.setPageOrientation(output_->Orientation() == TVROrientation::poLandscape ? QPageLayout::Landscape
-                                                                                     : QPageLayout::Portrait);
+    printer.setPageOrientation(output_->Orientation() == TVROrientation::poLandscape
+                                   ? QPageLayout::Landscape
+                                   : QPageLayout::Portrait);
     if (const int code = PaperCode(output_->PaperSize()); PaperDimensions(output_->PaperSize())) {
         printer.setPageSize(QPageSize(QPageSize::id(code)));
     }
@@ -387,8 +423,8 @@ void TVRStandardPreview::PrintStoredPages() {
 void TVRStandardPreview::SaveReport() {
     if (!finished_) return;
     const QPointer<TVRStandardPreview> self(this);
-    const QString path = PreviewDialogs().SaveFileName(this, QStringLiteral("Save report"), kPageFileFilter,
-                                                       QStringLiteral("VRP"));
+    const QString path = PreviewDialogs().SaveFileName(this, QStringLiteral("Save report"),
+                                                       kPageFileFilter, QStringLiteral("VRP"));
     if (path.isEmpty() || !self) return;
     try {
         SavePageFile(path, output_->Pages(), LocalNowAsDays());
@@ -399,7 +435,8 @@ void TVRStandardPreview::SaveReport() {
 
 void TVRStandardPreview::LoadReport() {
     const QPointer<TVRStandardPreview> self(this);
-    const QString path = PreviewDialogs().OpenFileName(this, QStringLiteral("Load report"), kPageFileFilter);
+    const QString path =
+        PreviewDialogs().OpenFileName(this, QStringLiteral("Load report"), kPageFileFilter);
     if (path.isEmpty() || !self) return;
     if (!QFileInfo(path).isFile()) {
         PreviewDialogs().Message(this, QStringLiteral("File does not exist"));
@@ -440,10 +477,12 @@ void TVRStandardPreview::LoadReport() {
             const TVRPaperSize paper = PaperFromCode(code);
             const auto dims = PaperDimensions(paper);
             if (!dims) continue;
-            const QSize portrait(output_->XSize(dims->widthMm * 10), output_->YSize(dims->lengthMm * 10));
+            const QSize portrait(output_->XSize(dims->widthMm * 10),
+                                 output_->YSize(dims->lengthMm * 10));
             if (size == portrait || size == portrait.transposed()) {
                 output_->SetPaper(paper);
-                output_->SetOrientation(size == portrait ? TVROrientation::poPortrait : TVROrientation::poLandscape);
+                output_->SetOrientation(size == portrait ? TVROrientation::poPortrait
+                                                         : TVROrientation::poLandscape);
                 break;
             }
         }
@@ -470,17 +509,27 @@ bool TVRStandardPreview::HandleKey(QKeyEvent* event) {
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
     QScrollBar* vertical = view_->verticalScrollBar();
     switch (event->key()) {
-        case Qt::Key_Escape: close(); return true;
+        case Qt::Key_Escape:
+            close();
+            return true;
         case Qt::Key_C:
             // The access key of "&Close".
             if ((event->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) != Qt::AltModifier)
                 return false;
             close();
             return true;
-        case Qt::Key_PageUp: ctrl ? FirstPage() : PreviousPage(); return true;
-        case Qt::Key_PageDown: ctrl ? LastPage() : NextPage(); return true;
-        case Qt::Key_Home: FirstPage(); return true;
-        case Qt::Key_End: LastPage(); return true;
+        case Qt::Key_PageUp:
+            ctrl ? FirstPage() : PreviousPage();
+            return true;
+        case Qt::Key_PageDown:
+            ctrl ? LastPage() : NextPage();
+            return true;
+        case Qt::Key_Home:
+            FirstPage();
+            return true;
+        case Qt::Key_End:
+            LastPage();
+            return true;
         case Qt::Key_Up:
             if (vertical->value() <= vertical->minimum()) {
                 if (pageNumber_ > 1) ShowPageNumber(pageNumber_ - 1, true);
@@ -495,7 +544,8 @@ bool TVRStandardPreview::HandleKey(QKeyEvent* event) {
                 vertical->setValue(vertical->value() + vertical->singleStep());
             }
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 

@@ -26,7 +26,8 @@ void SetTextColor(QWidget* widget, const QColor& color) {
     widget->setPalette(palette);
 }
 
-TLabel* CaptionLabel(const QString& caption, QWidget* parent, const QColor& color, int left, int top, int width) {
+TLabel* CaptionLabel(const QString& caption, QWidget* parent, const QColor& color, int left,
+                     int top, int width) {
     auto* label = new TLabel(caption, parent);
     label->setFont(DesignFont(QStringLiteral("MS Sans Serif"), 13, true));
     SetTextColor(label, color);
@@ -45,7 +46,8 @@ QPushButton* Button(const QString& caption, QWidget* parent, int left, int top) 
 
 template <class Sender, class Signal>
 void TForm1::Wire(Sender* sender, Signal signal, void (TForm1::*handler)()) {
-    QObject::connect(sender, signal, this, [this, handler] { RunGuarded([&] { (this->*handler)(); }); });
+    QObject::connect(sender, signal, this,
+                     [this, handler] { RunGuarded([&] { (this->*handler)(); }); });
 }
 
 TForm1::TForm1(QWidget* parent)
@@ -116,10 +118,10 @@ void TForm1::BuildControls() {
     CheckBox1->setGeometry(504, 128, 113, 17);
     CheckBox1->setChecked(true);
 
-    RadioGroup1 = new TRadioGroup(
-        QStringLiteral("Extracted File Type"),
-        {QStringLiteral("Comma Delimited"), QStringLiteral("Fixed Length"), QStringLiteral("Tab Delimited")},
-        client_);
+    RadioGroup1 = new TRadioGroup(QStringLiteral("Extracted File Type"),
+                                  {QStringLiteral("Comma Delimited"),
+                                   QStringLiteral("Fixed Length"), QStringLiteral("Tab Delimited")},
+                                  client_);
     RadioGroup1->setGeometry(504, 160, 121, 81);
     RadioGroup1->SetItemIndex(0);
     RadioGroup1->OnClick = [this] { RunGuarded([this] { RadioGroup1Click(); }); };
@@ -137,9 +139,10 @@ void TForm1::BuildControls() {
     Wire(Button5, &QPushButton::clicked, &TForm1::Button5Click);
 
     const std::pair<QWidget*, const char*> names[] = {
-        {Panel1, "Panel1"},       {Memo1, "Memo1"},         {Label5, "Label5"},   {Edit1, "Edit1"},
-        {Label1, "Label1"},       {DataExtract, "DataExtract"}, {Label2, "Label2"}, {Label4, "Label4"},
-        {Label3, "Label3"},       {Button1, "Button1"},     {Button3, "Button3"}, {Button4, "Button4"},
+        {Panel1, "Panel1"},       {Memo1, "Memo1"},         {Label5, "Label5"},
+        {Edit1, "Edit1"},         {Label1, "Label1"},       {DataExtract, "DataExtract"},
+        {Label2, "Label2"},       {Label4, "Label4"},       {Label3, "Label3"},
+        {Button1, "Button1"},     {Button3, "Button3"},     {Button4, "Button4"},
         {CheckBox2, "CheckBox2"}, {CheckBox1, "CheckBox1"}, {RadioGroup1, "RadioGroup1"},
         {Label7, "Label7"},       {Button5, "Button5"},     {Button2, "Button2"}};
     for (const auto& [widget, name] : names) widget->setObjectName(QString::fromLatin1(name));
@@ -147,7 +150,8 @@ void TForm1::BuildControls() {
 
 void TForm1::BuildMenus() {
     QMenuBar* bar = menuBar();
-    auto item = [this](QMenu* menu, const QString& caption, const char* name, void (TForm1::*handler)()) {
+    auto item = [this](QMenu* menu, const QString& caption, const char* name,
+                       void (TForm1::*handler)()) {
         QAction* action = menu->addAction(caption);
         action->setObjectName(QString::fromLatin1(name));
         Wire(action, &QAction::triggered, handler);
@@ -160,37 +164,48 @@ void TForm1::BuildMenus() {
     Exit1 = item(File1, QStringLiteral("E&xit"), "Exit1", &TForm1::Exit1Click);
 
     Actions1 = bar->addMenu(QStringLiteral("Actions"));
-    PreviewResults1 =
-        item(Actions1, QStringLiteral("Preview Results"), "PreviewResults1", &TForm1::PreviewResults1Click);
-    ExtractData1 = item(Actions1, QStringLiteral("Extract Data"), "ExtractData1", &TForm1::ExtractData1Click);
+    PreviewResults1 = item(Actions1, QStringLiteral("Preview Results"), "PreviewResults1",
+                           &TForm1::PreviewResults1Click);
+    ExtractData1 =
+        item(Actions1, QStringLiteral("Extract Data"), "ExtractData1", &TForm1::ExtractData1Click);
 
     SQLStatements1 = bar->addMenu(QStringLiteral("SQL Statements"));
     GuarantorsbyTransactionDate1 =
-        item(SQLStatements1, QStringLiteral("Guarantors by Transaction Date"), "GuarantorsbyTransactionDate1",
-             &TForm1::GuarantorsbyTransactionDate1Click);
+        item(SQLStatements1, QStringLiteral("Guarantors by Transaction Date"),
+             "GuarantorsbyTransactionDate1", &TForm1::GuarantorsbyTransactionDate1Click);
     PatientByTransactionDate1 =
-        item(SQLStatements1, QStringLiteral("Patient By Transaction Date"), "PatientByTransactionDate1",
-             &TForm1::PatientByTransactionDate1Click);
-    PatientDemographics1 = item(SQLStatements1, QStringLiteral("Patient Demographics"), "PatientDemographics1",
-                                &TForm1::PatientDemographics1Click);
+        item(SQLStatements1, QStringLiteral("Patient By Transaction Date"),
+             "PatientByTransactionDate1", &TForm1::PatientByTransactionDate1Click);
+    PatientDemographics1 = item(SQLStatements1, QStringLiteral("Patient Demographics"),
+                                "PatientDemographics1", &TForm1::PatientDemographics1Click);
     PatientInsuranceDemographics1 =
-        item(SQLStatements1, QStringLiteral("Demographics for EMDEON"), "PatientInsuranceDemographics1",
-             &TForm1::PatientInsuranceDemographics1Click);
-    DemographicsExport1 = item(SQLStatements1, QStringLiteral("Demographics Export v15"), "DemographicsExport1",
-                               &TForm1::DemographicsExport1Click);
-    DemographicsExportv81 = item(SQLStatements1, QStringLiteral("Demographics Export v8"), "DemographicsExportv81",
-                                 &TForm1::DemographicsExportv81Click);
+        item(SQLStatements1, QStringLiteral("Demographics for EMDEON"),
+             "PatientInsuranceDemographics1", &TForm1::PatientInsuranceDemographics1Click);
+    DemographicsExport1 = item(SQLStatements1, QStringLiteral("Demographics Export v15"),
+                               "DemographicsExport1", &TForm1::DemographicsExport1Click);
+    DemographicsExportv81 = item(SQLStatements1, QStringLiteral("Demographics Export v8"),
+                                 "DemographicsExportv81", &TForm1::DemographicsExportv81Click);
     FixPostConversionICD10issue1 =
-        item(SQLStatements1, QStringLiteral("Fix Post Conversion ICD10 issue"), "FixPostConversionICD10issue1",
-             &TForm1::FixPostConversionICD10issue1Click);
+        item(SQLStatements1, QStringLiteral("Fix Post Conversion ICD10 issue"),
+             "FixPostConversionICD10issue1", &TForm1::FixPostConversionICD10issue1Click);
 }
 
 // Tab order as designed, within each parent: on the window Button1, Button2, Button3, CheckBox1,
 // RadioGroup1, CheckBox2, Panel1 (inside it Edit1, DataExtract, Memo1), Button4, Button5.
 void TForm1::SetTabOrder() {
-    QWidget* const chain[] = {Button1,        Button2, Button3,     CheckBox1, RadioGroup1->Item(0),
-                              RadioGroup1->Item(1), RadioGroup1->Item(2), CheckBox2, Edit1, DataExtract,
-                              Memo1,          Button4, Button5};
+    QWidget* const chain[] = {Button1,
+                              Button2,
+                              Button3,
+                              CheckBox1,
+                              RadioGroup1->Item(0),
+                              RadioGroup1->Item(1),
+                              RadioGroup1->Item(2),
+                              CheckBox2,
+                              Edit1,
+                              DataExtract,
+                              Memo1,
+                              Button4,
+                              Button5};
     for (size_t i = 0; i + 1 < std::size(chain); ++i) QWidget::setTabOrder(chain[i], chain[i + 1]);
     Button1->setFocus();
 }
@@ -220,7 +235,8 @@ void TForm1::FormShow() {
 }
 
 void TForm1::FormClose() {
-    if (Memo1->LineCount() > 0 && AppDialogs().Confirm(QStringLiteral("Do you want to save the SQL file?"))) {
+    if (Memo1->LineCount() > 0 &&
+        AppDialogs().Confirm(QStringLiteral("Do you want to save the SQL file?"))) {
         SaveSQL();
     }
 }

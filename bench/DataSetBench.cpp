@@ -29,8 +29,12 @@ void* operator new(std::size_t size) {
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -53,8 +57,8 @@ int main(int argc, char** argv) {
     LocaleFormats.ShortDatePattern = "MM/DD/yyyy";
 
     MemoryDataSet ds("KdbTable1");
-    ds.columns = {{"ID", ftInteger},   {"LASTNAME", ftString, 30}, {"BALANCE", ftFloat},
-                  {"AMOUNT", ftBCD, 2, 10}, {"BIRTHDATE", ftDate},  {"ACTIVE", ftBoolean}};
+    ds.columns = {{"ID", ftInteger},        {"LASTNAME", ftString, 30}, {"BALANCE", ftFloat},
+                  {"AMOUNT", ftBCD, 2, 10}, {"BIRTHDATE", ftDate},      {"ACTIVE", ftBoolean}};
     // A few distinct rows repeated: the dataset holds references, so memory stays small.
     std::vector<std::vector<MemValue>> distinct;
     for (int i = 0; i < 16; ++i) {

@@ -27,9 +27,9 @@
 #include <QStringList>
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -132,7 +132,6 @@ int WindowRun(int argc, char** argv, const std::string& data, const std::string&
     return dialogs.failed ? 1 : 0;
 }
 
-
 bool SameBytes(const std::string& a, const std::string& b) {
     std::ifstream first(a, std::ios::binary);
     std::ifstream second(b, std::ios::binary);
@@ -144,12 +143,14 @@ bool SameBytes(const std::string& a, const std::string& b) {
         second.read(y.data(), static_cast<std::streamsize>(y.size()));
         if (first.gcount() != second.gcount()) return false;
         if (first.gcount() == 0) return true;
-        if (std::memcmp(x.data(), y.data(), static_cast<std::size_t>(first.gcount())) != 0) return false;
+        if (std::memcmp(x.data(), y.data(), static_cast<std::size_t>(first.gcount())) != 0)
+            return false;
     }
 }
 
 double FileBytes(const std::string& path) {
-    return std::filesystem::exists(path) ? static_cast<double>(std::filesystem::file_size(path)) : 0;
+    return std::filesystem::exists(path) ? static_cast<double>(std::filesystem::file_size(path))
+                                         : 0;
 }
 
 long FirstNumber(const std::string& path) {
@@ -213,9 +214,9 @@ int main(int argc, char** argv) {
     if (!std::filesystem::exists(dictionary)) {
         std::filesystem::create_directories(folder);
         const auto start = Clock::now();
-        if (!RunChild({PARVELL_DEMO_BIN, folder, "--patients", std::to_string(patients), "--seed",
-                       "1"},
-                      "")
+        if (!RunChild(
+                 {PARVELL_DEMO_BIN, folder, "--patients", std::to_string(patients), "--seed", "1"},
+                 "")
                  .ok) {
             return 1;
         }
@@ -231,10 +232,10 @@ int main(int argc, char** argv) {
     setenv("XDG_CONFIG_HOME", (scratch + "/config").c_str(), 1);
 
     const std::string demographics = Joined(parvell::DemoExportv15Lines(), "\n");
-    const std::string demographicsShell = Replace(
-        Replace(Replace(Replace(Replace(demographics, "\n", " "), "[", "\""), "]", "\""), "Left(",
-                "substr("),
-        ", 1)", ", 1, 1)");
+    const std::string demographicsShell =
+        Replace(Replace(Replace(Replace(Replace(demographics, "\n", " "), "[", "\""), "]", "\""),
+                        "Left(", "substr("),
+                ", 1)", ", 1, 1)");
     struct Query {
         const char* name;
         const char* fileName;
@@ -271,7 +272,8 @@ int main(int argc, char** argv) {
         double cliBytes[3] = {0, 0, 0};
         double windowBytes[3] = {0, 0, 0};
         for (int run = 0; run < runs; ++run) {
-            shell.Add(RunChild({"/usr/bin/sqlite3", "-csv", "-header", dictionary, q.shell}, shellOut));
+            shell.Add(
+                RunChild({"/usr/bin/sqlite3", "-csv", "-header", dictionary, q.shell}, shellOut));
             if (q.ceiling) {
                 ceiling.Add(RunChild({EXTRACT_CEILING_BIN, dictionary, q.shell, ceilingOut},
                                      ceilingRecords));
@@ -279,9 +281,8 @@ int main(int argc, char** argv) {
             for (int layout = 0; layout < 3; ++layout) {
                 const std::string cliOut = scratch + "/cli." + layouts[layout];
                 const std::string cliRecords = scratch + "/cli.stdout";
-                cli[layout].Add(RunChild({cliBin, "extract", "--data", dictionary,
-                                          "--sql", sqlFile, "--layout", layouts[layout], "--out",
-                                          cliOut, "--force"},
+                cli[layout].Add(RunChild({cliBin, "extract", "--data", dictionary, "--sql", sqlFile,
+                                          "--layout", layouts[layout], "--out", cliOut, "--force"},
                                          cliRecords));
                 cliCount[layout] = FirstNumber(cliRecords);
                 cliBytes[layout] = FileBytes(cliOut);
@@ -290,9 +291,9 @@ int main(int argc, char** argv) {
                 const std::string windowOut = scratch + "/Export/" + windowName;
                 std::filesystem::remove(windowOut);
                 const std::string windowRecords = scratch + "/window.stdout";
-                window[layout].Add(RunChild({self, "--window-run", dictionary, sqlFile,
-                                             std::to_string(layout), windowName},
-                                            windowRecords));
+                window[layout].Add(RunChild(
+                    {self, "--window-run", dictionary, sqlFile, std::to_string(layout), windowName},
+                    windowRecords));
                 windowCount[layout] = FirstNumber(windowRecords);
                 windowBytes[layout] = FileBytes(windowOut);
                 if (run == 0) {
@@ -300,17 +301,20 @@ int main(int argc, char** argv) {
                     if (q.ceiling && layout == 0) ceilingSame = SameBytes(cliOut, ceilingOut);
                     const std::string kept = std::string(q.fileName) + "." + layouts[layout];
                     if (!keep.empty()) {
-                        std::filesystem::copy_file(cliOut, keep + "/" + kept,
-                                                   std::filesystem::copy_options::overwrite_existing);
+                        std::filesystem::copy_file(
+                            cliOut, keep + "/" + kept,
+                            std::filesystem::copy_options::overwrite_existing);
                     }
-                    if (!compare.empty()) keptSame[layout] = SameBytes(cliOut, compare + "/" + kept);
+                    if (!compare.empty())
+                        keptSame[layout] = SameBytes(cliOut, compare + "/" + kept);
                 }
             }
         }
         long records = 0;
         {
             std::ifstream countIn(shellOut);
-            for (std::string line; std::getline(countIn, line);) ++records;  // rough: no breaks in values
+            for (std::string line; std::getline(countIn, line);)
+                ++records;               // rough: no breaks in values
             if (records > 0) --records;  // the header
         }
         const double s = shell.best.seconds;
@@ -323,10 +327,12 @@ int main(int argc, char** argv) {
         }
         for (int layout = 0; layout < 3; ++layout) {
             std::string ratios = Ratio("/sqlite3", cli[layout].best.seconds / s);
-            if (q.ceiling) ratios += Ratio("/ceiling", cli[layout].best.seconds / ceiling.best.seconds);
-            if (!compare.empty()) ratios += keptSame[layout] ? "(same bytes as kept) " : "(bytes differ from kept) ";
-            PrintRow(q.name, layouts[layout], "cli", cliCount[layout], cli[layout], cliBytes[layout],
-                     ratios);
+            if (q.ceiling)
+                ratios += Ratio("/ceiling", cli[layout].best.seconds / ceiling.best.seconds);
+            if (!compare.empty())
+                ratios += keptSame[layout] ? "(same bytes as kept) " : "(bytes differ from kept) ";
+            PrintRow(q.name, layouts[layout], "cli", cliCount[layout], cli[layout],
+                     cliBytes[layout], ratios);
             PrintRow(q.name, layouts[layout], "window", windowCount[layout], window[layout],
                      windowBytes[layout],
                      Ratio("/cli", window[layout].best.seconds / cli[layout].best.seconds) +

@@ -74,8 +74,8 @@ static int IsDate(const unsigned char* p, int n) {
 }
 
 static void PutDate(const unsigned char* p) {
-    char text[10] = {(char)p[5], (char)p[6], '/', (char)p[8], (char)p[9], '/',
-                     (char)p[0], (char)p[1], (char)p[2], (char)p[3]};
+    char text[10] = {(char)p[5], (char)p[6], '/',        (char)p[8], (char)p[9],
+                     '/',        (char)p[0], (char)p[1], (char)p[2], (char)p[3]};
     Put(text, 10);
 }
 
@@ -165,13 +165,16 @@ int main(int argc, char** argv) {
                     PutUnsigned(value < 0 ? (uint64_t)0 - (uint64_t)value : (uint64_t)value);
                     break;
                 }
-                case SQLITE_FLOAT: PutAmount(sqlite3_column_double(stmt, i)); break;
+                case SQLITE_FLOAT:
+                    PutAmount(sqlite3_column_double(stmt, i));
+                    break;
                 case SQLITE_TEXT: {
                     const unsigned char* text = sqlite3_column_text(stmt, i);
                     PutText(text, sqlite3_column_bytes(stmt, i));
                     break;
                 }
-                default: break;
+                default:
+                    break;
             }
             PutChar('"');
         }

@@ -24,7 +24,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace kce::dbf;
 
-double Millis(Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); }
+double Millis(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
 
 void MakeTable(const std::string& path, size_t rows) {
     TableSpec layout;
@@ -34,7 +36,8 @@ void MakeTable(const std::string& path, size_t rows) {
     records.reserve(rows);
     for (size_t i = 0; i < rows; ++i) {
         records.push_back({StoredValue::Text("name" + std::to_string(i * 7919 % rows)),
-                           StoredValue::Text("f" + std::to_string(i % 977)), StoredValue::Int(static_cast<int64_t>(i)),
+                           StoredValue::Text("f" + std::to_string(i % 977)),
+                           StoredValue::Int(static_cast<int64_t>(i)),
                            StoredValue::Text("1970-01-01")});
     }
     CreateTable(path, layout, records);
@@ -61,7 +64,8 @@ void MakeIndex(const std::string& tablePath, const std::string& cdxPath) {
         tags.push_back(std::move(tag));
     }
     const std::string bytes = BuildCdx(tags);
-    std::ofstream(cdxPath, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(cdxPath, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 bool Run(uint32_t connection, const std::string& sql) {
@@ -85,7 +89,9 @@ void Measure(const char* label, const std::string& folder) {
     const double first = Millis(start);
     start = Clock::now();
     for (int i = 1; i <= 10; ++i) {
-        if (!Run(connection, "UPDATE patients SET first = 'x" + std::to_string(i) + "' WHERE chart = 100")) std::exit(1);
+        if (!Run(connection,
+                 "UPDATE patients SET first = 'x" + std::to_string(i) + "' WHERE chart = 100"))
+            std::exit(1);
     }
     const double later = Millis(start) / 10;
     KdbDisconnect(connection);
@@ -99,13 +105,15 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--rows") == 0) rows = static_cast<size_t>(std::atol(argv[++i]));
     }
-    const std::filesystem::path base = std::filesystem::temp_directory_path() / "parvell-folder-index-bench";
+    const std::filesystem::path base =
+        std::filesystem::temp_directory_path() / "parvell-folder-index-bench";
     std::filesystem::remove_all(base);
     for (const char* kind : {"plain", "indexed"}) {
         std::filesystem::create_directories(base / kind);
         const std::string table = (base / kind / "patients.dbf").string();
         MakeTable(table, rows);
-        if (std::strcmp(kind, "indexed") == 0) MakeIndex(table, (base / kind / "patients.cdx").string());
+        if (std::strcmp(kind, "indexed") == 0)
+            MakeIndex(table, (base / kind / "patients.cdx").string());
     }
     std::printf("UPDATE of 1 row in a table of %zu rows\n", rows);
     Measure("without an index", (base / "plain").string());

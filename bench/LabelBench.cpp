@@ -3,8 +3,8 @@
 // next to glabels-3-batch merging the same addresses into a 30-per-sheet Letter template when
 // that program is installed. Prints figures; never fails on time.
 //
-// usage: label_bench --data PRACTICE/mwddf.kdd --cli PATH/parvell-cli [--work DIR] [--glabels-seconds N]
-// (make the practice with: parvell-demo DIR --patients 30000)
+// usage: label_bench --data PRACTICE/mwddf.kdd --cli PATH/parvell-cli [--work DIR]
+// [--glabels-seconds N] (make the practice with: parvell-demo DIR --patients 30000)
 
 #include <QCoreApplication>
 #include <QDir>
@@ -28,8 +28,10 @@ using namespace parvell;
 namespace {
 
 const char* const kSql =
-    "Select\r\n Trim(\"First Name\") +' '+ Trim( \"Last Name\") Name,\r\n \"Street 1\",\r\n \"Street 2\",\r\n"
-    " Upper( Trim(\"City\") +', '+ Trim(\"State\") +' '+ Trim(\"Zip Code\")) CityLine\r\nFrom MWPAT\r\n"
+    "Select\r\n Trim(\"First Name\") +' '+ Trim( \"Last Name\") Name,\r\n \"Street 1\",\r\n "
+    "\"Street 2\",\r\n"
+    " Upper( Trim(\"City\") +', '+ Trim(\"State\") +' '+ Trim(\"Zip Code\")) CityLine\r\nFrom "
+    "MWPAT\r\n"
     "Order By \"Last Name\"\r\n";
 
 long PeakKilobytes() {
@@ -60,20 +62,26 @@ void WriteGlabelsDocument(const QString& path, const QString& csv) {
     QTextStream out(&file);
     out << "<?xml version=\"1.0\"?>\n"
            "<Glabels-document xmlns=\"http://glabels.org/xmlns/3.0/\">\n"
-           "  <Template brand=\"Avery\" part=\"5160\" size=\"US-Letter\" description=\"Address Labels\">\n"
+           "  <Template brand=\"Avery\" part=\"5160\" size=\"US-Letter\" description=\"Address "
+           "Labels\">\n"
            "    <Meta category=\"label\"/>\n"
            "    <Meta category=\"mail\"/>\n"
-           "    <Label-rectangle id=\"0\" width=\"2.625in\" height=\"1in\" round=\"0.0625in\" x_waste=\"0in\" "
+           "    <Label-rectangle id=\"0\" width=\"2.625in\" height=\"1in\" round=\"0.0625in\" "
+           "x_waste=\"0in\" "
            "y_waste=\"0in\">\n"
            "      <Markup-margin size=\"0.0625in\"/>\n"
-           "      <Layout nx=\"3\" ny=\"10\" x0=\"0.15625in\" y0=\"0.5in\" dx=\"2.78125in\" dy=\"1in\"/>\n"
+           "      <Layout nx=\"3\" ny=\"10\" x0=\"0.15625in\" y0=\"0.5in\" dx=\"2.78125in\" "
+           "dy=\"1in\"/>\n"
            "    </Label-rectangle>\n"
            "  </Template>\n"
            "  <Objects id=\"0\" rotate=\"False\">\n"
-           "    <Object-text x=\"0.1667in\" y=\"0.15in\" w=\"2.3in\" h=\"0.8in\" justify=\"Left\" valign=\"Top\" "
+           "    <Object-text x=\"0.1667in\" y=\"0.15in\" w=\"2.3in\" h=\"0.8in\" justify=\"Left\" "
+           "valign=\"Top\" "
            "auto_shrink=\"False\" a0=\"1\" a1=\"0\" a2=\"0\" a3=\"1\" a4=\"0\" a5=\"0\">\n"
-           "      <Span color=\"0x000000ff\" font_family=\"Liberation Sans\" font_size=\"10\" font_weight=\"Regular\" "
-           "font_italic=\"False\" line_spacing=\"1\"><Field name=\"Name\"/><NL/><Field name=\"Street1\"/><NL/>"
+           "      <Span color=\"0x000000ff\" font_family=\"Liberation Sans\" font_size=\"10\" "
+           "font_weight=\"Regular\" "
+           "font_italic=\"False\" line_spacing=\"1\"><Field name=\"Name\"/><NL/><Field "
+           "name=\"Street1\"/><NL/>"
            "<Field name=\"Street2\"/><NL/><Field name=\"CityLine\"/></Span>\n"
            "    </Object-text>\n"
            "  </Objects>\n"
@@ -81,7 +89,9 @@ void WriteGlabelsDocument(const QString& path, const QString& csv) {
         << csv.toHtmlEscaped() << "\"/>\n</Glabels-document>\n";
 }
 
-double Seconds(const QElapsedTimer& timer) { return static_cast<double>(timer.nsecsElapsed()) / 1e9; }
+double Seconds(const QElapsedTimer& timer) {
+    return static_cast<double>(timer.nsecsElapsed()) / 1e9;
+}
 
 }  // namespace
 
@@ -99,8 +109,10 @@ int main(int argc, char** argv) {
         if (args[i] == "--glabels-seconds") glabelsLimit = args[i + 1].toInt();
     }
     if (data.isEmpty() || cli.isEmpty()) {
-        std::fprintf(stderr, "usage: label_bench --data PRACTICE/mwddf.kdd --cli PATH/parvell-cli [--work DIR]"
-                             " [--glabels-seconds N]\n");
+        std::fprintf(
+            stderr,
+            "usage: label_bench --data PRACTICE/mwddf.kdd --cli PATH/parvell-cli [--work DIR]"
+            " [--glabels-seconds N]\n");
         return 2;
     }
     QDir().mkpath(work);
@@ -120,10 +132,13 @@ int main(int argc, char** argv) {
     const TVRPageStore& store = labels.VellRep1.PreviewOutput()->Pages();
     const int pages = store.Count();
     std::printf("records %d, pages %d\n", records, pages);
-    std::printf("%-44s %8.3f s %9.1f pages/s\n", "preview pages (in process)", previewSeconds, pages / previewSeconds);
-    std::printf("  page store: %.1f MB of pictures, %lld bytes in memory (limit %lld), in temporary file: %s\n",
-                static_cast<double>(store.TotalBytes()) / 1e6, static_cast<long long>(store.MemoryBytes()),
-                static_cast<long long>(store.MemoryLimit()), store.InFile() ? "yes" : "no");
+    std::printf("%-44s %8.3f s %9.1f pages/s\n", "preview pages (in process)", previewSeconds,
+                pages / previewSeconds);
+    std::printf(
+        "  page store: %.1f MB of pictures, %lld bytes in memory (limit %lld), in temporary file: "
+        "%s\n",
+        static_cast<double>(store.TotalBytes()) / 1e6, static_cast<long long>(store.MemoryBytes()),
+        static_cast<long long>(store.MemoryLimit()), store.InFile() ? "yes" : "no");
     std::printf("  peak resident memory of this process: %ld kB\n", PeakKilobytes());
 
     // The addresses as CSV for the comparison program.
@@ -150,11 +165,12 @@ int main(int argc, char** argv) {
     }
     QProcess process;
     timer.restart();
-    process.start(cli, {"labels", "--data", data, "--sql", sqlFile, "--pdf", QDir(work).filePath("parvell.pdf")});
+    process.start(cli, {"labels", "--data", data, "--sql", sqlFile, "--pdf",
+                        QDir(work).filePath("parvell.pdf")});
     process.waitForFinished(-1);
     const double pdfSeconds = Seconds(timer);
-    std::printf("%-44s %8.3f s %9.1f pages/s  (exit %d)\n", "PDF through parvell-cli labels", pdfSeconds,
-                pages / pdfSeconds, process.exitCode());
+    std::printf("%-44s %8.3f s %9.1f pages/s  (exit %d)\n", "PDF through parvell-cli labels",
+                pdfSeconds, pages / pdfSeconds, process.exitCode());
 
     const QString glabels = QStandardPaths::findExecutable(QStringLiteral("glabels-3-batch"));
     if (glabels.isEmpty()) {
@@ -169,22 +185,27 @@ int main(int argc, char** argv) {
     if (!process.waitForFinished(glabelsLimit * 1000)) {
         process.kill();
         process.waitForFinished(-1);
-        std::printf("glabels-3-batch did not finish within %d s (stopped), no ratio\n", glabelsLimit);
+        std::printf("glabels-3-batch did not finish within %d s (stopped), no ratio\n",
+                    glabelsLimit);
         return 0;
     }
     const double glabelsSeconds = Seconds(timer);
-    std::printf("%-44s %8.3f s %9.1f pages/s  (exit %d)\n", "glabels-3-batch, same addresses from CSV",
-                glabelsSeconds, pages / glabelsSeconds, process.exitCode());
+    std::printf("%-44s %8.3f s %9.1f pages/s  (exit %d)\n",
+                "glabels-3-batch, same addresses from CSV", glabelsSeconds, pages / glabelsSeconds,
+                process.exitCode());
     // A ratio only when the comparison program wrote the same number of pages.
     QProcess info;
     info.start(QStringLiteral("pdfinfo"), {QDir(work).filePath("glabels.pdf")});
     info.waitForFinished(-1);
     const QString text = QString::fromUtf8(info.readAllStandardOutput());
     const qsizetype at = text.indexOf(QStringLiteral("Pages:"));
-    const int glabelsPages = at < 0 ? 0 : text.mid(at + 6, text.indexOf(QLatin1Char('\n'), at) - at - 6).trimmed().toInt();
+    const int glabelsPages =
+        at < 0 ? 0
+               : text.mid(at + 6, text.indexOf(QLatin1Char('\n'), at) - at - 6).trimmed().toInt();
     if (glabelsPages != pages) {
-        std::printf("glabels-3-batch wrote %d pages, not %d: the merge did not run as intended, no ratio\n",
-                    glabelsPages, pages);
+        std::printf(
+            "glabels-3-batch wrote %d pages, not %d: the merge did not run as intended, no ratio\n",
+            glabelsPages, pages);
         return 0;
     }
     std::printf("ratio parvell-cli labels / glabels-3-batch (pages per second): %.2f\n",

@@ -7,7 +7,9 @@
 namespace parvell {
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 
 bool StartsNoCase(std::string_view text, std::string_view word) {
     if (text.size() < word.size()) return false;
@@ -38,8 +40,9 @@ double ReadDouble(std::string_view text, size_t* consumed) {
     } else {
         const bool hex = rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X');
         const char* begin = rest.data() + (hex ? 2 : 0);
-        const auto result = std::from_chars(begin, rest.data() + rest.size(), value,
-                                            hex ? std::chars_format::hex : std::chars_format::general);
+        const auto result =
+            std::from_chars(begin, rest.data() + rest.size(), value,
+                            hex ? std::chars_format::hex : std::chars_format::general);
         if (result.ec == std::errc::result_out_of_range) {
             // strtod's answer: an infinity for a number too large, zero for one too small.
             const std::string_view number(begin, static_cast<size_t>(result.ptr - begin));

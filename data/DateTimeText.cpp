@@ -17,8 +17,12 @@ constexpr int64_t kMsPerDay = 86400000;
 // Beyond this many milliseconds a value cannot be counted in 64 bits.
 constexpr double kMaxMs = 9.0e18;
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 // Whether `pattern` at `pos` matches `word` without regard to case (`word` is lower case).
 bool MatchesAt(std::string_view pattern, std::size_t pos, std::string_view word) {
@@ -62,35 +66,53 @@ bool TwelveHourAhead(std::string_view pattern, std::size_t pos) {
 
 // What one compiled step writes.
 enum TOpKind : uint8_t {
-    kLiteral,      // literals_[At, At + Size)
-    kDateSep,      // LocaleFormats.DateSepChar
-    kTimeSep,      // LocaleFormats.TimeSepChar
-    kNumber,       // a calendar part (Arg) with at least Size digits
-    kDayShort,     // day names
+    kLiteral,   // literals_[At, At + Size)
+    kDateSep,   // LocaleFormats.DateSepChar
+    kTimeSep,   // LocaleFormats.TimeSepChar
+    kNumber,    // a calendar part (Arg) with at least Size digits
+    kDayShort,  // day names
     kDayLong,
-    kMonthShort,   // month names, nothing for a month out of range
+    kMonthShort,  // month names, nothing for a month out of range
     kMonthLong,
-    kMarker,       // the literal at At before noon, at At2 after
-    kAmPmText,     // LocaleFormats.AmText or PmText
-    kIfTime,       // the next Size steps only when the time of day is not midnight
+    kMarker,    // the literal at At before noon, at At2 after
+    kAmPmText,  // LocaleFormats.AmText or PmText
+    kIfTime,    // the next Size steps only when the time of day is not midnight
 };
 
 // The calendar parts a number step writes.
-enum TPart : uint8_t { kDay, kMonth, kYear2, kYear, kHour, kHour12, kMinute, kSecond, kMillisecond };
+enum TPart : uint8_t {
+    kDay,
+    kMonth,
+    kYear2,
+    kYear,
+    kHour,
+    kHour12,
+    kMinute,
+    kSecond,
+    kMillisecond
+};
 
 int PartValue(const TDateTimeParts& parts, uint8_t part) {
     switch (part) {
-        case kDay: return parts.Day;
-        case kMonth: return parts.Month;
-        case kYear2: return parts.Year % 100;
-        case kYear: return parts.Year;
-        case kHour: return parts.Hour;
+        case kDay:
+            return parts.Day;
+        case kMonth:
+            return parts.Month;
+        case kYear2:
+            return parts.Year % 100;
+        case kYear:
+            return parts.Year;
+        case kHour:
+            return parts.Hour;
         case kHour12:
             if (parts.Hour == 0) return 12;
             return parts.Hour > 12 ? parts.Hour - 12 : parts.Hour;
-        case kMinute: return parts.Minute;
-        case kSecond: return parts.Second;
-        default: return parts.Millisecond;
+        case kMinute:
+            return parts.Minute;
+        case kSecond:
+            return parts.Second;
+        default:
+            return parts.Millisecond;
     }
 }
 
@@ -303,9 +325,15 @@ void TDateTimePattern::CompileLevel(std::string_view pattern, int depth) {
                 number(twelveHourClock || TwelveHourAhead(pattern, i + count) ? kHour12 : kHour,
                        count >= 2 ? 2 : 1);
                 break;
-            case 'n': number(kMinute, count >= 2 ? 2 : 1); break;
-            case 's': number(kSecond, count >= 2 ? 2 : 1); break;
-            case 'z': number(kMillisecond, count >= 3 ? 3 : static_cast<int>(count)); break;
+            case 'n':
+                number(kMinute, count >= 2 ? 2 : 1);
+                break;
+            case 's':
+                number(kSecond, count >= 2 ? 2 : 1);
+                break;
+            case 'z':
+                number(kMillisecond, count >= 3 ? 3 : static_cast<int>(count));
+                break;
             case 't':
                 if (depth == 0) CompileNamed(count == 1 ? ShortTime : LongTime, depth + 1);
                 break;
@@ -324,7 +352,9 @@ void TDateTimePattern::CompileLevel(std::string_view pattern, int depth) {
             case 'g':
                 // ... and the era name is empty.
                 break;
-            default: AddLiteral(pattern.substr(i, count)); break;
+            default:
+                AddLiteral(pattern.substr(i, count));
+                break;
         }
         lastLetter = letter;
         i += count;
@@ -366,11 +396,21 @@ void TDateTimePattern::Write(std::string& text, std::string_view pattern, TDateT
                     out.Put(literals.substr(op.At, op.Size));
                 }
                 break;
-            case kDateSep: out.PutItem(LocaleFormats.DateSepChar); break;
-            case kTimeSep: out.PutItem(LocaleFormats.TimeSepChar); break;
-            case kNumber: out.PutNumber(PartValue(parts, op.Arg), op.Size); break;
-            case kDayShort: out.Put(LocaleFormats.DayNamesShort[parts.DayOfWeek]); break;
-            case kDayLong: out.Put(LocaleFormats.DayNamesLong[parts.DayOfWeek]); break;
+            case kDateSep:
+                out.PutItem(LocaleFormats.DateSepChar);
+                break;
+            case kTimeSep:
+                out.PutItem(LocaleFormats.TimeSepChar);
+                break;
+            case kNumber:
+                out.PutNumber(PartValue(parts, op.Arg), op.Size);
+                break;
+            case kDayShort:
+                out.Put(LocaleFormats.DayNamesShort[parts.DayOfWeek]);
+                break;
+            case kDayLong:
+                out.Put(LocaleFormats.DayNamesLong[parts.DayOfWeek]);
+                break;
             case kMonthShort:
             case kMonthLong:
                 if (parts.Month >= 1 && parts.Month <= 12) {
@@ -382,11 +422,14 @@ void TDateTimePattern::Write(std::string& text, std::string_view pattern, TDateT
                 out.Put(parts.Hour < 12 ? literals.substr(op.At, op.Size)
                                         : literals.substr(op.At2, op.Size2));
                 break;
-            case kAmPmText: out.Put(parts.Hour < 12 ? LocaleFormats.AmText : LocaleFormats.PmText); break;
+            case kAmPmText:
+                out.Put(parts.Hour < 12 ? LocaleFormats.AmText : LocaleFormats.PmText);
+                break;
             case kIfTime:
                 if (parts.Hour == 0 && parts.Minute == 0 && parts.Second == 0) k += op.Size;
                 break;
-            default: break;
+            default:
+                break;
         }
     }
 }

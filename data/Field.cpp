@@ -14,35 +14,57 @@ const TFieldClass* DefaultFieldClass(TFieldType type) {
     switch (type) {
         case ftString:
         case ftFixedChar:
-        case ftOraInterval: return &TStringField::Class();
-        case ftSmallint: return &TSmallintField::Class();
-        case ftInteger: return &TIntegerField::Class();
-        case ftWord: return &TWordField::Class();
-        case ftBoolean: return &TBooleanField::Class();
-        case ftFloat: return &TFloatField::Class();
-        case ftCurrency: return &TCurrencyField::Class();
-        case ftBCD: return &TBCDField::Class();
-        case ftDate: return &TDateField::Class();
-        case ftTime: return &TTimeField::Class();
-        case ftDateTime: return &TDateTimeField::Class();
-        case ftBytes: return &TBytesField::Class();
-        case ftVarBytes: return &TVarBytesField::Class();
-        case ftAutoInc: return &TAutoIncField::Class();
+        case ftOraInterval:
+            return &TStringField::Class();
+        case ftSmallint:
+            return &TSmallintField::Class();
+        case ftInteger:
+            return &TIntegerField::Class();
+        case ftWord:
+            return &TWordField::Class();
+        case ftBoolean:
+            return &TBooleanField::Class();
+        case ftFloat:
+            return &TFloatField::Class();
+        case ftCurrency:
+            return &TCurrencyField::Class();
+        case ftBCD:
+            return &TBCDField::Class();
+        case ftDate:
+            return &TDateField::Class();
+        case ftTime:
+            return &TTimeField::Class();
+        case ftDateTime:
+            return &TDateTimeField::Class();
+        case ftBytes:
+            return &TBytesField::Class();
+        case ftVarBytes:
+            return &TVarBytesField::Class();
+        case ftAutoInc:
+            return &TAutoIncField::Class();
         case ftBlob:
         case ftFmtMemo:
         case ftParadoxOle:
         case ftDBaseOle:
         case ftTypedBinary:
-        case ftOraBlob: return &TBlobField::Class();
+        case ftOraBlob:
+            return &TBlobField::Class();
         case ftMemo:
-        case ftOraClob: return &TMemoField::Class();
-        case ftGraphic: return &TGraphicField::Class();
+        case ftOraClob:
+            return &TMemoField::Class();
+        case ftGraphic:
+            return &TGraphicField::Class();
         case ftWideString:
-        case ftFixedWideChar: return &TWideStringField::Class();
-        case ftLargeint: return &TLargeintField::Class();
-        case ftFMTBcd: return &TFMTBCDField::Class();
-        case ftWideMemo: return &TWideMemoField::Class();
-        default: return nullptr;  // no field object for these types here
+        case ftFixedWideChar:
+            return &TWideStringField::Class();
+        case ftLargeint:
+            return &TLargeintField::Class();
+        case ftFMTBcd:
+            return &TFMTBCDField::Class();
+        case ftWideMemo:
+            return &TWideMemoField::Class();
+        default:
+            return nullptr;  // no field object for these types here
     }
 }
 
@@ -54,7 +76,9 @@ void TField::SetSize(int32_t size) {
     size_ = size;
 }
 
-int TField::Index() const { return dataSet_ ? dataSet_->Fields().IndexOf(this) : -1; }
+int TField::Index() const {
+    return dataSet_ ? dataSet_->Fields().IndexOf(this) : -1;
+}
 
 const std::string& TField::DisplayName() const {
     return displayLabel_.empty() ? fieldName_ : displayLabel_;
@@ -65,23 +89,43 @@ void TField::AccessError(std::string_view typeWord) const {
         FormatMessage("Cannot access field '%s' as type %s", {DisplayName(), typeWord}));
 }
 
-TBcd TField::ValueAsBCD() const { AccessError("BCD"); }
-bool TField::ValueAsBoolean() const { AccessError("Boolean"); }
-std::vector<uint8_t> TField::ValueAsByteArray() const { AccessError("Variant"); }
-TDateTime TField::ValueAsDateTime() const { AccessError("DateTime"); }
-double TField::ValueAsFloat() const { AccessError("Float"); }
-int32_t TField::ValueAsInteger() const { AccessError("Integer"); }
-TSQLTimeStamp TField::ValueAsSQLTimeStamp() const { AccessError("SQLTimeStamp"); }
+TBcd TField::ValueAsBCD() const {
+    AccessError("BCD");
+}
+bool TField::ValueAsBoolean() const {
+    AccessError("Boolean");
+}
+std::vector<uint8_t> TField::ValueAsByteArray() const {
+    AccessError("Variant");
+}
+TDateTime TField::ValueAsDateTime() const {
+    AccessError("DateTime");
+}
+double TField::ValueAsFloat() const {
+    AccessError("Float");
+}
+int32_t TField::ValueAsInteger() const {
+    AccessError("Integer");
+}
+TSQLTimeStamp TField::ValueAsSQLTimeStamp() const {
+    AccessError("SQLTimeStamp");
+}
 
 int64_t TField::ValueAsCurrency() const {
     return fieldvalue::RoundToInt64(ValueAsFloat() * 10000.0);
 }
 
-std::string TField::ValueAsText() const { return ClassDescription(); }
+std::string TField::ValueAsText() const {
+    return ClassDescription();
+}
 
-void TField::AppendValueText(std::string& out) const { out += ValueAsText(); }
+void TField::AppendValueText(std::string& out) const {
+    out += ValueAsText();
+}
 
-std::u16string TField::ValueAsWideText() const { return AnsiToWide(ValueAsText()); }
+std::u16string TField::ValueAsWideText() const {
+    return AnsiToWide(ValueAsText());
+}
 
 std::string TField::Description() const {
     std::string_view name = ClassName();
@@ -97,9 +141,13 @@ std::string TField::ClassDescription() const {
     return ValueIsNull() ? description : AnsiUpperCase(description);
 }
 
-bool TField::ValueIsNull() const { return !LoadValueData(nullptr, true); }
+bool TField::ValueIsNull() const {
+    return !LoadValueData(nullptr, true);
+}
 
-std::string TField::RenderText(bool forDisplay) const { return ValueAsText(); }
+std::string TField::RenderText(bool forDisplay) const {
+    return ValueAsText();
+}
 
 std::string TField::DisplayString() const {
     if (onGetText_) {

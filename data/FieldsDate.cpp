@@ -12,7 +12,9 @@ std::unique_ptr<TField> Make() {
 
 }  // namespace
 
-TDateTimeField::TDateTimeField() { SetDataTypeInternal(ftDateTime); }
+TDateTimeField::TDateTimeField() {
+    SetDataTypeInternal(ftDateTime);
+}
 
 const TFieldClass& TDateTimeField::Class() {
     static const TFieldClass cls{"TDateTimeField", &Make<TDateTimeField>,
@@ -25,7 +27,9 @@ TDateTime TDateTimeField::ValueAsDateTime() const {
     return LoadValueData(&value, false) ? value : 0.0;
 }
 
-double TDateTimeField::ValueAsFloat() const { return ValueAsDateTime(); }
+double TDateTimeField::ValueAsFloat() const {
+    return ValueAsDateTime();
+}
 
 std::string TDateTimeField::ValueAsText() const {
     TDateTime value = 0;
@@ -38,22 +42,30 @@ void TDateTimeField::AppendValueText(std::string& out) const {
     if (LoadValueData(&value, false)) pattern_.Append(out, TextPattern(), value);
 }
 
-TDateField::TDateField() { SetDataTypeInternal(ftDate); }
+TDateField::TDateField() {
+    SetDataTypeInternal(ftDate);
+}
 
 const TFieldClass& TDateField::Class() {
     static const TFieldClass cls{"TDateField", &Make<TDateField>, &fieldvalue::AcceptAnySize};
     return cls;
 }
 
-std::string_view TDateField::TextPattern() const { return LocaleFormats.ShortDatePattern; }
+std::string_view TDateField::TextPattern() const {
+    return LocaleFormats.ShortDatePattern;
+}
 
-TTimeField::TTimeField() { SetDataTypeInternal(ftTime); }
+TTimeField::TTimeField() {
+    SetDataTypeInternal(ftTime);
+}
 
 const TFieldClass& TTimeField::Class() {
     static const TFieldClass cls{"TTimeField", &Make<TTimeField>, &fieldvalue::AcceptAnySize};
     return cls;
 }
 
-std::string_view TTimeField::TextPattern() const { return LocaleFormats.LongTimePattern; }
+std::string_view TTimeField::TextPattern() const {
+    return LocaleFormats.LongTimePattern;
+}
 
 }  // namespace parvell

@@ -27,9 +27,13 @@ int64_t ScaledToWhole(int64_t scaled) {
 
 }  // namespace
 
-TNumericField::TNumericField() { SetAlignment(TAlignment::taRightJustify); }
+TNumericField::TNumericField() {
+    SetAlignment(TAlignment::taRightJustify);
+}
 
-TIntegerField::TIntegerField() { SetDataTypeInternal(ftInteger); }
+TIntegerField::TIntegerField() {
+    SetDataTypeInternal(ftInteger);
+}
 
 const TFieldClass& TIntegerField::Class() {
     static const TFieldClass cls{"TIntegerField", &Make<TIntegerField>, &fieldvalue::AcceptAnySize};
@@ -41,14 +45,18 @@ void TIntegerField::SetRange(int32_t minValue, int32_t maxValue) {
     maxValue_ = maxValue;
 }
 
-bool TIntegerField::ReadValue(int32_t* value) const { return LoadValueData(value, true); }
+bool TIntegerField::ReadValue(int32_t* value) const {
+    return LoadValueData(value, true);
+}
 
 int32_t TIntegerField::ValueAsInteger() const {
     int32_t value = 0;
     return ReadValue(&value) ? value : 0;
 }
 
-double TIntegerField::ValueAsFloat() const { return ValueAsInteger(); }
+double TIntegerField::ValueAsFloat() const {
+    return ValueAsInteger();
+}
 
 std::string TIntegerField::ValueAsText() const {
     int32_t value = 0;
@@ -95,15 +103,18 @@ bool TWordField::ReadValue(int32_t* value) const {
     return true;
 }
 
-TAutoIncField::TAutoIncField() { SetDataTypeInternal(ftAutoInc); }
+TAutoIncField::TAutoIncField() {
+    SetDataTypeInternal(ftAutoInc);
+}
 
 const TFieldClass& TAutoIncField::Class() {
-    static const TFieldClass cls{"TAutoIncField", &Make<TAutoIncField>,
-                                 &fieldvalue::AcceptAnySize};
+    static const TFieldClass cls{"TAutoIncField", &Make<TAutoIncField>, &fieldvalue::AcceptAnySize};
     return cls;
 }
 
-TLargeintField::TLargeintField() { SetDataTypeInternal(ftLargeint); }
+TLargeintField::TLargeintField() {
+    SetDataTypeInternal(ftLargeint);
+}
 
 const TFieldClass& TLargeintField::Class() {
     static const TFieldClass cls{"TLargeintField", &Make<TLargeintField>,
@@ -120,28 +131,36 @@ int32_t TLargeintField::ValueAsInteger() const {
     return static_cast<int32_t>(static_cast<uint32_t>(ValueAsLargeInt()));
 }
 
-double TLargeintField::ValueAsFloat() const { return static_cast<double>(ValueAsLargeInt()); }
+double TLargeintField::ValueAsFloat() const {
+    return static_cast<double>(ValueAsLargeInt());
+}
 
 std::string TLargeintField::ValueAsText() const {
     int64_t value = 0;
     return LoadValueData(&value, true) ? Int64Text(value) : std::string();
 }
 
-TFloatField::TFloatField() { SetDataTypeInternal(ftFloat); }
+TFloatField::TFloatField() {
+    SetDataTypeInternal(ftFloat);
+}
 
 const TFieldClass& TFloatField::Class() {
     static const TFieldClass cls{"TFloatField", &Make<TFloatField>, &fieldvalue::AcceptAnySize};
     return cls;
 }
 
-void TFloatField::SetPrecision(int value) { precision_ = std::clamp(value, 2, 15); }
+void TFloatField::SetPrecision(int value) {
+    precision_ = std::clamp(value, 2, 15);
+}
 
 double TFloatField::ValueAsFloat() const {
     double value = 0;
     return LoadValueData(&value, true) ? value : 0.0;
 }
 
-int32_t TFloatField::ValueAsInteger() const { return fieldvalue::RoundToInt32(ValueAsFloat()); }
+int32_t TFloatField::ValueAsInteger() const {
+    return fieldvalue::RoundToInt32(ValueAsFloat());
+}
 
 std::string TFloatField::ValueAsText() const {
     double value = 0;
@@ -181,11 +200,17 @@ const TFieldClass& TBCDField::Class() {
     return cls;
 }
 
-void TBCDField::CheckSize(int32_t size) const { fieldvalue::CheckBcdSize(size); }
+void TBCDField::CheckSize(int32_t size) const {
+    fieldvalue::CheckBcdSize(size);
+}
 
-void TBCDField::SetPrecision(int value) { precision_ = std::clamp(value, 0, 32); }
+void TBCDField::SetPrecision(int value) {
+    precision_ = std::clamp(value, 0, 32);
+}
 
-bool TBCDField::ReadScaled(int64_t* value) const { return LoadValueData(value, false); }
+bool TBCDField::ReadScaled(int64_t* value) const {
+    return LoadValueData(value, false);
+}
 
 TBcd TBCDField::ValueAsBCD() const {
     TBcd value;
@@ -198,7 +223,9 @@ int64_t TBCDField::ValueAsCurrency() const {
     return ReadScaled(&scaled) ? scaled : 0;
 }
 
-double TBCDField::ValueAsFloat() const { return static_cast<double>(ValueAsCurrency()) / 10000.0; }
+double TBCDField::ValueAsFloat() const {
+    return static_cast<double>(ValueAsCurrency()) / 10000.0;
+}
 
 int32_t TBCDField::ValueAsInteger() const {
     return static_cast<int32_t>(static_cast<uint32_t>(ScaledToWhole(ValueAsCurrency())));
@@ -264,7 +291,9 @@ double TFMTBCDField::ValueAsFloat() const {
     return LoadValueData(&value, false) ? TextToFloat(BcdText(value)) : 0.0;
 }
 
-int32_t TFMTBCDField::ValueAsInteger() const { return fieldvalue::RoundToInt32(ValueAsFloat()); }
+int32_t TFMTBCDField::ValueAsInteger() const {
+    return fieldvalue::RoundToInt32(ValueAsFloat());
+}
 
 std::string TFMTBCDField::RenderText(bool forDisplay) const {
     try {

@@ -36,14 +36,17 @@ TStringField::TStringField() {
 }
 
 const TFieldClass& TStringField::Class() {
-    static const TFieldClass cls{"TStringField", &Make<TStringField>,
-                                 &fieldvalue::CheckStringSize};
+    static const TFieldClass cls{"TStringField", &Make<TStringField>, &fieldvalue::CheckStringSize};
     return cls;
 }
 
-void TStringField::CheckSize(int32_t size) const { fieldvalue::CheckStringSize(size); }
+void TStringField::CheckSize(int32_t size) const {
+    fieldvalue::CheckStringSize(size);
+}
 
-int TStringField::NativeSize() const { return SizePlus(Size(), 1, 1); }
+int TStringField::NativeSize() const {
+    return SizePlus(Size(), 1, 1);
+}
 
 std::string TStringField::ValueAsText() const {
     std::string text;
@@ -74,9 +77,15 @@ bool TStringField::ValueAsBoolean() const {
     return !text.empty() && (text[0] == 'T' || text[0] == 't' || text[0] == 'Y' || text[0] == 'y');
 }
 
-int32_t TStringField::ValueAsInteger() const { return TextToInteger(ValueAsText()); }
-double TStringField::ValueAsFloat() const { return TextToFloat(ValueAsText()); }
-TDateTime TStringField::ValueAsDateTime() const { return TextToDateTime(ValueAsText()); }
+int32_t TStringField::ValueAsInteger() const {
+    return TextToInteger(ValueAsText());
+}
+double TStringField::ValueAsFloat() const {
+    return TextToFloat(ValueAsText());
+}
+TDateTime TStringField::ValueAsDateTime() const {
+    return TextToDateTime(ValueAsText());
+}
 
 TWideStringField::TWideStringField() {
     SetDataTypeInternal(ftWideString);
@@ -89,7 +98,9 @@ const TFieldClass& TWideStringField::Class() {
     return cls;
 }
 
-int TWideStringField::NativeSize() const { return SizePlus(Size(), 2, 2); }
+int TWideStringField::NativeSize() const {
+    return SizePlus(Size(), 2, 2);
+}
 
 std::u16string TWideStringField::ValueAsWideText() const {
     const int size = NativeSize();
@@ -106,13 +117,16 @@ std::u16string TWideStringField::ValueAsWideText() const {
     return std::u16string(buffer);
 }
 
-std::string TWideStringField::ValueAsText() const { return WideToAnsi(ValueAsWideText()); }
+std::string TWideStringField::ValueAsText() const {
+    return WideToAnsi(ValueAsWideText());
+}
 
-TBooleanField::TBooleanField() { SetDataTypeInternal(ftBoolean); }
+TBooleanField::TBooleanField() {
+    SetDataTypeInternal(ftBoolean);
+}
 
 const TFieldClass& TBooleanField::Class() {
-    static const TFieldClass cls{"TBooleanField", &Make<TBooleanField>,
-                                 &fieldvalue::AcceptAnySize};
+    static const TFieldClass cls{"TBooleanField", &Make<TBooleanField>, &fieldvalue::AcceptAnySize};
     return cls;
 }
 
@@ -158,9 +172,13 @@ const TFieldClass& TBytesField::Class() {
     return cls;
 }
 
-void TBytesField::CheckSize(int32_t size) const { fieldvalue::CheckBytesSize(size); }
+void TBytesField::CheckSize(int32_t size) const {
+    fieldvalue::CheckBytesSize(size);
+}
 
-int TBytesField::NativeSize() const { return SizePlus(Size(), 1, 0); }
+int TBytesField::NativeSize() const {
+    return SizePlus(Size(), 1, 0);
+}
 
 std::vector<uint8_t> TBytesField::ValueAsByteArray() const {
     std::vector<uint8_t> bytes(static_cast<size_t>(NativeSize()));
@@ -188,7 +206,9 @@ const TFieldClass& TVarBytesField::Class() {
     return cls;
 }
 
-int TVarBytesField::NativeSize() const { return SizePlus(Size(), 1, 2); }
+int TVarBytesField::NativeSize() const {
+    return SizePlus(Size(), 1, 2);
+}
 
 std::vector<uint8_t> TVarBytesField::ValueAsByteArray() const {
     std::vector<uint8_t> native(static_cast<size_t>(NativeSize()));
@@ -200,7 +220,9 @@ std::vector<uint8_t> TVarBytesField::ValueAsByteArray() const {
     return std::vector<uint8_t>(native.begin() + 2, native.begin() + 2 + count);
 }
 
-TBlobField::TBlobField() { SetDataTypeInternal(ftBlob); }
+TBlobField::TBlobField() {
+    SetDataTypeInternal(ftBlob);
+}
 
 const TFieldClass& TBlobField::Class() {
     static const TFieldClass cls{"TBlobField", &Make<TBlobField>, &fieldvalue::AcceptAnySize};
@@ -235,22 +257,27 @@ std::string TBlobField::RenderText(bool forDisplay) const {
     return forDisplay ? ClassDescription() : ValueAsText();
 }
 
-TMemoField::TMemoField() { SetDataTypeInternal(ftMemo); }
+TMemoField::TMemoField() {
+    SetDataTypeInternal(ftMemo);
+}
 
 const TFieldClass& TMemoField::Class() {
     static const TFieldClass cls{"TMemoField", &Make<TMemoField>, &fieldvalue::AcceptAnySize};
     return cls;
 }
 
-TGraphicField::TGraphicField() { SetDataTypeInternal(ftGraphic); }
+TGraphicField::TGraphicField() {
+    SetDataTypeInternal(ftGraphic);
+}
 
 const TFieldClass& TGraphicField::Class() {
-    static const TFieldClass cls{"TGraphicField", &Make<TGraphicField>,
-                                 &fieldvalue::AcceptAnySize};
+    static const TFieldClass cls{"TGraphicField", &Make<TGraphicField>, &fieldvalue::AcceptAnySize};
     return cls;
 }
 
-TWideMemoField::TWideMemoField() { SetDataTypeInternal(ftWideMemo); }
+TWideMemoField::TWideMemoField() {
+    SetDataTypeInternal(ftWideMemo);
+}
 
 const TFieldClass& TWideMemoField::Class() {
     static const TFieldClass cls{"TWideMemoField", &Make<TWideMemoField>,

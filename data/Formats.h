@@ -69,7 +69,13 @@ extern TLocaleFormats LocaleFormats;
 // Filling LocaleFormats from the user's locale: data/LocaleFormats.h.
 
 // Number styles of the styled formatters.
-enum class TFloatFormat : uint8_t { General = 0, Exponent = 1, Fixed = 2, Number = 3, Currency = 4 };
+enum class TFloatFormat : uint8_t {
+    General = 0,
+    Exponent = 1,
+    Fixed = 2,
+    Number = 3,
+    Currency = 4
+};
 
 std::string IntegerText(int32_t value);
 std::string Int64Text(int64_t value);
@@ -107,10 +113,10 @@ public:
 private:
     struct TOp {
         uint8_t Kind = 0;
-        uint8_t Arg = 0;      // a calendar part or a minimum number of digits
-        uint16_t Size = 0;    // literal length, or the number of ops a condition covers
-        uint32_t At = 0;      // literal offset in literals_
-        uint16_t Size2 = 0;   // second literal (the evening variant of a marker)
+        uint8_t Arg = 0;     // a calendar part or a minimum number of digits
+        uint16_t Size = 0;   // literal length, or the number of ops a condition covers
+        uint32_t At = 0;     // literal offset in literals_
+        uint16_t Size2 = 0;  // second literal (the evening variant of a marker)
         uint32_t At2 = 0;
     };
     enum TNamed : uint8_t { ShortDate, LongDate, ShortTime, LongTime, NamedCount };

@@ -44,7 +44,9 @@ char Windows1252For(char32_t codePoint) {
     return cp1252::EncodeOrQuestion(codePoint);
 }
 
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 constexpr int kUnspecified = -1;
 
@@ -54,7 +56,8 @@ std::size_t NextConversion(std::string_view format, std::size_t pos, char& conve
                            bool& noPadding, std::size_t& end) {
     while (true) {
         pos = format.find('%', pos);
-        if (pos == std::string_view::npos || pos + 1 >= format.size()) return std::string_view::npos;
+        if (pos == std::string_view::npos || pos + 1 >= format.size())
+            return std::string_view::npos;
         std::size_t i = pos + 1;
         noPadding = false;
         while (i < format.size() && std::strchr("-_0^#", format[i]) != nullptr) {
@@ -199,27 +202,54 @@ std::string DatePatternFromStrftime(std::string_view format) {
         bool noPadding = false;
         std::size_t end = 0;
         const std::size_t found = NextConversion(format, pos, conversion, noPadding, end);
-        AppendLiteral(pattern, format.substr(pos, found == std::string_view::npos
-                                                      ? std::string_view::npos
-                                                      : found - pos));
+        AppendLiteral(pattern,
+                      format.substr(pos, found == std::string_view::npos ? std::string_view::npos
+                                                                         : found - pos));
         if (found == std::string_view::npos) break;
         switch (conversion) {
-            case 'd': pattern += noPadding ? "d" : "dd"; break;
-            case 'e': pattern += "d"; break;
-            case 'm': pattern += noPadding ? "M" : "MM"; break;
-            case 'y': pattern += "yy"; break;
-            case 'Y': pattern += "yyyy"; break;
+            case 'd':
+                pattern += noPadding ? "d" : "dd";
+                break;
+            case 'e':
+                pattern += "d";
+                break;
+            case 'm':
+                pattern += noPadding ? "M" : "MM";
+                break;
+            case 'y':
+                pattern += "yy";
+                break;
+            case 'Y':
+                pattern += "yyyy";
+                break;
             case 'b':
-            case 'h': pattern += "MMM"; break;
-            case 'B': pattern += "MMMM"; break;
-            case 'a': pattern += "ddd"; break;
-            case 'A': pattern += "dddd"; break;
-            case 'D': pattern += "MM/dd/yy"; break;
-            case 'F': pattern += "yyyy-MM-dd"; break;
+            case 'h':
+                pattern += "MMM";
+                break;
+            case 'B':
+                pattern += "MMMM";
+                break;
+            case 'a':
+                pattern += "ddd";
+                break;
+            case 'A':
+                pattern += "dddd";
+                break;
+            case 'D':
+                pattern += "MM/dd/yy";
+                break;
+            case 'F':
+                pattern += "yyyy-MM-dd";
+                break;
             case 'n':
-            case 't': pattern += ' '; break;
-            case '%': pattern += '%'; break;
-            default: break;  // no date pattern equivalent
+            case 't':
+                pattern += ' ';
+                break;
+            case '%':
+                pattern += '%';
+                break;
+            default:
+                break;  // no date pattern equivalent
         }
         pos = end;
     }
@@ -233,8 +263,8 @@ std::string SeparatorFromStrftime(std::string_view format) {
     if (NextConversion(format, 0, conversion, noPadding, end) == std::string_view::npos) return {};
     std::size_t secondEnd = 0;
     const std::size_t next = NextConversion(format, end, conversion, noPadding, secondEnd);
-    return std::string(format.substr(
-        end, next == std::string_view::npos ? std::string_view::npos : next - end));
+    return std::string(
+        format.substr(end, next == std::string_view::npos ? std::string_view::npos : next - end));
 }
 
 TTimeConvention TimeConventionFromStrftime(std::string_view format) {
@@ -392,7 +422,8 @@ void ReadMonetaryItems(locale_t locale, TLocaleFormats& formats) {
     const int nSpace = reader.Number(N_SEP_BY_SPACE);
     const int nSign = reader.Number(N_SIGN_POSN);
     if (nPrecedes != kUnspecified && nSpace != kUnspecified && nSign != kUnspecified)
-        formats.NegCurrencyPlacement = NegativeCurrencyPlacement(nPrecedes != 0, nSpace != 0, nSign);
+        formats.NegCurrencyPlacement =
+            NegativeCurrencyPlacement(nPrecedes != 0, nSpace != 0, nSign);
     const int fracDigits = reader.Number(FRAC_DIGITS);
     formats.CurrencyDigits = fracDigits == kUnspecified ? 0 : static_cast<uint8_t>(fracDigits);
 }
@@ -480,9 +511,15 @@ TLocaleLoadResult LoadLocaleFormats() {
             continue;
         }
         switch (info.category) {
-            case TLocaleCategory::Numeric: ReadNumericItems(locale, formats); break;
-            case TLocaleCategory::Monetary: ReadMonetaryItems(locale, formats); break;
-            case TLocaleCategory::Time: ReadTimeItems(locale, name, formats); break;
+            case TLocaleCategory::Numeric:
+                ReadNumericItems(locale, formats);
+                break;
+            case TLocaleCategory::Monetary:
+                ReadMonetaryItems(locale, formats);
+                break;
+            case TLocaleCategory::Time:
+                ReadTimeItems(locale, name, formats);
+                break;
         }
         freelocale(locale);
     }

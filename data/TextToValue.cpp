@@ -18,7 +18,9 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Reads an unsigned run of at most maxDigits digits at pos; false when there is none.
 bool ReadNumber(std::string_view text, size_t& pos, int maxDigits, int* value) {
@@ -43,7 +45,8 @@ std::string DateOrder() {
     std::string order;
     for (char c : LocaleFormats.ShortDatePattern) {
         const char lower = AnsiLowerChar(c);
-        if ((lower == 'd' || lower == 'm' || lower == 'y') && order.find(lower) == std::string::npos) {
+        if ((lower == 'd' || lower == 'm' || lower == 'y') &&
+            order.find(lower) == std::string::npos) {
             order.push_back(lower);
         }
     }

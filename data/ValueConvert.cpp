@@ -111,7 +111,8 @@ TBcd ScaledToBcd(int64_t scaled, int precision, int decimals) {
     }
     const bool negative = scaled < 0;
     // The magnitude as 4-decimal digits; the unsigned form holds even the smallest value.
-    uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
+    uint64_t magnitude =
+        negative ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
     if (decimals < 4) {
         uint64_t divisor = 1;
         for (int i = decimals; i < 4; ++i) divisor *= 10;
@@ -165,8 +166,7 @@ TBcd TextToBcd(std::string_view text) {
     if (digits.size() > 64) throw EBcdOverflowException();
     TBcd result;
     result.Precision = static_cast<uint8_t>(digits.size());
-    result.SignSpecialPlaces =
-        static_cast<uint8_t>(fractionPart.size() | (negative ? 0x80 : 0));
+    result.SignSpecialPlaces = static_cast<uint8_t>(fractionPart.size() | (negative ? 0x80 : 0));
     for (size_t i = 0; i < digits.size(); ++i) {
         SetDigit(result, static_cast<int>(i), digits[i] - '0');
     }
@@ -184,7 +184,9 @@ TDateTime TimeStampToDateTime(int64_t day, int64_t milliseconds) {
     return (day >= kDateDelta ? days + ms : days - ms) / static_cast<double>(kMSecsPerDay);
 }
 
-TDateTime NativeDateToDateTime(int32_t day) { return TimeStampToDateTime(day, 0); }
+TDateTime NativeDateToDateTime(int32_t day) {
+    return TimeStampToDateTime(day, 0);
+}
 
 TDateTime NativeTimeToDateTime(int32_t milliseconds) {
     return TimeStampToDateTime(kDateDelta, milliseconds);

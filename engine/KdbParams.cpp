@@ -13,7 +13,9 @@
 namespace parvell {
 namespace {
 
-int32_t WholeDays(TDateTime value) { return static_cast<int32_t>(std::floor(value)); }
+int32_t WholeDays(TDateTime value) {
+    return static_cast<int32_t>(std::floor(value));
+}
 
 int32_t MillisecondsOfDay(TDateTime value) {
     return static_cast<int32_t>(std::llround((value - std::floor(value)) * 86400000.0));
@@ -69,25 +71,35 @@ void TParam::Assign(const TParam& other) {
 
 std::string TParam::AsText() const {
     switch (value_.index()) {
-        case 1: return std::get<std::string>(value_);
-        case 2: return Int64Text(std::get<int64_t>(value_));
-        case 3: return FloatText(std::get<double>(value_));
-        case 4: return std::get<bool>(value_) ? "True" : "False";
+        case 1:
+            return std::get<std::string>(value_);
+        case 2:
+            return Int64Text(std::get<int64_t>(value_));
+        case 3:
+            return FloatText(std::get<double>(value_));
+        case 4:
+            return std::get<bool>(value_) ? "True" : "False";
         case 5: {
             const auto& bytes = std::get<std::vector<uint8_t>>(value_);
             return std::string(bytes.begin(), bytes.end());
         }
-        default: return {};
+        default:
+            return {};
     }
 }
 
 double TParam::AsFloat() const {
     switch (value_.index()) {
-        case 1: return ReadDouble(std::get<std::string>(value_));
-        case 2: return static_cast<double>(std::get<int64_t>(value_));
-        case 3: return std::get<double>(value_);
-        case 4: return std::get<bool>(value_) ? 1.0 : 0.0;
-        default: return 0.0;
+        case 1:
+            return ReadDouble(std::get<std::string>(value_));
+        case 2:
+            return static_cast<double>(std::get<int64_t>(value_));
+        case 3:
+            return std::get<double>(value_);
+        case 4:
+            return std::get<bool>(value_) ? 1.0 : 0.0;
+        default:
+            return 0.0;
     }
 }
 
@@ -95,12 +107,17 @@ bool TParam::AsBoolean() const {
     switch (value_.index()) {
         case 1: {
             const std::string& text = std::get<std::string>(value_);
-            return !text.empty() && (text[0] == 'T' || text[0] == 't' || text[0] == 'Y' || text[0] == 'y');
+            return !text.empty() &&
+                   (text[0] == 'T' || text[0] == 't' || text[0] == 'Y' || text[0] == 'y');
         }
-        case 2: return std::get<int64_t>(value_) != 0;
-        case 3: return std::get<double>(value_) != 0.0;
-        case 4: return std::get<bool>(value_);
-        default: return false;
+        case 2:
+            return std::get<int64_t>(value_) != 0;
+        case 3:
+            return std::get<double>(value_) != 0.0;
+        case 4:
+            return std::get<bool>(value_);
+        default:
+            return false;
     }
 }
 
@@ -110,8 +127,12 @@ std::vector<uint8_t> TParam::AsBytes() const {
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
-TParam& TParams::At(int index) { return items_.at(static_cast<size_t>(index)); }
-const TParam& TParams::At(int index) const { return items_.at(static_cast<size_t>(index)); }
+TParam& TParams::At(int index) {
+    return items_.at(static_cast<size_t>(index));
+}
+const TParam& TParams::At(int index) const {
+    return items_.at(static_cast<size_t>(index));
+}
 
 TParam* TParams::Find(std::string_view name) {
     for (TParam& param : items_) {
@@ -146,20 +167,26 @@ void BindParams(uint32_t statement, const TParams& params, const TKdbDataSet* da
         }
         switch (param.DataType()) {
             case ftUnknown:
-                RaiseKdbDatabaseError(dataSet, FormatMessage("The field named: '%s' has the DataType of "
-                                                             "ftUnknown, which is invalid.",
-                                                             {param.Name()}));
+                RaiseKdbDatabaseError(dataSet,
+                                      FormatMessage("The field named: '%s' has the DataType of "
+                                                    "ftUnknown, which is invalid.",
+                                                    {param.Name()}));
             case ftBoolean:
-                CheckEngineResult(dataSet, KdbSetLogical(statement, position, param.AsBoolean() ? 1 : 0));
+                CheckEngineResult(dataSet,
+                                  KdbSetLogical(statement, position, param.AsBoolean() ? 1 : 0));
                 break;
             case ftFloat:
-            case ftCurrency: CheckEngineResult(dataSet, KdbSetDouble(statement, position, param.AsFloat())); break;
+            case ftCurrency:
+                CheckEngineResult(dataSet, KdbSetDouble(statement, position, param.AsFloat()));
+                break;
             case ftDate:
-                CheckEngineResult(dataSet, KdbSetJulian(statement, position,
-                                                        WholeDays(param.AsFloat()) + kJulianOfDateTimeZero));
+                CheckEngineResult(dataSet,
+                                  KdbSetJulian(statement, position,
+                                               WholeDays(param.AsFloat()) + kJulianOfDateTimeZero));
                 break;
             case ftTime:
-                CheckEngineResult(dataSet, KdbSetMilliseconds(statement, position, MillisecondsOfDay(param.AsFloat())));
+                CheckEngineResult(dataSet, KdbSetMilliseconds(statement, position,
+                                                              MillisecondsOfDay(param.AsFloat())));
                 break;
             case ftDateTime:
             case ftTimeStamp: {
@@ -169,7 +196,8 @@ void BindParams(uint32_t statement, const TParams& params, const TKdbDataSet* da
                 uint8_t raw[8];
                 std::memcpy(raw, &day, 4);
                 std::memcpy(raw + 4, &milliseconds, 4);
-                CheckEngineResult(dataSet, KdbSetTimeStampRaw(statement, position, raw, sizeof raw));
+                CheckEngineResult(dataSet,
+                                  KdbSetTimeStampRaw(statement, position, raw, sizeof raw));
                 break;
             }
             case ftBytes:
@@ -178,7 +206,8 @@ void BindParams(uint32_t statement, const TParams& params, const TKdbDataSet* da
             case ftGraphic: {
                 const std::vector<uint8_t> bytes = param.AsBytes();
                 const auto length = static_cast<uint32_t>(bytes.size());
-                CheckEngineResult(dataSet, KdbSetBinary(statement, position, 6, length, 0, bytes.data(), length));
+                CheckEngineResult(
+                    dataSet, KdbSetBinary(statement, position, 6, length, 0, bytes.data(), length));
                 break;
             }
             case ftParadoxOle:
@@ -190,9 +219,10 @@ void BindParams(uint32_t statement, const TParams& params, const TKdbDataSet* da
             case ftArray:
             case ftReference:
             case ftDataSet:
-                RaiseKdbDatabaseError(dataSet, FormatMessage("The field named: '%s' has a DataType that is "
-                                                             "not supported.",
-                                                             {param.Name()}));
+                RaiseKdbDatabaseError(dataSet,
+                                      FormatMessage("The field named: '%s' has a DataType that is "
+                                                    "not supported.",
+                                                    {param.Name()}));
             case ftString:
             case ftSmallint:
             case ftInteger:
@@ -208,7 +238,8 @@ void BindParams(uint32_t statement, const TParams& params, const TKdbDataSet* da
                                                         static_cast<uint32_t>(text.size())));
                 break;
             }
-            default: break;  // ftOraBlob to ftIDispatch, ftGuid and later types are not bound
+            default:
+                break;  // ftOraBlob to ftIDispatch, ftGuid and later types are not bound
         }
     }
 }

@@ -28,7 +28,8 @@ void AppendCell(std::string& line, std::string_view text, size_t width, bool las
 long WriteDataSetText(TDataSet& dataSet, std::ostream& out, const TLineEncoder& encode) {
     const int count = dataSet.NumFields();
     std::vector<size_t> widths(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) widths[static_cast<size_t>(i)] = dataSet.FieldAt(i).FieldName().size();
+    for (int i = 0; i < count; ++i)
+        widths[static_cast<size_t>(i)] = dataSet.FieldAt(i).FieldName().size();
     dataSet.MoveFirst();
     while (!dataSet.AtEnd()) {
         for (int i = 0; i < count; ++i) {
@@ -38,7 +39,8 @@ long WriteDataSetText(TDataSet& dataSet, std::ostream& out, const TLineEncoder& 
         dataSet.MoveNext();
     }
     std::string line;
-    for (int i = 0; i < count; ++i) AppendCell(line, dataSet.FieldAt(i).FieldName(), widths[size_t(i)], i == count - 1);
+    for (int i = 0; i < count; ++i)
+        AppendCell(line, dataSet.FieldAt(i).FieldName(), widths[size_t(i)], i == count - 1);
     WriteLine(out, line, encode);
     line.clear();
     for (int i = 0; i < count; ++i) {

@@ -23,7 +23,8 @@ std::vector<std::string> Split(std::string_view text, std::string_view separator
     size_t start = 0;
     while (start <= text.size()) {
         const size_t end = text.find_first_of(separators, start);
-        const std::string part(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        const std::string part(text.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start));
         if (!part.empty()) parts.push_back(part);
         if (end == std::string_view::npos) break;
         start = end + 1;
@@ -31,7 +32,9 @@ std::vector<std::string> Split(std::string_view text, std::string_view separator
     return parts;
 }
 
-size_t HashText(std::string_view sql) { return std::hash<std::string>{}(AnsiUpperCase(sql)); }
+size_t HashText(std::string_view sql) {
+    return std::hash<std::string>{}(AnsiUpperCase(sql));
+}
 
 }  // namespace
 
@@ -40,10 +43,14 @@ std::string TKdbConnection::ConnectionType() const {
     uint16_t type = 0;
     Check(KdbGetConnectionType(handle_, &type));
     switch (type) {
-        case 1: return "Local";
-        case 2: return "Remote";
-        case 4: return "Internet";
-        default: return {};
+        case 1:
+            return "Local";
+        case 2:
+            return "Remote";
+        case 4:
+            return "Internet";
+        default:
+            return {};
     }
 }
 
@@ -136,7 +143,8 @@ void TKdbConnection::GetTableNames(std::vector<std::string>& names, const std::s
     if (result != KDB_ERR_NO_MORE_TABLES) Check(result);
 }
 
-void TKdbConnection::GetTableNames(std::vector<std::string>& names, std::vector<std::string>& paths) {
+void TKdbConnection::GetTableNames(std::vector<std::string>& names,
+                                   std::vector<std::string>& paths) {
     CheckConnected();
     const std::string search = TableSearchText("*.*");
     char name[261] = {};
@@ -144,8 +152,8 @@ void TKdbConnection::GetTableNames(std::vector<std::string>& names, std::vector<
     uint16_t nameLength = 260;
     uint16_t pathLength = 260;
     uint32_t searchHandle = 0;
-    uint32_t result = KdbFindFirstTable62(handle_, search.c_str(), name, &nameLength, path, &pathLength,
-                                          &searchHandle);
+    uint32_t result = KdbFindFirstTable62(handle_, search.c_str(), name, &nameLength, path,
+                                          &pathLength, &searchHandle);
     if (result == KDB_ERR_NO_MORE_TABLES) return;
     Check(result);
     while (result == 0) {
@@ -164,7 +172,8 @@ void TKdbConnection::GetDictionaryTableNames(std::vector<std::string>& names) {
     char name[201] = {};
     uint16_t length = 200;
     uint32_t search = 0;
-    uint32_t result = KdbDDFindFirstObject(handle_, KDB_DD_TABLE_OBJECT, nullptr, name, &length, &search);
+    uint32_t result =
+        KdbDDFindFirstObject(handle_, KDB_DD_TABLE_OBJECT, nullptr, name, &length, &search);
     if (result == KDB_ERR_NO_MORE_OBJECTS) return;
     Check(result);
     while (result == 0) {
@@ -181,12 +190,15 @@ const std::vector<std::string>& TKdbConnection::UserGroups() {
     groups_.clear();
     if (!connected_ || !isDictionary_) return groups_;
     uint16_t length = 0;
-    uint32_t result = KdbDDGetUserProperty(handle_, Username.c_str(), KDB_DD_USER_GROUPS, nullptr, &length);
-    if (result != 0 && result != KDB_ERR_BUFFER_TOO_SMALL && result != KDB_ERR_PROPERTY_EMPTY) Check(result);
+    uint32_t result =
+        KdbDDGetUserProperty(handle_, Username.c_str(), KDB_DD_USER_GROUPS, nullptr, &length);
+    if (result != 0 && result != KDB_ERR_BUFFER_TOO_SMALL && result != KDB_ERR_PROPERTY_EMPTY)
+        Check(result);
     if (length > 0) {
         std::string text(static_cast<size_t>(length) + 1, '\0');
         uint16_t size = static_cast<uint16_t>(text.size());
-        Check(KdbDDGetUserProperty(handle_, Username.c_str(), KDB_DD_USER_GROUPS, text.data(), &size));
+        Check(KdbDDGetUserProperty(handle_, Username.c_str(), KDB_DD_USER_GROUPS, text.data(),
+                                   &size));
         text.resize(std::min<size_t>(size, text.size()));
         groups_ = Split(text, ";,\r\n");
     }
@@ -198,9 +210,9 @@ int32_t TKdbConnection::Execute(const std::string& sql, const TParams* params, u
                                 bool keepPrepared) {
     if (!connected_) SetIsConnected(true);
     const size_t hash = HashText(sql);
-    auto cached = std::find_if(statementCache_.begin(), statementCache_.end(), [&](const CachedStatement& s) {
-        return s.Hash == hash && AnsiSameText(s.Sql, sql);
-    });
+    auto cached = std::find_if(
+        statementCache_.begin(), statementCache_.end(),
+        [&](const CachedStatement& s) { return s.Hash == hash && AnsiSameText(s.Sql, sql); });
     uint32_t statement = 0;
     const bool fromCache = cached != statementCache_.end();
     if (fromCache) {
@@ -209,7 +221,8 @@ int32_t TKdbConnection::Execute(const std::string& sql, const TParams* params, u
         CheckEngineResult(nullptr, KdbCreateSQLStatement(handle_, &statement));
         try {
             if (!KdbCollation.empty()) {
-                CheckEngineResult(nullptr, KdbStmtSetTableCollation(statement, KdbCollation.c_str()));
+                CheckEngineResult(nullptr,
+                                  KdbStmtSetTableCollation(statement, KdbCollation.c_str()));
             }
             CheckEngineResult(nullptr, KdbPrepareSQL(statement, sql.c_str()));
         } catch (...) {
@@ -223,8 +236,9 @@ int32_t TKdbConnection::Execute(const std::string& sql, const TParams* params, u
             return;
         }
         if (fromCache) {
-            statementCache_.erase(std::find_if(statementCache_.begin(), statementCache_.end(),
-                                               [&](const CachedStatement& s) { return s.Handle == statement; }));
+            statementCache_.erase(
+                std::find_if(statementCache_.begin(), statementCache_.end(),
+                             [&](const CachedStatement& s) { return s.Handle == statement; }));
         }
         KdbCloseSQLStatement(statement);
     };
@@ -327,7 +341,8 @@ std::vector<std::string> TKdbConnection::GetActiveLinkNames() const {
         char info[665] = {};
         uint16_t length = 664;
         Check(KdbGetActiveLinkInfo(handle_, static_cast<uint16_t>(link), info, &length));
-        for (std::string& part : Split(std::string_view(info, std::min<uint16_t>(length, 664)), ";")) {
+        for (std::string& part :
+             Split(std::string_view(info, std::min<uint16_t>(length, 664)), ";")) {
             names.push_back(std::move(part));
         }
     }

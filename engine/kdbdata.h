@@ -129,10 +129,10 @@ private:
 
 // What the decoder needs of one engine field, in engine field order.
 struct TKCEFieldDef {
-    std::string Name;           // up to 128 characters
-    uint16_t FieldNumber = 0;   // from 1
-    uint32_t Offset = 0;        // of the field's bytes in the native record
-    uint32_t Length = 0;        // engine field length L
+    std::string Name;          // up to 128 characters
+    uint16_t FieldNumber = 0;  // from 1
+    uint32_t Offset = 0;       // of the field's bytes in the native record
+    uint32_t Length = 0;       // engine field length L
     uint16_t EngineType = 0;
     uint16_t Decimals = 0;
     uint8_t DefaultValueSet = 0;

@@ -35,19 +35,37 @@ void TakeMasterValue(TParam& param, const TField& field) {
         case ftSmallint:
         case ftInteger:
         case ftWord:
-        case ftAutoInc: param.SetAsInteger(field.ValueAsInteger()); break;
-        case ftFloat: param.SetAsFloat(field.ValueAsFloat()); break;
+        case ftAutoInc:
+            param.SetAsInteger(field.ValueAsInteger());
+            break;
+        case ftFloat:
+            param.SetAsFloat(field.ValueAsFloat());
+            break;
         case ftCurrency:
-        case ftBCD: param.SetAsCurrency(field.ValueAsFloat()); break;
-        case ftBoolean: param.SetAsBoolean(field.ValueAsBoolean()); break;
-        case ftDate: param.SetAsDate(field.ValueAsDateTime()); break;
-        case ftTime: param.SetAsTime(field.ValueAsDateTime()); break;
-        case ftDateTime: param.SetAsDateTime(field.ValueAsDateTime()); break;
+        case ftBCD:
+            param.SetAsCurrency(field.ValueAsFloat());
+            break;
+        case ftBoolean:
+            param.SetAsBoolean(field.ValueAsBoolean());
+            break;
+        case ftDate:
+            param.SetAsDate(field.ValueAsDateTime());
+            break;
+        case ftTime:
+            param.SetAsTime(field.ValueAsDateTime());
+            break;
+        case ftDateTime:
+            param.SetAsDateTime(field.ValueAsDateTime());
+            break;
         case ftBytes:
         case ftVarBytes:
         case ftBlob:
-        case ftGraphic: param.SetAsBytes(field.ValueAsByteArray()); break;
-        default: param.SetAsString(field.ValueAsText()); break;
+        case ftGraphic:
+            param.SetAsBytes(field.ValueAsByteArray());
+            break;
+        default:
+            param.SetAsString(field.ValueAsText());
+            break;
     }
 }
 
@@ -92,7 +110,8 @@ void TKdbSQLStrings::Changed() {
     if (OnChange) OnChange();
 }
 
-TKdbQuery::TKdbQuery(TComponent* owner, std::string name) : TKdbExtendedDataSet(owner, std::move(name)) {
+TKdbQuery::TKdbQuery(TComponent* owner, std::string name)
+    : TKdbExtendedDataSet(owner, std::move(name)) {
     sql_.OnChange = [this] { SQLChanged(); };
 }
 
@@ -196,7 +215,8 @@ void TKdbQuery::CloseStatement() {
 
 uint32_t TKdbQuery::LastAutoIncValue() {
     uint32_t value = 0;
-    CheckEngineResult(this, KdbGetLastAutoinc(CursorIsOpen() ? CursorHandle() : statement_, &value));
+    CheckEngineResult(this,
+                      KdbGetLastAutoinc(CursorIsOpen() ? CursorHandle() : statement_, &value));
     return value;
 }
 
@@ -235,8 +255,9 @@ uint32_t TKdbQuery::ExecuteStatement() {
     if (Active()) RaiseKdbDatabaseError(this, kOpenDataSetMessage);
     EnsureStatement();
     const TKdbTableOptions& options = KdbTableOptions();
-    CheckEngineResult(this, KdbStmtSetTableLockType(
-                                statement_, options.KdbLockType() == TKdbLockType::Proprietary ? 1 : 0));
+    CheckEngineResult(
+        this, KdbStmtSetTableLockType(statement_,
+                                      options.KdbLockType() == TKdbLockType::Proprietary ? 1 : 0));
     std::string collation = options.KdbCollation;
     if (collation.empty() && KdbConnection()) collation = KdbConnection()->KdbCollation;
     if (collation.empty()) collation = KdbCharTypeName(options.KdbCharType());
@@ -248,10 +269,18 @@ uint32_t TKdbQuery::ExecuteStatement() {
     }
     uint16_t tableType = 1;
     switch (SourceTableType()) {
-        case TKdbTableTypes::ttKdbKDT: tableType = 3; break;
-        case TKdbTableTypes::ttKdbCDX: tableType = 2; break;
-        case TKdbTableTypes::ttKdbVFP: tableType = 4; break;
-        default: tableType = 1; break;
+        case TKdbTableTypes::ttKdbKDT:
+            tableType = 3;
+            break;
+        case TKdbTableTypes::ttKdbCDX:
+            tableType = 2;
+            break;
+        case TKdbTableTypes::ttKdbVFP:
+            tableType = 4;
+            break;
+        default:
+            tableType = 1;
+            break;
     }
     CheckEngineResult(this, KdbStmtSetTableType(statement_, tableType));
     CheckEngineResult(this, KdbStmtConstrainUpdates(statement_, Constrained ? 1 : 2));
@@ -267,7 +296,8 @@ uint32_t TKdbQuery::ExecuteStatement() {
         for (int i = 0; i < withMaster.Count(); ++i) {
             TParam& param = withMaster.At(i);
             if (param.HasValue() || param.Name().empty()) continue;
-            if (const TField* field = dataSource_->Active() ? dataSource_->TryFieldNamed(param.Name()) : nullptr) {
+            if (const TField* field =
+                    dataSource_->Active() ? dataSource_->TryFieldNamed(param.Name()) : nullptr) {
                 TakeMasterValue(param, *field);
             }
         }
@@ -301,7 +331,8 @@ uint32_t TKdbQuery::ExecuteStatement() {
                 char name[101] = {};
                 uint16_t length = 100;
                 const uint32_t result = KdbGetTableCollation(cursor, name, &length);
-                if (result != 0 && result != KDB_ERR_PROPERTY_NOT_AVAILABLE) CheckEngineResult(this, result);
+                if (result != 0 && result != KDB_ERR_PROPERTY_NOT_AVAILABLE)
+                    CheckEngineResult(this, result);
                 if (result == KDB_ERR_PROPERTY_NOT_AVAILABLE || length == 0) {
                     if (charType == 1) KdbTableOptions().SetCharTypeFromCursor(kKdbCharANSI);
                     if (charType == 2) KdbTableOptions().SetCharTypeFromCursor(kKdbCharOEM);
@@ -331,9 +362,10 @@ void TKdbQuery::ExecSQL() {
 uint32_t TKdbQuery::OpenEngineCursor() {
     const uint32_t cursor = ExecuteStatement();
     if (cursor == kNoHandle) {
-        RaiseKdbDatabaseError(this, "The SQL statement did not generate a cursor handle.  Use "
-                                    "TKdbQuery.ExecSQL to execute SQL statements that are not "
-                                    "SELECT statements");
+        RaiseKdbDatabaseError(this,
+                              "The SQL statement did not generate a cursor handle.  Use "
+                              "TKdbQuery.ExecSQL to execute SQL statements that are not "
+                              "SELECT statements");
     }
     try {
         uint16_t type = 3;
@@ -343,7 +375,8 @@ uint32_t TKdbQuery::OpenEngineCursor() {
         for (const std::string& file : IndexFiles) {
             uint32_t indexes[256] = {};
             uint16_t count = 256;
-            CheckEngineResult(this, KdbOpenIndex(cursor, (path + "\\" + file).c_str(), indexes, &count));
+            CheckEngineResult(this,
+                              KdbOpenIndex(cursor, (path + "\\" + file).c_str(), indexes, &count));
         }
     } catch (...) {
         KdbCloseTable(cursor);

@@ -83,7 +83,7 @@ private:
     void Release() noexcept;
 
     int fd_ = -1;
-    bool unnamed_ = false;               // fd_ is an unnamed file that target_ will name
+    bool unnamed_ = false;  // fd_ is an unnamed file that target_ will name
     std::string target_;
     std::string buffer_;
     std::vector<std::size_t> lineEnds_;  // offsets in buffer_ just past each line's LF

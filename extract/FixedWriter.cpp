@@ -19,7 +19,7 @@ struct TColumn {
     TFieldType defType = ftUnknown;
     TFieldType fieldType = ftUnknown;  // of the field object at the same position
     int32_t width = -1;
-    const TField* value = nullptr;            // set for columns that are written
+    const TField* value = nullptr;             // set for columns that are written
     const TLargeintField* largeint = nullptr;  // the 64-bit reading of an ftLargeint column
     mutable TDateTimePattern pattern;          // the date-time text of the column, compiled
 };
@@ -100,19 +100,32 @@ void AppendText(std::string& line, const TColumn& column) {
 
 int32_t GetFieldTypeLength(TFieldType dataType) {
     switch (dataType) {
-        case ftString: return 0;
-        case ftSmallint: return 6;
-        case ftInteger: return 11;
-        case ftWord: return 5;
-        case ftBoolean: return 5;
-        case ftFloat: return 12;
-        case ftCurrency: return 12;
-        case ftDate: return 10;
-        case ftTime: return 15;
-        case ftDateTime: return 22;
-        case ftAutoInc: return 11;
-        case ftLargeint: return 11;
-        default: return -1;
+        case ftString:
+            return 0;
+        case ftSmallint:
+            return 6;
+        case ftInteger:
+            return 11;
+        case ftWord:
+            return 5;
+        case ftBoolean:
+            return 5;
+        case ftFloat:
+            return 12;
+        case ftCurrency:
+            return 12;
+        case ftDate:
+            return 10;
+        case ftTime:
+            return 15;
+        case ftDateTime:
+            return 22;
+        case ftAutoInc:
+            return 11;
+        case ftLargeint:
+            return 11;
+        default:
+            return -1;
     }
 }
 

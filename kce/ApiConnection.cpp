@@ -38,25 +38,29 @@ uint32_t Register(std::unique_ptr<Database> database) {
     // A 32 MiB page cache and reads through a memory map of the file's first 32 MiB make large
     // scans cheaper. Both are bounded: mapped pages that a scan touches count in the resident
     // size like cached ones, so a larger map would grow the process with the database file.
-    sqlite3_exec(database->Db(), "PRAGMA cache_size = -32768; PRAGMA mmap_size = 33554432", nullptr, nullptr, nullptr);
+    sqlite3_exec(database->Db(), "PRAGMA cache_size = -32768; PRAGMA mmap_size = 33554432", nullptr,
+                 nullptr, nullptr);
     auto connection = std::make_shared<Connection>();
     connection->database = std::move(database);
     return AddConnection(std::move(connection));
 }
 
-uint32_t Open(const char* path, uint16_t serverTypes, const char* user, const char* password, uint32_t* out) {
+uint32_t Open(const char* path, uint16_t serverTypes, const char* user, const char* password,
+              uint32_t* out) {
     return Guard([&] {
         Need(out, "connection");
         *out = 0;
         std::string_view typed = TextArg(path);
         if (typed.empty()) Fail(KDB_ERR_PATH_NOT_FOUND, "The data path is empty.");
         if ((serverTypes & 1) == 0) {
-            Fail(KDB_ERR_NO_SERVER, "Server-type mask " + std::to_string(serverTypes) + " does not include local (1).");
+            Fail(KDB_ERR_NO_SERVER, "Server-type mask " + std::to_string(serverTypes) +
+                                        " does not include local (1).");
         }
         std::string fsPath = FileSystemPath(typed);
         std::unique_ptr<Database> database =
-            IsDictionaryPath(typed) ? Database::OpenDictionary(fsPath, TextArg(user), TextArg(password))
-                                    : Database::OpenFolder(fsPath);
+            IsDictionaryPath(typed)
+                ? Database::OpenDictionary(fsPath, TextArg(user), TextArg(password))
+                : Database::OpenFolder(fsPath);
         *out = Register(std::move(database));
     });
 }
@@ -110,8 +114,8 @@ void NextTable(Search& search, char* name, uint16_t* nameLen, char* path, uint16
 
 extern "C" {
 
-uint32_t KdbConnect60(const char* path, uint16_t serverTypes, const char* user, const char* password, uint32_t options,
-                      uint32_t* connection) {
+uint32_t KdbConnect60(const char* path, uint16_t serverTypes, const char* user,
+                      const char* password, uint32_t options, uint32_t* connection) {
     return Open(path, serverTypes, user, password, connection);
 }
 
@@ -122,7 +126,8 @@ uint32_t KdbConnect(const char* path, uint32_t* connection) {
 uint32_t KdbDisconnect(uint32_t connection) {
     return Guard([&] {
         if (!RemoveConnection(connection)) {
-            Fail(KDB_ERR_INVALID_CONNECTION, "Handle " + std::to_string(connection) + " is no open connection.");
+            Fail(KDB_ERR_INVALID_CONNECTION,
+                 "Handle " + std::to_string(connection) + " is no open connection.");
         }
     });
 }
@@ -182,14 +187,20 @@ uint32_t KdbCreateSavepoint(uint32_t connection, const char* savepoint, uint32_t
 }
 
 uint32_t KdbInTransaction(uint32_t connection, uint16_t* inTransaction) {
-    return Guard([&] { *Need(inTransaction, "inTransaction") = GetConnection(connection)->transactionDepth > 0 ? 1 : 0; });
+    return Guard([&] {
+        *Need(inTransaction, "inTransaction") =
+            GetConnection(connection)->transactionDepth > 0 ? 1 : 0;
+    });
 }
 
 uint32_t KdbGetTransactionCount(uint32_t connection, uint32_t* count) {
-    return Guard([&] { *Need(count, "count") = static_cast<uint32_t>(GetConnection(connection)->transactionDepth); });
+    return Guard([&] {
+        *Need(count, "count") = static_cast<uint32_t>(GetConnection(connection)->transactionDepth);
+    });
 }
 
-uint32_t KdbGetServerTime(uint32_t connection, char* dateBuf, uint16_t* dateLen, int32_t* milliseconds) {
+uint32_t KdbGetServerTime(uint32_t connection, char* dateBuf, uint16_t* dateLen,
+                          int32_t* milliseconds) {
     return Guard([&] {
         GetConnection(connection);
         auto now = std::chrono::system_clock::now();
@@ -197,8 +208,10 @@ uint32_t KdbGetServerTime(uint32_t connection, char* dateBuf, uint16_t* dateLen,
         std::tm local{};
         localtime_r(&seconds, &local);
         int32_t ms = static_cast<int32_t>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
-        *Need(milliseconds, "milliseconds") = ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000 + ms;
+            std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+            1000);
+        *Need(milliseconds, "milliseconds") =
+            ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000 + ms;
         int32_t day = JulianFromYmd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
         PutText(CurrentDateFormat()->Format(day), dateBuf, Need(dateLen, "dateLen"));
     });
@@ -222,7 +235,8 @@ uint32_t KdbGetActiveLinkInfo(uint32_t connection, uint16_t link, char* buf, uin
     });
 }
 
-uint32_t KdbFindFirstTable(uint32_t connection, const char* mask, char* buf, uint16_t* len, uint32_t* search) {
+uint32_t KdbFindFirstTable(uint32_t connection, const char* mask, char* buf, uint16_t* len,
+                           uint32_t* search) {
     return KdbFindFirstTable62(connection, mask, buf, len, nullptr, nullptr, search);
 }
 
@@ -230,8 +244,8 @@ uint32_t KdbFindNextTable(uint32_t search, char* buf, uint16_t* len) {
     return KdbFindNextTable62(search, buf, len, nullptr, nullptr);
 }
 
-uint32_t KdbFindFirstTable62(uint32_t connection, const char* mask, char* name, uint16_t* nameLen, char* path,
-                             uint16_t* pathLen, uint32_t* search) {
+uint32_t KdbFindFirstTable62(uint32_t connection, const char* mask, char* name, uint16_t* nameLen,
+                             char* path, uint16_t* pathLen, uint32_t* search) {
     return Guard([&] {
         Need(search, "search");
         *search = 0;
@@ -242,27 +256,32 @@ uint32_t KdbFindFirstTable62(uint32_t connection, const char* mask, char* name, 
     });
 }
 
-uint32_t KdbFindNextTable62(uint32_t search, char* name, uint16_t* nameLen, char* path, uint16_t* pathLen) {
+uint32_t KdbFindNextTable62(uint32_t search, char* name, uint16_t* nameLen, char* path,
+                            uint16_t* pathLen) {
     return Guard([&] { NextTable(*GetSearch(search), name, nameLen, path, pathLen); });
 }
 
 uint32_t KdbFindClose(uint32_t connection, uint32_t search) {
     return Guard([&] {
-        if (!RemoveSearch(search)) Fail(KDB_ERR_INVALID_HANDLE, "Handle " + std::to_string(search) + " is no search.");
+        if (!RemoveSearch(search))
+            Fail(KDB_ERR_INVALID_HANDLE, "Handle " + std::to_string(search) + " is no search.");
     });
 }
 
-uint32_t KdbDDCreate(const char* path, const char* adminPassword, const char* description, uint32_t* connection) {
+uint32_t KdbDDCreate(const char* path, const char* adminPassword, const char* description,
+                     uint32_t* connection) {
     return Guard([&] {
         Need(connection, "connection");
         *connection = 0;
         std::string_view typed = TextArg(path);
         if (typed.empty()) Fail(KDB_ERR_PATH_NOT_FOUND, "The dictionary path is empty.");
-        *connection = Register(Database::CreateDictionary(FileSystemPath(typed), TextArg(adminPassword), TextArg(description)));
+        *connection = Register(Database::CreateDictionary(
+            FileSystemPath(typed), TextArg(adminPassword), TextArg(description)));
     });
 }
 
-uint32_t KdbDDCreateUser(uint32_t connection, const char* name, const char* password, const char* description) {
+uint32_t KdbDDCreateUser(uint32_t connection, const char* name, const char* password,
+                         const char* description) {
     return Guard([&] {
         auto c = GetConnection(connection);
         std::lock_guard lock(c->database->Mutex());
@@ -270,8 +289,8 @@ uint32_t KdbDDCreateUser(uint32_t connection, const char* name, const char* pass
     });
 }
 
-uint32_t KdbDDFindFirstObject(uint32_t connection, uint16_t objectType, const char* parent, char* buf, uint16_t* len,
-                              uint32_t* search) {
+uint32_t KdbDDFindFirstObject(uint32_t connection, uint16_t objectType, const char* parent,
+                              char* buf, uint16_t* len, uint32_t* search) {
     return Guard([&] {
         Need(search, "search");
         *search = 0;
@@ -279,7 +298,8 @@ uint32_t KdbDDFindFirstObject(uint32_t connection, uint16_t objectType, const ch
         if (objectType != KDB_DD_TABLE_OBJECT) {
             Fail(KDB_ERR_NOT_SUPPORTED, "Only dictionary object type 10 (tables) can be listed.");
         }
-        if (!c->database->IsDictionary()) Fail(KDB_ERR_NOT_SUPPORTED, "The connection is no dictionary connection.");
+        if (!c->database->IsDictionary())
+            Fail(KDB_ERR_NOT_SUPPORTED, "The connection is no dictionary connection.");
         auto s = std::make_shared<Search>();
         s->connectionHandle = connection;
         s->dictionaryObjects = true;
@@ -299,19 +319,22 @@ uint32_t KdbDDFindClose(uint32_t connection, uint32_t search) {
     return KdbFindClose(connection, search);
 }
 
-uint32_t KdbDDGetUserProperty(uint32_t connection, const char* user, uint16_t property, char* buf, uint16_t* len) {
+uint32_t KdbDDGetUserProperty(uint32_t connection, const char* user, uint16_t property, char* buf,
+                              uint16_t* len) {
     return Guard([&] {
         uint16_t capacity = *Need(len, "len");
         auto c = GetConnection(connection);
         if (property != KDB_DD_USER_DESCRIPTION && property != KDB_DD_USER_GROUPS) {
-            Fail(KDB_ERR_NOT_SUPPORTED, "User property " + std::to_string(property) + " is not known.");
+            Fail(KDB_ERR_NOT_SUPPORTED,
+                 "User property " + std::to_string(property) + " is not known.");
         }
         std::optional<std::string> description;
         {
             std::lock_guard lock(c->database->Mutex());
             description = c->database->UserDescription(TextArg(user));
         }
-        if (!description) Fail(KDB_ERR_LOGIN_REFUSED, "The user " + std::string(TextArg(user)) + " is unknown.");
+        if (!description)
+            Fail(KDB_ERR_LOGIN_REFUSED, "The user " + std::string(TextArg(user)) + " is unknown.");
         std::string value = property == KDB_DD_USER_DESCRIPTION ? *description : std::string();
         if (value.empty()) {
             *len = 0;

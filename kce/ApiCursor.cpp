@@ -27,7 +27,9 @@ uint32_t WithCursor(uint32_t cursor, Body&& body) {
     return Guard([&] { body(CursorForCall(cursor)); });
 }
 
-void FailNoIndex() { Fail(KDB_ERR_NO_INDEX, "Cursors of this engine have no index."); }
+void FailNoIndex() {
+    Fail(KDB_ERR_NO_INDEX, "Cursors of this engine have no index.");
+}
 
 }  // namespace
 
@@ -42,11 +44,14 @@ uint32_t KdbGetRecordLength(uint32_t cursor, uint32_t* length) {
 }
 
 uint32_t KdbGetNumFields(uint32_t cursor, uint16_t* count) {
-    return WithCursor(cursor, [&](Cursor& c) { *Need(count, "count") = static_cast<uint16_t>(c.Layout().Fields().size()); });
+    return WithCursor(cursor, [&](Cursor& c) {
+        *Need(count, "count") = static_cast<uint16_t>(c.Layout().Fields().size());
+    });
 }
 
 uint32_t KdbGetFieldName(uint32_t cursor, uint16_t field, char* buf, uint16_t* len) {
-    return WithCursor(cursor, [&](Cursor& c) { PutText(c.FieldAt(field).name, buf, Need(len, "len")); });
+    return WithCursor(cursor,
+                      [&](Cursor& c) { PutText(c.FieldAt(field).name, buf, Need(len, "len")); });
 }
 
 uint32_t KdbGetFieldType(uint32_t cursor, uint16_t field, uint16_t* type) {
@@ -54,15 +59,18 @@ uint32_t KdbGetFieldType(uint32_t cursor, uint16_t field, uint16_t* type) {
 }
 
 uint32_t KdbGetFieldLength(uint32_t cursor, uint16_t field, uint32_t* length) {
-    return WithCursor(cursor, [&](Cursor& c) { *Need(length, "length") = c.FieldAt(field).length; });
+    return WithCursor(cursor,
+                      [&](Cursor& c) { *Need(length, "length") = c.FieldAt(field).length; });
 }
 
 uint32_t KdbGetFieldDecimals(uint32_t cursor, uint16_t field, uint16_t* decimals) {
-    return WithCursor(cursor, [&](Cursor& c) { *Need(decimals, "decimals") = c.FieldAt(field).decimals; });
+    return WithCursor(cursor,
+                      [&](Cursor& c) { *Need(decimals, "decimals") = c.FieldAt(field).decimals; });
 }
 
 uint32_t KdbGetFieldOffset(uint32_t cursor, uint16_t field, uint32_t* offset) {
-    return WithCursor(cursor, [&](Cursor& c) { *Need(offset, "offset") = c.FieldAt(field).offset; });
+    return WithCursor(cursor,
+                      [&](Cursor& c) { *Need(offset, "offset") = c.FieldAt(field).offset; });
 }
 
 uint32_t KdbIsNullable(uint32_t cursor, const char* fieldName, uint16_t* nullable) {
@@ -95,7 +103,9 @@ uint32_t KdbGetTableCharType(uint32_t cursor, uint16_t* charType) {
 }
 
 uint32_t KdbGetTableCollation(uint32_t cursor, char* buf, uint16_t* len) {
-    return WithCursor(cursor, [&](Cursor&) { Fail(KDB_ERR_PROPERTY_NOT_AVAILABLE, "Static cursors have no collation."); });
+    return WithCursor(cursor, [&](Cursor&) {
+        Fail(KDB_ERR_PROPERTY_NOT_AVAILABLE, "Static cursors have no collation.");
+    });
 }
 
 uint32_t KdbGetNullRecord(uint32_t cursor, uint8_t* buf, uint32_t* len) {
@@ -117,7 +127,9 @@ uint32_t KdbCacheRecords(uint32_t cursor, uint16_t records) {
 
 uint32_t KdbCloseTable(uint32_t cursor) {
     return Guard([&] {
-        if (!RemoveCursor(cursor)) Fail(KDB_ERR_INVALID_HANDLE, "Handle " + std::to_string(cursor) + " is no open cursor.");
+        if (!RemoveCursor(cursor))
+            Fail(KDB_ERR_INVALID_HANDLE,
+                 "Handle " + std::to_string(cursor) + " is no open cursor.");
     });
 }
 
@@ -132,27 +144,34 @@ uint32_t KdbGotoEOF(uint32_t cursor) {
 uint32_t KdbSkip(uint32_t cursor, int32_t records) {
     return WithCursor(cursor, [&](Cursor& c) {
         int64_t target = int64_t(c.Position()) + records;
-        c.SetPosition(static_cast<uint32_t>(std::clamp<int64_t>(target, 0, int64_t(c.Count()) + 1)));
+        c.SetPosition(
+            static_cast<uint32_t>(std::clamp<int64_t>(target, 0, int64_t(c.Count()) + 1)));
     });
 }
 
 uint32_t KdbGotoRecord(uint32_t cursor, uint32_t record) {
     return WithCursor(cursor, [&](Cursor& c) {
-        if (record < 1 || record > c.Count()) Fail(KDB_ERR_RECORD_NOT_FOUND, "Record " + std::to_string(record) + " does not exist.");
+        if (record < 1 || record > c.Count())
+            Fail(KDB_ERR_RECORD_NOT_FOUND, "Record " + std::to_string(record) + " does not exist.");
         c.SetPosition(record);
     });
 }
 
 uint32_t KdbAtBOF(uint32_t cursor, uint16_t* atBof) {
-    return WithCursor(cursor, [&](Cursor& c) { *Need(atBof, "atBof") = c.Position() == 0 || c.Count() == 0 ? 1 : 0; });
+    return WithCursor(cursor, [&](Cursor& c) {
+        *Need(atBof, "atBof") = c.Position() == 0 || c.Count() == 0 ? 1 : 0;
+    });
 }
 
 uint32_t KdbAtEOF(uint32_t cursor, uint16_t* atEof) {
-    return WithCursor(cursor, [&](Cursor& c) { *Need(atEof, "atEof") = c.Position() > c.Count() || c.Count() == 0 ? 1 : 0; });
+    return WithCursor(cursor, [&](Cursor& c) {
+        *Need(atEof, "atEof") = c.Position() > c.Count() || c.Count() == 0 ? 1 : 0;
+    });
 }
 
 uint32_t KdbGetRecordNum(uint32_t cursor, uint16_t option, uint32_t* record) {
-    return WithCursor(cursor, [&](Cursor& c) { *Need(record, "record") = c.OnRecord() ? c.Position() : 0; });
+    return WithCursor(
+        cursor, [&](Cursor& c) { *Need(record, "record") = c.OnRecord() ? c.Position() : 0; });
 }
 
 uint32_t KdbIsRecordVisible(uint32_t cursor, uint16_t* visible) {
@@ -194,7 +213,8 @@ uint32_t KdbGotoBookmark(uint32_t cursor, const uint8_t* bookmark, uint32_t leng
         if (length < 4) Fail(KDB_ERR_INVALID_ARGUMENT, "A bookmark has 4 bytes.");
         uint32_t record;
         std::memcpy(&record, Need(bookmark, "bookmark"), 4);
-        if (record < 1 || record > c.Count()) Fail(KDB_ERR_RECORD_NOT_FOUND, "The bookmark names no record of this cursor.");
+        if (record < 1 || record > c.Count())
+            Fail(KDB_ERR_RECORD_NOT_FOUND, "The bookmark names no record of this cursor.");
         c.SetPosition(record);
     });
 }
@@ -235,12 +255,14 @@ uint32_t KdbIsEmpty(uint32_t cursor, uint16_t field, uint16_t* isEmpty) {
         const Field& f = c.FieldAt(field);
         std::string text = FieldText(f, c.Current(), c.Blobs());
         bool blank = std::all_of(text.begin(), text.end(), [](char ch) { return ch == ' '; });
-        bool binary = f.type == sql::kBinary || f.type == sql::kImage || f.type == sql::kRaw || f.type == sql::kVarBinary;
+        bool binary = f.type == sql::kBinary || f.type == sql::kImage || f.type == sql::kRaw ||
+                      f.type == sql::kVarBinary;
         *Need(isEmpty, "isEmpty") = text.empty() || (blank && !binary) ? 1 : 0;
     });
 }
 
-uint32_t KdbGetField(uint32_t cursor, uint16_t field, char* buf, uint32_t* len, uint16_t trimOption) {
+uint32_t KdbGetField(uint32_t cursor, uint16_t field, char* buf, uint32_t* len,
+                     uint16_t trimOption) {
     return WithCursor(cursor, [&](Cursor& c) {
         if (trimOption > 3) Fail(KDB_ERR_INVALID_ARGUMENT, "The trim option must be 0 to 3.");
         const Field& f = c.FieldAt(field);
@@ -252,7 +274,8 @@ uint32_t KdbGetField(uint32_t cursor, uint16_t field, char* buf, uint32_t* len, 
 uint32_t KdbGetDataLength(uint32_t cursor, uint16_t field, uint32_t* length) {
     return WithCursor(cursor, [&](Cursor& c) {
         const Field& f = c.FieldAt(field);
-        *Need(length, "length") = static_cast<uint32_t>(FieldText(f, c.Current(), c.Blobs()).size());
+        *Need(length, "length") =
+            static_cast<uint32_t>(FieldText(f, c.Current(), c.Blobs()).size());
     });
 }
 
@@ -260,7 +283,8 @@ uint32_t KdbGetBinaryLength(uint32_t cursor, uint16_t field, uint32_t* length) {
     return KdbGetDataLength(cursor, field, length);
 }
 
-uint32_t KdbGetBinary(uint32_t cursor, uint16_t field, uint32_t offset, uint8_t* buf, uint32_t* len) {
+uint32_t KdbGetBinary(uint32_t cursor, uint16_t field, uint32_t offset, uint8_t* buf,
+                      uint32_t* len) {
     return WithCursor(cursor, [&](Cursor& c) {
         Need(len, "len");
         const Field& f = c.FieldAt(field);
@@ -275,7 +299,9 @@ uint32_t KdbGetBinary(uint32_t cursor, uint16_t field, uint32_t offset, uint8_t*
 uint32_t KdbGetMemoDataType(uint32_t cursor, uint16_t field, uint16_t* type) {
     return WithCursor(cursor, [&](Cursor& c) {
         const Field& f = c.FieldAt(field);
-        if (!IsBlobType(f.type)) Fail(KDB_ERR_INVALID_ARGUMENT, "Field " + std::to_string(field) + " is no memo or binary field.");
+        if (!IsBlobType(f.type))
+            Fail(KDB_ERR_INVALID_ARGUMENT,
+                 "Field " + std::to_string(field) + " is no memo or binary field.");
         *Need(type, "type") = f.type == sql::kMemo || f.type == sql::kVarTextBlob ? 5 : 6;
     });
 }
@@ -293,14 +319,25 @@ uint32_t KdbGetIndexHandle(uint32_t cursor, const char* name, uint32_t* index) {
 }
 
 uint32_t KdbOpenIndex(uint32_t cursor, const char* path, uint32_t* indexes, uint16_t* count) {
-    return WithCursor(cursor, [&](Cursor&) { Fail(KDB_ERR_NOT_SUPPORTED, "This engine has no index files."); });
+    return WithCursor(
+        cursor, [&](Cursor&) { Fail(KDB_ERR_NOT_SUPPORTED, "This engine has no index files."); });
 }
 
-uint32_t KdbGetIndexPageSize(uint32_t index, uint16_t* pageSize) { return Guard([] { FailNoIndex(); }); }
-uint32_t KdbGetIndexFlags(uint32_t index, uint32_t* flags) { return Guard([] { FailNoIndex(); }); }
-uint32_t KdbGetIndexCondition(uint32_t index, char* buf, uint16_t* len) { return Guard([] { FailNoIndex(); }); }
-uint32_t KdbGetKeyNum(uint32_t index, uint16_t option, uint32_t* key) { return Guard([] { FailNoIndex(); }); }
-uint32_t KdbGetRelKeyPos(uint32_t index, double* position) { return Guard([] { FailNoIndex(); }); }
+uint32_t KdbGetIndexPageSize(uint32_t index, uint16_t* pageSize) {
+    return Guard([] { FailNoIndex(); });
+}
+uint32_t KdbGetIndexFlags(uint32_t index, uint32_t* flags) {
+    return Guard([] { FailNoIndex(); });
+}
+uint32_t KdbGetIndexCondition(uint32_t index, char* buf, uint16_t* len) {
+    return Guard([] { FailNoIndex(); });
+}
+uint32_t KdbGetKeyNum(uint32_t index, uint16_t option, uint32_t* key) {
+    return Guard([] { FailNoIndex(); });
+}
+uint32_t KdbGetRelKeyPos(uint32_t index, double* position) {
+    return Guard([] { FailNoIndex(); });
+}
 uint32_t KdbSetScope(uint32_t index, uint16_t which, const char* value, uint16_t length) {
     return Guard([] { FailNoIndex(); });
 }
@@ -309,13 +346,19 @@ uint32_t KdbGetScope(uint32_t index, uint16_t which, char* buf, uint16_t* len) {
 }
 
 uint32_t KdbSetAOF(uint32_t cursor, const char* filter, uint16_t options) {
-    return WithCursor(cursor, [&](Cursor&) { Fail(KDB_ERR_NOT_SUPPORTED, "Filters are not supported; use a WHERE clause."); });
+    return WithCursor(cursor, [&](Cursor&) {
+        Fail(KDB_ERR_NOT_SUPPORTED, "Filters are not supported; use a WHERE clause.");
+    });
 }
-uint32_t KdbSetFilter(uint32_t cursor, const char* filter) { return KdbSetAOF(cursor, filter, 0); }
+uint32_t KdbSetFilter(uint32_t cursor, const char* filter) {
+    return KdbSetAOF(cursor, filter, 0);
+}
 uint32_t KdbClearAOF(uint32_t cursor) {
     return WithCursor(cursor, [&](Cursor&) { Fail(KDB_ERR_NO_FILTER); });
 }
-uint32_t KdbClearFilter(uint32_t cursor) { return KdbClearAOF(cursor); }
+uint32_t KdbClearFilter(uint32_t cursor) {
+    return KdbClearAOF(cursor);
+}
 
 uint32_t KdbExpressionLongToShort(uint32_t cursor, const char* in, char* buf, uint16_t* len) {
     return Guard([] { Fail(KDB_ERR_NOT_SUPPORTED, "Filter expressions are not supported."); });
@@ -324,9 +367,11 @@ uint32_t KdbExpressionShortToLong(uint32_t cursor, const char* in, char* buf, ui
     return Guard([] { Fail(KDB_ERR_NOT_SUPPORTED, "Filter expressions are not supported."); });
 }
 
-uint32_t KdbAccessVfpSystemField(uint32_t cursor, uint16_t field, const uint8_t* record, uint16_t option,
-                                 uint16_t* result) {
-    return Guard([] { Fail(KDB_ERR_NOT_SUPPORTED, "Cursors of this engine are of table type 3, not VFP."); });
+uint32_t KdbAccessVfpSystemField(uint32_t cursor, uint16_t field, const uint8_t* record,
+                                 uint16_t option, uint16_t* result) {
+    return Guard([] {
+        Fail(KDB_ERR_NOT_SUPPORTED, "Cursors of this engine are of table type 3, not VFP.");
+    });
 }
 
 }  // extern "C"

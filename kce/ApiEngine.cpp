@@ -73,7 +73,9 @@ uint32_t KdbShowError(const char* title) {
 }
 
 uint32_t KdbSetDateFormat(const char* format) {
-    return Guard([&] { SetDateFormat(std::make_shared<const DateFormat>(TextArg(Need(format, "format")))); });
+    return Guard([&] {
+        SetDateFormat(std::make_shared<const DateFormat>(TextArg(Need(format, "format"))));
+    });
 }
 
 uint32_t KdbGetDateFormat(char* buf, uint16_t* len) {
@@ -101,7 +103,8 @@ uint32_t KdbGetDeleted(uint16_t* show) {
 
 uint32_t KdbSetServerType(uint16_t serverTypes) {
     return Guard([&] {
-        if (serverTypes == 0 || serverTypes > 7) Fail(KDB_ERR_INVALID_ARGUMENT, "The server-type mask must combine 1, 2 and 4.");
+        if (serverTypes == 0 || serverTypes > 7)
+            Fail(KDB_ERR_INVALID_ARGUMENT, "The server-type mask must combine 1, 2 and 4.");
         SetServerTypes(serverTypes);
     });
 }
@@ -143,7 +146,8 @@ uint32_t KdbConvertStringToJulian(const char* text, uint16_t length, double* jul
     });
 }
 
-uint32_t KdbConvertDateToJulian(uint32_t connection, const char* text, uint16_t length, double* julian) {
+uint32_t KdbConvertDateToJulian(uint32_t connection, const char* text, uint16_t length,
+                                double* julian) {
     uint32_t rc = Guard([&] { GetConnection(connection); });
     return rc != 0 ? rc : KdbConvertStringToJulian(text, length, julian);
 }

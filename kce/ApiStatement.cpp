@@ -20,7 +20,8 @@ namespace {
 ParamValue& ParamAt(Statement& st, uint16_t param) {
     if (!st.compiled) Fail(KDB_ERR_NO_SQL);
     if (param < 1 || param > st.params.size()) {
-        Fail(KDB_ERR_PARAMETER_NUMBER, "Parameter " + std::to_string(param) + " does not exist; the statement has " +
+        Fail(KDB_ERR_PARAMETER_NUMBER, "Parameter " + std::to_string(param) +
+                                           " does not exist; the statement has " +
                                            std::to_string(st.params.size()) + ".");
     }
     return st.params[param - 1u];
@@ -42,14 +43,16 @@ void CheckJulian(int32_t julian) {
 }
 
 void CheckMilliseconds(int32_t ms) {
-    if (ms < 0 || ms >= kMillisecondsPerDay) Fail(KDB_ERR_INVALID_ARGUMENT, "Milliseconds must lie within one day.");
+    if (ms < 0 || ms >= kMillisecondsPerDay)
+        Fail(KDB_ERR_INVALID_ARGUMENT, "Milliseconds must lie within one day.");
 }
 
 uint32_t SetOption(uint32_t statement, int slot, uint16_t value, uint16_t low, uint16_t high) {
     return Guard([&] {
         auto st = GetStatement(statement);
         if (value < low || value > high) {
-            Fail(KDB_ERR_INVALID_ARGUMENT, "Option value " + std::to_string(value) + " is out of range.");
+            Fail(KDB_ERR_INVALID_ARGUMENT,
+                 "Option value " + std::to_string(value) + " is out of range.");
         }
         st->options[slot] = value;
     });
@@ -106,7 +109,8 @@ uint32_t KdbExecuteSQLDirect(uint32_t statement, const char* sql, uint32_t* curs
 uint32_t KdbCloseSQLStatement(uint32_t statement) {
     return Guard([&] {
         if (!RemoveStatement(statement)) {
-            Fail(KDB_ERR_INVALID_HANDLE, "Handle " + std::to_string(statement) + " is no open statement.");
+            Fail(KDB_ERR_INVALID_HANDLE,
+                 "Handle " + std::to_string(statement) + " is no open statement.");
         }
     });
 }
@@ -115,7 +119,8 @@ uint32_t KdbGetHandleType(uint32_t handle, uint16_t* type) {
     return Guard([&] {
         Need(type, "type");
         uint16_t found = HandleType(handle);
-        if (found == 0) Fail(KDB_ERR_INVALID_HANDLE, "Handle " + std::to_string(handle) + " names nothing.");
+        if (found == 0)
+            Fail(KDB_ERR_INVALID_HANDLE, "Handle " + std::to_string(handle) + " names nothing.");
         *type = found;
     });
 }
@@ -128,15 +133,28 @@ uint32_t KdbSqlPeekStatement(uint32_t cursor, uint16_t* isLive) {
 }
 
 uint32_t KdbGetSQLStmtParams(const char* sql, char* buf, uint32_t* len) {
-    return Guard([&] { PutText(ParameterNames(TextArg(Need(sql, "sql"))), buf, Need(len, "len")); });
+    return Guard(
+        [&] { PutText(ParameterNames(TextArg(Need(sql, "sql"))), buf, Need(len, "len")); });
 }
 
-uint32_t KdbStmtSetTableLockType(uint32_t statement, uint16_t lockType) { return SetOption(statement, 0, lockType, 0, 1); }
-uint32_t KdbStmtSetTableRights(uint32_t statement, uint16_t rights) { return SetOption(statement, 1, rights, 1, 2); }
-uint32_t KdbStmtSetTableReadOnly(uint32_t statement, uint16_t readOnly) { return SetOption(statement, 2, readOnly, 1, 2); }
-uint32_t KdbStmtSetTableType(uint32_t statement, uint16_t tableType) { return SetOption(statement, 3, tableType, 1, 4); }
-uint32_t KdbStmtConstrainUpdates(uint32_t statement, uint16_t constrain) { return SetOption(statement, 4, constrain, 1, 2); }
-uint32_t KdbStmtReadAllColumns(uint32_t statement, uint16_t readAll) { return SetOption(statement, 5, readAll, 1, 2); }
+uint32_t KdbStmtSetTableLockType(uint32_t statement, uint16_t lockType) {
+    return SetOption(statement, 0, lockType, 0, 1);
+}
+uint32_t KdbStmtSetTableRights(uint32_t statement, uint16_t rights) {
+    return SetOption(statement, 1, rights, 1, 2);
+}
+uint32_t KdbStmtSetTableReadOnly(uint32_t statement, uint16_t readOnly) {
+    return SetOption(statement, 2, readOnly, 1, 2);
+}
+uint32_t KdbStmtSetTableType(uint32_t statement, uint16_t tableType) {
+    return SetOption(statement, 3, tableType, 1, 4);
+}
+uint32_t KdbStmtConstrainUpdates(uint32_t statement, uint16_t constrain) {
+    return SetOption(statement, 4, constrain, 1, 2);
+}
+uint32_t KdbStmtReadAllColumns(uint32_t statement, uint16_t readAll) {
+    return SetOption(statement, 5, readAll, 1, 2);
+}
 
 uint32_t KdbStmtSetTableCollation(uint32_t statement, const char* collation) {
     return Guard([&] { GetStatement(statement)->collation = std::string(TextArg(collation)); });
@@ -162,8 +180,12 @@ uint32_t KdbSetLogical(uint32_t statement, uint16_t param, uint16_t value) {
     });
 }
 
-uint32_t KdbSetShort(uint32_t statement, uint16_t param, int16_t value) { return KdbSetLongLong(statement, param, value); }
-uint32_t KdbSetLong(uint32_t statement, uint16_t param, int32_t value) { return KdbSetLongLong(statement, param, value); }
+uint32_t KdbSetShort(uint32_t statement, uint16_t param, int16_t value) {
+    return KdbSetLongLong(statement, param, value);
+}
+uint32_t KdbSetLong(uint32_t statement, uint16_t param, int32_t value) {
+    return KdbSetLongLong(statement, param, value);
+}
 
 uint32_t KdbSetLongLong(uint32_t statement, uint16_t param, int64_t value) {
     return SetParam(statement, param, [&](ParamValue& v) {
@@ -174,7 +196,8 @@ uint32_t KdbSetLongLong(uint32_t statement, uint16_t param, int64_t value) {
 
 uint32_t KdbSetDouble(uint32_t statement, uint16_t param, double value) {
     return SetParam(statement, param, [&](ParamValue& v) {
-        if (!std::isfinite(value)) Fail(KDB_ERR_INVALID_ARGUMENT, "The value is not a finite number.");
+        if (!std::isfinite(value))
+            Fail(KDB_ERR_INVALID_ARGUMENT, "The value is not a finite number.");
         v.kind = ParamValue::Real;
         v.real = value;
     });
@@ -196,7 +219,8 @@ uint32_t KdbSetMilliseconds(uint32_t statement, uint16_t param, int32_t millisec
     });
 }
 
-uint32_t KdbSetTimeStampRaw(uint32_t statement, uint16_t param, const uint8_t* bytes, uint32_t length) {
+uint32_t KdbSetTimeStampRaw(uint32_t statement, uint16_t param, const uint8_t* bytes,
+                            uint32_t length) {
     return SetParam(statement, param, [&](ParamValue& v) {
         if (length != 8) Fail(KDB_ERR_INVALID_ARGUMENT, "A raw timestamp has 8 bytes.");
         int32_t day;
@@ -217,11 +241,13 @@ uint32_t KdbSetString(uint32_t statement, uint16_t param, const char* text, uint
     });
 }
 
-uint32_t KdbSetBinary(uint32_t statement, uint16_t param, uint16_t binaryType, uint32_t totalLength, uint32_t offset,
-                      const uint8_t* bytes, uint32_t length) {
+uint32_t KdbSetBinary(uint32_t statement, uint16_t param, uint16_t binaryType, uint32_t totalLength,
+                      uint32_t offset, const uint8_t* bytes, uint32_t length) {
     return SetParam(statement, param, [&](ParamValue& v) {
-        if (binaryType != 6 && binaryType != 7) Fail(KDB_ERR_INVALID_ARGUMENT, "The binary type must be 6 or 7.");
-        if (offset != 0 || length != totalLength) Fail(KDB_ERR_NOT_SUPPORTED, "Binary values must be set in one piece.");
+        if (binaryType != 6 && binaryType != 7)
+            Fail(KDB_ERR_INVALID_ARGUMENT, "The binary type must be 6 or 7.");
+        if (offset != 0 || length != totalLength)
+            Fail(KDB_ERR_NOT_SUPPORTED, "Binary values must be set in one piece.");
         v.kind = ParamValue::Blob;
         if (length > 0) v.bytes.assign(reinterpret_cast<const char*>(Need(bytes, "bytes")), length);
     });
@@ -243,8 +269,9 @@ uint32_t KdbGetRecordCount(uint32_t handle, uint16_t option, uint32_t* count) {
 uint32_t KdbGetLastAutoinc(uint32_t handle, uint32_t* value) {
     return Guard([&] {
         Need(value, "value");
-        uint32_t connection = HandleType(handle) == KDB_HANDLE_STATEMENT ? GetStatement(handle)->connectionHandle
-                                                                         : GetCursor(handle)->connectionHandle;
+        uint32_t connection = HandleType(handle) == KDB_HANDLE_STATEMENT
+                                  ? GetStatement(handle)->connectionHandle
+                                  : GetCursor(handle)->connectionHandle;
         auto c = GetConnection(connection);
         *value = static_cast<uint32_t>(sqlite3_last_insert_rowid(c->database->Db()));
     });

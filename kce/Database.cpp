@@ -33,13 +33,15 @@ void Prepare(sqlite3* db, const char* sql, Stmt& stmt) {
 
 void BindText(sqlite3* db, Stmt& stmt, int index, std::string_view cp1252) {
     std::string utf8 = ToUtf8(cp1252);
-    int rc = sqlite3_bind_text(stmt.s, index, utf8.data(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+    int rc = sqlite3_bind_text(stmt.s, index, utf8.data(), static_cast<int>(utf8.size()),
+                               SQLITE_TRANSIENT);
     if (rc != SQLITE_OK) FailStorage(db, rc, "bind");
 }
 
 std::string ColumnText(sqlite3_stmt* s, int column) {
     const char* text = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
-    return text == nullptr ? std::string() : FromUtf8(std::string_view(text, sqlite3_column_bytes(s, column)));
+    return text == nullptr ? std::string()
+                           : FromUtf8(std::string_view(text, sqlite3_column_bytes(s, column)));
 }
 
 void StepDone(sqlite3* db, Stmt& stmt, const char* what) {
@@ -55,7 +57,8 @@ void EnsureSodium() {
 std::string HashPassword(std::string_view password) {
     EnsureSodium();
     char hash[crypto_pwhash_STRBYTES];
-    if (crypto_pwhash_str(hash, password.data(), password.size(), crypto_pwhash_OPSLIMIT_INTERACTIVE,
+    if (crypto_pwhash_str(hash, password.data(), password.size(),
+                          crypto_pwhash_OPSLIMIT_INTERACTIVE,
                           crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0) {
         Fail(KDB_ERR_OUT_OF_MEMORY, "Hashing the password failed.");
     }
@@ -73,7 +76,8 @@ sqlite3* OpenSqlite(const std::string& path, int flags) {
     if (rc != SQLITE_OK) {
         std::string message = db ? sqlite3_errmsg(db) : "cannot open";
         sqlite3_close(db);
-        Fail(rc == SQLITE_CANTOPEN ? KDB_ERR_PATH_NOT_FOUND : KDB_ERR_STORAGE, path + ": " + message);
+        Fail(rc == SQLITE_CANTOPEN ? KDB_ERR_PATH_NOT_FOUND : KDB_ERR_STORAGE,
+             path + ": " + message);
     }
     sqlite3_extended_result_codes(db, 0);
     sqlite3_busy_timeout(db, 5000);
@@ -199,25 +203,26 @@ std::string QuoteIdentifier(std::string_view cp1252) {
 // SQLite column type of each engine type's stored form.
 const char* StorageType(uint16_t type) {
     switch (type) {
-    case sql::kLogical:
-    case sql::kInteger:
-    case sql::kShortInt:
-    case sql::kAutoInc:
-    case sql::kBigInt:
-    case sql::kCurDouble:
-    case sql::kMoney:
-        return "INTEGER";  // money: the count of ten-thousandths
-    case sql::kNumeric:
-    case sql::kDouble:
-        return "REAL";
-    case sql::kBinary:
-    case sql::kImage:
-    case sql::kRaw:
-    case sql::kVarBinary: return "BLOB";
-    default: return "TEXT";
+        case sql::kLogical:
+        case sql::kInteger:
+        case sql::kShortInt:
+        case sql::kAutoInc:
+        case sql::kBigInt:
+        case sql::kCurDouble:
+        case sql::kMoney:
+            return "INTEGER";  // money: the count of ten-thousandths
+        case sql::kNumeric:
+        case sql::kDouble:
+            return "REAL";
+        case sql::kBinary:
+        case sql::kImage:
+        case sql::kRaw:
+        case sql::kVarBinary:
+            return "BLOB";
+        default:
+            return "TEXT";
     }
 }
-
 
 std::string UpperAscii(std::string_view text) {
     std::string out(text);
@@ -248,7 +253,8 @@ void Database::Exec(const char* sql) const {
     if (rc != SQLITE_OK) FailStorage(db_, rc, "storage");
 }
 
-std::unique_ptr<Database> Database::CreateDictionary(const std::string& path, std::string_view adminPassword,
+std::unique_ptr<Database> Database::CreateDictionary(const std::string& path,
+                                                     std::string_view adminPassword,
                                                      std::string_view description) {
     if (IsFile(path)) Fail(KDB_ERR_ALREADY_EXISTS, "The file " + path + " exists already.");
     sqlite3* db = OpenSqlite(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
@@ -256,7 +262,8 @@ std::unique_ptr<Database> Database::CreateDictionary(const std::string& path, st
     database->Exec(
         "BEGIN;"
         "CREATE TABLE kdd_meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
-        "CREATE TABLE kdd_columns(table_name TEXT NOT NULL COLLATE NOCASE, position INTEGER NOT NULL,"
+        "CREATE TABLE kdd_columns(table_name TEXT NOT NULL COLLATE NOCASE, position INTEGER NOT "
+        "NULL,"
         " column_name TEXT NOT NULL, type INTEGER NOT NULL, length INTEGER NOT NULL,"
         " decimals INTEGER NOT NULL, not_null INTEGER NOT NULL, PRIMARY KEY(table_name, position));"
         "CREATE TABLE kdd_users(name TEXT PRIMARY KEY COLLATE NOCASE, hash TEXT NOT NULL,"
@@ -265,7 +272,9 @@ std::unique_ptr<Database> Database::CreateDictionary(const std::string& path, st
         Stmt meta;
         Prepare(db, "INSERT INTO kdd_meta VALUES(?1, ?2)", meta);
         const std::pair<std::string, std::string> rows[] = {
-            {"format", kFormatMarker}, {"version", kFormatVersion}, {"description", std::string(description)}};
+            {"format", kFormatMarker},
+            {"version", kFormatVersion},
+            {"description", std::string(description)}};
         for (const auto& [key, value] : rows) {
             sqlite3_reset(meta.s);
             BindText(db, meta, 1, key);
@@ -286,11 +295,13 @@ std::unique_ptr<Database> Database::CreateDictionary(const std::string& path, st
 }
 
 std::unique_ptr<Database> Database::OpenDictionaryUnchecked(const std::string& path) {
-    if (!IsFile(path)) Fail(KDB_ERR_PATH_NOT_FOUND, "The dictionary file " + path + " does not exist.");
+    if (!IsFile(path))
+        Fail(KDB_ERR_PATH_NOT_FOUND, "The dictionary file " + path + " does not exist.");
     sqlite3* db = OpenSqlite(path, SQLITE_OPEN_READWRITE);
     std::unique_ptr<Database> database(new Database(db, path, true));
     Stmt meta;
-    int rc = sqlite3_prepare_v2(db, "SELECT value FROM kdd_meta WHERE key = 'format'", -1, &meta.s, nullptr);
+    int rc = sqlite3_prepare_v2(db, "SELECT value FROM kdd_meta WHERE key = 'format'", -1, &meta.s,
+                                nullptr);
     if (rc == SQLITE_OK) rc = sqlite3_step(meta.s);
     if (rc != SQLITE_ROW || ColumnText(meta.s, 0) != kFormatMarker) {
         Fail(KDB_ERR_NOT_A_DICTIONARY, path + " is damaged or is no data dictionary.");
@@ -385,8 +396,10 @@ void Database::LoadCatalogue() {
     byName_.clear();
     Stmt columns;
     Prepare(db_,
-            "SELECT c.table_name, c.column_name, c.type, c.length, c.decimals, c.not_null FROM kdd_columns c"
-            " ORDER BY (SELECT min(rowid) FROM kdd_columns d WHERE d.table_name = c.table_name), c.position",
+            "SELECT c.table_name, c.column_name, c.type, c.length, c.decimals, c.not_null FROM "
+            "kdd_columns c"
+            " ORDER BY (SELECT min(rowid) FROM kdd_columns d WHERE d.table_name = c.table_name), "
+            "c.position",
             columns);
     int rc;
     while ((rc = sqlite3_step(columns.s)) == SQLITE_ROW) {
@@ -487,17 +500,21 @@ void Database::CreateTable(const sql::Table& table) {
     } catch (...) {
         sqlite3_exec(db_, "ROLLBACK TO kce_create; RELEASE kce_create", nullptr, nullptr, nullptr);
         // The in-memory catalogue may hold the table already: read it back from the file.
-        if (isDictionary_) LoadCatalogue();
-        else RemoveTable(table.name);
+        if (isDictionary_)
+            LoadCatalogue();
+        else
+            RemoveTable(table.name);
         throw;
     }
 }
 
-void Database::CreateUser(std::string_view name, std::string_view password, std::string_view description) {
+void Database::CreateUser(std::string_view name, std::string_view password,
+                          std::string_view description) {
     if (!isDictionary_) Fail(KDB_ERR_NOT_SUPPORTED, "Users exist only in a data dictionary.");
     if (!isAdmin_) Fail(KDB_ERR_PERMISSION_DENIED, "Only the administrator may create users.");
     if (name.empty()) Fail(KDB_ERR_INVALID_ARGUMENT, "The user name is empty.");
-    if (UserDescription(name)) Fail(KDB_ERR_ALREADY_EXISTS, "The user " + std::string(name) + " exists already.");
+    if (UserDescription(name))
+        Fail(KDB_ERR_ALREADY_EXISTS, "The user " + std::string(name) + " exists already.");
     Stmt user;
     Prepare(db_, "INSERT INTO kdd_users VALUES(?1, ?2, ?3, 0)", user);
     BindText(db_, user, 1, name);

@@ -34,7 +34,8 @@ public:
 
     // Creates a new dictionary file with its administrator (kKdbAdminUser); 5016 when the file
     // exists.
-    static std::unique_ptr<Database> CreateDictionary(const std::string& path, std::string_view adminPassword,
+    static std::unique_ptr<Database> CreateDictionary(const std::string& path,
+                                                      std::string_view adminPassword,
                                                       std::string_view description);
     // Opens a dictionary and logs in: 5012 missing file, 5013 foreign or damaged, 5015 refused.
     static std::unique_ptr<Database> OpenDictionary(const std::string& path, std::string_view user,

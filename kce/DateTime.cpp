@@ -117,7 +117,8 @@ std::string StoredTime(int32_t milliseconds) {
 
 DateFormat::DateFormat(std::string_view pattern) : pattern_(pattern) {
     auto refuse = [&](const char* why) {
-        Fail(KDB_ERR_DATE_FORMAT, std::string("The date format \"") + std::string(pattern) + "\" is refused: " + why);
+        Fail(KDB_ERR_DATE_FORMAT,
+             std::string("The date format \"") + std::string(pattern) + "\" is refused: " + why);
     };
     if (pattern.empty() || pattern.size() > 11) refuse("it must have 1 to 11 characters.");
     bool seen[3] = {false, false, false};
@@ -141,8 +142,10 @@ DateFormat::DateFormat(std::string_view pattern) : pattern_(pattern) {
             seen[slot] = true;
             if (kind == 'Y') {
                 std::string upper;
-                for (char r : run) upper.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(r))));
-                if (upper != "YY" && upper != "CCYY" && upper != "YYYY") refuse("the year must be YY, CCYY or YYYY.");
+                for (char r : run)
+                    upper.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(r))));
+                if (upper != "YY" && upper != "CCYY" && upper != "YYYY")
+                    refuse("the year must be YY, CCYY or YYYY.");
             } else if (width > 2) {
                 refuse("month and day take one or two letters.");
             }
@@ -167,7 +170,8 @@ DateFormat::DateFormat(std::string_view pattern) : pattern_(pattern) {
     }
     if (!seen[0] || !seen[1] || !seen[2]) refuse("month, day and year must each appear once.");
     for (int p = 1; p < partCount_; ++p) {
-        if (parts_[p].kind != 0 && parts_[p - 1].kind != 0 && (parts_[p].width < 2 || parts_[p - 1].width < 2)) {
+        if (parts_[p].kind != 0 && parts_[p - 1].kind != 0 &&
+            (parts_[p].width < 2 || parts_[p - 1].width < 2)) {
             refuse("a one-letter month or day needs a separator.");
         }
     }
@@ -180,10 +184,17 @@ std::string DateFormat::Format(int32_t julian) const {
     for (int p = 0; p < partCount_; ++p) {
         const Part& part = parts_[p];
         switch (part.kind) {
-        case 'M': Pad(out, m, part.width); break;
-        case 'D': Pad(out, d, part.width); break;
-        case 'Y': Pad(out, part.width == 2 ? y % 100 : y, part.width); break;
-        default: out += part.literal;
+            case 'M':
+                Pad(out, m, part.width);
+                break;
+            case 'D':
+                Pad(out, d, part.width);
+                break;
+            case 'Y':
+                Pad(out, part.width == 2 ? y % 100 : y, part.width);
+                break;
+            default:
+                out += part.literal;
         }
     }
     return out;
@@ -201,7 +212,8 @@ std::optional<int32_t> DateFormat::Parse(std::string_view text) const {
         }
         // Adjacent numbers (as in "CCYYMMDD") take exactly their width; otherwise 1 to width
         // digits, or up to 4 for a year.
-        bool adjacent = (p + 1 < partCount_ && parts_[p + 1].kind != 0) || (p > 0 && parts_[p - 1].kind != 0);
+        bool adjacent =
+            (p + 1 < partCount_ && parts_[p + 1].kind != 0) || (p > 0 && parts_[p - 1].kind != 0);
         size_t maxDigits = adjacent ? part.width : (part.kind == 'Y' ? 4 : 2);
         size_t minDigits = adjacent ? part.width : 1;
         size_t j = i;

@@ -29,23 +29,30 @@ public:
     ~TimeoutGuard() { sqlite3_progress_handler(db_, 0, nullptr, nullptr); }
 
 private:
-    static int Check(void* self) { return Clock::now() > static_cast<TimeoutGuard*>(self)->deadline_ ? 1 : 0; }
+    static int Check(void* self) {
+        return Clock::now() > static_cast<TimeoutGuard*>(self)->deadline_ ? 1 : 0;
+    }
     sqlite3* db_;
     Clock::time_point deadline_;
 };
 
 [[noreturn]] void FailRun(sqlite3* db, int rc, uint32_t timeout) {
     switch (rc & 0xFF) {
-    case SQLITE_CONSTRAINT: FailSql(KDB_SQL_CONSTRAINT, FromUtf8(sqlite3_errmsg(db)));
-    case SQLITE_INTERRUPT:
-        FailSql(KDB_SQL_TIMEOUT, "The statement ran longer than its time-out of " + std::to_string(timeout) + " seconds.");
-    case SQLITE_ERROR:
-        if (auto error = RunTimeSqlError(sqlite3_errmsg(db))) FailSql(error->first, error->second);
-        FailSql(KDB_SQL_RUNTIME, FromUtf8(sqlite3_errmsg(db)));
-    case SQLITE_MISMATCH:
-    case SQLITE_RANGE:
-    case SQLITE_TOOBIG: FailSql(KDB_SQL_RUNTIME, FromUtf8(sqlite3_errmsg(db)));
-    default: FailStorage(db, rc, "Running the statement failed");
+        case SQLITE_CONSTRAINT:
+            FailSql(KDB_SQL_CONSTRAINT, FromUtf8(sqlite3_errmsg(db)));
+        case SQLITE_INTERRUPT:
+            FailSql(KDB_SQL_TIMEOUT, "The statement ran longer than its time-out of " +
+                                         std::to_string(timeout) + " seconds.");
+        case SQLITE_ERROR:
+            if (auto error = RunTimeSqlError(sqlite3_errmsg(db)))
+                FailSql(error->first, error->second);
+            FailSql(KDB_SQL_RUNTIME, FromUtf8(sqlite3_errmsg(db)));
+        case SQLITE_MISMATCH:
+        case SQLITE_RANGE:
+        case SQLITE_TOOBIG:
+            FailSql(KDB_SQL_RUNTIME, FromUtf8(sqlite3_errmsg(db)));
+        default:
+            FailStorage(db, rc, "Running the statement failed");
     }
 }
 
@@ -61,15 +68,22 @@ void Bind(sqlite3_stmt* stmt, const std::vector<ParamValue>& params) {
     for (int i = 1; i <= count && size_t(i) <= params.size(); ++i) {
         const ParamValue& v = params[size_t(i) - 1];
         switch (v.kind) {
-        case ParamValue::Null: break;
-        case ParamValue::Integer: sqlite3_bind_int64(stmt, i, v.integer); break;
-        case ParamValue::Real: sqlite3_bind_double(stmt, i, v.real); break;
-        case ParamValue::Text:
-            sqlite3_bind_text(stmt, i, v.bytes.data(), static_cast<int>(v.bytes.size()), SQLITE_STATIC);
-            break;
-        case ParamValue::Blob:
-            sqlite3_bind_blob(stmt, i, v.bytes.data(), static_cast<int>(v.bytes.size()), SQLITE_STATIC);
-            break;
+            case ParamValue::Null:
+                break;
+            case ParamValue::Integer:
+                sqlite3_bind_int64(stmt, i, v.integer);
+                break;
+            case ParamValue::Real:
+                sqlite3_bind_double(stmt, i, v.real);
+                break;
+            case ParamValue::Text:
+                sqlite3_bind_text(stmt, i, v.bytes.data(), static_cast<int>(v.bytes.size()),
+                                  SQLITE_STATIC);
+                break;
+            case ParamValue::Blob:
+                sqlite3_bind_blob(stmt, i, v.bytes.data(), static_cast<int>(v.bytes.size()),
+                                  SQLITE_STATIC);
+                break;
         }
     }
 }
@@ -86,7 +100,8 @@ void PrepareSqlite(Statement& st, sqlite3* db) {
             std::string message = FromUtf8(sqlite3_errmsg(db));
             // SQLite's parser holds a fixed number of pending terms; a statement that needs more
             // is refused as one nested too deeply, like the engine's own parser refuses one.
-            if (message == "parser stack overflow") FailSql(sql::kErrTooComplex, "Statement nested too deeply.");
+            if (message == "parser stack overflow")
+                FailSql(sql::kErrTooComplex, "Statement nested too deeply.");
             if ((rc & 0xFF) == SQLITE_ERROR) FailSql(KDB_SQL_RUNTIME, message);
             FailStorage(db, rc, "Preparing the statement failed");
         }
@@ -105,8 +120,8 @@ uint32_t RunToEnd(sqlite3* db, sqlite3_stmt* stmt, uint32_t timeout) {
     return sqlite3_stmt_readonly(stmt) ? 0u : static_cast<uint32_t>(sqlite3_changes(db));
 }
 
-std::shared_ptr<Cursor> Materialise(sqlite3* db, sqlite3_stmt* stmt, const std::vector<sql::Column>& columns,
-                                    uint32_t timeout) {
+std::shared_ptr<Cursor> Materialise(sqlite3* db, sqlite3_stmt* stmt,
+                                    const std::vector<sql::Column>& columns, uint32_t timeout) {
     if (sqlite3_column_count(stmt) != static_cast<int>(columns.size())) {
         Fail(KDB_ERR_INTERNAL, "The compiled query's columns do not match its description.");
     }
@@ -189,27 +204,28 @@ uint32_t ExecuteStatement(Statement& st) {
     st.lastWasQuery = false;
 
     switch (compiled.kind) {
-    case sql::StatementKind::Select:
-    case sql::StatementKind::GetApplicationId: {
-        if (st.prepared.empty()) Fail(KDB_ERR_INTERNAL, "The compiled query is empty.");
-        for (size_t i = 0; i + 1 < st.prepared.size(); ++i) {
-            Bind(st.prepared[i], st.params);
-            RunToEnd(db, st.prepared[i], timeout);
+        case sql::StatementKind::Select:
+        case sql::StatementKind::GetApplicationId: {
+            if (st.prepared.empty()) Fail(KDB_ERR_INTERNAL, "The compiled query is empty.");
+            for (size_t i = 0; i + 1 < st.prepared.size(); ++i) {
+                Bind(st.prepared[i], st.params);
+                RunToEnd(db, st.prepared[i], timeout);
+            }
+            Bind(st.prepared.back(), st.params);
+            auto cursor = Materialise(db, st.prepared.back(), compiled.result, timeout);
+            cursor->connectionHandle = st.connectionHandle;
+            st.lastWasQuery = true;
+            return AddCursor(std::move(cursor));
         }
-        Bind(st.prepared.back(), st.params);
-        auto cursor = Materialise(db, st.prepared.back(), compiled.result, timeout);
-        cursor->connectionHandle = st.connectionHandle;
-        st.lastWasQuery = true;
-        return AddCursor(std::move(cursor));
-    }
-    case sql::StatementKind::SetApplicationId:
-        // Kept by the connection's SQL functions; nothing is stored in tables.
-        for (sqlite3_stmt* stmt : st.prepared) {
-            Bind(stmt, st.params);
-            RunToEnd(db, stmt, timeout);
-        }
-        return 0;
-    default: break;
+        case sql::StatementKind::SetApplicationId:
+            // Kept by the connection's SQL functions; nothing is stored in tables.
+            for (sqlite3_stmt* stmt : st.prepared) {
+                Bind(stmt, st.params);
+                RunToEnd(db, stmt, timeout);
+            }
+            return 0;
+        default:
+            break;
     }
 
     // A folder table is not changed behind the back of an index file that the change cannot keep
@@ -231,20 +247,24 @@ uint32_t ExecuteStatement(Statement& st) {
             changed += RunToEnd(db, stmt, timeout);
         }
         if (compiled.kind == sql::StatementKind::CreateTable) database.AddTable(compiled.created);
-        if (compiled.kind == sql::StatementKind::DropTable) database.RemoveTable(compiled.targetTable);
+        if (compiled.kind == sql::StatementKind::DropTable)
+            database.RemoveTable(compiled.targetTable);
         // A folder table's file changes with the statement; inside an explicit transaction, at its
         // commit.
         if (own && folder != nullptr) folder->WriteBack(LockWaitFor(timeout));
         Exec(db, own ? "COMMIT" : "RELEASE kce_statement");
         if (own && folder != nullptr) folder->Committed();
-        st.rowsAffected = compiled.kind == sql::StatementKind::Insert || compiled.kind == sql::StatementKind::Update ||
+        st.rowsAffected = compiled.kind == sql::StatementKind::Insert ||
+                                  compiled.kind == sql::StatementKind::Update ||
                                   compiled.kind == sql::StatementKind::Delete
                               ? changed
                               : 0;
     } catch (...) {
-        sqlite3_exec(db, own ? "ROLLBACK" : "ROLLBACK TO kce_statement; RELEASE kce_statement", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, own ? "ROLLBACK" : "ROLLBACK TO kce_statement; RELEASE kce_statement",
+                     nullptr, nullptr, nullptr);
         if (folder != nullptr) folder->RolledBack(false);
-        if (compiled.kind == sql::StatementKind::CreateTable || compiled.kind == sql::StatementKind::DropTable) {
+        if (compiled.kind == sql::StatementKind::CreateTable ||
+            compiled.kind == sql::StatementKind::DropTable) {
             if (database.IsDictionary()) {
                 database.ReloadCatalogue();
             } else if (compiled.kind == sql::StatementKind::CreateTable) {
@@ -259,7 +279,8 @@ uint32_t ExecuteStatement(Statement& st) {
 void BeginTransaction(Connection& connection) {
     Database& database = *connection.database;
     std::lock_guard lock(database.Mutex());
-    if (connection.transactionDepth > 0) Fail(KDB_ERR_TRANSACTION, "A transaction is open already.");
+    if (connection.transactionDepth > 0)
+        Fail(KDB_ERR_TRANSACTION, "A transaction is open already.");
     Exec(database.Db(), "BEGIN IMMEDIATE");
     connection.transactionDepth = 1;
     connection.savepoints.clear();
@@ -297,11 +318,13 @@ void RollbackTransaction(Connection& connection, std::string_view savepoint) {
         connection.transactionDepth = 0;
         connection.savepoints.clear();
     } else {
-        auto found = std::find(connection.savepoints.begin(), connection.savepoints.end(), std::string(savepoint));
+        auto found = std::find(connection.savepoints.begin(), connection.savepoints.end(),
+                               std::string(savepoint));
         if (found == connection.savepoints.end()) {
             Fail(KDB_ERR_TRANSACTION, "No savepoint named " + std::string(savepoint) + ".");
         }
-        std::string sql = "ROLLBACK TO \"kce_sp_" + std::to_string(found - connection.savepoints.begin()) + "\"";
+        std::string sql =
+            "ROLLBACK TO \"kce_sp_" + std::to_string(found - connection.savepoints.begin()) + "\"";
         Exec(database.Db(), sql.c_str());
         connection.savepoints.erase(found + 1, connection.savepoints.end());
     }

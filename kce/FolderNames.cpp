@@ -42,11 +42,13 @@ std::string BackLink(const std::string& tablePath) {
     size_t got = dbf::ReadAt(fd.Get(), 0, first, sizeof first, tablePath);
     uint16_t headerLength = dbf::HeaderLengthFrom(std::string_view(first, got), size, tablePath);
     uint8_t version = static_cast<uint8_t>(first[0]);
-    if (version < 0x30 || version > 0x32 || headerLength < dbf::kTableDescriptorSize + 1 + dbf::kVfpBacklinkSize) {
+    if (version < 0x30 || version > 0x32 ||
+        headerLength < dbf::kTableDescriptorSize + 1 + dbf::kVfpBacklinkSize) {
         return {};
     }
     std::string link(dbf::kVfpBacklinkSize, '\0');
-    link.resize(dbf::ReadAt(fd.Get(), headerLength - dbf::kVfpBacklinkSize, link.data(), link.size(), tablePath));
+    link.resize(dbf::ReadAt(fd.Get(), headerLength - dbf::kVfpBacklinkSize, link.data(),
+                            link.size(), tablePath));
     link.resize(std::min(link.find('\0'), link.size()));
     while (!link.empty() && link.back() == ' ') link.pop_back();
     return link;
@@ -75,8 +77,10 @@ std::vector<std::string> ContainerColumnNames(const std::string& tablePath, size
     const int type = ColumnIndex(header, "OBJECTTYPE");
     const int name = ColumnIndex(header, "OBJECTNAME");
     if (id < 0 || parent < 0 || type < 0 || name < 0) {
-        throw DbfError(path, -1, "the database container lacks one of the columns OBJECTID, PARENTID, OBJECTTYPE "
-                                 "and OBJECTNAME");
+        throw DbfError(
+            path, -1,
+            "the database container lacks one of the columns OBJECTID, PARENTID, OBJECTTYPE "
+            "and OBJECTNAME");
     }
     dbf::FieldCodec codec;
     codec.variant = header.variant;
@@ -95,23 +99,26 @@ std::vector<std::string> ContainerColumnNames(const std::string& tablePath, size
     for (uint32_t r = 0; r < header.recordCount; ++r) {
         uint64_t offset = header.RecordOffset(r);
         if (offset + header.recordLength > bytes.size()) {
-            throw DbfError(path, static_cast<int64_t>(offset), "record " + std::to_string(r + 1) +
-                                                                   " lies beyond the end of the file");
+            throw DbfError(path, static_cast<int64_t>(offset),
+                           "record " + std::to_string(r + 1) + " lies beyond the end of the file");
         }
         const char* record = bytes.data() + offset;
         if (record[0] == '*') continue;
         auto integer = [&](int column) {
-            dbf::Value v = dbf::DecodeField(codec, header.columns[size_t(column)], record, scratch, r + 1, offset);
+            dbf::Value v = dbf::DecodeField(codec, header.columns[size_t(column)], record, scratch,
+                                            r + 1, offset);
             return v.kind == dbf::ValueKind::Integer ? v.integer : int64_t(-1);
         };
         auto text = [&](int column) {
-            dbf::Value v = dbf::DecodeField(codec, header.columns[size_t(column)], record, scratch, r + 1, offset);
+            dbf::Value v = dbf::DecodeField(codec, header.columns[size_t(column)], record, scratch,
+                                            r + 1, offset);
             return v.kind == dbf::ValueKind::Text ? std::string(v.bytes) : std::string();
         };
         objects.push_back({integer(id), integer(parent), Upper(text(type)), text(name)});
     }
-    auto owner = std::find_if(objects.begin(), objects.end(),
-                              [&](const Object& o) { return o.type == "TABLE" && Upper(o.name) == table; });
+    auto owner = std::find_if(objects.begin(), objects.end(), [&](const Object& o) {
+        return o.type == "TABLE" && Upper(o.name) == table;
+    });
     if (owner == objects.end()) return {};
     std::vector<std::string> names;
     for (const Object& o : objects) {
@@ -124,14 +131,15 @@ std::vector<std::string> ContainerColumnNames(const std::string& tablePath, size
 void WriteContainer(const std::string& containerPath, const std::vector<ContainerTable>& tables) {
     dbf::TableSpec layout;
     layout.variant = dbf::Variant::VisualFoxPro;
-    layout.columns = {{"OBJECTID", 'I'}, {"PARENTID", 'I'}, {"OBJECTTYPE", 'C', 10}, {"OBJECTNAME", 'C', 128}};
+    layout.columns = {
+        {"OBJECTID", 'I'}, {"PARENTID", 'I'}, {"OBJECTTYPE", 'C', 10}, {"OBJECTNAME", 'C', 128}};
     std::vector<dbf::Record> records;
     int64_t next = 1;
     auto add = [&](int64_t parent, const char* type, std::string_view name) {
         std::string utf8;
         dbf::AnsiToUtf8(name, utf8);
-        records.push_back({dbf::StoredValue::Int(next), dbf::StoredValue::Int(parent), dbf::StoredValue::Text(type),
-                           dbf::StoredValue::Text(utf8)});
+        records.push_back({dbf::StoredValue::Int(next), dbf::StoredValue::Int(parent),
+                           dbf::StoredValue::Text(type), dbf::StoredValue::Text(utf8)});
         return next++;
     };
     add(0, "Database", "Database");
@@ -146,10 +154,11 @@ void WriteContainer(const std::string& containerPath, const std::vector<Containe
         dbf::Fd fd = dbf::OpenFile(t.tableFile, O_RDWR | O_CLOEXEC);
         char first[dbf::kTableDescriptorSize] = {};
         size_t got = dbf::ReadAt(fd.Get(), 0, first, sizeof first, t.tableFile);
-        uint16_t headerLength = dbf::HeaderLengthFrom(std::string_view(first, got), dbf::FileSize(fd.Get(), t.tableFile),
-                                                      t.tableFile);
+        uint16_t headerLength = dbf::HeaderLengthFrom(
+            std::string_view(first, got), dbf::FileSize(fd.Get(), t.tableFile), t.tableFile);
         uint8_t version = static_cast<uint8_t>(first[0]);
-        if (version < 0x30 || version > 0x32) throw DbfError(t.tableFile, 0, "only Visual FoxPro tables join a container");
+        if (version < 0x30 || version > 0x32)
+            throw DbfError(t.tableFile, 0, "only Visual FoxPro tables join a container");
         std::string bytes(dbf::kVfpBacklinkSize, '\0');
         link.copy(bytes.data(), std::min(link.size(), bytes.size() - 1));
         dbf::WriteAt(fd.Get(), headerLength - dbf::kVfpBacklinkSize, bytes, t.tableFile);

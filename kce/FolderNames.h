@@ -17,7 +17,8 @@ namespace kce {
 // The long names (Windows-1252) of the columns of the table file `tablePath`, in field order; empty
 // when the table names no container, the container is missing (the table then reads as a free
 // table), or the container does not list this table or lists another number of fields. Throws
-// dbf::DbfError naming the file for a container that is damaged, or a back link that cannot be read.
+// dbf::DbfError naming the file for a container that is damaged, or a back link that cannot be
+// read.
 std::vector<std::string> ContainerColumnNames(const std::string& tablePath, size_t columnCount);
 
 struct ContainerTable {

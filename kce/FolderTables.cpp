@@ -60,38 +60,52 @@ void Step(sqlite3* db, sqlite3_stmt* s) {
 // Engine errors for failures of the file layer: a lock held by another program, or a damaged file
 // (the message names the file and what is wrong with it).
 [[noreturn]] void FailFile(const dbf::DbfError& e, uint32_t damagedCode) {
-    if (dynamic_cast<const dbf::DbfLockedError*>(&e) != nullptr) Fail(KDB_ERR_TABLE_LOCKED, FromUtf8(e.what()));
+    if (dynamic_cast<const dbf::DbfLockedError*>(&e) != nullptr)
+        Fail(KDB_ERR_TABLE_LOCKED, FromUtf8(e.what()));
     Fail(damagedCode, FromUtf8(e.what()));
 }
 
 // Binds a value of the file layer (stored representation) without copying it.
 void Bind(sqlite3_stmt* s, int index, const dbf::StoredValue& v) {
     switch (v.kind) {
-    case dbf::StoredValue::Kind::Null: sqlite3_bind_null(s, index); break;
-    case dbf::StoredValue::Kind::Integer: sqlite3_bind_int64(s, index, v.integer); break;
-    case dbf::StoredValue::Kind::Real: sqlite3_bind_double(s, index, v.real); break;
-    case dbf::StoredValue::Kind::Text:
-        sqlite3_bind_text(s, index, v.text.data(), static_cast<int>(v.text.size()), SQLITE_STATIC);
-        break;
-    case dbf::StoredValue::Kind::Blob:
-        sqlite3_bind_blob(s, index, v.text.data(), static_cast<int>(v.text.size()), SQLITE_STATIC);
-        break;
+        case dbf::StoredValue::Kind::Null:
+            sqlite3_bind_null(s, index);
+            break;
+        case dbf::StoredValue::Kind::Integer:
+            sqlite3_bind_int64(s, index, v.integer);
+            break;
+        case dbf::StoredValue::Kind::Real:
+            sqlite3_bind_double(s, index, v.real);
+            break;
+        case dbf::StoredValue::Kind::Text:
+            sqlite3_bind_text(s, index, v.text.data(), static_cast<int>(v.text.size()),
+                              SQLITE_STATIC);
+            break;
+        case dbf::StoredValue::Kind::Blob:
+            sqlite3_bind_blob(s, index, v.text.data(), static_cast<int>(v.text.size()),
+                              SQLITE_STATIC);
+            break;
     }
 }
 
 dbf::StoredValue ColumnValue(sqlite3_stmt* s, int column) {
     switch (sqlite3_column_type(s, column)) {
-    case SQLITE_INTEGER: return dbf::StoredValue::Int(sqlite3_column_int64(s, column));
-    case SQLITE_FLOAT: return dbf::StoredValue::Real(sqlite3_column_double(s, column));
-    case SQLITE_TEXT:
-        return dbf::StoredValue::Text(std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(s, column)),
-                                                       static_cast<size_t>(sqlite3_column_bytes(s, column))));
-    case SQLITE_BLOB: {
-        const void* data = sqlite3_column_blob(s, column);
-        return dbf::StoredValue::Blob(std::string_view(static_cast<const char*>(data),
-                                                       static_cast<size_t>(sqlite3_column_bytes(s, column))));
-    }
-    default: return dbf::StoredValue::Null();
+        case SQLITE_INTEGER:
+            return dbf::StoredValue::Int(sqlite3_column_int64(s, column));
+        case SQLITE_FLOAT:
+            return dbf::StoredValue::Real(sqlite3_column_double(s, column));
+        case SQLITE_TEXT:
+            return dbf::StoredValue::Text(
+                std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(s, column)),
+                                 static_cast<size_t>(sqlite3_column_bytes(s, column))));
+        case SQLITE_BLOB: {
+            const void* data = sqlite3_column_blob(s, column);
+            return dbf::StoredValue::Blob(
+                std::string_view(static_cast<const char*>(data),
+                                 static_cast<size_t>(sqlite3_column_bytes(s, column))));
+        }
+        default:
+            return dbf::StoredValue::Null();
     }
 }
 
@@ -101,15 +115,16 @@ dbf::StoredValue ColumnValue(sqlite3_stmt* s, int column) {
 void RefuseIndexed(const std::string& path) {
     const std::string container = dbf::MissingContainerOf(path);
     if (!container.empty()) {
-        Fail(KDB_ERR_NOT_SUPPORTED, FromUtf8(path) + " belongs to the database container " + FromUtf8(container) +
-                                        ", which does not exist; its rules and triggers cannot be honoured, so the "
-                                        "table was not changed");
+        Fail(KDB_ERR_NOT_SUPPORTED,
+             FromUtf8(path) + " belongs to the database container " + FromUtf8(container) +
+                 ", which does not exist; its rules and triggers cannot be honoured, so the "
+                 "table was not changed");
     }
     std::string why;
     const std::string index = dbf::IndexNotKeptOf(path, why);
     if (index.empty()) return;
-    Fail(KDB_ERR_NOT_SUPPORTED,
-         FromUtf8(path) + " has the index file " + FromUtf8(index) + ", " + FromUtf8(why) + "; the table was not changed");
+    Fail(KDB_ERR_NOT_SUPPORTED, FromUtf8(path) + " has the index file " + FromUtf8(index) + ", " +
+                                    FromUtf8(why) + "; the table was not changed");
 }
 
 std::string FileStem(const std::string& path) {
@@ -157,7 +172,8 @@ struct FolderTables::Copy {
 };
 
 FolderTables::FolderTables(sqlite3* db, std::string folder) : db_(db), folder_(std::move(folder)) {
-    Exec(db_, std::string("CREATE TEMP TABLE ") + kChangeLog + "(tbl INTEGER NOT NULL, recno INTEGER NOT NULL)");
+    Exec(db_, std::string("CREATE TEMP TABLE ") + kChangeLog +
+                  "(tbl INTEGER NOT NULL, recno INTEGER NOT NULL)");
 }
 
 FolderTables::~FolderTables() = default;
@@ -194,7 +210,8 @@ const sql::Table* FolderTables::Find(std::string_view name) {
     if (copy.present) {
         // Changes of an open transaction wait in the log for its commit: keep the copy they were
         // made on; the commit notices that the file changed meanwhile.
-        Stmt pending(db_, std::string("SELECT 1 FROM ") + kChangeLog + " WHERE tbl = " + std::to_string(copy.id));
+        Stmt pending(db_, std::string("SELECT 1 FROM ") + kChangeLog +
+                              " WHERE tbl = " + std::to_string(copy.id));
         if (sqlite3_step(pending.s) == SQLITE_ROW) return &copy.table;
     }
     copy.path = file->path;
@@ -217,8 +234,10 @@ FolderTables::Refreshed FolderTables::Refresh(const std::vector<std::string>& na
         if (now == nullptr) return Refreshed::Columns;
         bool same = before.size() == now->columns.size();
         for (size_t i = 0; same && i < before.size(); ++i) {
-            same = before[i].name == now->columns[i].name && before[i].type == now->columns[i].type &&
-                   before[i].length == now->columns[i].length && before[i].decimals == now->columns[i].decimals;
+            same = before[i].name == now->columns[i].name &&
+                   before[i].type == now->columns[i].type &&
+                   before[i].length == now->columns[i].length &&
+                   before[i].decimals == now->columns[i].decimals;
         }
         result = same ? std::max(result, Refreshed::Data) : Refreshed::Columns;
     }
@@ -227,7 +246,8 @@ FolderTables::Refreshed FolderTables::Refresh(const std::vector<std::string>& na
 
 void FolderTables::Drop(Copy& copy) {
     for (const char* kind : {"i", "u", "d", "r"}) {
-        Exec(db_, std::string("DROP TRIGGER IF EXISTS temp.\"kce$") + kind + std::to_string(copy.id) + "\"");
+        Exec(db_, std::string("DROP TRIGGER IF EXISTS temp.\"kce$") + kind +
+                      std::to_string(copy.id) + "\"");
     }
     Exec(db_, "DROP TABLE IF EXISTS main." + QuoteIdentifier(copy.table.name));
     copy.present = false;
@@ -260,11 +280,13 @@ void FolderTables::Import(Copy& copy) {
     try {
         if (copy.present) Drop(copy);
         const std::string quoted = QuoteIdentifier(table.name);
-        std::string create = "CREATE TABLE main." + quoted + "(" + kRecno + " INTEGER PRIMARY KEY AUTOINCREMENT, " +
-                             kDeleted + " INTEGER NOT NULL DEFAULT 0";
+        std::string create = "CREATE TABLE main." + quoted + "(" + kRecno +
+                             " INTEGER PRIMARY KEY AUTOINCREMENT, " + kDeleted +
+                             " INTEGER NOT NULL DEFAULT 0";
         std::string insert = "INSERT INTO main." + quoted + " VALUES(?1, ?2";
         for (size_t i = 0; i < table.columns.size(); ++i) {
-            create += ", " + QuoteIdentifier(table.columns[i].name) + " " + StorageType(table.columns[i].type);
+            create += ", " + QuoteIdentifier(table.columns[i].name) + " " +
+                      StorageType(table.columns[i].type);
             insert += ", ?" + std::to_string(i + 3);
         }
         Exec(db_, create + ")");
@@ -286,18 +308,21 @@ void FolderTables::Import(Copy& copy) {
             }
         }
         // New rows are numbered after the file's last record, deleted or not: where they will go.
-        Stmt sequence(db_, "INSERT OR REPLACE INTO main.sqlite_sequence(rowid, name, seq) VALUES("
-                           "(SELECT rowid FROM main.sqlite_sequence WHERE name = ?1), ?1, ?2)");
+        Stmt sequence(db_,
+                      "INSERT OR REPLACE INTO main.sqlite_sequence(rowid, name, seq) VALUES("
+                      "(SELECT rowid FROM main.sqlite_sequence WHERE name = ?1), ?1, ?2)");
         std::string utf8Name = ToUtf8(table.name);
-        sqlite3_bind_text(sequence.s, 1, utf8Name.data(), static_cast<int>(utf8Name.size()), SQLITE_STATIC);
+        sqlite3_bind_text(sequence.s, 1, utf8Name.data(), static_cast<int>(utf8Name.size()),
+                          SQLITE_STATIC);
         sqlite3_bind_int64(sequence.s, 2, file->RecordCount());
         Step(db_, sequence.s);
         const std::string id = std::to_string(copy.id);
-        const char* events[][3] = {{"i", "INSERT", "NEW"}, {"u", "UPDATE", "OLD"}, {"d", "DELETE", "OLD"}};
+        const char* events[][3] = {
+            {"i", "INSERT", "NEW"}, {"u", "UPDATE", "OLD"}, {"d", "DELETE", "OLD"}};
         for (const auto& e : events) {
-            Exec(db_, std::string("CREATE TEMP TRIGGER \"kce$") + e[0] + id + "\" AFTER " + e[1] + " ON " + quoted +
-                          " BEGIN INSERT INTO " + kChangeLog + " VALUES(" + id + ", " + e[2] + "." + kRecno +
-                          "); END");
+            Exec(db_, std::string("CREATE TEMP TRIGGER \"kce$") + e[0] + id + "\" AFTER " + e[1] +
+                          " ON " + quoted + " BEGIN INSERT INTO " + kChangeLog + " VALUES(" + id +
+                          ", " + e[2] + "." + kRecno + "); END");
         }
         if (showDeleted) {
             // Shown deleted records are rows: a deleted row comes back at once, marked as deleted
@@ -310,14 +335,16 @@ void FolderTables::Import(Copy& copy) {
         Exec(db_, "RELEASE kce_import");
     } catch (const dbf::DbfError& e) {
         sqlite3_exec(db_, "ROLLBACK TO kce_import; RELEASE kce_import", nullptr, nullptr, nullptr);
-        copy.present = sqlite3_table_column_metadata(db_, "main", ToUtf8(copy.table.name).c_str(), nullptr, nullptr,
-                                                     nullptr, nullptr, nullptr, nullptr) == SQLITE_OK;
+        copy.present =
+            sqlite3_table_column_metadata(db_, "main", ToUtf8(copy.table.name).c_str(), nullptr,
+                                          nullptr, nullptr, nullptr, nullptr, nullptr) == SQLITE_OK;
         copy.stale = true;
         FailFile(e, KDB_ERR_TABLE_DAMAGED);
     } catch (...) {
         sqlite3_exec(db_, "ROLLBACK TO kce_import; RELEASE kce_import", nullptr, nullptr, nullptr);
-        copy.present = sqlite3_table_column_metadata(db_, "main", ToUtf8(copy.table.name).c_str(), nullptr, nullptr,
-                                                     nullptr, nullptr, nullptr, nullptr) == SQLITE_OK;
+        copy.present =
+            sqlite3_table_column_metadata(db_, "main", ToUtf8(copy.table.name).c_str(), nullptr,
+                                          nullptr, nullptr, nullptr, nullptr, nullptr) == SQLITE_OK;
         copy.stale = true;
         throw;
     }
@@ -343,16 +370,19 @@ void FolderTables::CheckWritable(std::string_view name) {
 }
 
 std::chrono::milliseconds LockWaitFor(uint32_t timeoutSeconds) {
-    return timeoutSeconds != 0 ? std::chrono::milliseconds(uint64_t{timeoutSeconds} * 1000) : kDefaultLockWait;
+    return timeoutSeconds != 0 ? std::chrono::milliseconds(uint64_t{timeoutSeconds} * 1000)
+                               : kDefaultLockWait;
 }
 
 void FolderTables::WriteBack(std::chrono::milliseconds lockWait) {
     std::map<int, std::vector<std::pair<int64_t, bool>>> byTable;  // copy id → record numbers
     {
-        Stmt log(db_, std::string("SELECT DISTINCT tbl, recno FROM ") + kChangeLog + " ORDER BY tbl, recno");
+        Stmt log(db_, std::string("SELECT DISTINCT tbl, recno FROM ") + kChangeLog +
+                          " ORDER BY tbl, recno");
         int rc;
         while ((rc = sqlite3_step(log.s)) == SQLITE_ROW) {
-            byTable[sqlite3_column_int(log.s, 0)].push_back({sqlite3_column_int64(log.s, 1), false});
+            byTable[sqlite3_column_int(log.s, 0)].push_back(
+                {sqlite3_column_int64(log.s, 1), false});
         }
         if (rc != SQLITE_DONE) FailStorage(db_, rc, "change log");
     }
@@ -389,13 +419,15 @@ void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, b
     }
     if (!(StampOf(copy.path) == copy.stamp) || file->RecordCount() != copy.recordCount) {
         copy.stale = true;
-        Fail(KDB_ERR_TABLE_LOCKED, FromUtf8(copy.path) +
-                                       ": another program changed the table after it was read; nothing was changed, "
-                                       "run the statement again");
+        Fail(KDB_ERR_TABLE_LOCKED,
+             FromUtf8(copy.path) +
+                 ": another program changed the table after it was read; nothing was changed, "
+                 "run the statement again");
     }
 
     std::string columns;
-    for (const sql::Column& c : copy.table.columns) columns += (columns.empty() ? "" : ", ") + QuoteIdentifier(c.name);
+    for (const sql::Column& c : copy.table.columns)
+        columns += (columns.empty() ? "" : ", ") + QuoteIdentifier(c.name);
     dbf::Changes changes;
     std::vector<int64_t> inserted;   // copy row numbers of the inserted rows, in order
     std::vector<uint32_t> vanished;  // deleted records whose rows the copy no longer has
@@ -451,13 +483,15 @@ void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, b
     try {
         std::string set;
         for (size_t i = 0; i < copy.table.columns.size(); ++i) {
-            set += (i == 0 ? "" : ", ") + QuoteIdentifier(copy.table.columns[i].name) + " = ?" + std::to_string(i + 3);
+            set += (i == 0 ? "" : ", ") + QuoteIdentifier(copy.table.columns[i].name) + " = ?" +
+                   std::to_string(i + 3);
         }
         const std::string flag = "?" + std::to_string(copy.table.columns.size() + 3);
         Stmt update(db_, "UPDATE main." + quoted + " SET " + kRecno + " = ?2, " + kDeleted + " = " +
                              flag + ", " + set + " WHERE " + kRecno + " = ?1");
         std::string placeholders;
-        for (size_t i = 0; i < copy.table.columns.size(); ++i) placeholders += ", ?" + std::to_string(i + 3);
+        for (size_t i = 0; i < copy.table.columns.size(); ++i)
+            placeholders += ", ?" + std::to_string(i + 3);
         Stmt restore(db_, "INSERT INTO main." + quoted + "(" + kRecno + ", " + kDeleted + ", " +
                               columns + ") VALUES(?2, " + flag + placeholders + ")");
         auto put = [&](sqlite3_stmt* s, int64_t from, uint32_t to) {
@@ -469,14 +503,17 @@ void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, b
                              file->RecordDeleted(to) ? 1 : 0);
             Step(db_, s);
         };
-        for (const dbf::RecordUpdate& u : changes.updates) put(update.s, u.recordNumber, u.recordNumber);
-        for (size_t k = 0; k < inserted.size(); ++k) put(update.s, inserted[k], oldCount + static_cast<uint32_t>(k) + 1);
+        for (const dbf::RecordUpdate& u : changes.updates)
+            put(update.s, u.recordNumber, u.recordNumber);
+        for (size_t k = 0; k < inserted.size(); ++k)
+            put(update.s, inserted[k], oldCount + static_cast<uint32_t>(k) + 1);
         if (copy.showDeleted) {
             for (uint32_t number : vanished) put(restore.s, number, number);
         }
         Stmt sequence(db_, "UPDATE main.sqlite_sequence SET seq = ?2 WHERE name = ?1");
         std::string utf8Name = ToUtf8(copy.table.name);
-        sqlite3_bind_text(sequence.s, 1, utf8Name.data(), static_cast<int>(utf8Name.size()), SQLITE_STATIC);
+        sqlite3_bind_text(sequence.s, 1, utf8Name.data(), static_cast<int>(utf8Name.size()),
+                          SQLITE_STATIC);
         sqlite3_bind_int64(sequence.s, 2, file->RecordCount());
         Step(db_, sequence.s);
     } catch (const dbf::DbfError& e) {
@@ -500,8 +537,9 @@ void FolderTables::RolledBack(bool wholeTransaction) {
             Copy& copy = *found->second;
             copy.stale = true;
             // The rollback may have removed the copy or brought back an older one.
-            copy.present = sqlite3_table_column_metadata(db_, "main", ToUtf8(copy.table.name).c_str(), nullptr,
-                                                         nullptr, nullptr, nullptr, nullptr, nullptr) == SQLITE_OK;
+            copy.present = sqlite3_table_column_metadata(
+                               db_, "main", ToUtf8(copy.table.name).c_str(), nullptr, nullptr,
+                               nullptr, nullptr, nullptr, nullptr) == SQLITE_OK;
         }
     }
     suspect_.clear();

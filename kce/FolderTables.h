@@ -1,7 +1,8 @@
 #pragma once
-// The tables of a folder connection: every dBase-format file of the folder, copied on first use into
-// the connection's private SQLite database in the stored representation (kce/sql/Compiler.h), so
-// that the SQL front end, the cursors and SQLite's join planning work on them as on a dictionary.
+// The tables of a folder connection: every dBase-format file of the folder, copied on first use
+// into the connection's private SQLite database in the stored representation (kce/sql/Compiler.h),
+// so that the SQL front end, the cursors and SQLite's join planning work on them as on a
+// dictionary.
 //
 // Copies. A table is imported when a statement first names it, and again before a statement when
 // its table or memo file changed (device, inode, size or modification time) or when the engine's
@@ -94,10 +95,10 @@ public:
     void CheckWritable(std::string_view name);
 
     // Writes the logged changes to the table files (see above); first refuses, as CheckWritable,
-    // when any of the changed tables has an index file it cannot keep in step. Throws on failure; the caller then
-    // rolls the SQLite transaction back and calls RolledBack.
-    // A table another program holds locked is waited for up to `lockWait` (see LockWaitFor), then
-    // the change fails with 5035.
+    // when any of the changed tables has an index file it cannot keep in step. Throws on failure;
+    // the caller then rolls the SQLite transaction back and calls RolledBack. A table another
+    // program holds locked is waited for up to `lockWait` (see LockWaitFor), then the change fails
+    // with 5035.
     void WriteBack(std::chrono::milliseconds lockWait);
     // After the SQLite transaction (or statement savepoint) was rolled back: copies whose file
     // may no longer match them, and copies made inside a rolled-back transaction, are re-imported
@@ -111,7 +112,8 @@ private:
     void Import(Copy& copy);
     void Drop(Copy& copy);
     bool IsCurrent(const Copy& copy) const;
-    void WriteTable(Copy& copy, const std::vector<std::pair<int64_t, bool>>& rows, std::chrono::milliseconds lockWait);
+    void WriteTable(Copy& copy, const std::vector<std::pair<int64_t, bool>>& rows,
+                    std::chrono::milliseconds lockWait);
 
     sqlite3* db_;
     std::string folder_;

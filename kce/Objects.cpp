@@ -69,7 +69,8 @@ std::shared_ptr<T> Lookup(uint32_t handle, uint32_t errorCode, const char* kind)
         std::lock_guard guard(t.lock);
         auto found = t.entries.find(handle);
         if (found != t.entries.end()) {
-            if (auto* object = std::get_if<std::shared_ptr<T>>(&found->second.object)) return *object;
+            if (auto* object = std::get_if<std::shared_ptr<T>>(&found->second.object))
+                return *object;
         }
     }
     Fail(errorCode, "Handle " + std::to_string(handle) + " is no open " + kind + ".");
@@ -82,7 +83,9 @@ bool Remove(uint32_t handle) {
     {
         std::lock_guard guard(t.lock);
         auto found = t.entries.find(handle);
-        if (found == t.entries.end() || !std::holds_alternative<std::shared_ptr<T>>(found->second.object)) return false;
+        if (found == t.entries.end() ||
+            !std::holds_alternative<std::shared_ptr<T>>(found->second.object))
+            return false;
         released = std::get<std::shared_ptr<T>>(found->second.object);
         t.entries.erase(found);
     }
@@ -92,7 +95,9 @@ bool Remove(uint32_t handle) {
 
 }  // namespace
 
-Statement::~Statement() { Finalize(); }
+Statement::~Statement() {
+    Finalize();
+}
 
 void Statement::Finalize() {
     for (sqlite3_stmt* s : prepared) sqlite3_finalize(s);
@@ -103,19 +108,24 @@ Cursor::Cursor(const std::vector<sql::Column>& columns, uint64_t memoryLimit)
     : layout_(columns), records_(layout_.Length(), memoryLimit), blobs_(memoryLimit) {}
 
 const uint8_t* Cursor::Current() {
-    if (!OnRecord()) Fail(KDB_ERR_NO_CURRENT_RECORD, position_ == 0 ? "The cursor is at BOF." : "The cursor is at EOF.");
+    if (!OnRecord())
+        Fail(KDB_ERR_NO_CURRENT_RECORD,
+             position_ == 0 ? "The cursor is at BOF." : "The cursor is at EOF.");
     return records_.Get(position_ - 1);
 }
 
 const Field& Cursor::FieldAt(uint16_t number) const {
     if (number < 1 || number > layout_.Fields().size()) {
-        Fail(KDB_ERR_FIELD_NUMBER, "Field " + std::to_string(number) + " does not exist; the cursor has " +
+        Fail(KDB_ERR_FIELD_NUMBER, "Field " + std::to_string(number) +
+                                       " does not exist; the cursor has " +
                                        std::to_string(layout_.Fields().size()) + " fields.");
     }
     return layout_.Fields()[number - 1];
 }
 
-uint32_t AddConnection(std::shared_ptr<Connection> connection) { return Add({std::move(connection), 0}); }
+uint32_t AddConnection(std::shared_ptr<Connection> connection) {
+    return Add({std::move(connection), 0});
+}
 uint32_t AddStatement(std::shared_ptr<Statement> statement) {
     uint32_t owner = statement->connectionHandle;
     return Add({std::move(statement), owner});
@@ -135,12 +145,15 @@ std::shared_ptr<Connection> GetConnection(uint32_t handle) {
 std::shared_ptr<Statement> GetStatement(uint32_t handle) {
     return Lookup<Statement>(handle, KDB_ERR_INVALID_HANDLE, "statement");
 }
-std::shared_ptr<Cursor> GetCursor(uint32_t handle) { return Lookup<Cursor>(handle, KDB_ERR_INVALID_HANDLE, "cursor"); }
+std::shared_ptr<Cursor> GetCursor(uint32_t handle) {
+    return Lookup<Cursor>(handle, KDB_ERR_INVALID_HANDLE, "cursor");
+}
 
 Cursor& CursorForCall(uint32_t handle) {
     RecentCursor& recent = Recent();
     const uint64_t seen = removals.load(std::memory_order_acquire);
-    if (recent.cursor && recent.handle == handle && recent.removalsSeen == seen) return *recent.cursor;
+    if (recent.cursor && recent.handle == handle && recent.removalsSeen == seen)
+        return *recent.cursor;
     recent.cursor.reset();
     recent.handle = 0;
     std::shared_ptr<Cursor> cursor = GetCursor(handle);
@@ -149,7 +162,9 @@ Cursor& CursorForCall(uint32_t handle) {
     recent.cursor = std::move(cursor);
     return *recent.cursor;
 }
-std::shared_ptr<Search> GetSearch(uint32_t handle) { return Lookup<Search>(handle, KDB_ERR_INVALID_HANDLE, "table search"); }
+std::shared_ptr<Search> GetSearch(uint32_t handle) {
+    return Lookup<Search>(handle, KDB_ERR_INVALID_HANDLE, "table search");
+}
 
 uint16_t HandleType(uint32_t handle) {
     Table& t = Handles();
@@ -157,10 +172,14 @@ uint16_t HandleType(uint32_t handle) {
     auto found = t.entries.find(handle);
     if (found == t.entries.end()) return 0;
     switch (found->second.object.index()) {
-    case 0: return KDB_HANDLE_CONNECTION;
-    case 1: return KDB_HANDLE_STATEMENT;
-    case 2: return KDB_HANDLE_CURSOR;
-    default: return KDB_HANDLE_SEARCH;
+        case 0:
+            return KDB_HANDLE_CONNECTION;
+        case 1:
+            return KDB_HANDLE_STATEMENT;
+        case 2:
+            return KDB_HANDLE_CURSOR;
+        default:
+            return KDB_HANDLE_SEARCH;
     }
 }
 
@@ -186,9 +205,15 @@ bool RemoveConnection(uint32_t handle) {
     return true;
 }
 
-bool RemoveStatement(uint32_t handle) { return Remove<Statement>(handle); }
-bool RemoveCursor(uint32_t handle) { return Remove<Cursor>(handle); }
-bool RemoveSearch(uint32_t handle) { return Remove<Search>(handle); }
+bool RemoveStatement(uint32_t handle) {
+    return Remove<Statement>(handle);
+}
+bool RemoveCursor(uint32_t handle) {
+    return Remove<Cursor>(handle);
+}
+bool RemoveSearch(uint32_t handle) {
+    return Remove<Search>(handle);
+}
 
 uint16_t OpenCursorCount() {
     Table& t = Handles();
@@ -201,4 +226,3 @@ uint16_t OpenCursorCount() {
 }
 
 }  // namespace kce
-

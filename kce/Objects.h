@@ -38,13 +38,14 @@ struct Statement {
     uint32_t connectionHandle = 0;
     std::string sql;  // Windows-1252, as prepared
     std::optional<sql::CompiledStatement> compiled;
-    std::vector<std::string> tables;      // folder connections: tables the statement names (upper case)
+    std::vector<std::string> tables;  // folder connections: tables the statement names (upper case)
     std::vector<sqlite3_stmt*> prepared;  // compiled.sqlite, one per SQLite statement
     std::vector<ParamValue> params;       // by position
     uint32_t timeoutSeconds = 0;
     bool lastWasQuery = false;
     uint32_t rowsAffected = 0;
-    uint16_t options[6] = {1, 1, 2, 3, 2, 2};  // lock type, rights, read-only, table type, constrain, read all
+    uint16_t options[6] = {1, 1, 2, 3,
+                           2, 2};  // lock type, rights, read-only, table type, constrain, read all
     std::string collation;
 
     ~Statement();

@@ -18,7 +18,8 @@ namespace {
 constexpr uint64_t kNullDouble = 0x8000000000000020ull;
 constexpr int64_t kNullInt64 = INT64_MIN;
 
-constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
 template <typename T>
 void Put(uint8_t* p, T value) {
@@ -34,26 +35,34 @@ T Get(const uint8_t* p) {
 
 uint32_t WidthOf(uint16_t type, uint32_t length) {
     switch (type) {
-    case sql::kLogical: return 1;
-    case sql::kDate:
-    case sql::kInteger:
-    case sql::kTime:
-    case sql::kAutoInc: return 4;
-    case sql::kCompactDate: return 3;
-    case sql::kShortInt: return 2;
-    case sql::kDouble:
-    case sql::kCurDouble:
-    case sql::kTimestamp:
-    case sql::kModTime:
-    case sql::kMoney:
-    case sql::kBigInt: return 8;
-    case sql::kMemo:
-    case sql::kBinary:
-    case sql::kImage:
-    case sql::kVarTextBlob: return kBlobSlotWidth;
-    case sql::kVarChar:
-    case sql::kVarBinary: return length + 2;
-    default: return length;  // numeric text, fixed text, raw bytes
+        case sql::kLogical:
+            return 1;
+        case sql::kDate:
+        case sql::kInteger:
+        case sql::kTime:
+        case sql::kAutoInc:
+            return 4;
+        case sql::kCompactDate:
+            return 3;
+        case sql::kShortInt:
+            return 2;
+        case sql::kDouble:
+        case sql::kCurDouble:
+        case sql::kTimestamp:
+        case sql::kModTime:
+        case sql::kMoney:
+        case sql::kBigInt:
+            return 8;
+        case sql::kMemo:
+        case sql::kBinary:
+        case sql::kImage:
+        case sql::kVarTextBlob:
+            return kBlobSlotWidth;
+        case sql::kVarChar:
+        case sql::kVarBinary:
+            return length + 2;
+        default:
+            return length;  // numeric text, fixed text, raw bytes
     }
 }
 
@@ -112,7 +121,8 @@ bool OutOfRange(const Field& field, const std::string& value, std::string& error
 bool IntegerValue(sqlite3_stmt* stmt, int column, uint16_t type, int64_t& value) {
     if (sqlite3_column_type(stmt, column) != SQLITE_INTEGER) {
         const double real = sqlite3_column_double(stmt, column);
-        if (!(real > -9223372036854775808.0 && real < 9223372036854775808.0) || real != std::floor(real)) {
+        if (!(real > -9223372036854775808.0 && real < 9223372036854775808.0) ||
+            real != std::floor(real)) {
             return false;
         }
         value = static_cast<int64_t>(real);
@@ -120,17 +130,22 @@ bool IntegerValue(sqlite3_stmt* stmt, int column, uint16_t type, int64_t& value)
         value = sqlite3_column_int64(stmt, column);
     }
     switch (type) {
-    case sql::kShortInt: return value >= -32767 && value <= 32767;
-    case sql::kInteger: return value >= -2147483647 && value <= 2147483647;
-    case sql::kAutoInc: return value >= -2147483647 - 1 && value <= 2147483647 && value != -1;
-    default: return value != kNullInt64;
+        case sql::kShortInt:
+            return value >= -32767 && value <= 32767;
+        case sql::kInteger:
+            return value >= -2147483647 && value <= 2147483647;
+        case sql::kAutoInc:
+            return value >= -2147483647 - 1 && value <= 2147483647 && value != -1;
+        default:
+            return value != kNullInt64;
     }
 }
 
 // The value with the given decimals, always with a decimal point; the process's locale plays no
 // part (a library must not read "," for "." because the program set a decimal-comma locale).
 size_t FixedText(double value, int decimals, char* text, size_t capacity) {
-    const auto result = std::to_chars(text, text + capacity, value, std::chars_format::fixed, decimals);
+    const auto result =
+        std::to_chars(text, text + capacity, value, std::chars_format::fixed, decimals);
     return result.ec == std::errc() ? static_cast<size_t>(result.ptr - text) : 0;
 }
 
@@ -142,7 +157,8 @@ void AppendFixed(std::string& out, double value, int decimals) {
 }  // namespace
 
 bool IsBlobType(uint16_t type) {
-    return type == sql::kMemo || type == sql::kBinary || type == sql::kImage || type == sql::kVarTextBlob;
+    return type == sql::kMemo || type == sql::kBinary || type == sql::kImage ||
+           type == sql::kVarTextBlob;
 }
 
 RecordLayout::RecordLayout(const std::vector<sql::Column>& columns) {
@@ -153,10 +169,12 @@ RecordLayout::RecordLayout(const std::vector<sql::Column>& columns) {
         field.decimals = column.type == sql::kNumeric ? column.decimals : 0;
         field.notNull = column.notNull;
         uint32_t fixed = WidthOf(column.type, 0);
-        bool sized = column.type == sql::kNumeric || column.type == sql::kChar || column.type == sql::kCharCI ||
-                     column.type == sql::kRaw || column.type == sql::kVarChar || column.type == sql::kVarBinary;
+        bool sized = column.type == sql::kNumeric || column.type == sql::kChar ||
+                     column.type == sql::kCharCI || column.type == sql::kRaw ||
+                     column.type == sql::kVarChar || column.type == sql::kVarBinary;
         field.length = sized ? std::max<uint32_t>(column.length, 1) : fixed;
-        if (column.type == sql::kNumeric && field.length <= field.decimals) field.length = field.decimals + 2u;
+        if (column.type == sql::kNumeric && field.length <= field.decimals)
+            field.length = field.decimals + 2u;
         field.width = WidthOf(column.type, field.length);
         field.offset = length_;
         length_ += field.width;
@@ -170,53 +188,77 @@ RecordLayout::RecordLayout(const std::vector<sql::Column>& columns) {
 void WriteNull(const Field& field, uint8_t* record) {
     uint8_t* p = record + field.offset;
     switch (field.type) {
-    case sql::kLogical: *p = ' '; break;
-    case sql::kDouble:
-    case sql::kCurDouble: Put<uint64_t>(p, kNullDouble); break;
-    case sql::kInteger: Put<uint32_t>(p, 0x80000000u); break;
-    case sql::kShortInt: Put<uint16_t>(p, 0x8000u); break;
-    case sql::kTime:
-    case sql::kAutoInc: Put<uint32_t>(p, 0xFFFFFFFFu); break;
-    case sql::kMoney:
-    case sql::kBigInt: Put<int64_t>(p, kNullInt64); break;
-    case sql::kMemo:
-    case sql::kBinary:
-    case sql::kImage:
-    case sql::kVarTextBlob: PutBlobSlot(p, kNullBlobLength, 0); break;
-    case sql::kVarChar:
-    case sql::kVarBinary:
-        std::memset(p, 0, field.length);
-        Put<uint16_t>(p + field.length, 0xFFFF);
-        break;
-    default: std::memset(p, 0, field.width);  // numeric, date, text, raw, timestamps (day 0)
+        case sql::kLogical:
+            *p = ' ';
+            break;
+        case sql::kDouble:
+        case sql::kCurDouble:
+            Put<uint64_t>(p, kNullDouble);
+            break;
+        case sql::kInteger:
+            Put<uint32_t>(p, 0x80000000u);
+            break;
+        case sql::kShortInt:
+            Put<uint16_t>(p, 0x8000u);
+            break;
+        case sql::kTime:
+        case sql::kAutoInc:
+            Put<uint32_t>(p, 0xFFFFFFFFu);
+            break;
+        case sql::kMoney:
+        case sql::kBigInt:
+            Put<int64_t>(p, kNullInt64);
+            break;
+        case sql::kMemo:
+        case sql::kBinary:
+        case sql::kImage:
+        case sql::kVarTextBlob:
+            PutBlobSlot(p, kNullBlobLength, 0);
+            break;
+        case sql::kVarChar:
+        case sql::kVarBinary:
+            std::memset(p, 0, field.length);
+            Put<uint16_t>(p + field.length, 0xFFFF);
+            break;
+        default:
+            std::memset(p, 0, field.width);  // numeric, date, text, raw, timestamps (day 0)
     }
 }
 
 bool IsNullIn(const Field& field, const uint8_t* record) {
     const uint8_t* p = record + field.offset;
     switch (field.type) {
-    case sql::kLogical: return *p == ' ';
-    case sql::kDouble:
-    case sql::kCurDouble: return Get<uint64_t>(p) == kNullDouble;
-    case sql::kInteger: return Get<uint32_t>(p) == 0x80000000u;
-    case sql::kShortInt: return Get<uint16_t>(p) == 0x8000u;
-    case sql::kTime:
-    case sql::kAutoInc: return Get<uint32_t>(p) == 0xFFFFFFFFu;
-    case sql::kMoney:
-    case sql::kBigInt: return Get<int64_t>(p) == kNullInt64;
-    case sql::kTimestamp:
-    case sql::kModTime: return Get<int32_t>(p) == 0;
-    case sql::kMemo:
-    case sql::kBinary:
-    case sql::kImage:
-    case sql::kVarTextBlob: return Get<uint32_t>(p + 4) == kNullBlobLength;
-    case sql::kVarChar:
-    case sql::kVarBinary: return Get<uint16_t>(p + field.length) == 0xFFFF;
-    default:
-        for (uint32_t i = 0; i < field.width; ++i) {
-            if (p[i] != 0) return false;
-        }
-        return true;
+        case sql::kLogical:
+            return *p == ' ';
+        case sql::kDouble:
+        case sql::kCurDouble:
+            return Get<uint64_t>(p) == kNullDouble;
+        case sql::kInteger:
+            return Get<uint32_t>(p) == 0x80000000u;
+        case sql::kShortInt:
+            return Get<uint16_t>(p) == 0x8000u;
+        case sql::kTime:
+        case sql::kAutoInc:
+            return Get<uint32_t>(p) == 0xFFFFFFFFu;
+        case sql::kMoney:
+        case sql::kBigInt:
+            return Get<int64_t>(p) == kNullInt64;
+        case sql::kTimestamp:
+        case sql::kModTime:
+            return Get<int32_t>(p) == 0;
+        case sql::kMemo:
+        case sql::kBinary:
+        case sql::kImage:
+        case sql::kVarTextBlob:
+            return Get<uint32_t>(p + 4) == kNullBlobLength;
+        case sql::kVarChar:
+        case sql::kVarBinary:
+            return Get<uint16_t>(p + field.length) == 0xFFFF;
+        default:
+            for (uint32_t i = 0; i < field.width; ++i) {
+                if (p[i] != 0) return false;
+            }
+            return true;
     }
 }
 
@@ -273,112 +315,135 @@ bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
             continue;
         }
         switch (field.type) {
-        case sql::kLogical: *p = sqlite3_column_int64(stmt, column) != 0 ? 'T' : 'F'; break;
-        case sql::kNumeric:
-            if (!WriteNumericText(sqlite3_column_double(stmt, column), field.length, field.decimals,
-                                  reinterpret_cast<char*>(p))) {
-                error = "Value " + ValueText(stmt, column) + " is too wide for column \"" +
-                        field.name + "\" (NUMERIC(" + std::to_string(field.length) + "," +
-                        std::to_string(field.decimals) + ")).";
-                return false;
+            case sql::kLogical:
+                *p = sqlite3_column_int64(stmt, column) != 0 ? 'T' : 'F';
+                break;
+            case sql::kNumeric:
+                if (!WriteNumericText(sqlite3_column_double(stmt, column), field.length,
+                                      field.decimals, reinterpret_cast<char*>(p))) {
+                    error = "Value " + ValueText(stmt, column) + " is too wide for column \"" +
+                            field.name + "\" (NUMERIC(" + std::to_string(field.length) + "," +
+                            std::to_string(field.decimals) + ")).";
+                    return false;
+                }
+                break;
+            case sql::kDate:
+            case sql::kCompactDate: {
+                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+                auto day =
+                    ParseStoredDate(text, static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
+                if (!day) {
+                    WriteNull(field, record);
+                } else if (field.type == sql::kDate) {
+                    Put<int32_t>(p, *day);
+                } else {
+                    int y, m, d;
+                    YmdFromJulian(*day, y, m, d);
+                    uint32_t packed = (uint32_t(y) << 9) | (uint32_t(m) << 5) | uint32_t(d);
+                    p[0] = static_cast<uint8_t>(packed >> 16);
+                    p[1] = static_cast<uint8_t>(packed >> 8);
+                    p[2] = static_cast<uint8_t>(packed);
+                }
+                break;
             }
-            break;
-        case sql::kDate:
-        case sql::kCompactDate: {
-            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-            auto day = ParseStoredDate(text, static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
-            if (!day) {
+            case sql::kChar:
+            case sql::kCharCI:
+                PutText(stmt, column, p, field.length, ' ');
+                break;
+            case sql::kVarChar:
+                Put<uint16_t>(p + field.length,
+                              static_cast<uint16_t>(PutText(stmt, column, p, field.length, 0)));
+                break;
+            case sql::kRaw:
+            case sql::kVarBinary: {
+                const void* bytes = sqlite3_column_blob(stmt, column);
+                uint32_t n = std::min<uint32_t>(
+                    static_cast<uint32_t>(sqlite3_column_bytes(stmt, column)), field.length);
+                if (n > 0) std::memcpy(p, bytes, n);
+                std::memset(p + n, 0, field.length - n);
+                if (field.type == sql::kVarBinary)
+                    Put<uint16_t>(p + field.length, static_cast<uint16_t>(n));
+                break;
+            }
+            case sql::kDouble: {
+                const double value = sqlite3_column_double(stmt, column);
+                Put<double>(p, value);
+                if (Get<uint64_t>(p) == kNullDouble)
+                    return OutOfRange(field, ValueText(stmt, column), error);
+                break;
+            }
+            case sql::kInteger:
+            case sql::kAutoInc:
+            case sql::kShortInt:
+            case sql::kBigInt: {
+                int64_t value = 0;
+                if (!IntegerValue(stmt, column, field.type, value))
+                    return OutOfRange(field, ValueText(stmt, column), error);
+                if (field.type == sql::kShortInt)
+                    Put<int16_t>(p, static_cast<int16_t>(value));
+                else if (field.type == sql::kBigInt)
+                    Put<int64_t>(p, value);
+                else
+                    Put<int32_t>(p, static_cast<int32_t>(value));
+                break;
+            }
+            // MONEY and CURRENCY are stored as the count of ten-thousandths. A real there is a sum
+            // that overflowed the count.
+            case sql::kCurDouble:
+            case sql::kMoney: {
+                const int64_t count = sqlite3_column_int64(stmt, column);
+                if (storage != SQLITE_INTEGER || count == kNullInt64) {
+                    return OutOfRange(field, MoneyValueText(stmt, column), error);
+                }
+                if (field.type == sql::kMoney)
+                    Put<int64_t>(p, count);
+                else
+                    Put<double>(p, static_cast<double>(count) / 10000.0);
+                break;
+            }
+            case sql::kTime: {
+                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+                auto ms =
+                    ParseStoredTime(text, static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
+                if (ms)
+                    Put<int32_t>(p, *ms);
+                else
+                    WriteNull(field, record);
+                break;
+            }
+            case sql::kTimestamp:
+            case sql::kModTime: {
+                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+                int32_t day = 0;
+                int32_t ms = 0;
+                if (ParseStoredTimestamp(
+                        text, static_cast<size_t>(sqlite3_column_bytes(stmt, column)), day, ms)) {
+                    Put<int32_t>(p, day);
+                    Put<int32_t>(p + 4, ms);
+                } else {
+                    WriteNull(field, record);
+                }
+                break;
+            }
+            case sql::kMemo:
+            case sql::kVarTextBlob: {
+                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+                std::string converted = FromUtf8(std::string_view(
+                    text, static_cast<size_t>(sqlite3_column_bytes(stmt, column))));
+                uint64_t offset = blobs.Append(converted.data(), converted.size());
+                PutBlobSlot(p, static_cast<uint32_t>(converted.size()), offset);
+                break;
+            }
+            case sql::kBinary:
+            case sql::kImage: {
+                const void* bytes = sqlite3_column_blob(stmt, column);
+                uint32_t n = static_cast<uint32_t>(sqlite3_column_bytes(stmt, column));
+                uint64_t offset = blobs.Append(bytes, n);
+                PutBlobSlot(p, n, offset);
+                break;
+            }
+            default:
                 WriteNull(field, record);
-            } else if (field.type == sql::kDate) {
-                Put<int32_t>(p, *day);
-            } else {
-                int y, m, d;
-                YmdFromJulian(*day, y, m, d);
-                uint32_t packed = (uint32_t(y) << 9) | (uint32_t(m) << 5) | uint32_t(d);
-                p[0] = static_cast<uint8_t>(packed >> 16);
-                p[1] = static_cast<uint8_t>(packed >> 8);
-                p[2] = static_cast<uint8_t>(packed);
-            }
-            break;
-        }
-        case sql::kChar:
-        case sql::kCharCI: PutText(stmt, column, p, field.length, ' '); break;
-        case sql::kVarChar: Put<uint16_t>(p + field.length, static_cast<uint16_t>(PutText(stmt, column, p, field.length, 0))); break;
-        case sql::kRaw:
-        case sql::kVarBinary: {
-            const void* bytes = sqlite3_column_blob(stmt, column);
-            uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(sqlite3_column_bytes(stmt, column)), field.length);
-            if (n > 0) std::memcpy(p, bytes, n);
-            std::memset(p + n, 0, field.length - n);
-            if (field.type == sql::kVarBinary) Put<uint16_t>(p + field.length, static_cast<uint16_t>(n));
-            break;
-        }
-        case sql::kDouble: {
-            const double value = sqlite3_column_double(stmt, column);
-            Put<double>(p, value);
-            if (Get<uint64_t>(p) == kNullDouble) return OutOfRange(field, ValueText(stmt, column), error);
-            break;
-        }
-        case sql::kInteger:
-        case sql::kAutoInc:
-        case sql::kShortInt:
-        case sql::kBigInt: {
-            int64_t value = 0;
-            if (!IntegerValue(stmt, column, field.type, value)) return OutOfRange(field, ValueText(stmt, column), error);
-            if (field.type == sql::kShortInt) Put<int16_t>(p, static_cast<int16_t>(value));
-            else if (field.type == sql::kBigInt) Put<int64_t>(p, value);
-            else Put<int32_t>(p, static_cast<int32_t>(value));
-            break;
-        }
-        // MONEY and CURRENCY are stored as the count of ten-thousandths. A real there is a sum
-        // that overflowed the count.
-        case sql::kCurDouble:
-        case sql::kMoney: {
-            const int64_t count = sqlite3_column_int64(stmt, column);
-            if (storage != SQLITE_INTEGER || count == kNullInt64) {
-                return OutOfRange(field, MoneyValueText(stmt, column), error);
-            }
-            if (field.type == sql::kMoney) Put<int64_t>(p, count);
-            else Put<double>(p, static_cast<double>(count) / 10000.0);
-            break;
-        }
-        case sql::kTime: {
-            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-            auto ms = ParseStoredTime(text, static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
-            if (ms) Put<int32_t>(p, *ms);
-            else WriteNull(field, record);
-            break;
-        }
-        case sql::kTimestamp:
-        case sql::kModTime: {
-            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-            int32_t day = 0;
-            int32_t ms = 0;
-            if (ParseStoredTimestamp(text, static_cast<size_t>(sqlite3_column_bytes(stmt, column)), day, ms)) {
-                Put<int32_t>(p, day);
-                Put<int32_t>(p + 4, ms);
-            } else {
-                WriteNull(field, record);
-            }
-            break;
-        }
-        case sql::kMemo:
-        case sql::kVarTextBlob: {
-            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-            std::string converted = FromUtf8(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(stmt, column))));
-            uint64_t offset = blobs.Append(converted.data(), converted.size());
-            PutBlobSlot(p, static_cast<uint32_t>(converted.size()), offset);
-            break;
-        }
-        case sql::kBinary:
-        case sql::kImage: {
-            const void* bytes = sqlite3_column_blob(stmt, column);
-            uint32_t n = static_cast<uint32_t>(sqlite3_column_bytes(stmt, column));
-            uint64_t offset = blobs.Append(bytes, n);
-            PutBlobSlot(p, n, offset);
-            break;
-        }
-        default: WriteNull(field, record);
         }
     }
     return true;
@@ -398,39 +463,60 @@ std::string FieldText(const Field& field, const uint8_t* record, const ByteStore
     const uint8_t* p = record + field.offset;
     std::string out;
     switch (field.type) {
-    case sql::kLogical: out = *p == 'T' ? "T" : "F"; break;
-    case sql::kNumeric:
-    case sql::kChar:
-    case sql::kCharCI:
-    case sql::kRaw: out.assign(reinterpret_cast<const char*>(p), field.length); break;
-    case sql::kDate: out = CurrentDateFormat()->Format(Get<int32_t>(p)); break;
-    case sql::kCompactDate: {
-        uint32_t packed = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
-        out = CurrentDateFormat()->Format(JulianFromYmd(int(packed >> 9), int((packed >> 5) & 15), int(packed & 31)));
-        break;
-    }
-    case sql::kVarChar:
-    case sql::kVarBinary: out.assign(reinterpret_cast<const char*>(p), Get<uint16_t>(p + field.length)); break;
-    case sql::kDouble:
-    case sql::kCurDouble: AppendFixed(out, Get<double>(p), CurrentSettings().decimals); break;
-    case sql::kInteger:
-    case sql::kAutoInc: out = std::to_string(Get<int32_t>(p)); break;
-    case sql::kShortInt: out = std::to_string(Get<int16_t>(p)); break;
-    case sql::kBigInt: out = std::to_string(Get<int64_t>(p)); break;
-    case sql::kMoney: {
-        int64_t units = Get<int64_t>(p);
-        uint64_t magnitude = units < 0 ? uint64_t(0) - uint64_t(units) : uint64_t(units);
-        std::string fraction = std::to_string(magnitude % 10000);
-        out = (units < 0 ? "-" : "") + std::to_string(magnitude / 10000) + "." + std::string(4 - fraction.size(), '0') + fraction;
-        break;
-    }
-    case sql::kTime: out = StoredTime(Get<int32_t>(p)); break;
-    case sql::kTimestamp:
-    case sql::kModTime:
-        out = CurrentDateFormat()->Format(Get<int32_t>(p)) + " " + StoredTime(Get<int32_t>(p + 4));
-        break;
-    default:
-        if (IsBlobType(field.type)) out = BlobContent(field, record, blobs);
+        case sql::kLogical:
+            out = *p == 'T' ? "T" : "F";
+            break;
+        case sql::kNumeric:
+        case sql::kChar:
+        case sql::kCharCI:
+        case sql::kRaw:
+            out.assign(reinterpret_cast<const char*>(p), field.length);
+            break;
+        case sql::kDate:
+            out = CurrentDateFormat()->Format(Get<int32_t>(p));
+            break;
+        case sql::kCompactDate: {
+            uint32_t packed = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+            out = CurrentDateFormat()->Format(
+                JulianFromYmd(int(packed >> 9), int((packed >> 5) & 15), int(packed & 31)));
+            break;
+        }
+        case sql::kVarChar:
+        case sql::kVarBinary:
+            out.assign(reinterpret_cast<const char*>(p), Get<uint16_t>(p + field.length));
+            break;
+        case sql::kDouble:
+        case sql::kCurDouble:
+            AppendFixed(out, Get<double>(p), CurrentSettings().decimals);
+            break;
+        case sql::kInteger:
+        case sql::kAutoInc:
+            out = std::to_string(Get<int32_t>(p));
+            break;
+        case sql::kShortInt:
+            out = std::to_string(Get<int16_t>(p));
+            break;
+        case sql::kBigInt:
+            out = std::to_string(Get<int64_t>(p));
+            break;
+        case sql::kMoney: {
+            int64_t units = Get<int64_t>(p);
+            uint64_t magnitude = units < 0 ? uint64_t(0) - uint64_t(units) : uint64_t(units);
+            std::string fraction = std::to_string(magnitude % 10000);
+            out = (units < 0 ? "-" : "") + std::to_string(magnitude / 10000) + "." +
+                  std::string(4 - fraction.size(), '0') + fraction;
+            break;
+        }
+        case sql::kTime:
+            out = StoredTime(Get<int32_t>(p));
+            break;
+        case sql::kTimestamp:
+        case sql::kModTime:
+            out = CurrentDateFormat()->Format(Get<int32_t>(p)) + " " +
+                  StoredTime(Get<int32_t>(p + 4));
+            break;
+        default:
+            if (IsBlobType(field.type)) out = BlobContent(field, record, blobs);
     }
     return out;
 }

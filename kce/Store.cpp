@@ -32,18 +32,24 @@ TempFile::TempFile() {
     const char* dir = std::getenv("TMPDIR");
     std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/kce-result-XXXXXX";
     fd_ = ::mkstemp(pattern.data());
-    if (fd_ < 0) Fail(KDB_ERR_OUT_OF_MEMORY, "No temporary file for a large result: " + std::string(std::strerror(errno)));
+    if (fd_ < 0)
+        Fail(KDB_ERR_OUT_OF_MEMORY,
+             "No temporary file for a large result: " + std::string(std::strerror(errno)));
     ::unlink(pattern.c_str());
 }
 
-TempFile::~TempFile() { ::close(fd_); }
+TempFile::~TempFile() {
+    ::close(fd_);
+}
 
 void TempFile::Write(uint64_t offset, const void* data, size_t size) {
     const auto* p = static_cast<const char*>(data);
     while (size > 0) {
         ssize_t n = ::pwrite(fd_, p, size, static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) Fail(KDB_ERR_OUT_OF_MEMORY, "Writing the temporary result file failed: " + std::string(std::strerror(errno)));
+        if (n <= 0)
+            Fail(KDB_ERR_OUT_OF_MEMORY,
+                 "Writing the temporary result file failed: " + std::string(std::strerror(errno)));
         p += n;
         offset += static_cast<uint64_t>(n);
         size -= static_cast<size_t>(n);
@@ -73,10 +79,12 @@ uint8_t* RecordStore::Append() {
     uint64_t chunkBytes = uint64_t(perChunk_) * recordLength_;
     if (slot == 0) {
         if (windowDirty_) {
-            file_->Write(uint64_t(windowChunk_ - firstFileChunk_) * chunkBytes, window_.get(), chunkBytes);
+            file_->Write(uint64_t(windowChunk_ - firstFileChunk_) * chunkBytes, window_.get(),
+                         chunkBytes);
             windowDirty_ = false;
         }
-        if (file_ == nullptr && uint64_t(chunks_.size() + 1) * chunkBytes > memoryLimit_ && !chunks_.empty()) {
+        if (file_ == nullptr && uint64_t(chunks_.size() + 1) * chunkBytes > memoryLimit_ &&
+            !chunks_.empty()) {
             file_ = std::make_unique<TempFile>();
             firstFileChunk_ = chunk;
         }
@@ -98,7 +106,8 @@ void RecordStore::Finish() {
     if (!windowDirty_) return;
     uint64_t chunkBytes = uint64_t(perChunk_) * recordLength_;
     uint32_t used = count_ - uint32_t(windowChunk_) * perChunk_;
-    file_->Write(uint64_t(windowChunk_ - firstFileChunk_) * chunkBytes, window_.get(), uint64_t(used) * recordLength_);
+    file_->Write(uint64_t(windowChunk_ - firstFileChunk_) * chunkBytes, window_.get(),
+                 uint64_t(used) * recordLength_);
     windowDirty_ = false;
 }
 
@@ -109,7 +118,8 @@ const uint8_t* RecordStore::Get(uint32_t index) {
     if (windowChunk_ != int64_t(chunk)) {
         uint64_t chunkBytes = uint64_t(perChunk_) * recordLength_;
         uint32_t records = std::min(perChunk_, count_ - chunk * perChunk_);
-        file_->Read(uint64_t(chunk - firstFileChunk_) * chunkBytes, window_.get(), uint64_t(records) * recordLength_);
+        file_->Read(uint64_t(chunk - firstFileChunk_) * chunkBytes, window_.get(),
+                    uint64_t(records) * recordLength_);
         windowChunk_ = chunk;
     }
     return window_.get() + uint64_t(slot) * recordLength_;

@@ -17,7 +17,9 @@ sql::CompiledStatement Translate(std::string_view sql, Database& database) {
     }
 }
 
-void PrepareConnection(sqlite3* db) { sql::RegisterFunctions(db); }
+void PrepareConnection(sqlite3* db) {
+    sql::RegisterFunctions(db);
+}
 
 std::optional<std::pair<int, std::string>> RunTimeSqlError(const char* sqliteMessage) {
     auto error = sql::FunctionError(sqliteMessage == nullptr ? "" : sqliteMessage);

@@ -65,42 +65,45 @@ extern "C" {
 #define KDB_ADMIN_USER "admin"
 
 /* Error codes. 5005 to 5138 are the answers the components treat as answers, not failures. */
-#define KDB_ERR_INVALID_ARGUMENT 5001     /* a required pointer is null or a value is out of range */
-#define KDB_ERR_OUT_OF_MEMORY 5002        /* memory or temporary storage ran out */
-#define KDB_ERR_NOT_SUPPORTED 5004        /* the feature does not exist in this engine */
-#define KDB_ERR_BUFFER_TOO_SMALL 5005     /* text or bytes do not fit; *len holds the size needed */
-#define KDB_ERR_PATH_NOT_FOUND 5012       /* the data path names no folder or dictionary file */
-#define KDB_ERR_NOT_A_DICTIONARY 5013     /* the file is damaged or not a data dictionary */
-#define KDB_ERR_NO_SERVER 5014            /* the server-type mask lacks local (1): no such server */
-#define KDB_ERR_LOGIN_REFUSED 5015        /* unknown user name or wrong password */
-#define KDB_ERR_ALREADY_EXISTS 5016       /* the dictionary file or the user exists already */
-#define KDB_ERR_PERMISSION_DENIED 5017    /* the connected user may not do this */
-#define KDB_ERR_FIELD_NUMBER 5018         /* no field with that number (or name) in the cursor */
-#define KDB_ERR_PARAMETER_NUMBER 5019     /* no parameter at that position in the statement */
-#define KDB_ERR_RECORD_NOT_FOUND 5022     /* bookmark or record number names no record */
-#define KDB_ERR_INVALID_CONNECTION 5024   /* not a connection handle, or disconnected already */
+#define KDB_ERR_INVALID_ARGUMENT 5001   /* a required pointer is null or a value is out of range */
+#define KDB_ERR_OUT_OF_MEMORY 5002      /* memory or temporary storage ran out */
+#define KDB_ERR_NOT_SUPPORTED 5004      /* the feature does not exist in this engine */
+#define KDB_ERR_BUFFER_TOO_SMALL 5005   /* text or bytes do not fit; *len holds the size needed */
+#define KDB_ERR_PATH_NOT_FOUND 5012     /* the data path names no folder or dictionary file */
+#define KDB_ERR_NOT_A_DICTIONARY 5013   /* the file is damaged or not a data dictionary */
+#define KDB_ERR_NO_SERVER 5014          /* the server-type mask lacks local (1): no such server */
+#define KDB_ERR_LOGIN_REFUSED 5015      /* unknown user name or wrong password */
+#define KDB_ERR_ALREADY_EXISTS 5016     /* the dictionary file or the user exists already */
+#define KDB_ERR_PERMISSION_DENIED 5017  /* the connected user may not do this */
+#define KDB_ERR_FIELD_NUMBER 5018       /* no field with that number (or name) in the cursor */
+#define KDB_ERR_PARAMETER_NUMBER 5019   /* no parameter at that position in the statement */
+#define KDB_ERR_RECORD_NOT_FOUND 5022   /* bookmark or record number names no record */
+#define KDB_ERR_INVALID_CONNECTION 5024 /* not a connection handle, or disconnected already */
 #define KDB_ERR_PROPERTY_NOT_AVAILABLE 5025 /* the cursor has no such property (collation, ...) */
-#define KDB_ERR_DATE_FORMAT 5030          /* date format refused, or text is not a valid date */
-#define KDB_ERR_NO_SQL 5031               /* the statement was executed before any SQL was prepared */
-#define KDB_ERR_STORAGE 5032              /* the storage (SQLite) failed: disk full, I/O, locked */
-#define KDB_ERR_TRANSACTION 5033          /* commit or rollback without a transaction, or nested begin */
-#define KDB_ERR_TABLE_DAMAGED 5034        /* a table file of a folder (or its memo file) is damaged or
-                                             of no known format; the text names the file and the fault */
-#define KDB_ERR_TABLE_LOCKED 5035         /* another program has a table file of a folder locked, or
-                                             changed it after it was read; nothing was changed */
-#define KDB_ERR_NO_FILTER 5037            /* no filter is set on the cursor */
-#define KDB_ERR_NO_SCOPE 5038             /* no scope is set on the index */
-#define KDB_ERR_NO_INDEX 5041             /* no index: cursors of this engine have none */
-#define KDB_ERR_NO_MORE_TABLES 5059       /* table search: no further table */
-#define KDB_ERR_NO_CURRENT_RECORD 5068    /* the cursor is at BOF or EOF */
-#define KDB_ERR_INVALID_HANDLE 5106       /* not a statement, cursor or search handle, or closed */
-#define KDB_ERR_NOT_AN_UPDATE 5117        /* affected rows asked of a statement that was a query */
-#define KDB_ERR_NO_MORE_OBJECTS 5137      /* dictionary object search: no further object */
-#define KDB_ERR_PROPERTY_EMPTY 5138       /* the dictionary property has no value */
-#define KDB_ERR_SQL 7200                  /* SQL error; the text holds "Error 7200:" and
-                                             "NativeError = N;" with N below, and names the token,
-                                             table or column at fault with its position */
-#define KDB_ERR_INTERNAL 5999             /* an unexpected failure inside the engine */
+#define KDB_ERR_DATE_FORMAT 5030            /* date format refused, or text is not a valid date */
+#define KDB_ERR_NO_SQL 5031      /* the statement was executed before any SQL was prepared */
+#define KDB_ERR_STORAGE 5032     /* the storage (SQLite) failed: disk full, I/O, locked */
+#define KDB_ERR_TRANSACTION 5033 /* commit or rollback without a transaction, or nested begin */
+#define KDB_ERR_TABLE_DAMAGED                                         \
+    5034 /* a table file of a folder (or its memo file) is damaged or \
+            of no known format; the text names the file and the fault */
+#define KDB_ERR_TABLE_LOCKED                                                                      \
+    5035                               /* another program has a table file of a folder locked, or \
+                                          changed it after it was read; nothing was changed */
+#define KDB_ERR_NO_FILTER 5037         /* no filter is set on the cursor */
+#define KDB_ERR_NO_SCOPE 5038          /* no scope is set on the index */
+#define KDB_ERR_NO_INDEX 5041          /* no index: cursors of this engine have none */
+#define KDB_ERR_NO_MORE_TABLES 5059    /* table search: no further table */
+#define KDB_ERR_NO_CURRENT_RECORD 5068 /* the cursor is at BOF or EOF */
+#define KDB_ERR_INVALID_HANDLE 5106    /* not a statement, cursor or search handle, or closed */
+#define KDB_ERR_NOT_AN_UPDATE 5117     /* affected rows asked of a statement that was a query */
+#define KDB_ERR_NO_MORE_OBJECTS 5137   /* dictionary object search: no further object */
+#define KDB_ERR_PROPERTY_EMPTY 5138    /* the dictionary property has no value */
+#define KDB_ERR_SQL                                                                    \
+    7200                      /* SQL error; the text holds "Error 7200:" and           \
+                                 "NativeError = N;" with N below, and names the token, \
+                                 table or column at fault with its position */
+#define KDB_ERR_INTERNAL 5999 /* an unexpected failure inside the engine */
 
 /* Native error numbers of SQL errors (the N of "NativeError = N;"):
  *   2101 syntax: unexpected token, missing clause or keyword
@@ -109,14 +112,13 @@ extern "C" {
  *   2106 type mismatch            2107 text that is no valid date, time or timestamp
  *   2108 unknown function         2109 wrong number of function arguments
  *   2110 aggregate where none may stand                          2111 statement nested too deeply
- *   2112 alias or column named twice                             2113 CREATE TABLE of an existing table
- *   2114 wrong count of values, UNION columns or ORDER BY position
- *   2115 type, length or decimals that CREATE or CAST cannot use 2116 text longer than its column
- *   2117 value that does not convert to the target type          2118 subquery without one column
- *   2119 NULL for a NOT NULL column (found while compiling)
- * and, from running a statement:
- *   2190 a row breaks a constraint (NOT NULL, unique, ...)        2191 the statement failed while running
- *   2192 the statement ran longer than its time-out */
+ *   2112 alias or column named twice                             2113 CREATE TABLE of an existing
+ * table 2114 wrong count of values, UNION columns or ORDER BY position 2115 type, length or
+ * decimals that CREATE or CAST cannot use 2116 text longer than its column 2117 value that does not
+ * convert to the target type          2118 subquery without one column 2119 NULL for a NOT NULL
+ * column (found while compiling) and, from running a statement: 2190 a row breaks a constraint (NOT
+ * NULL, unique, ...)        2191 the statement failed while running 2192 the statement ran longer
+ * than its time-out */
 #define KDB_SQL_CONSTRAINT 2190
 #define KDB_SQL_RUNTIME 2191
 #define KDB_SQL_TIMEOUT 2192
@@ -180,7 +182,8 @@ KCE_API uint32_t KdbCacheOpenCursors(uint16_t cursors);
 /* Number of cursors open in the process. */
 KCE_API uint32_t KdbGetNumOpenTables(uint16_t* count);
 /* Engine version: major, minor, a version letter (a space when none) and a description. */
-KCE_API uint32_t KdbGetVersion(uint32_t* major, uint32_t* minor, char* letter, char* buf, uint16_t* len);
+KCE_API uint32_t KdbGetVersion(uint32_t* major, uint32_t* minor, char* letter, char* buf,
+                               uint16_t* len);
 /* Exact matching of filter texts: stored only (filters are not supported). */
 KCE_API uint32_t KdbSetExact22(uint16_t exact);
 
@@ -189,9 +192,10 @@ KCE_API uint32_t KdbSetExact22(uint16_t exact);
 /* Connects to a dictionary file (*.kdd: user and password are checked, 5015 when wrong) or a folder
  * of tables (user and password are ignored). serverTypes must include local (1), else 5014.
  * options are accepted and ignored. Missing path: 5012; foreign or damaged dictionary: 5013. */
-KCE_API uint32_t KdbConnect60(const char* path, uint16_t serverTypes, const char* user, const char* password,
-                              uint32_t options, uint32_t* connection);
-/* Connects to a folder of tables, or to a dictionary as a user with an empty name (normally refused). */
+KCE_API uint32_t KdbConnect60(const char* path, uint16_t serverTypes, const char* user,
+                              const char* password, uint32_t options, uint32_t* connection);
+/* Connects to a folder of tables, or to a dictionary as a user with an empty name (normally
+ * refused). */
 KCE_API uint32_t KdbConnect(const char* path, uint32_t* connection);
 /* Closes the connection with its statements and cursors; an open transaction is rolled back.
  * 5024 when the handle is no live connection. */
@@ -209,13 +213,16 @@ KCE_API uint32_t KdbIsConnectionAlive(uint32_t connection, uint16_t* alive);
 KCE_API uint32_t KdbBeginTransaction(uint32_t connection);
 KCE_API uint32_t KdbCommitTransaction(uint32_t connection);
 KCE_API uint32_t KdbRollbackTransaction(uint32_t connection);
-/* Rolls back to a savepoint made by KdbCreateSavepoint (null or empty name: the whole transaction). */
-KCE_API uint32_t KdbRollbackTransaction80(uint32_t connection, const char* savepoint, uint32_t options);
+/* Rolls back to a savepoint made by KdbCreateSavepoint (null or empty name: the whole transaction).
+ */
+KCE_API uint32_t KdbRollbackTransaction80(uint32_t connection, const char* savepoint,
+                                          uint32_t options);
 KCE_API uint32_t KdbCreateSavepoint(uint32_t connection, const char* savepoint, uint32_t options);
 KCE_API uint32_t KdbInTransaction(uint32_t connection, uint16_t* inTransaction);
 KCE_API uint32_t KdbGetTransactionCount(uint32_t connection, uint32_t* count);
 /* The server's date as text in the engine date format and its time of day in milliseconds. */
-KCE_API uint32_t KdbGetServerTime(uint32_t connection, char* dateBuf, uint16_t* dateLen, int32_t* milliseconds);
+KCE_API uint32_t KdbGetServerTime(uint32_t connection, char* dateBuf, uint16_t* dateLen,
+                                  int32_t* milliseconds);
 /* Nothing is cached; succeeds for a live connection. */
 KCE_API uint32_t KdbCloseCachedTables(uint32_t connection);
 /* Active links (other dictionaries linked in): this engine has none. Count 0; info answers 5004. */
@@ -229,31 +236,37 @@ KCE_API uint32_t KdbGetActiveLinkInfo(uint32_t connection, uint16_t link, char* 
  * name; 5059 when there is no further one (also from KdbFindFirstTable when none matches). The
  * search handle is released by KdbFindClose. The 62 forms return two names per table: the table
  * name and the full path (dictionary: the table name twice). */
-KCE_API uint32_t KdbFindFirstTable(uint32_t connection, const char* mask, char* buf, uint16_t* len, uint32_t* search);
+KCE_API uint32_t KdbFindFirstTable(uint32_t connection, const char* mask, char* buf, uint16_t* len,
+                                   uint32_t* search);
 KCE_API uint32_t KdbFindNextTable(uint32_t search, char* buf, uint16_t* len);
-KCE_API uint32_t KdbFindFirstTable62(uint32_t connection, const char* mask, char* name, uint16_t* nameLen,
-                                     char* path, uint16_t* pathLen, uint32_t* search);
-KCE_API uint32_t KdbFindNextTable62(uint32_t search, char* name, uint16_t* nameLen, char* path, uint16_t* pathLen);
+KCE_API uint32_t KdbFindFirstTable62(uint32_t connection, const char* mask, char* name,
+                                     uint16_t* nameLen, char* path, uint16_t* pathLen,
+                                     uint32_t* search);
+KCE_API uint32_t KdbFindNextTable62(uint32_t search, char* name, uint16_t* nameLen, char* path,
+                                    uint16_t* pathLen);
 KCE_API uint32_t KdbFindClose(uint32_t connection, uint32_t search);
 
 /* ---- Data dictionaries ---- */
 
 /* Creates a new, empty dictionary file (5016 when the file exists) and connects to it as its
  * administrator "admin" with the given password. */
-KCE_API uint32_t KdbDDCreate(const char* path, const char* adminPassword, const char* description, uint32_t* connection);
+KCE_API uint32_t KdbDDCreate(const char* path, const char* adminPassword, const char* description,
+                             uint32_t* connection);
 /* Adds a user (5016 when the name exists, compared without regard to case; 5017 unless connected
  * as the administrator; 5001 for an empty name). */
-KCE_API uint32_t KdbDDCreateUser(uint32_t connection, const char* name, const char* password, const char* description);
+KCE_API uint32_t KdbDDCreateUser(uint32_t connection, const char* name, const char* password,
+                                 const char* description);
 /* Dictionary object search: object type 10 (tables) only, else 5004; parent is ignored. Each call
  * gives one name; 5137 when there is no further one. */
-KCE_API uint32_t KdbDDFindFirstObject(uint32_t connection, uint16_t objectType, const char* parent, char* buf,
-                                      uint16_t* len, uint32_t* search);
-KCE_API uint32_t KdbDDFindNextObject(uint32_t connection, uint32_t search, char* buf, uint16_t* len);
+KCE_API uint32_t KdbDDFindFirstObject(uint32_t connection, uint16_t objectType, const char* parent,
+                                      char* buf, uint16_t* len, uint32_t* search);
+KCE_API uint32_t KdbDDFindNextObject(uint32_t connection, uint32_t search, char* buf,
+                                     uint16_t* len);
 KCE_API uint32_t KdbDDFindClose(uint32_t connection, uint32_t search);
 /* A user's property as text: 1101 description, 1102 groups (this engine has no groups). An empty
  * value answers 5138 with *len 0; an unknown user 5015; another property 5004. */
-KCE_API uint32_t KdbDDGetUserProperty(uint32_t connection, const char* user, uint16_t property, char* buf,
-                                      uint16_t* len);
+KCE_API uint32_t KdbDDGetUserProperty(uint32_t connection, const char* user, uint16_t property,
+                                      char* buf, uint16_t* len);
 
 /* ---- Statements ---- */
 
@@ -304,13 +317,16 @@ KCE_API uint32_t KdbSetLongLong(uint32_t statement, uint16_t param, int64_t valu
 KCE_API uint32_t KdbSetDouble(uint32_t statement, uint16_t param, double value);
 KCE_API uint32_t KdbSetJulian(uint32_t statement, uint16_t param, int32_t julianDay);
 KCE_API uint32_t KdbSetMilliseconds(uint32_t statement, uint16_t param, int32_t milliseconds);
-KCE_API uint32_t KdbSetTimeStampRaw(uint32_t statement, uint16_t param, const uint8_t* bytes, uint32_t length);
+KCE_API uint32_t KdbSetTimeStampRaw(uint32_t statement, uint16_t param, const uint8_t* bytes,
+                                    uint32_t length);
 /* Text of the given length (it may hold zero bytes only if the target is binary). */
-KCE_API uint32_t KdbSetString(uint32_t statement, uint16_t param, const char* text, uint32_t length);
+KCE_API uint32_t KdbSetString(uint32_t statement, uint16_t param, const char* text,
+                              uint32_t length);
 /* Bytes: binaryType 6 (binary) or 7 (image); the whole value in one call (offset 0, length equal
  * to totalLength), else 5004. */
-KCE_API uint32_t KdbSetBinary(uint32_t statement, uint16_t param, uint16_t binaryType, uint32_t totalLength,
-                              uint32_t offset, const uint8_t* bytes, uint32_t length);
+KCE_API uint32_t KdbSetBinary(uint32_t statement, uint16_t param, uint16_t binaryType,
+                              uint32_t totalLength, uint32_t offset, const uint8_t* bytes,
+                              uint32_t length);
 
 /* Record count. On a cursor: the number of records (any option). On a statement with option 2:
  * the rows its last execution affected (5117 when it was a query; 0 before any execution). */
@@ -370,7 +386,8 @@ KCE_API uint32_t KdbGetBookmarkLength(uint32_t cursor, uint32_t* length);
 KCE_API uint32_t KdbGetBookmark60(uint32_t cursor, uint8_t* buf, uint32_t* len);
 /* Goes to the bookmarked record; 5022 when it names none. */
 KCE_API uint32_t KdbGotoBookmark(uint32_t cursor, const uint8_t* bookmark, uint32_t length);
-/* *result is -1, 0 or 1 as the first bookmark's record comes before, equals or follows the other's. */
+/* *result is -1, 0 or 1 as the first bookmark's record comes before, equals or follows the other's.
+ */
 KCE_API uint32_t KdbCompareBookmarks(const uint8_t* first, const uint8_t* second, int32_t* result);
 
 /* ---- Cursors: values ---- */
@@ -386,20 +403,23 @@ KCE_API uint32_t KdbIsEmpty(uint32_t cursor, uint16_t field, uint16_t* isEmpty);
  * decimals; money with 4 decimals; integers in decimal; text and memos as stored; binary values as
  * their bytes. Null gives an empty text. trimOption: 0 none, 1 leading blanks, 2 trailing blanks,
  * 3 both. */
-KCE_API uint32_t KdbGetField(uint32_t cursor, uint16_t field, char* buf, uint32_t* len, uint16_t trimOption);
+KCE_API uint32_t KdbGetField(uint32_t cursor, uint16_t field, char* buf, uint32_t* len,
+                             uint16_t trimOption);
 /* Length of KdbGetField's text without trimming. */
 KCE_API uint32_t KdbGetDataLength(uint32_t cursor, uint16_t field, uint32_t* length);
 /* Bytes of a binary, image or memo field; KdbGetBinary copies from the given offset. *len in: the
  * buffer size; out: the bytes copied (fewer than asked at the end; no 5005). */
 KCE_API uint32_t KdbGetBinaryLength(uint32_t cursor, uint16_t field, uint32_t* length);
-KCE_API uint32_t KdbGetBinary(uint32_t cursor, uint16_t field, uint32_t offset, uint8_t* buf, uint32_t* len);
+KCE_API uint32_t KdbGetBinary(uint32_t cursor, uint16_t field, uint32_t offset, uint8_t* buf,
+                              uint32_t* len);
 /* Memo content type: 5 text (memo fields), 6 binary (binary and image fields). */
 KCE_API uint32_t KdbGetMemoDataType(uint32_t cursor, uint16_t field, uint16_t* type);
 /* Text in the engine date format (or 8 digits CCYYMMDD, or YYYY-MM-DD) to a julian day number.
  * 5030 when it is no valid date (*julian is then 0). */
 KCE_API uint32_t KdbConvertStringToJulian(const char* text, uint16_t length, double* julian);
 /* Same, with the connection's settings (the engine date format). */
-KCE_API uint32_t KdbConvertDateToJulian(uint32_t connection, const char* text, uint16_t length, double* julian);
+KCE_API uint32_t KdbConvertDateToJulian(uint32_t connection, const char* text, uint16_t length,
+                                        double* julian);
 /* A julian day number as 8 digits CCYYMMDD. */
 KCE_API uint32_t KdbConvertJulianToString(double julian, char* buf, uint16_t* len);
 
@@ -410,7 +430,8 @@ KCE_API uint32_t KdbGetAllIndexes(uint32_t cursor, uint32_t* indexes, uint16_t* 
 /* With a null or empty name: *index is 0 (no active index). With a name: 5041. */
 KCE_API uint32_t KdbGetIndexHandle(uint32_t cursor, const char* name, uint32_t* index);
 /* Index files cannot be opened: 5004. */
-KCE_API uint32_t KdbOpenIndex(uint32_t cursor, const char* path, uint32_t* indexes, uint16_t* count);
+KCE_API uint32_t KdbOpenIndex(uint32_t cursor, const char* path, uint32_t* indexes,
+                              uint16_t* count);
 /* Each answers 5041 (no index). */
 KCE_API uint32_t KdbGetIndexPageSize(uint32_t index, uint16_t* pageSize);
 KCE_API uint32_t KdbGetIndexFlags(uint32_t index, uint32_t* flags);
@@ -426,11 +447,13 @@ KCE_API uint32_t KdbSetFilter(uint32_t cursor, const char* filter);
 KCE_API uint32_t KdbClearAOF(uint32_t cursor);
 KCE_API uint32_t KdbClearFilter(uint32_t cursor);
 /* Filter expression forms: 5004. */
-KCE_API uint32_t KdbExpressionLongToShort(uint32_t cursor, const char* in, char* buf, uint16_t* len);
-KCE_API uint32_t KdbExpressionShortToLong(uint32_t cursor, const char* in, char* buf, uint16_t* len);
+KCE_API uint32_t KdbExpressionLongToShort(uint32_t cursor, const char* in, char* buf,
+                                          uint16_t* len);
+KCE_API uint32_t KdbExpressionShortToLong(uint32_t cursor, const char* in, char* buf,
+                                          uint16_t* len);
 /* System fields of VFP tables: 5004 (cursors here are of type 3). */
-KCE_API uint32_t KdbAccessVfpSystemField(uint32_t cursor, uint16_t field, const uint8_t* record, uint16_t option,
-                                         uint16_t* result);
+KCE_API uint32_t KdbAccessVfpSystemField(uint32_t cursor, uint16_t field, const uint8_t* record,
+                                         uint16_t option, uint16_t* result);
 
 #ifdef __cplusplus
 }

@@ -22,10 +22,13 @@ double FactorFor(int pixelsPerInch) {
 
 int WasteFor(int offsetPixels, int pixelsPerInch) {
     if (pixelsPerInch <= 0) return 0;
-    return static_cast<int>(RoundNative(static_cast<double>(offsetPixels) / pixelsPerInch * kNativePerInch));
+    return static_cast<int>(
+        RoundNative(static_cast<double>(offsetPixels) / pixelsPerInch * kNativePerInch));
 }
 
-int ToInt(int64_t value) { return static_cast<int>(value); }
+int ToInt(int64_t value) {
+    return static_cast<int>(value);
+}
 
 QPrinter::PaperSource SourceForBin(int code) {
     if (code >= 1 && code <= 11) return static_cast<QPrinter::PaperSource>(code - 1);
@@ -81,7 +84,8 @@ TVRDeviceFacts FactsOfPrinter(QPrinter& printer) {
     if (printer.outputFormat() == QPrinter::PdfFormat) {
         // A PDF file takes any paper.
         for (int code = 1; code <= kStandardPaperCount; ++code) {
-            if (PaperDimensions(PaperFromCode(code))) facts.SupportedPapers.push_back(PaperFromCode(code));
+            if (PaperDimensions(PaperFromCode(code)))
+                facts.SupportedPapers.push_back(PaperFromCode(code));
         }
         facts.SupportedPapers.push_back(TVRPaperSize::Custom);
     } else {
@@ -116,7 +120,8 @@ TVRDeviceFacts FactsOfPdfWriter(QPdfWriter& writer) {
     facts.Collate = 1;
     // A PDF file takes any paper.
     for (int code = 1; code <= kStandardPaperCount; ++code) {
-        if (PaperDimensions(PaperFromCode(code))) facts.SupportedPapers.push_back(PaperFromCode(code));
+        if (PaperDimensions(PaperFromCode(code)))
+            facts.SupportedPapers.push_back(PaperFromCode(code));
     }
     facts.SupportedPapers.push_back(TVRPaperSize::Custom);
     return facts;
@@ -158,12 +163,14 @@ TVRPrinter::~TVRPrinter() {
     if (printerPainter_.isActive()) printerPainter_.end();
 }
 
-void TVRPrinter::CopySettings(const TVellRepPrinterSettings& settings, const TVRPaperRequest& paper) {
+void TVRPrinter::CopySettings(const TVellRepPrinterSettings& settings,
+                              const TVRPaperRequest& paper) {
     settings_ = settings;
     orientation_ = paper.Orientation;
     if (!facts_) return;  // nothing to apply a paper to: the output keeps its own
     const auto& supported = facts_->SupportedPapers;
-    const bool listed = std::find(supported.begin(), supported.end(), paper.PaperSize) != supported.end();
+    const bool listed =
+        std::find(supported.begin(), supported.end(), paper.PaperSize) != supported.end();
     if (paper.PaperSize == TVRPaperSize::Custom && listed) {
         paper_ = TVRPaperSize::Custom;
         paperWidth_ = paper.Width;
@@ -186,48 +193,62 @@ void TVRPrinter::SetPaper(TVRPaperSize size) {
 
 double TVRPrinter::PaperLength() const {
     const bool landscape = orientation_ == TVROrientation::poLandscape;
-    if (const auto dims = PaperDimensions(paper_)) return (landscape ? dims->widthMm : dims->lengthMm) * 10;
+    if (const auto dims = PaperDimensions(paper_))
+        return (landscape ? dims->widthMm : dims->lengthMm) * 10;
     if (paper_ == TVRPaperSize::Custom) return paperLength_;
     return landscape ? paperWidth_ : paperLength_;
 }
 
 double TVRPrinter::PaperWidth() const {
     const bool landscape = orientation_ == TVROrientation::poLandscape;
-    if (const auto dims = PaperDimensions(paper_)) return (landscape ? dims->lengthMm : dims->widthMm) * 10;
+    if (const auto dims = PaperDimensions(paper_))
+        return (landscape ? dims->lengthMm : dims->widthMm) * 10;
     if (paper_ == TVRPaperSize::Custom) return paperWidth_;
     return landscape ? paperLength_ : paperWidth_;
 }
 
-int TVRPrinter::XPos(double x) const { return ToInt(RoundNative((x - leftWaste_) * xFactor_)); }
-int TVRPrinter::YPos(double y) const { return ToInt(RoundNative((y - topWaste_) * yFactor_)); }
-int TVRPrinter::XSize(double x) const { return ToInt(RoundNative(x * xFactor_)); }
-int TVRPrinter::YSize(double y) const { return ToInt(RoundNative(y * yFactor_)); }
+int TVRPrinter::XPos(double x) const {
+    return ToInt(RoundNative((x - leftWaste_) * xFactor_));
+}
+int TVRPrinter::YPos(double y) const {
+    return ToInt(RoundNative((y - topWaste_) * yFactor_));
+}
+int TVRPrinter::XSize(double x) const {
+    return ToInt(RoundNative(x * xFactor_));
+}
+int TVRPrinter::YSize(double y) const {
+    return ToInt(RoundNative(y * yFactor_));
+}
 
 void TVRPrinter::ApplyDeviceSettings() {
     QPagedPaintDevice& device = *device_;
-    const int paperCode = settings_.UseCustomPaperCode ? settings_.CustomPaperCode : PaperCode(paper_);
+    const int paperCode =
+        settings_.UseCustomPaperCode ? settings_.CustomPaperCode : PaperCode(paper_);
     if (paper_ == TVRPaperSize::Custom && !settings_.UseCustomPaperCode) {
-        device.setPageSize(QPageSize(QSizeF(paperWidth_ / 10, paperLength_ / 10), QPageSize::Millimeter,
-                                      QString(), QPageSize::ExactMatch));
+        device.setPageSize(QPageSize(QSizeF(paperWidth_ / 10, paperLength_ / 10),
+                                     QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
     } else if (paper_ != TVRPaperSize::Default) {
         const QPageSize::PageSizeId id = QPageSize::id(paperCode);
         if (id != QPageSize::Custom) device.setPageSize(QPageSize(id));
     }
     device.setPageOrientation(orientation_ == TVROrientation::poLandscape ? QPageLayout::Landscape
-                                                                         : QPageLayout::Portrait);
+                                                                          : QPageLayout::Portrait);
     auto* printer = dynamic_cast<QPrinter*>(device_);
     if (printer == nullptr) {
         // A PDF writer has no copies, sides, bins or collation; the title is its document name.
-        if (auto* writer = dynamic_cast<QPdfWriter*>(device_)) writer->setTitle(QString::fromStdString(title_));
+        if (auto* writer = dynamic_cast<QPdfWriter*>(device_))
+            writer->setTitle(QString::fromStdString(title_));
         return;
     }
     printer->setCopyCount(std::max(1, settings_.Copies));
-    const int duplex = settings_.ExtendedDuplex != 0 ? settings_.ExtendedDuplex : settings_.Duplex ? 3 : 1;
-    printer->setDuplex(duplex == 2 ? QPrinter::DuplexLongSide
-                      : duplex == 3 ? QPrinter::DuplexShortSide
-                                    : QPrinter::DuplexNone);
-    printer->setPaperSource(SourceForBin(settings_.UseCustomBinCode ? settings_.CustomBinCode
-                                                                   : BinCode(settings_.OutputBin)));
+    const int duplex = settings_.ExtendedDuplex != 0 ? settings_.ExtendedDuplex
+                       : settings_.Duplex            ? 3
+                                                     : 1;
+    printer->setDuplex(duplex == 2   ? QPrinter::DuplexLongSide
+                       : duplex == 3 ? QPrinter::DuplexShortSide
+                                     : QPrinter::DuplexNone);
+    printer->setPaperSource(SourceForBin(
+        settings_.UseCustomBinCode ? settings_.CustomBinCode : BinCode(settings_.OutputBin)));
     printer->setCollateCopies(settings_.Collate != 0);
     printer->setDocName(QString::fromStdString(title_));
 }
@@ -242,8 +263,9 @@ void TVRPrinter::BeginDoc() {
     } else {
         ApplyDeviceSettings();
         auto* writer = dynamic_cast<QPdfWriter*>(device_);
-        const TVRDeviceFacts facts =
-            writer != nullptr ? FactsOfPdfWriter(*writer) : FactsOfPrinter(*static_cast<QPrinter*>(device_));
+        const TVRDeviceFacts facts = writer != nullptr
+                                         ? FactsOfPdfWriter(*writer)
+                                         : FactsOfPrinter(*static_cast<QPrinter*>(device_));
         xFactor_ = FactorFor(facts.PixelsPerInchX);
         yFactor_ = FactorFor(facts.PixelsPerInchY);
         leftWaste_ = WasteFor(facts.OffsetX, facts.PixelsPerInchX);
@@ -261,7 +283,8 @@ void TVRPrinter::NewPage() {
                            (settings_.LastPage == 0 || pageNumber_ <= settings_.LastPage);
     if (toPrinter) {
         if (!printerPainter_.isActive()) {
-            if (!printerPainter_.begin(device_)) throw Exception("Cannot start the printer document");
+            if (!printerPainter_.begin(device_))
+                throw Exception("Cannot start the printer document");
         } else {
             device_->newPage();
         }
@@ -291,14 +314,19 @@ QPainter& TVRPrinter::Canvas() {
     return *canvas_;
 }
 
-int TVRPrinter::DevicePixelsPerInchX() const { return static_cast<int>(RoundNative(xFactor_ * kNativePerInch)); }
-int TVRPrinter::DevicePixelsPerInchY() const { return static_cast<int>(RoundNative(yFactor_ * kNativePerInch)); }
+int TVRPrinter::DevicePixelsPerInchX() const {
+    return static_cast<int>(RoundNative(xFactor_ * kNativePerInch));
+}
+int TVRPrinter::DevicePixelsPerInchY() const {
+    return static_cast<int>(RoundNative(yFactor_ * kNativePerInch));
+}
 
 void TVRPrinter::EndDoc() {
     if (pageOpen_) ClosePage();
     if (printerPainter_.isActive()) printerPainter_.end();
     state_ = TVRPrinterState::Finished;
-    if (listener_ && destination_ == TVRDestination::Preview) listener_->PagesAvailable(pages_->Count(), true);
+    if (listener_ && destination_ == TVRDestination::Preview)
+        listener_->PagesAvailable(pages_->Count(), true);
 }
 
 void TVRPrinter::Abort() {

@@ -2,7 +2,8 @@
 // The output object of a report run. It turns native positions (tenths of a millimetre from the
 // paper's top-left corner) into pixels of the page being drawn, and sends finished pages either
 // to a page store for the preview window (each page a QPicture recording) or to a paged device:
-// a QPrinter (a CUPS printer or a PDF file) or a QPdfWriter (a PDF file). States: idle -> generating (BeginDoc) -> finished (EndDoc, Abort).
+// a QPrinter (a CUPS printer or a PDF file) or a QPdfWriter (a PDF file). States: idle ->
+// generating (BeginDoc) -> finished (EndDoc, Abort).
 
 #include <QPainter>
 #include <QPicture>
@@ -41,8 +42,8 @@ struct TVellRepPrinterSettings {
     int PrintQuality = 0;
     int Collate = 0;
     int ColorOption = 0;
-    int PrinterIndex = -1;     // -1: the system's default printer
-    std::string PrinterName;   // the chosen printer (empty: the default one)
+    int PrinterIndex = -1;    // -1: the system's default printer
+    std::string PrinterName;  // the chosen printer (empty: the default one)
     int64_t MemoryLimit = kDefaultPageMemoryLimit;
 };
 
@@ -63,7 +64,7 @@ struct TVRDeviceFacts {
     int OffsetX = 0;  // unprintable left and top margins, device pixels
     int OffsetY = 0;
     TVRPaperSize Paper = TVRPaperSize::Default;
-    double PaperWidth = 0;   // native, as the printer holds its current paper
+    double PaperWidth = 0;  // native, as the printer holds its current paper
     double PaperLength = 0;
     std::vector<TVRPaperSize> SupportedPapers;
     int Copies = 1;
@@ -175,7 +176,7 @@ private:
     TVellRepPrinterSettings settings_;
     TVRPaperSize paper_ = TVRPaperSize::A4;
     TVROrientation orientation_ = TVROrientation::poPortrait;
-    double paperWidth_ = 2100;   // portrait, native; governs Default and Custom
+    double paperWidth_ = 2100;  // portrait, native; governs Default and Custom
     double paperLength_ = 2970;
     double xFactor_ = 96.0 / kNativePerInch;
     double yFactor_ = 96.0 / kNativePerInch;

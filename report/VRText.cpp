@@ -27,7 +27,8 @@ void RegisterFontSubstitutions() {
     static std::once_flag once;
     std::call_once(once, [] {
         // Nothing on a Linux desktop carries these names; Liberation Sans has Arial's metrics.
-        QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
+        QFont::insertSubstitution(QStringLiteral("MS Sans Serif"),
+                                  QStringLiteral("Liberation Sans"));
         QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
     });
 }
@@ -62,10 +63,10 @@ QFont DeviceFont(const TVRFont& font, int pixelsPerInch) {
     // again, which also keeps Qt's resolved font behind it instead of resolving it anew. It is
     // let go when the application object goes, before the fonts behind it do.
     std::lock_guard guard(LastFontLock());
-    if (LastFont* last = lastFont; last && last->pixelsPerInch == pixelsPerInch &&
-                                   last->font.Name == font.Name && last->font.Size == font.Size &&
-                                   last->font.Bold == font.Bold && last->font.Italic == font.Italic &&
-                                   last->font.Underline == font.Underline) {
+    if (LastFont* last = lastFont;
+        last && last->pixelsPerInch == pixelsPerInch && last->font.Name == font.Name &&
+        last->font.Size == font.Size && last->font.Bold == font.Bold &&
+        last->font.Italic == font.Italic && last->font.Underline == font.Underline) {
         return last->result;
     }
     RegisterFontSubstitutions();
@@ -88,7 +89,8 @@ QFont DeviceFont(const TVRFont& font, int pixelsPerInch) {
     return result;
 }
 
-std::vector<std::string> FormatLines(std::string_view text, int widthPixels, const TTextMeasure& measure) {
+std::vector<std::string> FormatLines(std::string_view text, int widthPixels,
+                                     const TTextMeasure& measure) {
     std::vector<std::string> lines;
     std::string clean;
     clean.reserve(text.size());
@@ -170,7 +172,8 @@ void TVRCustomLabel::Unprepare() {
 }
 
 int TVRCustomLabel::PixelWidth() const {
-    return static_cast<int>(RoundNative(Size.Native(3) * Size.ScreenPixelsPerInch() / kNativePerInch * zoom_ / 100));
+    return static_cast<int>(
+        RoundNative(Size.Native(3) * Size.ScreenPixelsPerInch() / kNativePerInch * zoom_ / 100));
 }
 
 void TVRCustomLabel::SetPrintText(std::string text) {
@@ -211,14 +214,16 @@ void TVRCustomLabel::Print(double x0, double y0) {
     if (!Transparent) {
         const QPoint topLeft(out.XPos(left), out.YPos(top));
         const QPoint bottomRight(out.XPos(left + width), out.YPos(top + height));
-        painter.fillRect(QRect(topLeft, QSize(bottomRight.x() - topLeft.x(), bottomRight.y() - topLeft.y())), Color);
+        painter.fillRect(
+            QRect(topLeft, QSize(bottomRight.x() - topLeft.x(), bottomRight.y() - topLeft.y())),
+            Color);
     }
 
     painter.setPen(Font.Color);
     painter.setBackgroundMode(Qt::TransparentMode);
     const int anchorX = Alignment == TVRTextAlignment::taRightJustify ? out.XPos(left + width)
-                        : Alignment == TVRTextAlignment::taCenter   ? out.XPos(left + width / 2)
-                                                                    : out.XPos(left);
+                        : Alignment == TVRTextAlignment::taCenter     ? out.XPos(left + width / 2)
+                                                                      : out.XPos(left);
     double y = top;
     while (nextLine_ < lines_.size() && top + height + 1 >= y + lineHeight) {
         const QString line = ToQString(lines_[nextLine_]);

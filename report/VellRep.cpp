@@ -100,8 +100,12 @@ TVellRep::~TVellRep() {
     if (gWindowHost) gWindowHost->ReportDestroyed(*this);
 }
 
-void TVellRep::SetWindowHost(TVRWindowHost* host) { gWindowHost = host; }
-TVRWindowHost* TVellRep::WindowHost() { return gWindowHost; }
+void TVellRep::SetWindowHost(TVRWindowHost* host) {
+    gWindowHost = host;
+}
+TVRWindowHost* TVellRep::WindowHost() {
+    return gWindowHost;
+}
 
 TVRSubDetail& TVellRep::AddSubDetail(std::string name) {
     auto band = std::make_unique<TVRSubDetail>(std::move(name));
@@ -198,7 +202,8 @@ void TVellRep::PrintToDevice(QPagedPaintDevice& device, const TVRDeviceFacts& fa
     output_ = &printOutput;
     std::unique_ptr<TVRPreviewListener> progress;
     try {
-        if (ShowProgress && gWindowHost) progress = gWindowHost->OpenPrintProgress(*this, printOutput);
+        if (ShowProgress && gWindowHost)
+            progress = gWindowHost->OpenPrintProgress(*this, printOutput);
         if (progress) printOutput.SetListener(progress.get());
         CreateReport();
     } catch (...) {
@@ -306,16 +311,17 @@ bool TVellRep::FitBand(TVRSubDetail& band) {
 
 int64_t TVellRep::AvailableSpace() const {
     if (available_ || currentY_ == -1 || !output_) return 0;
-    return RoundNative(output_->PaperLength() - Page.Native(0) - 0.0 - static_cast<double>(currentY_));
+    return RoundNative(output_->PaperLength() - Page.Native(0) - 0.0 -
+                       static_cast<double>(currentY_));
 }
 
 void TVellRep::NewColumn() {
     const int columns = Page.Columns();
     if (currentColumn_ < columns) {
         const int64_t columnSpace = RoundNative(Page.Native(6));
-        const int64_t step =
-            (RoundNative(Page.Native(3) - (Page.Native(4) + Page.Native(5))) - (columns - 1) * columnSpace) /
-            columns;
+        const int64_t step = (RoundNative(Page.Native(3) - (Page.Native(4) + Page.Native(5))) -
+                              (columns - 1) * columnSpace) /
+                             columns;
         currentX_ += step + columnSpace;
         currentY_ = columnTop_;
         ++currentColumn_;

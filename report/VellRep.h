@@ -37,7 +37,7 @@ class TVRController {
 public:
     TDataSet* DataSet = nullptr;
     bool PrintIfEmpty = true;
-    TVRSubDetail* DetailBand = nullptr;          // not owned; none for the label report itself
+    TVRSubDetail* DetailBand = nullptr;             // not owned; none for the label report itself
     std::vector<TVRController*> BeforeControllers;  // not owned
     std::vector<TVRController*> AfterControllers;   // not owned
 
@@ -117,7 +117,8 @@ public:
     virtual void OpenPreview(TVellRep& report, std::shared_ptr<TVRPrinter> output) = 0;
     // Shows the printing progress window while the report prints; destroying the result
     // closes it.
-    virtual std::unique_ptr<TVRPreviewListener> OpenPrintProgress(TVellRep& report, TVRPrinter& output) = 0;
+    virtual std::unique_ptr<TVRPreviewListener> OpenPrintProgress(TVellRep& report,
+                                                                  TVRPrinter& output) = 0;
     // The report is being destroyed: windows still open on it must not call it any more.
     virtual void ReportDestroyed(TVellRep& report) {}
 };

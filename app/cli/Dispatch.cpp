@@ -39,7 +39,8 @@ void PrintHelp(std::ostream& out) {
     out << "usage: parvell-cli COMMAND [ARGUMENTS]\n"
            "       parvell-cli help [COMMAND] | --help | --version\n\ncommands:\n";
     for (const Command& command : kCommands) {
-        out << "  " << command.name << ' ' << command.usage << "\n      " << command.summary << '\n';
+        out << "  " << command.name << ' ' << command.usage << "\n      " << command.summary
+            << '\n';
     }
     out << "\nexit status: 0 success, 1 failure, 2 usage error (see parvell-cli(1))\n";
 }

@@ -225,7 +225,8 @@ int ExecCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
         CheckStatementArgs(statement, true);
     } catch (const TUsageError& error) {
         err << "parvell-cli: exec: " << error.what() << '\n'
-            << "usage: parvell-cli exec --data PATH [--user U --password P] (--sql FILE | --sql -)\n";
+            << "usage: parvell-cli exec --data PATH [--user U --password P] (--sql FILE | --sql "
+               "-)\n";
         return 2;
     }
     TQueryComponents components(statement, StatementLines(statement, std::cin), err);

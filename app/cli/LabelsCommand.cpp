@@ -115,7 +115,8 @@ int LabelsCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
         out << '\n';
         return 0;
     }
-    const int pages = RenderLabelsPdf(query, QFileInfo(QString::fromStdString(pdfFile)).absoluteFilePath());
+    const int pages =
+        RenderLabelsPdf(query, QFileInfo(QString::fromStdString(pdfFile)).absoluteFilePath());
     out << pages << (pages == 1 ? " page" : " pages") << " written to " << pdfFile << '\n';
     return 0;
 }

@@ -17,8 +17,9 @@ namespace {
 // relative path of this system is made absolute, because the window reads it from another
 // working folder.
 std::string StoredForm(const std::string& path) {
-    const bool oldForm = path.find('\\') != std::string::npos ||
-                         (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0])));
+    const bool oldForm =
+        path.find('\\') != std::string::npos ||
+        (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0])));
     if (oldForm || path.empty() || path.front() == '/') return path;
     return std::filesystem::absolute(std::filesystem::path(path)).lexically_normal().string();
 }

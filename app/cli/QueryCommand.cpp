@@ -45,7 +45,8 @@ int QueryCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
     }
     if (statement.dataPath.empty() || !statement.sqlFile || statement.sqlFile->empty()) {
         err << "parvell-cli: query: "
-            << (statement.dataPath.empty() ? "--data PATH is required" : "--sql FILE is required") << '\n'
+            << (statement.dataPath.empty() ? "--data PATH is required" : "--sql FILE is required")
+            << '\n'
             << kUsage;
         return 2;
     }

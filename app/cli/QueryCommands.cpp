@@ -52,8 +52,8 @@ TQueryComponents::TQueryComponents(const std::string& username, const std::strin
     }
 }
 
-TQueryComponents::TQueryComponents(const TStatementArgs& statement, const std::vector<std::string>& sqlLines,
-                                   std::ostream& err)
+TQueryComponents::TQueryComponents(const TStatementArgs& statement,
+                                   const std::vector<std::string>& sqlLines, std::ostream& err)
     : TQueryComponents(statement.username, statement.password, err) {
     Prepare(statement.dataPath, sqlLines);
 }
@@ -98,7 +98,8 @@ bool TakeStatementArg(CommandArgs args, std::size_t& i, TStatementArgs& statemen
     } else if (auto number = OptionValue(args, i, "--builtin")) {
         if (statement.sqlFile || statement.builtin) throw TUsageError("give one statement only");
         int n = 0;
-        const auto [end, error] = std::from_chars(number->data(), number->data() + number->size(), n);
+        const auto [end, error] =
+            std::from_chars(number->data(), number->data() + number->size(), n);
         if (error != std::errc() || end != number->data() + number->size() || n < 1 || n > 7) {
             throw TUsageError("--builtin takes a number from 1 to 7");
         }
@@ -112,22 +113,31 @@ bool TakeStatementArg(CommandArgs args, std::size_t& i, TStatementArgs& statemen
 void CheckStatementArgs(const TStatementArgs& statement, bool builtinAllowed) {
     if (statement.dataPath.empty()) throw TUsageError("--data PATH is required");
     if (!statement.sqlFile && !statement.builtin) {
-        throw TUsageError(builtinAllowed ? "give the statement with --sql FILE, --sql - or --builtin N"
-                                         : "give the statement with --sql FILE or --sql -");
+        throw TUsageError(builtinAllowed
+                              ? "give the statement with --sql FILE, --sql - or --builtin N"
+                              : "give the statement with --sql FILE or --sql -");
     }
     if (statement.builtin && !builtinAllowed) throw TUsageError("--builtin is not taken here");
 }
 
 std::vector<std::string> StatementLines(const TStatementArgs& statement, std::istream& in) {
     switch (statement.builtin) {
-        case 1: return LinesOf(GuarantorLablesLines());
-        case 2: return LinesOf(PatXTrnDateLines());
-        case 3: return LinesOf(PatDemoLines());
-        case 4: return LinesOf(PatInsDemoLines());
-        case 5: return LinesOf(DemoExportv15Lines());
-        case 6: return LinesOf(DemoExportv8Lines());
-        case 7: return {Cp1252FromQString(FixPostConversionICD10Line())};
-        default: break;
+        case 1:
+            return LinesOf(GuarantorLablesLines());
+        case 2:
+            return LinesOf(PatXTrnDateLines());
+        case 3:
+            return LinesOf(PatDemoLines());
+        case 4:
+            return LinesOf(PatInsDemoLines());
+        case 5:
+            return LinesOf(DemoExportv15Lines());
+        case 6:
+            return LinesOf(DemoExportv8Lines());
+        case 7:
+            return {Cp1252FromQString(FixPostConversionICD10Line())};
+        default:
+            break;
     }
     std::string bytes;
     if (*statement.sqlFile == "-") {

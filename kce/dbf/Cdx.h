@@ -31,7 +31,9 @@ inline constexpr uint8_t kCdxCandidate = 0x80;
 struct CdxEntry {
     std::string key;        // keyLength bytes, encoded (CdxKey)
     uint32_t recordNumber;  // from 1
-    bool operator==(const CdxEntry& o) const { return key == o.key && recordNumber == o.recordNumber; }
+    bool operator==(const CdxEntry& o) const {
+        return key == o.key && recordNumber == o.recordNumber;
+    }
 };
 
 struct CdxTag {
@@ -39,7 +41,8 @@ struct CdxTag {
     std::string keyExpression;
     std::string forExpression;  // empty when the tag has none
     uint16_t keyLength = 0;
-    ExprType keyType = ExprType::Character;  // of the key expression: decides the blank byte of keys
+    ExprType keyType =
+        ExprType::Character;  // of the key expression: decides the blank byte of keys
     bool unique = false;
     bool candidate = false;
     bool descending = false;
@@ -48,10 +51,11 @@ struct CdxTag {
 
 // Reads the compound index `path` of a table with `columns` in `codePage`: every tag, in the order
 // of the tag list (by name), with its entries. Throws DbfError (see above).
-std::vector<CdxTag> ReadCdx(const std::string& path, const std::vector<Column>& columns, CodePage codePage);
+std::vector<CdxTag> ReadCdx(const std::string& path, const std::vector<Column>& columns,
+                            CodePage codePage);
 // The same for the bytes of such a file; `path` is named in errors.
-std::vector<CdxTag> ParseCdx(const std::string& bytes, const std::string& path, const std::vector<Column>& columns,
-                             CodePage codePage);
+std::vector<CdxTag> ParseCdx(const std::string& bytes, const std::string& path,
+                             const std::vector<Column>& columns, CodePage codePage);
 
 // The key bytes of `value` in a tag of `keyLength` bytes: character keys padded with blanks (or
 // cut), numbers and dates as 8 bytes that compare as the values do, logicals as T or F.

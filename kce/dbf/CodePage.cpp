@@ -57,9 +57,12 @@ const Tables* TablesFor(CodePage page) {
     static const Tables k437 = MakeTables(kOem437);
     static const Tables k850 = MakeTables(kOem850);
     switch (page) {
-        case CodePage::Oem437: return &k437;
-        case CodePage::Oem850: return &k850;
-        case CodePage::Windows1252: break;
+        case CodePage::Oem437:
+            return &k437;
+        case CodePage::Oem850:
+            return &k850;
+        case CodePage::Windows1252:
+            break;
     }
     return nullptr;
 }
@@ -75,12 +78,29 @@ std::optional<CodePage> CodePageFromMark(uint8_t mark) {
         case 0x59:  // Spanish ANSI
             return CodePage::Windows1252;
         // OEM 437 marks (US and the national variants that share it)
-        case 0x01: case 0x09: case 0x0B: case 0x0D: case 0x0F: case 0x11: case 0x15: case 0x18:
-        case 0x19: case 0x1B:
+        case 0x01:
+        case 0x09:
+        case 0x0B:
+        case 0x0D:
+        case 0x0F:
+        case 0x11:
+        case 0x15:
+        case 0x18:
+        case 0x19:
+        case 0x1B:
             return CodePage::Oem437;
         // OEM 850 marks
-        case 0x02: case 0x0A: case 0x0E: case 0x10: case 0x12: case 0x14: case 0x16: case 0x1A:
-        case 0x1D: case 0x25: case 0x37:
+        case 0x02:
+        case 0x0A:
+        case 0x0E:
+        case 0x10:
+        case 0x12:
+        case 0x14:
+        case 0x16:
+        case 0x1A:
+        case 0x1D:
+        case 0x25:
+        case 0x37:
             return CodePage::Oem850;
         default:
             return std::nullopt;
@@ -89,18 +109,24 @@ std::optional<CodePage> CodePageFromMark(uint8_t mark) {
 
 uint8_t CodePageMark(CodePage page) {
     switch (page) {
-        case CodePage::Oem437: return 0x01;
-        case CodePage::Oem850: return 0x02;
-        case CodePage::Windows1252: break;
+        case CodePage::Oem437:
+            return 0x01;
+        case CodePage::Oem850:
+            return 0x02;
+        case CodePage::Windows1252:
+            break;
     }
     return 0x03;
 }
 
 const char* CodePageName(CodePage page) {
     switch (page) {
-        case CodePage::Oem437: return "OEM 437";
-        case CodePage::Oem850: return "OEM 850";
-        case CodePage::Windows1252: break;
+        case CodePage::Oem437:
+            return "OEM 437";
+        case CodePage::Oem850:
+            return "OEM 850";
+        case CodePage::Windows1252:
+            break;
     }
     return "Windows-1252";
 }

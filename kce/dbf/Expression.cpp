@@ -14,11 +14,40 @@
 namespace kce::dbf {
 
 enum class Op : uint8_t {
-    Literal, Field, Deleted, Recno,
-    Add, Subtract, Multiply, Divide, Negate,
-    Equal, Exact, NotEqual, Less, LessEqual, Greater, GreaterEqual, Contains,
-    And, Or, Not,
-    Upper, Lower, Str, Dtos, Left, Right, Substr, Alltrim, Ltrim, Rtrim, Padr, Padl, Val, Iif
+    Literal,
+    Field,
+    Deleted,
+    Recno,
+    Add,
+    Subtract,
+    Multiply,
+    Divide,
+    Negate,
+    Equal,
+    Exact,
+    NotEqual,
+    Less,
+    LessEqual,
+    Greater,
+    GreaterEqual,
+    Contains,
+    And,
+    Or,
+    Not,
+    Upper,
+    Lower,
+    Str,
+    Dtos,
+    Left,
+    Right,
+    Substr,
+    Alltrim,
+    Ltrim,
+    Rtrim,
+    Padr,
+    Padl,
+    Val,
+    Iif
 };
 
 struct Expression::Node {
@@ -46,11 +75,11 @@ struct Function {
 };
 
 constexpr Function kFunctions[] = {
-    {"UPPER", Op::Upper, 1, 1},   {"LOWER", Op::Lower, 1, 1},     {"STR", Op::Str, 1, 3},
-    {"DTOS", Op::Dtos, 1, 1},     {"LEFT", Op::Left, 2, 2},       {"RIGHT", Op::Right, 2, 2},
-    {"SUBSTR", Op::Substr, 2, 3}, {"ALLTRIM", Op::Alltrim, 1, 1}, {"LTRIM", Op::Ltrim, 1, 1},
-    {"RTRIM", Op::Rtrim, 1, 1},   {"TRIM", Op::Rtrim, 1, 1},      {"PADR", Op::Padr, 2, 3},
-    {"PADL", Op::Padl, 2, 3},     {"VAL", Op::Val, 1, 1},         {"IIF", Op::Iif, 3, 3},
+    {"UPPER", Op::Upper, 1, 1},     {"LOWER", Op::Lower, 1, 1},     {"STR", Op::Str, 1, 3},
+    {"DTOS", Op::Dtos, 1, 1},       {"LEFT", Op::Left, 2, 2},       {"RIGHT", Op::Right, 2, 2},
+    {"SUBSTR", Op::Substr, 2, 3},   {"ALLTRIM", Op::Alltrim, 1, 1}, {"LTRIM", Op::Ltrim, 1, 1},
+    {"RTRIM", Op::Rtrim, 1, 1},     {"TRIM", Op::Rtrim, 1, 1},      {"PADR", Op::Padr, 2, 3},
+    {"PADL", Op::Padl, 2, 3},       {"VAL", Op::Val, 1, 1},         {"IIF", Op::Iif, 3, 3},
     {"DELETED", Op::Deleted, 0, 0}, {"RECNO", Op::Recno, 0, 0},
 };
 
@@ -60,7 +89,8 @@ const Function* FindFunction(const std::string& name) {
     for (const Function& f : kFunctions) {
         const size_t length = std::strlen(f.name);
         if (name == f.name) return &f;
-        if (name.size() >= 4 && name.size() < length && std::string_view(f.name).substr(0, name.size()) == name) {
+        if (name.size() >= 4 && name.size() < length &&
+            std::string_view(f.name).substr(0, name.size()) == name) {
             if (found != nullptr) return nullptr;  // ambiguous
             found = &f;
         }
@@ -82,7 +112,8 @@ public:
 
 private:
     [[noreturn]] void Refuse(const std::string& why) const {
-        throw DbfError(file_, -1, "the expression " + std::string(text_) + " cannot be evaluated: " + why);
+        throw DbfError(file_, -1,
+                       "the expression " + std::string(text_) + " cannot be evaluated: " + why);
     }
 
     void Blanks() {
@@ -91,7 +122,8 @@ private:
     // Consumes `word` (a dotted logical operator or a symbol) when it comes next, any letter case.
     bool Take(std::string_view word) {
         Blanks();
-        if (text_.size() - pos_ < word.size() || Upper(text_.substr(pos_, word.size())) != word) return false;
+        if (text_.size() - pos_ < word.size() || Upper(text_.substr(pos_, word.size())) != word)
+            return false;
         pos_ += word.size();
         return true;
     }
@@ -100,7 +132,8 @@ private:
         return pos_ >= text_.size();
     }
 
-    static std::unique_ptr<Node> Make(Op op, ExprType type, std::vector<std::unique_ptr<Node>> args = {}) {
+    static std::unique_ptr<Node> Make(Op op, ExprType type,
+                                      std::vector<std::unique_ptr<Node>> args = {}) {
         auto n = std::make_unique<Node>();
         n->op = op;
         n->type = type;
@@ -115,7 +148,8 @@ private:
     }
     void Expect(const Node& n, ExprType type, const char* where) const {
         if (n.type != type) {
-            Refuse(std::string(where) + " needs a " + ExprTypeName(type) + " operand, not a " + ExprTypeName(n.type));
+            Refuse(std::string(where) + " needs a " + ExprTypeName(type) + " operand, not a " +
+                   ExprTypeName(n.type));
         }
     }
 
@@ -141,9 +175,8 @@ private:
     }
     std::unique_ptr<Node> Not() {
         Blanks();
-        if (Take(".NOT.") || (pos_ < text_.size() && text_[pos_] == '!' && (pos_ + 1 >= text_.size() ||
-                                                                            text_[pos_ + 1] != '=') &&
-                              Take("!"))) {
+        if (Take(".NOT.") || (pos_ < text_.size() && text_[pos_] == '!' &&
+                              (pos_ + 1 >= text_.size() || text_[pos_ + 1] != '=') && Take("!"))) {
             auto operand = Not();
             Expect(*operand, ExprType::Logical, ".NOT.");
             std::vector<std::unique_ptr<Node>> args;
@@ -155,15 +188,17 @@ private:
     std::unique_ptr<Node> Comparison() {
         auto left = Sum();
         static const std::pair<const char*, Op> kOps[] = {
-            {"==", Op::Exact}, {"<>", Op::NotEqual}, {"!=", Op::NotEqual}, {"#", Op::NotEqual}, {"<=", Op::LessEqual},
-            {">=", Op::GreaterEqual}, {"=", Op::Equal}, {"<", Op::Less}, {">", Op::Greater}, {"$", Op::Contains},
+            {"==", Op::Exact},   {"<>", Op::NotEqual},  {"!=", Op::NotEqual},
+            {"#", Op::NotEqual}, {"<=", Op::LessEqual}, {">=", Op::GreaterEqual},
+            {"=", Op::Equal},    {"<", Op::Less},       {">", Op::Greater},
+            {"$", Op::Contains},
         };
         for (const auto& [symbol, op] : kOps) {
             if (!Take(symbol)) continue;
             auto right = Sum();
             if (left->type != right->type) {
-                Refuse(std::string("\"") + symbol + "\" compares a " + ExprTypeName(left->type) + " with a " +
-                       ExprTypeName(right->type));
+                Refuse(std::string("\"") + symbol + "\" compares a " + ExprTypeName(left->type) +
+                       " with a " + ExprTypeName(right->type));
             }
             if (op == Op::Contains) Expect(*left, ExprType::Character, "\"$\"");
             return Make(op, ExprType::Logical, Pair(std::move(left), std::move(right)));
@@ -178,16 +213,19 @@ private:
             const bool plus = text_[pos_++] == '+';
             auto right = Product();
             ExprType type = left->type;
-            const bool ok = (left->type == ExprType::Character && right->type == ExprType::Character) ||
-                            (left->type == ExprType::Numeric && right->type == ExprType::Numeric) ||
-                            (left->type == ExprType::Date && right->type == ExprType::Numeric) ||
-                            (!plus && left->type == ExprType::Date && right->type == ExprType::Date);
+            const bool ok =
+                (left->type == ExprType::Character && right->type == ExprType::Character) ||
+                (left->type == ExprType::Numeric && right->type == ExprType::Numeric) ||
+                (left->type == ExprType::Date && right->type == ExprType::Numeric) ||
+                (!plus && left->type == ExprType::Date && right->type == ExprType::Date);
             if (!ok) {
-                Refuse(std::string("\"") + (plus ? "+" : "-") + "\" between a " + ExprTypeName(left->type) +
-                       " and a " + ExprTypeName(right->type));
+                Refuse(std::string("\"") + (plus ? "+" : "-") + "\" between a " +
+                       ExprTypeName(left->type) + " and a " + ExprTypeName(right->type));
             }
-            if (left->type == ExprType::Date && right->type == ExprType::Date) type = ExprType::Numeric;
-            left = Make(plus ? Op::Add : Op::Subtract, type, Pair(std::move(left), std::move(right)));
+            if (left->type == ExprType::Date && right->type == ExprType::Date)
+                type = ExprType::Numeric;
+            left =
+                Make(plus ? Op::Add : Op::Subtract, type, Pair(std::move(left), std::move(right)));
         }
     }
     std::unique_ptr<Node> Product() {
@@ -199,7 +237,8 @@ private:
             auto right = Unary();
             Expect(*left, ExprType::Numeric, times ? "\"*\"" : "\"/\"");
             Expect(*right, ExprType::Numeric, times ? "\"*\"" : "\"/\"");
-            left = Make(times ? Op::Multiply : Op::Divide, ExprType::Numeric, Pair(std::move(left), std::move(right)));
+            left = Make(times ? Op::Multiply : Op::Divide, ExprType::Numeric,
+                        Pair(std::move(left), std::move(right)));
         }
     }
     std::unique_ptr<Node> Unary() {
@@ -247,7 +286,8 @@ private:
         }
         if (std::isdigit(static_cast<unsigned char>(c)) || c == '.') {
             size_t end = pos_;
-            while (end < text_.size() && (std::isdigit(static_cast<unsigned char>(text_[end])) || text_[end] == '.')) {
+            while (end < text_.size() &&
+                   (std::isdigit(static_cast<unsigned char>(text_[end])) || text_[end] == '.')) {
                 ++end;
             }
             double v = 0;
@@ -273,10 +313,11 @@ private:
                 ++pos_;
                 return Call(name);
             }
-            if (Take("->") || (pos_ < text_.size() && text_[pos_] == '.' && pos_ + 1 < text_.size() &&
-                               std::isalpha(static_cast<unsigned char>(text_[pos_ + 1])) &&
-                               Upper(text_.substr(pos_)).rfind(".AND.", 0) != 0 &&
-                               Upper(text_.substr(pos_)).rfind(".OR.", 0) != 0)) {
+            if (Take("->") ||
+                (pos_ < text_.size() && text_[pos_] == '.' && pos_ + 1 < text_.size() &&
+                 std::isalpha(static_cast<unsigned char>(text_[pos_ + 1])) &&
+                 Upper(text_.substr(pos_)).rfind(".AND.", 0) != 0 &&
+                 Upper(text_.substr(pos_)).rfind(".OR.", 0) != 0)) {
                 Refuse("the field of another table " + name + " is not supported");
             }
             return FieldNode(name);
@@ -290,12 +331,25 @@ private:
             const Column& col = columns_[i];
             ExprType type;
             switch (col.dbfType) {
-                case 'C': type = ExprType::Character; break;
-                case 'N': case 'F': case 'I': case 'B': case 'Y': type = ExprType::Numeric; break;
-                case 'D': type = ExprType::Date; break;
-                case 'L': type = ExprType::Logical; break;
-                default: Refuse("the field " + col.name + " of type " + std::string(1, col.dbfType) +
-                                " is not supported in expressions");
+                case 'C':
+                    type = ExprType::Character;
+                    break;
+                case 'N':
+                case 'F':
+                case 'I':
+                case 'B':
+                case 'Y':
+                    type = ExprType::Numeric;
+                    break;
+                case 'D':
+                    type = ExprType::Date;
+                    break;
+                case 'L':
+                    type = ExprType::Logical;
+                    break;
+                default:
+                    Refuse("the field " + col.name + " of type " + std::string(1, col.dbfType) +
+                           " is not supported in expressions");
             }
             auto n = Make(Op::Field, type);
             n->column = i;
@@ -312,26 +366,48 @@ private:
             do {
                 args.push_back(Or());
             } while (Take(","));
-            if (!Take(")")) Refuse("a \")\" is missing after the arguments of " + std::string(f->name));
+            if (!Take(")"))
+                Refuse("a \")\" is missing after the arguments of " + std::string(f->name));
         }
         if (args.size() < f->minArgs || args.size() > f->maxArgs) {
-            Refuse(std::string(f->name) + " takes " + std::to_string(f->minArgs) +
-                   (f->maxArgs != f->minArgs ? " to " + std::to_string(f->maxArgs) : std::string()) +
-                   " arguments, not " + std::to_string(args.size()));
+            Refuse(
+                std::string(f->name) + " takes " + std::to_string(f->minArgs) +
+                (f->maxArgs != f->minArgs ? " to " + std::to_string(f->maxArgs) : std::string()) +
+                " arguments, not " + std::to_string(args.size()));
         }
         auto need = [&](size_t i, ExprType type) {
             if (i < args.size()) Expect(*args[i], type, f->name);
         };
         ExprType result = ExprType::Character;
         switch (f->op) {
-            case Op::Str: need(0, ExprType::Numeric); need(1, ExprType::Numeric); need(2, ExprType::Numeric); break;
-            case Op::Dtos: need(0, ExprType::Date); break;
-            case Op::Left: case Op::Right: need(0, ExprType::Character); need(1, ExprType::Numeric); break;
+            case Op::Str:
+                need(0, ExprType::Numeric);
+                need(1, ExprType::Numeric);
+                need(2, ExprType::Numeric);
+                break;
+            case Op::Dtos:
+                need(0, ExprType::Date);
+                break;
+            case Op::Left:
+            case Op::Right:
+                need(0, ExprType::Character);
+                need(1, ExprType::Numeric);
+                break;
             case Op::Substr:
-                need(0, ExprType::Character); need(1, ExprType::Numeric); need(2, ExprType::Numeric); break;
-            case Op::Padr: case Op::Padl:
-                need(0, ExprType::Character); need(1, ExprType::Numeric); need(2, ExprType::Character); break;
-            case Op::Val: need(0, ExprType::Character); result = ExprType::Numeric; break;
+                need(0, ExprType::Character);
+                need(1, ExprType::Numeric);
+                need(2, ExprType::Numeric);
+                break;
+            case Op::Padr:
+            case Op::Padl:
+                need(0, ExprType::Character);
+                need(1, ExprType::Numeric);
+                need(2, ExprType::Character);
+                break;
+            case Op::Val:
+                need(0, ExprType::Character);
+                result = ExprType::Numeric;
+                break;
             case Op::Iif:
                 need(0, ExprType::Logical);
                 if (args[1]->type != args[2]->type) {
@@ -340,9 +416,15 @@ private:
                 }
                 result = args[1]->type;
                 break;
-            case Op::Deleted: result = ExprType::Logical; break;
-            case Op::Recno: result = ExprType::Numeric; break;
-            default: need(0, ExprType::Character); break;  // UPPER LOWER ALLTRIM LTRIM RTRIM
+            case Op::Deleted:
+                result = ExprType::Logical;
+                break;
+            case Op::Recno:
+                result = ExprType::Numeric;
+                break;
+            default:
+                need(0, ExprType::Character);
+                break;  // UPPER LOWER ALLTRIM LTRIM RTRIM
         }
         return Make(f->op, result, std::move(args));
     }
@@ -382,7 +464,8 @@ std::string FormatStr(double value, int length, int decimals) {
     if (decimals > 0 && decimals >= length - 1) decimals = std::max(0, length - 2);
     const double scaled = std::round(std::fabs(value) * std::pow(10.0, decimals));
     std::string digits;
-    if (scaled >= 1e18 || !std::isfinite(scaled)) return std::string(static_cast<size_t>(length), '*');
+    if (scaled >= 1e18 || !std::isfinite(scaled))
+        return std::string(static_cast<size_t>(length), '*');
     digits = std::to_string(static_cast<unsigned long long>(scaled));
     if (decimals > 0) {
         if (digits.size() <= static_cast<size_t>(decimals)) {
@@ -391,7 +474,8 @@ std::string FormatStr(double value, int length, int decimals) {
         digits.insert(digits.size() - static_cast<size_t>(decimals), ".");
     }
     if (value < 0 && scaled != 0) digits.insert(0, "-");
-    if (digits.size() > static_cast<size_t>(length)) return std::string(static_cast<size_t>(length), '*');
+    if (digits.size() > static_cast<size_t>(length))
+        return std::string(static_cast<size_t>(length), '*');
     return std::string(static_cast<size_t>(length) - digits.size(), ' ') + digits;
 }
 
@@ -401,7 +485,9 @@ double ParseVal(const std::string& text) {
     while (i < text.size() && text[i] == ' ') ++i;
     size_t end = i;
     if (end < text.size() && (text[end] == '-' || text[end] == '+')) ++end;
-    while (end < text.size() && (std::isdigit(static_cast<unsigned char>(text[end])) || text[end] == '.')) ++end;
+    while (end < text.size() &&
+           (std::isdigit(static_cast<unsigned char>(text[end])) || text[end] == '.'))
+        ++end;
     const char* first = text.data() + i;
     if (i < text.size() && text[i] == '+') ++first;
     double v = 0;
@@ -419,10 +505,14 @@ int ToInt(double v) {
 
 const char* ExprTypeName(ExprType type) {
     switch (type) {
-        case ExprType::Character: return "character";
-        case ExprType::Numeric: return "numeric";
-        case ExprType::Date: return "date";
-        case ExprType::Logical: return "logical";
+        case ExprType::Character:
+            return "character";
+        case ExprType::Numeric:
+            return "numeric";
+        case ExprType::Date:
+            return "date";
+        case ExprType::Logical:
+            return "logical";
     }
     return "?";
 }
@@ -431,8 +521,8 @@ Expression::Expression(Expression&&) noexcept = default;
 Expression& Expression::operator=(Expression&&) noexcept = default;
 Expression::~Expression() = default;
 
-Expression Expression::Parse(std::string_view text, const std::vector<Column>& columns, CodePage codePage,
-                             const std::string& file) {
+Expression Expression::Parse(std::string_view text, const std::vector<Column>& columns,
+                             CodePage codePage, const std::string& file) {
     Expression e;
     e.text_ = std::string(text);
     e.file_ = file;
@@ -443,7 +533,9 @@ Expression Expression::Parse(std::string_view text, const std::vector<Column>& c
     return e;
 }
 
-ExprType Expression::Type() const { return root_->type; }
+ExprType Expression::Type() const {
+    return root_->type;
+}
 
 namespace {
 
@@ -456,8 +548,9 @@ struct Evaluator {
     const std::string& text;
 
     [[noreturn]] void Refuse(const std::string& why) const {
-        throw DbfError(file, -1, "the expression " + text + " cannot be evaluated for record " +
-                                     std::to_string(recordNumber) + ": " + why);
+        throw DbfError(file, -1,
+                       "the expression " + text + " cannot be evaluated for record " +
+                           std::to_string(recordNumber) + ": " + why);
     }
 
     ExprValue FieldValue(const Column& c) const {
@@ -465,26 +558,34 @@ struct Evaluator {
         const char* p = record.data() + c.offset;
         const std::string_view raw(p, c.size);
         switch (c.dbfType) {
-            case 'C': return ExprValue::Text(std::string(raw));
-            case 'L': return ExprValue::Logical(raw[0] == 'T' || raw[0] == 't' || raw[0] == 'Y' || raw[0] == 'y');
-            case 'I': return ExprValue::Number(static_cast<int32_t>(GetLe32(p)));
+            case 'C':
+                return ExprValue::Text(std::string(raw));
+            case 'L':
+                return ExprValue::Logical(raw[0] == 'T' || raw[0] == 't' || raw[0] == 'Y' ||
+                                          raw[0] == 'y');
+            case 'I':
+                return ExprValue::Number(static_cast<int32_t>(GetLe32(p)));
             case 'B': {
                 uint64_t bits = GetLe64(p);
                 double v;
                 std::memcpy(&v, &bits, sizeof v);
                 return ExprValue::Number(v);
             }
-            case 'Y': return ExprValue::Number(static_cast<double>(static_cast<int64_t>(GetLe64(p))) / 10000.0);
+            case 'Y':
+                return ExprValue::Number(static_cast<double>(static_cast<int64_t>(GetLe64(p))) /
+                                         10000.0);
             case 'D': {
-                if (raw.find_first_not_of(" 0\0", 0, 3) == std::string_view::npos) return ExprValue::Date(0);
+                if (raw.find_first_not_of(" 0\0", 0, 3) == std::string_view::npos)
+                    return ExprValue::Date(0);
                 int y = 0, m = 0, d = 0;
                 auto num = [&](size_t from, size_t n, int& out) {
                     auto [ptr, ec] = std::from_chars(p + from, p + from + n, out);
                     return ec == std::errc() && ptr == p + from + n;
                 };
-                if (c.size != 8 || !num(0, 4, y) || !num(4, 2, m) || !num(6, 2, d) || m < 1 || m > 12 || d < 1 ||
-                    d > 31) {
-                    Refuse("field " + c.name + " holds \"" + std::string(raw) + "\", which is not a date");
+                if (c.size != 8 || !num(0, 4, y) || !num(4, 2, m) || !num(6, 2, d) || m < 1 ||
+                    m > 12 || d < 1 || d > 31) {
+                    Refuse("field " + c.name + " holds \"" + std::string(raw) +
+                           "\", which is not a date");
                 }
                 return ExprValue::Date(static_cast<int32_t>(parvell::JulianFromCivil(y, m, d)));
             }
@@ -492,7 +593,8 @@ struct Evaluator {
                 size_t b = 0, e = raw.size();
                 while (b < e && (raw[b] == ' ' || raw[b] == '\0')) ++b;
                 while (e > b && (raw[e - 1] == ' ' || raw[e - 1] == '\0')) --e;
-                if (b == e || raw.substr(b, e - b).find_first_not_of('*') == std::string_view::npos) {
+                if (b == e ||
+                    raw.substr(b, e - b).find_first_not_of('*') == std::string_view::npos) {
                     return ExprValue::Number(0);
                 }
                 const char* first = p + b;
@@ -500,7 +602,8 @@ struct Evaluator {
                 double v = 0;
                 auto [ptr, ec] = std::from_chars(first, p + e, v);
                 if (ec != std::errc() || ptr != p + e) {
-                    Refuse("field " + c.name + " holds \"" + std::string(raw) + "\", which is not a number");
+                    Refuse("field " + c.name + " holds \"" + std::string(raw) +
+                           "\", which is not a number");
                 }
                 return ExprValue::Number(v);
             }
@@ -532,37 +635,56 @@ struct Evaluator {
     ExprValue Eval(const Node& n) const {
         auto arg = [&](size_t i) { return Eval(*n.args[i]); };
         switch (n.op) {
-            case Op::Literal: return n.literal;
-            case Op::Field: return FieldValue(columns[n.column]);
-            case Op::Deleted: return ExprValue::Logical(!record.empty() && record[0] == '*');
-            case Op::Recno: return ExprValue::Number(recordNumber);
-            case Op::Negate: return ExprValue::Number(-arg(0).number);
-            case Op::Add: case Op::Subtract: {
+            case Op::Literal:
+                return n.literal;
+            case Op::Field:
+                return FieldValue(columns[n.column]);
+            case Op::Deleted:
+                return ExprValue::Logical(!record.empty() && record[0] == '*');
+            case Op::Recno:
+                return ExprValue::Number(recordNumber);
+            case Op::Negate:
+                return ExprValue::Number(-arg(0).number);
+            case Op::Add:
+            case Op::Subtract: {
                 ExprValue a = arg(0), b = arg(1);
                 const bool plus = n.op == Op::Add;
                 if (a.type == ExprType::Character) {
                     if (plus) return ExprValue::Text(a.text + b.text);
                     std::string trimmed = TrimRight(a.text);
-                    return ExprValue::Text(trimmed + b.text + std::string(a.text.size() - trimmed.size(), ' '));
+                    return ExprValue::Text(trimmed + b.text +
+                                           std::string(a.text.size() - trimmed.size(), ' '));
                 }
-                if (a.type == ExprType::Date && b.type == ExprType::Date) return ExprValue::Number(a.number - b.number);
+                if (a.type == ExprType::Date && b.type == ExprType::Date)
+                    return ExprValue::Number(a.number - b.number);
                 const double v = plus ? a.number + b.number : a.number - b.number;
                 if (a.type == ExprType::Date) return ExprValue::Date(a.number == 0 ? 0 : v);
                 return ExprValue::Number(v);
             }
-            case Op::Multiply: return ExprValue::Number(arg(0).number * arg(1).number);
+            case Op::Multiply:
+                return ExprValue::Number(arg(0).number * arg(1).number);
             case Op::Divide: {
                 const double d = arg(1).number;
                 if (d == 0) Refuse("division by zero");
                 return ExprValue::Number(arg(0).number / d);
             }
-            case Op::And: return ExprValue::Logical(arg(0).logical && arg(1).logical);
-            case Op::Or: return ExprValue::Logical(arg(0).logical || arg(1).logical);
-            case Op::Not: return ExprValue::Logical(!arg(0).logical);
-            case Op::Equal: case Op::Exact: case Op::NotEqual: case Op::Less: case Op::LessEqual:
-            case Op::Greater: case Op::GreaterEqual: case Op::Contains: {
+            case Op::And:
+                return ExprValue::Logical(arg(0).logical && arg(1).logical);
+            case Op::Or:
+                return ExprValue::Logical(arg(0).logical || arg(1).logical);
+            case Op::Not:
+                return ExprValue::Logical(!arg(0).logical);
+            case Op::Equal:
+            case Op::Exact:
+            case Op::NotEqual:
+            case Op::Less:
+            case Op::LessEqual:
+            case Op::Greater:
+            case Op::GreaterEqual:
+            case Op::Contains: {
                 ExprValue a = arg(0), b = arg(1);
-                if (n.op == Op::Contains) return ExprValue::Logical(b.text.find(a.text) != std::string::npos);
+                if (n.op == Op::Contains)
+                    return ExprValue::Logical(b.text.find(a.text) != std::string::npos);
                 int order;
                 if (a.type == ExprType::Character) {
                     if (n.op == Op::Exact) return ExprValue::Logical(a.text == b.text);
@@ -580,15 +702,23 @@ struct Evaluator {
                     order = a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
                 }
                 switch (n.op) {
-                    case Op::Equal: case Op::Exact: return ExprValue::Logical(order == 0);
-                    case Op::NotEqual: return ExprValue::Logical(order != 0);
-                    case Op::Less: return ExprValue::Logical(order < 0);
-                    case Op::LessEqual: return ExprValue::Logical(order <= 0);
-                    case Op::Greater: return ExprValue::Logical(order > 0);
-                    default: return ExprValue::Logical(order >= 0);
+                    case Op::Equal:
+                    case Op::Exact:
+                        return ExprValue::Logical(order == 0);
+                    case Op::NotEqual:
+                        return ExprValue::Logical(order != 0);
+                    case Op::Less:
+                        return ExprValue::Logical(order < 0);
+                    case Op::LessEqual:
+                        return ExprValue::Logical(order <= 0);
+                    case Op::Greater:
+                        return ExprValue::Logical(order > 0);
+                    default:
+                        return ExprValue::Logical(order >= 0);
                 }
             }
-            case Op::Upper: case Op::Lower: {
+            case Op::Upper:
+            case Op::Lower: {
                 ExprValue v = arg(0);
                 for (char& c : v.text) c = ChangeCase(c, n.op == Op::Upper);
                 return v;
@@ -610,23 +740,31 @@ struct Evaluator {
                               date.day);
                 return ExprValue::Text(buffer);
             }
-            case Op::Left: case Op::Right: {
+            case Op::Left:
+            case Op::Right: {
                 std::string s = arg(0).text;
-                const size_t count = static_cast<size_t>(std::clamp(ToInt(arg(1).number), 0, static_cast<int>(s.size())));
-                return ExprValue::Text(n.op == Op::Left ? s.substr(0, count) : s.substr(s.size() - count));
+                const size_t count = static_cast<size_t>(
+                    std::clamp(ToInt(arg(1).number), 0, static_cast<int>(s.size())));
+                return ExprValue::Text(n.op == Op::Left ? s.substr(0, count)
+                                                        : s.substr(s.size() - count));
             }
             case Op::Substr: {
                 std::string s = arg(0).text;
                 const int start = ToInt(arg(1).number);
                 if (start < 1 || static_cast<size_t>(start) > s.size()) return ExprValue::Text({});
                 size_t count = s.size() - static_cast<size_t>(start - 1);
-                if (n.args.size() > 2) count = std::min(count, static_cast<size_t>(std::max(0, ToInt(arg(2).number))));
+                if (n.args.size() > 2)
+                    count = std::min(count, static_cast<size_t>(std::max(0, ToInt(arg(2).number))));
                 return ExprValue::Text(s.substr(static_cast<size_t>(start - 1), count));
             }
-            case Op::Alltrim: return ExprValue::Text(TrimLeft(TrimRight(arg(0).text)));
-            case Op::Ltrim: return ExprValue::Text(TrimLeft(arg(0).text));
-            case Op::Rtrim: return ExprValue::Text(TrimRight(arg(0).text));
-            case Op::Padr: case Op::Padl: {
+            case Op::Alltrim:
+                return ExprValue::Text(TrimLeft(TrimRight(arg(0).text)));
+            case Op::Ltrim:
+                return ExprValue::Text(TrimLeft(arg(0).text));
+            case Op::Rtrim:
+                return ExprValue::Text(TrimRight(arg(0).text));
+            case Op::Padr:
+            case Op::Padl: {
                 std::string s = arg(0).text;
                 const int length = ToInt(arg(1).number);
                 if (length > 65535) Refuse("a padded length of " + std::to_string(length));
@@ -637,8 +775,10 @@ struct Evaluator {
                 const std::string padding(wanted - s.size(), pad);
                 return ExprValue::Text(n.op == Op::Padr ? s + padding : padding + s);
             }
-            case Op::Val: return ExprValue::Number(ParseVal(arg(0).text));
-            case Op::Iif: return arg(0).logical ? arg(1) : arg(2);
+            case Op::Val:
+                return ExprValue::Number(ParseVal(arg(0).text));
+            case Op::Iif:
+                return arg(0).logical ? arg(1) : arg(2);
         }
         Refuse("an operation that is not understood");
     }

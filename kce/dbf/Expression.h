@@ -41,7 +41,9 @@ struct ExprValue {
     double number = 0;  // Numeric; Date: julian day number, 0 when empty
     bool logical = false;
 
-    static ExprValue Text(std::string text) { return {ExprType::Character, std::move(text), 0, false}; }
+    static ExprValue Text(std::string text) {
+        return {ExprType::Character, std::move(text), 0, false};
+    }
     static ExprValue Number(double v) { return {ExprType::Numeric, {}, v, false}; }
     static ExprValue Date(double julian) { return {ExprType::Date, {}, julian, false}; }
     static ExprValue Logical(bool v) { return {ExprType::Logical, {}, 0, v}; }
@@ -51,8 +53,8 @@ class Expression {
 public:
     // Parses `text` for a table with `columns` in `codePage`. Throws DbfError naming `file` and
     // the expression for one that cannot be evaluated.
-    static Expression Parse(std::string_view text, const std::vector<Column>& columns, CodePage codePage,
-                            const std::string& file);
+    static Expression Parse(std::string_view text, const std::vector<Column>& columns,
+                            CodePage codePage, const std::string& file);
     Expression(Expression&&) noexcept;
     Expression& operator=(Expression&&) noexcept;
     ~Expression();

@@ -39,7 +39,8 @@ std::string NormalizeFolderPath(std::string_view typed) {
 std::vector<FolderTable> ListTables(std::string_view folder) {
     const std::string path = NormalizeFolderPath(folder);
     DIR* dir = ::opendir(path.c_str());
-    if (!dir) throw DbfError(path, -1, std::string("cannot list the folder: ") + std::strerror(errno));
+    if (!dir)
+        throw DbfError(path, -1, std::string("cannot list the folder: ") + std::strerror(errno));
     std::vector<FolderTable> tables;
     const std::string prefix = path == "/" ? "/" : path + "/";
     while (dirent* entry = ::readdir(dir)) {
@@ -140,8 +141,10 @@ std::optional<FolderTable> FindTable(std::string_view folder, std::string_view n
     for (FolderTable& t : ListTables(folder)) {
         if (Lower(t.name) != wanted) continue;
         if (found) {
-            throw DbfError(t.path, -1, "the table name " + std::string(name) + " matches both " +
-                                           FolderTable(*found).path + " and this file, which differ only in case");
+            throw DbfError(t.path, -1,
+                           "the table name " + std::string(name) + " matches both " +
+                               FolderTable(*found).path +
+                               " and this file, which differ only in case");
         }
         found = std::move(t);
     }

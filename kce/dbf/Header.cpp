@@ -17,7 +17,9 @@ constexpr uint8_t kFlagNullable = 0x02;
 constexpr uint8_t kFlagBinary = 0x04;
 constexpr uint8_t kFlagAutoIncrement = 0x0C;
 
-bool IsVfpVersion(uint8_t v) { return v == 0x30 || v == 0x31 || v == 0x32; }
+bool IsVfpVersion(uint8_t v) {
+    return v == 0x30 || v == 0x31 || v == 0x32;
+}
 
 bool KnownVersion(uint8_t v) {
     return v == 0x03 || v == 0x83 || v == 0x8B || v == 0xF5 || IsVfpVersion(v);
@@ -51,14 +53,19 @@ std::string Classify(Column& c, Variant variant, uint8_t rawLength, uint8_t rawD
         case 'F':
             c.engineType = 2;
             c.decimals = rawDecimals;
-            if (c.size == 0 || c.size > 32) return "numeric length " + std::to_string(c.size) + " is outside 1 to 32";
+            if (c.size == 0 || c.size > 32)
+                return "numeric length " + std::to_string(c.size) + " is outside 1 to 32";
             if (rawDecimals >= c.size) {
                 return "numeric field of length " + std::to_string(c.size) + " cannot have " +
                        std::to_string(rawDecimals) + " decimals";
             }
             return {};
-        case 'D': c.engineType = 3; return expect(8);
-        case 'L': c.engineType = 1; return expect(1);
+        case 'D':
+            c.engineType = 3;
+            return expect(8);
+        case 'L':
+            c.engineType = 1;
+            return expect(1);
         case 'M':
         case 'G':
         case 'P':
@@ -72,17 +79,26 @@ std::string Classify(Column& c, Variant variant, uint8_t rawLength, uint8_t rawD
             }
             c.engineType = 7;  // dBase binary memo
             return expect(10);
-        case 'I': c.engineType = 11; return vfp ? expect(4) : "type I exists only in Visual FoxPro tables";
-        case 'Y': c.engineType = 18; c.decimals = 4; return vfp ? expect(8) : "type Y exists only in Visual FoxPro tables";
-        case 'T': c.engineType = 14; return vfp ? expect(8) : "type T exists only in Visual FoxPro tables";
+        case 'I':
+            c.engineType = 11;
+            return vfp ? expect(4) : "type I exists only in Visual FoxPro tables";
+        case 'Y':
+            c.engineType = 18;
+            c.decimals = 4;
+            return vfp ? expect(8) : "type Y exists only in Visual FoxPro tables";
+        case 'T':
+            c.engineType = 14;
+            return vfp ? expect(8) : "type T exists only in Visual FoxPro tables";
         case 'V':
         case 'Q':
-            if (!vfp) return std::string("type ") + c.dbfType + " exists only in Visual FoxPro tables";
+            if (!vfp)
+                return std::string("type ") + c.dbfType + " exists only in Visual FoxPro tables";
             c.engineType = c.dbfType == 'V' ? 23 : 24;
             return c.size == 0 ? "variable field of length 0" : "";
         default: {
             auto u = static_cast<unsigned char>(c.dbfType);
-            std::string shown = u >= 0x20 && u < 0x7F ? "'" + std::string(1, c.dbfType) + "'" : Hex2(u);
+            std::string shown =
+                u >= 0x20 && u < 0x7F ? "'" + std::string(1, c.dbfType) + "'" : Hex2(u);
             return "unknown field type " + shown;
         }
     }
@@ -92,10 +108,14 @@ std::string Classify(Column& c, Variant variant, uint8_t rawLength, uint8_t rawD
 
 const char* VariantName(Variant variant) {
     switch (variant) {
-        case Variant::DBase3: return "dBase III";
-        case Variant::DBase4: return "dBase IV";
-        case Variant::FoxPro2: return "FoxPro 2";
-        case Variant::VisualFoxPro: return "Visual FoxPro";
+        case Variant::DBase3:
+            return "dBase III";
+        case Variant::DBase4:
+            return "dBase IV";
+        case Variant::FoxPro2:
+            return "FoxPro 2";
+        case Variant::VisualFoxPro:
+            return "Visual FoxPro";
     }
     return "?";
 }
@@ -103,9 +123,12 @@ const char* VariantName(Variant variant) {
 int EngineTableType(Variant variant) {
     switch (variant) {
         case Variant::DBase3:
-        case Variant::DBase4: return 1;
-        case Variant::FoxPro2: return 2;
-        case Variant::VisualFoxPro: return 4;
+        case Variant::DBase4:
+            return 1;
+        case Variant::FoxPro2:
+            return 2;
+        case Variant::VisualFoxPro:
+            return 4;
     }
     return 1;
 }
@@ -118,16 +141,22 @@ uint16_t HeaderLengthFrom(std::string_view first32, uint64_t fileSize, const std
     }
     auto version = static_cast<uint8_t>(first32[0]);
     if (!KnownVersion(version)) {
-        throw DbfError(file, 0, "version byte " + Hex2(version) + " is not that of a dBase III, dBase IV, "
-                                "FoxPro or Visual FoxPro table");
+        throw DbfError(file, 0,
+                       "version byte " + Hex2(version) +
+                           " is not that of a dBase III, dBase IV, "
+                           "FoxPro or Visual FoxPro table");
     }
     uint16_t headerLength = GetLe16(first32.data() + 8);
     if (headerLength < kTableDescriptorSize + 1) {
-        throw DbfError(file, 8, "header length " + std::to_string(headerLength) + " is below the minimum of 33");
+        throw DbfError(
+            file, 8,
+            "header length " + std::to_string(headerLength) + " is below the minimum of 33");
     }
     if (headerLength > fileSize) {
-        throw DbfError(file, 8, "header length " + std::to_string(headerLength) + " runs past the end of the file (" +
-                                    std::to_string(fileSize) + " bytes)");
+        throw DbfError(file, 8,
+                       "header length " + std::to_string(headerLength) +
+                           " runs past the end of the file (" + std::to_string(fileSize) +
+                           " bytes)");
     }
     return headerLength;
 }
@@ -144,18 +173,27 @@ Header ParseHeader(std::string_view bytes, uint64_t fileSize, const std::string&
     h.codePageMark = static_cast<uint8_t>(p[29]);
     auto page = CodePageFromMark(h.codePageMark);
     if (!page) {
-        throw DbfError(file, 29, "code-page byte " + Hex2(h.codePageMark) +
-                                     " names a code page other than Windows-1252, OEM 437 or OEM 850");
+        throw DbfError(file, 29,
+                       "code-page byte " + Hex2(h.codePageMark) +
+                           " names a code page other than Windows-1252, OEM 437 or OEM 850");
     }
     h.codePage = *page;
 
     switch (h.version) {
-        case 0x8B: h.variant = Variant::DBase4; break;
-        case 0xF5: h.variant = Variant::FoxPro2; break;
+        case 0x8B:
+            h.variant = Variant::DBase4;
+            break;
+        case 0xF5:
+            h.variant = Variant::FoxPro2;
+            break;
         case 0x30:
         case 0x31:
-        case 0x32: h.variant = Variant::VisualFoxPro; break;
-        default: h.variant = Variant::DBase3; break;
+        case 0x32:
+            h.variant = Variant::VisualFoxPro;
+            break;
+        default:
+            h.variant = Variant::DBase3;
+            break;
     }
     const bool vfp = h.variant == Variant::VisualFoxPro;
 
@@ -172,7 +210,8 @@ Header ParseHeader(std::string_view bytes, uint64_t fileSize, const std::string&
         if (static_cast<uint8_t>(p[pos]) == kTerminator) break;
         if (pos + kFieldDescriptorSize > h.headerLength) {
             throw DbfError(file, static_cast<int64_t>(pos),
-                           "field descriptor runs past the header length of " + std::to_string(h.headerLength));
+                           "field descriptor runs past the header length of " +
+                               std::to_string(h.headerLength));
         }
         const char* d = p + pos;
         size_t nameLength = 0;
@@ -181,23 +220,29 @@ Header ParseHeader(std::string_view bytes, uint64_t fileSize, const std::string&
         c.name.assign(d, nameLength);
         c.dbfType = d[11];
         size_t index = (pos - kTableDescriptorSize) / kFieldDescriptorSize;
-        if (c.name.empty()) throw DbfError(file, static_cast<int64_t>(pos), FieldWhere(index, "") + " has no name");
+        if (c.name.empty())
+            throw DbfError(file, static_cast<int64_t>(pos), FieldWhere(index, "") + " has no name");
         auto fieldFlags = static_cast<uint8_t>(vfp ? d[18] : 0);
         if (vfp && c.dbfType == '0') {
             // The null-flags system column.
             if (h.nullFlagsOffset >= 0) {
-                throw DbfError(file, static_cast<int64_t>(pos), "second null-flags column " + c.name);
+                throw DbfError(file, static_cast<int64_t>(pos),
+                               "second null-flags column " + c.name);
             }
             h.nullFlagsOffset = recordOffset;
             h.nullFlagsSize = static_cast<uint8_t>(d[16]);
-            if (h.nullFlagsSize == 0) throw DbfError(file, static_cast<int64_t>(pos + 16), "null-flags column of length 0");
+            if (h.nullFlagsSize == 0)
+                throw DbfError(file, static_cast<int64_t>(pos + 16),
+                               "null-flags column of length 0");
             recordOffset += h.nullFlagsSize;
             pos += kFieldDescriptorSize;
             continue;
         }
-        std::string problem = Classify(c, h.variant, static_cast<uint8_t>(d[16]), static_cast<uint8_t>(d[17]));
+        std::string problem =
+            Classify(c, h.variant, static_cast<uint8_t>(d[16]), static_cast<uint8_t>(d[17]));
         if (!problem.empty()) {
-            throw DbfError(file, static_cast<int64_t>(pos), FieldWhere(index, c.name) + ": " + problem);
+            throw DbfError(file, static_cast<int64_t>(pos),
+                           FieldWhere(index, c.name) + ": " + problem);
         }
         c.nullable = (fieldFlags & kFlagNullable) != 0;
         c.binary = (fieldFlags & kFlagBinary) != 0;
@@ -213,10 +258,11 @@ Header ParseHeader(std::string_view bytes, uint64_t fileSize, const std::string&
         if (IsMemoType(c.dbfType, h.variant)) {
             if (h.version == 0x03) {
                 throw DbfError(file, static_cast<int64_t>(pos),
-                               FieldWhere(index, c.name) + " is a memo field but the version byte 0x03 says the "
-                               "table has no memo file");
+                               FieldWhere(index, c.name) +
+                                   " is a memo field but the version byte 0x03 says the "
+                                   "table has no memo file");
             }
-            h.memoFormat = h.version == 0x83 ? MemoFormat::DBase3
+            h.memoFormat = h.version == 0x83   ? MemoFormat::DBase3
                            : h.version == 0x8B ? MemoFormat::DBase4
                                                : MemoFormat::Fpt;
         }
@@ -226,8 +272,10 @@ Header ParseHeader(std::string_view bytes, uint64_t fileSize, const std::string&
     }
     if (h.columns.empty()) throw DbfError(file, kTableDescriptorSize, "table has no fields");
     if (recordOffset != h.recordLength) {
-        throw DbfError(file, 10, "record length in the header is " + std::to_string(h.recordLength) +
-                                     " but the deletion flag and fields add up to " + std::to_string(recordOffset));
+        throw DbfError(file, 10,
+                       "record length in the header is " + std::to_string(h.recordLength) +
+                           " but the deletion flag and fields add up to " +
+                           std::to_string(recordOffset));
     }
 
     // Null-flag bits: in field order, a variable-length column takes its length bit first, then a
@@ -238,9 +286,11 @@ Header ParseHeader(std::string_view bytes, uint64_t fileSize, const std::string&
             if (c.dbfType == 'V' || c.dbfType == 'Q') c.varBit = bit++;
             if (c.nullable) c.nullBit = bit++;
         }
-        if (bit > 0 && (h.nullFlagsOffset < 0 || static_cast<uint32_t>(bit) > h.nullFlagsSize * 8)) {
+        if (bit > 0 &&
+            (h.nullFlagsOffset < 0 || static_cast<uint32_t>(bit) > h.nullFlagsSize * 8)) {
             throw DbfError(file, kTableDescriptorSize,
-                           "the columns need " + std::to_string(bit) + " null-flag bits but the null-flags column holds " +
+                           "the columns need " + std::to_string(bit) +
+                               " null-flag bits but the null-flags column holds " +
                                std::to_string(h.nullFlagsOffset < 0 ? 0 : h.nullFlagsSize * 8));
         }
     }
@@ -257,9 +307,11 @@ Header ParseHeader(std::string_view bytes, uint64_t fileSize, const std::string&
     if (needed > fileSize) {
         uint64_t present = (fileSize - h.headerLength) / h.recordLength;
         throw DbfError(file, 4,
-                       "header says " + std::to_string(h.recordCount) + " records of " + std::to_string(h.recordLength) +
-                           " bytes (file end at " + std::to_string(needed) + ") but the file has " +
-                           std::to_string(fileSize) + " bytes, room for " + std::to_string(present) + " records");
+                       "header says " + std::to_string(h.recordCount) + " records of " +
+                           std::to_string(h.recordLength) + " bytes (file end at " +
+                           std::to_string(needed) + ") but the file has " +
+                           std::to_string(fileSize) + " bytes, room for " +
+                           std::to_string(present) + " records");
     }
     return h;
 }
@@ -284,26 +336,44 @@ Header LayoutFor(const TableSpec& layout, const std::string& file) {
             throw DbfError(file, -1, "column name \"" + c.name + "\" must have 1 to 10 characters");
         }
         for (size_t j = 0; j < i; ++j) {
-            if (layout.columns[j].name == c.name) throw DbfError(file, -1, "column name " + c.name + " is used twice");
+            if (layout.columns[j].name == c.name)
+                throw DbfError(file, -1, "column name " + c.name + " is used twice");
         }
         uint8_t rawLength = 0;
         switch (s.dbfType) {
-            case 'D': case 'T': case 'B': case 'Y': rawLength = 8; break;
-            case 'L': rawLength = 1; break;
-            case 'I': rawLength = 4; break;
-            case 'M': case 'G': case 'P': rawLength = vfp ? 4 : 10; break;
+            case 'D':
+            case 'T':
+            case 'B':
+            case 'Y':
+                rawLength = 8;
+                break;
+            case 'L':
+                rawLength = 1;
+                break;
+            case 'I':
+                rawLength = 4;
+                break;
+            case 'M':
+            case 'G':
+            case 'P':
+                rawLength = vfp ? 4 : 10;
+                break;
             default:
-                if (s.length > 254) throw DbfError(file, -1, "column " + c.name + " is longer than 254");
+                if (s.length > 254)
+                    throw DbfError(file, -1, "column " + c.name + " is longer than 254");
                 rawLength = static_cast<uint8_t>(s.length);
         }
-        std::string problem = Classify(c, layout.variant, rawLength, static_cast<uint8_t>(s.decimals));
+        std::string problem =
+            Classify(c, layout.variant, rawLength, static_cast<uint8_t>(s.decimals));
         if (!problem.empty()) throw DbfError(file, -1, "column " + c.name + ": " + problem);
         if (IsMemoType(c.dbfType, layout.variant)) hasMemo = true;
         c.binary = vfp && s.binary;
         c.nullable = vfp && s.nullable;
         if (s.autoIncrement) {
             if (!vfp || c.dbfType != 'I') {
-                throw DbfError(file, -1, "column " + c.name + ": only Visual FoxPro integer columns can be numbered");
+                throw DbfError(
+                    file, -1,
+                    "column " + c.name + ": only Visual FoxPro integer columns can be numbered");
             }
             c.autoIncrement = true;
             c.engineType = 15;
@@ -325,10 +395,12 @@ Header LayoutFor(const TableSpec& layout, const std::string& file) {
         h.nullFlagsSize = static_cast<uint32_t>((bit + 7) / 8);
         offset += h.nullFlagsSize;
     }
-    if (offset > 0xFFFF) throw DbfError(file, -1, "record length " + std::to_string(offset) + " exceeds 65535");
+    if (offset > 0xFFFF)
+        throw DbfError(file, -1, "record length " + std::to_string(offset) + " exceeds 65535");
     h.recordLength = static_cast<uint16_t>(offset);
     size_t descriptors = h.columns.size() + (h.nullFlagsOffset >= 0 ? 1 : 0);
-    size_t headerLength = kTableDescriptorSize + descriptors * kFieldDescriptorSize + 1 + (vfp ? kVfpBacklinkSize : 0);
+    size_t headerLength = kTableDescriptorSize + descriptors * kFieldDescriptorSize + 1 +
+                          (vfp ? kVfpBacklinkSize : 0);
     if (headerLength > 0xFFFF) throw DbfError(file, -1, "too many columns");
     h.headerLength = static_cast<uint16_t>(headerLength);
     switch (layout.variant) {
@@ -399,8 +471,8 @@ std::string EncodeHeader(const Header& h, uint32_t recordCount) {
     out[29] = static_cast<char>(h.codePageMark);
     const bool vfp = h.variant == Variant::VisualFoxPro;
     size_t pos = kTableDescriptorSize;
-    auto descriptor = [&](const std::string& name, char type, uint32_t offset, uint32_t size, uint16_t decimals,
-                          uint8_t flags) {
+    auto descriptor = [&](const std::string& name, char type, uint32_t offset, uint32_t size,
+                          uint16_t decimals, uint8_t flags) {
         char* d = out.data() + pos;
         name.copy(d, std::min<size_t>(name.size(), 10));
         d[11] = type;
@@ -413,7 +485,8 @@ std::string EncodeHeader(const Header& h, uint32_t recordCount) {
     for (const Column& c : h.columns) {
         uint8_t flags = (c.nullable ? kFlagNullable : 0) | (c.binary ? kFlagBinary : 0) |
                         (c.autoIncrement ? kFlagAutoIncrement : 0);
-        uint16_t decimals = (c.dbfType == 'N' || c.dbfType == 'F' || c.dbfType == 'B') ? c.decimals : 0;
+        uint16_t decimals =
+            (c.dbfType == 'N' || c.dbfType == 'F' || c.dbfType == 'B') ? c.decimals : 0;
         descriptor(c.name, c.dbfType, c.offset, c.size, decimals, flags);
         if (c.autoIncrement) {
             PutLe32(out.data() + c.descriptorOffset + 19, c.autoNext);

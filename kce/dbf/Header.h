@@ -26,8 +26,8 @@ struct Header {
     uint16_t headerLength = 0;
     uint16_t recordLength = 0;
     MemoFormat memoFormat = MemoFormat::None;
-    std::vector<Column> columns;  // user columns in field order (the null-flags column excluded)
-    int64_t nullFlagsOffset = -1; // of the null-flags column in the record, -1 when none
+    std::vector<Column> columns;   // user columns in field order (the null-flags column excluded)
+    int64_t nullFlagsOffset = -1;  // of the null-flags column in the record, -1 when none
     uint32_t nullFlagsSize = 0;
     // Visual FoxPro: the back link, the file name (relative to the table's folder) of the database
     // container the table belongs to; empty for a free table.

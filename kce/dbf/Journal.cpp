@@ -29,7 +29,8 @@ uint64_t Checksum(std::string_view bytes) {
 }
 
 const char* const kWriteStep[kJournalFiles] = {"table write", "memo write", "index write"};
-const char* const kTruncateStep[kJournalFiles] = {"table truncate", "memo truncate", "index truncate"};
+const char* const kTruncateStep[kJournalFiles] = {"table truncate", "memo truncate",
+                                                  "index truncate"};
 const char* const kSyncStep[kJournalFiles] = {"table sync", "memo sync", "index sync"};
 
 void Step(const FaultHook& hook, std::string_view step) {
@@ -137,7 +138,8 @@ bool DecodeJournal(const std::string& s, JournalBody& body) {
     return pos == bodyLength;
 }
 
-void PlayBack(const JournalBody& body, JournalTarget (&files)[kJournalFiles], const FaultHook& hook) {
+void PlayBack(const JournalBody& body, JournalTarget (&files)[kJournalFiles],
+              const FaultHook& hook) {
     for (const Original& o : body.originals) {
         const JournalTarget& f = files[o.file];
         if (f.fd < 0) continue;
@@ -156,7 +158,8 @@ void PlayBack(const JournalBody& body, JournalTarget (&files)[kJournalFiles], co
 void RemoveJournal(const std::string& journalPath, const FaultHook& hook) {
     Step(hook, "journal remove");
     if (::unlink(journalPath.c_str()) != 0 && errno != ENOENT) {
-        throw DbfError(journalPath, -1, std::string("cannot remove the journal: ") + std::strerror(errno));
+        throw DbfError(journalPath, -1,
+                       std::string("cannot remove the journal: ") + std::strerror(errno));
     }
     Step(hook, "folder sync");
     SyncFolderOf(journalPath);
@@ -164,7 +167,9 @@ void RemoveJournal(const std::string& journalPath, const FaultHook& hook) {
 
 }  // namespace
 
-std::string JournalPathFor(const std::string& tablePath) { return tablePath + ".journal"; }
+std::string JournalPathFor(const std::string& tablePath) {
+    return tablePath + ".journal";
+}
 
 void CommitWithJournal(const std::string& journalPath, JournalTarget (&files)[kJournalFiles],
                        const std::vector<Patch>& patches, const FaultHook& hook) {

@@ -5,9 +5,10 @@
 // and the new length of each file. Committing it:
 //   1. writes the journal "<table file>.journal" beside the table: the old length of the files,
 //      the memo file's name (and the index file's, when the change touches one; the journal then
-//      starts "KDBFJRN2" instead of "KDBFJRN1"), and the original bytes under every patch (and under any part that
-//      the new length cuts off), closed by a trailer with the body's length and checksum; then
-//      flushes the journal and the folder to disk. From here on a complete journal exists;
+//      starts "KDBFJRN2" instead of "KDBFJRN1"), and the original bytes under every patch (and
+//      under any part that the new length cuts off), closed by a trailer with the body's length and
+//      checksum; then flushes the journal and the folder to disk. From here on a complete journal
+//      exists;
 //   2. writes the patches into both files in place, sets their lengths, flushes both;
 //   3. removes the journal and flushes the folder. This removal is the commit point.
 // Recovery (when a table is opened and a journal is found, under the exclusive lock): a journal
@@ -42,14 +43,15 @@ struct JournalTarget {
 
 std::string JournalPathFor(const std::string& tablePath);
 
-// Commits `patches` to the files as described above (a file whose fd is negative is not touched). On failure the files are as before and
-// the error is rethrown; if even the rollback fails the journal stays for the next open.
+// Commits `patches` to the files as described above (a file whose fd is negative is not touched).
+// On failure the files are as before and the error is rethrown; if even the rollback fails the
+// journal stays for the next open.
 void CommitWithJournal(const std::string& journalPath, JournalTarget (&files)[kJournalFiles],
                        const std::vector<Patch>& patches, const FaultHook& hook);
 
 // Recovers from a journal left by an interrupted change. `tableFd` is the table file open for
-// writing; the memo and index files are opened by the names the journal records. Returns true when a journal
-// was found. Throws DbfError when the journal cannot be played back (it is then kept).
+// writing; the memo and index files are opened by the names the journal records. Returns true when
+// a journal was found. Throws DbfError when the journal cannot be played back (it is then kept).
 bool RecoverJournal(const std::string& journalPath, const std::string& tablePath, int tableFd);
 
 }  // namespace kce::dbf

@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cerrno>
 #include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <thread>
@@ -55,7 +55,8 @@ constexpr std::chrono::milliseconds kLongestPause{50};
 bool PauseUntil(std::chrono::steady_clock::time_point deadline, std::chrono::milliseconds pause) {
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return false;
-    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+    std::this_thread::sleep_for(
+        std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
     return true;
 }
 
@@ -70,13 +71,16 @@ bool SetFlock(int fd, int operation) {
 class MemoAppender : public MemoSink {
 public:
     MemoAppender(const MemoFile* memo, MemoFormat format)
-        : memo_(memo), format_(format),
+        : memo_(memo),
+          format_(format),
           blockSize_(memo ? memo->BlockSize() : DefaultMemoBlockSize(format)),
-          firstBlock_(memo ? memo->NextFreeBlock() : 1), nextBlock_(firstBlock_) {}
+          firstBlock_(memo ? memo->NextFreeBlock() : 1),
+          nextBlock_(firstBlock_) {}
 
     uint64_t Append(std::string_view data, bool picture) override {
         uint64_t block = nextBlock_;
-        std::string bytes = EncodeMemoBlock(format_, blockSize_, data, picture, memo_ ? memo_->Path() : "");
+        std::string bytes =
+            EncodeMemoBlock(format_, blockSize_, data, picture, memo_ ? memo_->Path() : "");
         bytes_ += bytes;
         nextBlock_ += bytes.size() / blockSize_;
         return block;
@@ -116,7 +120,8 @@ std::string MemoPathFor(const std::string& tablePath, MemoFormat format) {
     std::string name = FileNameOf(tablePath);
     size_t dot = name.find_last_of('.');
     std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
-    bool upper = dot != std::string::npos && dot + 1 < name.size() && std::isupper(static_cast<unsigned char>(name[dot + 1]));
+    bool upper = dot != std::string::npos && dot + 1 < name.size() &&
+                 std::isupper(static_cast<unsigned char>(name[dot + 1]));
     std::string ext = format == MemoFormat::Fpt ? ".fpt" : ".dbt";
     if (upper) {
         for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -173,7 +178,9 @@ void LockIndex(int fd, const std::string& path, std::chrono::milliseconds wait) 
             SetOfdLock(fd, F_UNLCK);
         }
         if (!PauseUntil(deadline, pause)) {
-            throw DbfLockedError(path, -1, "another program has the index file locked; the table cannot be changed now");
+            throw DbfLockedError(
+                path, -1,
+                "another program has the index file locked; the table cannot be changed now");
         }
     }
 }
@@ -184,7 +191,8 @@ std::string MissingContainerOf(const std::string& tablePath) {
     try {
         const Header header = ReadHeaderOf(tablePath);
         if (header.containerLink.empty()) return {};
-        return FileExists(ContainerPathOf(tablePath, header.containerLink)) ? std::string() : header.containerLink;
+        return FileExists(ContainerPathOf(tablePath, header.containerLink)) ? std::string()
+                                                                            : header.containerLink;
     } catch (const DbfError&) {
         return {};
     }
@@ -215,7 +223,8 @@ std::string IndexNotKeptOf(const std::string& tablePath, std::string& why) {
     return {};
 }
 
-std::unique_ptr<Table> Table::Open(const std::string& typedPath, std::chrono::milliseconds lockWait) {
+std::unique_ptr<Table> Table::Open(const std::string& typedPath,
+                                   std::chrono::milliseconds lockWait) {
     // "\" separates folders as "/" does in every path the program is given.
     const std::string path = NormalizeFolderPath(typedPath);
     std::unique_ptr<Table> t(new Table);
@@ -223,16 +232,20 @@ std::unique_ptr<Table> Table::Open(const std::string& typedPath, std::chrono::mi
     if (!FileExists(path)) throw DbfError(path, -1, "table file does not exist");
     int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     t->writable_ = fd >= 0;
-    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw DbfError(path, -1, std::string("cannot open the table file: ") + std::strerror(errno));
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw DbfError(path, -1,
+                       std::string("cannot open the table file: ") + std::strerror(errno));
     t->fd_ = Fd(fd);
     t->lockWait_ = lockWait;
     t->LockShared();
     const std::string journal = JournalPathFor(path);
     if (FileExists(journal)) {
         if (!t->writable_) {
-            throw DbfError(path, -1, "an interrupted change left the journal " + journal +
-                                         " but the table file is read-only, so it cannot be recovered");
+            throw DbfError(path, -1,
+                           "an interrupted change left the journal " + journal +
+                               " but the table file is read-only, so it cannot be recovered");
         }
         t->LockExclusive(true);
         SharedAgain relock([&t]() { t->LockShared(); });
@@ -292,25 +305,31 @@ void Table::LockExclusive(bool keepShared) {
                 SetOfdLock(fd_.Get(), F_RDLCK);
                 SetFlock(fd_.Get(), LOCK_SH);
             }
-            throw DbfLockedError(path_, -1, "another program has the table open and locked; it cannot be changed now");
+            throw DbfLockedError(
+                path_, -1,
+                "another program has the table open and locked; it cannot be changed now");
         }
     }
     exclusive_ = true;
 }
 
-void Table::LockForChange() { LockExclusive(false); }
+void Table::LockForChange() {
+    LockExclusive(false);
+}
 
 std::string Table::MissingContainer() const {
     if (header_.containerLink.empty()) return {};
-    return FileExists(ContainerPathOf(path_, header_.containerLink)) ? std::string() : header_.containerLink;
+    return FileExists(ContainerPathOf(path_, header_.containerLink)) ? std::string()
+                                                                     : header_.containerLink;
 }
 
 void Table::RefuseWithoutContainer() const {
     const std::string missing = MissingContainer();
     if (missing.empty()) return;
-    throw DbfError(path_, -1, "the table belongs to the database container " + missing +
-                                  ", which does not exist; its rules and triggers cannot be honoured, so the "
-                                  "table is not changed");
+    throw DbfError(path_, -1,
+                   "the table belongs to the database container " + missing +
+                       ", which does not exist; its rules and triggers cannot be honoured, so the "
+                       "table is not changed");
 }
 
 void Table::Load() {
@@ -331,29 +350,35 @@ void Table::Load() {
     } else if (memo_) {
         memo_->Reload();
     } else {
-        memo_ = std::make_unique<MemoFile>(MemoPathFor(path_, header_.memoFormat), header_.memoFormat, writable_);
+        memo_ = std::make_unique<MemoFile>(MemoPathFor(path_, header_.memoFormat),
+                                           header_.memoFormat, writable_);
     }
 }
 
 std::string Table::ReadRaw(uint32_t recordNumber) const {
     if (recordNumber < 1 || recordNumber > header_.recordCount) {
-        throw DbfError(path_, -1, "record " + std::to_string(recordNumber) + " does not exist (the table has " +
-                                      std::to_string(header_.recordCount) + " records)");
+        throw DbfError(path_, -1,
+                       "record " + std::to_string(recordNumber) +
+                           " does not exist (the table has " + std::to_string(header_.recordCount) +
+                           " records)");
     }
     std::string raw(header_.recordLength, '\0');
     uint64_t offset = header_.RecordOffset(recordNumber - 1);
     if (ReadAt(fd_.Get(), offset, raw.data(), raw.size(), path_) != raw.size()) {
-        throw DbfError(path_, static_cast<int64_t>(offset),
-                       "record " + std::to_string(recordNumber) + " lies beyond the end of the file");
+        throw DbfError(
+            path_, static_cast<int64_t>(offset),
+            "record " + std::to_string(recordNumber) + " lies beyond the end of the file");
     }
     return raw;
 }
 
-void Table::ReadMemo(const Column& column, const Value& value, uint32_t recordNumber, std::string& out) const {
+void Table::ReadMemo(const Column& column, const Value& value, uint32_t recordNumber,
+                     std::string& out) const {
     out.clear();
     if (value.kind != ValueKind::Memo) return;
     std::string where = "record " + std::to_string(recordNumber) + ", field " + column.name;
-    if (!memo_) throw DbfError(path_, -1, where + " refers to a memo but the table has no memo file");
+    if (!memo_)
+        throw DbfError(path_, -1, where + " refers to a memo but the table has no memo file");
     memo_->Read(static_cast<uint64_t>(value.integer), out, where);
     if (column.dbfType == 'M' && !column.binary && header_.codePage != CodePage::Windows1252) {
         for (char& c : out) c = TableToAnsiChar(header_.codePage, static_cast<unsigned char>(c));
@@ -388,7 +413,8 @@ Record Table::ReadRecord(uint32_t recordNumber) const {
     std::string memoScratch;
     for (size_t i = 0; i < header_.columns.size(); ++i) {
         const Column& c = header_.columns[i];
-        Value v = DecodeField(codec_, c, raw.data(), scratch, recordNumber, header_.RecordOffset(recordNumber - 1));
+        Value v = DecodeField(codec_, c, raw.data(), scratch, recordNumber,
+                              header_.RecordOffset(recordNumber - 1));
         StoredOf(*this, c, v, recordNumber, memoScratch, record[i]);
     }
     return record;
@@ -398,14 +424,16 @@ bool Table::RecordDeleted(uint32_t recordNumber) const {
     return ReadRaw(recordNumber)[0] == '*';
 }
 
-Table::Cursor::Cursor(const Table& table) : table_(&table), scratch_(table.header_.columns.size()) {}
+Table::Cursor::Cursor(const Table& table)
+    : table_(&table), scratch_(table.header_.columns.size()) {}
 
 void Table::Cursor::Fill() {
     const Header& h = table_->header_;
     const size_t perChunk = std::max<size_t>(1, kReadChunkBytes / h.recordLength);
     bufferFirst_ = current_ - 1;
     generation_ = table_->generation_;
-    bufferCount_ = static_cast<uint32_t>(std::min<uint64_t>(perChunk, h.recordCount - bufferFirst_));
+    bufferCount_ =
+        static_cast<uint32_t>(std::min<uint64_t>(perChunk, h.recordCount - bufferFirst_));
     const size_t bytes = static_cast<size_t>(bufferCount_) * h.recordLength;
     buffer_.resize(bytes);
     const uint64_t offset = h.RecordOffset(bufferFirst_);
@@ -413,7 +441,8 @@ void Table::Cursor::Fill() {
     if (got != bytes) {
         uint32_t record = bufferFirst_ + static_cast<uint32_t>(got / h.recordLength) + 1;
         throw DbfError(table_->path_, static_cast<int64_t>(offset + got),
-                       "record " + std::to_string(record) + " lies beyond the end of the file, which has shrunk");
+                       "record " + std::to_string(record) +
+                           " lies beyond the end of the file, which has shrunk");
     }
 }
 
@@ -433,7 +462,8 @@ bool Table::Cursor::Next() {
     if (record_[0] != ' ' && record_[0] != '*') {
         throw DbfError(table_->path_, static_cast<int64_t>(h.RecordOffset(current_ - 1)),
                        "record " + std::to_string(current_) + ": deletion flag " +
-                           Hex2(static_cast<unsigned char>(record_[0])) + " is neither a space nor '*'");
+                           Hex2(static_cast<unsigned char>(record_[0])) +
+                           " is neither a space nor '*'");
     }
     return true;
 }
@@ -473,19 +503,22 @@ void Table::Apply(const Changes& changes, const FaultHook& hook) {
 
     for (const RecordUpdate& u : changes.updates) {
         if (u.values.size() != columns) {
-            throw DbfError(path_, -1, "update of record " + std::to_string(u.recordNumber) + " gives " +
-                                          std::to_string(u.values.size()) + " values for " + std::to_string(columns) +
-                                          " columns");
+            throw DbfError(path_, -1,
+                           "update of record " + std::to_string(u.recordNumber) + " gives " +
+                               std::to_string(u.values.size()) + " values for " +
+                               std::to_string(columns) + " columns");
         }
         std::string& bytes = touch(u.recordNumber);
         const std::string before = bytes;
         const uint64_t offset = h.RecordOffset(u.recordNumber - 1);
         for (size_t i = 0; i < columns; ++i) {
             // A field whose value does not change keeps its bytes (and its memo block).
-            Value v = DecodeField(codec_, h.columns[i], before.data(), scratch, u.recordNumber, offset);
+            Value v =
+                DecodeField(codec_, h.columns[i], before.data(), scratch, u.recordNumber, offset);
             StoredOf(*this, h.columns[i], v, u.recordNumber, memoScratch, old);
             if (old == u.values[i]) continue;
-            EncodeField(codec_, h.columns[i], u.values[i], bytes.data(), &memo, u.recordNumber, offset);
+            EncodeField(codec_, h.columns[i], u.values[i], bytes.data(), &memo, u.recordNumber,
+                        offset);
         }
     }
     for (uint32_t number : changes.deletions) {
@@ -498,16 +531,17 @@ void Table::Apply(const Changes& changes, const FaultHook& hook) {
     std::vector<Column> numbered = h.columns;  // their next numbers advance with the inserts
     for (const Record& values : changes.inserts) {
         if (values.size() != columns) {
-            throw DbfError(path_, -1, "inserted record gives " + std::to_string(values.size()) + " values for " +
-                                          std::to_string(columns) + " columns");
+            throw DbfError(path_, -1,
+                           "inserted record gives " + std::to_string(values.size()) +
+                               " values for " + std::to_string(columns) + " columns");
         }
         if (newCount == UINT32_MAX) throw DbfError(path_, 4, "the table cannot hold more records");
         ++newCount;
         std::string bytes(h.recordLength, '\0');
         bytes[0] = ' ';
         for (size_t i = 0; i < columns; ++i) {
-            EncodeField(codec_, h.columns[i], NumberedValue(numbered[i], values[i]), bytes.data(), &memo, newCount,
-                        h.RecordOffset(newCount - 1));
+            EncodeField(codec_, h.columns[i], NumberedValue(numbered[i], values[i]), bytes.data(),
+                        &memo, newCount, h.RecordOffset(newCount - 1));
         }
         appended += bytes;
     }
@@ -530,7 +564,8 @@ void Table::Apply(const Changes& changes, const FaultHook& hook) {
     StampHeader(stamp, newCount);
     StampNextNumbers(advanced, stamp);
     patches.push_back({0, 0, stamp});
-    for (const auto& [number, bytes] : touched) patches.push_back({0, h.RecordOffset(number - 1), bytes});
+    for (const auto& [number, bytes] : touched)
+        patches.push_back({0, h.RecordOffset(number - 1), bytes});
     uint64_t newTableSize = size_;
     if (!appended.empty()) {
         appended.push_back(kEndOfFile);
@@ -557,22 +592,27 @@ void Table::Apply(const Changes& changes, const FaultHook& hook) {
         }
         for (uint32_t r = 0; r < h.recordCount; ++r) {
             auto it = touched.find(r + 1);
-            records[r] = it != touched.end() ? it->second : area.substr(static_cast<size_t>(r) * h.recordLength, h.recordLength);
+            records[r] = it != touched.end()
+                             ? it->second
+                             : area.substr(static_cast<size_t>(r) * h.recordLength, h.recordLength);
         }
         for (uint32_t r = h.recordCount; r < newCount; ++r) {
-            records[r] = appended.substr(static_cast<size_t>(r - h.recordCount) * h.recordLength, h.recordLength);
+            records[r] = appended.substr(static_cast<size_t>(r - h.recordCount) * h.recordLength,
+                                         h.recordLength);
         }
         KeepIndexInStep(records, patches, indexFd, index);
     }
     Commit(patches, newTableSize, newMemoSize, hook, index);
 }
 
-void Table::KeepIndexInStep(const std::vector<std::string>& records, std::vector<Patch>& patches, Fd& fd,
-                            JournalTarget& target) {
+void Table::KeepIndexInStep(const std::vector<std::string>& records, std::vector<Patch>& patches,
+                            Fd& fd, JournalTarget& target) {
     const std::vector<std::string> files = IndexFilesOf(path_);
     if (files.empty()) return;
     if (files.size() != 1 || !IsStructuralIndex(header_, files.front())) {
-        throw DbfError(files.front(), -1, "this program does not keep the index file in step; the table is not changed");
+        throw DbfError(
+            files.front(), -1,
+            "this program does not keep the index file in step; the table is not changed");
     }
     const std::string& path = files.front();
     fd = OpenFile(path, O_RDWR | O_CLOEXEC);
@@ -580,7 +620,8 @@ void Table::KeepIndexInStep(const std::vector<std::string>& records, std::vector
     std::string bytes(FileSize(fd.Get(), path), '\0');
     bytes.resize(ReadAt(fd.Get(), 0, bytes.data(), bytes.size(), path));
     std::vector<CdxTag> tags = ParseCdx(bytes, path, header_.columns, header_.codePage);
-    for (CdxTag& tag : tags) tag.entries = CdxTagEntries(tag, records, header_.columns, header_.codePage, path);
+    for (CdxTag& tag : tags)
+        tag.entries = CdxTagEntries(tag, records, header_.columns, header_.codePage, path);
     std::string image = BuildCdx(tags);
     target.path = path;
     target.fd = fd.Get();
@@ -639,14 +680,16 @@ void Table::ReplaceAll(const std::vector<Record>& records, const FaultHook& hook
         const Record& values = records[r];
         const auto number = static_cast<uint32_t>(r + 1);
         if (values.size() != columns) {
-            throw DbfError(path_, -1, "record " + std::to_string(number) + " gives " + std::to_string(values.size()) +
-                                          " values for " + std::to_string(columns) + " columns");
+            throw DbfError(path_, -1,
+                           "record " + std::to_string(number) + " gives " +
+                               std::to_string(values.size()) + " values for " +
+                               std::to_string(columns) + " columns");
         }
         std::fill(bytes.begin(), bytes.end(), '\0');
         bytes[0] = ' ';
         for (size_t i = 0; i < columns; ++i) {
-            EncodeField(codec_, h.columns[i], NumberedValue(numbered[i], values[i]), bytes.data(), &memo, number,
-                        h.RecordOffset(number - 1));
+            EncodeField(codec_, h.columns[i], NumberedValue(numbered[i], values[i]), bytes.data(),
+                        &memo, number, h.RecordOffset(number - 1));
         }
         image += bytes;
     }
@@ -668,14 +711,15 @@ void Table::ReplaceAll(const std::vector<Record>& records, const FaultHook& hook
     if (!IndexFilesOf(path_).empty()) {
         std::vector<std::string> raw(records.size());
         const std::string& written = patches.front().bytes;
-        for (size_t r = 0; r < records.size(); ++r) raw[r] = written.substr(h.RecordOffset(static_cast<uint32_t>(r)), h.recordLength);
+        for (size_t r = 0; r < records.size(); ++r)
+            raw[r] = written.substr(h.RecordOffset(static_cast<uint32_t>(r)), h.recordLength);
         KeepIndexInStep(raw, patches, indexFd, index);
     }
     Commit(patches, tableSize, memoSize, hook, index);
 }
 
-void Table::Commit(std::vector<Patch>& patches, uint64_t newTableSize, uint64_t newMemoSize, const FaultHook& hook,
-                   const JournalTarget& index) {
+void Table::Commit(std::vector<Patch>& patches, uint64_t newTableSize, uint64_t newMemoSize,
+                   const FaultHook& hook, const JournalTarget& index) {
     JournalTarget files[kJournalFiles];
     files[2] = index;
     files[0].path = path_;

@@ -48,8 +48,8 @@ public:
     // folder separator. Throws DbfError
     // naming the file and what is wrong, DbfLockedError when another program holds it locked.
     // `lockWait` bounds how long Open and later changes wait for another program's lock.
-    static std::unique_ptr<Table> Open(const std::string& path,
-                                       std::chrono::milliseconds lockWait = std::chrono::milliseconds(0));
+    static std::unique_ptr<Table> Open(
+        const std::string& path, std::chrono::milliseconds lockWait = std::chrono::milliseconds(0));
     ~Table();
     Table(const Table&) = delete;
     Table& operator=(const Table&) = delete;
@@ -102,7 +102,8 @@ public:
 
     // Reads the memo a decoded Memo value refers to, as Windows-1252 text (converted from the
     // table's code page for text memos) or raw bytes (pictures, binary memos).
-    void ReadMemo(const Column& column, const Value& value, uint32_t recordNumber, std::string& out) const;
+    void ReadMemo(const Column& column, const Value& value, uint32_t recordNumber,
+                  std::string& out) const;
     // Reads every column of record `recordNumber` (from 1) in stored form.
     Record ReadRecord(uint32_t recordNumber) const;
     // Whether record `recordNumber` (from 1) is marked deleted.
@@ -132,13 +133,13 @@ private:
     void RefuseWithoutContainer() const;
     void FieldWhere(uint32_t recordNumber, const Column& column, std::string& where) const;
     std::string ReadRaw(uint32_t recordNumber) const;
-    void Commit(std::vector<Patch>& patches, uint64_t newTableSize, uint64_t newMemoSize, const FaultHook& hook,
-                const JournalTarget& index = {});
+    void Commit(std::vector<Patch>& patches, uint64_t newTableSize, uint64_t newMemoSize,
+                const FaultHook& hook, const JournalTarget& index = {});
     // Adds to `patches` the rebuilt structural index for `records` (the table's records as the
     // change leaves them), locked through `fd` until the change ends; `target` describes it for
     // the journal. Throws DbfError for an index file this library does not keep in step.
-    void KeepIndexInStep(const std::vector<std::string>& records, std::vector<Patch>& patches, Fd& fd,
-                         JournalTarget& target);
+    void KeepIndexInStep(const std::vector<std::string>& records, std::vector<Patch>& patches,
+                         Fd& fd, JournalTarget& target);
 
     std::string path_;
     Fd fd_;
@@ -160,8 +161,8 @@ std::string MissingContainerOf(const std::string& tablePath);
 // The first index file of the table file `tablePath` that changes cannot keep in step, with the
 // reason in `why` ("which this program does not update", or what the index reader did not
 // understand); empty when the table has none. Changes keep the structural compound index of a
-// table (the .cdx named like it; any table but a dBase IV one) in step, rebuilding its tags within the
-// journalled change; every other index file is not kept.
+// table (the .cdx named like it; any table but a dBase IV one) in step, rebuilding its tags within
+// the journalled change; every other index file is not kept.
 std::string IndexNotKeptOf(const std::string& tablePath, std::string& why);
 
 // Finds the memo file of a table file: the same name with ".dbt" (dBase) or ".fpt" (FoxPro),

@@ -41,17 +41,17 @@ int EngineTableType(Variant variant);
 enum class MemoFormat : uint8_t { None, DBase3, DBase4, Fpt };
 
 struct Column {
-    std::string name;          // Windows-1252, as stored
-    char dbfType = 'C';        // the type letter of the field descriptor
-    uint16_t engineType = 4;   // see the table above
-    uint32_t length = 0;       // engine length: characters, digits, or the byte length
+    std::string name;         // Windows-1252, as stored
+    char dbfType = 'C';       // the type letter of the field descriptor
+    uint16_t engineType = 4;  // see the table above
+    uint32_t length = 0;      // engine length: characters, digits, or the byte length
     uint16_t decimals = 0;
-    bool nullable = false;     // has a bit in the null flags (Visual FoxPro)
-    bool binary = false;       // Visual FoxPro "no code-page translation" flag
-    uint32_t offset = 0;       // of the field in the record; byte 0 is the deletion flag
-    uint32_t size = 0;         // bytes of the field in the record
-    int nullBit = -1;          // bit in the null flags, -1 when none
-    int varBit = -1;           // Visual FoxPro: bit telling that the length is in the last byte
+    bool nullable = false;       // has a bit in the null flags (Visual FoxPro)
+    bool binary = false;         // Visual FoxPro "no code-page translation" flag
+    uint32_t offset = 0;         // of the field in the record; byte 0 is the deletion flag
+    uint32_t size = 0;           // bytes of the field in the record
+    int nullBit = -1;            // bit in the null flags, -1 when none
+    int varBit = -1;             // Visual FoxPro: bit telling that the length is in the last byte
     bool autoIncrement = false;  // Visual FoxPro integer column numbered by the table
     uint32_t autoNext = 0;       // next number to hand out (held in the field descriptor)
     uint8_t autoStep = 0;
@@ -110,8 +110,18 @@ struct StoredValue {
     std::string text;  // Text: UTF-8; Blob: bytes
 
     static StoredValue Null() { return {}; }
-    static StoredValue Int(int64_t v) { StoredValue s; s.kind = Kind::Integer; s.integer = v; return s; }
-    static StoredValue Real(double v) { StoredValue s; s.kind = Kind::Real; s.real = v; return s; }
+    static StoredValue Int(int64_t v) {
+        StoredValue s;
+        s.kind = Kind::Integer;
+        s.integer = v;
+        return s;
+    }
+    static StoredValue Real(double v) {
+        StoredValue s;
+        s.kind = Kind::Real;
+        s.real = v;
+        return s;
+    }
     static StoredValue Text(std::string_view v) {
         StoredValue s;
         s.kind = Kind::Text;

@@ -53,7 +53,8 @@ bool ParseNumber(std::string_view text, double& out) {
     text = Trimmed(text);
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     if (text.empty()) return false;
-    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), out, std::chars_format::general);
+    auto [ptr, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), out, std::chars_format::general);
     return ec == std::errc() && ptr == text.data() + text.size() && std::isfinite(out);
 }
 
@@ -87,11 +88,16 @@ void AppendDate(std::string& out, int32_t julian) {
 
 class Where {
 public:
-    Where(const FieldCodec& codec, const Column& column, uint32_t recordNumber, uint64_t recordOffset)
-        : codec_(codec), column_(column), recordNumber_(recordNumber), recordOffset_(recordOffset) {}
+    Where(const FieldCodec& codec, const Column& column, uint32_t recordNumber,
+          uint64_t recordOffset)
+        : codec_(codec),
+          column_(column),
+          recordNumber_(recordNumber),
+          recordOffset_(recordOffset) {}
     [[noreturn]] void Fail(const std::string& what) const {
-        throw DbfError(codec_.file, static_cast<int64_t>(recordOffset_ + column_.offset),
-                       "record " + std::to_string(recordNumber_) + ", field " + column_.name + ": " + what);
+        throw DbfError(
+            codec_.file, static_cast<int64_t>(recordOffset_ + column_.offset),
+            "record " + std::to_string(recordNumber_) + ", field " + column_.name + ": " + what);
     }
 
 private:
@@ -116,7 +122,8 @@ std::string Shown(std::string_view raw) {
 }
 
 // Block number of a memo reference; false when the field is blank (no memo).
-uint64_t MemoBlock(const FieldCodec& codec, const Column& c, const char* p, const Where& where, bool& present) {
+uint64_t MemoBlock(const FieldCodec& codec, const Column& c, const char* p, const Where& where,
+                   bool& present) {
     present = false;
     if (c.size == 4) {
         uint32_t block = GetLe32(p);
@@ -127,7 +134,9 @@ uint64_t MemoBlock(const FieldCodec& codec, const Column& c, const char* p, cons
     if (text.empty()) return 0;
     uint64_t block = 0;
     for (char ch : text) {
-        if (ch < '0' || ch > '9') where.Fail("memo block number " + Shown(std::string_view(p, c.size)) + " is not a number");
+        if (ch < '0' || ch > '9')
+            where.Fail("memo block number " + Shown(std::string_view(p, c.size)) +
+                       " is not a number");
         block = block * 10 + static_cast<uint64_t>(ch - '0');
     }
     present = block != 0;
@@ -139,11 +148,15 @@ uint64_t MemoBlock(const FieldCodec& codec, const Column& c, const char* p, cons
 bool StoredValue::operator==(const StoredValue& o) const {
     if (kind != o.kind) return false;
     switch (kind) {
-        case Kind::Null: return true;
-        case Kind::Integer: return integer == o.integer;
-        case Kind::Real: return real == o.real;
+        case Kind::Null:
+            return true;
+        case Kind::Integer:
+            return integer == o.integer;
+        case Kind::Real:
+            return real == o.real;
         case Kind::Text:
-        case Kind::Blob: return text == o.text;
+        case Kind::Blob:
+            return text == o.text;
     }
     return false;
 }
@@ -168,7 +181,9 @@ bool ParseStoredDateTime(std::string_view text, int32_t& julian, uint32_t& milli
         if (rest.size() < 3 || rest[0] != ':' || !ParseDigits(rest.substr(1, 2), ss)) return false;
         rest = rest.substr(3);
         if (!rest.empty()) {
-            if (rest[0] != '.' || rest.size() < 2 || rest.size() > 4 || !ParseDigits(rest.substr(1), ms)) return false;
+            if (rest[0] != '.' || rest.size() < 2 || rest.size() > 4 ||
+                !ParseDigits(rest.substr(1), ms))
+                return false;
             for (size_t i = rest.size(); i < 4; ++i) ms *= 10;  // ".5" is 500 ms
         }
     }
@@ -183,7 +198,8 @@ namespace {
 // A text field's stored characters in Windows-1252: bytes of the record itself when the table's
 // code page is already that (or the field is binary), else converted into scratch. Fixed text (C)
 // loses its padding blanks; a varchar's length is exact, so its trailing blanks are part of it.
-void StoredText(const FieldCodec& codec, const Column& c, std::string_view stored, std::string& scratch, Value& v) {
+void StoredText(const FieldCodec& codec, const Column& c, std::string_view stored,
+                std::string& scratch, Value& v) {
     if (c.dbfType == 'C') {
         while (!stored.empty() && stored.back() == ' ') stored.remove_suffix(1);
     }
@@ -198,8 +214,8 @@ void StoredText(const FieldCodec& codec, const Column& c, std::string_view store
 
 }  // namespace
 
-Value DecodeField(const FieldCodec& codec, const Column& c, const char* record, std::string& scratch,
-                  uint32_t recordNumber, uint64_t recordOffset) {
+Value DecodeField(const FieldCodec& codec, const Column& c, const char* record,
+                  std::string& scratch, uint32_t recordNumber, uint64_t recordOffset) {
     Value v;
     const char* p = record + c.offset;
     const bool vfp = codec.variant == Variant::VisualFoxPro;
@@ -219,8 +235,8 @@ Value DecodeField(const FieldCodec& codec, const Column& c, const char* record, 
             if (c.varBit >= 0 && FlagBit(record, codec.nullFlagsOffset, c.varBit)) {
                 n = static_cast<unsigned char>(p[c.size - 1]);
                 if (n >= c.size) {
-                    where.Fail("stored length " + std::to_string(n) + " is not below the field length " +
-                               std::to_string(c.size));
+                    where.Fail("stored length " + std::to_string(n) +
+                               " is not below the field length " + std::to_string(c.size));
                 }
             }
             if (c.dbfType == 'Q') {
@@ -242,7 +258,8 @@ Value DecodeField(const FieldCodec& codec, const Column& c, const char* record, 
             if (AllBlank(p, c.size)) return v;
             std::string_view text(p, c.size);
             if (AllChar(Trimmed(text).data(), Trimmed(text).size(), '*')) return v;
-            if (!ParseNumber(text, v.real)) where.Fail("numeric text " + Shown(text) + " is not a number");
+            if (!ParseNumber(text, v.real))
+                where.Fail("numeric text " + Shown(text) + " is not a number");
             v.kind = ValueKind::Number;
             return v;
         }
@@ -263,9 +280,11 @@ Value DecodeField(const FieldCodec& codec, const Column& c, const char* record, 
             if (day == 0 || AllBlank(p, 8)) return v;
             uint32_t ms = GetLe32(p + 4);
             if (day < parvell::kJulianOfFirstDay || day > parvell::kJulianOfLastDay) {
-                where.Fail("datetime day number " + std::to_string(day) + " lies outside the years 1 to 9999");
+                where.Fail("datetime day number " + std::to_string(day) +
+                           " lies outside the years 1 to 9999");
             }
-            if (ms >= kMillisPerDay) where.Fail("datetime time of " + std::to_string(ms) + " ms is beyond one day");
+            if (ms >= kMillisPerDay)
+                where.Fail("datetime time of " + std::to_string(ms) + " ms is beyond one day");
             v.kind = ValueKind::DateTime;
             v.julianDay = day;
             v.millis = ms;
@@ -297,14 +316,17 @@ Value DecodeField(const FieldCodec& codec, const Column& c, const char* record, 
             v.integer = static_cast<int64_t>(block);
             return v;
         }
-        default: return v;
+        default:
+            return v;
     }
 }
 
 void ToStored(const Value& v, StoredValue& out) {
     switch (v.kind) {
         case ValueKind::Null:
-        case ValueKind::Memo: out.kind = StoredValue::Kind::Null; return;
+        case ValueKind::Memo:
+            out.kind = StoredValue::Kind::Null;
+            return;
         case ValueKind::Logical:
             out.kind = StoredValue::Kind::Integer;
             out.integer = v.logical ? 1 : 0;
@@ -360,8 +382,12 @@ std::string AsAnsiText(const StoredValue& value) {
     std::string out;
     char buf[64];
     switch (value.kind) {
-        case StoredValue::Kind::Text: Utf8ToAnsi(value.text, out); break;
-        case StoredValue::Kind::Blob: out = value.text; break;
+        case StoredValue::Kind::Text:
+            Utf8ToAnsi(value.text, out);
+            break;
+        case StoredValue::Kind::Blob:
+            out = value.text;
+            break;
         case StoredValue::Kind::Integer: {
             auto r = std::to_chars(buf, buf + sizeof buf, value.integer);
             out.assign(buf, r.ptr);
@@ -372,27 +398,39 @@ std::string AsAnsiText(const StoredValue& value) {
             out.assign(buf, r.ptr);
             break;
         }
-        case StoredValue::Kind::Null: break;
+        case StoredValue::Kind::Null:
+            break;
     }
     return out;
 }
 
 bool AsNumber(const StoredValue& value, double& out) {
     switch (value.kind) {
-        case StoredValue::Kind::Integer: out = static_cast<double>(value.integer); return true;
-        case StoredValue::Kind::Real: out = value.real; return std::isfinite(out);
-        case StoredValue::Kind::Text: return ParseNumber(value.text, out) && std::isfinite(out);
-        default: return false;
+        case StoredValue::Kind::Integer:
+            out = static_cast<double>(value.integer);
+            return true;
+        case StoredValue::Kind::Real:
+            out = value.real;
+            return std::isfinite(out);
+        case StoredValue::Kind::Text:
+            return ParseNumber(value.text, out) && std::isfinite(out);
+        default:
+            return false;
     }
 }
 
 const char* KindName(StoredValue::Kind kind) {
     switch (kind) {
-        case StoredValue::Kind::Null: return "null";
-        case StoredValue::Kind::Integer: return "an integer";
-        case StoredValue::Kind::Real: return "a real number";
-        case StoredValue::Kind::Text: return "a text";
-        case StoredValue::Kind::Blob: return "binary data";
+        case StoredValue::Kind::Null:
+            return "null";
+        case StoredValue::Kind::Integer:
+            return "an integer";
+        case StoredValue::Kind::Real:
+            return "a real number";
+        case StoredValue::Kind::Text:
+            return "a text";
+        case StoredValue::Kind::Blob:
+            return "binary data";
     }
     return "?";
 }
@@ -404,8 +442,8 @@ void PutText(char* p, size_t size, std::string_view text, char pad) {
 
 }  // namespace
 
-void EncodeField(const FieldCodec& codec, const Column& c, const StoredValue& value, char* record, MemoSink* memo,
-                 uint32_t recordNumber, uint64_t recordOffset) {
+void EncodeField(const FieldCodec& codec, const Column& c, const StoredValue& value, char* record,
+                 MemoSink* memo, uint32_t recordNumber, uint64_t recordOffset) {
     Where where(codec, c, recordNumber, recordOffset);
     char* p = record + c.offset;
     const bool vfp = codec.variant == Variant::VisualFoxPro;
@@ -419,7 +457,10 @@ void EncodeField(const FieldCodec& codec, const Column& c, const StoredValue& va
         std::memset(p, spaceFilled ? ' ' : '\0', c.size);
         return;
     }
-    auto wrongKind = [&]() { where.Fail(std::string("cannot store ") + KindName(value.kind) + " in a column of type " + c.dbfType); };
+    auto wrongKind = [&]() {
+        where.Fail(std::string("cannot store ") + KindName(value.kind) + " in a column of type " +
+                   c.dbfType);
+    };
     switch (c.dbfType) {
         case 'C':
         case 'V':
@@ -432,8 +473,8 @@ void EncodeField(const FieldCodec& codec, const Column& c, const StoredValue& va
                 AnsiToTable(codec.codePage, ansi, bytes);
             }
             if (bytes.size() > c.size) {
-                where.Fail("a value of " + std::to_string(bytes.size()) + " characters does not fit the length of " +
-                           std::to_string(c.size));
+                where.Fail("a value of " + std::to_string(bytes.size()) +
+                           " characters does not fit the length of " + std::to_string(c.size));
             }
             if (c.dbfType == 'C') {
                 PutText(p, c.size, bytes, ' ');
@@ -472,12 +513,14 @@ void EncodeField(const FieldCodec& codec, const Column& c, const StoredValue& va
             } else {
                 if (number == 0) number = 0;  // no "-0"
                 if (std::fabs(number) >= 1e300) where.Fail("the number is too large for the field");
-                r = std::to_chars(buf, buf + sizeof buf, number, std::chars_format::fixed, c.decimals);
+                r = std::to_chars(buf, buf + sizeof buf, number, std::chars_format::fixed,
+                                  c.decimals);
             }
             auto n = static_cast<size_t>(r.ptr - buf);
             if (n > c.size) {
-                where.Fail("the number " + std::string(buf, n) + " does not fit a numeric field of length " +
-                           std::to_string(c.size) + " with " + std::to_string(c.decimals) + " decimals");
+                where.Fail("the number " + std::string(buf, n) +
+                           " does not fit a numeric field of length " + std::to_string(c.size) +
+                           " with " + std::to_string(c.decimals) + " decimals");
             }
             std::memset(p, ' ', c.size);
             std::memcpy(p + c.size - n, buf, n);
@@ -505,7 +548,8 @@ void EncodeField(const FieldCodec& codec, const Column& c, const StoredValue& va
             bool hasTime = false;
             if (value.kind != StoredValue::Kind::Text) wrongKind();
             if (!ParseStoredDateTime(value.text, julian, millis, hasTime)) {
-                where.Fail("\"" + value.text + "\" is not a timestamp of the form YYYY-MM-DD HH:MM:SS.mmm");
+                where.Fail("\"" + value.text +
+                           "\" is not a timestamp of the form YYYY-MM-DD HH:MM:SS.mmm");
             }
             PutLe32(p, static_cast<uint32_t>(julian));
             PutLe32(p + 4, millis);
@@ -518,7 +562,8 @@ void EncodeField(const FieldCodec& codec, const Column& c, const StoredValue& va
                 number > std::numeric_limits<int32_t>::max()) {
                 where.Fail("the value is not a 32-bit integer");
             }
-            int64_t whole = value.kind == StoredValue::Kind::Integer ? value.integer : static_cast<int64_t>(number);
+            int64_t whole = value.kind == StoredValue::Kind::Integer ? value.integer
+                                                                     : static_cast<int64_t>(number);
             PutLe32(p, static_cast<uint32_t>(static_cast<int32_t>(whole)));
             return;
         }
@@ -553,8 +598,10 @@ void EncodeField(const FieldCodec& codec, const Column& c, const StoredValue& va
             std::string data;
             const bool picture = c.dbfType != 'M';
             if (picture || c.binary || value.kind == StoredValue::Kind::Blob) {
-                data = value.kind == StoredValue::Kind::Text || value.kind == StoredValue::Kind::Blob ? value.text
-                                                                                                        : AsAnsiText(value);
+                data =
+                    value.kind == StoredValue::Kind::Text || value.kind == StoredValue::Kind::Blob
+                        ? value.text
+                        : AsAnsiText(value);
             } else {
                 AnsiToTable(codec.codePage, AsAnsiText(value), data);
             }
@@ -574,7 +621,8 @@ void EncodeField(const FieldCodec& codec, const Column& c, const StoredValue& va
             }
             return;
         }
-        default: where.Fail(std::string("cannot write fields of type ") + c.dbfType);
+        default:
+            where.Fail(std::string("cannot write fields of type ") + c.dbfType);
     }
 }
 

@@ -30,8 +30,8 @@ struct FieldCodec {
 // converted to Windows-1252 in `scratch` when the table's code page needs it. `recordNumber`
 // (from 1) and `recordOffset` (of the record in the file) place errors. Throws DbfError for bytes
 // that no writer produces (a numeric text with letters, an impossible date).
-Value DecodeField(const FieldCodec& codec, const Column& column, const char* record, std::string& scratch,
-                  uint32_t recordNumber, uint64_t recordOffset);
+Value DecodeField(const FieldCodec& codec, const Column& column, const char* record,
+                  std::string& scratch, uint32_t recordNumber, uint64_t recordOffset);
 
 // The stored form of a decoded value (not for Memo values, which the table resolves).
 void ToStored(const Value& value, StoredValue& out);
@@ -47,8 +47,8 @@ public:
 // data is written as block 0 (it reads back as null). Throws DbfError naming the column and record
 // for a value the column cannot hold (too long, out of range, not a date, null where the column
 // has no way to store null).
-void EncodeField(const FieldCodec& codec, const Column& column, const StoredValue& value, char* record,
-                 MemoSink* memo, uint32_t recordNumber, uint64_t recordOffset);
+void EncodeField(const FieldCodec& codec, const Column& column, const StoredValue& value,
+                 char* record, MemoSink* memo, uint32_t recordNumber, uint64_t recordOffset);
 
 // Parses "YYYY-MM-DD" with an optional " HH:MM[:SS[.mmm]]"; false when it is not such a text or
 // names no real date or time.

@@ -61,31 +61,36 @@ private:
     uint64_t state_;
 };
 
-const char* const kFirstMale[] = {"James", "John", "Robert", "Michael", "William", "David", "Richard", "Joseph",
-                                  "Thomas", "Charles", "Daniel", "Matthew", "Anthony", "Mark", "Donald", "Steven",
-                                  "Paul", "Andrew", "Joshua", "Kenneth", "Kevin", "Brian", "George", "Edward",
-                                  "Ronald", "Timothy", "Jason", "Jeffrey", "Ryan", "Jacob", "Gary", "Nicholas",
-                                  "Eric", "Jonathan", "Stephen", "Larry", "Justin", "Scott", "Brandon", "Frank"};
-const char* const kFirstFemale[] = {"Mary", "Patricia", "Jennifer", "Linda", "Elizabeth", "Barbara", "Susan",
-                                    "Jessica", "Sarah", "Karen", "Nancy", "Lisa", "Betty", "Margaret", "Sandra",
-                                    "Ashley", "Kimberly", "Emily", "Donna", "Michelle", "Dorothy", "Carol",
-                                    "Amanda", "Melissa", "Deborah", "Stephanie", "Rebecca", "Sharon", "Laura",
-                                    "Cynthia", "Kathleen", "Amy", "Shirley", "Angela", "Helen", "Anna", "Brenda",
-                                    "Pamela", "Nicole", "Renée"};
-const char* const kLast[] = {"Smith", "Johnson", "Williams", "Brown", "Jones", "Garcia", "Miller", "Davis",
-                             "Rodriguez", "Martinez", "Hernandez", "Lopez", "Gonzalez", "Wilson", "Anderson",
-                             "Thomas", "Taylor", "Moore", "Jackson", "Martin", "Lee", "Perez", "Thompson", "White",
-                             "Harris", "Sanchez", "Clark", "Ramirez", "Lewis", "Robinson", "Walker", "Young", "Allen",
-                             "King", "Wright", "Scott", "Torres", "Nguyen", "Hill", "Flores", "Green", "Adams",
-                             "Nelson", "Baker", "Hall", "Rivera", "Campbell", "Mitchell", "Carter", "Roberts",
-                             "Gomez", "Phillips", "Evans", "Turner", "Diaz", "Parker", "Cruz", "Edwards", "Collins",
-                             "Reyes", "Stewart", "Morris", "Morales", "Murphy", "Cook", "Rogers", "Gutierrez",
-                             "Ortiz", "Morgan", "Cooper", "Peterson", "Bailey", "Reed", "Kelly", "Howard", "O'Brien",
-                             "Kim", "Cox", "Ward", "Richardson", "Peña"};
-const char* const kStreets[] = {"Main St", "Oak Ave", "Maple Dr", "Cedar Ln", "Pine St", "Elm St", "Washington Blvd",
-                                "Lake Rd", "Hillcrest Dr", "Park Ave", "Sunset Blvd", "Ridge Rd", "Church St",
-                                "River Rd", "Highland Ave", "Meadow Ln", "Forest Dr", "Willow Way", "Spring St",
-                                "Jefferson St"};
+const char* const kFirstMale[] = {
+    "James",  "John",     "Robert",  "Michael", "William", "David", "Richard", "Joseph",
+    "Thomas", "Charles",  "Daniel",  "Matthew", "Anthony", "Mark",  "Donald",  "Steven",
+    "Paul",   "Andrew",   "Joshua",  "Kenneth", "Kevin",   "Brian", "George",  "Edward",
+    "Ronald", "Timothy",  "Jason",   "Jeffrey", "Ryan",    "Jacob", "Gary",    "Nicholas",
+    "Eric",   "Jonathan", "Stephen", "Larry",   "Justin",  "Scott", "Brandon", "Frank"};
+const char* const kFirstFemale[] = {
+    "Mary",     "Patricia",  "Jennifer", "Linda",    "Elizabeth", "Barbara",  "Susan",    "Jessica",
+    "Sarah",    "Karen",     "Nancy",    "Lisa",     "Betty",     "Margaret", "Sandra",   "Ashley",
+    "Kimberly", "Emily",     "Donna",    "Michelle", "Dorothy",   "Carol",    "Amanda",   "Melissa",
+    "Deborah",  "Stephanie", "Rebecca",  "Sharon",   "Laura",     "Cynthia",  "Kathleen", "Amy",
+    "Shirley",  "Angela",    "Helen",    "Anna",     "Brenda",    "Pamela",   "Nicole",   "Renée"};
+const char* const kLast[] = {
+    "Smith",    "Johnson",   "Williams",   "Brown",     "Jones",    "Garcia",   "Miller",
+    "Davis",    "Rodriguez", "Martinez",   "Hernandez", "Lopez",    "Gonzalez", "Wilson",
+    "Anderson", "Thomas",    "Taylor",     "Moore",     "Jackson",  "Martin",   "Lee",
+    "Perez",    "Thompson",  "White",      "Harris",    "Sanchez",  "Clark",    "Ramirez",
+    "Lewis",    "Robinson",  "Walker",     "Young",     "Allen",    "King",     "Wright",
+    "Scott",    "Torres",    "Nguyen",     "Hill",      "Flores",   "Green",    "Adams",
+    "Nelson",   "Baker",     "Hall",       "Rivera",    "Campbell", "Mitchell", "Carter",
+    "Roberts",  "Gomez",     "Phillips",   "Evans",     "Turner",   "Diaz",     "Parker",
+    "Cruz",     "Edwards",   "Collins",    "Reyes",     "Stewart",  "Morris",   "Morales",
+    "Murphy",   "Cook",      "Rogers",     "Gutierrez", "Ortiz",    "Morgan",   "Cooper",
+    "Peterson", "Bailey",    "Reed",       "Kelly",     "Howard",   "O'Brien",  "Kim",
+    "Cox",      "Ward",      "Richardson", "Peña"};
+const char* const kStreets[] = {"Main St",      "Oak Ave",    "Maple Dr",        "Cedar Ln",
+                                "Pine St",      "Elm St",     "Washington Blvd", "Lake Rd",
+                                "Hillcrest Dr", "Park Ave",   "Sunset Blvd",     "Ridge Rd",
+                                "Church St",    "River Rd",   "Highland Ave",    "Meadow Ln",
+                                "Forest Dr",    "Willow Way", "Spring St",       "Jefferson St"};
 struct Place {
     const char* city;
     const char* state;
@@ -98,16 +103,19 @@ const Place kPlaces[] = {{"Springfield", "IL", 62701, "217"}, {"Columbus", "OH",
                          {"Albany", "NY", 12207, "518"},      {"Salem", "OR", 97301, "503"},
                          {"Richmond", "VA", 23219, "804"},    {"Tucson", "AZ", 85701, "520"},
                          {"Dayton", "OH", 45402, "937"},      {"Fresno", "CA", 93650, "559"}};
-const char* const kCarrierWords[] = {"Blue", "United", "National", "Mutual", "Liberty", "Pioneer", "Heritage",
-                                     "Summit", "Keystone", "Pacific", "Atlantic", "Prairie", "Golden", "Evergreen"};
+const char* const kCarrierWords[] = {"Blue",     "United",   "National", "Mutual",   "Liberty",
+                                     "Pioneer",  "Heritage", "Summit",   "Keystone", "Pacific",
+                                     "Atlantic", "Prairie",  "Golden",   "Evergreen"};
 const char* const kCarrierKinds[] = {"Health", "Medical", "Life & Health", "Care", "Benefit"};
-const char* const kInsuranceTypes[] = {"Commercial", "Medicare", "Medicaid", "HMO", "PPO", "Workers Comp", "Other"};
+const char* const kInsuranceTypes[] = {"Commercial", "Medicare",     "Medicaid", "HMO",
+                                       "PPO",        "Workers Comp", "Other"};
 const char* const kMarital[] = {"Single", "Married", "Divorced", "Widowed", "Unknown"};
-const char* const kEmployment[] = {"Employed", "Retired", "Student, Full-Time", "Unemployed", "Self-Employed"};
+const char* const kEmployment[] = {"Employed", "Retired", "Student, Full-Time", "Unemployed",
+                                   "Self-Employed"};
 const char* const kRelations[] = {"Spouse", "Child", "Other"};
 const char* const kTransactionTypes[] = {"A", "A", "B", "C", "D", "E", "F", "G", "H", "I"};
-const char* const kProcedures[] = {"99213", "99214", "99203", "99204", "36415", "81002", "85025", "90471",
-                                   "93000", "71045", "97110", "99395"};
+const char* const kProcedures[] = {"99213", "99214", "99203", "99204", "36415", "81002",
+                                   "85025", "90471", "93000", "71045", "97110", "99395"};
 struct Diagnosis {
     const char* code;
     const char* text;
@@ -125,7 +133,8 @@ const Diagnosis kDiagnoses[] = {{"I10", "Essential (primary) hypertension"},
                                 {"R51", "Headache"},
                                 {"M17.11", "Unilateral primary osteoarthritis, right knee"}};
 
-Column Col(const char* name, uint16_t type, uint32_t length = 0, uint16_t decimals = 0, bool notNull = false) {
+Column Col(const char* name, uint16_t type, uint32_t length = 0, uint16_t decimals = 0,
+           bool notNull = false) {
     return Column{name, type, length, decimals, notNull};
 }
 
@@ -133,43 +142,73 @@ std::vector<Table> Schema() {
     using namespace kce::sql;
     std::vector<Table> tables;
     tables.push_back({"MWPAT",
-                      {Col("Chart Number", kChar, 8, 0, true), Col("Last Name", kChar, 25), Col("First Name", kChar, 15),
-                       Col("Middle Name", kChar, 15), Col("Middle Initial", kChar, 1), Col("Street 1", kChar, 30),
-                       Col("Street 2", kChar, 30), Col("City", kChar, 20), Col("State", kChar, 2),
-                       Col("Zip Code", kChar, 10), Col("Phone 1", kChar, 14), Col("Phone 2", kChar, 14),
-                       Col("Phone 3", kChar, 14), Col("Email", kVarChar, 60), Col("Date of Birth", kDate),
-                       Col("Sex", kChar, 6), Col("Social Security Number", kChar, 11),
-                       Col("Signature on File", kLogical), Col("Contact Name", kChar, 40),
-                       Col("Contact Phone 1", kChar, 14), Col("Contact Phone 2", kChar, 14),
+                      {Col("Chart Number", kChar, 8, 0, true),
+                       Col("Last Name", kChar, 25),
+                       Col("First Name", kChar, 15),
+                       Col("Middle Name", kChar, 15),
+                       Col("Middle Initial", kChar, 1),
+                       Col("Street 1", kChar, 30),
+                       Col("Street 2", kChar, 30),
+                       Col("City", kChar, 20),
+                       Col("State", kChar, 2),
+                       Col("Zip Code", kChar, 10),
+                       Col("Phone 1", kChar, 14),
+                       Col("Phone 2", kChar, 14),
+                       Col("Phone 3", kChar, 14),
+                       Col("Email", kVarChar, 60),
+                       Col("Date of Birth", kDate),
+                       Col("Sex", kChar, 6),
+                       Col("Social Security Number", kChar, 11),
+                       Col("Signature on File", kLogical),
+                       Col("Contact Name", kChar, 40),
+                       Col("Contact Phone 1", kChar, 14),
+                       Col("Contact Phone 2", kChar, 14),
                        Col("Date Created", kDate)}});
     tables.push_back({"MWCAS",
-                      {Col("Case Number", kInteger, 0, 0, true), Col("Chart Number", kChar, 8, 0, true),
-                       Col("Guarantor", kChar, 8), Col("Marital Status", kChar, 10),
-                       Col("Employment Status", kChar, 20), Col("Copayment Amount", kMoney),
-                       Col("Insurance Carrier #1", kChar, 5), Col("Policy Number #1", kChar, 20),
-                       Col("Group Number #1", kChar, 20), Col("Accept Assignment #1", kLogical),
-                       Col("Insured #1", kChar, 8), Col("Insured Relationship #1", kChar, 10),
-                       Col("Treatment_Authorization_63a", kChar, 15), Col("Insurance Carrier #2", kChar, 5),
-                       Col("Policy Number #2", kChar, 20), Col("Group Number #2", kChar, 20),
-                       Col("Accept Assignment #2", kLogical), Col("Insured #2", kChar, 8),
-                       Col("Insured Relationship #2", kChar, 10), Col("Treatment_Authorization_63b", kChar, 15),
-                       Col("Insurance Carrier #3", kChar, 5), Col("Policy Number #3", kChar, 20),
-                       Col("Group Number #3", kChar, 20), Col("Accept Assignment #3", kLogical),
-                       Col("Insured #3", kChar, 8), Col("Insured Relationship #3", kChar, 10),
-                       Col("Treatment_Authorization_63c", kChar, 15), Col("Last Visit Date", kDate)}});
-    tables.push_back({"MWINS",
-                      {Col("Code", kChar, 5, 0, true), Col("Name", kChar, 40), Col("Street 1", kChar, 30),
-                       Col("Street 2", kChar, 30), Col("City", kChar, 20), Col("State", kChar, 2),
-                       Col("Zip Code", kChar, 10), Col("Type", kChar, 20)}});
-    tables.push_back({"MWTRN",
-                      {Col("Entry Number", kAutoInc, 0, 0, true), Col("Chart Number", kChar, 8),
-                       Col("Case Number", kInteger), Col("Transaction Type", kChar, 3), Col("Date From", kDate),
-                       Col("Date To", kDate), Col("Procedure Code", kChar, 10), Col("Units", kNumeric, 6, 1),
-                       Col("Amount", kMoney), Col("Diagnosis Code 1", kChar, 8),
-                       Col("Date Modified", kTimestamp)}});
+                      {Col("Case Number", kInteger, 0, 0, true),
+                       Col("Chart Number", kChar, 8, 0, true),
+                       Col("Guarantor", kChar, 8),
+                       Col("Marital Status", kChar, 10),
+                       Col("Employment Status", kChar, 20),
+                       Col("Copayment Amount", kMoney),
+                       Col("Insurance Carrier #1", kChar, 5),
+                       Col("Policy Number #1", kChar, 20),
+                       Col("Group Number #1", kChar, 20),
+                       Col("Accept Assignment #1", kLogical),
+                       Col("Insured #1", kChar, 8),
+                       Col("Insured Relationship #1", kChar, 10),
+                       Col("Treatment_Authorization_63a", kChar, 15),
+                       Col("Insurance Carrier #2", kChar, 5),
+                       Col("Policy Number #2", kChar, 20),
+                       Col("Group Number #2", kChar, 20),
+                       Col("Accept Assignment #2", kLogical),
+                       Col("Insured #2", kChar, 8),
+                       Col("Insured Relationship #2", kChar, 10),
+                       Col("Treatment_Authorization_63b", kChar, 15),
+                       Col("Insurance Carrier #3", kChar, 5),
+                       Col("Policy Number #3", kChar, 20),
+                       Col("Group Number #3", kChar, 20),
+                       Col("Accept Assignment #3", kLogical),
+                       Col("Insured #3", kChar, 8),
+                       Col("Insured Relationship #3", kChar, 10),
+                       Col("Treatment_Authorization_63c", kChar, 15),
+                       Col("Last Visit Date", kDate)}});
+    tables.push_back(
+        {"MWINS",
+         {Col("Code", kChar, 5, 0, true), Col("Name", kChar, 40), Col("Street 1", kChar, 30),
+          Col("Street 2", kChar, 30), Col("City", kChar, 20), Col("State", kChar, 2),
+          Col("Zip Code", kChar, 10), Col("Type", kChar, 20)}});
+    tables.push_back(
+        {"MWTRN",
+         {Col("Entry Number", kAutoInc, 0, 0, true), Col("Chart Number", kChar, 8),
+          Col("Case Number", kInteger), Col("Transaction Type", kChar, 3), Col("Date From", kDate),
+          Col("Date To", kDate), Col("Procedure Code", kChar, 10), Col("Units", kNumeric, 6, 1),
+          Col("Amount", kMoney), Col("Diagnosis Code 1", kChar, 8),
+          Col("Date Modified", kTimestamp)}});
     tables.push_back({"mwdia",
-                      {Col("Case Number", kInteger), Col("Code 1", kChar, 8), Col("Code 1 Description", kChar, 60),
-                       Col("Code 2", kChar, 8), Col("Code 2 Description", kChar, 60), Col("Code 3", kChar, 8),
+                      {Col("Case Number", kInteger), Col("Code 1", kChar, 8),
+                       Col("Code 1 Description", kChar, 60), Col("Code 2", kChar, 8),
+                       Col("Code 2 Description", kChar, 60), Col("Code 3", kChar, 8),
                        Col("Code 3 Description", kChar, 60)}});
     return tables;
 }
@@ -185,7 +224,8 @@ public:
     }
     ~Inserter() { sqlite3_finalize(stmt_); }
     Inserter& Text(const std::string& value) {
-        sqlite3_bind_text(stmt_, ++index_, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt_, ++index_, value.data(), static_cast<int>(value.size()),
+                          SQLITE_TRANSIENT);
         return *this;
     }
     Inserter& Int(int64_t value) {
@@ -277,7 +317,8 @@ void Generate(const Options& options, const std::string& file) {
     {
         Inserter ins(db, tables[2]);
         for (int i = 0; i < carrierCount; ++i) {
-            std::string code = std::string(1, static_cast<char>('A' + i % 26)) + std::to_string(1000 + i);
+            std::string code =
+                std::string(1, static_cast<char>('A' + i % 26)) + std::to_string(1000 + i);
             code = code.substr(0, 5);
             carriers.push_back(code);
             const Place& place = random.Pick(kPlaces);
@@ -301,7 +342,9 @@ void Generate(const Options& options, const std::string& file) {
         for (int i = 0; i < options.patients; ++i) {
             bool female = random.Chance(52);
             std::string first = female ? random.Pick(kFirstFemale) : random.Pick(kFirstMale);
-            std::string middle = random.Chance(70) ? (female ? random.Pick(kFirstFemale) : random.Pick(kFirstMale)) : "";
+            std::string middle =
+                random.Chance(70) ? (female ? random.Pick(kFirstFemale) : random.Pick(kFirstMale))
+                                  : "";
             std::string last = random.Pick(kLast);
             std::string letters;
             for (char c : Upper(last)) {
@@ -315,12 +358,14 @@ void Generate(const Options& options, const std::string& file) {
                 std::snprintf(digits, sizeof digits, "%05d", i);
                 number = digits;
             } else {
-                for (int v = i, k = 0; k < 5; ++k, v /= 36) number.insert(number.begin(), "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"[v % 36]);
+                for (int v = i, k = 0; k < 5; ++k, v /= 36)
+                    number.insert(number.begin(), "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"[v % 36]);
             }
             std::string chart = letters + number;
             const Place& place = random.Pick(kPlaces);
             int32_t born = today - random.Between(1, 95 * 365);
-            int32_t created = std::max(firstDay, born) + random.Below(std::max(1, today - std::max(firstDay, born)));
+            int32_t created = std::max(firstDay, born) +
+                              random.Below(std::max(1, today - std::max(firstDay, born)));
             ins.Text(chart)
                 .Text(last)
                 .Text(first)
@@ -335,7 +380,8 @@ void Generate(const Options& options, const std::string& file) {
                 .Text(random.Chance(40) ? Phone(random, place) : "")
                 .Text(random.Chance(60) ? Phone(random, place) : "");
             if (random.Chance(65)) {
-                ins.Text(Upper(first.substr(0, 1)) + last + std::to_string(random.Below(100)) + "@example.com");
+                ins.Text(Upper(first.substr(0, 1)) + last + std::to_string(random.Below(100)) +
+                         "@example.com");
             } else {
                 ins.Null();
             }
@@ -343,7 +389,9 @@ void Generate(const Options& options, const std::string& file) {
                 .Text(female ? "Female" : "Male")
                 .Text(Digits(random, 3) + "-" + Digits(random, 2) + "-" + Digits(random, 4))
                 .Int(random.Chance(85) ? 1 : 0)
-                .Text(random.Chance(60) ? std::string(random.Pick(kFirstMale)) + " " + random.Pick(kLast) : "")
+                .Text(random.Chance(60)
+                          ? std::string(random.Pick(kFirstMale)) + " " + random.Pick(kLast)
+                          : "")
                 .Text(random.Chance(60) ? Phone(random, place) : "")
                 .Text(random.Chance(20) ? Phone(random, place) : "")
                 .Date(created)
@@ -362,12 +410,16 @@ void Generate(const Options& options, const std::string& file) {
         const Patient& patient = patients[p];
         int caseCount = random.Between(1, 3);
         // The guarantor and insured of a dependant are another patient (a parent or spouse).
-        const Patient& other = patients[static_cast<size_t>(random.Below(static_cast<int>(patients.size())))];
+        const Patient& other =
+            patients[static_cast<size_t>(random.Below(static_cast<int>(patients.size())))];
         bool dependant = random.Chance(25);
         for (int c = 0; c < caseCount; ++c) {
             ++caseNumber;
             int32_t opened = firstDay + random.Below(today - firstDay + 1);
-            int insuranceCount = random.Chance(10) ? 0 : random.Chance(60) ? 1 : random.Chance(70) ? 2 : 3;
+            int insuranceCount = random.Chance(10)   ? 0
+                                 : random.Chance(60) ? 1
+                                 : random.Chance(70) ? 2
+                                                     : 3;
             cases.Int(caseNumber)
                 .Text(patient.chart)
                 .Text(dependant ? other.chart : patient.chart)
@@ -378,7 +430,8 @@ void Generate(const Options& options, const std::string& file) {
                 if (k < insuranceCount) {
                     bool self = !dependant || k > 0 || random.Chance(10);
                     cases.Text(carriers[static_cast<size_t>(random.Below(carrierCount))])
-                        .Text(Upper(std::string(1, static_cast<char>('A' + random.Below(26)))) + Digits(random, 9))
+                        .Text(Upper(std::string(1, static_cast<char>('A' + random.Below(26)))) +
+                              Digits(random, 9))
                         .Text(random.Chance(70) ? "G" + Digits(random, 6) : "")
                         .Int(random.Chance(90) ? 1 : 0)
                         .Text(self ? patient.chart : other.chart)
@@ -392,7 +445,9 @@ void Generate(const Options& options, const std::string& file) {
             int32_t lastVisit = opened;
             for (int t = 0; t < transactionCount; ++t) {
                 // A few transactions fall on the last day, so date-of-today queries find some.
-                int32_t day = random.Chance(2) ? today : opened + random.Below(std::max(1, today - opened + 1));
+                int32_t day = random.Chance(2)
+                                  ? today
+                                  : opened + random.Below(std::max(1, today - opened + 1));
                 lastVisit = std::max(lastVisit, day);
                 const char* type = random.Pick(kTransactionTypes);
                 bool charge = type[0] <= 'B';
@@ -462,25 +517,44 @@ kce::dbf::ColumnSpec DbfColumn(const Column& column, const std::string& shortNam
     layout.decimals = column.decimals;
     layout.nullable = !column.notNull;
     switch (column.type) {
-    case kChar: layout.dbfType = 'C'; break;
-    case kVarChar: layout.dbfType = 'V'; break;
-    case kNumeric: layout.dbfType = 'N'; break;
-    case kDate: layout.dbfType = 'D'; break;
-    case kLogical: layout.dbfType = 'L'; break;
-    case kInteger:
-        layout.dbfType = 'I';
-        break;
-    case kAutoInc:
-        // Numbered by the table on insert, as the dictionary's AUTOINC column.
-        layout.dbfType = 'I';
-        layout.autoIncrement = true;
-        layout.nullable = false;
-        break;
-    case kMoney: layout.dbfType = 'Y'; break;
-    case kTimestamp: layout.dbfType = 'T'; break;
-    case kDouble: layout.dbfType = 'B'; break;
-    case kMemo: layout.dbfType = 'M'; break;
-    default: throw std::runtime_error("column " + column.name + " has a type no table file holds");
+        case kChar:
+            layout.dbfType = 'C';
+            break;
+        case kVarChar:
+            layout.dbfType = 'V';
+            break;
+        case kNumeric:
+            layout.dbfType = 'N';
+            break;
+        case kDate:
+            layout.dbfType = 'D';
+            break;
+        case kLogical:
+            layout.dbfType = 'L';
+            break;
+        case kInteger:
+            layout.dbfType = 'I';
+            break;
+        case kAutoInc:
+            // Numbered by the table on insert, as the dictionary's AUTOINC column.
+            layout.dbfType = 'I';
+            layout.autoIncrement = true;
+            layout.nullable = false;
+            break;
+        case kMoney:
+            layout.dbfType = 'Y';
+            break;
+        case kTimestamp:
+            layout.dbfType = 'T';
+            break;
+        case kDouble:
+            layout.dbfType = 'B';
+            break;
+        case kMemo:
+            layout.dbfType = 'M';
+            break;
+        default:
+            throw std::runtime_error("column " + column.name + " has a type no table file holds");
     }
     return layout;
 }
@@ -497,7 +571,8 @@ void WriteFolder(const Options& options, const std::string& source) {
         std::vector<std::string> shortNames = kce::ShortColumnNames(longNames);
         kce::dbf::TableSpec layout;
         layout.variant = kce::dbf::Variant::VisualFoxPro;
-        for (size_t i = 0; i < table.columns.size(); ++i) layout.columns.push_back(DbfColumn(table.columns[i], shortNames[i]));
+        for (size_t i = 0; i < table.columns.size(); ++i)
+            layout.columns.push_back(DbfColumn(table.columns[i], shortNames[i]));
         if (options.force) {
             ::unlink(file.c_str());
             ::unlink((options.path + "/" + table.name + ".fpt").c_str());
@@ -512,13 +587,21 @@ void WriteFolder(const Options& options, const std::string& source) {
         while (sqlite3_step(stmt) == SQLITE_ROW) {
             for (int i = 0; i < static_cast<int>(record.size()); ++i) {
                 switch (sqlite3_column_type(stmt, i)) {
-                case SQLITE_INTEGER: record[size_t(i)] = kce::dbf::StoredValue::Int(sqlite3_column_int64(stmt, i)); break;
-                case SQLITE_FLOAT: record[size_t(i)] = kce::dbf::StoredValue::Real(sqlite3_column_double(stmt, i)); break;
-                case SQLITE_NULL: record[size_t(i)] = kce::dbf::StoredValue::Null(); break;
-                default:
-                    record[size_t(i)] = kce::dbf::StoredValue::Text(
-                        std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
-                                         static_cast<size_t>(sqlite3_column_bytes(stmt, i))));
+                    case SQLITE_INTEGER:
+                        record[size_t(i)] =
+                            kce::dbf::StoredValue::Int(sqlite3_column_int64(stmt, i));
+                        break;
+                    case SQLITE_FLOAT:
+                        record[size_t(i)] =
+                            kce::dbf::StoredValue::Real(sqlite3_column_double(stmt, i));
+                        break;
+                    case SQLITE_NULL:
+                        record[size_t(i)] = kce::dbf::StoredValue::Null();
+                        break;
+                    default:
+                        record[size_t(i)] = kce::dbf::StoredValue::Text(std::string_view(
+                            reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
+                            static_cast<size_t>(sqlite3_column_bytes(stmt, i))));
                 }
             }
             creator.Add(record);
@@ -533,7 +616,8 @@ void WriteFolder(const Options& options, const std::string& source) {
 }
 
 int Usage() {
-    std::cerr << "usage: parvell-demo PATH [--patients N] [--seed S] [--today YYYY-MM-DD] [--force] [--dbf]\n";
+    std::cerr << "usage: parvell-demo PATH [--patients N] [--seed S] [--today YYYY-MM-DD] "
+                 "[--force] [--dbf]\n";
     return 2;
 }
 
@@ -574,7 +658,8 @@ int main(int argc, char** argv) {
     }
     if (options.path.empty() || options.patients < 1 || options.patients > 5000000) return Usage();
     // The folder form is made from a dictionary written first under a temporary name.
-    const std::string file = options.path + (options.dbf ? "/.parvell-demo-source.kdd" : "/mwddf.kdd");
+    const std::string file =
+        options.path + (options.dbf ? "/.parvell-demo-source.kdd" : "/mwddf.kdd");
     try {
         if (options.dbf) ::unlink(file.c_str());
         Generate(options, file);

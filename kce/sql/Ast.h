@@ -74,7 +74,7 @@ enum class JoinKind { Comma, Inner, Left, Right, Full, Cross };
 
 struct TableRef {
     size_t position = 0;
-    std::string name;                 // table name; empty for a subquery
+    std::string name;  // table name; empty for a subquery
     std::unique_ptr<Select> subquery;
     std::string alias;
     JoinKind join = JoinKind::Comma;  // how it joins the refs before it (first: Comma)
@@ -124,14 +124,14 @@ struct Statement {
     std::unique_ptr<Select> select;  // Select; Insert ... SELECT
     std::string table;               // Insert, Update, Delete, CreateTable, DropTable
     size_t tablePosition = 0;
-    std::string alias;  // Update, Delete
-    std::vector<std::string> columns;             // Insert column list
+    std::string alias;                 // Update, Delete
+    std::vector<std::string> columns;  // Insert column list
     std::vector<size_t> columnPositions;
-    std::vector<std::vector<ExprPtr>> rows;       // Insert ... VALUES
-    std::vector<Assignment> assignments;          // Update
-    ExprPtr where;                                // Update, Delete
-    std::vector<ColumnDef> columnDefs;            // CreateTable
-    std::vector<ExprPtr> procedureArgs;           // SetApplicationId
+    std::vector<std::vector<ExprPtr>> rows;  // Insert ... VALUES
+    std::vector<Assignment> assignments;     // Update
+    ExprPtr where;                           // Update, Delete
+    std::vector<ColumnDef> columnDefs;       // CreateTable
+    std::vector<ExprPtr> procedureArgs;      // SetApplicationId
     // Every parameter of the text, in order of first appearance (a name used again once).
     std::vector<Parameter> parameters;
 };

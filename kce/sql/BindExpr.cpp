@@ -44,7 +44,8 @@ std::optional<double> ReadNumber(std::string_view text) {
     if (text.empty()) return std::nullopt;
     double value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
     return value;
 }
 
@@ -72,15 +73,21 @@ uint32_t SumLengths(uint32_t a, uint32_t b) {
 // output); TRIM and RTRIM remove them, and changing case keeps them out.
 bool EndsWithoutBlank(const bound::Expr& e) {
     switch (e.kind) {
-        case Kind::Null: return true;
-        case Kind::Column: return IsFixedText(e.type.type);
-        case Kind::Text: return e.text.empty() || e.text.back() != ' ';
+        case Kind::Null:
+            return true;
+        case Kind::Column:
+            return IsFixedText(e.type.type);
+        case Kind::Text:
+            return e.text.empty() || e.text.back() != ' ';
         case Kind::Call:
             if (e.text == "trim" || e.text == "rtrim") return e.args.size() == 1;
-            if (e.text == "kce_totext") return e.args[2]->kind == Kind::Integer && e.args[2]->text == "1";
-            if (e.text == "kce_upper" || e.text == "kce_lower") return EndsWithoutBlank(*e.args.front());
+            if (e.text == "kce_totext")
+                return e.args[2]->kind == Kind::Integer && e.args[2]->text == "1";
+            if (e.text == "kce_upper" || e.text == "kce_lower")
+                return EndsWithoutBlank(*e.args.front());
             return false;
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -107,7 +114,9 @@ void Binder::Fail(int nativeError, size_t position, const std::string& message) 
     throw SqlError(nativeError, position, message);
 }
 
-std::string Binder::At(size_t position) const { return " at " + DescribePosition(sql_, position) + "."; }
+std::string Binder::At(size_t position) const {
+    return " at " + DescribePosition(sql_, position) + ".";
+}
 
 ExprPtr Binder::MakeCall(std::string name, Type type, std::vector<ExprPtr> args) {
     ExprPtr call = Node(Kind::Call, type, args.empty() ? 0 : args.front()->position);
@@ -200,17 +209,24 @@ static ExprPtr ConvertLoose(Binder& b, ExprPtr value, const Type& target, const 
         std::optional<std::string> converted;
         std::string kindName;
         switch (family) {
-            case Family::Date: converted = ReadDate(value->text, format); kindName = "date"; break;
+            case Family::Date:
+                converted = ReadDate(value->text, format);
+                kindName = "date";
+                break;
             case Family::Timestamp:
                 converted = ReadTimestamp(value->text, format);
                 kindName = "timestamp";
                 break;
-            case Family::Time: converted = ReadTime(value->text); kindName = "time"; break;
+            case Family::Time:
+                converted = ReadTime(value->text);
+                kindName = "time";
+                break;
             case Family::Number: {
                 std::optional<double> number = ReadNumber(value->text);
                 if (!number) {
                     b.Fail(kErrInvalidValue, position,
-                           "Text '" + value->text + "' is not a valid number" + suffix + b.At(position));
+                           "Text '" + value->text + "' is not a valid number" + suffix +
+                               b.At(position));
                 }
                 ExprPtr result = Node(Kind::Real, MakeType(kDouble), position);
                 char buffer[40];
@@ -219,11 +235,13 @@ static ExprPtr ConvertLoose(Binder& b, ExprPtr value, const Type& target, const 
                 if (result->text.find_first_of(".e") == std::string::npos) result->text += ".0";
                 return result;
             }
-            default: return value;
+            default:
+                return value;
         }
         if (!converted) {
-            b.Fail(kErrInvalidDate, position,
-                   "Text '" + value->text + "' is not a valid " + kindName + suffix + b.At(position));
+            b.Fail(
+                kErrInvalidDate, position,
+                "Text '" + value->text + "' is not a valid " + kindName + suffix + b.At(position));
         }
         ExprPtr result = b.MakeText(*converted);
         result->type = MakeType(target.type);
@@ -278,7 +296,8 @@ static ExprPtr ConvertLoose(Binder& b, ExprPtr value, const Type& target, const 
 // A parameter compared with fixed text is read as text without its trailing blanks: they do not
 // count in such a comparison, and without them the comparison needs no collation.
 static void TrimForFixedText(ExprPtr& converted, const Type& other) {
-    if (IsFixedText(other.type) && converted->kind == Kind::Call && converted->text == "kce_totext") {
+    if (IsFixedText(other.type) && converted->kind == Kind::Call &&
+        converted->text == "kce_totext") {
         converted->args[2]->text = "1";
     }
 }
@@ -343,8 +362,8 @@ std::string Binder::UnifyFamilies(ExprPtr& a, ExprPtr& b, size_t position, std::
         return {};
     }
     Fail(kErrTypeMismatch, position,
-         "Type mismatch: " + TypeName(a->type.type) + " and " + TypeName(b->type.type) + " cannot be " +
-             std::string(what) + At(position));
+         "Type mismatch: " + TypeName(a->type.type) + " and " + TypeName(b->type.type) +
+             " cannot be " + std::string(what) + At(position));
 }
 
 namespace {
@@ -493,10 +512,12 @@ static ExprPtr ToNumeric(Binder& b, ExprPtr number, const std::optional<std::str
     return b.MakeCall("kce_tonumeric", target, std::move(args));
 }
 
-ExprPtr Binder::Convert(ExprPtr value, const Type& target, size_t position, const std::string& columnName) {
+ExprPtr Binder::Convert(ExprPtr value, const Type& target, size_t position,
+                        const std::string& columnName) {
     const Family to = FamilyOf(target.type);
     const Family from = FamilyOrUnknown(value);
-    const std::string suffix = columnName.empty() ? std::string() : " for column \"" + columnName + "\"";
+    const std::string suffix =
+        columnName.empty() ? std::string() : " for column \"" + columnName + "\"";
     if (value->kind == Kind::Null) {
         value->type = target;
         return value;
@@ -512,8 +533,9 @@ ExprPtr Binder::Convert(ExprPtr value, const Type& target, size_t position, cons
             }
             if (limit != 0 && text.size() > limit) {
                 Fail(kErrValueTooLong, value->position,
-                     "Value '" + value->text + "' is too long" + suffix + " (" + TypeName(target.type) +
-                         "(" + std::to_string(limit) + "))" + At(value->position));
+                     "Value '" + value->text + "' is too long" + suffix + " (" +
+                         TypeName(target.type) + "(" + std::to_string(limit) + "))" +
+                         At(value->position));
             }
             ExprPtr result = MakeText(std::move(text));
             result->type = target;
@@ -614,9 +636,11 @@ ExprPtr Binder::BindCondition(const ast::Expr& expr, Scope& scope) {
     ExprPtr value = BindExpr(expr, scope);
     const Family family = FamilyOrUnknown(value);
     if (family == Family::Logical) return value;
-    if (family == Family::Unknown) return ConvertLoose(*this, std::move(value), MakeType(kLogical), "");
+    if (family == Family::Unknown)
+        return ConvertLoose(*this, std::move(value), MakeType(kLogical), "");
     Fail(kErrTypeMismatch, expr.position,
-         "Type mismatch: a condition must be logical, not " + TypeName(value->type.type) + At(expr.position));
+         "Type mismatch: a condition must be logical, not " + TypeName(value->type.type) +
+             At(expr.position));
 }
 
 namespace {
@@ -644,7 +668,8 @@ static ExprPtr BindColumn(Binder& b, const ast::Expr& expr, Scope& scope) {
                 const ScopeColumn* column = FindColumn(source, expr.text);
                 if (!column) {
                     b.Fail(kErrUnknownColumn, expr.position,
-                           "Column \"" + expr.qualifier + "." + expr.text + "\" not found" + b.At(expr.position));
+                           "Column \"" + expr.qualifier + "." + expr.text + "\" not found" +
+                               b.At(expr.position));
                 }
                 match = {&source, column};
                 break;
@@ -656,8 +681,9 @@ static ExprPtr BindColumn(Binder& b, const ast::Expr& expr, Scope& scope) {
             if (!column) continue;
             if (match.column) {
                 b.Fail(kErrAmbiguousColumn, expr.position,
-                       "Column \"" + expr.text + "\" is ambiguous: it is in \"" + match.source->name +
-                           "\" and \"" + source.name + "\"" + b.At(expr.position));
+                       "Column \"" + expr.text + "\" is ambiguous: it is in \"" +
+                           match.source->name + "\" and \"" + source.name + "\"" +
+                           b.At(expr.position));
             }
             match = {&source, column};
         }
@@ -681,7 +707,8 @@ static ExprPtr BindColumn(Binder& b, const ast::Expr& expr, Scope& scope) {
             b.Fail(kErrUnknownTable, expr.position,
                    "Table or alias \"" + expr.qualifier + "\" not found" + b.At(expr.position));
         }
-        b.Fail(kErrUnknownColumn, expr.position, "Column \"" + expr.text + "\" not found" + b.At(expr.position));
+        b.Fail(kErrUnknownColumn, expr.position,
+               "Column \"" + expr.text + "\" not found" + b.At(expr.position));
     }
     // SQLite evaluates an aggregate over a column of an enclosing query in that query, not in the
     // subquery where it is written: the statement would then fail to prepare, or count the wrong
@@ -691,8 +718,8 @@ static ExprPtr BindColumn(Binder& b, const ast::Expr& expr, Scope& scope) {
         for (const ScopeSource& source : scope.sources) own = own || &source == match.source;
         if (!own) {
             b.Fail(kErrAggregate, expr.position,
-                   "Aggregate function cannot take column \"" + expr.text + "\" of an enclosing query" +
-                       b.At(expr.position));
+                   "Aggregate function cannot take column \"" + expr.text +
+                       "\" of an enclosing query" + b.At(expr.position));
         }
     }
     ExprPtr node = Node(Kind::Column, match.column->type, expr.position);
@@ -705,8 +732,10 @@ static ExprPtr BindColumn(Binder& b, const ast::Expr& expr, Scope& scope) {
 
 ExprPtr Binder::ConcatValues(ExprPtr left, ExprPtr right, size_t position) {
     Binder& b = *this;
-    if (FamilyOrUnknown(left) == Family::Unknown) left = ConvertLoose(b, std::move(left), Type{kVarChar, 255, 0}, "");
-    if (FamilyOrUnknown(right) == Family::Unknown) right = ConvertLoose(b, std::move(right), Type{kVarChar, 255, 0}, "");
+    if (FamilyOrUnknown(left) == Family::Unknown)
+        left = ConvertLoose(b, std::move(left), Type{kVarChar, 255, 0}, "");
+    if (FamilyOrUnknown(right) == Family::Unknown)
+        right = ConvertLoose(b, std::move(right), Type{kVarChar, 255, 0}, "");
     const Type& lt = left->type;
     const Type& rt = right->type;
     Type type;
@@ -767,12 +796,13 @@ static ExprPtr BindBinary(Binder& b, const ast::Expr& expr, Scope& scope) {
     const Family fr = FamilyOrUnknown(right);
     auto mismatch = [&](std::string_view verb) {
         b.Fail(kErrTypeMismatch, position,
-               "Type mismatch: " + TypeName(left->type.type) + " and " + TypeName(right->type.type) +
-                   " cannot be " + std::string(verb) + b.At(position));
+               "Type mismatch: " + TypeName(left->type.type) + " and " +
+                   TypeName(right->type.type) + " cannot be " + std::string(verb) + b.At(position));
     };
     auto isNumberOrUnknown = [](Family f) { return f == Family::Number || f == Family::Unknown; };
     if (op == "||" || (op == "+" && (fl == Family::Text || fr == Family::Text))) {
-        const bool ok = (fl == Family::Text || fl == Family::Unknown) && (fr == Family::Text || fr == Family::Unknown);
+        const bool ok = (fl == Family::Text || fl == Family::Unknown) &&
+                        (fr == Family::Text || fr == Family::Unknown);
         if (!ok) mismatch(op == "+" ? "added" : "concatenated");
         return b.ConcatValues(std::move(left), std::move(right), position);
     }
@@ -799,7 +829,8 @@ static ExprPtr BindBinary(Binder& b, const ast::Expr& expr, Scope& scope) {
         return call;
     }
     // Date arithmetic: date + days, days + date, date - days, date - date.
-    if (op == "+" && ((fl == Family::Date && isNumberOrUnknown(fr)) || (fr == Family::Date && isNumberOrUnknown(fl)))) {
+    if (op == "+" && ((fl == Family::Date && isNumberOrUnknown(fr)) ||
+                      (fr == Family::Date && isNumberOrUnknown(fl)))) {
         ExprPtr& date = fl == Family::Date ? left : right;
         ExprPtr& days = fl == Family::Date ? right : left;
         days = ConvertLoose(b, std::move(days), MakeType(kInteger), "");
@@ -827,7 +858,10 @@ static ExprPtr BindBinary(Binder& b, const ast::Expr& expr, Scope& scope) {
         return b.MakeCall("kce_adddays", MakeType(kDate), std::move(args));
     }
     if (!isNumberOrUnknown(fl) || !isNumberOrUnknown(fr)) {
-        mismatch(op == "+" ? "added" : op == "-" ? "subtracted" : op == "*" ? "multiplied" : "divided");
+        mismatch(op == "+"   ? "added"
+                 : op == "-" ? "subtracted"
+                 : op == "*" ? "multiplied"
+                             : "divided");
     }
     if (fl == Family::Unknown) left = ConvertLoose(b, std::move(left), MakeType(kDouble), "");
     if (fr == Family::Unknown) right = ConvertLoose(b, std::move(right), MakeType(kDouble), "");
@@ -925,7 +959,8 @@ static void AmountsOf(Binder& b, bound::Select& select) {
 static const Column& OnlyColumn(Binder& b, const bound::Select& select, size_t position) {
     if (select.columns.size() != 1) {
         b.Fail(kErrSubqueryColumns, position,
-               "Subquery must return one column, not " + std::to_string(select.columns.size()) + b.At(position));
+               "Subquery must return one column, not " + std::to_string(select.columns.size()) +
+                   b.At(position));
     }
     return select.columns.front();
 }
@@ -1050,10 +1085,12 @@ ExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
             }
             ExprPtr operand = BindExpr(*expr.args[0], scope);
             const Family family = FamilyOrUnknown(operand);
-            if (family == Family::Unknown) operand = ConvertLoose(*this, std::move(operand), MakeType(kDouble), "");
+            if (family == Family::Unknown)
+                operand = ConvertLoose(*this, std::move(operand), MakeType(kDouble), "");
             else if (family != Family::Number) {
                 Fail(kErrTypeMismatch, position,
-                     "Type mismatch: " + TypeName(operand->type.type) + " cannot be negated" + At(position));
+                     "Type mismatch: " + TypeName(operand->type.type) + " cannot be negated" +
+                         At(position));
             }
             if (expr.text == "+") return operand;
             ExprPtr node = Node(Kind::Unary, operand->type, position);
@@ -1102,7 +1139,8 @@ ExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
             ExprPtr value = BindExpr(*expr.args[0], scope);
             node->select = BindSelect(*expr.select, &scope);
             const Column& column = OnlyColumn(*this, *node->select, expr.select->position);
-            ExprPtr placeholder = Node(Kind::Null, Type{column.type, column.length, column.decimals}, position);
+            ExprPtr placeholder =
+                Node(Kind::Null, Type{column.type, column.length, column.decimals}, position);
             node->collation = Unify(value, placeholder, position, "compared");
             if (IsMoneyType(column.type) && FamilyOrUnknown(value) == Family::Number &&
                 !IsMoneyType(value->type.type)) {
@@ -1140,7 +1178,8 @@ ExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
                     value = ConvertLoose(*this, std::move(value), Type{kVarChar, 255, 0}, "");
                 } else if (family != Family::Text) {
                     Fail(kErrTypeMismatch, arg->position,
-                         "Type mismatch: LIKE needs text, not " + TypeName(value->type.type) + At(arg->position));
+                         "Type mismatch: LIKE needs text, not " + TypeName(value->type.type) +
+                             At(arg->position));
                 }
                 node->args.push_back(std::move(value));
             }

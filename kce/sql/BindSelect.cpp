@@ -16,12 +16,18 @@ namespace {
 
 bound::JoinKind MapJoin(ast::JoinKind join) {
     switch (join) {
-        case ast::JoinKind::Comma: return bound::JoinKind::Comma;
-        case ast::JoinKind::Inner: return bound::JoinKind::Inner;
-        case ast::JoinKind::Left: return bound::JoinKind::Left;
-        case ast::JoinKind::Right: return bound::JoinKind::Right;
-        case ast::JoinKind::Full: return bound::JoinKind::Full;
-        case ast::JoinKind::Cross: return bound::JoinKind::Cross;
+        case ast::JoinKind::Comma:
+            return bound::JoinKind::Comma;
+        case ast::JoinKind::Inner:
+            return bound::JoinKind::Inner;
+        case ast::JoinKind::Left:
+            return bound::JoinKind::Left;
+        case ast::JoinKind::Right:
+            return bound::JoinKind::Right;
+        case ast::JoinKind::Full:
+            return bound::JoinKind::Full;
+        case ast::JoinKind::Cross:
+            return bound::JoinKind::Cross;
     }
     return bound::JoinKind::Comma;
 }
@@ -263,8 +269,8 @@ std::unique_ptr<bound::Select> Binder::BindSelect(const ast::Select& select, Sco
                 for (size_t k = 0; k < source.subquery->columns.size(); ++k) {
                     const Column& column = source.subquery->columns[k];
                     const Type type{column.type, column.length, column.decimals};
-                    scopeSource.columns.push_back(
-                        ScopeColumn{column.name, "c" + std::to_string(k), type, IsFixedText(column.type)});
+                    scopeSource.columns.push_back(ScopeColumn{column.name, "c" + std::to_string(k),
+                                                              type, IsFixedText(column.type)});
                 }
             } else {
                 const Table& table = RequireTable(ref.name, ref.position);
@@ -274,7 +280,8 @@ std::unique_ptr<bound::Select> Binder::BindSelect(const ast::Select& select, Sco
             for (const ScopeSource& existing : scope->sources) {
                 if (!scopeSource.name.empty() && EqualsNoCase(existing.name, scopeSource.name)) {
                     Fail(kErrDuplicateName, ref.position,
-                         "Table or alias \"" + scopeSource.name + "\" is named twice" + At(ref.position));
+                         "Table or alias \"" + scopeSource.name + "\" is named twice" +
+                             At(ref.position));
                 }
             }
             source.alias = scopeSource.alias;
@@ -298,7 +305,9 @@ std::unique_ptr<bound::Select> Binder::BindSelect(const ast::Select& select, Sco
             if (item.star) {
                 bool found = false;
                 for (const ScopeSource& source : scope->sources) {
-                    if (!item.starQualifier.empty() && !EqualsNoCase(source.name, item.starQualifier)) continue;
+                    if (!item.starQualifier.empty() &&
+                        !EqualsNoCase(source.name, item.starQualifier))
+                        continue;
                     found = true;
                     for (const ScopeColumn& column : source.columns) {
                         bc.items.push_back(bound::Item{ColumnRef(source, column)});
@@ -309,16 +318,19 @@ std::unique_ptr<bound::Select> Binder::BindSelect(const ast::Select& select, Sco
                 if (!found) {
                     if (!item.starQualifier.empty()) {
                         Fail(kErrUnknownTable, item.position,
-                             "Table or alias \"" + item.starQualifier + "\" not found" + At(item.position));
+                             "Table or alias \"" + item.starQualifier + "\" not found" +
+                                 At(item.position));
                     }
-                    Fail(kErrSyntax, item.position, "SELECT * needs a FROM clause" + At(item.position));
+                    Fail(kErrSyntax, item.position,
+                         "SELECT * needs a FROM clause" + At(item.position));
                 }
                 continue;
             }
             ExprPtr value = BindExpr(*item.expr, *scope);
             if (!item.alias.empty()) aliasItems.emplace_back(item.alias, bc.items.size());
             std::string name = item.alias;
-            if (name.empty()) name = item.expr->kind == ast::ExprKind::Column ? item.expr->text : "EXPR";
+            if (name.empty())
+                name = item.expr->kind == ast::ExprKind::Column ? item.expr->text : "EXPR";
             coreNames.push_back(std::move(name));
             bc.items.push_back(bound::Item{std::move(value)});
         }
@@ -359,7 +371,8 @@ std::unique_ptr<bound::Select> Binder::BindSelect(const ast::Select& select, Sco
             for (const bound::Item& item : bc.items) grouped = grouped || item.expr->aggregate;
             if (!grouped) {
                 Fail(kErrAggregate, core.having->position,
-                     "HAVING needs GROUP BY or an aggregate in the select list" + At(core.having->position));
+                     "HAVING needs GROUP BY or an aggregate in the select list" +
+                         At(core.having->position));
             }
         }
         scope->aliases = nullptr;
@@ -378,8 +391,8 @@ std::unique_ptr<bound::Select> Binder::BindSelect(const ast::Select& select, Sco
                 if (!common) {
                     Fail(kErrTypeMismatch, core.position,
                          "Type mismatch: UNION column " + std::to_string(k + 1) + " is " +
-                             TypeName(types[k].type) + " and " + TypeName(bc.items[k].expr->type.type) +
-                             At(core.position));
+                             TypeName(types[k].type) + " and " +
+                             TypeName(bc.items[k].expr->type.type) + At(core.position));
                 }
                 types[k] = *common;
             }
@@ -407,7 +420,8 @@ std::unique_ptr<bound::Select> Binder::BindSelect(const ast::Select& select, Sco
             if (k < types.size() && types[k].type == kUnknownType) types[k] = value->type;
         }
     }
-    for (size_t k = 0; k < names.size(); ++k) result->columns.push_back(ResultColumn(names[k], types[k]));
+    for (size_t k = 0; k < names.size(); ++k)
+        result->columns.push_back(ResultColumn(names[k], types[k]));
 
     for (const ast::OrderItem& item : select.orderBy) {
         bound::OrderItem order;
@@ -424,7 +438,8 @@ std::unique_ptr<bound::Select> Binder::BindSelect(const ast::Select& select, Sco
             if (expr.text.find_first_not_of("0123456789") != std::string::npos || position < 1 ||
                 position > static_cast<int64_t>(names.size())) {
                 Fail(kErrColumnCount, expr.position,
-                     "ORDER BY position " + expr.text + " is not a result column" + At(expr.position));
+                     "ORDER BY position " + expr.text + " is not a result column" +
+                         At(expr.position));
             }
             order.position = position;
         } else if (expr.kind == ast::ExprKind::Column && expr.qualifier.empty()) {

@@ -15,7 +15,8 @@ using bound::Type;
 namespace binder {
 namespace {
 
-const Column& FindTargetColumn(const Binder& b, const Table& table, const std::string& name, size_t position) {
+const Column& FindTargetColumn(const Binder& b, const Table& table, const std::string& name,
+                               size_t position) {
     for (const Column& column : table.columns) {
         if (EqualsNoCase(column.name, name)) return column;
     }
@@ -23,7 +24,9 @@ const Column& FindTargetColumn(const Binder& b, const Table& table, const std::s
            "Column \"" + name + "\" not found in table \"" + table.name + "\"" + b.At(position));
 }
 
-Type TypeOf(const Column& column) { return Type{column.type, column.length, column.decimals}; }
+Type TypeOf(const Column& column) {
+    return Type{column.type, column.length, column.decimals};
+}
 
 // The local time now, as a timestamp is stored.
 ExprPtr Now(Binder& b) {
@@ -39,7 +42,8 @@ ExprPtr Now(Binder& b) {
 // Converts one value for a target column, refusing a NULL literal for a NOT NULL column.
 static ExprPtr StoreValue(Binder& b, ExprPtr value, const Column& column, size_t position) {
     if (column.notNull && value->kind == bound::Kind::Null) {
-        b.Fail(kErrNotNull, position, "Column \"" + column.name + "\" cannot be NULL" + b.At(position));
+        b.Fail(kErrNotNull, position,
+               "Column \"" + column.name + "\" cannot be NULL" + b.At(position));
     }
     return b.Convert(std::move(value), TypeOf(column), position, column.name);
 }
@@ -59,11 +63,13 @@ bound::Statement Binder::BindStatement(const ast::Statement& statement) {
                 for (const Column& column : table.columns) targets.push_back(&column);
             }
             for (size_t i = 0; i < statement.columns.size(); ++i) {
-                const Column& column = FindTargetColumn(*this, table, statement.columns[i], statement.columnPositions[i]);
+                const Column& column = FindTargetColumn(*this, table, statement.columns[i],
+                                                        statement.columnPositions[i]);
                 for (const Column* existing : targets) {
                     if (existing == &column) {
                         Fail(kErrDuplicateName, statement.columnPositions[i],
-                             "Column \"" + column.name + "\" is named twice" + At(statement.columnPositions[i]));
+                             "Column \"" + column.name + "\" is named twice" +
+                                 At(statement.columnPositions[i]));
                     }
                 }
                 targets.push_back(&column);
@@ -97,7 +103,8 @@ bound::Statement Binder::BindStatement(const ast::Statement& statement) {
                     ref->source = "s";
                     ref->text = "c" + std::to_string(k);
                     ref->position = statement.select->position;
-                    row.push_back(StoreValue(*this, std::move(ref), *targets[k], statement.select->position));
+                    row.push_back(
+                        StoreValue(*this, std::move(ref), *targets[k], statement.select->position));
                 }
                 for (size_t k = 0; k < stamped.size(); ++k) row.push_back(Now(*this));
                 result.rows.push_back(std::move(row));
@@ -105,11 +112,13 @@ bound::Statement Binder::BindStatement(const ast::Statement& statement) {
             }
             Scope scope;
             for (const std::vector<ast::ExprPtr>& values : statement.rows) {
-                if (values.size() != targets.size()) countError(values.size(), values.front()->position);
+                if (values.size() != targets.size())
+                    countError(values.size(), values.front()->position);
                 std::vector<ExprPtr> row;
                 for (size_t k = 0; k < values.size(); ++k) {
                     ExprPtr value = BindExpr(*values[k], scope);
-                    row.push_back(StoreValue(*this, std::move(value), *targets[k], values[k]->position));
+                    row.push_back(
+                        StoreValue(*this, std::move(value), *targets[k], values[k]->position));
                 }
                 for (size_t k = 0; k < stamped.size(); ++k) row.push_back(Now(*this));
                 result.rows.push_back(std::move(row));
@@ -121,26 +130,32 @@ bound::Statement Binder::BindStatement(const ast::Statement& statement) {
             const Table& table = RequireTable(statement.table, statement.tablePosition);
             result.table = table.name;
             Scope scope;
-            scope.sources.push_back(TableSource(table, statement.alias.empty() ? table.name : statement.alias));
+            scope.sources.push_back(
+                TableSource(table, statement.alias.empty() ? table.name : statement.alias));
             result.alias = scope.sources.front().alias;
             for (const ast::Assignment& assignment : statement.assignments) {
-                const Column& column = FindTargetColumn(*this, table, assignment.column, assignment.position);
+                const Column& column =
+                    FindTargetColumn(*this, table, assignment.column, assignment.position);
                 for (const bound::Assignment& existing : result.assignments) {
                     if (EqualsNoCase(existing.column, column.name)) {
                         Fail(kErrDuplicateName, assignment.position,
-                             "Column \"" + column.name + "\" is set twice" + At(assignment.position));
+                             "Column \"" + column.name + "\" is set twice" +
+                                 At(assignment.position));
                     }
                 }
                 ExprPtr value = BindExpr(*assignment.value, scope);
-                result.assignments.push_back(
-                    bound::Assignment{column.name, StoreValue(*this, std::move(value), column, assignment.value->position)});
+                result.assignments.push_back(bound::Assignment{
+                    column.name,
+                    StoreValue(*this, std::move(value), column, assignment.value->position)});
             }
             if (statement.kind == StatementKind::Update) {
                 for (const Column& column : table.columns) {
                     if (column.type != kModTime) continue;
-                    const bool named = std::any_of(result.assignments.begin(), result.assignments.end(),
-                                                   [&](const bound::Assignment& a) { return a.column == column.name; });
-                    if (!named) result.assignments.push_back(bound::Assignment{column.name, Now(*this)});
+                    const bool named = std::any_of(
+                        result.assignments.begin(), result.assignments.end(),
+                        [&](const bound::Assignment& a) { return a.column == column.name; });
+                    if (!named)
+                        result.assignments.push_back(bound::Assignment{column.name, Now(*this)});
                 }
             }
             if (statement.where) result.where = BindCondition(*statement.where, scope);
@@ -149,7 +164,8 @@ bound::Statement Binder::BindStatement(const ast::Statement& statement) {
         case StatementKind::CreateTable: {
             if (catalogue_.FindTable(statement.table)) {
                 Fail(kErrTableExists, statement.tablePosition,
-                     "Table \"" + statement.table + "\" already exists" + At(statement.tablePosition));
+                     "Table \"" + statement.table + "\" already exists" +
+                         At(statement.tablePosition));
             }
             result.table = statement.table;
             result.created.name = statement.table;
@@ -160,8 +176,10 @@ bound::Statement Binder::BindStatement(const ast::Statement& statement) {
                              "Column \"" + def.name + "\" is named twice" + At(def.position));
                     }
                 }
-                TypeNameResult read = ReadTypeName(def.type.name, def.type.length, def.type.decimals, false);
-                if (!read.error.empty()) Fail(kErrInvalidType, def.type.position, read.error + At(def.type.position));
+                TypeNameResult read =
+                    ReadTypeName(def.type.name, def.type.length, def.type.decimals, false);
+                if (!read.error.empty())
+                    Fail(kErrInvalidType, def.type.position, read.error + At(def.type.position));
                 Column column;
                 column.name = def.name;
                 column.type = read.type.type;
@@ -182,8 +200,8 @@ bound::Statement Binder::BindStatement(const ast::Statement& statement) {
             }
             Scope scope;
             ExprPtr value = BindExpr(*statement.procedureArgs.front(), scope);
-            result.procedureArgs.push_back(
-                Convert(std::move(value), Type{kVarChar, 300, 0}, statement.procedureArgs.front()->position, ""));
+            result.procedureArgs.push_back(Convert(std::move(value), Type{kVarChar, 300, 0},
+                                                   statement.procedureArgs.front()->position, ""));
             break;
         }
         case StatementKind::GetApplicationId: {
@@ -206,8 +224,8 @@ bound::Statement Binder::BindStatement(const ast::Statement& statement) {
 
 }  // namespace binder
 
-bound::Statement Bind(const ast::Statement& statement, std::string_view sql, const Catalogue& catalogue,
-                      const Settings& settings) {
+bound::Statement Bind(const ast::Statement& statement, std::string_view sql,
+                      const Catalogue& catalogue, const Settings& settings) {
     binder::Binder binder(sql, catalogue, settings);
     return binder.BindStatement(statement);
 }

@@ -70,8 +70,8 @@ using ExprPtr = std::unique_ptr<Expr>;
 enum class JoinKind { Comma, Inner, Left, Right, Full, Cross };
 
 struct Source {
-    std::string alias;                // our SQL alias (t0, t1, ...)
-    std::string table;                // stored table name; empty for a subquery
+    std::string alias;                 // our SQL alias (t0, t1, ...)
+    std::string table;                 // stored table name; empty for a subquery
     std::unique_ptr<Select> subquery;  // its columns are named c0, c1, ...
     JoinKind join = JoinKind::Comma;
     ExprPtr on;
@@ -113,15 +113,15 @@ struct Assignment {
 
 struct Statement {
     StatementKind kind = StatementKind::Select;
-    std::unique_ptr<Select> select;  // Select, Insert ... SELECT (items converted to the targets)
-    std::string table;               // target table (stored name)
-    std::string alias;               // Update, Delete: the target's SQL alias
-    std::vector<std::string> columns;              // Insert: target columns in value order
-    std::vector<std::vector<ExprPtr>> rows;        // Insert ... VALUES, converted
-    std::vector<Assignment> assignments;           // Update
+    std::unique_ptr<Select> select;    // Select, Insert ... SELECT (items converted to the targets)
+    std::string table;                 // target table (stored name)
+    std::string alias;                 // Update, Delete: the target's SQL alias
+    std::vector<std::string> columns;  // Insert: target columns in value order
+    std::vector<std::vector<ExprPtr>> rows;  // Insert ... VALUES, converted
+    std::vector<Assignment> assignments;     // Update
     ExprPtr where;
-    Table created;                                 // CreateTable
-    std::vector<ExprPtr> procedureArgs;            // SetApplicationId
+    Table created;                       // CreateTable
+    std::vector<ExprPtr> procedureArgs;  // SetApplicationId
     std::vector<Parameter> parameters;
 };
 

@@ -10,9 +10,9 @@
 //   2 NUMERIC(l,d)       REAL (the native form is its text with d decimals)
 //   3 DATE               TEXT 'YYYY-MM-DD'
 //   4 CHAR(n), 20 CHAR_CI(n), 23 VARCHAR(n), 5 MEMO
-//                        TEXT in UTF-8 converted from Windows-1252 (the five unassigned bytes map to
-//                        U+0081, U+008D, U+008F, U+0090, U+009D so text round-trips byte for byte);
-//                        fixed-length text is stored without its trailing blanks
+//                        TEXT in UTF-8 converted from Windows-1252 (the five unassigned bytes map
+//                        to U+0081, U+008D, U+008F, U+0090, U+009D so text round-trips byte for
+//                        byte); fixed-length text is stored without its trailing blanks
 //   6 BINARY, 7 IMAGE, 16 RAW(n), 24 VARBINARY(n)
 //                        BLOB
 //   10 DOUBLE            REAL
@@ -130,7 +130,8 @@ private:
     size_t position_;
 };
 
-CompiledStatement Compile(std::string_view sql, const Catalogue& catalogue, const Settings& settings);
+CompiledStatement Compile(std::string_view sql, const Catalogue& catalogue,
+                          const Settings& settings);
 
 // Registers on a connection the SQLite functions and collations that generated SQL calls.
 void RegisterFunctions(sqlite3* db);

@@ -13,7 +13,9 @@ std::string_view TrimBlanks(std::string_view text) {
     return text;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Reads between minDigits and maxDigits digits at text[i].
 bool ReadNumber(std::string_view text, size_t& i, size_t minDigits, size_t maxDigits, int& value) {
@@ -34,7 +36,8 @@ std::string FormatDate(int year, int month, int day) {
 }
 
 // Reads a date at the start of text; `used` receives the number of bytes read.
-std::optional<std::string> ReadDatePrefix(std::string_view text, std::string_view format, size_t& used) {
+std::optional<std::string> ReadDatePrefix(std::string_view text, std::string_view format,
+                                          size_t& used) {
     // ISO form first: four digits and a dash.
     if (text.size() >= 5 && IsDigit(text[0]) && IsDigit(text[1]) && IsDigit(text[2]) &&
         IsDigit(text[3]) && text[4] == '-') {
@@ -42,7 +45,8 @@ std::optional<std::string> ReadDatePrefix(std::string_view text, std::string_vie
         int year = 0, month = 0, day = 0;
         ReadNumber(text, i, 4, 4, year);
         ++i;
-        if (!ReadNumber(text, i, 1, 2, month) || i >= text.size() || text[i] != '-') return std::nullopt;
+        if (!ReadNumber(text, i, 1, 2, month) || i >= text.size() || text[i] != '-')
+            return std::nullopt;
         ++i;
         if (!ReadNumber(text, i, 1, 2, day) || !parvell::IsValidDate(year, month, day))
             return std::nullopt;
@@ -127,7 +131,9 @@ std::optional<std::string> ReadDate(std::string_view text, std::string_view form
     return date;
 }
 
-std::optional<std::string> ReadTime(std::string_view text) { return ReadTimeExact(TrimBlanks(text)); }
+std::optional<std::string> ReadTime(std::string_view text) {
+    return ReadTimeExact(TrimBlanks(text));
+}
 
 std::optional<std::string> ReadTimestamp(std::string_view text, std::string_view format) {
     text = TrimBlanks(text);

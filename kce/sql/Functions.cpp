@@ -29,7 +29,9 @@ std::string_view TextOf(sqlite3_value* value) {
                 : std::string_view();
 }
 
-bool IsNull(sqlite3_value* value) { return sqlite3_value_type(value) == SQLITE_NULL; }
+bool IsNull(sqlite3_value* value) {
+    return sqlite3_value_type(value) == SQLITE_NULL;
+}
 
 void ResultText(sqlite3_context* context, std::string_view text) {
     sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
@@ -91,7 +93,8 @@ void CivilFromDays(int64_t days, int& y, int& m, int& d) {
 }
 
 bool ReadIsoDate(std::string_view text, int& y, int& m, int& d) {
-    return text.size() >= 10 && std::sscanf(std::string(text.substr(0, 10)).c_str(), "%4d-%2d-%2d", &y, &m, &d) == 3;
+    return text.size() >= 10 &&
+           std::sscanf(std::string(text.substr(0, 10)).c_str(), "%4d-%2d-%2d", &y, &m, &d) == 3;
 }
 
 // kce_pad(text, length): the text with blanks added up to `length` characters, built in one
@@ -118,23 +121,28 @@ void ToTextFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     const int64_t limit = sqlite3_value_int64(argv[1]);
     if (limit > 0 && static_cast<int64_t>(Utf8Length(text)) > limit) {
         return Fail(context, kErrValueTooLong,
-                    "Value '" + std::string(text) + "' is too long" + ForColumn(argv[3]) + " (length " +
-                        std::to_string(limit) + ").");
+                    "Value '" + std::string(text) + "' is too long" + ForColumn(argv[3]) +
+                        " (length " + std::to_string(limit) + ").");
     }
     ResultText(context, text);
 }
 
 void ToNumberFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     switch (sqlite3_value_type(argv[0])) {
-        case SQLITE_NULL: return sqlite3_result_null(context);
-        case SQLITE_INTEGER: return sqlite3_result_int64(context, sqlite3_value_int64(argv[0]));
-        case SQLITE_FLOAT: return sqlite3_result_double(context, sqlite3_value_double(argv[0]));
-        default: break;
+        case SQLITE_NULL:
+            return sqlite3_result_null(context);
+        case SQLITE_INTEGER:
+            return sqlite3_result_int64(context, sqlite3_value_int64(argv[0]));
+        case SQLITE_FLOAT:
+            return sqlite3_result_double(context, sqlite3_value_double(argv[0]));
+        default:
+            break;
     }
     std::optional<double> number = ParseNumber(TextOf(argv[0]));
     if (!number) {
         return Fail(context, kErrInvalidValue,
-                    "Text '" + std::string(TextOf(argv[0])) + "' is not a valid number" + ForColumn(argv[1]) + ".");
+                    "Text '" + std::string(TextOf(argv[0])) + "' is not a valid number" +
+                        ForColumn(argv[1]) + ".");
     }
     sqlite3_result_double(context, *number);
 }
@@ -146,10 +154,13 @@ void ToRealFunction(sqlite3_context* context, int, sqlite3_value** argv) {
 
 void ToLogicalFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     switch (sqlite3_value_type(argv[0])) {
-        case SQLITE_NULL: return sqlite3_result_null(context);
+        case SQLITE_NULL:
+            return sqlite3_result_null(context);
         case SQLITE_INTEGER:
-        case SQLITE_FLOAT: return sqlite3_result_int(context, sqlite3_value_double(argv[0]) != 0 ? 1 : 0);
-        default: break;
+        case SQLITE_FLOAT:
+            return sqlite3_result_int(context, sqlite3_value_double(argv[0]) != 0 ? 1 : 0);
+        default:
+            break;
     }
     const std::string text = UpperUtf8(TrimBlanks(TextOf(argv[0])));
     if (text == "T" || text == "TRUE" || text == "Y" || text == "YES" || text == "1") {
@@ -159,10 +170,12 @@ void ToLogicalFunction(sqlite3_context* context, int, sqlite3_value** argv) {
         return sqlite3_result_int(context, 0);
     }
     Fail(context, kErrInvalidValue,
-         "Text '" + std::string(TextOf(argv[0])) + "' is not a valid logical value" + ForColumn(argv[1]) + ".");
+         "Text '" + std::string(TextOf(argv[0])) + "' is not a valid logical value" +
+             ForColumn(argv[1]) + ".");
 }
 
-// kce_todate(value, format, column), kce_totimestamp(value, format, column), kce_totime(value, column)
+// kce_todate(value, format, column), kce_totimestamp(value, format, column), kce_totime(value,
+// column)
 template <int kKind>
 void ToDateTimeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
     if (IsNull(argv[0])) return sqlite3_result_null(context);
@@ -174,14 +187,16 @@ void ToDateTimeFunction(sqlite3_context* context, int argc, sqlite3_value** argv
             std::string_view format = TextOf(argv[1]);
             result = ReadDate(text, format);
             if (!result) {
-                if (std::optional<std::string> stamp = ReadTimestamp(text, format)) result = stamp->substr(0, 10);
+                if (std::optional<std::string> stamp = ReadTimestamp(text, format))
+                    result = stamp->substr(0, 10);
             }
         } else if (kKind == 1) {
             result = ReadTimestamp(text, TextOf(argv[1]));
         } else {
             result = ReadTime(text);
             if (!result) {
-                if (std::optional<std::string> stamp = ReadTimestamp(text, "CCYY-MM-DD")) result = stamp->substr(11);
+                if (std::optional<std::string> stamp = ReadTimestamp(text, "CCYY-MM-DD"))
+                    result = stamp->substr(11);
             }
         }
         if (result) return ResultText(context, *result);
@@ -204,8 +219,12 @@ bool IsAscii(std::string_view text) {
     return true;
 }
 
-unsigned char UpperAscii(unsigned char c) { return c >= 'a' && c <= 'z' ? c - 0x20 : c; }
-unsigned char LowerAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 0x20 : c; }
+unsigned char UpperAscii(unsigned char c) {
+    return c >= 'a' && c <= 'z' ? c - 0x20 : c;
+}
+unsigned char LowerAscii(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? c + 0x20 : c;
+}
 
 // kce_upper(text), kce_lower(text): case mapped as Windows-1252 maps it. ASCII text, by far the
 // most common, is mapped byte for byte into one buffer that SQLite takes over; other text is
@@ -344,16 +363,21 @@ void DatePartFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     int y = 0, m = 0, d = 0;
     if (!ReadIsoDate(text, y, m, d)) return sqlite3_result_null(context);
     switch (part) {
-        case 'Y': return sqlite3_result_int(context, y);
-        case 'M': return sqlite3_result_int(context, m);
-        case 'D': return sqlite3_result_int(context, d);
-        case 'Q': return sqlite3_result_int(context, (m - 1) / 3 + 1);
+        case 'Y':
+            return sqlite3_result_int(context, y);
+        case 'M':
+            return sqlite3_result_int(context, m);
+        case 'D':
+            return sqlite3_result_int(context, d);
+        case 'Q':
+            return sqlite3_result_int(context, (m - 1) / 3 + 1);
         case 'K': {
             const int64_t first = DaysFromCivil(y, 1, 1);
             const int64_t dayOfYear = DaysFromCivil(y, m, d) - first;  // 0-based
             return sqlite3_result_int64(context, (dayOfYear + Weekday(first)) / 7 + 1);
         }
-        default: return sqlite3_result_int(context, Weekday(DaysFromCivil(y, m, d)) + 1);
+        default:
+            return sqlite3_result_int(context, Weekday(DaysFromCivil(y, m, d)) + 1);
     }
 }
 
@@ -425,13 +449,20 @@ constexpr int64_t kDayMs = 86400000;
 // Milliseconds in one unit of an interval letter, 0 for months, quarters and years.
 int64_t UnitMs(char unit) {
     switch (unit) {
-        case 'F': return 1;
-        case 'S': return 1000;
-        case 'I': return 60000;
-        case 'H': return 3600000;
-        case 'D': return kDayMs;
-        case 'W': return 7 * kDayMs;
-        default: return 0;
+        case 'F':
+            return 1;
+        case 'S':
+            return 1000;
+        case 'I':
+            return 60000;
+        case 'H':
+            return 3600000;
+        case 'D':
+            return kDayMs;
+        case 'W':
+            return 7 * kDayMs;
+        default:
+            return 0;
     }
 }
 
@@ -508,7 +539,8 @@ void AddDaysFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     if (!ReadIsoDate(TextOf(argv[0]), y, m, d)) return sqlite3_result_null(context);
     const int64_t days = DaysFromCivil(y, m, d) + sqlite3_value_int64(argv[1]);
     CivilFromDays(days, y, m, d);
-    if (y < 1 || y > 9999) return Fail(context, kErrInvalidValue, "Date arithmetic leaves the years 1 to 9999.");
+    if (y < 1 || y > 9999)
+        return Fail(context, kErrInvalidValue, "Date arithmetic leaves the years 1 to 9999.");
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", y, m, d);
     ResultText(context, buffer);
@@ -532,7 +564,8 @@ void RoundingFunction(sqlite3_context* context, int, sqlite3_value** argv) {
 
 void ModFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(context);
-    if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER && sqlite3_value_type(argv[1]) == SQLITE_INTEGER) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER &&
+        sqlite3_value_type(argv[1]) == SQLITE_INTEGER) {
         const int64_t a = sqlite3_value_int64(argv[0]);
         const int64_t b = sqlite3_value_int64(argv[1]);
         if (b == 0) return sqlite3_result_null(context);
@@ -549,8 +582,8 @@ void ModFunction(sqlite3_context* context, int, sqlite3_value** argv) {
 // `fold` maps each character of value and pattern before it is looked at (case folding); the
 // escape character is taken as given.
 template <typename Char, typename Fold>
-bool LikeMatch(std::basic_string_view<Char> value, std::basic_string_view<Char> pattern, char32_t escape,
-               Fold fold) {
+bool LikeMatch(std::basic_string_view<Char> value, std::basic_string_view<Char> pattern,
+               char32_t escape, Fold fold) {
     const size_t npos = std::basic_string_view<Char>::npos;
     size_t v = 0, p = 0;
     size_t starP = npos, starV = 0;
@@ -592,7 +625,8 @@ std::u32string Decode(std::string_view utf8) {
             continue;
         }
         char32_t cp = c & (0x3F >> extra);
-        for (size_t k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        for (size_t k = 1; k <= extra; ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
         out += cp;
         i += extra + 1;
     }
@@ -614,15 +648,18 @@ void LikeFunction(sqlite3_context* context, int, sqlite3_value** argv) {
         const char32_t escape = escapeText.empty() ? 0 : static_cast<unsigned char>(escapeText[0]);
         auto same = [](char c) { return char32_t{static_cast<unsigned char>(c)}; };
         auto upper = [](char c) { return char32_t{UpperAscii(static_cast<unsigned char>(c))}; };
-        const bool match = ci ? LikeMatch(value, pattern, escape, upper) : LikeMatch(value, pattern, escape, same);
+        const bool match =
+            ci ? LikeMatch(value, pattern, escape, upper) : LikeMatch(value, pattern, escape, same);
         return sqlite3_result_int(context, match ? 1 : 0);
     }
     const std::u32string escape = Decode(escapeText);
-    if (escape.size() > 1) return Fail(context, kErrInvalidValue, "The LIKE escape must be one character.");
+    if (escape.size() > 1)
+        return Fail(context, kErrInvalidValue, "The LIKE escape must be one character.");
     const std::u32string decodedValue = Decode(ci ? UpperUtf8(value) : std::string(value));
     const std::u32string decodedPattern = Decode(ci ? UpperUtf8(pattern) : std::string(pattern));
-    const bool match = LikeMatch(std::u32string_view(decodedValue), std::u32string_view(decodedPattern),
-                                 escape.empty() ? 0 : escape[0], [](char32_t c) { return c; });
+    const bool match =
+        LikeMatch(std::u32string_view(decodedValue), std::u32string_view(decodedPattern),
+                  escape.empty() ? 0 : escape[0], [](char32_t c) { return c; });
     sqlite3_result_int(context, match ? 1 : 0);
 }
 
@@ -639,8 +676,10 @@ void GetApplicationIdFunction(sqlite3_context* context, int, sqlite3_value**) {
 // CHAR_CI comparison: without regard to case, trailing blanks not counted; the upper-case forms
 // compare byte for byte. Two ASCII texts compare in place, without building the upper-case forms.
 int CompareNoCase(void*, int lengthA, const void* a, int lengthB, const void* b) {
-    const std::string_view textA = TrimRight(std::string_view(static_cast<const char*>(a), lengthA));
-    const std::string_view textB = TrimRight(std::string_view(static_cast<const char*>(b), lengthB));
+    const std::string_view textA =
+        TrimRight(std::string_view(static_cast<const char*>(a), lengthA));
+    const std::string_view textB =
+        TrimRight(std::string_view(static_cast<const char*>(b), lengthB));
     if (IsAscii(textA) && IsAscii(textB)) {
         const size_t common = std::min(textA.size(), textB.size());
         for (size_t i = 0; i < common; ++i) {
@@ -704,10 +743,11 @@ void RegisterFunctions(sqlite3* db) {
     }
     // The application id lives with the connection: the setter owns it, the getter shares it.
     auto* id = new std::string();
-    sqlite3_create_function_v2(db, "kce_setapplicationid", 1, SQLITE_UTF8, id, SetApplicationIdFunction,
-                               nullptr, nullptr, [](void* p) { delete static_cast<std::string*>(p); });
-    sqlite3_create_function_v2(db, "kce_getapplicationid", 0, SQLITE_UTF8, id, GetApplicationIdFunction,
-                               nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, "kce_setapplicationid", 1, SQLITE_UTF8, id,
+                               SetApplicationIdFunction, nullptr, nullptr,
+                               [](void* p) { delete static_cast<std::string*>(p); });
+    sqlite3_create_function_v2(db, "kce_getapplicationid", 0, SQLITE_UTF8, id,
+                               GetApplicationIdFunction, nullptr, nullptr, nullptr);
     RegisterNumberFunctions(db);
     sqlite3_create_collation_v2(db, "KCE_CI", SQLITE_UTF8, nullptr, CompareNoCase, nullptr);
 }

@@ -15,7 +15,9 @@ bool IsWordChar(unsigned char c) {
     return IsWordStart(c) || (c >= '0' && c <= '9') || c == '#' || c == '$';
 }
 
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
 
 [[noreturn]] void Fail(std::string_view sql, size_t position, const std::string& what) {
     throw SqlError(kErrLexical, position, what + " at " + DescribePosition(sql, position) + ".");

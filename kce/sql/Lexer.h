@@ -24,7 +24,7 @@ enum class TokenKind {
 struct Token {
     TokenKind kind = TokenKind::End;
     std::string text;
-    size_t position = 0;  // byte offset in the statement
+    size_t position = 0;          // byte offset in the statement
     int64_t parameterIndex = -1;  // NamedParameter, Parameter: 0-based position of the parameter
 };
 

@@ -16,13 +16,15 @@ using ast::ExprPtr;
 
 // Words that end an expression or a name list, so they can never be a bare alias.
 constexpr std::array<std::string_view, 45> kReserved = {
-    "SELECT", "FROM",   "WHERE",  "GROUP",  "BY",     "HAVING", "ORDER",  "UNION",  "ALL",
-    "DISTINCT", "TOP",  "AS",     "ON",     "JOIN",   "INNER",  "LEFT",   "RIGHT",  "FULL",
-    "OUTER",  "CROSS",  "AND",    "OR",     "NOT",    "IN",     "IS",     "NULL",   "LIKE",
-    "BETWEEN", "EXISTS", "CASE",  "WHEN",   "THEN",   "ELSE",   "END",    "ASC",    "DESC",
-    "INTO",   "VALUES", "SET",    "UPDATE", "INSERT", "DELETE", "CREATE", "DROP",   "ESCAPE"};
+    "SELECT",   "FROM",   "WHERE", "GROUP",  "BY",     "HAVING", "ORDER",  "UNION", "ALL",
+    "DISTINCT", "TOP",    "AS",    "ON",     "JOIN",   "INNER",  "LEFT",   "RIGHT", "FULL",
+    "OUTER",    "CROSS",  "AND",   "OR",     "NOT",    "IN",     "IS",     "NULL",  "LIKE",
+    "BETWEEN",  "EXISTS", "CASE",  "WHEN",   "THEN",   "ELSE",   "END",    "ASC",   "DESC",
+    "INTO",     "VALUES", "SET",   "UPDATE", "INSERT", "DELETE", "CREATE", "DROP",  "ESCAPE"};
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char Upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 std::string ToUpper(std::string_view s) {
     std::string out(s);
@@ -31,8 +33,8 @@ std::string ToUpper(std::string_view s) {
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Upper(x) == Upper(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return Upper(x) == Upper(y); });
 }
 
 class Parser {
@@ -129,11 +131,21 @@ private:
         const Token& token = Peek();
         std::string found;
         switch (token.kind) {
-            case TokenKind::End: found = "the end of the statement"; break;
-            case TokenKind::String: found = "'" + token.text + "'"; break;
-            case TokenKind::QuotedIdentifier: found = "\"" + token.text + "\""; break;
-            case TokenKind::NamedParameter: found = "\":" + token.text + "\""; break;
-            default: found = "\"" + token.text + "\""; break;
+            case TokenKind::End:
+                found = "the end of the statement";
+                break;
+            case TokenKind::String:
+                found = "'" + token.text + "'";
+                break;
+            case TokenKind::QuotedIdentifier:
+                found = "\"" + token.text + "\"";
+                break;
+            case TokenKind::NamedParameter:
+                found = "\":" + token.text + "\"";
+                break;
+            default:
+                found = "\"" + token.text + "\"";
+                break;
         }
         throw SqlError(kErrSyntax, token.position,
                        "Syntax error: expected " + expected + " but found " + found + " at " +
@@ -173,8 +185,10 @@ private:
         const Token& token = Peek();
         int64_t value = 0;
         if (token.kind != TokenKind::Number) Unexpected(what);
-        auto [end, ec] = std::from_chars(token.text.data(), token.text.data() + token.text.size(), value);
-        if (ec != std::errc() || end != token.text.data() + token.text.size() || value < 0) Unexpected(what);
+        auto [end, ec] =
+            std::from_chars(token.text.data(), token.text.data() + token.text.size(), value);
+        if (ec != std::errc() || end != token.text.data() + token.text.size() || value < 0)
+            Unexpected(what);
         Next();
         return value;
     }
@@ -242,8 +256,9 @@ private:
         while (true) {
             const Token& token = Peek();
             if (token.kind == TokenKind::Symbol &&
-                (token.text == "=" || token.text == "<>" || token.text == "!=" || token.text == "<" ||
-                 token.text == "<=" || token.text == ">" || token.text == ">=")) {
+                (token.text == "=" || token.text == "<>" || token.text == "!=" ||
+                 token.text == "<" || token.text == "<=" || token.text == ">" ||
+                 token.text == ">=")) {
                 std::string op = token.text == "!=" ? "<>" : token.text;
                 size_t position = Next().position;
                 left = Binary(op, position, std::move(left), ParseAdditive());
@@ -625,7 +640,7 @@ private:
                     join = ast::JoinKind::Cross;
                 } else if (IsWord("LEFT") || IsWord("RIGHT") || IsWord("FULL")) {
                     std::string word = ToUpper(Next().text);
-                    join = word == "LEFT" ? ast::JoinKind::Left
+                    join = word == "LEFT"    ? ast::JoinKind::Left
                            : word == "RIGHT" ? ast::JoinKind::Right
                                              : ast::JoinKind::Full;
                     AcceptWord("OUTER");
@@ -783,8 +798,9 @@ private:
         } else if (EqualsNoCase(name, "sp_getapplicationid")) {
             statement.kind = StatementKind::GetApplicationId;
         } else {
-            throw SqlError(kErrUnknownFunction, position,
-                           "Unknown procedure \"" + name + "\" at " + DescribePosition(sql_, position) + ".");
+            throw SqlError(
+                kErrUnknownFunction, position,
+                "Unknown procedure \"" + name + "\" at " + DescribePosition(sql_, position) + ".");
         }
         ExpectSymbol("(");
         if (!IsSymbol(")")) {

@@ -13,16 +13,16 @@ struct TypeInfo {
 };
 
 constexpr TypeInfo kTypes[] = {
-    {kLogical, "LOGICAL", 1, false},     {kNumeric, "NUMERIC", 0, true},
-    {kDate, "DATE", 4, false},           {kChar, "CHAR", 0, true},
-    {kMemo, "MEMO", 16, false},          {kBinary, "BINARY", 16, false},
-    {kImage, "IMAGE", 16, false},        {kDouble, "DOUBLE", 8, false},
-    {kInteger, "INTEGER", 4, false},     {kShortInt, "SMALLINT", 2, false},
-    {kTime, "TIME", 4, false},           {kTimestamp, "TIMESTAMP", 8, false},
-    {kAutoInc, "AUTOINC", 4, false},     {kRaw, "RAW", 0, true},
-    {kCurDouble, "CURRENCY", 8, false},  {kMoney, "MONEY", 8, false},
-    {kCharCI, "CHAR_CI", 0, true},       {kBigInt, "BIGINT", 8, false},
-    {kModTime, "MODSTAMP", 8, false},    {kVarChar, "VARCHAR", 0, true},
+    {kLogical, "LOGICAL", 1, false},    {kNumeric, "NUMERIC", 0, true},
+    {kDate, "DATE", 4, false},          {kChar, "CHAR", 0, true},
+    {kMemo, "MEMO", 16, false},         {kBinary, "BINARY", 16, false},
+    {kImage, "IMAGE", 16, false},       {kDouble, "DOUBLE", 8, false},
+    {kInteger, "INTEGER", 4, false},    {kShortInt, "SMALLINT", 2, false},
+    {kTime, "TIME", 4, false},          {kTimestamp, "TIMESTAMP", 8, false},
+    {kAutoInc, "AUTOINC", 4, false},    {kRaw, "RAW", 0, true},
+    {kCurDouble, "CURRENCY", 8, false}, {kMoney, "MONEY", 8, false},
+    {kCharCI, "CHAR_CI", 0, true},      {kBigInt, "BIGINT", 8, false},
+    {kModTime, "MODSTAMP", 8, false},   {kVarChar, "VARCHAR", 0, true},
     {kVarBinary, "VARBINARY", 0, true},
 };
 
@@ -32,13 +32,17 @@ struct CastAlias {
     uint16_t type;
 };
 constexpr CastAlias kCastAliases[] = {
-    {"SQL_CHAR", kChar},          {"SQL_VARCHAR", kVarChar},    {"SQL_LONGVARCHAR", kMemo},
-    {"SQL_INTEGER", kInteger},    {"SQL_SMALLINT", kShortInt},  {"SQL_BIGINT", kBigInt},
-    {"SQL_DOUBLE", kDouble},      {"SQL_FLOAT", kDouble},       {"SQL_REAL", kDouble},
-    {"SQL_NUMERIC", kNumeric},    {"SQL_DECIMAL", kNumeric},    {"SQL_DATE", kDate},
-    {"SQL_TIME", kTime},          {"SQL_TIMESTAMP", kTimestamp}, {"SQL_BIT", kLogical},
-    {"SQL_BINARY", kBinary},      {"INT", kInteger},            {"FLOAT", kDouble},
-    {"DECIMAL", kNumeric},        {"BOOLEAN", kLogical},        {"LOGICAL", kLogical},
+    {"SQL_CHAR", kChar},         {"SQL_VARCHAR", kVarChar},
+    {"SQL_LONGVARCHAR", kMemo},  {"SQL_INTEGER", kInteger},
+    {"SQL_SMALLINT", kShortInt}, {"SQL_BIGINT", kBigInt},
+    {"SQL_DOUBLE", kDouble},     {"SQL_FLOAT", kDouble},
+    {"SQL_REAL", kDouble},       {"SQL_NUMERIC", kNumeric},
+    {"SQL_DECIMAL", kNumeric},   {"SQL_DATE", kDate},
+    {"SQL_TIME", kTime},         {"SQL_TIMESTAMP", kTimestamp},
+    {"SQL_BIT", kLogical},       {"SQL_BINARY", kBinary},
+    {"INT", kInteger},           {"FLOAT", kDouble},
+    {"DECIMAL", kNumeric},       {"BOOLEAN", kLogical},
+    {"LOGICAL", kLogical},
 };
 
 constexpr uint32_t kMaxTextLength = 65000;
@@ -55,25 +59,52 @@ const TypeInfo* Find(uint16_t type) {
 
 Family FamilyOf(uint16_t type) {
     switch (type) {
-        case kChar: case kCharCI: case kVarChar: case kMemo: return Family::Text;
-        case kNumeric: case kDouble: case kCurDouble: case kMoney: case kInteger: case kShortInt:
-        case kAutoInc: case kBigInt: return Family::Number;
-        case kLogical: return Family::Logical;
-        case kDate: case kCompactDate: return Family::Date;
-        case kTime: return Family::Time;
-        case kTimestamp: case kModTime: return Family::Timestamp;
-        case kBinary: case kImage: case kRaw: case kVarBinary: case kVarTextBlob: return Family::Binary;
-        default: return Family::Unknown;
+        case kChar:
+        case kCharCI:
+        case kVarChar:
+        case kMemo:
+            return Family::Text;
+        case kNumeric:
+        case kDouble:
+        case kCurDouble:
+        case kMoney:
+        case kInteger:
+        case kShortInt:
+        case kAutoInc:
+        case kBigInt:
+            return Family::Number;
+        case kLogical:
+            return Family::Logical;
+        case kDate:
+        case kCompactDate:
+            return Family::Date;
+        case kTime:
+            return Family::Time;
+        case kTimestamp:
+        case kModTime:
+            return Family::Timestamp;
+        case kBinary:
+        case kImage:
+        case kRaw:
+        case kVarBinary:
+        case kVarTextBlob:
+            return Family::Binary;
+        default:
+            return Family::Unknown;
     }
 }
 
-bool IsFixedText(uint16_t type) { return type == kChar || type == kCharCI; }
+bool IsFixedText(uint16_t type) {
+    return type == kChar || type == kCharCI;
+}
 
 bool IsIntegerType(uint16_t type) {
     return type == kInteger || type == kShortInt || type == kAutoInc || type == kBigInt;
 }
 
-bool IsNumberType(uint16_t type) { return FamilyOf(type) == Family::Number; }
+bool IsNumberType(uint16_t type) {
+    return FamilyOf(type) == Family::Number;
+}
 
 bool IsMoneyType(uint16_t type) {
     return type == kMoney || type == kCurDouble;
@@ -86,7 +117,8 @@ bool NeedsConversion(uint16_t from, uint16_t to) {
 
 bound::Type MakeType(uint16_t type, uint32_t length, uint16_t decimals) {
     bound::Type result{type, length, decimals};
-    if (const TypeInfo* info = Find(type); info && !info->takesLength) result.length = info->defaultLength;
+    if (const TypeInfo* info = Find(type); info && !info->takesLength)
+        result.length = info->defaultLength;
     return result;
 }
 
@@ -170,7 +202,8 @@ std::optional<bound::Type> CommonType(const bound::Type& a, const bound::Type& b
         if (IsMoneyType(a.type) && IsMoneyType(b.type)) return MakeType(kMoney);
         return MakeType(kDouble);
     }
-    if ((fa == Family::Date || fa == Family::Timestamp) && (fb == Family::Date || fb == Family::Timestamp)) {
+    if ((fa == Family::Date || fa == Family::Timestamp) &&
+        (fb == Family::Date || fb == Family::Timestamp)) {
         return MakeType(kTimestamp);
     }
     if (fa == fb && fa != Family::Unknown) return fa == Family::Binary ? MakeType(kBinary) : a;
@@ -187,9 +220,12 @@ std::string_view StoredAffinity(uint16_t type) {
     switch (FamilyOf(type)) {
         case Family::Number:
             return IsIntegerType(type) || IsMoneyType(type) ? "INTEGER" : "REAL";
-        case Family::Logical: return "INTEGER";
-        case Family::Binary: return "BLOB";
-        default: return "TEXT";
+        case Family::Logical:
+            return "INTEGER";
+        case Family::Binary:
+            return "BLOB";
+        default:
+            return "TEXT";
     }
 }
 

@@ -1,7 +1,7 @@
 // parvell-cli: the dispatcher and the practice command over the settings store.
 
-#include <QDir>
 #include <gtest/gtest.h>
+#include <QDir>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,9 +17,9 @@ struct CliCase {
     const char* name;
     std::vector<std::string> args;
     int exitCode;
-    std::string out;         // "@" stands for the working folder
+    std::string out;  // "@" stands for the working folder
     std::string errStart;
-    std::string practice;    // the stored value afterwards; "@" as above
+    std::string practice;  // the stored value afterwards; "@" as above
 };
 
 TEST(CliTest, PracticeCommandPrintsAndSetsTheCurrentPractice) {
@@ -80,7 +80,8 @@ TEST(CliTest, PrintsWhatWasSetAndReportsADamagedStore) {
     sandbox.WriteStore({"[HKEY_CURRENT_USER\\Software\\Ostrel]", "nonsense"});
     std::ostringstream damagedOut, damagedErr;
     EXPECT_EQ(cli::Dispatch(std::vector<std::string>{"practice"}, damagedOut, damagedErr), 1);
-    EXPECT_NE(damagedErr.str().find(sandbox.StoreFile().toStdString()), std::string::npos) << damagedErr.str();
+    EXPECT_NE(damagedErr.str().find(sandbox.StoreFile().toStdString()), std::string::npos)
+        << damagedErr.str();
 }
 
 // The conventions every command shares: help on standard output with status 0, usage errors with

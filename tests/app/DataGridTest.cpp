@@ -2,13 +2,13 @@
 // reading only the rows shown, discovering rows when the dataset cannot count them, and
 // following the dataset's open and close.
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QScrollBar>
-#include <gtest/gtest.h>
 
 #include "app/DataGrid.h"
-#include "tests/support/ShellTestSupport.h"
 #include "tests/data/MemoryDataSet.h"
+#include "tests/support/ShellTestSupport.h"
 
 namespace parvell {
 namespace {
@@ -76,7 +76,8 @@ TEST_F(DataGridTest, LargeResultReadsOnlyRowsShown) {
     grid.scrollToBottom();
     QApplication::processEvents();
     EXPECT_LT(grid.Model().RowsRendered(), 200);
-    EXPECT_EQ(grid.Model().data(grid.Model().index(199998, 1)).toString(), QStringLiteral("row199999"));
+    EXPECT_EQ(grid.Model().data(grid.Model().index(199998, 1)).toString(),
+              QStringLiteral("row199999"));
     EXPECT_LE(ds.buffersLive, 2);  // the dataset's window stays one record
 }
 

@@ -1,8 +1,8 @@
 // The application title, the error box text and the one error handler.
 
+#include <gtest/gtest.h>
 #include <QEvent>
 #include <QObject>
-#include <gtest/gtest.h>
 #include <stdexcept>
 
 #include "app/AppTitle.h"
@@ -24,7 +24,8 @@ TEST(AppTitleTest, ProgramNameUpToTheFirstDotWithLaterLettersInLowerCase) {
         {".hidden", ""},
         {"", ""},
     };
-    for (const auto& [path, title] : cases) EXPECT_EQ(ApplicationTitleFor(path), title) << path.toStdString();
+    for (const auto& [path, title] : cases)
+        EXPECT_EQ(ApplicationTitleFor(path), title) << path.toStdString();
 }
 
 TEST(AppTitleTest, FullStopIsAddedWhenTheLastCharacterSortsAfterIt) {
@@ -61,9 +62,11 @@ TEST(ErrorHandlerTest, ExceptionLeavingAHandlerShowsTheErrorBoxAndTheProgramGoes
     QEvent second(static_cast<QEvent::Type>(QEvent::User + 1));
     QCoreApplication::sendEvent(&failing, &first);
     QCoreApplication::sendEvent(&failing, &second);
-    EXPECT_EQ(dialogs.Texts("Error"), (QStringList{"KdbTable1: Field 'X' not found.", "library failure."}));
+    EXPECT_EQ(dialogs.Texts("Error"),
+              (QStringList{"KdbTable1: Field 'X' not found.", "library failure."}));
 
-    bool finished = RunGuarded([] { throw ERegistryException("Failed to set data for 'LastOpen'"); });
+    bool finished =
+        RunGuarded([] { throw ERegistryException("Failed to set data for 'LastOpen'"); });
     EXPECT_FALSE(finished);
     EXPECT_EQ(dialogs.Texts("Error").last(), "Failed to set data for 'LastOpen'");
     EXPECT_TRUE(RunGuarded([] {}));

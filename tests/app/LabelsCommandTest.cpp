@@ -26,8 +26,8 @@ protected:
             "CREATE TABLE addr (\"Name\" CHAR(30), \"Street 1\" CHAR(30), \"Street 2\" CHAR(30), "
             "CityLine CHAR(30))"};
         for (int i = 1; i <= 31; ++i) {
-            statements.push_back("INSERT INTO addr VALUES ('Name " + std::to_string(i) + "', '" + std::to_string(i) +
-                                 " Elm St', '', 'DOVER, DE 19901')");
+            statements.push_back("INSERT INTO addr VALUES ('Name " + std::to_string(i) + "', '" +
+                                 std::to_string(i) + " Elm St', '', 'DOVER, DE 19901')");
         }
         test::MakePractice(practice_, statements);
     }
@@ -35,8 +35,8 @@ protected:
     int Run(const std::string& sql, const std::string& pdf, std::string* errors = nullptr) {
         const std::string sqlFile = dir_.filePath("labels.sql").toStdString();
         std::ofstream(sqlFile) << sql;
-        const std::vector<std::string> args = {"labels", "--data", practice_ + "/mwddf.kdd", "--sql", sqlFile,
-                                               "--pdf", pdf};
+        const std::vector<std::string> args = {
+            "labels", "--data", practice_ + "/mwddf.kdd", "--sql", sqlFile, "--pdf", pdf};
         std::ostringstream out, err;
         const int code = cli::Dispatch(args, out, err);
         output_ = out.str();
@@ -90,7 +90,8 @@ TEST_F(LabelsCommand, UsageErrors) {
          {std::vector<std::string>{"labels", "--data", "x", "--builtin", "1"},
           std::vector<std::string>{"labels", "--pdf", "x.pdf", "--builtin", "1"},
           std::vector<std::string>{"labels", "--data", "x", "--pdf", "x.pdf"},
-          std::vector<std::string>{"labels", "--data", "x", "--builtin", "1", "--pdf", "x.pdf", "--page"}}) {
+          std::vector<std::string>{"labels", "--data", "x", "--builtin", "1", "--pdf", "x.pdf",
+                                   "--page"}}) {
         std::ostringstream out, err;
         EXPECT_EQ(cli::Dispatch(args, out, err), 2) << args.size();
     }

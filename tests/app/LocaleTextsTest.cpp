@@ -18,9 +18,9 @@
 #include "app/Unit2.h"
 #include "app/frmMainfrm.h"
 #include "settings/Kestrane.h"
+#include "tests/common/GeneratedLocales.h"
 #include "tests/support/PracticeFixture.h"
 #include "tests/support/ShellTestSupport.h"
-#include "tests/common/GeneratedLocales.h"
 
 namespace parvell {
 namespace {

@@ -56,11 +56,13 @@ QString Expand(const char* text, const QString& root) {
 TEST_F(MainFormTest, StartUpStateFollowsThePracticeValue) {
     const StartCase cases[] = {
         {"no practice", nullptr, nullptr, "", "", "Export"},
-        {"no practice, dictionary in the working folder", nullptr, "work/mwddf.kdd", "", "mwddf.kdd", "Export"},
-        {"old-style path with dictionary", "c:\\data\\pr1", "work/C:/DATA/PR1/mwddf.kdd", "C:\\DATA\\PR1\\",
-         "C:\\DATA\\PR1\\mwddf.kdd", "C:\\DATA\\PR1\\Export"},
+        {"no practice, dictionary in the working folder", nullptr, "work/mwddf.kdd", "",
+         "mwddf.kdd", "Export"},
+        {"old-style path with dictionary", "c:\\data\\pr1", "work/C:/DATA/PR1/mwddf.kdd",
+         "C:\\DATA\\PR1\\", "C:\\DATA\\PR1\\mwddf.kdd", "C:\\DATA\\PR1\\Export"},
         {"folder without dictionary", "@/prac", nullptr, "@/prac/", "@/prac/", "@/prac/Export"},
-        {"folder with dictionary", "@/prac/", "prac/mwddf.kdd", "@/prac/", "@/prac/mwddf.kdd", "@/prac/Export"},
+        {"folder with dictionary", "@/prac/", "prac/mwddf.kdd", "@/prac/", "@/prac/mwddf.kdd",
+         "@/prac/Export"},
     };
     for (const StartCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -113,7 +115,8 @@ TEST_F(MainFormTest, FailedCreationKeepsTheDesignValues) {
         {"practice value that is a number",
          {"[HKEY_CURRENT_USER\\Software\\Ostrel]", "\"Current Practice\"=dword:00000001"},
          "Invalid data type for 'Current Practice'"},
-        {"store file with garbage lines", {"[HKEY_CURRENT_USER\\Software\\Ostrel]", "garbage here", "}{"},
+        {"store file with garbage lines",
+         {"[HKEY_CURRENT_USER\\Software\\Ostrel]", "garbage here", "}{"},
          "The settings file \""},
     };
     for (const FailCase& c : cases) {
@@ -124,7 +127,8 @@ TEST_F(MainFormTest, FailedCreationKeepsTheDesignValues) {
         ScriptedDialogs dialogs;
         Start();
         ASSERT_EQ(dialogs.Texts("Error").size(), 1);
-        EXPECT_TRUE(dialogs.Texts("Error").first().startsWith(c.error)) << dialogs.Texts("Error").first().toStdString();
+        EXPECT_TRUE(dialogs.Texts("Error").first().startsWith(c.error))
+            << dialogs.Texts("Error").first().toStdString();
         EXPECT_EQ(Form1->windowTitle(), "MainForm");
         EXPECT_EQ(Form1->Edit1->text(), "Datapath");
         EXPECT_EQ(Form1->Label4->Caption(), "Label4");
@@ -135,13 +139,15 @@ TEST_F(MainFormTest, FailedCreationKeepsTheDesignValues) {
         ASSERT_NE(Form2, nullptr);
         Show();
         EXPECT_TRUE(Form1->isVisible());
-        EXPECT_EQ(test::ReadBytes(sandbox.StoreFile()), storeBytes) << "a damaged store is never rewritten";
+        EXPECT_EQ(test::ReadBytes(sandbox.StoreFile()), storeBytes)
+            << "a damaged store is never rewritten";
         DestroyForms();
     }
 }
 
 TEST_F(MainFormTest, DamagedStoreIsReportedWithItsPathAndLine) {
-    sandbox_.WriteStore({"[HKEY_CURRENT_USER\\Software\\Corvantic\\Parvell]", "\"LastOpen\"=\"/x\"", "not a value"});
+    sandbox_.WriteStore({"[HKEY_CURRENT_USER\\Software\\Corvantic\\Parvell]", "\"LastOpen\"=\"/x\"",
+                         "not a value"});
     Start();
     Show();
     // Once at creation (the practice value) and once when shown (the remembered file).
@@ -179,7 +185,9 @@ TEST_F(MainFormTest, ControlsSitWhereTheyAreDesigned) {
         SCOPED_TRACE(c.name);
         auto* widget = Form1->findChild<QWidget*>(QString::fromLatin1(c.name));
         ASSERT_NE(widget, nullptr);
-        QWidget* parent = QString::fromLatin1(c.parent) == "Panel1" ? static_cast<QWidget*>(Form1->Panel1) : Form1->Client();
+        QWidget* parent = QString::fromLatin1(c.parent) == "Panel1"
+                              ? static_cast<QWidget*>(Form1->Panel1)
+                              : Form1->Client();
         EXPECT_EQ(widget->parentWidget(), parent);
         EXPECT_EQ(widget->pos(), QPoint(c.left, c.top));
         if (c.width >= 0) {
@@ -199,14 +207,20 @@ TEST_F(MainFormTest, ControlsSitWhereTheyAreDesigned) {
 TEST_F(MainFormTest, CaptionsAndMenusAreAsDesigned) {
     Start();
     const std::pair<QWidget*, QString> captions[] = {
-        {Form1->Button1, "&Preview SQL"}, {Form1->Button3, "&Extract"},
-        {Form1->Button4, "Labels"},       {Form1->CheckBox2, "Add Record Number"},
-        {Form1->CheckBox1, "Create File Header"}, {Form1->Button5, "Exec SQL"},
-        {Form1->Button2, "E&xit"},        {Form1->Label5, "Datapath"},
-        {Form1->Label1, "Output Filename"}, {Form1->Label2, "Output Directory"},
+        {Form1->Button1, "&Preview SQL"},
+        {Form1->Button3, "&Extract"},
+        {Form1->Button4, "Labels"},
+        {Form1->CheckBox2, "Add Record Number"},
+        {Form1->CheckBox1, "Create File Header"},
+        {Form1->Button5, "Exec SQL"},
+        {Form1->Button2, "E&xit"},
+        {Form1->Label5, "Datapath"},
+        {Form1->Label1, "Output Filename"},
+        {Form1->Label2, "Output Directory"},
     };
     for (const auto& [widget, caption] : captions) {
-        EXPECT_EQ(widget->property("text").toString(), caption) << widget->objectName().toStdString();
+        EXPECT_EQ(widget->property("text").toString(), caption)
+            << widget->objectName().toStdString();
     }
     EXPECT_EQ(Form1->RadioGroup1->title(), "Extracted File Type");
     const QStringList items{"Comma Delimited", "Fixed Length", "Tab Delimited"};
@@ -234,14 +248,24 @@ TEST_F(MainFormTest, CaptionsAndMenusAreAsDesigned) {
 TEST_F(MainFormTest, TabOrderFollowsTheDesign) {
     Start();
     Show();
-    const std::vector<QWidget*> expected = {
-        Form1->Button1, Form1->Button2, Form1->Button3, Form1->CheckBox1,
-        Form1->RadioGroup1->Item(0), Form1->RadioGroup1->Item(1), Form1->RadioGroup1->Item(2),
-        Form1->CheckBox2, Form1->Edit1, Form1->DataExtract, Form1->Memo1, Form1->Button4, Form1->Button5};
+    const std::vector<QWidget*> expected = {Form1->Button1,
+                                            Form1->Button2,
+                                            Form1->Button3,
+                                            Form1->CheckBox1,
+                                            Form1->RadioGroup1->Item(0),
+                                            Form1->RadioGroup1->Item(1),
+                                            Form1->RadioGroup1->Item(2),
+                                            Form1->CheckBox2,
+                                            Form1->Edit1,
+                                            Form1->DataExtract,
+                                            Form1->Memo1,
+                                            Form1->Button4,
+                                            Form1->Button5};
     std::vector<QWidget*> chain;
     QWidget* widget = Form1->Button1;
     do {
-        if (std::find(expected.begin(), expected.end(), widget) != expected.end()) chain.push_back(widget);
+        if (std::find(expected.begin(), expected.end(), widget) != expected.end())
+            chain.push_back(widget);
         widget = widget->nextInFocusChain();
     } while (widget != Form1->Button1 && chain.size() <= expected.size());
     EXPECT_EQ(chain, expected);
@@ -309,16 +333,19 @@ TEST_F(MainFormTest, ClosePathAsksToSaveWhenTheEditorHoldsText) {
         ScriptedDialogs dialogs;
         dialogs.confirmAnswers = c.confirm;
         for (const auto& file : c.files) {
-            dialogs.fileAnswers.push_back(file ? std::optional(QString(*file).replace('@', sandbox.Path())) : std::nullopt);
+            dialogs.fileAnswers.push_back(
+                file ? std::optional(QString(*file).replace('@', sandbox.Path())) : std::nullopt);
         }
         Start();
         Show();
         Form1->Memo1->setPlainText(c.text);
         Form1->Button2->click();
         EXPECT_FALSE(Form1->isVisible()) << "closing cannot be cancelled";
-        EXPECT_EQ(dialogs.Texts("Confirm"), c.prompted ? QStringList{"Do you want to save the SQL file?"} : QStringList{});
+        EXPECT_EQ(dialogs.Texts("Confirm"),
+                  c.prompted ? QStringList{"Do you want to save the SQL file?"} : QStringList{});
         EXPECT_EQ(QFileInfo::exists(sandbox.Path("saved.sql")), c.saved);
-        EXPECT_EQ(ReadSetting("\\Parvell", "LastOpen"), c.saved ? sandbox.Path("saved.sql").toStdString() : "");
+        EXPECT_EQ(ReadSetting("\\Parvell", "LastOpen"),
+                  c.saved ? sandbox.Path("saved.sql").toStdString() : "");
         EXPECT_TRUE(dialogs.Texts("Error").isEmpty());
         DestroyForms();
     }
@@ -333,7 +360,8 @@ TEST_F(MainFormTest, FailedSaveAtCloseKeepsTheProgramOpen) {
     Form1->close();
     EXPECT_TRUE(Form1->isVisible());
     ASSERT_EQ(dialogs_.Texts("Error").size(), 1);
-    EXPECT_TRUE(dialogs_.Texts("Error").first().startsWith("Cannot create file \"" + sandbox_.Path("missing/folder/q.sql")));
+    EXPECT_TRUE(dialogs_.Texts("Error").first().startsWith("Cannot create file \"" +
+                                                           sandbox_.Path("missing/folder/q.sql")));
 }
 
 TEST_F(MainFormTest, FileExitEndsAtOnceWithoutThePrompt) {

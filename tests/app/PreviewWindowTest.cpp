@@ -41,13 +41,15 @@ public:
     QString fileName;
     std::vector<QString> messages, errors, titles;
 
-    std::optional<QString> InputText(QWidget*, const QString& title, const QString& prompt, const QString& initial) override {
+    std::optional<QString> InputText(QWidget*, const QString& title, const QString& prompt,
+                                     const QString& initial) override {
         titles.push_back(title + " | " + prompt + " | " + initial);
         auto answer = inputs.front();
         inputs.pop_front();
         return answer;
     }
-    QString SaveFileName(QWidget*, const QString& title, const QString& filter, const QString&) override {
+    QString SaveFileName(QWidget*, const QString& title, const QString& filter,
+                         const QString&) override {
         titles.push_back(title + " | " + filter);
         return fileName;
     }
@@ -64,17 +66,19 @@ public:
 };
 
 void FillLabels(MemoryDataSet& data, int count) {
-    for (const char* column : {"Name", "Street 1", "Street 2", "CityLine"}) data.columns.push_back({column, ftString, 40});
+    for (const char* column : {"Name", "Street 1", "Street 2", "CityLine"})
+        data.columns.push_back({column, ftString, 40});
     for (int i = 1; i <= count; ++i) {
-        data.rows.push_back({Str("Name " + std::to_string(i)), Str(std::to_string(i) + " Main St"), Str(""),
-                             Str("Springfield, IL 62701")});
+        data.rows.push_back({Str("Name " + std::to_string(i)), Str(std::to_string(i) + " Main St"),
+                             Str(""), Str("Springfield, IL 62701")});
     }
     data.Open();
 }
 
 TVRStandardPreview* OpenWindow() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* window = dynamic_cast<TVRStandardPreview*>(widget); window && window->isVisible()) return window;
+        if (auto* window = dynamic_cast<TVRStandardPreview*>(widget); window && window->isVisible())
+            return window;
     }
     return nullptr;
 }
@@ -139,11 +143,20 @@ TEST(PreviewWindow, CaptionToolBarAndPanelsAfterA31LabelRun) {
         EXPECT_EQ(window.windowTitle(), "Report Preview : ");
         EXPECT_TRUE(window.isMaximized());
         const std::vector<std::pair<const char*, const char*>> hints = {
-            {"ZoomToFit", "Zoom to fit"}, {"ZoomToWidth", "Zoom to width"}, {"Zoom100", "100% Size"},
-            {"FirstPage", "First page"}, {"PreviousPage", "Previous page"}, {"NextPage", "Next page"},
-            {"LastPage", "Last page"}, {"GoToPage", "Select a Page"}, {"Find", "Search for Text"},
-            {"PrinterSetup", "Printer setup"}, {"Print", "Print"}, {"SaveReport", "Save report"},
-            {"LoadReport", "Load report"}, {"Close", "Close Preview"}};
+            {"ZoomToFit", "Zoom to fit"},
+            {"ZoomToWidth", "Zoom to width"},
+            {"Zoom100", "100% Size"},
+            {"FirstPage", "First page"},
+            {"PreviousPage", "Previous page"},
+            {"NextPage", "Next page"},
+            {"LastPage", "Last page"},
+            {"GoToPage", "Select a Page"},
+            {"Find", "Search for Text"},
+            {"PrinterSetup", "Printer setup"},
+            {"Print", "Print"},
+            {"SaveReport", "Save report"},
+            {"LoadReport", "Load report"},
+            {"Close", "Close Preview"}};
         for (const auto& [name, hint] : hints) {
             ASSERT_NE(window.ActionNamed(name), nullptr) << name;
             EXPECT_EQ(window.ActionNamed(name)->toolTip(), hint);
@@ -215,11 +228,12 @@ TEST(PreviewWindow, GoToPageAnswers) {
             std::optional<QString> answer;
             int page;
         };
-        for (const Case& c : {Case{"3", 3}, Case{"0", 1}, Case{"4", 4}, Case{"5", 1}, Case{"2", 2}, Case{"two", 1},
-                              Case{"2", 2}, Case{std::nullopt, 2}}) {
+        for (const Case& c : {Case{"3", 3}, Case{"0", 1}, Case{"4", 4}, Case{"5", 1}, Case{"2", 2},
+                              Case{"two", 1}, Case{"2", 2}, Case{std::nullopt, 2}}) {
             run.dialogs.inputs.push_back(c.answer);
             window.SelectPage();
-            EXPECT_EQ(window.PageNumber(), c.page) << (c.answer ? c.answer->toStdString() : "cancel");
+            EXPECT_EQ(window.PageNumber(), c.page)
+                << (c.answer ? c.answer->toStdString() : "cancel");
         }
         EXPECT_EQ(run.dialogs.titles.front(), "Select a page from 1 to 4 | Enter page number | 1");
     });
@@ -242,7 +256,8 @@ TEST(PreviewWindow, ZoomArithmetic) {
         EXPECT_EQ(window.PageView()->PageImage()->size(),
                   QSize(qRound(816 * fit / 100.0) + 8, qRound(1056 * fit / 100.0) + 8));
         window.ZoomToWidth();
-        EXPECT_EQ(window.Zoom(), TVRStandardPreview::WidthZoom(window.PageView()->viewport()->size(), letter));
+        EXPECT_EQ(window.Zoom(),
+                  TVRStandardPreview::WidthZoom(window.PageView()->viewport()->size(), letter));
         window.ZoomTo100();
         EXPECT_EQ(window.Zoom(), 100);
         window.SetZoom(1);
@@ -293,7 +308,8 @@ TEST(PreviewWindow, ProgressPanelShowsStepsOfFiveAndClearsAtTheEnds) {
         int percent;
         const char* shown;
     };
-    for (const Step s : {Step{3, ""}, Step{5, "5%"}, Step{8, "5%"}, Step{10, "10%"}, Step{40, "40%"}, Step{100, ""}}) {
+    for (const Step s : {Step{3, ""}, Step{5, "5%"}, Step{8, "5%"}, Step{10, "10%"},
+                         Step{40, "40%"}, Step{100, ""}}) {
         window.ProgressChanged(s.percent);
         EXPECT_EQ(window.ProgressPanelText(), s.shown) << s.percent;
     }
@@ -496,7 +512,7 @@ TEST(PreviewOrders, LoadingDuringARunCancelsItAndShowsOnlyTheFilesPages) {
         EXPECT_EQ(error, "");
         if (duringRun) {
             EXPECT_LT(o.bands, 3000);  // cancelled before its next record
-        Orders::Settle();
+            Orders::Settle();
         }
         ASSERT_FALSE(shown.isNull());
         EXPECT_TRUE(shown->LoadedFromFile());

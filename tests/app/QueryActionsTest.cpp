@@ -9,11 +9,11 @@
 #include <QFile>
 #include <QTimer>
 
+#include <gtest/gtest.h>
 #include <csignal>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <gtest/gtest.h>
 #include <sstream>
 
 #include "app/Application.h"
@@ -37,7 +37,6 @@ const QString kFinished = QStringLiteral("Status: Query finished.");
 
 class QueryActionsTest : public test::PracticeFormsTest {
 protected:
-
     void Sql(const QString& text) { Form1->Memo1->SetLines(text.split(QLatin1Char('\n'))); }
     QString ExportPath(const QString& name) const {
         return QString::fromStdString(practice_) + QStringLiteral("/Export/") + name;
@@ -76,9 +75,9 @@ TEST_F(QueryActionsTest, ExtractWritesFileAndRunsClosingSequence) {
     EXPECT_FALSE(Form3->isVisible());
     EXPECT_EQ(Form3->Max(), 5);
     // The design caption is already "Extraction Progress" at the first run.
-    EXPECT_EQ(captions, (QStringList{"Extraction Progress %20",
-                                     "Extraction Progress %40", "Extraction Progress %60",
-                                     "Extraction Progress %80", "Extraction Progress %100"}));
+    EXPECT_EQ(captions, (QStringList{"Extraction Progress %20", "Extraction Progress %40",
+                                     "Extraction Progress %60", "Extraction Progress %80",
+                                     "Extraction Progress %100"}));
     EXPECT_EQ(dialogs_.Texts("Information"), QStringList{"Done."});
     EXPECT_EQ(Kinds(), std::vector<std::string>{"Information"});
 }
@@ -314,7 +313,8 @@ TEST_F(QueryActionsTest, PreviewOfUpdateRunsItThenReportsNoCursor) {
     WhenResultWindowShows closer([] {});
     Click(&TForm1::PreviewSQL);
     ASSERT_EQ(Kinds(), std::vector<std::string>{"Error"});
-    EXPECT_TRUE(dialogs_.shown[0].text.contains(QStringLiteral("did not generate a cursor handle")));
+    EXPECT_TRUE(
+        dialogs_.shown[0].text.contains(QStringLiteral("did not generate a cursor handle")));
     EXPECT_EQ(Form1->Label7->Caption(), kFinished);
     EXPECT_TRUE(ButtonsEnabled());
 }
@@ -352,8 +352,8 @@ TEST_F(QueryActionsTest, CliWritesTheWindowsBytes) {
         bool recordNumber;
     };
     const Choice choices[] = {
-        {0, "comma", true, false}, {0, "comma", false, true}, {1, "fixed", true, false},
-        {1, "fixed", false, false}, {2, "tab", true, true},   {2, "tab", false, false},
+        {0, "comma", true, false},  {0, "comma", false, true}, {1, "fixed", true, false},
+        {1, "fixed", false, false}, {2, "tab", true, true},    {2, "tab", false, false},
     };
     int run = 0;
     for (const Choice& c : choices) {
@@ -367,9 +367,15 @@ TEST_F(QueryActionsTest, CliWritesTheWindowsBytes) {
         Form1->CheckBox2->setChecked(c.recordNumber);
         Click(&TForm1::ExtractSQL);
 
-        std::vector<std::string> args = {"extract", "--data", Form1->Edit1->text().toStdString(),
-                                         "--sql", sandbox_.Path("pat.sql").toStdString(),
-                                         "--layout", c.name, "--out", cliFile.toStdString()};
+        std::vector<std::string> args = {"extract",
+                                         "--data",
+                                         Form1->Edit1->text().toStdString(),
+                                         "--sql",
+                                         sandbox_.Path("pat.sql").toStdString(),
+                                         "--layout",
+                                         c.name,
+                                         "--out",
+                                         cliFile.toStdString()};
         if (!c.header) args.push_back("--no-header");
         if (c.recordNumber) args.push_back("--record-number");
         std::ostringstream out, err;
@@ -470,8 +476,10 @@ TEST_F(QueryActionsTest, CliCommands) {
     for (const CliCase& c : cases) {
         SCOPED_TRACE(c.name);
         auto expand = [&](std::string text) {
-            for (std::size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, data);
-            for (std::size_t at; (at = text.find('#')) != std::string::npos;) text.replace(at, 1, root);
+            for (std::size_t at; (at = text.find('@')) != std::string::npos;)
+                text.replace(at, 1, data);
+            for (std::size_t at; (at = text.find('#')) != std::string::npos;)
+                text.replace(at, 1, root);
             return text;
         };
         std::vector<std::string> args;
@@ -487,13 +495,19 @@ TEST_F(QueryActionsTest, CliCommands) {
 TEST_F(QueryActionsTest, CliNamesUnsupportedColumnOnce) {
     sandbox_.WriteFile(QStringLiteral("pat.sql"), "SELECT name, owed FROM pat");
     std::ostringstream out, err;
-    const std::vector<std::string> args = {
-        "extract", "--data", Form1->Edit1->text().toStdString(), "--sql",
-        sandbox_.Path("pat.sql").toStdString(), "--layout", "tab", "--out",
-        sandbox_.Path("p.tab").toStdString()};
+    const std::vector<std::string> args = {"extract",
+                                           "--data",
+                                           Form1->Edit1->text().toStdString(),
+                                           "--sql",
+                                           sandbox_.Path("pat.sql").toStdString(),
+                                           "--layout",
+                                           "tab",
+                                           "--out",
+                                           sandbox_.Path("p.tab").toStdString()};
     EXPECT_EQ(cli::Dispatch(args, out, err), 0);
-    EXPECT_EQ(err.str(),
-              "parvell-cli: column \"owed\" has a type this layout does not write; it is left out\n");
+    EXPECT_EQ(
+        err.str(),
+        "parvell-cli: column \"owed\" has a type this layout does not write; it is left out\n");
 }
 
 TEST_F(QueryActionsTest, FileExitWithLabelPreviewsOpenEndsTheLabelsActionAtOnce) {

@@ -2,17 +2,17 @@
 // Export folder, and saving an SQL file over an old one leaves the old one whole when the disk
 // is full or the program is killed.
 
+#include <gtest/gtest.h>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -55,7 +55,8 @@ TEST_F(ExportPathTest, NamesThatClimbOutOfTheExportFolderAreRefused) {
         EXPECT_FALSE(Form1->KdbTable1->Active());
         dialogs_.confirmAnswers.clear();
     }
-    EXPECT_EQ(QDir(practice + "/Export").entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{});
+    EXPECT_EQ(QDir(practice + "/Export").entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList{});
 
     // Names with dots that stay inside the folder are written as before.
     for (const QString& name : {QStringLiteral("..name.csv"), QStringLiteral("a..b.csv")}) {
@@ -92,7 +93,8 @@ TEST(SqlFileFaultTest, FullDiskKeepsTheOldFileWhole) {
     EXPECT_EQ(SaveError(editor, path), "Failed to Save Stream");
     EXPECT_EQ(test::ReadBytes(path), before);
     // Nothing else is left in the folder.
-    EXPECT_EQ(QDir(QString::fromStdString(disk.Path())).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+    EXPECT_EQ(QDir(QString::fromStdString(disk.Path()))
+                  .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
               QStringList{"query.sql"});
 }
 
@@ -100,7 +102,8 @@ TEST(SqlFileFaultTest, SaveKeepsPermissionsAndLinks) {
     test::EnsureApplication();
     test::Sandbox sandbox;
     sandbox.WriteFile("real.sql", "old");
-    QFile::setPermissions(sandbox.Path("real.sql"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    QFile::setPermissions(sandbox.Path("real.sql"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
     ASSERT_TRUE(QFile::link(sandbox.Path("real.sql"), sandbox.Path("link.sql")));
     TSqlEditor editor;
     editor.setPlainText(QStringLiteral("SELECT 2"));

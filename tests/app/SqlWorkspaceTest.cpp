@@ -257,14 +257,16 @@ TEST(SqlEditorTest, RowsAreDisplayedRowsWithoutAnEmptyLastRow) {
 
     // A line wider than the editor gives several rows; the space at each break ends the upper
     // row, and the rows put together give the line back.
-    const QString longLine = "select alpha, beta, gamma, delta, epsilon, zeta, eta, theta, iota, kappa from t";
+    const QString longLine =
+        "select alpha, beta, gamma, delta, epsilon, zeta, eta, theta, iota, kappa from t";
     editor.setPlainText(longLine + "\nnext");
     QCoreApplication::processEvents();
     const QStringList rows = editor.Lines();
     ASSERT_GT(rows.size(), 2);
     EXPECT_EQ(rows.last(), "next");
     EXPECT_EQ(rows.mid(0, rows.size() - 1).join(QString()), longLine);
-    for (qsizetype i = 0; i + 2 < rows.size(); ++i) EXPECT_TRUE(rows[i].endsWith(' ')) << rows[i].toStdString();
+    for (qsizetype i = 0; i + 2 < rows.size(); ++i)
+        EXPECT_TRUE(rows[i].endsWith(' ')) << rows[i].toStdString();
 
     // The selection keeps its own line breaks as CR LF; wrapping adds none.
     editor.selectAll();

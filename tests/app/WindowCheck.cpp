@@ -43,7 +43,8 @@ bool HasColor(const QImage& image, const QRect& area, QColor color) {
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
             const QColor pixel = image.pixelColor(x, y);
-            if (std::abs(pixel.red() - color.red()) < 40 && std::abs(pixel.green() - color.green()) < 40 &&
+            if (std::abs(pixel.red() - color.red()) < 40 &&
+                std::abs(pixel.green() - color.green()) < 40 &&
                 std::abs(pixel.blue() - color.blue()) < 40) {
                 return true;
             }
@@ -57,7 +58,8 @@ TEST(WindowCheck, RealWindowMatchesTheDesignedLayout) {
     test::EnsureApplication();
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
     const char* shotPath = std::getenv("PARVELL_SCREENSHOT");
-    const QString shotFile = shotPath ? QString::fromUtf8(shotPath) : QDir::currentPath() + "/form1.png";
+    const QString shotFile =
+        shotPath ? QString::fromUtf8(shotPath) : QDir::currentPath() + "/form1.png";
     test::Sandbox sandbox;
     WriteCurrentPractice("/srv/practice1");
     test::ScriptedDialogs dialogs;
@@ -75,7 +77,8 @@ TEST(WindowCheck, RealWindowMatchesTheDesignedLayout) {
         SCOPED_TRACE(c.name);
         auto* widget = Form1->findChild<QWidget*>(QString::fromLatin1(c.name));
         ASSERT_NE(widget, nullptr);
-        const QPoint origin = QString::fromLatin1(c.parent) == "Panel1" ? panelOrigin : clientOrigin;
+        const QPoint origin =
+            QString::fromLatin1(c.parent) == "Panel1" ? panelOrigin : clientOrigin;
         EXPECT_EQ(widget->mapToGlobal(QPoint(0, 0)) - origin, QPoint(c.left, c.top));
         if (c.width >= 0) {
             EXPECT_EQ(widget->size(), QSize(c.width, c.height));
@@ -86,9 +89,12 @@ TEST(WindowCheck, RealWindowMatchesTheDesignedLayout) {
 
     const QImage shot = Form1->screen()->grabWindow(0).toImage();
     EXPECT_TRUE(shot.copy(Form1->frameGeometry()).save(shotFile)) << shotFile.toStdString();
-    auto onScreen = [&](QWidget* widget) { return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()); };
+    auto onScreen = [&](QWidget* widget) {
+        return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+    };
     EXPECT_TRUE(HasColor(shot, onScreen(Form1->Label5), Qt::red)) << "Datapath is drawn in red";
-    EXPECT_TRUE(HasColor(shot, onScreen(Form1->Label1), Qt::blue)) << "Output Filename is drawn in blue";
+    EXPECT_TRUE(HasColor(shot, onScreen(Form1->Label1), Qt::blue))
+        << "Output Filename is drawn in blue";
     EXPECT_TRUE(HasColor(shot, onScreen(Form1->Memo1), Qt::black)) << "the editor shows its text";
 
     // The radio group's caption sits on its frame's top line: the line's row lies between the
@@ -128,7 +134,8 @@ TEST(WindowCheck, RealWindowMatchesTheDesignedLayout) {
     for (QMenu* menu : {Form1->File1, Form1->Actions1, Form1->SQLStatements1}) {
         menu->popup(Form1->mapToGlobal(QPoint(0, 0)));
         QTest::qWait(100);
-        EXPECT_TRUE(menu->grab().save(folder + "/menu-" + menu->title().replace(' ', '-') + ".png"));
+        EXPECT_TRUE(
+            menu->grab().save(folder + "/menu-" + menu->title().replace(' ', '-') + ".png"));
         menu->hide();
     }
     DestroyForms();
@@ -167,28 +174,36 @@ TEST(WindowCheck, RealMessageBoxesHaveTheConventionalCaptionsAndButtons) {
     test::EnsureApplication();
     QtDialogs dialogs;
     bool answer = true;
-    BoxSeen confirm = ShowRealBox([&] { answer = dialogs.Confirm("Do you want to save the SQL file?"); }, "&No",
-                                  QDir::currentPath() + "/confirm.png");
+    BoxSeen confirm =
+        ShowRealBox([&] { answer = dialogs.Confirm("Do you want to save the SQL file?"); }, "&No",
+                    QDir::currentPath() + "/confirm.png");
     EXPECT_FALSE(answer);
     EXPECT_EQ(confirm.title, "Confirm");
     EXPECT_EQ(confirm.icon, QMessageBox::Question);
     EXPECT_EQ(confirm.buttons, (QStringList{"&Yes", "&No"}));
 
     answer = false;
-    ShowRealBox([&] { answer = dialogs.Confirm("again"); }, "&Yes", QDir::currentPath() + "/confirm-yes.png");
+    ShowRealBox([&] { answer = dialogs.Confirm("again"); }, "&Yes",
+                QDir::currentPath() + "/confirm-yes.png");
     EXPECT_TRUE(answer);
 
-    BoxSeen info = ShowRealBox([&] { dialogs.Information("Done."); }, "OK", QDir::currentPath() + "/information.png");
+    BoxSeen info = ShowRealBox([&] { dialogs.Information("Done."); }, "OK",
+                               QDir::currentPath() + "/information.png");
     EXPECT_EQ(info.title, "Information");
     EXPECT_EQ(info.icon, QMessageBox::Information);
     EXPECT_EQ(info.buttons, QStringList{"OK"});
 
-    BoxSeen message = ShowRealBox([&] { dialogs.Message("Hello"); }, "OK", QDir::currentPath() + "/message.png");
+    BoxSeen message =
+        ShowRealBox([&] { dialogs.Message("Hello"); }, "OK", QDir::currentPath() + "/message.png");
     EXPECT_EQ(message.title, ApplicationTitle());
     EXPECT_EQ(message.icon, QMessageBox::NoIcon);
 
-    BoxSeen error = ShowRealBox([&] { HandleException(std::make_exception_ptr(ERegistryException("Failed to create key Corvantic\\Parvell"))); },
-                                "OK", QDir::currentPath() + "/error.png");
+    BoxSeen error = ShowRealBox(
+        [&] {
+            HandleException(std::make_exception_ptr(
+                ERegistryException("Failed to create key Corvantic\\Parvell")));
+        },
+        "OK", QDir::currentPath() + "/error.png");
     EXPECT_EQ(error.title, ApplicationTitle());
     EXPECT_EQ(error.text, "Failed to create key Corvantic\\Parvell.");
     EXPECT_EQ(error.icon, QMessageBox::Critical);

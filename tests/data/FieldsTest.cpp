@@ -49,7 +49,9 @@ double Stamp(int y, int m, int d, int64_t ms) {
     return static_cast<double>(Day(y, m, d)) * kMSecsPerDay + static_cast<double>(ms);
 }
 
-std::string Bytes(std::initializer_list<uint8_t> bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::string Bytes(std::initializer_list<uint8_t> bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
 
 struct TextCase {
     const char* name;
@@ -80,22 +82,46 @@ TEST_F(FieldsTest, TextsPerClass) {
         {"bcd whole", {"B", ftBCD, 2, 8}, Bcd("100.00"), "100", "100"},
         {"bcd negative zero", {"B", ftBCD, 2, 8}, Bcd("-0.00"), "0", "0"},
         // Beyond the scaled range (about 9.22e14) every digit is kept.
-        {"bcd largest 64-bit integer", {"B", ftBCD, 0, 20}, Bcd("9223372036854775807"),
-         "9223372036854775807", "9223372036854775807"},
-        {"bcd smallest 64-bit integer but one", {"B", ftBCD, 0, 20},
-         Bcd("-9223372036854775807"), "-9223372036854775807", "-9223372036854775807"},
-        {"bcd 10^15", {"B", ftBCD, 0, 20}, Bcd("1000000000000000"), "1000000000000000",
+        {"bcd largest 64-bit integer",
+         {"B", ftBCD, 0, 20},
+         Bcd("9223372036854775807"),
+         "9223372036854775807",
+         "9223372036854775807"},
+        {"bcd smallest 64-bit integer but one",
+         {"B", ftBCD, 0, 20},
+         Bcd("-9223372036854775807"),
+         "-9223372036854775807",
+         "-9223372036854775807"},
+        {"bcd 10^15",
+         {"B", ftBCD, 0, 20},
+         Bcd("1000000000000000"),
+         "1000000000000000",
          "1000000000000000"},
-        {"bcd -10^15", {"B", ftBCD, 0, 20}, Bcd("-1000000000000000"), "-1000000000000000",
+        {"bcd -10^15",
+         {"B", ftBCD, 0, 20},
+         Bcd("-1000000000000000"),
+         "-1000000000000000",
          "-1000000000000000"},
-        {"bcd at the scaled end", {"B", ftBCD, 4, 20}, Bcd("922337203685477.5807"),
-         "922337203685477.5807", "922337203685477.5807"},
-        {"bcd beyond with decimals", {"B", ftBCD, 2, 20}, Bcd("-123456789012345678.50"),
-         "-123456789012345678.5", "-123456789012345678.5"},
-        {"bcd beyond keeps four decimals", {"B", ftBCD, 6, 24},
-         Bcd("1234567890123456.123451"), "1234567890123456.1235", "1234567890123456.1235"},
-        {"fmtbcd", {"B", ftFMTBcd, 6, 30}, Bcd("-123456789012345678.123456"),
-         "-123456789012345678.123456", "-123456789012345678.123456"},
+        {"bcd at the scaled end",
+         {"B", ftBCD, 4, 20},
+         Bcd("922337203685477.5807"),
+         "922337203685477.5807",
+         "922337203685477.5807"},
+        {"bcd beyond with decimals",
+         {"B", ftBCD, 2, 20},
+         Bcd("-123456789012345678.50"),
+         "-123456789012345678.5",
+         "-123456789012345678.5"},
+        {"bcd beyond keeps four decimals",
+         {"B", ftBCD, 6, 24},
+         Bcd("1234567890123456.123451"),
+         "1234567890123456.1235",
+         "1234567890123456.1235"},
+        {"fmtbcd",
+         {"B", ftFMTBcd, 6, 30},
+         Bcd("-123456789012345678.123456"),
+         "-123456789012345678.123456",
+         "-123456789012345678.123456"},
         {"boolean true", {"Q", ftBoolean}, Bool(true), "True", "True"},
         {"boolean false", {"Q", ftBoolean}, Bool(false), "False", "False"},
         {"boolean null", {"Q", ftBoolean}, Null, "", ""},
@@ -103,14 +129,23 @@ TEST_F(FieldsTest, TextsPerClass) {
         {"date null", {"D", ftDate}, Null, "", ""},
         {"time", {"T", ftTime}, I32(((9 * 60 + 5) * 60 + 7) * 1000), "9:05:07 AM", "9:05:07 AM"},
         {"time midnight", {"T", ftTime}, I32(0), "12:00:00 AM", "12:00:00 AM"},
-        {"datetime midnight", {"DT", ftDateTime}, F64(Stamp(2008, 1, 15, 0)), "01/15/2008",
+        {"datetime midnight",
+         {"DT", ftDateTime},
+         F64(Stamp(2008, 1, 15, 0)),
+         "01/15/2008",
          "01/15/2008"},
-        {"datetime afternoon", {"DT", ftDateTime}, F64(Stamp(2008, 1, 15, 52200000)),
-         "01/15/2008 2:30:00 PM", "01/15/2008 2:30:00 PM"},
+        {"datetime afternoon",
+         {"DT", ftDateTime},
+         F64(Stamp(2008, 1, 15, 52200000)),
+         "01/15/2008 2:30:00 PM",
+         "01/15/2008 2:30:00 PM"},
         {"bytes", {"Y", ftBytes, 3}, Raw({'a', 0, 'b'}), Bytes({'a', 0, 'b'}), "(BYTES)"},
         {"bytes null", {"Y", ftBytes, 3}, Null, "", "(Bytes)"},
         {"varbytes", {"Y", ftVarBytes, 4}, Raw({2, 0, 'h', 'i', 'x', 'x'}), "hi", "(VARBYTES)"},
-        {"varbytes length beyond size", {"Y", ftVarBytes, 2}, Raw({200, 0, 'h', 'i'}), "hi",
+        {"varbytes length beyond size",
+         {"Y", ftVarBytes, 2},
+         Raw({200, 0, 'h', 'i'}),
+         "hi",
          "(VARBYTES)"},
         {"memo", {"M", ftMemo, 1}, Raw({'a', 'b', 'c'}), "abc", "(MEMO)"},
         {"memo null", {"M", ftMemo, 1}, Null, "", "(Memo)"},
@@ -146,8 +181,12 @@ TEST_F(FieldsTest, NumericValuesPerClass) {
         {"integer null reads 0", {"I", ftInteger}, Null, 0, 0.0, 0},
         {"smallint", {"I", ftSmallint}, I16(-5), -5, -5.0, -50000},
         {"word", {"I", ftWord}, U16(65535), 65535, 65535.0, 655350000},
-        {"largeint keeps the low 32 bits", {"L", ftLargeint}, I64(4294967297LL), 1,
-         4294967297.0, 42949672970000LL},
+        {"largeint keeps the low 32 bits",
+         {"L", ftLargeint},
+         I64(4294967297LL),
+         1,
+         4294967297.0,
+         42949672970000LL},
         {"largeint negative", {"L", ftLargeint}, I64(-1), -1, -1.0, -10000},
         {"float ties to even down", {"F", ftFloat}, F64(2.5), 2, 2.5, 25000},
         {"float ties to even up", {"F", ftFloat}, F64(3.5), 4, 3.5, 35000},
@@ -196,13 +235,18 @@ TEST_F(FieldsTest, InvalidTimestampsRaiseConvertErrors) {
         std::string message;
     } cases[] = {
         {"date-time count 0", {"DT", ftDateTime}, F64(0), "'0.0' is not a valid timestamp"},
-        {"date-time negative", {"DT", ftDateTime}, F64(-86400000.0 * 3 - 5),
+        {"date-time negative",
+         {"DT", ftDateTime},
+         F64(-86400000.0 * 3 - 5),
          "'-3.-5' is not a valid timestamp"},
-        {"date-time not a number", {"DT", ftDateTime}, F64(std::nan("")),
+        {"date-time not a number",
+         {"DT", ftDateTime},
+         F64(std::nan("")),
          "'0.0' is not a valid timestamp"},
-        {"date-time infinite", {"DT", ftDateTime}, F64(HUGE_VAL),
-         "'0.0' is not a valid timestamp"},
-        {"date-time beyond 32-bit days", {"DT", ftDateTime}, F64(1e300),
+        {"date-time infinite", {"DT", ftDateTime}, F64(HUGE_VAL), "'0.0' is not a valid timestamp"},
+        {"date-time beyond 32-bit days",
+         {"DT", ftDateTime},
+         F64(1e300),
          "'0.0' is not a valid timestamp"},
         {"date day 0", {"D", ftDate}, I32(0), "'0.0' is not a valid timestamp"},
         {"date negative day", {"D", ftDate}, I32(-5), "'-5.0' is not a valid timestamp"},
@@ -237,19 +281,39 @@ TEST_F(FieldsTest, AccessorsAClassDoesNotProvideRaise) {
         std::function<void(const TField&)> read;
         std::string message;
     } cases[] = {
-        {"boolean as integer", {"FLAG", ftBoolean}, Bool(true),
-         [](const TField& f) { f.ValueAsInteger(); }, "Cannot access field 'FLAG' as type Integer"},
-        {"boolean as float", {"FLAG", ftBoolean}, Null, [](const TField& f) { f.ValueAsFloat(); },
+        {"boolean as integer",
+         {"FLAG", ftBoolean},
+         Bool(true),
+         [](const TField& f) { f.ValueAsInteger(); },
+         "Cannot access field 'FLAG' as type Integer"},
+        {"boolean as float",
+         {"FLAG", ftBoolean},
+         Null,
+         [](const TField& f) { f.ValueAsFloat(); },
          "Cannot access field 'FLAG' as type Float"},
-        {"date as integer", {"D", ftDate}, I32(700000),
-         [](const TField& f) { f.ValueAsInteger(); }, "Cannot access field 'D' as type Integer"},
-        {"integer as date", {"I", ftInteger}, I32(1),
-         [](const TField& f) { f.ValueAsDateTime(); }, "Cannot access field 'I' as type DateTime"},
-        {"integer as boolean", {"I", ftInteger}, I32(1),
-         [](const TField& f) { f.ValueAsBoolean(); }, "Cannot access field 'I' as type Boolean"},
-        {"memo as float", {"M", ftMemo, 1}, Raw({'1'}), [](const TField& f) { f.ValueAsFloat(); },
+        {"date as integer",
+         {"D", ftDate},
+         I32(700000),
+         [](const TField& f) { f.ValueAsInteger(); },
+         "Cannot access field 'D' as type Integer"},
+        {"integer as date",
+         {"I", ftInteger},
+         I32(1),
+         [](const TField& f) { f.ValueAsDateTime(); },
+         "Cannot access field 'I' as type DateTime"},
+        {"integer as boolean",
+         {"I", ftInteger},
+         I32(1),
+         [](const TField& f) { f.ValueAsBoolean(); },
+         "Cannot access field 'I' as type Boolean"},
+        {"memo as float",
+         {"M", ftMemo, 1},
+         Raw({'1'}),
+         [](const TField& f) { f.ValueAsFloat(); },
          "Cannot access field 'M' as type Float"},
-        {"float as timestamp", {"F", ftFloat}, F64(1),
+        {"float as timestamp",
+         {"F", ftFloat},
+         F64(1),
          [](const TField& f) { f.ValueAsSQLTimeStamp(); },
          "Cannot access field 'F' as type SQLTimeStamp"},
     };
@@ -416,11 +480,8 @@ TEST_F(FieldsTest, BooleanDisplayValues) {
         std::string values;
         std::string trueText, falseText;
     } cases[] = {
-        {"Yes;No", "Yes", "No"},
-        {"Y", "Y", ""},
-        {"", "True", "False"},
-        {";off", "", "off"},
-        {"a;b;c", "a", "b;c"},
+        {"Yes;No", "Yes", "No"}, {"Y", "Y", ""},        {"", "True", "False"},
+        {";off", "", "off"},     {"a;b;c", "a", "b;c"},
     };
     One({"Q", ftBoolean}, Bool(true));
     auto& flag = dynamic_cast<TBooleanField&>(Field());
@@ -439,14 +500,10 @@ TEST_F(FieldsTest, ClassDescriptionsAndWidths) {
         std::string description;  // for a non-null value
         int width;
     } cases[] = {
-        {{"I", ftInteger}, "(INTEGER)", 10},
-        {{"I", ftLargeint}, "(LARGEINT)", 15},
-        {{"S", ftString, 25}, "(STRING)", 25},
-        {{"B", ftBCD, 2, 8}, "(BCD)", 9},
-        {{"B", ftFMTBcd, 2, 0}, "(FMTBCD)", 10},
-        {{"D", ftDateTime}, "(DATETIME)", 18},
-        {{"D", ftDate}, "(DATE)", 10},
-        {{"Q", ftBoolean}, "(BOOLEAN)", 5},
+        {{"I", ftInteger}, "(INTEGER)", 10},     {{"I", ftLargeint}, "(LARGEINT)", 15},
+        {{"S", ftString, 25}, "(STRING)", 25},   {{"B", ftBCD, 2, 8}, "(BCD)", 9},
+        {{"B", ftFMTBcd, 2, 0}, "(FMTBCD)", 10}, {{"D", ftDateTime}, "(DATETIME)", 18},
+        {{"D", ftDate}, "(DATE)", 10},           {{"Q", ftBoolean}, "(BOOLEAN)", 5},
     };
     for (const auto& c : cases) {
         MemoryDataSet ds;
@@ -461,9 +518,9 @@ TEST_F(FieldsTest, ClassDescriptionsAndWidths) {
 TEST_F(FieldsTest, FieldWithoutADatasetCannotBeRead) {
     TIntegerField loose;
     loose.SetFieldName("LOOSE");
-    for (const auto& read : std::vector<std::function<void()>>{
-             [&] { loose.ValueAsText(); }, [&] { loose.ValueIsNull(); },
-             [&] { loose.DisplayString(); }}) {
+    for (const auto& read : std::vector<std::function<void()>>{[&] { loose.ValueAsText(); },
+                                                               [&] { loose.ValueIsNull(); },
+                                                               [&] { loose.DisplayString(); }}) {
         try {
             read();
             ADD_FAILURE() << "no exception";
@@ -511,8 +568,8 @@ TEST_F(FieldsTest, FieldsMadeFromDefinitionsTakeTheirProperties) {
     TFieldAttributes attributes;
     attributes.Include(faReadonly);
     attributes.Include(faRequired);
-    ds.columns = {{"AMOUNT", ftBCD, 2, 40}, {"CODE", ftFixedChar, 4, 0, attributes},
-                  {"NOTE", ftFmtMemo, 1}};
+    ds.columns = {
+        {"AMOUNT", ftBCD, 2, 40}, {"CODE", ftFixedChar, 4, 0, attributes}, {"NOTE", ftFmtMemo, 1}};
     ds.Open();
     auto& amount = dynamic_cast<TBCDField&>(ds.FieldAt(0));
     EXPECT_EQ(amount.Precision(), 32);  // clamped

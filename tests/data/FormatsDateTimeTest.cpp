@@ -80,9 +80,9 @@ TEST_F(DateTimeTextTest, PatternTokens) {
         {"aaa aaaa", "Sat Saturday"},
         {"mmm mmmm MMMMM", "Jan January January"},
         {"mm/dd", "01/05"},
-        {"hh:mm", "14:03"},          // minutes after an hour token
-        {"h:mmm", "14:03"},          // whatever the count
-        {"h x m", "14 x 1"},         // a copied letter ends the hour's reach
+        {"hh:mm", "14:03"},   // minutes after an hour token
+        {"h:mmm", "14:03"},   // whatever the count
+        {"h x m", "14 x 1"},  // a copied letter ends the hour's reach
         {"n nn s ss", "3 03 9 09"},
         {"z zz zzz", "45 45 045"},
         {"H:nn am/pm", "2:03 pm"},
@@ -214,8 +214,9 @@ TEST_F(DateTimeTextTest, AnyPatternAndValueFormatsWithoutFault) {
         const uint64_t bits = next();
         double value;
         std::memcpy(&value, &bits, sizeof value);
-        if (i % 2 == 0) value = static_cast<double>(static_cast<int64_t>(bits % 8000000)) - 4000000 +
-                                static_cast<double>(bits % 1000) / 1000;
+        if (i % 2 == 0)
+            value = static_cast<double>(static_cast<int64_t>(bits % 8000000)) - 4000000 +
+                    static_cast<double>(bits % 1000) / 1000;
         EXPECT_LE(DateTimeText(pattern, value).size(), 256u) << pattern;
     }
 }

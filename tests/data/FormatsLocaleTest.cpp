@@ -26,7 +26,10 @@ TEST(LocaleItemsTest, Utf8TextsBecomeWindows1252) {
         {"narrow no-break space", "\xE2\x80\xAF", "\xA0"},
         {"two wide characters", "\xE6\x97\xA5\xE6\x9C\xAC", "??"},
         {"four-byte character", "\xF0\x9F\x98\x80!", "?!"},
-        {"stray continuation byte", "a\x80" "b", "a?b"},
+        {"stray continuation byte",
+         "a\x80"
+         "b",
+         "a?b"},
         {"truncated sequence", "a\xC3", "a?"},
         {"overlong form", "\xC0\xAF", "??"},
         {"surrogate", "\xED\xA0\x80", "???"},
@@ -102,10 +105,10 @@ TEST(LocaleItemsTest, MonetaryItemsGiveCurrencyPlacements) {
         int signPosition;
         int placement;
     } cases[] = {
-        {true, false, 0, 0},  {true, true, 0, 14},  {false, false, 0, 4}, {false, true, 0, 15},
-        {true, false, 1, 1},  {true, true, 1, 9},   {false, false, 1, 5}, {false, true, 1, 8},
-        {true, false, 2, 3},  {true, true, 2, 11},  {false, false, 2, 7}, {false, true, 2, 10},
-        {false, false, 3, 6}, {false, true, 3, 13}, {true, false, 4, 2},  {true, true, 4, 12},
+        {true, false, 0, 0},   {true, true, 0, 14},  {false, false, 0, 4}, {false, true, 0, 15},
+        {true, false, 1, 1},   {true, true, 1, 9},   {false, false, 1, 5}, {false, true, 1, 8},
+        {true, false, 2, 3},   {true, true, 2, 11},  {false, false, 2, 7}, {false, true, 2, 10},
+        {false, false, 3, 6},  {false, true, 3, 13}, {true, false, 4, 2},  {true, true, 4, 12},
         {true, false, 127, 0},
     };
     for (const auto& c : cases) {
@@ -137,13 +140,19 @@ TEST(LocaleNamesTest, EffectiveNameFollowsTheCLibrarysOrder) {
         {"LANG only", {{"LANG", "de_DE.UTF-8"}}, "de_DE.UTF-8", "de_DE.UTF-8", "de_DE.UTF-8"},
         {"a category over LANG",
          {{"LANG", "de_DE.UTF-8"}, {"LC_TIME", "en_US.UTF-8"}},
-         "de_DE.UTF-8", "de_DE.UTF-8", "en_US.UTF-8"},
+         "de_DE.UTF-8",
+         "de_DE.UTF-8",
+         "en_US.UTF-8"},
         {"LC_ALL over everything",
          {{"LANG", "de_DE.UTF-8"}, {"LC_MONETARY", "fr_FR.UTF-8"}, {"LC_ALL", "C.UTF-8"}},
-         "C.UTF-8", "C.UTF-8", "C.UTF-8"},
+         "C.UTF-8",
+         "C.UTF-8",
+         "C.UTF-8"},
         {"empty values count as unset",
          {{"LC_ALL", ""}, {"LC_NUMERIC", ""}, {"LANG", "fr_FR.UTF-8"}},
-         "fr_FR.UTF-8", "fr_FR.UTF-8", "fr_FR.UTF-8"},
+         "fr_FR.UTF-8",
+         "fr_FR.UTF-8",
+         "fr_FR.UTF-8"},
     };
     for (const auto& c : cases) {
         const TScopedLocaleEnv env(c.env);

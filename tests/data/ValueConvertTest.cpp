@@ -92,8 +92,8 @@ TEST(DecimalRecords, TextAndScaledValuesRoundTrip) {
         int precision, places;
         int64_t scaled;
     } cases[] = {
-        {"12.50", 4, 2, 125000},  {"-0.5", 2, 1, -5000}, {" 007 ", 1, 0, 70000},
-        {".25", 3, 2, 2500},      {"123.45", 5, 2, 1234500},
+        {"12.50", 4, 2, 125000}, {"-0.5", 2, 1, -5000},     {" 007 ", 1, 0, 70000},
+        {".25", 3, 2, 2500},     {"123.45", 5, 2, 1234500},
     };
     for (const auto& c : cases) {
         const TBcd value = TextToBcd(c.text);
@@ -121,7 +121,7 @@ TEST(DecimalRecords, TextAndScaledValuesRoundTrip) {
 TEST(TimeStamps, ValidPairsBecomeDateTimes) {
     EXPECT_DOUBLE_EQ(NativeDateToDateTime(kDateDelta), 0.0);
     EXPECT_DOUBLE_EQ(NativeDateToDateTime(733056), 39462.0);  // 2008-01-15
-    EXPECT_DOUBLE_EQ(NativeDateToDateTime(1), -693593.0);       // 0001-01-01
+    EXPECT_DOUBLE_EQ(NativeDateToDateTime(1), -693593.0);     // 0001-01-01
     EXPECT_DOUBLE_EQ(NativeTimeToDateTime(43200000), 0.5);
     EXPECT_DOUBLE_EQ(NativeDateTimeToDateTime(730120.0 * kMSecsPerDay + 43200000), 36526.5);
     EXPECT_DOUBLE_EQ(NativeDateTimeToDateTime(693593.0 * kMSecsPerDay + 21600000), -1.25);

@@ -22,8 +22,9 @@ class ConnectionTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir_ = new TempDir();
-        enginetest::MakeDictionary(Dictionary(), "CREATE TABLE people (id INTEGER, name CHAR(20));;"
-                                                 "INSERT INTO people VALUES (1, 'Smith'), (2, 'Jones')");
+        enginetest::MakeDictionary(Dictionary(),
+                                   "CREATE TABLE people (id INTEGER, name CHAR(20));;"
+                                   "INSERT INTO people VALUES (1, 'Smith'), (2, 'Jones')");
     }
     static void TearDownTestSuite() {
         delete dir_;
@@ -95,7 +96,9 @@ TEST(ConnectionDefaults, DataFolderCutsTheDictionaryFileName) {
 
 TEST_F(ConnectionTest, ConnectAndDisconnectFireTheirEventsInOrder) {
     std::vector<std::string> events;
-    auto log = [&](const char* name) { return [&events, name](TKdbConnection&) { events.push_back(name); }; };
+    auto log = [&](const char* name) {
+        return [&events, name](TKdbConnection&) { events.push_back(name); };
+    };
     connection_->BeforeConnect = log("BeforeConnect");
     connection_->AfterConnect = log("AfterConnect");
     connection_->OnConnect = log("OnConnect");
@@ -112,8 +115,9 @@ TEST_F(ConnectionTest, ConnectAndDisconnectFireTheirEventsInOrder) {
     connection_->SetIsConnected(false);
     EXPECT_FALSE(connection_->IsConnected());
     EXPECT_EQ(connection_->ConnectionHandle(), 0u);
-    EXPECT_EQ(events, (std::vector<std::string>{"BeforeConnect", "AfterConnect", "OnConnect", "BeforeDisconnect",
-                                                "AfterDisconnect", "OnDisconnect"}));
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"BeforeConnect", "AfterConnect", "OnConnect",
+                                        "BeforeDisconnect", "AfterDisconnect", "OnDisconnect"}));
 }
 
 TEST_F(ConnectionTest, DictionaryConnectionsSendTheCredentials) {
@@ -197,20 +201,23 @@ TEST_F(ConnectionTest, PathAndAliasAreRefusedWhileConnected) {
         connection_->SetConnectPath("/x");
         FAIL();
     } catch (const KdbConnectionError& error) {
-        EXPECT_EQ(error.Message(), "The TKdbConnection.ConnectPath may not be changed when IsConnected is TRUE");
+        EXPECT_EQ(error.Message(),
+                  "The TKdbConnection.ConnectPath may not be changed when IsConnected is TRUE");
     }
     try {
         connection_->SetAliasName("x");
         FAIL();
     } catch (const KdbConnectionError& error) {
-        EXPECT_EQ(error.Message(), "The TKdbConnection.AliasName may not be changed when IsConnected is TRUE");
+        EXPECT_EQ(error.Message(),
+                  "The TKdbConnection.AliasName may not be changed when IsConnected is TRUE");
     }
     TKdbConnection empty;
     try {
         empty.SetIsConnected(true);
         FAIL();
     } catch (const KdbConnectionError& error) {
-        EXPECT_EQ(error.Message(), "Must specify connection string before getting a server connection.");
+        EXPECT_EQ(error.Message(),
+                  "Must specify connection string before getting a server connection.");
     }
 }
 
@@ -428,8 +435,9 @@ TEST_F(AliasTest, AFoundAliasSetsTheTableTypeOfItsDatasets) {
         query.SetSourceTableType(TKdbTableTypes::ttKdbKDT);
         FAIL();
     } catch (const EKDBDatabaseError& error) {
-        EXPECT_EQ(error.Message(),
-                  "Q: The table type must remain identical to the table type associated with the alias.");
+        EXPECT_EQ(
+            error.Message(),
+            "Q: The table type must remain identical to the table type associated with the alias.");
     }
 }
 

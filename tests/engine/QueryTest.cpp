@@ -128,7 +128,8 @@ TEST_F(QueryTest, EveryEngineTypeReadsThroughItsFieldObject) {
         EXPECT_TRUE(field.ValueIsNull());
         EXPECT_EQ(field.ValueAsText(), "");
     }
-    for (const char* column : {"b", "r", "vb"}) EXPECT_TRUE(query_->FieldNamed(column).ValueIsNull()) << column;
+    for (const char* column : {"b", "r", "vb"})
+        EXPECT_TRUE(query_->FieldNamed(column).ValueIsNull()) << column;
     EXPECT_EQ(query_->FieldNamed("m").DisplayString(), "(Memo)");
     EXPECT_EQ(query_->FieldNamed("i").ValueAsInteger(), 0);
     query_->MoveNext();
@@ -152,7 +153,8 @@ TEST_F(QueryTest, FieldClassesFollowTheEngineColumn) {
 TEST_F(QueryTest, BlobsAndBytesBoundAsParametersReadBack) {
     TempDir dir;
     const std::string path = dir.File("blobs.kdd");
-    enginetest::MakeDictionary(path, "CREATE TABLE bl (id INTEGER, b BINARY, r RAW(4), vb VARBINARY(6), m MEMO)");
+    enginetest::MakeDictionary(
+        path, "CREATE TABLE bl (id INTEGER, b BINARY, r RAW(4), vb VARBINARY(6), m MEMO)");
     connection_->SetConnectPath(path);
     query_->SQL().SetText("INSERT INTO bl VALUES (:id, :b, :r, :vb, :m)");
     ASSERT_EQ(query_->Params().Count(), 5);
@@ -177,8 +179,9 @@ TEST_F(QueryTest, BlobsAndBytesBoundAsParametersReadBack) {
 TEST_F(QueryTest, ExecSqlCountsRowsAndLeavesTheDatasetClosed) {
     TempDir dir;
     const std::string path = dir.File("exec.kdd");
-    enginetest::MakeDictionary(path, "CREATE TABLE p (id INTEGER, name CHAR(10));;"
-                                     "INSERT INTO p VALUES (1, 'a'), (2, 'b'), (3, 'c')");
+    enginetest::MakeDictionary(path,
+                               "CREATE TABLE p (id INTEGER, name CHAR(10));;"
+                               "INSERT INTO p VALUES (1, 'a'), (2, 'b'), (3, 'c')");
     connection_->SetConnectPath(path);
     query_->SQL().SetText("UPDATE p SET name = 'x' WHERE id >= 2");
     query_->ExecSQL();
@@ -205,9 +208,10 @@ TEST_F(QueryTest, OpeningAnUpdateAppliesItThenRaisesTheNoCursorError) {
         query_->SetActive(true);
         FAIL() << "no error";
     } catch (const EKDBDatabaseError& error) {
-        EXPECT_EQ(error.Message(),
-                  "KdbTable1: The SQL statement did not generate a cursor handle.  Use TKdbQuery.ExecSQL "
-                  "to execute SQL statements that are not SELECT statements");
+        EXPECT_EQ(
+            error.Message(),
+            "KdbTable1: The SQL statement did not generate a cursor handle.  Use TKdbQuery.ExecSQL "
+            "to execute SQL statements that are not SELECT statements");
         EXPECT_EQ(error.ErrorCode(), 5121u);
     }
     EXPECT_FALSE(query_->Active());
@@ -243,7 +247,8 @@ TEST_F(QueryTest, SqlTimeoutStopsASlowStatementAndSaysSo) {
     enginetest::MakeDictionary(slow.File("slow.kdd"), tables);
     connection_->SetConnectPath(slow.File("slow.kdd"));
     enum class Where { ConnectionBeforeConnecting, ConnectionWhileConnected, Query };
-    for (const Where where : {Where::ConnectionBeforeConnecting, Where::ConnectionWhileConnected, Where::Query}) {
+    for (const Where where :
+         {Where::ConnectionBeforeConnecting, Where::ConnectionWhileConnected, Where::Query}) {
         SCOPED_TRACE(static_cast<int>(where));
         connection_->Disconnect();
         connection_->SetSQLTimeout(0);
@@ -259,7 +264,8 @@ TEST_F(QueryTest, SqlTimeoutStopsASlowStatementAndSaysSo) {
         } catch (const EKDBDatabaseError& error) {
             EXPECT_EQ(error.ErrorCode(), 7200u);
             EXPECT_EQ(error.SQLErrorCode(), KDB_SQL_TIMEOUT);
-            EXPECT_NE(error.Message().find("time-out of 1 seconds"), std::string::npos) << error.Message();
+            EXPECT_NE(error.Message().find("time-out of 1 seconds"), std::string::npos)
+                << error.Message();
         }
         EXPECT_FALSE(query_->Active());
         Open("SELECT count(*) FROM t");
@@ -320,8 +326,9 @@ TEST_F(QueryTest, ParameterTypesThatCannotBeBoundAreRefused) {
         query_->SetActive(true);
         FAIL();
     } catch (const EKDBDatabaseError& error) {
-        EXPECT_EQ(error.Message(),
-                  "KdbTable1: The field named: 'id' has the DataType of ftUnknown, which is invalid.");
+        EXPECT_EQ(
+            error.Message(),
+            "KdbTable1: The field named: 'id' has the DataType of ftUnknown, which is invalid.");
     }
     query_->Params().At(0).SetDataType(ftWideString);
     EXPECT_THROW(query_->SetActive(true), EKDBDatabaseError);
@@ -370,7 +377,8 @@ TEST_F(QueryTest, ComponentErrors) {
     Open("SELECT * FROM people");
     EXPECT_THROW(query_->Prepare(), EKDBDatabaseError);
     EXPECT_THROW(query_->SetDatabaseName("x"), EKDBDatabaseError);
-    EXPECT_THROW(query_->KdbTableOptions().SetKdbLockType(TKdbLockType::Compatible), EKDBDatabaseError);
+    EXPECT_THROW(query_->KdbTableOptions().SetKdbLockType(TKdbLockType::Compatible),
+                 EKDBDatabaseError);
     EXPECT_THROW(query_->SetDataSource(query_.get()), EKDBDatabaseError);
 }
 
@@ -410,8 +418,9 @@ TEST_F(QueryTest, BlobStreamsOnlyReadOutsideEditing) {
         query_->CreateBlobStream(query_->FieldAt(0), TBlobStreamMode::Write);
         FAIL();
     } catch (const EKDBDatabaseError& error) {
-        EXPECT_EQ(error.Message(),
-                  "KdbTable1: Table must be in Edit or Insert state to open blob stream in Write Mode.");
+        EXPECT_EQ(
+            error.Message(),
+            "KdbTable1: Table must be in Edit or Insert state to open blob stream in Write Mode.");
     }
     auto stream = query_->CreateBlobStream(query_->FieldAt(0), TBlobStreamMode::Read);
     const char byte = 'x';

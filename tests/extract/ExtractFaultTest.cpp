@@ -67,8 +67,8 @@ TEST(ExtractFaultTest, RealFullDiskKeepsWholeLinesAndSaysDiskFull) {
     ProgramLocale locale;
     MemoryDataSet ds("KdbTable1");
     FillNumbers(ds, 200000);
-    for (const TExtractLayout layout :
-         {TExtractLayout::CommaDelimited, TExtractLayout::FixedLength, TExtractLayout::TabDelimited}) {
+    for (const TExtractLayout layout : {TExtractLayout::CommaDelimited, TExtractLayout::FixedLength,
+                                        TExtractLayout::TabDelimited}) {
         const std::string path = disk.File("out.txt");
         TExtractCallbacks callbacks;
         try {
@@ -117,8 +117,8 @@ TEST(ExtractFaultTest, KilledRunLeavesTheOldFileOrTheWholeNewOne) {
     FillNumbers(ds, kRecords);
     const std::string path = folder.File("killed.txt");
     const std::string old = "old extract\r\n";
-    auto* state = static_cast<RunState*>(
-        ::mmap(nullptr, sizeof(RunState), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    auto* state = static_cast<RunState*>(::mmap(nullptr, sizeof(RunState), PROT_READ | PROT_WRITE,
+                                                MAP_SHARED | MAP_ANONYMOUS, -1, 0));
     ASSERT_NE(state, MAP_FAILED);
     constexpr int64_t kAtTheEnd = -1;
     struct Case {
@@ -150,16 +150,19 @@ TEST(ExtractFaultTest, KilledRunLeavesTheOldFileOrTheWholeNewOne) {
         EXPECT_TRUE(killed) << killAfter;
         const std::string bytes = ReadBytes(path);
         if (state->finished) {
-            EXPECT_EQ(ExpectWholeLinesInOrder(bytes, TExtractLayout::CommaDelimited), kRecords) << killAfter;
+            EXPECT_EQ(ExpectWholeLinesInOrder(bytes, TExtractLayout::CommaDelimited), kRecords)
+                << killAfter;
             EXPECT_EQ(folder.Entries(), std::vector<std::string>{"killed.txt"}) << killAfter;
         } else if (existing) {
-            EXPECT_TRUE(bytes == old) << "killed after " << state->records << " records, the file holds "
-                                      << bytes.size() << " bytes instead of the old file";
+            EXPECT_TRUE(bytes == old)
+                << "killed after " << state->records << " records, the file holds " << bytes.size()
+                << " bytes instead of the old file";
             EXPECT_EQ(folder.Entries(), std::vector<std::string>{"killed.txt"}) << killAfter;
         } else if (killAfter == 0 && folder.Entries() == std::vector<std::string>{"killed.txt"}) {
             // Killed in the instant between making the new name (to check it) and removing it
             // again: the name is left empty, never with part of the lines.
-            EXPECT_TRUE(bytes.empty()) << "killed at the start, the new name holds " << bytes.size() << " bytes";
+            EXPECT_TRUE(bytes.empty())
+                << "killed at the start, the new name holds " << bytes.size() << " bytes";
         } else {
             EXPECT_TRUE(folder.Entries().empty())
                 << "killed after " << state->records << " records";

@@ -92,10 +92,12 @@ TEST(ExtractFileTest, SymbolicLinkIsRefusedAndItsTargetUntouched) {
     std::ofstream(outside) << "practice data";
     std::filesystem::create_directory(folder.Path() / "Export");
     std::filesystem::create_symlink(outside, folder.Path() / "Export" / "x.csv");
-    std::filesystem::create_symlink(folder.File("elsewhere/new.kdd"), folder.Path() / "Export" / "y.csv");
+    std::filesystem::create_symlink(folder.File("elsewhere/new.kdd"),
+                                    folder.Path() / "Export" / "y.csv");
     for (const char* name : {"x.csv", "y.csv"}) {
         TExtractFile file;
-        EXPECT_NE(CodeOf([&] { file.Create(folder.Path().string() + "/Export/" + name); }), 0) << name;
+        EXPECT_NE(CodeOf([&] { file.Create(folder.Path().string() + "/Export/" + name); }), 0)
+            << name;
         EXPECT_FALSE(file.IsOpen()) << name;
     }
     EXPECT_EQ(ReadBytes(outside), "practice data");
@@ -211,7 +213,9 @@ TEST(ExtractFileTest, DiskFullDuringRunClosesTheFileAndTouchesNothingElse) {
     RecordingCallbacks callbacks;
     NearlyFullFile file(100000);
     const std::string path = folder.File("out.txt");
-    EXPECT_EQ(CodeOf([&] { ExtractToFile(ds, path, {TExtractLayout::TabDelimited, true}, callbacks, file); }),
+    EXPECT_EQ(CodeOf([&] {
+                  ExtractToFile(ds, path, {TExtractLayout::TabDelimited, true}, callbacks, file);
+              }),
               101);
     EXPECT_FALSE(file.IsOpen());
     const std::string bytes = ReadBytes(path);
@@ -224,9 +228,9 @@ TEST(ExtractFileTest, DiskFullDuringRunClosesTheFileAndTouchesNothingElse) {
 
 TEST(ExtractFileTest, ErrnoToInOutCode) {
     const std::pair<int, int> table[] = {
-        {ENOENT, 2}, {ENOTDIR, 3}, {ENAMETOOLONG, 3}, {EMFILE, 4}, {ENFILE, 4},
-        {EACCES, 5}, {EROFS, 5},   {EISDIR, 5},       {ENOSPC, 101}, {EDQUOT, 101},
-        {EFBIG, 101}, {EIO, 1117}, {EBADF, EBADF},
+        {ENOENT, 2},  {ENOTDIR, 3}, {ENAMETOOLONG, 3}, {EMFILE, 4},   {ENFILE, 4},
+        {EACCES, 5},  {EROFS, 5},   {EISDIR, 5},       {ENOSPC, 101}, {EDQUOT, 101},
+        {EFBIG, 101}, {EIO, 1117},  {EBADF, EBADF},
     };
     for (const auto& [error, code] : table) EXPECT_EQ(InOutCodeForErrno(error), code) << error;
 }

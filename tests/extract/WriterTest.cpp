@@ -30,10 +30,16 @@ protected:
 
 TEST(FieldTypeLengthTest, WidthTable) {
     const std::pair<TFieldType, int32_t> table[] = {
-        {ftString, 0},  {ftSmallint, 6}, {ftInteger, 11},   {ftWord, 5},      {ftBoolean, 5},
-        {ftFloat, 12},  {ftCurrency, 12}, {ftDate, 10},      {ftTime, 15},     {ftDateTime, 22},
-        {ftAutoInc, 11}, {ftLargeint, 11}, {ftMemo, -1},     {ftBCD, -1},      {ftBlob, -1},
-        {ftFixedChar, -1}, {ftWideString, -1}, {ftUnknown, -1}, {ftFMTBcd, -1}, {ftTimeStamp, -1},
+        {ftString, 0},       {ftSmallint, 6},
+        {ftInteger, 11},     {ftWord, 5},
+        {ftBoolean, 5},      {ftFloat, 12},
+        {ftCurrency, 12},    {ftDate, 10},
+        {ftTime, 15},        {ftDateTime, 22},
+        {ftAutoInc, 11},     {ftLargeint, 11},
+        {ftMemo, -1},        {ftBCD, -1},
+        {ftBlob, -1},        {ftFixedChar, -1},
+        {ftWideString, -1},  {ftUnknown, -1},
+        {ftFMTBcd, -1},      {ftTimeStamp, -1},
         {ftOraInterval, -1}, {static_cast<TFieldType>(200), -1},
     };
     for (const auto& [type, width] : table) {
@@ -71,39 +77,60 @@ INSTANTIATE_TEST_SUITE_P(
                  F,
                  "AB -5    " + std::string(10, ' ')},
         LineCase{"FloatCutToWidth", {{"F", ftFloat}}, {F64(1234.56789012345)}, F, "1234.5678901"},
-        LineCase{"FloatCutDropsExponent", {{"F", ftFloat}}, {F64(-1.23456789012345e-20)}, F,
+        LineCase{"FloatCutDropsExponent",
+                 {{"F", ftFloat}},
+                 {F64(-1.23456789012345e-20)},
+                 F,
                  "-1.234567890"},
-        LineCase{"FloatCutInTabLayoutToo", {{"F", ftFloat}}, {F64(1234.56789012345)}, T,
+        LineCase{"FloatCutInTabLayoutToo",
+                 {{"F", ftFloat}},
+                 {F64(1234.56789012345)},
+                 T,
                  "1234.5678901\t"},
         LineCase{"BooleanTrue", {{"B", ftBoolean}}, {Bool(true)}, F, "True "},
         LineCase{"BooleanFalseFillsWidth", {{"B", ftBoolean}}, {Bool(false)}, F, "False"},
         LineCase{"AutoIncAsInteger", {{"A", ftAutoInc}}, {I32(42)}, F, "42         "},
         LineCase{"NullIntegerIsZero", {{"I", ftInteger}}, {Null}, T, "0\t"},
-        LineCase{"LargeintKeepsAll64Bits", {{"L", ftLargeint}}, {I64(4294967297LL)}, F,
-                 "4294967297 "},
-        LineCase{"LargeintCutToWidth", {{"L", ftLargeint}}, {I64(-123456789012345LL)}, T,
+        LineCase{
+            "LargeintKeepsAll64Bits", {{"L", ftLargeint}}, {I64(4294967297LL)}, F, "4294967297 "},
+        LineCase{"LargeintCutToWidth",
+                 {{"L", ftLargeint}},
+                 {I64(-123456789012345LL)},
+                 T,
                  "-1234567890\t"},
         LineCase{"NullTimeIsMidnight", {{"T", ftTime}}, {Null}, F, "12:00:00 AM    "},
         LineCase{"NullDateTimeIsEmpty", {{"D", ftDateTime}}, {Null}, T, "\t"},
-        LineCase{"DateTimeLongerThanWidthNotCut", {{"D", ftDateTime}},
-                 {F64(StampCount(2008, 1, 15, 14, 30, 0))}, F, "01/15/2008 2:30:00 PM "},
+        LineCase{"DateTimeLongerThanWidthNotCut",
+                 {{"D", ftDateTime}},
+                 {F64(StampCount(2008, 1, 15, 14, 30, 0))},
+                 F,
+                 "01/15/2008 2:30:00 PM "},
         LineCase{"StringLongerThanSizeNotCut", {{"S", ftString, 2}}, {Str("ABCD")}, F, "AB"},
         LineCase{"StringOfSizeZeroIsEmptyColumn",
                  {{"S", ftString, 0}, {"N", ftInteger}},
                  {Str(""), I32(1)},
                  T,
                  "\t1\t"},
-        LineCase{"TabsAndLineBreaksUnescaped", {{"S", ftString, 9}, {"S2", ftString, 9}},
-                 {Str("a\tb"), Str("c\r\nd")}, T, "a\tb\tc\r\nd\t"},
+        LineCase{"TabsAndLineBreaksUnescaped",
+                 {{"S", ftString, 9}, {"S2", ftString, 9}},
+                 {Str("a\tb"), Str("c\r\nd")},
+                 T,
+                 "a\tb\tc\r\nd\t"},
         LineCase{"UnsupportedColumnsLeaveNothing",
                  {{"M", ftMemo, 1}, {"N", ftSmallint}, {"B", ftBCD, 2, 8}},
                  {Raw({'x'}), I16(1), Bcd("1.5")},
                  T,
                  "1\t"},
-        LineCase{"CommaQuotesNotDoubled", {{"S", ftString, 10}, {"N", ftInteger}},
-                 {Str("5\" x 7\""), Null}, C, "\"5\" x 7\"\",\"\""},
-        LineCase{"CommaWritesEveryType", {{"M", ftMemo, 1}, {"B", ftBCD, 2, 8}, {"S", ftString, 4}},
-                 {Raw({'m', ',', 'x'}), Bcd("0.50"), Str("a,b")}, C, "\"m,x\",\"0.5\",\"a,b\""}),
+        LineCase{"CommaQuotesNotDoubled",
+                 {{"S", ftString, 10}, {"N", ftInteger}},
+                 {Str("5\" x 7\""), Null},
+                 C,
+                 "\"5\" x 7\"\",\"\""},
+        LineCase{"CommaWritesEveryType",
+                 {{"M", ftMemo, 1}, {"B", ftBCD, 2, 8}, {"S", ftString, 4}},
+                 {Raw({'m', ',', 'x'}), Bcd("0.50"), Str("a,b")},
+                 C,
+                 "\"m,x\",\"0.5\",\"a,b\""}),
     [](const ::testing::TestParamInfo<LineCase>& info) { return info.param.name; });
 
 TEST_F(WriterTest, CommaExtractWritesEveryBigintWhole) {
@@ -188,8 +215,9 @@ TEST_F(WriterTest, ProgressStepRunsOncePerRecord) {
     ds_.Close();
     ds_.rows.clear();
     callbacks_.recordsWritten = 0;
-    EXPECT_EQ(Run(C, true), "\"Name\",\"Age\",\"Visits\",\"Code\",\"Active\",\"Balance\",\"Fee\","
-                            "\"Born\",\"Seen\",\"Stamp\",\"Id\",\"Big\",\"Notes\",\"Amount\"\r\n");
+    EXPECT_EQ(Run(C, true),
+              "\"Name\",\"Age\",\"Visits\",\"Code\",\"Active\",\"Balance\",\"Fee\","
+              "\"Born\",\"Seen\",\"Stamp\",\"Id\",\"Big\",\"Notes\",\"Amount\"\r\n");
     EXPECT_EQ(callbacks_.recordsWritten, 0);
 }
 

@@ -1,7 +1,7 @@
 // Fuzz target: the compound index reader. The input is a .cdx file for a fixed table (NAME C(12),
-// AGE N(4), BAL N(9,2), BORN D, ACTIVE L); it is read from memory, and every tag's entries are worked out
-// from three fixed records as the index checker does. A damaged or not understood file must raise
-// DbfError; nothing else may happen.
+// AGE N(4), BAL N(9,2), BORN D, ACTIVE L); it is read from memory, and every tag's entries are
+// worked out from three fixed records as the index checker does. A damaged or not understood file
+// must raise DbfError; nothing else may happen.
 #include <cstdint>
 #include <string>
 
@@ -46,8 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = "fuzz.cdx";
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     try {
-        for (const kce::dbf::CdxTag& tag : kce::dbf::ParseCdx(bytes, path, columns, kce::dbf::CodePage::Windows1252)) {
-            (void)kce::dbf::CdxTagEntries(tag, records, columns, kce::dbf::CodePage::Windows1252, path);
+        for (const kce::dbf::CdxTag& tag :
+             kce::dbf::ParseCdx(bytes, path, columns, kce::dbf::CodePage::Windows1252)) {
+            (void)kce::dbf::CdxTagEntries(tag, records, columns, kce::dbf::CodePage::Windows1252,
+                                          path);
         }
     } catch (const kce::dbf::DbfError&) {
     }

@@ -1,7 +1,7 @@
-// Writes the binary seed files of the table, index and page-file fuzz targets (corpus/dbf, corpus/cdx,
-// corpus/pagefile)
-// with the program's own writers, so the seeds are files the program itself makes. Run once when a
-// seed is to change: fuzz-make-seeds <corpus folder>. The text seeds are written by hand.
+// Writes the binary seed files of the table, index and page-file fuzz targets (corpus/dbf,
+// corpus/cdx, corpus/pagefile) with the program's own writers, so the seeds are files the program
+// itself makes. Run once when a seed is to change: fuzz-make-seeds <corpus folder>. The text seeds
+// are written by hand.
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPicture>
@@ -45,7 +45,8 @@ std::string Le32(uint32_t v) {
 
 // The fuzz input of a table: its length, the table file, then the memo file (if any).
 void TableSeed(const std::filesystem::path& out, const std::string& folder, const std::string& name,
-               const TableSpec& layout, const std::vector<Record>& records, const char* memoExtension) {
+               const TableSpec& layout, const std::vector<Record>& records,
+               const char* memoExtension) {
     std::string path = folder + "/" + name + ".dbf";
     kce::dbf::CreateTable(path, layout, records);
     std::string table = ReadFile(path);
@@ -98,41 +99,52 @@ int main(int argc, char** argv) {
     auto R = [](double v) { return StoredValue::Real(v); };
     const StoredValue N = StoredValue::Null();
 
-    TableSpec plain{Variant::DBase3, kce::dbf::CodePage::Windows1252,
-                    {ColumnSpec{"NAME", 'C', 12}, ColumnSpec{"AMOUNT", 'N', 8, 2}, ColumnSpec{"BORN", 'D'},
-                     ColumnSpec{"ACTIVE", 'L'}}};
+    TableSpec plain{Variant::DBase3,
+                    kce::dbf::CodePage::Windows1252,
+                    {ColumnSpec{"NAME", 'C', 12}, ColumnSpec{"AMOUNT", 'N', 8, 2},
+                     ColumnSpec{"BORN", 'D'}, ColumnSpec{"ACTIVE", 'L'}}};
     TableSeed(corpus / "dbf", folder, "dbase3", plain,
-              {{T("Smith"), R(12.5), T("1970-01-31"), I(1)}, {T("\xC3\xA9t\xC3\xA9"), N, N, I(0)}}, nullptr);
+              {{T("Smith"), R(12.5), T("1970-01-31"), I(1)}, {T("\xC3\xA9t\xC3\xA9"), N, N, I(0)}},
+              nullptr);
 
-    TableSpec memo3{Variant::DBase3, kce::dbf::CodePage::Windows1252,
+    TableSpec memo3{Variant::DBase3,
+                    kce::dbf::CodePage::Windows1252,
                     {ColumnSpec{"NAME", 'C', 6}, ColumnSpec{"NOTE", 'M'}}};
     TableSeed(corpus / "dbf", folder, "dbase3memo", memo3,
-              {{T("a"), T("first note")}, {T("b"), N}, {T("c"), T("line one\r\nline two")}}, ".dbt");
-
-    TableSpec memo4{Variant::DBase4, kce::dbf::CodePage::Windows1252,
-                    {ColumnSpec{"ID", 'N', 4}, ColumnSpec{"NOTE", 'M'}}};
-    TableSeed(corpus / "dbf", folder, "dbase4memo", memo4, {{I(1), T("memo of record one")}, {I(2), T("x")}},
+              {{T("a"), T("first note")}, {T("b"), N}, {T("c"), T("line one\r\nline two")}},
               ".dbt");
 
-    TableSpec fox{Variant::FoxPro2, kce::dbf::CodePage::Oem437,
-                  {ColumnSpec{"NAME", 'C', 8}, ColumnSpec{"NOTE", 'M'}, ColumnSpec{"PIC", 'G'}}};
-    TableSeed(corpus / "dbf", folder, "foxpro2", fox, {{T("fox"), T("text memo"), StoredValue::Blob("\x01\x02\x03")}},
-              ".fpt");
+    TableSpec memo4{Variant::DBase4,
+                    kce::dbf::CodePage::Windows1252,
+                    {ColumnSpec{"ID", 'N', 4}, ColumnSpec{"NOTE", 'M'}}};
+    TableSeed(corpus / "dbf", folder, "dbase4memo", memo4,
+              {{I(1), T("memo of record one")}, {I(2), T("x")}}, ".dbt");
 
-    TableSpec vfp{Variant::VisualFoxPro, kce::dbf::CodePage::Windows1252,
-                  {ColumnSpec{"ID", 'I', 0, 0, false, false, true}, ColumnSpec{"NAME", 'V', 10, 0, true},
-                   ColumnSpec{"PAID", 'Y'}, ColumnSpec{"AT", 'T', 0, 0, true}, ColumnSpec{"RATE", 'B'},
-                   ColumnSpec{"RAW", 'Q', 6, 0, true}, ColumnSpec{"NOTE", 'M', 0, 0, true}}};
+    TableSpec fox{Variant::FoxPro2,
+                  kce::dbf::CodePage::Oem437,
+                  {ColumnSpec{"NAME", 'C', 8}, ColumnSpec{"NOTE", 'M'}, ColumnSpec{"PIC", 'G'}}};
+    TableSeed(corpus / "dbf", folder, "foxpro2", fox,
+              {{T("fox"), T("text memo"), StoredValue::Blob("\x01\x02\x03")}}, ".fpt");
+
+    TableSpec vfp{
+        Variant::VisualFoxPro,
+        kce::dbf::CodePage::Windows1252,
+        {ColumnSpec{"ID", 'I', 0, 0, false, false, true}, ColumnSpec{"NAME", 'V', 10, 0, true},
+         ColumnSpec{"PAID", 'Y'}, ColumnSpec{"AT", 'T', 0, 0, true}, ColumnSpec{"RATE", 'B'},
+         ColumnSpec{"RAW", 'Q', 6, 0, true}, ColumnSpec{"NOTE", 'M', 0, 0, true}}};
     TableSeed(corpus / "dbf", folder, "vfp", vfp,
-              {{N, T("short"), I(123456), T("2008-02-29 13:45:00.250"), R(0.5), StoredValue::Blob("ab"), T("vfp memo")},
+              {{N, T("short"), I(123456), T("2008-02-29 13:45:00.250"), R(0.5),
+                StoredValue::Blob("ab"), T("vfp memo")},
                {N, N, I(0), N, R(0), N, N}},
               ".fpt");
 
     // A compound index for the index target's table (its columns and three records), one tag of
     // each kind.
-    TableSpec indexed{Variant::VisualFoxPro, kce::dbf::CodePage::Windows1252,
-                      {ColumnSpec{"NAME", 'C', 12}, ColumnSpec{"AGE", 'N', 4}, ColumnSpec{"BAL", 'N', 9, 2},
-                       ColumnSpec{"BORN", 'D'}, ColumnSpec{"ACTIVE", 'L'}}};
+    TableSpec indexed{
+        Variant::VisualFoxPro,
+        kce::dbf::CodePage::Windows1252,
+        {ColumnSpec{"NAME", 'C', 12}, ColumnSpec{"AGE", 'N', 4}, ColumnSpec{"BAL", 'N', 9, 2},
+         ColumnSpec{"BORN", 'D'}, ColumnSpec{"ACTIVE", 'L'}}};
     const std::string indexedPath = folder + "/indexed.dbf";
     kce::dbf::CreateTable(indexedPath, indexed,
                           {{T("Smith"), I(42), R(-12.5), T("1980-02-29"), I(1)},
@@ -143,18 +155,19 @@ int main(int argc, char** argv) {
         std::vector<std::string> raw;
         auto cursor = table->Records();
         while (cursor.Next()) raw.emplace_back(cursor.RawRecord());
-        struct Spec {
+        struct TagLayout {
             const char* name;
             const char* key;
             const char* filter;
             bool unique, candidate, descending;
         };
-        const Spec specs[] = {{"NAME", "UPPER(NAME)", "", false, false, false},
-                              {"AGE", "AGE", "!DELETED()", false, false, true},
-                              {"BORN", "DTOS(BORN)+STR(BAL,9,2)", "ACTIVE .AND. AGE > 10", true, false, false},
-                              {"BAL", "BAL", "", false, true, false}};
+        const TagLayout layouts[] = {
+            {"NAME", "UPPER(NAME)", "", false, false, false},
+            {"AGE", "AGE", "!DELETED()", false, false, true},
+            {"BORN", "DTOS(BORN)+STR(BAL,9,2)", "ACTIVE .AND. AGE > 10", true, false, false},
+            {"BAL", "BAL", "", false, true, false}};
         std::vector<kce::dbf::CdxTag> tags;
-        for (const Spec& s : specs) {
+        for (const TagLayout& s : layouts) {
             kce::dbf::CdxTag tag;
             tag.name = s.name;
             tag.keyExpression = s.key;
@@ -162,10 +175,12 @@ int main(int argc, char** argv) {
             tag.unique = s.unique;
             tag.candidate = s.candidate;
             tag.descending = s.descending;
-            auto key = kce::dbf::Expression::Parse(s.key, table->Columns(), table->GetCodePage(), indexedPath);
+            auto key = kce::dbf::Expression::Parse(s.key, table->Columns(), table->GetCodePage(),
+                                                   indexedPath);
             tag.keyType = key.Type();
             tag.keyLength = kce::dbf::CdxKeyLength(key, table->GetHeader().recordLength);
-            tag.entries = kce::dbf::CdxTagEntries(tag, raw, table->Columns(), table->GetCodePage(), indexedPath);
+            tag.entries = kce::dbf::CdxTagEntries(tag, raw, table->Columns(), table->GetCodePage(),
+                                                  indexedPath);
             tags.push_back(std::move(tag));
         }
         WriteFile(corpus / "cdx" / "four-tags.cdx", kce::dbf::BuildCdx(tags));

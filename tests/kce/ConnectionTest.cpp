@@ -62,9 +62,11 @@ TEST_F(DictionaryTest, LoginChecksUserAndPassword) {
 
 TEST_F(DictionaryTest, ServerTypeMaskMustIncludeLocal) {
     uint32_t connection = 0;
-    EXPECT_EQ(KdbConnect60(path_.c_str(), 2, "user", "secret", 0, &connection), uint32_t(KDB_ERR_NO_SERVER));
+    EXPECT_EQ(KdbConnect60(path_.c_str(), 2, "user", "secret", 0, &connection),
+              uint32_t(KDB_ERR_NO_SERVER));
     EXPECT_NE(LastError().find("local"), std::string::npos);
-    EXPECT_EQ(KdbConnect60(path_.c_str(), 6, "user", "secret", 0, &connection), uint32_t(KDB_ERR_NO_SERVER));
+    EXPECT_EQ(KdbConnect60(path_.c_str(), 6, "user", "secret", 0, &connection),
+              uint32_t(KDB_ERR_NO_SERVER));
     // The engine-wide default accepts any non-zero mask.
     EXPECT_EQ(KdbSetServerType(6), 0u);
     EXPECT_EQ(KdbSetServerType(0), uint32_t(KDB_ERR_INVALID_ARGUMENT));
@@ -85,7 +87,8 @@ TEST_F(DictionaryTest, OnlyTheAdministratorCreatesUsers) {
     EXPECT_EQ(KdbDDGetUserProperty(admin, "user", KDB_DD_USER_DESCRIPTION, text, &len), 0u);
     EXPECT_STREQ(text, "a user");
     len = 0;
-    EXPECT_EQ(KdbDDGetUserProperty(admin, "user", KDB_DD_USER_GROUPS, nullptr, &len), uint32_t(KDB_ERR_PROPERTY_EMPTY));
+    EXPECT_EQ(KdbDDGetUserProperty(admin, "user", KDB_DD_USER_GROUPS, nullptr, &len),
+              uint32_t(KDB_ERR_PROPERTY_EMPTY));
     EXPECT_EQ(len, 0u);
     KdbDisconnect(admin);
 }
@@ -101,7 +104,8 @@ TEST(ConnectionTest, ForeignDamagedAndMissingFilesAreReported) {
     std::string foreign = dir.File("foreign.kdd");
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(foreign.c_str(), &db), SQLITE_OK);
-    sqlite3_exec(db, "CREATE TABLE notes(a TEXT); INSERT INTO notes VALUES('x')", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "CREATE TABLE notes(a TEXT); INSERT INTO notes VALUES('x')", nullptr, nullptr,
+                 nullptr);
     sqlite3_close(db);
     std::string garbage = dir.File("garbage.kdd");
     std::ofstream(garbage) << std::string(5000, 'g');
@@ -123,7 +127,8 @@ TEST(ConnectionTest, ForeignDamagedAndMissingFilesAreReported) {
     };
     for (const Case& c : cases) {
         uint32_t connection = 0;
-        EXPECT_EQ(KdbConnect60(c.path.c_str(), 1, "user", "secret", 0, &connection), c.expected) << c.path << " " << LastError();
+        EXPECT_EQ(KdbConnect60(c.path.c_str(), 1, "user", "secret", 0, &connection), c.expected)
+            << c.path << " " << LastError();
         EXPECT_EQ(connection, 0u);
     }
 }
@@ -136,7 +141,8 @@ TEST(ConnectionTest, FolderConnectionNeedsNoLoginAndFindsItsTables) {
     uint16_t len = sizeof name;
     uint32_t search = 0;
     std::string mask = dir.Path() + "\\*.dbf";
-    EXPECT_EQ(KdbFindFirstTable(connection, mask.c_str(), name, &len, &search), uint32_t(KDB_ERR_NO_MORE_TABLES));
+    EXPECT_EQ(KdbFindFirstTable(connection, mask.c_str(), name, &len, &search),
+              uint32_t(KDB_ERR_NO_MORE_TABLES));
 
     std::ofstream(dir.File("PATIENTS.DBF")) << "x";
     std::ofstream(dir.File("notes.txt")) << "x";
@@ -210,10 +216,18 @@ TEST(SettingsTest, DateFormatsAreAcceptedOrRefused) {
         const char* written;  // 2008-01-05 in that format
     };
     const Case cases[] = {
-        {"MM/DD/CCYY", true, "01/05/2008"}, {"M/d/yyyy", true, "1/5/2008"},  {"dd.mm.ccyy", true, "05.01.2008"},
-        {"YYYY-MM-DD", true, "2008-01-05"}, {"MM/DD/YY", true, "01/05/08"},  {"CCYYMMDD", true, "20080105"},
-        {"MM/DD", false, ""},               {"MMM/DD/CCYY", false, ""},      {"MM/DD/CCYYY", false, ""},
-        {"HH:MM", false, ""},               {"MM/DD/CCYY/DD", false, ""},    {"", false, ""},
+        {"MM/DD/CCYY", true, "01/05/2008"},
+        {"M/d/yyyy", true, "1/5/2008"},
+        {"dd.mm.ccyy", true, "05.01.2008"},
+        {"YYYY-MM-DD", true, "2008-01-05"},
+        {"MM/DD/YY", true, "01/05/08"},
+        {"CCYYMMDD", true, "20080105"},
+        {"MM/DD", false, ""},
+        {"MMM/DD/CCYY", false, ""},
+        {"MM/DD/CCYYY", false, ""},
+        {"HH:MM", false, ""},
+        {"MM/DD/CCYY/DD", false, ""},
+        {"", false, ""},
         {"MM/DD/CCYY   x", false, ""},
     };
     for (const Case& c : cases) {
@@ -228,7 +242,9 @@ TEST(SettingsTest, DateFormatsAreAcceptedOrRefused) {
         ASSERT_EQ(KdbGetDateFormat(text, &len), 0u);
         EXPECT_STREQ(text, c.pattern);
         double julian = 0;
-        EXPECT_EQ(KdbConvertStringToJulian(c.written, static_cast<uint16_t>(std::strlen(c.written)), &julian), 0u)
+        EXPECT_EQ(KdbConvertStringToJulian(c.written, static_cast<uint16_t>(std::strlen(c.written)),
+                                           &julian),
+                  0u)
             << c.pattern << " " << LastError();
         EXPECT_EQ(julian, 2454471.0) << c.pattern;  // 2008-01-05
     }

@@ -18,7 +18,9 @@ Bytes Le(T value) {
     return out;
 }
 
-Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes Text(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
 
 Bytes Cat(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -33,14 +35,18 @@ protected:
         KdbSetDateFormat("MM/DD/CCYY");
         KdbSetDecimals(2);
         RunSql(connection_,
-            "CREATE TABLE typed (l LOGICAL, n NUMERIC(8,2), d DATE, c CHAR(6), m MEMO, b BINARY, dbl DOUBLE, "
-            "i INTEGER, si SMALLINT, t TIME, ts TIMESTAMP, r RAW(4), cur CURRENCY, mo MONEY, ci CHAR_CI(5), "
-            "bi BIGINT, vc VARCHAR(8), vb VARBINARY(4))");
+               "CREATE TABLE typed (l LOGICAL, n NUMERIC(8,2), d DATE, c CHAR(6), m MEMO, b "
+               "BINARY, dbl DOUBLE, "
+               "i INTEGER, si SMALLINT, t TIME, ts TIMESTAMP, r RAW(4), cur CURRENCY, mo MONEY, ci "
+               "CHAR_CI(5), "
+               "bi BIGINT, vc VARCHAR(8), vb VARBINARY(4))");
         uint32_t st = 0;
         ASSERT_EQ(KdbCreateSQLStatement(connection_, &st), 0u);
         ASSERT_EQ(KdbPrepareSQL(st,
-                                "INSERT INTO typed (l, n, d, c, m, b, dbl, i, si, t, ts, r, cur, mo, ci, bi, vc, vb) "
-                                "VALUES (:l, :n, :d, :c, :m, :b, :dbl, :i, :si, :t, :ts, :r, :cur, :mo, :ci, :bi, :vc, :vb)"),
+                                "INSERT INTO typed (l, n, d, c, m, b, dbl, i, si, t, ts, r, cur, "
+                                "mo, ci, bi, vc, vb) "
+                                "VALUES (:l, :n, :d, :c, :m, :b, :dbl, :i, :si, :t, :ts, :r, :cur, "
+                                ":mo, :ci, :bi, :vc, :vb)"),
                   0u)
             << LastError();
         const uint8_t binary[] = {0, 1, 2};
@@ -96,8 +102,8 @@ struct TypeCase {
     uint32_t length;
     uint16_t decimals;
     uint32_t width;
-    Bytes value;  // the value row's bytes; empty: checked elsewhere (blobs)
-    Bytes null;   // the null row's bytes; empty: checked elsewhere
+    Bytes value;       // the value row's bytes; empty: checked elsewhere (blobs)
+    Bytes null;        // the null row's bytes; empty: checked elsewhere
     const char* text;  // KdbGetField text of the value row
 };
 
@@ -113,7 +119,14 @@ std::vector<TypeCase> TypeCases() {
         {"i", 11, 4, 0, 4, Le<int32_t>(-7), Le<uint32_t>(0x80000000u), "-7"},
         {"si", 12, 2, 0, 2, Le<int16_t>(300), Le<uint16_t>(0x8000), "300"},
         {"t", 13, 4, 0, 4, Le<int32_t>(45296789), Le<uint32_t>(0xFFFFFFFFu), "12:34:56.789"},
-        {"ts", 14, 8, 0, 8, Cat(Le<int32_t>(2451545), Le<int32_t>(43200000)), {}, "01/01/2000 12:00:00.000"},
+        {"ts",
+         14,
+         8,
+         0,
+         8,
+         Cat(Le<int32_t>(2451545), Le<int32_t>(43200000)),
+         {},
+         "01/01/2000 12:00:00.000"},
         {"r", 16, 4, 0, 4, Bytes{1, 2, 3, 4}, Bytes(4, 0), "\1\2\3\4"},
         {"cur", 17, 8, 0, 8, Le<double>(2.5), Le<uint64_t>(0x8000000000000020ull), "2.50"},
         {"mo", 18, 8, 0, 8, Le<int64_t>(1234500), Le<int64_t>(INT64_MIN), "123.4500"},
@@ -196,16 +209,20 @@ TEST_F(TypedCursorTest, NativeRecordHoldsValuesAndNullMarkers) {
         }
         int32_t marker = 0;
         switch (c.type) {
-        case 5:
-        case 6:
-            std::memcpy(&marker, value.data(), 4);
-            EXPECT_EQ(marker, -1) << c.name;
-            std::memcpy(&marker, null.data(), 4);
-            EXPECT_EQ(marker, 0) << c.name;
-            break;
-        case 14: EXPECT_EQ(Bytes(null.begin(), null.begin() + 4), Bytes(4, 0)); break;
-        case 23:
-        case 24: EXPECT_EQ(Bytes(null.end() - 2, null.end()), Le<uint16_t>(0xFFFF)) << c.name; break;
+            case 5:
+            case 6:
+                std::memcpy(&marker, value.data(), 4);
+                EXPECT_EQ(marker, -1) << c.name;
+                std::memcpy(&marker, null.data(), 4);
+                EXPECT_EQ(marker, 0) << c.name;
+                break;
+            case 14:
+                EXPECT_EQ(Bytes(null.begin(), null.begin() + 4), Bytes(4, 0));
+                break;
+            case 23:
+            case 24:
+                EXPECT_EQ(Bytes(null.end() - 2, null.end()), Le<uint16_t>(0xFFFF)) << c.name;
+                break;
         }
         uint16_t isNull = 0;
         EXPECT_EQ(KdbIsNull(cursor, f, &isNull), 0u);
@@ -219,7 +236,9 @@ TEST_F(TypedCursorTest, FieldsReadAsTextAndBlobs) {
     auto cases = TypeCases();
     for (uint16_t f = 1; f <= cases.size(); ++f) {
         const TypeCase& c = cases[f - 1];
-        std::string expected = c.type == 6 ? std::string("\0\1\2", 3) : c.type == 16 ? std::string("\1\2\3\4", 4) : c.text;
+        std::string expected = c.type == 6    ? std::string("\0\1\2", 3)
+                               : c.type == 16 ? std::string("\1\2\3\4", 4)
+                                              : c.text;
         EXPECT_EQ(FieldText(cursor, f), expected) << c.name;
         uint16_t isNull = 1;
         EXPECT_EQ(KdbIsNull(cursor, f, &isNull), 0u);
@@ -273,7 +292,8 @@ TEST_F(TypedCursorTest, ValuesRoundTripExactly) {
     RunSql(connection_, "CREATE TABLE exact (n NUMERIC(12,4), mo MONEY, ts TIMESTAMP, c CHAR(12))");
     uint32_t st = 0;
     ASSERT_EQ(KdbCreateSQLStatement(connection_, &st), 0u);
-    ASSERT_EQ(KdbPrepareSQL(st, "INSERT INTO exact (n, mo, ts, c) VALUES (:n, :mo, :ts, :c)"), 0u) << LastError();
+    ASSERT_EQ(KdbPrepareSQL(st, "INSERT INTO exact (n, mo, ts, c) VALUES (:n, :mo, :ts, :c)"), 0u)
+        << LastError();
     int32_t stamp[2] = {2459000, 86399999};
     std::string bytes = "\x01\x7F\x80\x81\x8D\x8F\x90\x9D\xA0\xFFx";
     KdbSetDouble(st, 1, -123456.0001);
@@ -414,7 +434,8 @@ TEST(CursorSpillTest, ResultsPastTheMemoryLimitReadBackFromTheTemporaryFile) {
     ASSERT_EQ(KdbBeginTransaction(connection), 0u);
     uint32_t st = 0;
     ASSERT_EQ(KdbCreateSQLStatement(connection, &st), 0u);
-    ASSERT_EQ(KdbPrepareSQL(st, "INSERT INTO big (n, pad, note) VALUES (:n, :p, :m)"), 0u) << LastError();
+    ASSERT_EQ(KdbPrepareSQL(st, "INSERT INTO big (n, pad, note) VALUES (:n, :p, :m)"), 0u)
+        << LastError();
     const int rows = 12000;
     for (int i = 1; i <= rows; ++i) {
         std::string pad = "row " + std::to_string(i);
@@ -439,7 +460,8 @@ TEST(CursorSpillTest, ResultsPastTheMemoryLimitReadBackFromTheTemporaryFile) {
         ASSERT_EQ(KdbGotoRecord(cursor, static_cast<uint32_t>(i)), 0u);
         EXPECT_EQ(FieldText(cursor, 1), std::to_string(i));
         EXPECT_EQ(FieldText(cursor, 2, 2), "row " + std::to_string(i));
-        EXPECT_EQ(FieldText(cursor, 3), std::string(static_cast<size_t>(i % 300), static_cast<char>('a' + i % 26)));
+        EXPECT_EQ(FieldText(cursor, 3),
+                  std::string(static_cast<size_t>(i % 300), static_cast<char>('a' + i % 26)));
     };
     for (int i : {rows, 1, rows / 2, 2, rows - 1, 7777}) check(i);
     KdbGotoBOF(cursor);

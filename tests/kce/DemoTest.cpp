@@ -10,8 +10,9 @@ using namespace kcetest;
 using Rows = std::vector<std::vector<std::string>>;
 
 void Generate(const std::string& path, int patients, int seed) {
-    std::string command = std::string(PARVELL_DEMO_BIN) + " '" + path + "' --patients " + std::to_string(patients) +
-                          " --seed " + std::to_string(seed) + " --today 2024-06-14 > /dev/null";
+    std::string command = std::string(PARVELL_DEMO_BIN) + " '" + path + "' --patients " +
+                          std::to_string(patients) + " --seed " + std::to_string(seed) +
+                          " --today 2024-06-14 > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
@@ -23,36 +24,49 @@ uint32_t ConnectDemo(const std::string& folder) {
 }
 
 const char* const kText1 =
-    "Select Distinct\n cas.\"Guarantor\",\n Trim(\"First Name\") +' '+ Trim( \"Last Name\") Name,\n \"Street 1\",\n"
-    " \"Street 2\",\n Upper( Trim(\"City\") +', '+ Trim(\"State\") +' '+ Trim(\"Zip Code\")) CityLine\n"
+    "Select Distinct\n cas.\"Guarantor\",\n Trim(\"First Name\") +' '+ Trim( \"Last Name\") "
+    "Name,\n \"Street 1\",\n"
+    " \"Street 2\",\n Upper( Trim(\"City\") +', '+ Trim(\"State\") +' '+ Trim(\"Zip Code\")) "
+    "CityLine\n"
     "From MWTRN trn, MWCAS cas, MWPAT pat\nWhere\n cas.\"Case Number\" = trn.\"Case Number\"\n"
     " and pat.\"Chart Number\" = cas.\"Guarantor\"\n and trn.\"Transaction Type\" = 'A'\n"
     " and trn.\"Date From\" >= '01/01/2008'\nOrder By \"Last Name\"";
 
 const char* const kText2 =
-    "Select Distinct\n pat.\"Chart Number\",\n \"Last Name\",\n \"First Name\",\n \"Street 1\",\n \"Street 2\",\n"
-    " \"City\",\n \"State\",\n \"Zip Code\",\n \"Phone 1\" Home,\n \"Date of Birth\"\nFrom MWPAT pat, MWTRN trn\n"
+    "Select Distinct\n pat.\"Chart Number\",\n \"Last Name\",\n \"First Name\",\n \"Street 1\",\n "
+    "\"Street 2\",\n"
+    " \"City\",\n \"State\",\n \"Zip Code\",\n \"Phone 1\" Home,\n \"Date of Birth\"\nFrom MWPAT "
+    "pat, MWTRN trn\n"
     "Where pat.\"Chart Number\" = trn.\"Chart Number\"\n and trn.\"Transaction Type\" = 'A'\n"
     " and trn.\"Date From\" = CurDate()";
 
 const char* const kText3 =
-    "Select \n Trim(\"First Name\") + ' ' + Trim(\"Last Name\") Name,\n \"Street 1\",\n \"Street 2\",\n"
-    " Trim(\"City\") + ' ' + Trim(\"State\") + ' ' + Trim(\"Zip Code\") CityLine,\n \"Phone 1\",\n \"Email\"\n"
+    "Select \n Trim(\"First Name\") + ' ' + Trim(\"Last Name\") Name,\n \"Street 1\",\n \"Street "
+    "2\",\n"
+    " Trim(\"City\") + ' ' + Trim(\"State\") + ' ' + Trim(\"Zip Code\") CityLine,\n \"Phone 1\",\n "
+    "\"Email\"\n"
     "From MWPAT\nWhere\n \"Date Created\" > '01/01/1980'";
 
 const char* const kText4 =
-    "Select\n pat.\"Chart Number\" ACCT_KEY,\n pat.\"Last Name\" LNAME,\n pat.\"First Name\" FNAME,\n"
-    " /*Left(pat.\"Middle Name\", 1) MI,*/\n pat.\"Street 1\" ADDR1, \n /*pat.\"Street 2\",*/\n pat.\"City\" CITY,\n"
-    " pat.\"State\" STATE,\n pat.\"Zip Code\" ZIP,\n Left(pat.\"Sex\", 1) SEX,\n pat.\"Date of Birth\" DOB,\n"
+    "Select\n pat.\"Chart Number\" ACCT_KEY,\n pat.\"Last Name\" LNAME,\n pat.\"First Name\" "
+    "FNAME,\n"
+    " /*Left(pat.\"Middle Name\", 1) MI,*/\n pat.\"Street 1\" ADDR1, \n /*pat.\"Street 2\",*/\n "
+    "pat.\"City\" CITY,\n"
+    " pat.\"State\" STATE,\n pat.\"Zip Code\" ZIP,\n Left(pat.\"Sex\", 1) SEX,\n pat.\"Date of "
+    "Birth\" DOB,\n"
     " /*ins1.\"Code\" CODE,*/\n sub.\"Last Name\" SUB_LNAME,\n sub.\"First Name\" SUB_FNAME,\n"
-    " /*Left(sub.\"Middle Name\", 1) SUB_MI,*/\n sub.\"Street 2\" SUB_ADDR1,\n sub.\"City\" SUB_CITY,\n"
+    " /*Left(sub.\"Middle Name\", 1) SUB_MI,*/\n sub.\"Street 2\" SUB_ADDR1,\n sub.\"City\" "
+    "SUB_CITY,\n"
     " sub.\"State\" SUB_STATE,\n sub.\"Zip Code\" SUB_ZIP,\n cas.\"Policy Number #1\" INSID1,\n"
     " cas.\"Group Number #1\" PRMGRP,\n \n ins1.\"Code\" INSCODE,\n ins1.\"Name\" INSNAME,\n"
     " ins1.\"Street 1\" INSADDR,\n /*ins1.\"Street 2\" INS1STREET2,*/\n ins1.\"City\" INSCITY,\n"
-    " ins1.\"State\" INSSTATE,\n ins1.\"Zip Code\" INSZIP\nFrom MWCAS cas, MWPAT pat, MWPAT sub, MWINS ins1\nwhere\n"
-    " cas.\"Chart Number\" = pat.\"Chart Number\"\n and cas.\"Insurance Carrier #1\" = ins1.\"Code\"\n"
+    " ins1.\"State\" INSSTATE,\n ins1.\"Zip Code\" INSZIP\nFrom MWCAS cas, MWPAT pat, MWPAT sub, "
+    "MWINS ins1\nwhere\n"
+    " cas.\"Chart Number\" = pat.\"Chart Number\"\n and cas.\"Insurance Carrier #1\" = "
+    "ins1.\"Code\"\n"
     " and sub.\"Chart Number\" = cas.\"Insured #1\"\n and cas.\"Case Number\" in\n(Select\n"
-    " Max(\"Case Number\") \"Case Number\"\nFrom MWCAS\nGroup By \"Chart Number\")\nOrder By pat.\"Last Name\"";
+    " Max(\"Case Number\") \"Case Number\"\nFrom MWCAS\nGroup By \"Chart Number\")\nOrder By "
+    "pat.\"Last Name\"";
 
 // Text 5 with the insurance blocks written out by a loop; text 6 differs in the middle-name and
 // authorization lines.
@@ -61,18 +75,22 @@ std::string DemographicsExport(bool v8) {
     s << "Select\n pat.[First Name] FirstName,\n"
       << (v8 ? " pat.[Middle Initial],\n" : " Left(pat.[Middle Name], 1) MiddleInitial,\n")
       << " pat.[Last Name] LastName,\n pat.[Date of Birth] DOB,\n Left(pat.[Sex], 1)  Gender,\n"
-         " pat.[Social Security Number] SSN,\n pat.[Street 1] Address1, \n pat.[Street 2] Address2,\n"
+         " pat.[Social Security Number] SSN,\n pat.[Street 1] Address1, \n pat.[Street 2] "
+         "Address2,\n"
          " pat.[City] City,\n pat.[State] State,\n pat.[Zip Code] Zip,\n cas.[Marital Status],\n"
          " cas.[Employment Status],\n pat.[Chart Number] ChartNo,\n pat.[Signature on File],\n"
-         " pat.[Phone 1] HomePhone,\n pat.[Phone 2] WorkPhone,\n pat.[Phone 3] CellPhone,\n pat.[Email],\n";
+         " pat.[Phone 1] HomePhone,\n pat.[Phone 2] WorkPhone,\n pat.[Phone 3] CellPhone,\n "
+         "pat.[Email],\n";
     const char* order[] = {"Primary", "Secondary", "Tertiary"};
     const char* letter[] = {"a", "b", "c"};
     for (int k = 1; k <= 3; ++k) {
         std::string n = std::to_string(k);
         std::string sub = "sub" + n;
-        std::string typeAlias = v8 ? "Insurance" + n + "Type" : std::string("InsuranceType") + order[k - 1];
+        std::string typeAlias =
+            v8 ? "Insurance" + n + "Type" : std::string("InsuranceType") + order[k - 1];
         if (k > 1) s << "\n";
-        s << " ins" << n << ".[Name] Insurance" << n << "Name,\n ins" << n << ".[Type] " << typeAlias << ",\n"
+        s << " ins" << n << ".[Name] Insurance" << n << "Name,\n ins" << n << ".[Type] "
+          << typeAlias << ",\n"
           << " cas.[Group Number #" << n << "] GroupNumber" << order[k - 1] << ",\n"
           << " cas.[Policy Number #" << n << "] InsuredID" << order[k - 1] << ",\n";
         if (k == 1) s << " cas.[Copayment Amount], \n";
@@ -91,21 +109,27 @@ std::string DemographicsExport(bool v8) {
           << " " << sub << ".[State] SUB" << n << "_State,\n"
           << " " << sub << ".[Zip Code] SUB" << n << "_Zip,\n"
           << " " << sub << ".[Phone 1] SUB" << n << "_HomePhone,\n";
-        if (!v8) s << " cas.[Treatment_Authorization_63" << letter[k - 1] << "] AuthorizationNo" << order[k - 1] << ",\n";
+        if (!v8)
+            s << " cas.[Treatment_Authorization_63" << letter[k - 1] << "] AuthorizationNo"
+              << order[k - 1] << ",\n";
         if (k == 1) {
-            s << " pat.[Contact Name] EmergencyContact,\n pat.[Contact Phone 1] EmergencyContactPhone1,\n"
+            s << " pat.[Contact Name] EmergencyContact,\n pat.[Contact Phone 1] "
+                 "EmergencyContactPhone1,\n"
                  " pat.[Contact Phone 2] EmergencyContactPhone2,\n";
         }
     }
     s << " cas.[Last Visit Date]\n\nFrom MWPAT pat, MWCAS cas\n";
     for (int k = 1; k <= 3; ++k) {
-        s << "Left Outer Join MWPAT sub" << k << " on  sub" << k << ".[Chart Number] = \ncas.[Insured #" << k << "]\n";
+        s << "Left Outer Join MWPAT sub" << k << " on  sub" << k
+          << ".[Chart Number] = \ncas.[Insured #" << k << "]\n";
     }
     for (int k = 1; k <= 3; ++k) {
-        s << "Left Outer Join MWINS ins" << k << " on cas.[Insurance Carrier #" << k << "] = \nins" << k << ".[Code]\n";
+        s << "Left Outer Join MWINS ins" << k << " on cas.[Insurance Carrier #" << k << "] = \nins"
+          << k << ".[Code]\n";
     }
     s << "where\n cas.[Chart Number] = pat.[Chart Number]\n and cas.[Case Number] in\n(Select\n"
-         " Max([Case Number]) \"Case Number\"\nFrom MWCAS\nGroup By [Chart Number])\nOrder By pat.[Last Name]";
+         " Max([Case Number]) \"Case Number\"\nFrom MWCAS\nGroup By [Chart Number])\nOrder By "
+         "pat.[Last Name]";
     return s.str();
 }
 
@@ -141,11 +165,13 @@ TEST(DemoPracticeTest, SameSeedGivesSameDataAndAnotherSeedOther) {
 TEST(DemoPracticeTest, BuiltInStatementsReturnRows) {
     TempDir dir;
     // The generator puts some transactions on its "today", which CurDate() must match.
-    std::string command = std::string(PARVELL_DEMO_BIN) + " '" + dir.File("p") + "' --patients 300 --seed 3 > /dev/null";
+    std::string command = std::string(PARVELL_DEMO_BIN) + " '" + dir.File("p") +
+                          "' --patients 300 --seed 3 > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     uint32_t connection = ConnectDemo(dir.File("p"));
     ASSERT_EQ(KdbSetDateFormat("MM/DD/CCYY"), 0u);
-    const std::string statements[] = {kText1, kText2, kText3, kText4, DemographicsExport(false), DemographicsExport(true)};
+    const std::string statements[] = {
+        kText1, kText2, kText3, kText4, DemographicsExport(false), DemographicsExport(true)};
     const char* names[] = {"Name", "Home", "CityLine", "ACCT_KEY", "FirstName", "FirstName"};
     for (size_t i = 0; i < std::size(statements); ++i) {
         uint32_t cursor = RunSql(connection, statements[i]);
@@ -166,7 +192,10 @@ TEST(DemoPracticeTest, BuiltInStatementsReturnRows) {
         EXPECT_TRUE(found) << "text " << i + 1 << " lacks " << names[i];
         KdbCloseTable(cursor);
     }
-    EXPECT_GT(Changed(connection, "Update mwdia set [code 3] = '' where [code 3 description] is null and [code 3] = [code 2]"), 0u);
+    EXPECT_GT(Changed(connection,
+                      "Update mwdia set [code 3] = '' where [code 3 description] is null and [code "
+                      "3] = [code 2]"),
+              0u);
     KdbDisconnect(connection);
 }
 

@@ -11,8 +11,8 @@
 #include <map>
 #include <thread>
 
-#include "tests/support/SmallDisk.h"
 #include "tests/kce/KceSupport.h"
+#include "tests/support/SmallDisk.h"
 
 namespace {
 
@@ -39,7 +39,8 @@ std::string IntegrityOf(const std::string& path) {
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_stmt* stmt = nullptr;
         sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr);
-        if (sqlite3_step(stmt) == SQLITE_ROW) result = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        if (sqlite3_step(stmt) == SQLITE_ROW)
+            result = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
         sqlite3_finalize(stmt);
     }
     sqlite3_close(db);
@@ -56,7 +57,8 @@ TEST(DictionaryFaultTest, FullDiskFailsTheStatementWholeAndKeepsEarlierRows) {
     int stored = 0;
     uint32_t rc = 0;
     for (; stored < 100; ++stored) {
-        const std::string sql = "INSERT INTO notes (n, note) VALUES (" + std::to_string(stored) + ", :t)";
+        const std::string sql =
+            "INSERT INTO notes (n, note) VALUES (" + std::to_string(stored) + ", :t)";
         rc = RunWithText(connection, sql.c_str(), note);
         if (rc != 0) break;
     }
@@ -65,9 +67,11 @@ TEST(DictionaryFaultTest, FullDiskFailsTheStatementWholeAndKeepsEarlierRows) {
     EXPECT_NE(LastError().find("full"), std::string::npos) << LastError();
     // A statement of many rows fails whole too.
     EXPECT_NE(TryRun(connection, "UPDATE notes SET note = note + note"), 0u);
-    EXPECT_EQ(Query(connection, "SELECT count(*), min(n), max(n), min(Length(note)), max(Length(note)) FROM notes"),
-              (std::vector<std::vector<std::string>>{
-                  {std::to_string(stored), "0", std::to_string(stored - 1), "20000", "20000"}}));
+    EXPECT_EQ(
+        Query(connection,
+              "SELECT count(*), min(n), max(n), min(Length(note)), max(Length(note)) FROM notes"),
+        (std::vector<std::vector<std::string>>{
+            {std::to_string(stored), "0", std::to_string(stored - 1), "20000", "20000"}}));
     KdbDisconnect(connection);
     EXPECT_EQ(IntegrityOf(path), "ok");
     connection = ConnectUser(path);
@@ -84,7 +88,8 @@ TEST(DictionaryFaultTest, KilledDuringAnUpdateLeavesEachStatementWholeOrUndone) 
     uint32_t connection = CreateDictionary(path);
     RunSql(connection, "CREATE TABLE t (n INTEGER, v INTEGER, pad CHAR(200))");
     RunSql(connection, "INSERT INTO t (n, v, pad) VALUES (0, 0, 'x')");
-    for (int i = 0; i < 13; ++i) RunSql(connection, "INSERT INTO t (n, v, pad) SELECT n + 1, 0, pad FROM t");
+    for (int i = 0; i < 13; ++i)
+        RunSql(connection, "INSERT INTO t (n, v, pad) SELECT n + 1, 0, pad FROM t");
     KdbDisconnect(connection);
 
     for (const int delayMs : {5, 40, 150, 400}) {
@@ -117,7 +122,8 @@ TEST(DictionaryTimeoutTest, SlowStatementStopsAtItsTimeoutAndSaysSo) {
     ASSERT_EQ(KdbSetSQLTimeout(connection, 1), 0u);
     EXPECT_EQ(TryRun(connection, slow), uint32_t(KDB_ERR_SQL));
     std::string text = LastError();
-    EXPECT_NE(text.find("NativeError = " + std::to_string(KDB_SQL_TIMEOUT)), std::string::npos) << text;
+    EXPECT_NE(text.find("NativeError = " + std::to_string(KDB_SQL_TIMEOUT)), std::string::npos)
+        << text;
     EXPECT_NE(text.find("time-out of 1 seconds"), std::string::npos) << text;
 
     ASSERT_EQ(KdbSetSQLTimeout(connection, 0), 0u);
@@ -133,9 +139,13 @@ TEST(DictionaryTimeoutTest, SlowStatementStopsAtItsTimeoutAndSaysSo) {
     KdbCloseSQLStatement(statement);
     // A change stopped by its time-out changes nothing.
     ASSERT_EQ(KdbSetSQLTimeout(connection, 1), 0u);
-    EXPECT_EQ(TryRun(connection, "UPDATE t SET n = 0 WHERE n IN (SELECT a.n FROM t a, t b, t c WHERE a.n + b.n = c.n)"),
-              uint32_t(KDB_ERR_SQL));
-    EXPECT_EQ(Query(connection, "SELECT min(n), max(n) FROM t"), (std::vector<std::vector<std::string>>{{"1", "12"}}));
+    EXPECT_EQ(
+        TryRun(
+            connection,
+            "UPDATE t SET n = 0 WHERE n IN (SELECT a.n FROM t a, t b, t c WHERE a.n + b.n = c.n)"),
+        uint32_t(KDB_ERR_SQL));
+    EXPECT_EQ(Query(connection, "SELECT min(n), max(n) FROM t"),
+              (std::vector<std::vector<std::string>>{{"1", "12"}}));
     KdbDisconnect(connection);
 }
 
@@ -157,7 +167,8 @@ TEST(DictionaryResultMemoryTest, ResultFarAboveTheLimitIsReadWithBoundedMemory) 
     uint32_t connection = CreateDictionary(path);
     RunSql(connection, "CREATE TABLE wide (n INTEGER, pad CHAR(250))");
     RunSql(connection, "INSERT INTO wide (n, pad) VALUES (1, 'x')");
-    for (int i = 0; i < 9; ++i) RunSql(connection, "INSERT INTO wide (n, pad) SELECT n + 1, pad FROM wide");
+    for (int i = 0; i < 9; ++i)
+        RunSql(connection, "INSERT INTO wide (n, pad) SELECT n + 1, pad FROM wide");
     KdbDisconnect(connection);
 
     int report[2];
@@ -175,7 +186,9 @@ TEST(DictionaryResultMemoryTest, ResultFarAboveTheLimitIsReadWithBoundedMemory) 
         uint32_t statement = 0;
         uint32_t cursor = 0;
         KdbCreateSQLStatement(c, &statement);
-        if (KdbExecuteSQLDirect(statement, "SELECT a.n, b.n, a.pad FROM wide a, wide b", &cursor) != 0) ::_exit(3);
+        if (KdbExecuteSQLDirect(statement, "SELECT a.n, b.n, a.pad FROM wide a, wide b", &cursor) !=
+            0)
+            ::_exit(3);
         uint32_t count = 0;
         KdbGetRecordCount(cursor, 2, &count);
         long seen = 0;
@@ -224,7 +237,8 @@ TEST(DictionarySecurityTest, PasswordsAreKeptOnlyAsSaltedSlowHashes) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
     sqlite3_stmt* stmt = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT name, hash FROM kdd_users", -1, &stmt, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT name, hash FROM kdd_users", -1, &stmt, nullptr),
+              SQLITE_OK);
     std::map<std::string, std::string> hashes;
     while (sqlite3_step(stmt) == SQLITE_ROW) {
         hashes[reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))] =
@@ -256,20 +270,19 @@ TEST(DictionarySecurityTest, ParameterValuesAreDataNeverSql) {
     uint32_t connection = CreateDictionary(dir.File("bind.kdd"));
     RunSql(connection, "CREATE TABLE p (name CHAR(60))");
     const std::string values[] = {
-        "x'); DROP TABLE p; --",
-        "' OR '1'='1",
-        ":other",
-        "%s%n%x",
-        "a\"b\\c",
+        "x'); DROP TABLE p; --", "' OR '1'='1", ":other", "%s%n%x", "a\"b\\c",
     };
     for (const std::string& value : values) {
-        EXPECT_EQ(RunWithText(connection, "INSERT INTO p (name) VALUES (:v)", value), 0u) << LastError();
+        EXPECT_EQ(RunWithText(connection, "INSERT INTO p (name) VALUES (:v)", value), 0u)
+            << LastError();
     }
-    EXPECT_EQ(Query(connection, "SELECT count(*) FROM p"), (std::vector<std::vector<std::string>>{{"5"}}));
+    EXPECT_EQ(Query(connection, "SELECT count(*) FROM p"),
+              (std::vector<std::vector<std::string>>{{"5"}}));
     for (const std::string& value : values) {
         uint32_t statement = 0;
         ASSERT_EQ(KdbCreateSQLStatement(connection, &statement), 0u);
-        ASSERT_EQ(KdbPrepareSQL(statement, "SELECT name FROM p WHERE name = :v"), 0u) << LastError();
+        ASSERT_EQ(KdbPrepareSQL(statement, "SELECT name FROM p WHERE name = :v"), 0u)
+            << LastError();
         KdbSetString(statement, 1, value.data(), static_cast<uint32_t>(value.size()));
         uint32_t cursor = 0;
         ASSERT_EQ(KdbExecuteSQL(statement, &cursor), 0u) << LastError();

@@ -14,7 +14,8 @@ using kce::dbf::Variant;
 using Rows = std::vector<std::vector<std::string>>;
 
 void PutLe(std::string& bytes, size_t at, uint32_t value, int count) {
-    for (int i = 0; i < count; ++i) bytes[at + size_t(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    for (int i = 0; i < count; ++i)
+        bytes[at + size_t(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
 // A FoxPro table with a memo file ("bad"), beside an intact table ("good").
@@ -40,19 +41,29 @@ void Rewrite(const std::string& path, void (*edit)(std::string&)) {
 std::vector<DamageCase> DamageCases() {
     return {
         {"HeaderLengthBelowMinimum",
-         [](const std::string& f) { Rewrite(f + "/bad.dbf", [](std::string& b) { PutLe(b, 8, 20, 2); }); }, "bad.dbf",
-         "header length 20"},
+         [](const std::string& f) {
+             Rewrite(f + "/bad.dbf", [](std::string& b) { PutLe(b, 8, 20, 2); });
+         },
+         "bad.dbf", "header length 20"},
         {"HeaderLengthPastTheEnd",
-         [](const std::string& f) { Rewrite(f + "/bad.dbf", [](std::string& b) { PutLe(b, 8, 60000, 2); }); },
+         [](const std::string& f) {
+             Rewrite(f + "/bad.dbf", [](std::string& b) { PutLe(b, 8, 60000, 2); });
+         },
          "bad.dbf", "header length 60000"},
         {"RecordCountBeyondTheEnd",
-         [](const std::string& f) { Rewrite(f + "/bad.dbf", [](std::string& b) { PutLe(b, 4, 1000, 4); }); },
+         [](const std::string& f) {
+             Rewrite(f + "/bad.dbf", [](std::string& b) { PutLe(b, 4, 1000, 4); });
+         },
          "bad.dbf", "1000 records"},
         {"TruncatedTable",
-         [](const std::string& f) { Rewrite(f + "/bad.dbf", [](std::string& b) { b.resize(20); }); }, "bad.dbf",
-         "too short"},
+         [](const std::string& f) {
+             Rewrite(f + "/bad.dbf", [](std::string& b) { b.resize(20); });
+         },
+         "bad.dbf", "too short"},
         {"ForeignFile",
-         [](const std::string& f) { WriteFile(f + "/bad.dbf", "This is a text file, not a table at all.\n"); },
+         [](const std::string& f) {
+             WriteFile(f + "/bad.dbf", "This is a text file, not a table at all.\n");
+         },
          "bad.dbf", "version byte"},
         {"MemoBlockOutsideTheMemoFile",
          [](const std::string& f) {
@@ -63,14 +74,19 @@ std::vector<DamageCase> DamageCases() {
              });
          },
          "bad.fpt", "999999"},
-        {"MissingMemoFile", [](const std::string& f) { ::unlink((f + "/bad.fpt").c_str()); }, "bad", "memo file"},
+        {"MissingMemoFile", [](const std::string& f) { ::unlink((f + "/bad.fpt").c_str()); }, "bad",
+         "memo file"},
         {"TruncatedMemoFile",
-         [](const std::string& f) { Rewrite(f + "/bad.fpt", [](std::string& b) { b.resize(100); }); }, "bad.fpt",
-         "memo"},
+         [](const std::string& f) {
+             Rewrite(f + "/bad.fpt", [](std::string& b) { b.resize(100); });
+         },
+         "bad.fpt", "memo"},
     };
 }
 
-void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DamageCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FolderDamage : public testing::TestWithParam<DamageCase> {};
 
@@ -80,26 +96,36 @@ TEST_P(FolderDamage, IsReportedWithTheFileAndTheOtherTablesStayUsable) {
     MakeFolder(dir.Path());
     c.damage(dir.Path());
     uint32_t connection = ConnectFolder(dir.Path());
-    EXPECT_EQ(TryRun(connection, "SELECT name, notes FROM bad"), static_cast<uint32_t>(KDB_ERR_TABLE_DAMAGED));
+    EXPECT_EQ(TryRun(connection, "SELECT name, notes FROM bad"),
+              static_cast<uint32_t>(KDB_ERR_TABLE_DAMAGED));
     const std::string error = LastError();
     EXPECT_NE(error.find(c.file), std::string::npos) << error;
     EXPECT_NE(error.find(c.fault), std::string::npos) << error;
     EXPECT_EQ(Query(connection, "SELECT name FROM good"), (Rows{{"ok"}}));
     // Asked again, the damage is reported again rather than an empty table.
-    EXPECT_EQ(TryRun(connection, "SELECT name FROM bad"), static_cast<uint32_t>(KDB_ERR_TABLE_DAMAGED));
+    EXPECT_EQ(TryRun(connection, "SELECT name FROM bad"),
+              static_cast<uint32_t>(KDB_ERR_TABLE_DAMAGED));
     KdbDisconnect(connection);
 }
 
 INSTANTIATE_TEST_SUITE_P(Damage, FolderDamage, testing::ValuesIn(DamageCases()),
-                         [](const testing::TestParamInfo<DamageCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<DamageCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(FolderFuzzTest, MutatedFilesGiveRowsOrAnErrorNeverACrash) {
     TempDir dir;
-    MakeTable(dir.File("seed.dbf"), Variant::VisualFoxPro,
-              {{"NAME", 'C', 6, 0, true}, {"ID", 'I'}, {"FEE", 'Y', 0, 0, true}, {"STAMP", 'T', 0, 0, true},
-               {"CODE", 'V', 5, 0, true}, {"SEEN", 'D'}, {"NOTES", 'M', 0, 0, true}},
-              {{T("a"), I(1), I(15000), T("2000-01-01 00:00:00.000"), T("x"), T("2001-02-03"), T("memo")},
-               {N(), I(2), N(), N(), N(), N(), N()}});
+    MakeTable(
+        dir.File("seed.dbf"), Variant::VisualFoxPro,
+        {{"NAME", 'C', 6, 0, true},
+         {"ID", 'I'},
+         {"FEE", 'Y', 0, 0, true},
+         {"STAMP", 'T', 0, 0, true},
+         {"CODE", 'V', 5, 0, true},
+         {"SEEN", 'D'},
+         {"NOTES", 'M', 0, 0, true}},
+        {{T("a"), I(1), I(15000), T("2000-01-01 00:00:00.000"), T("x"), T("2001-02-03"), T("memo")},
+         {N(), I(2), N(), N(), N(), N(), N()}});
     const std::string table = ReadFile(dir.File("seed.dbf"));
     const std::string memo = ReadFile(dir.File("seed.fpt"));
     std::mt19937 random(20240614);
@@ -121,7 +147,8 @@ TEST(FolderFuzzTest, MutatedFilesGiveRowsOrAnErrorNeverACrash) {
         WriteFile(folder + "/t.fpt", m);
         uint32_t connection = ConnectFolder(folder);
         uint32_t rc = TryRun(connection, "SELECT * FROM t");
-        EXPECT_TRUE(rc == 0 || rc == KDB_ERR_TABLE_DAMAGED) << "round " << round << ": " << LastError();
+        EXPECT_TRUE(rc == 0 || rc == KDB_ERR_TABLE_DAMAGED)
+            << "round " << round << ": " << LastError();
         KdbDisconnect(connection);
     }
 }

@@ -12,14 +12,15 @@ using namespace kcetest;
 using Rows = std::vector<std::vector<std::string>>;
 
 void Generate(const std::string& path, bool dbf) {
-    std::string command = std::string(PARVELL_DEMO_BIN) + " '" + path + "' --patients 300 --seed 3" +
-                          (dbf ? " --dbf" : "") + " > /dev/null";
+    std::string command = std::string(PARVELL_DEMO_BIN) + " '" + path +
+                          "' --patients 300 --seed 3" + (dbf ? " --dbf" : "") + " > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
 std::string BuiltIn(int number) {
     const char* root = std::getenv("PARVELL_SOURCE_DIR");
-    std::ifstream in(std::string(root ? root : ".") + "/tests/app/data/builtin" + std::to_string(number) + ".sql",
+    std::ifstream in(std::string(root ? root : ".") + "/tests/app/data/builtin" +
+                         std::to_string(number) + ".sql",
                      std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
@@ -40,8 +41,8 @@ std::vector<std::string> Columns(uint32_t cursor) {
         KdbGetFieldType(cursor, f, &type);
         KdbGetFieldLength(cursor, f, &length);
         KdbGetFieldDecimals(cursor, f, &decimals);
-        columns.push_back(std::string(name) + " " + std::to_string(type) + " " + std::to_string(length) + "," +
-                          std::to_string(decimals));
+        columns.push_back(std::string(name) + " " + std::to_string(type) + " " +
+                          std::to_string(length) + "," + std::to_string(decimals));
     }
     return columns;
 }
@@ -53,7 +54,9 @@ TEST(FolderDemoTest, BuiltInStatementsGiveTheDictionarysColumnsAndRows) {
     ASSERT_EQ(KdbSetDateFormat("MM/DD/CCYY"), 0u);
     uint32_t dictionary = 0;
     uint32_t folder = 0;
-    ASSERT_EQ(KdbConnect60(dir.File("kdd/mwddf.kdd").c_str(), 3, "user", "qzmvtrlk", 0, &dictionary), 0u) << LastError();
+    ASSERT_EQ(
+        KdbConnect60(dir.File("kdd/mwddf.kdd").c_str(), 3, "user", "qzmvtrlk", 0, &dictionary), 0u)
+        << LastError();
     ASSERT_EQ(KdbConnect60(dir.File("dbf").c_str(), 3, "", "", 0, &folder), 0u) << LastError();
     for (int text = 1; text <= 6; ++text) {
         uint32_t a = RunSql(dictionary, BuiltIn(text));
@@ -70,7 +73,8 @@ TEST(FolderDemoTest, BuiltInStatementsGiveTheDictionarysColumnsAndRows) {
     uint32_t changedA = Changed(dictionary, BuiltIn(7));
     EXPECT_GT(changedA, 0u);
     EXPECT_EQ(Changed(folder, BuiltIn(7)), changedA);
-    const char* check = "SELECT [Case Number], [Code 3], [Code 3 Description] FROM mwdia ORDER BY [Case Number]";
+    const char* check =
+        "SELECT [Case Number], [Code 3], [Code 3 Description] FROM mwdia ORDER BY [Case Number]";
     Rows expected = Query(dictionary, check);
     EXPECT_EQ(Query(folder, check), expected);
     KdbDisconnect(dictionary);

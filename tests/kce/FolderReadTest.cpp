@@ -32,7 +32,8 @@ std::vector<VariantCase> VariantCases() {
          {{T("Smith"), R(12.5), I(7), T("1999-12-31"), I(1)}, {T(""), N(), N(), N(), N()}},
          {"4 10,0", "2 8,2", "2 4,0", "3 4,0", "1 1,0"},
          // On dBase tables an empty text is stored as blanks, which read as null.
-         {{"Smith", "   12.50", "   7", "12/31/1999", "T"}, {"NULL", "NULL", "NULL", "NULL", "NULL"}}},
+         {{"Smith", "   12.50", "   7", "12/31/1999", "T"},
+          {"NULL", "NULL", "NULL", "NULL", "NULL"}}},
         {"DBase3Memo",
          Variant::DBase3,
          {{"NAME", 'C', 4}, {"NOTES", 'M'}},
@@ -42,13 +43,20 @@ std::vector<VariantCase> VariantCases() {
         {"DBase4",
          Variant::DBase4,
          {{"NAME", 'C', 4}, {"RATE", 'F', 10, 3}, {"NOTES", 'M'}},
-         {{T("a"), R(-1.25), T("Ren\xC3\xA9" "e")}, {T("b"), R(0), N()}},
+         {{T("a"), R(-1.25),
+           T("Ren\xC3\xA9"
+             "e")},
+          {T("b"), R(0), N()}},
          {"4 4,0", "2 10,3", "5 16,0"},
-         {{"a", "    -1.250", "Ren\xE9" "e"}, {"b", "     0.000", "NULL"}}},
+         {{"a", "    -1.250",
+           "Ren\xE9"
+           "e"},
+          {"b", "     0.000", "NULL"}}},
         {"FoxPro2",
          Variant::FoxPro2,
          {{"NAME", 'C', 4}, {"NOTES", 'M'}, {"PICTURE", 'G'}},
-         {{T("a"), T("fox memo"), kce::dbf::StoredValue::Blob(std::string("\x01\x00\x02", 3))}, {T("b"), N(), N()}},
+         {{T("a"), T("fox memo"), kce::dbf::StoredValue::Blob(std::string("\x01\x00\x02", 3))},
+          {T("b"), N(), N()}},
          {"4 4,0", "5 16,0", "7 16,0"},
          {{"a", "fox memo", std::string("\x01\x00\x02", 3)}, {"b", "NULL", "NULL"}}},
         {"VisualFoxPro",
@@ -67,12 +75,15 @@ std::vector<VariantCase> VariantCases() {
           {T(""), N(), N(), N(), N(), T(""), N(), N(), N()}},
          {"4 6,0", "11 4,0", "10 8,0", "18 8,0", "14 8,0", "23 8,0", "24 4,0", "3 4,0", "5 16,0"},
          // On Visual FoxPro tables null and an empty text differ.
-         {{"Ann", "42", "2.50", "123.4500", "01/01/2000 12:00:00.000", "ab", std::string("\x00\xFF", 2), "02/29/2024", "vfp memo"},
+         {{"Ann", "42", "2.50", "123.4500", "01/01/2000 12:00:00.000", "ab",
+           std::string("\x00\xFF", 2), "02/29/2024", "vfp memo"},
           {"", "NULL", "NULL", "NULL", "NULL", "", "NULL", "NULL", "NULL"}}},
     };
 }
 
-void PrintTo(const VariantCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const VariantCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FolderVariants : public testing::TestWithParam<VariantCase> {};
 
@@ -90,7 +101,9 @@ TEST_P(FolderVariants, ReadBackWithTypesValuesAndNulls) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, FolderVariants, testing::ValuesIn(VariantCases()),
-                         [](const testing::TestParamInfo<VariantCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<VariantCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(FolderReadTest, DeletedRecordsAreHiddenUnlessTheEngineShowsThem) {
     TempDir dir;
@@ -115,7 +128,8 @@ TEST(FolderReadTest, DeletedRecordsAreHiddenUnlessTheEngineShowsThem) {
 
 TEST(FolderReadTest, PathsAndTableNamesWorkAsTyped) {
     TempDir dir;
-    MakeTable(dir.File("People.DBF"), Variant::FoxPro2, {{"NAME", 'C', 4}, {"NOTES", 'M'}}, {{T("a"), T("memo")}});
+    MakeTable(dir.File("People.DBF"), Variant::FoxPro2, {{"NAME", 'C', 4}, {"NOTES", 'M'}},
+              {{T("a"), T("memo")}});
     std::string typed = dir.Path();
     for (char& c : typed) {
         if (c == '/') c = '\\';
@@ -123,7 +137,8 @@ TEST(FolderReadTest, PathsAndTableNamesWorkAsTyped) {
     for (const std::string& path : {typed, typed + "\\", dir.Path() + "/"}) {
         uint32_t connection = ConnectFolder(path);
         for (const char* name : {"people", "PEOPLE", "People"}) {
-            EXPECT_EQ(Query(connection, std::string("SELECT name, notes FROM ") + name), (Rows{{"a", "memo"}}))
+            EXPECT_EQ(Query(connection, std::string("SELECT name, notes FROM ") + name),
+                      (Rows{{"a", "memo"}}))
                 << path << " " << name;
         }
         KdbDisconnect(connection);
@@ -306,7 +321,8 @@ TEST(FolderReadTest, StatementsFollowFilesChangedByAnotherProgram) {
     EXPECT_EQ(run(), (Rows{{"old"}}));
     // Another program replaces the table, with another column: the prepared statement sees it.
     ASSERT_EQ(::unlink(dir.File("t.dbf").c_str()), 0);
-    MakeTable(dir.File("t.dbf"), Variant::DBase3, {{"NAME", 'C', 4}, {"AGE", 'N', 3}}, {{T("new"), I(5)}, {T("two"), N()}});
+    MakeTable(dir.File("t.dbf"), Variant::DBase3, {{"NAME", 'C', 4}, {"AGE", 'N', 3}},
+              {{T("new"), I(5)}, {T("two"), N()}});
     EXPECT_EQ(run(), (Rows{{"new", "  5"}, {"two", "NULL"}}));
     // A vanished table is an unknown table.
     ASSERT_EQ(::unlink(dir.File("t.dbf").c_str()), 0);

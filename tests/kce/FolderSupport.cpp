@@ -10,7 +10,9 @@ uint32_t ConnectFolder(const std::string& path) {
     return connection;
 }
 
-std::vector<std::vector<std::string>> RowsWithNulls(uint32_t cursor) { return AllRows(cursor, true); }
+std::vector<std::vector<std::string>> RowsWithNulls(uint32_t cursor) {
+    return AllRows(cursor, true);
+}
 
 std::vector<std::vector<std::string>> QueryWithNulls(uint32_t connection, const std::string& sql) {
     uint32_t cursor = RunSql(connection, sql);
@@ -27,12 +29,14 @@ std::vector<std::string> FieldTypes(uint32_t cursor) {
         KdbGetFieldType(cursor, f, &type);
         KdbGetFieldLength(cursor, f, &length);
         KdbGetFieldDecimals(cursor, f, &decimals);
-        types.push_back(std::to_string(type) + " " + std::to_string(length) + "," + std::to_string(decimals));
+        types.push_back(std::to_string(type) + " " + std::to_string(length) + "," +
+                        std::to_string(decimals));
     }
     return types;
 }
 
-void MakeTable(const std::string& path, kce::dbf::Variant variant, const std::vector<kce::dbf::ColumnSpec>& columns,
+void MakeTable(const std::string& path, kce::dbf::Variant variant,
+               const std::vector<kce::dbf::ColumnSpec>& columns,
                const std::vector<kce::dbf::Record>& records) {
     kce::dbf::TableSpec layout;
     layout.variant = variant;

@@ -18,9 +18,9 @@
 #include "kce/Translate.h"
 #include "kce/dbf/Table.h"
 #include "kce/dbf/Writer.h"
+#include "tests/kce/FolderSupport.h"
 #include "tests/kce/dbf/CdxChecker.h"
 #include "tests/support/SmallDisk.h"
-#include "tests/kce/FolderSupport.h"
 
 namespace {
 
@@ -45,10 +45,12 @@ std::vector<std::string> FileRecords(const std::string& path) {
         for (size_t i = 0; i < table->Columns().size(); ++i) {
             kce::dbf::StoredValue v;
             cursor.Stored(i, v);
-            line += "|" + (v.kind == kce::dbf::StoredValue::Kind::Null      ? std::string("NULL")
-                           : v.kind == kce::dbf::StoredValue::Kind::Integer ? std::to_string(v.integer)
-                           : v.kind == kce::dbf::StoredValue::Kind::Real    ? std::to_string(static_cast<int>(v.real))
-                                                                            : v.text);
+            line +=
+                "|" + (v.kind == kce::dbf::StoredValue::Kind::Null      ? std::string("NULL")
+                       : v.kind == kce::dbf::StoredValue::Kind::Integer ? std::to_string(v.integer)
+                       : v.kind == kce::dbf::StoredValue::Kind::Real
+                           ? std::to_string(static_cast<int>(v.real))
+                           : v.text);
         }
         out.push_back(line);
     }
@@ -66,7 +68,8 @@ TEST_F(FolderWriteTest, UpdateInsertAndDeleteChangeTheFile) {
     MakePeople(dir_.Path());
     uint32_t connection = ConnectFolder(dir_.Path());
     EXPECT_EQ(Changed(connection, "UPDATE people SET name = 'bee' WHERE id = 2"), 1u);
-    EXPECT_EQ(Changed(connection, "INSERT INTO people (id, name) VALUES (4, 'dee'), (5, 'eve')"), 2u);
+    EXPECT_EQ(Changed(connection, "INSERT INTO people (id, name) VALUES (4, 'dee'), (5, 'eve')"),
+              2u);
     EXPECT_EQ(Changed(connection, "DELETE FROM people WHERE id IN (1, 5)"), 2u);
     const Rows expected = {{"  2", "bee"}, {"  3", "cy"}, {"  4", "dee"}};
     EXPECT_EQ(Query(connection, "SELECT id, name FROM people ORDER BY id"), expected);
@@ -93,7 +96,8 @@ TEST_F(FolderWriteTest, TheCopyHoldsWhatTheFileHolds) {
 TEST_F(FolderWriteTest, NumbersTheFileGivesToInsertedRowsAreSeenAtOnce) {
     kce::dbf::ColumnSpec id{"ID", 'I'};
     id.autoIncrement = true;
-    MakeTable(dir_.File("t.dbf"), Variant::VisualFoxPro, {id, {"NAME", 'V', 10, 0, true}}, {{N(), T("first")}});
+    MakeTable(dir_.File("t.dbf"), Variant::VisualFoxPro, {id, {"NAME", 'V', 10, 0, true}},
+              {{N(), T("first")}});
     uint32_t connection = ConnectFolder(dir_.Path());
     EXPECT_EQ(Changed(connection, "INSERT INTO t (name) VALUES ('second'), (NULL)"), 2u);
     EXPECT_EQ(QueryWithNulls(connection, "SELECT id, name FROM t"),
@@ -149,7 +153,8 @@ TEST_F(FolderWriteTest, AnotherProgramsLockMakesStatementsFailClearly) {
     {
         // A writer's lock: neither reading nor changing.
         int fd = lock(F_WRLCK);
-        EXPECT_EQ(TryRun(connection, "SELECT * FROM people"), static_cast<uint32_t>(KDB_ERR_TABLE_LOCKED));
+        EXPECT_EQ(TryRun(connection, "SELECT * FROM people"),
+                  static_cast<uint32_t>(KDB_ERR_TABLE_LOCKED));
         EXPECT_NE(LastError().find("people.dbf"), std::string::npos) << LastError();
         ::close(fd);
     }
@@ -158,7 +163,8 @@ TEST_F(FolderWriteTest, AnotherProgramsLockMakesStatementsFailClearly) {
         ASSERT_EQ(KdbSetSQLTimeout(connection, 1), 0u);
         int fd = lock(F_RDLCK);
         EXPECT_EQ(Query(connection, "SELECT name FROM people WHERE id = 1"), (Rows{{"ann"}}));
-        EXPECT_EQ(TryRun(connection, "UPDATE people SET name = 'x'"), static_cast<uint32_t>(KDB_ERR_TABLE_LOCKED));
+        EXPECT_EQ(TryRun(connection, "UPDATE people SET name = 'x'"),
+                  static_cast<uint32_t>(KDB_ERR_TABLE_LOCKED));
         EXPECT_NE(LastError().find("another program"), std::string::npos) << LastError();
         EXPECT_EQ(Query(connection, "SELECT name FROM people WHERE id = 1"), (Rows{{"ann"}}));
         ::close(fd);
@@ -167,7 +173,8 @@ TEST_F(FolderWriteTest, AnotherProgramsLockMakesStatementsFailClearly) {
     KdbDisconnect(connection);
 }
 
-// Another process that holds a POSIX lock on `path` for `holdMs` milliseconds (-1: until destroyed).
+// Another process that holds a POSIX lock on `path` for `holdMs` milliseconds (-1: until
+// destroyed).
 class HeldLock {
 public:
     HeldLock(const std::string& path, short type, int holdMs) {
@@ -183,7 +190,9 @@ public:
             l.l_whence = SEEK_SET;
             char c = fd >= 0 && ::fcntl(fd, F_SETLK, &l) == 0 ? 'y' : 'n';
             (void)!::write(ready[1], &c, 1);
-            struct pollfd wait {done_[0], POLLIN, 0};
+            struct pollfd wait {
+                done_[0], POLLIN, 0
+            };
             (void)::poll(&wait, 1, holdMs);
             ::_exit(0);
         }
@@ -209,10 +218,10 @@ TEST_F(FolderWriteTest, AChangeWaitsForAnotherProgramsLockUpToTheTimeOut) {
     struct Case {
         const char* name;
         short type;
-        int holdMs;              // -1: until the statement has ended
+        int holdMs;               // -1: until the statement has ended
         uint32_t timeoutSeconds;  // 0: none set, the default bound applies
         bool applied;
-        int minMs, maxMs;        // the statement's duration
+        int minMs, maxMs;  // the statement's duration
     };
     const Case cases[] = {
         {"writer's lock let go in time", F_WRLCK, 300, 0, true, 250, 2500},
@@ -238,7 +247,8 @@ TEST_F(FolderWriteTest, AChangeWaitsForAnotherProgramsLockUpToTheTimeOut) {
             HeldLock other(path, c.type, c.holdMs);
             const auto start = Clock::now();
             rc = TryRun(connection, "UPDATE people SET name = 'x' WHERE id = 1");
-            took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+            took =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
         }
         EXPECT_GE(took, c.minMs);
         EXPECT_LT(took, c.maxMs);
@@ -247,10 +257,12 @@ TEST_F(FolderWriteTest, AChangeWaitsForAnotherProgramsLockUpToTheTimeOut) {
             EXPECT_EQ(FileRecords(path), (std::vector<std::string>{" |1|x", " |2|bob", " |3|cy"}));
         } else {
             EXPECT_EQ(rc, static_cast<uint32_t>(KDB_ERR_TABLE_LOCKED));
-            EXPECT_NE(LastError().find(path + ": another program"), std::string::npos) << LastError();
+            EXPECT_NE(LastError().find(path + ": another program"), std::string::npos)
+                << LastError();
             EXPECT_EQ(ReadFile(path), before);
             // Once the other program lets go, the statement goes through.
-            EXPECT_EQ(Changed(connection, "UPDATE people SET name = 'x' WHERE id = 1"), 1u) << LastError();
+            EXPECT_EQ(Changed(connection, "UPDATE people SET name = 'x' WHERE id = 1"), 1u)
+                << LastError();
         }
         KdbDisconnect(connection);
     }
@@ -267,13 +279,16 @@ TEST_F(FolderWriteTest, TransactionsWriteAtCommitAndRollbackLeavesTheFile) {
     EXPECT_EQ(Changed(connection, "UPDATE people SET name = 'newer' WHERE id = 9"), 1u);
     EXPECT_EQ(ReadFile(path), before);
     ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
-    EXPECT_EQ(FileRecords(path), (std::vector<std::string>{"*|1|ann", " |2|bob", " |3|cy", " |9|newer"}));
+    EXPECT_EQ(FileRecords(path),
+              (std::vector<std::string>{"*|1|ann", " |2|bob", " |3|cy", " |9|newer"}));
 
     ASSERT_EQ(KdbBeginTransaction(connection), 0u);
     EXPECT_EQ(Changed(connection, "DELETE FROM people"), 3u);
     ASSERT_EQ(KdbRollbackTransaction(connection), 0u);
-    EXPECT_EQ(FileRecords(path), (std::vector<std::string>{"*|1|ann", " |2|bob", " |3|cy", " |9|newer"}));
-    EXPECT_EQ(Query(connection, "SELECT id FROM people ORDER BY id"), (Rows{{"  2"}, {"  3"}, {"  9"}}));
+    EXPECT_EQ(FileRecords(path),
+              (std::vector<std::string>{"*|1|ann", " |2|bob", " |3|cy", " |9|newer"}));
+    EXPECT_EQ(Query(connection, "SELECT id FROM people ORDER BY id"),
+              (Rows{{"  2"}, {"  3"}, {"  9"}}));
     KdbDisconnect(connection);
 }
 
@@ -355,7 +370,8 @@ TEST_F(FolderWriteTest, ATableWithAnIndexFileIsNotChanged) {
     };
     const char* notUpdated = ", which this program does not update; the table was not changed";
     const Case cases[] = {
-        {"structural index flag, the file missing", Variant::VisualFoxPro, 0x01, "", "people.cdx", notUpdated},
+        {"structural index flag, the file missing", Variant::VisualFoxPro, 0x01, "", "people.cdx",
+         notUpdated},
         {"compound index beside that is not one", Variant::DBase3, 0x00, "PEOPLE.cdx", "PEOPLE.cdx",
          ", which this program cannot keep in step: the file of 5 bytes is not a compound index"},
         {"index file in capitals", Variant::DBase3, 0x00, "people.NTX", "people.NTX", notUpdated},
@@ -386,8 +402,7 @@ TEST_F(FolderWriteTest, ATableWithAnIndexFileIsNotChanged) {
                 EXPECT_EQ(TryRun(connection, sql), static_cast<uint32_t>(KDB_ERR_NOT_SUPPORTED))
                     << sql;
                 const std::string error = LastError();
-                EXPECT_NE(error.find(dir.File(c.index) + c.why), std::string::npos)
-                    << error;
+                EXPECT_NE(error.find(dir.File(c.index) + c.why), std::string::npos) << error;
             }
             if (transaction) {
                 ASSERT_EQ(KdbCommitTransaction(connection), 0u) << LastError();
@@ -405,13 +420,15 @@ TEST_F(FolderWriteTest, ATableWhoseContainerIsMissingReadsFreeAndIsNotChanged) {
     const std::string path = dir_.File("patients.dbf");
     MakeTable(path, Variant::VisualFoxPro, {{"PATIENT_ID", 'I'}, {"FAMILY_NAM", 'C', 12}},
               {{I(1), T("ann")}, {I(2), T("bob")}});
-    kce::WriteContainer(dir_.File("practice.dbc"), {{path, "patients", {"patient_id", "family_name"}}});
+    kce::WriteContainer(dir_.File("practice.dbc"),
+                        {{path, "patients", {"patient_id", "family_name"}}});
     std::filesystem::rename(dir_.File("practice.dbc"), dir_.File("kept.dbc"));
     const std::string before = ReadFile(path);
 
     uint32_t connection = ConnectFolder(dir_.Path());
     // The stored 10-character names, as a free table.
-    EXPECT_EQ(Query(connection, "SELECT family_nam FROM patients ORDER BY patient_id"), (Rows{{"ann"}, {"bob"}}));
+    EXPECT_EQ(Query(connection, "SELECT family_nam FROM patients ORDER BY patient_id"),
+              (Rows{{"ann"}, {"bob"}}));
     const char* statements[] = {"UPDATE patients SET family_nam = 'x'",
                                 "INSERT INTO patients (patient_id, family_nam) VALUES (3, 'cy')",
                                 "DELETE FROM patients WHERE patient_id = 1"};
@@ -422,8 +439,10 @@ TEST_F(FolderWriteTest, ATableWhoseContainerIsMissingReadsFreeAndIsNotChanged) {
         for (const char* sql : statements) {
             EXPECT_EQ(TryRun(connection, sql), static_cast<uint32_t>(KDB_ERR_NOT_SUPPORTED)) << sql;
             const std::string error = LastError();
-            EXPECT_NE(error.find(path + " belongs to the database container practice.dbc, which does not exist"),
-                      std::string::npos)
+            EXPECT_NE(
+                error.find(path +
+                           " belongs to the database container practice.dbc, which does not exist"),
+                std::string::npos)
                 << error;
         }
         if (transaction) {
@@ -436,8 +455,11 @@ TEST_F(FolderWriteTest, ATableWhoseContainerIsMissingReadsFreeAndIsNotChanged) {
     // With its container back (any letter case) the long names return and writes go through.
     std::filesystem::rename(dir_.File("kept.dbc"), dir_.File("PRACTICE.DBC"));
     connection = ConnectFolder(dir_.Path());
-    EXPECT_EQ(Changed(connection, "UPDATE patients SET family_name = 'dee' WHERE patient_id = 2"), 1u) << LastError();
-    EXPECT_EQ(Query(connection, "SELECT family_name FROM patients ORDER BY patient_id"), (Rows{{"ann"}, {"dee"}}));
+    EXPECT_EQ(Changed(connection, "UPDATE patients SET family_name = 'dee' WHERE patient_id = 2"),
+              1u)
+        << LastError();
+    EXPECT_EQ(Query(connection, "SELECT family_name FROM patients ORDER BY patient_id"),
+              (Rows{{"ann"}, {"dee"}}));
     KdbDisconnect(connection);
 }
 
@@ -447,8 +469,11 @@ TEST_F(FolderWriteTest, AStructuralIndexIsKeptInStepWithEveryChange) {
         TempDir dir;
         const std::string path = dir.File("people.dbf");
         const std::string cdx = dir.File("PEOPLE.CDX");
-        MakeTable(path, variant, {{"ID", 'N', 3}, {"NAME", 'C', 8}}, {{I(1), T("ann")}, {I(2), T("bob")}, {I(3), T("cy")}});
-        MakeCdx(path, cdx, {{"ID", "ID"}, {"NAME", "UPPER(NAME)", "!DELETED()"}, {"KEY", "STR(ID,3)", "", true}});
+        MakeTable(path, variant, {{"ID", 'N', 3}, {"NAME", 'C', 8}},
+                  {{I(1), T("ann")}, {I(2), T("bob")}, {I(3), T("cy")}});
+        MakeCdx(
+            path, cdx,
+            {{"ID", "ID"}, {"NAME", "UPPER(NAME)", "!DELETED()"}, {"KEY", "STR(ID,3)", "", true}});
         std::string bytes = ReadFile(path);
         bytes[28] = static_cast<char>(bytes[28] | 0x01);  // announces its structural index
         WriteFile(path, bytes);
@@ -470,7 +495,8 @@ TEST_F(FolderWriteTest, AStructuralIndexIsKeptInStepWithEveryChange) {
         EXPECT_EQ(tags[1].name, "KEY");
         EXPECT_EQ(tags[1].entries.size(), 6u);  // deleted records keep their entries
         EXPECT_EQ(tags[2].entries.size(), 4u);  // the live ones
-        EXPECT_EQ(Query(connection, "SELECT name FROM people ORDER BY id"), (Rows{{"zed"}, {"cy"}, {"dee"}, {"last"}}));
+        EXPECT_EQ(Query(connection, "SELECT name FROM people ORDER BY id"),
+                  (Rows{{"zed"}, {"cy"}, {"dee"}, {"last"}}));
         KdbDisconnect(connection);
     }
 }
@@ -485,11 +511,14 @@ TEST_F(FolderWriteTest, AStructuralIndexTheReaderDoesNotUnderstandStopsTheChange
     WriteFile(cdx, index);
     const std::string before = ReadFile(path);
     uint32_t connection = ConnectFolder(dir_.Path());
-    EXPECT_EQ(TryRun(connection, "UPDATE people SET name = 'x'"), static_cast<uint32_t>(KDB_ERR_NOT_SUPPORTED));
-    EXPECT_NE(LastError().find(path + " has the index file " + cdx +
-                               ", which this program cannot keep in step: tag NAME: index options 0x30 that this "
-                               "program does not understand; the table was not changed"),
-              std::string::npos)
+    EXPECT_EQ(TryRun(connection, "UPDATE people SET name = 'x'"),
+              static_cast<uint32_t>(KDB_ERR_NOT_SUPPORTED));
+    EXPECT_NE(
+        LastError().find(
+            path + " has the index file " + cdx +
+            ", which this program cannot keep in step: tag NAME: index options 0x30 that this "
+            "program does not understand; the table was not changed"),
+        std::string::npos)
         << LastError();
     EXPECT_EQ(ReadFile(path), before);
     EXPECT_EQ(ReadFile(cdx), index);
@@ -529,18 +558,26 @@ const Rows kBefore = {{"a", "first memo"}, {"b", "second memo"}, {"c", "NULL"}};
 
 std::vector<StepCase> StepCases() {
     return {
-        {"Update", "UPDATE t SET notes = 'a longer memo that takes blocks of its own', name = 'x' WHERE name <> 'c'",
+        {"Update",
+         "UPDATE t SET notes = 'a longer memo that takes blocks of its own', name = 'x' WHERE name "
+         "<> 'c'",
          {{"x", "a longer memo that takes blocks of its own"},
           {"x", "a longer memo that takes blocks of its own"},
           {"c", "NULL"}}},
-        {"Insert", "INSERT INTO t (name, notes) VALUES ('d', 'new memo'), ('e', NULL)",
-         {{"a", "first memo"}, {"b", "second memo"}, {"c", "NULL"}, {"d", "new memo"}, {"e", "NULL"}}},
+        {"Insert",
+         "INSERT INTO t (name, notes) VALUES ('d', 'new memo'), ('e', NULL)",
+         {{"a", "first memo"},
+          {"b", "second memo"},
+          {"c", "NULL"},
+          {"d", "new memo"},
+          {"e", "NULL"}}},
         {"Delete", "DELETE FROM t WHERE notes IS NOT NULL", {{"c", "NULL"}}},
     };
 }
 
 // The structural index the step cases' table may carry.
-const std::vector<kce::dbf::test::TagSpec> kStepTags = {{"NAME", "UPPER(NAME)"}, {"LIVE", "NAME", "!DELETED()"}};
+const std::vector<kce::dbf::test::TagSpec> kStepTags = {{"NAME", "UPPER(NAME)"},
+                                                        {"LIVE", "NAME", "!DELETED()"}};
 
 void MakeMemoTable(const std::string& folder) {
     MakeTable(folder + "/t.dbf", Variant::FoxPro2, {{"NAME", 'C', 4}, {"NOTES", 'M'}},
@@ -582,86 +619,86 @@ protected:
 TEST_P(FolderSteps, AKillAtAnyStepLeavesTheTableWholeBeforeOrAfter) {
     const StepCase& c = GetParam();
     for (bool indexed : {false, true}) {
-    SCOPED_TRACE(indexed ? "with a structural index" : "without an index");
-    bool sawBefore = false;
-    for (int stop = 0;; ++stop) {
-        ASSERT_LT(stop, 200) << "the statement never finished";
-        TempDir dir;
-        MakeMemoTable(dir.Path());
-        if (indexed) MakeCdx(dir.File("t.dbf"), dir.File("t.cdx"), kStepTags);
-        const std::string index = indexed ? ReadFile(dir.File("t.cdx")) : std::string();
-        pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            int step = 0;
-            try {
-                RunWithHook(dir.Path(), c.sql, [&](std::string_view) {
-                    if (step++ == stop) ::_exit(3);
-                });
-            } catch (...) {
-                ::_exit(4);
+        SCOPED_TRACE(indexed ? "with a structural index" : "without an index");
+        bool sawBefore = false;
+        for (int stop = 0;; ++stop) {
+            ASSERT_LT(stop, 200) << "the statement never finished";
+            TempDir dir;
+            MakeMemoTable(dir.Path());
+            if (indexed) MakeCdx(dir.File("t.dbf"), dir.File("t.cdx"), kStepTags);
+            const std::string index = indexed ? ReadFile(dir.File("t.cdx")) : std::string();
+            pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                int step = 0;
+                try {
+                    RunWithHook(dir.Path(), c.sql, [&](std::string_view) {
+                        if (step++ == stop) ::_exit(3);
+                    });
+                } catch (...) {
+                    ::_exit(4);
+                }
+                ::_exit(0);
             }
-            ::_exit(0);
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFEXITED(status));
+            ASSERT_NE(WEXITSTATUS(status), 4) << "the statement failed at step " << stop;
+            Rows rows = Contents(dir.Path());
+            if (indexed && rows == kBefore) {
+                EXPECT_EQ(ReadFile(dir.File("t.cdx")), index) << "killed at step " << stop;
+            }
+            if (indexed && rows != kBefore) CheckCdx(dir.File("t.dbf"), dir.File("t.cdx"));
+            if (WEXITSTATUS(status) == 0) {
+                EXPECT_EQ(rows, c.after) << "finished";
+                EXPECT_TRUE(sawBefore);
+                break;
+            }
+            EXPECT_TRUE(rows == kBefore || rows == c.after) << "killed at step " << stop;
+            sawBefore = sawBefore || rows == kBefore;
         }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status));
-        ASSERT_NE(WEXITSTATUS(status), 4) << "the statement failed at step " << stop;
-        Rows rows = Contents(dir.Path());
-        if (indexed && rows == kBefore) {
-            EXPECT_EQ(ReadFile(dir.File("t.cdx")), index) << "killed at step " << stop;
-        }
-        if (indexed && rows != kBefore) CheckCdx(dir.File("t.dbf"), dir.File("t.cdx"));
-        if (WEXITSTATUS(status) == 0) {
-            EXPECT_EQ(rows, c.after) << "finished";
-            EXPECT_TRUE(sawBefore);
-            break;
-        }
-        EXPECT_TRUE(rows == kBefore || rows == c.after) << "killed at step " << stop;
-        sawBefore = sawBefore || rows == kBefore;
-    }
     }
 }
 
 TEST_P(FolderSteps, AFailedWriteAtAnyStepChangesNothingAndIsReported) {
     const StepCase& c = GetParam();
     for (bool indexed : {false, true}) {
-    SCOPED_TRACE(indexed ? "with a structural index" : "without an index");
-    for (int stop = 0;; ++stop) {
-        ASSERT_LT(stop, 200) << "the statement never finished";
-        TempDir dir;
-        MakeMemoTable(dir.Path());
-        if (indexed) MakeCdx(dir.File("t.dbf"), dir.File("t.cdx"), kStepTags);
-        const std::string index = indexed ? ReadFile(dir.File("t.cdx")) : std::string();
-        const std::string table = ReadFile(dir.File("t.dbf"));
-        const std::string memo = ReadFile(dir.File("t.fpt"));
-        int step = 0;
-        bool failed = false;
-        try {
-            RunWithHook(dir.Path(), c.sql, [&](std::string_view) {
-                if (step++ == stop) throw std::runtime_error("no space left on the device");
-            });
-        } catch (const std::exception&) {
-            failed = true;
+        SCOPED_TRACE(indexed ? "with a structural index" : "without an index");
+        for (int stop = 0;; ++stop) {
+            ASSERT_LT(stop, 200) << "the statement never finished";
+            TempDir dir;
+            MakeMemoTable(dir.Path());
+            if (indexed) MakeCdx(dir.File("t.dbf"), dir.File("t.cdx"), kStepTags);
+            const std::string index = indexed ? ReadFile(dir.File("t.cdx")) : std::string();
+            const std::string table = ReadFile(dir.File("t.dbf"));
+            const std::string memo = ReadFile(dir.File("t.fpt"));
+            int step = 0;
+            bool failed = false;
+            try {
+                RunWithHook(dir.Path(), c.sql, [&](std::string_view) {
+                    if (step++ == stop) throw std::runtime_error("no space left on the device");
+                });
+            } catch (const std::exception&) {
+                failed = true;
+            }
+            if (!failed) {
+                EXPECT_EQ(Contents(dir.Path()), c.after);
+                if (indexed) CheckCdx(dir.File("t.dbf"), dir.File("t.cdx"));
+                break;
+            }
+            EXPECT_EQ(Contents(dir.Path()), kBefore) << "failed at step " << stop;
+            EXPECT_EQ(ReadFile(dir.File("t.dbf")), table) << "failed at step " << stop;
+            EXPECT_EQ(ReadFile(dir.File("t.fpt")), memo) << "failed at step " << stop;
+            if (indexed) {
+                EXPECT_EQ(ReadFile(dir.File("t.cdx")), index) << "failed at step " << stop;
+            }
         }
-        if (!failed) {
-            EXPECT_EQ(Contents(dir.Path()), c.after);
-            if (indexed) CheckCdx(dir.File("t.dbf"), dir.File("t.cdx"));
-            break;
-        }
-        EXPECT_EQ(Contents(dir.Path()), kBefore) << "failed at step " << stop;
-        EXPECT_EQ(ReadFile(dir.File("t.dbf")), table) << "failed at step " << stop;
-        EXPECT_EQ(ReadFile(dir.File("t.fpt")), memo) << "failed at step " << stop;
-        if (indexed) {
-            EXPECT_EQ(ReadFile(dir.File("t.cdx")), index) << "failed at step " << stop;
-        }
-    }
     }
 }
 
 // A real full disk under a folder table: the statement that needs more room fails with a message
-// that names the file and says the disk is full, the table and memo files stay byte for byte, and once there is room again the
-// same statement runs.
+// that names the file and says the disk is full, the table and memo files stay byte for byte, and
+// once there is room again the same statement runs.
 TEST_F(FolderWriteTest, FullDiskFailsTheStatementAndLeavesTheFilesAsTheyWere) {
     parvell::faults::SmallDisk disk(256 * 1024);
     if (!disk.Mounted()) GTEST_SKIP() << "no tmpfs can be mounted here";
@@ -678,12 +715,14 @@ TEST_F(FolderWriteTest, FullDiskFailsTheStatementAndLeavesTheFilesAsTheyWere) {
         ASSERT_EQ(::ftruncate(fd, ::lseek(fd, 0, SEEK_CUR) - 8 * 1024), 0);
         ::close(fd);
     }
-    const std::string update = "UPDATE t SET notes = '" + std::string(60000, 'm') + "' WHERE name <> 'c'";
+    const std::string update =
+        "UPDATE t SET notes = '" + std::string(60000, 'm') + "' WHERE name <> 'c'";
     uint32_t connection = ConnectFolder(disk.Path());
     EXPECT_NE(TryRun(connection, update), 0u);
     const std::string error = LastError();
     EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
-    EXPECT_NE(error.find(disk.Path() + "/t."), std::string::npos) << "the file at fault is named: " << error;
+    EXPECT_NE(error.find(disk.Path() + "/t."), std::string::npos)
+        << "the file at fault is named: " << error;
     EXPECT_EQ(QueryWithNulls(connection, "SELECT name, notes FROM t"), kBefore);
     KdbDisconnect(connection);
     EXPECT_EQ(ReadFile(disk.File("t.dbf")), table);
@@ -692,13 +731,18 @@ TEST_F(FolderWriteTest, FullDiskFailsTheStatementAndLeavesTheFilesAsTheyWere) {
     ::unlink(disk.File("ballast").c_str());
     connection = ConnectFolder(disk.Path());
     EXPECT_EQ(TryRun(connection, update), 0u) << LastError();
-    EXPECT_EQ(QueryWithNulls(connection, "SELECT count(*) FROM t WHERE Length(notes) = 60000"), (Rows{{"2"}}));
+    EXPECT_EQ(QueryWithNulls(connection, "SELECT count(*) FROM t WHERE Length(notes) = 60000"),
+              (Rows{{"2"}}));
     KdbDisconnect(connection);
 }
 
-void PrintTo(const StepCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StepCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 INSTANTIATE_TEST_SUITE_P(Statements, FolderSteps, testing::ValuesIn(StepCases()),
-                         [](const testing::TestParamInfo<StepCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<StepCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace

@@ -18,7 +18,8 @@ uint32_t LastErrorCode() {
 
 uint32_t CreateDictionary(const std::string& path) {
     uint32_t connection = 0;
-    EXPECT_EQ(KdbDDCreate(path.c_str(), "adminpw", "test dictionary", &connection), 0u) << LastError();
+    EXPECT_EQ(KdbDDCreate(path.c_str(), "adminpw", "test dictionary", &connection), 0u)
+        << LastError();
     EXPECT_EQ(KdbDDCreateUser(connection, "user", "secret", "a user"), 0u) << LastError();
     return connection;
 }
@@ -33,7 +34,8 @@ uint32_t RunSql(uint32_t connection, const std::string& sql) {
     uint32_t statement = 0;
     uint32_t cursor = 0;
     EXPECT_EQ(KdbCreateSQLStatement(connection, &statement), 0u) << LastError();
-    EXPECT_EQ(KdbExecuteSQLDirect(statement, sql.c_str(), &cursor), 0u) << sql << "\n" << LastError();
+    EXPECT_EQ(KdbExecuteSQLDirect(statement, sql.c_str(), &cursor), 0u) << sql << "\n"
+                                                                        << LastError();
     KdbCloseSQLStatement(statement);
     return cursor;
 }
@@ -53,7 +55,8 @@ uint32_t Changed(uint32_t connection, const std::string& sql) {
     uint32_t cursor = 0;
     uint32_t count = 0;
     EXPECT_EQ(KdbCreateSQLStatement(connection, &statement), 0u) << LastError();
-    EXPECT_EQ(KdbExecuteSQLDirect(statement, sql.c_str(), &cursor), 0u) << sql << "\n" << LastError();
+    EXPECT_EQ(KdbExecuteSQLDirect(statement, sql.c_str(), &cursor), 0u) << sql << "\n"
+                                                                        << LastError();
     EXPECT_EQ(cursor, 0u);
     EXPECT_EQ(KdbGetRecordCount(statement, 2, &count), 0u) << LastError();
     KdbCloseSQLStatement(statement);

@@ -290,11 +290,13 @@ TEST(NumberRangesTest, FolderNumberWithMoreDigitsThanItsDecimalsLeaveRoomForRead
               {{I(1), R(1.5)}, {I(2), R(2.5)}});
     std::string bytes = ReadFile(dir.File("wide.dbf"));
     const size_t header = static_cast<uint8_t>(bytes[8]) | static_cast<uint8_t>(bytes[9]) << 8;
-    const size_t recordLength = static_cast<uint8_t>(bytes[10]) | static_cast<uint8_t>(bytes[11]) << 8;
+    const size_t recordLength = static_cast<uint8_t>(bytes[10]) | static_cast<uint8_t>(bytes[11])
+                                                                      << 8;
     bytes.replace(header + recordLength + 1 + 3, 5, "12345");  // the second record's AMT
     WriteFile(dir.File("wide.dbf"), bytes);
     uint32_t connection = ConnectFolder(dir.Path());
-    EXPECT_EQ(Query(connection, "SELECT id, amt FROM wide ORDER BY id"), (Rows{{"  1", "  1.5"}, {"  2", "12345"}}));
+    EXPECT_EQ(Query(connection, "SELECT id, amt FROM wide ORDER BY id"),
+              (Rows{{"  1", "  1.5"}, {"  2", "12345"}}));
     EXPECT_EQ(Query(connection, "SELECT sum(amt) FROM wide"), (Rows{{"12346.50"}}));
     KdbDisconnect(connection);
 }

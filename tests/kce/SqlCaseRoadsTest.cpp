@@ -33,7 +33,8 @@ T At(const uint8_t* p) {
 
 std::string Digits(int64_t value, int width) {
     std::string text = std::to_string(value);
-    return std::string(text.size() < static_cast<size_t>(width) ? width - text.size() : 0, '0') + text;
+    return std::string(text.size() < static_cast<size_t>(width) ? width - text.size() : 0, '0') +
+           text;
 }
 
 std::string DayText(int32_t julian) {
@@ -43,8 +44,8 @@ std::string DayText(int32_t julian) {
 }
 
 std::string TimeText(uint32_t millis) {
-    return Digits(millis / 3600000, 2) + ":" + Digits(millis / 60000 % 60, 2) + ":" + Digits(millis / 1000 % 60, 2) +
-           "." + Digits(millis % 1000, 3);
+    return Digits(millis / 3600000, 2) + ":" + Digits(millis / 60000 % 60, 2) + ":" +
+           Digits(millis / 1000 % 60, 2) + "." + Digits(millis % 1000, 3);
 }
 
 std::string HexText(const uint8_t* bytes, size_t size) {
@@ -78,17 +79,22 @@ struct FieldInfo {
 };
 
 // One field of the current record in the stored text form.
-std::string FieldValue(uint32_t cursor, uint16_t number, const FieldInfo& f, const uint8_t* record) {
+std::string FieldValue(uint32_t cursor, uint16_t number, const FieldInfo& f,
+                       const uint8_t* record) {
     const uint8_t* p = record + f.offset;
     switch (f.type) {
-        case 1: return p[0] == 'T' ? "1" : p[0] == 'F' ? "0" : "NULL";
+        case 1:
+            return p[0] == 'T' ? "1" : p[0] == 'F' ? "0" : "NULL";
         case 2: {
             if (AllZero(p, f.length)) return "NULL";
-            return kce::sql::test::RealText(std::stod(std::string(reinterpret_cast<const char*>(p), f.length)));
+            return kce::sql::test::RealText(
+                std::stod(std::string(reinterpret_cast<const char*>(p), f.length)));
         }
-        case 3: return At<int32_t>(p) == 0 ? "NULL" : DayText(At<int32_t>(p));
+        case 3:
+            return At<int32_t>(p) == 0 ? "NULL" : DayText(At<int32_t>(p));
         case 4:
-        case 20: return AllZero(p, f.length) ? "NULL" : TextValue(p, f.length);
+        case 20:
+            return AllZero(p, f.length) ? "NULL" : TextValue(p, f.length);
         case 5:
         case 6:
         case 7: {
@@ -98,35 +104,54 @@ std::string FieldValue(uint32_t cursor, uint16_t number, const FieldInfo& f, con
             std::vector<uint8_t> bytes(size + 1);
             uint32_t got = size;
             EXPECT_EQ(KdbGetBinary(cursor, number, 0, bytes.data(), &got), 0u) << LastError();
-            if (f.type == 5) return kce::ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), got));
+            if (f.type == 5)
+                return kce::ToUtf8(
+                    std::string_view(reinterpret_cast<const char*>(bytes.data()), got));
             return HexText(bytes.data(), got);
         }
-        case 10: return At<uint64_t>(p) == 0x8000000000000020ull ? "NULL" : kce::sql::test::RealText(At<double>(p));
+        case 10:
+            return At<uint64_t>(p) == 0x8000000000000020ull
+                       ? "NULL"
+                       : kce::sql::test::RealText(At<double>(p));
         case 17: {
             // CURRENCY travels as a double: the amount its shortest decimal form gives.
             if (At<uint64_t>(p) == 0x8000000000000020ull) return "NULL";
             const kce::sql::ScaledDecimal amount = kce::sql::ScaleDouble(At<double>(p));
-            if (amount.status != kce::sql::ScaledDecimal::Status::Ok) return kce::sql::test::RealText(At<double>(p));
+            if (amount.status != kce::sql::ScaledDecimal::Status::Ok)
+                return kce::sql::test::RealText(At<double>(p));
             return kce::sql::MoneyText(amount.count);
         }
-        case 11: return At<uint32_t>(p) == 0x80000000u ? "NULL" : std::to_string(At<int32_t>(p));
-        case 12: return At<uint16_t>(p) == 0x8000u ? "NULL" : std::to_string(At<int16_t>(p));
-        case 13: return At<uint32_t>(p) == 0xFFFFFFFFu ? "NULL" : TimeText(At<uint32_t>(p));
+        case 11:
+            return At<uint32_t>(p) == 0x80000000u ? "NULL" : std::to_string(At<int32_t>(p));
+        case 12:
+            return At<uint16_t>(p) == 0x8000u ? "NULL" : std::to_string(At<int16_t>(p));
+        case 13:
+            return At<uint32_t>(p) == 0xFFFFFFFFu ? "NULL" : TimeText(At<uint32_t>(p));
         case 14:
         case 22:
-            return At<int32_t>(p) == 0 ? "NULL" : DayText(At<int32_t>(p)) + " " + TimeText(At<uint32_t>(p + 4));
-        case 15: return At<uint32_t>(p) == 0xFFFFFFFFu ? "NULL" : std::to_string(At<int32_t>(p));
-        case 16: return AllZero(p, f.length) ? "NULL" : HexText(p, f.length);
-        case 18: return At<uint64_t>(p) == 0x8000000000000000ull ? "NULL" : kce::sql::MoneyText(At<int64_t>(p));
-        case 21: return At<uint64_t>(p) == 0x8000000000000000ull ? "NULL" : std::to_string(At<int64_t>(p));
+            return At<int32_t>(p) == 0
+                       ? "NULL"
+                       : DayText(At<int32_t>(p)) + " " + TimeText(At<uint32_t>(p + 4));
+        case 15:
+            return At<uint32_t>(p) == 0xFFFFFFFFu ? "NULL" : std::to_string(At<int32_t>(p));
+        case 16:
+            return AllZero(p, f.length) ? "NULL" : HexText(p, f.length);
+        case 18:
+            return At<uint64_t>(p) == 0x8000000000000000ull ? "NULL"
+                                                            : kce::sql::MoneyText(At<int64_t>(p));
+        case 21:
+            return At<uint64_t>(p) == 0x8000000000000000ull ? "NULL"
+                                                            : std::to_string(At<int64_t>(p));
         case 23:
         case 24: {
             const uint16_t size = At<uint16_t>(p + f.length);
             if (size == 0xFFFF) return "NULL";
-            if (f.type == 23) return kce::ToUtf8(std::string_view(reinterpret_cast<const char*>(p), size));
+            if (f.type == 23)
+                return kce::ToUtf8(std::string_view(reinterpret_cast<const char*>(p), size));
             return HexText(p, size);
         }
-        default: return "type" + std::to_string(f.type) + "?";
+        default:
+            return "type" + std::to_string(f.type) + "?";
     }
 }
 
@@ -144,7 +169,8 @@ void TakeLastError(Result& result) {
     if (message.rfind(prefix, 0) == 0) {
         const size_t semicolon = message.find("; ", prefix.size());
         if (semicolon != std::string::npos) {
-            result.nativeError = std::stoi(message.substr(prefix.size(), semicolon - prefix.size()));
+            result.nativeError =
+                std::stoi(message.substr(prefix.size(), semicolon - prefix.size()));
             message = message.substr(semicolon + 2);
         }
     }
@@ -161,7 +187,8 @@ bool BindParams(uint32_t statement, const std::vector<std::string>& params) {
             rc = KdbSetNull(statement, position);
         } else if (text.size() >= 2 && text.front() == '\'' && text.back() == '\'') {
             const std::string value = kce::FromUtf8(text.substr(1, text.size() - 2));
-            rc = KdbSetString(statement, position, value.data(), static_cast<uint32_t>(value.size()));
+            rc = KdbSetString(statement, position, value.data(),
+                              static_cast<uint32_t>(value.size()));
         } else if (text.find_first_of(".e") != std::string::npos) {
             rc = KdbSetDouble(statement, position, std::stod(text));
         } else {
@@ -208,8 +235,8 @@ Result RunOn(uint32_t connection, const std::string& sql, const std::vector<std:
         KdbGetFieldDecimals(cursor, f, &info.decimals);
         KdbGetFieldOffset(cursor, f, &info.offset);
         result.columns.push_back(
-            kce::sql::test::DescribeColumn(kce::ToUtf8(std::string_view(name, nameLength)), info.type, info.length,
-                                           info.decimals));
+            kce::sql::test::DescribeColumn(kce::ToUtf8(std::string_view(name, nameLength)),
+                                           info.type, info.length, info.decimals));
     }
     uint32_t recordLength = 0;
     KdbGetRecordLength(cursor, &recordLength);
@@ -220,7 +247,8 @@ Result RunOn(uint32_t connection, const std::string& sql, const std::vector<std:
         uint32_t length = recordLength;
         EXPECT_EQ(KdbGetRecord(cursor, record.data(), &length), 0u) << LastError();
         std::vector<std::string> row;
-        for (uint16_t f = 1; f <= count; ++f) row.push_back(FieldValue(cursor, f, fields[f - 1], record.data()));
+        for (uint16_t f = 1; f <= count; ++f)
+            row.push_back(FieldValue(cursor, f, fields[f - 1], record.data()));
         result.rows.push_back(std::move(row));
     }
     KdbCloseTable(cursor);
@@ -251,7 +279,8 @@ private:
 // folder connection.
 class FolderRoad : public Road {
 public:
-    explicit FolderRoad(const std::string& folder) : folder_(folder + "/tables"), schema_(folder + "/schema") {
+    explicit FolderRoad(const std::string& folder)
+        : folder_(folder + "/tables"), schema_(folder + "/schema") {
         std::filesystem::create_directories(folder_);
         std::filesystem::create_directories(schema_.Path());
         connection_ = ConnectFolder(folder_);
@@ -262,7 +291,8 @@ public:
     Result Run(const std::string& sql, const std::vector<std::string>& params) override {
         kce::sql::CompiledStatement compiled;
         try {
-            compiled = kce::sql::Compile(kce::FromUtf8(sql), schema_.Catalogue(), kce::sql::Settings{});
+            compiled =
+                kce::sql::Compile(kce::FromUtf8(sql), schema_.Catalogue(), kce::sql::Settings{});
         } catch (const kce::sql::SqlError&) {
             return RunOn(connection_, sql, params);  // the folder connection reports it
         }
@@ -324,32 +354,61 @@ private:
         const std::vector<std::string> shortNames = kce::ShortColumnNames(longNames);
         for (size_t i = 0; i < table.columns.size(); ++i) {
             const kce::sql::Column& column = table.columns[i];
-            kce::dbf::ColumnSpec spec;
-            spec.name = shortNames[i];
-            spec.length = column.length;
-            spec.decimals = column.decimals;
-            spec.nullable = !column.notNull;
+            kce::dbf::ColumnSpec field;
+            field.name = shortNames[i];
+            field.length = column.length;
+            field.decimals = column.decimals;
+            field.nullable = !column.notNull;
             switch (column.type) {
-                case kce::sql::kLogical: spec.dbfType = 'L'; break;
-                case kce::sql::kNumeric: spec.dbfType = 'N'; break;
-                case kce::sql::kDate: spec.dbfType = 'D'; break;
-                case kce::sql::kChar: spec.dbfType = 'C'; break;
-                case kce::sql::kMemo: spec.dbfType = 'M'; break;
-                case kce::sql::kImage: spec.dbfType = 'G'; break;
-                case kce::sql::kDouble: spec.dbfType = 'B'; break;
-                case kce::sql::kInteger: spec.dbfType = 'I'; break;
-                case kce::sql::kAutoInc: spec.dbfType = 'I'; spec.autoIncrement = true; spec.nullable = false; break;
-                case kce::sql::kTimestamp: spec.dbfType = 'T'; break;
-                case kce::sql::kMoney: spec.dbfType = 'Y'; break;
-                case kce::sql::kVarChar: spec.dbfType = 'V'; break;
-                case kce::sql::kVarBinary: spec.dbfType = 'Q'; break;
+                case kce::sql::kLogical:
+                    field.dbfType = 'L';
+                    break;
+                case kce::sql::kNumeric:
+                    field.dbfType = 'N';
+                    break;
+                case kce::sql::kDate:
+                    field.dbfType = 'D';
+                    break;
+                case kce::sql::kChar:
+                    field.dbfType = 'C';
+                    break;
+                case kce::sql::kMemo:
+                    field.dbfType = 'M';
+                    break;
+                case kce::sql::kImage:
+                    field.dbfType = 'G';
+                    break;
+                case kce::sql::kDouble:
+                    field.dbfType = 'B';
+                    break;
+                case kce::sql::kInteger:
+                    field.dbfType = 'I';
+                    break;
+                case kce::sql::kAutoInc:
+                    field.dbfType = 'I';
+                    field.autoIncrement = true;
+                    field.nullable = false;
+                    break;
+                case kce::sql::kTimestamp:
+                    field.dbfType = 'T';
+                    break;
+                case kce::sql::kMoney:
+                    field.dbfType = 'Y';
+                    break;
+                case kce::sql::kVarChar:
+                    field.dbfType = 'V';
+                    break;
+                case kce::sql::kVarBinary:
+                    field.dbfType = 'Q';
+                    break;
                 default:
                     result.failed = true;
-                    result.message = "the folder road has no dBase column for " + column.name + " of type " +
-                                     kce::sql::test::TypeName(column.type) + " (give the case its roads)";
+                    result.message = "the folder road has no dBase column for " + column.name +
+                                     " of type " + kce::sql::test::TypeName(column.type) +
+                                     " (give the case its roads)";
                     return;
             }
-            columns.push_back(spec);
+            columns.push_back(field);
         }
         kce::dbf::TableSpec layout;
         layout.variant = kce::dbf::Variant::VisualFoxPro;
@@ -377,7 +436,8 @@ private:
         std::vector<kce::ContainerTable> tables;
         for (const kce::sql::Table& table : schema_.tables_) {
             kce::ContainerTable entry{FileOf(table.name), table.name, {}};
-            for (const kce::sql::Column& column : table.columns) entry.longNames.push_back(column.name);
+            for (const kce::sql::Column& column : table.columns)
+                entry.longNames.push_back(column.name);
             tables.push_back(std::move(entry));
         }
         if (!tables.empty()) kce::WriteContainer(container, tables);
@@ -390,14 +450,18 @@ private:
     uint32_t connection_ = 0;
 };
 
-std::string CaseFolder() { return KCE_SQL_CASE_DIR; }
+std::string CaseFolder() {
+    return KCE_SQL_CASE_DIR;
+}
 
 struct RoadCase {
     std::string road;
     std::string file;
 };
 
-void PrintTo(const RoadCase& c, std::ostream* out) { *out << c.file << " on the " << c.road << " road"; }
+void PrintTo(const RoadCase& c, std::ostream* out) {
+    *out << c.file << " on the " << c.road << " road";
+}
 
 std::vector<RoadCase> RoadCases() {
     std::vector<RoadCase> cases;
@@ -418,14 +482,17 @@ TEST_P(SqlCaseRoad, AllCasesPass) {
     } else {
         road = std::make_unique<FolderRoad>(dir.Path());
     }
-    for (const std::string& failure : kce::sql::test::RunCaseFile(CaseFolder() + "/" + GetParam().file, *road)) {
+    for (const std::string& failure :
+         kce::sql::test::RunCaseFile(CaseFolder() + "/" + GetParam().file, *road)) {
         ADD_FAILURE() << failure;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SqlCaseRoad, testing::ValuesIn(RoadCases()),
                          [](const testing::TestParamInfo<RoadCase>& info) {
-                             std::string name = info.param.road + "_" + info.param.file.substr(0, info.param.file.find('.'));
+                             std::string name =
+                                 info.param.road + "_" +
+                                 info.param.file.substr(0, info.param.file.find('.'));
                              for (char& c : name) {
                                  if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                              }

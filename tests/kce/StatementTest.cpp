@@ -17,11 +17,14 @@ protected:
     void SetUp() override {
         path_ = dir_.File("data.kdd");
         connection_ = CreateDictionary(path_);
-        RunSql(connection_, "CREATE TABLE people (id INTEGER NOT NULL, name CHAR(20), balance NUMERIC(10,2))");
-        EXPECT_EQ(Changed(connection_,
-                          "INSERT INTO people (id, name, balance) VALUES (1, 'Ann', 10.5), (2, 'Bob', 0), "
-                          "(3, 'Cy', -2.25)"),
-                  3u);
+        RunSql(connection_,
+               "CREATE TABLE people (id INTEGER NOT NULL, name CHAR(20), balance NUMERIC(10,2))");
+        EXPECT_EQ(
+            Changed(
+                connection_,
+                "INSERT INTO people (id, name, balance) VALUES (1, 'Ann', 10.5), (2, 'Bob', 0), "
+                "(3, 'Cy', -2.25)"),
+            3u);
     }
     void TearDown() override { KdbDisconnect(connection_); }
 
@@ -62,7 +65,9 @@ TEST_F(StatementTest, TablesStayReadableWithPlainSqlite) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
     sqlite3_stmt* stmt = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT id, name, balance FROM people ORDER BY id", -1, &stmt, nullptr), SQLITE_OK)
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT id, name, balance FROM people ORDER BY id", -1, &stmt,
+                                 nullptr),
+              SQLITE_OK)
         << sqlite3_errmsg(db);
     ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
     EXPECT_EQ(sqlite3_column_int(stmt, 0), 1);
@@ -74,16 +79,19 @@ TEST_F(StatementTest, TablesStayReadableWithPlainSqlite) {
 
 TEST_F(StatementTest, FailingChangeLeavesEveryRowAsItWas) {
     // The third row breaks NOT NULL only while the statement runs: nothing may stay changed.
-    uint32_t rc = TryRun(connection_, "UPDATE people SET balance = 0, id = CASE WHEN id = 3 THEN NULL ELSE id END");
+    uint32_t rc = TryRun(
+        connection_, "UPDATE people SET balance = 0, id = CASE WHEN id = 3 THEN NULL ELSE id END");
     EXPECT_EQ(rc, uint32_t(KDB_ERR_SQL)) << LastError();
     EXPECT_NE(LastError().find("NativeError = "), std::string::npos);
     EXPECT_EQ(Query(connection_, "SELECT id, balance FROM people ORDER BY id"),
               (Rows{{"1", "     10.50"}, {"2", "      0.00"}, {"3", "     -2.25"}}));
 
-    // Inside an explicit transaction the failed statement is undone alone; rollback undoes the rest.
+    // Inside an explicit transaction the failed statement is undone alone; rollback undoes the
+    // rest.
     ASSERT_EQ(KdbBeginTransaction(connection_), 0u);
     EXPECT_EQ(Changed(connection_, "DELETE FROM people WHERE id = 1"), 1u);
-    EXPECT_EQ(TryRun(connection_, "UPDATE people SET id = CASE WHEN id = 3 THEN NULL ELSE id END"), uint32_t(KDB_ERR_SQL));
+    EXPECT_EQ(TryRun(connection_, "UPDATE people SET id = CASE WHEN id = 3 THEN NULL ELSE id END"),
+              uint32_t(KDB_ERR_SQL));
     uint16_t inTransaction = 0;
     EXPECT_EQ(KdbInTransaction(connection_, &inTransaction), 0u);
     EXPECT_EQ(inTransaction, 1);
@@ -106,7 +114,10 @@ TEST_F(StatementTest, CreateTableIsUndoneWithItsTransaction) {
 TEST_F(StatementTest, ParametersBindByPositionOfFirstAppearance) {
     uint32_t statement = 0;
     ASSERT_EQ(KdbCreateSQLStatement(connection_, &statement), 0u);
-    ASSERT_EQ(KdbPrepareSQL(statement, "SELECT name FROM people WHERE id = :id OR id = :id + :step ORDER BY id"), 0u)
+    ASSERT_EQ(
+        KdbPrepareSQL(statement,
+                      "SELECT name FROM people WHERE id = :id OR id = :id + :step ORDER BY id"),
+        0u)
         << LastError();
     EXPECT_EQ(KdbSetLong(statement, 1, 1), 0u);
     EXPECT_EQ(KdbSetLong(statement, 2, 2), 0u);
@@ -119,7 +130,8 @@ TEST_F(StatementTest, ParametersBindByPositionOfFirstAppearance) {
     ASSERT_EQ(KdbExecuteSQL(statement, &cursor), 0u) << LastError();
     EXPECT_EQ(AllRows(cursor), Rows{});
 
-    ASSERT_EQ(KdbPrepareSQL(statement, "UPDATE people SET name = :n WHERE id = :i"), 0u) << LastError();
+    ASSERT_EQ(KdbPrepareSQL(statement, "UPDATE people SET name = :n WHERE id = :i"), 0u)
+        << LastError();
     EXPECT_EQ(KdbSetString(statement, 1, "Dee\xE9", 4), 0u);
     EXPECT_EQ(KdbSetLong(statement, 2, 2), 0u);
     ASSERT_EQ(KdbExecuteSQL(statement, &cursor), 0u) << LastError();
@@ -183,7 +195,8 @@ TEST_F(StatementTest, SqlErrorsCarryTheMarkersAndNameTheFault) {
         EXPECT_EQ(TryRun(connection_, c.sql), uint32_t(KDB_ERR_SQL)) << c.sql;
         std::string text = LastError();
         EXPECT_NE(text.find("Error 7200:"), std::string::npos) << text;
-        EXPECT_NE(text.find("NativeError = " + std::to_string(c.native) + ";"), std::string::npos) << text;
+        EXPECT_NE(text.find("NativeError = " + std::to_string(c.native) + ";"), std::string::npos)
+            << text;
         EXPECT_NE(text.find(c.named), std::string::npos) << text;
     }
 }
@@ -200,12 +213,14 @@ TEST_F(StatementTest, LongChainsRunAndNestingBeyondSqliteIsRefused) {
     };
     EXPECT_EQ(Query(connection_, "SELECT " + chain("'x'", "||") + " FROM people WHERE id = 1"),
               (Rows{{std::string(kTerms, 'x')}}));
-    EXPECT_EQ(Query(connection_, "SELECT " + chain("1", "+") + ", " + chain("2", "-") + ", " + chain("1", "*") +
-                                     " FROM people WHERE id = 1"),
+    EXPECT_EQ(Query(connection_, "SELECT " + chain("1", "+") + ", " + chain("2", "-") + ", " +
+                                     chain("1", "*") + " FROM people WHERE id = 1"),
               (Rows{{std::to_string(kTerms), std::to_string(2 - 2 * (kTerms - 1)), "1"}}));
-    EXPECT_EQ(Query(connection_, "SELECT id FROM people WHERE " + chain("id > 1", "AND") + " ORDER BY id"),
+    EXPECT_EQ(Query(connection_,
+                    "SELECT id FROM people WHERE " + chain("id > 1", "AND") + " ORDER BY id"),
               (Rows{{"2"}, {"3"}}));
-    EXPECT_EQ(Query(connection_, "SELECT id FROM people WHERE " + chain("id < 2", "OR")), (Rows{{"1"}}));
+    EXPECT_EQ(Query(connection_, "SELECT id FROM people WHERE " + chain("id < 2", "OR")),
+              (Rows{{"1"}}));
 
     std::string deep = "SELECT ";
     for (int i = 0; i < 20; ++i) deep += "1 + 2 * -(";
@@ -219,7 +234,8 @@ TEST_F(StatementTest, LongChainsRunAndNestingBeyondSqliteIsRefused) {
 TEST_F(StatementTest, ApplicationIdRoundTripsThroughProcedures) {
     uint32_t statement = 0;
     ASSERT_EQ(KdbCreateSQLStatement(connection_, &statement), 0u);
-    ASSERT_EQ(KdbPrepareSQL(statement, "execute procedure sp_setapplicationid(:FAppID)"), 0u) << LastError();
+    ASSERT_EQ(KdbPrepareSQL(statement, "execute procedure sp_setapplicationid(:FAppID)"), 0u)
+        << LastError();
     ASSERT_EQ(KdbSetString(statement, 1, "Parvell", 7), 0u);
     uint32_t cursor = 0;
     ASSERT_EQ(KdbExecuteSQL(statement, &cursor), 0u) << LastError();
@@ -233,14 +249,18 @@ TEST_F(StatementTest, MalformedStatementsEndInSqlErrors) {
     KdbSetSQLTimeout(connection_, 2);
     const std::vector<std::string> seeds = {
         "SELECT id, name FROM people WHERE balance > 0 ORDER BY name",
-        "SELECT Trim(name) + ' ' + Upper(name) n, count(*) FROM people GROUP BY name HAVING count(*) > 0",
-        "SELECT DISTINCT p.id FROM people p, people q WHERE p.id = q.id AND q.name IN (SELECT name FROM people)",
+        "SELECT Trim(name) + ' ' + Upper(name) n, count(*) FROM people GROUP BY name HAVING "
+        "count(*) > 0",
+        "SELECT DISTINCT p.id FROM people p, people q WHERE p.id = q.id AND q.name IN (SELECT name "
+        "FROM people)",
         "UPDATE people SET name = 'z' WHERE id = 5",
-        "SELECT Left(name, 1), CurDate(), balance * 2 FROM people WHERE name LIKE 'A%' AND id BETWEEN 1 AND 3",
+        "SELECT Left(name, 1), CurDate(), balance * 2 FROM people WHERE name LIKE 'A%' AND id "
+        "BETWEEN 1 AND 3",
         "INSERT INTO people (id, name) VALUES (9, 'N')",
         "SELECT [name] FROM people LEFT OUTER JOIN people q2 ON q2.id = people.id",
     };
-    const std::string alphabet = "SELECT FROM WHERE ()*,.'\"[]:;+-/<>=!?0123456789abcxyz_#\n\t\x80\xFF\\";
+    const std::string alphabet =
+        "SELECT FROM WHERE ()*,.'\"[]:;+-/<>=!?0123456789abcxyz_#\n\t\x80\xFF\\";
     std::mt19937 random(12345);
     auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
     int ran = 0;
@@ -251,10 +271,17 @@ TEST_F(StatementTest, MalformedStatementsEndInSqlErrors) {
         for (int m = 0; m < mutations; ++m) {
             size_t at = pick(sql.size() + 1);
             switch (pick(4)) {
-            case 0: sql.insert(at, 1, alphabet[pick(alphabet.size())]); break;
-            case 1: if (at < sql.size()) sql.erase(at, 1 + pick(5)); break;
-            case 2: sql.insert(at, seeds[pick(seeds.size())].substr(pick(20), pick(15))); break;
-            default: if (at < sql.size()) sql[at] = alphabet[pick(alphabet.size())];
+                case 0:
+                    sql.insert(at, 1, alphabet[pick(alphabet.size())]);
+                    break;
+                case 1:
+                    if (at < sql.size()) sql.erase(at, 1 + pick(5));
+                    break;
+                case 2:
+                    sql.insert(at, seeds[pick(seeds.size())].substr(pick(20), pick(15)));
+                    break;
+                default:
+                    if (at < sql.size()) sql[at] = alphabet[pick(alphabet.size())];
             }
         }
         if (i % 10 == 0) {

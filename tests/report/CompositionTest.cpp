@@ -50,7 +50,8 @@ TEST_P(Placement, BandsFillColumnsTopToBottomThenLeftToRightThenPages) {
 INSTANTIATE_TEST_SUITE_P(
     LabelPage, Placement,
     ::testing::Values(
-        PlacementCase{"Ten", 10, 1, {{1, {64, 127, 1, 1}}, {2, {64, 381, 1, 1}}, {10, {64, 2413, 1, 1}}}},
+        PlacementCase{
+            "Ten", 10, 1, {{1, {64, 127, 1, 1}}, {2, {64, 381, 1, 1}}, {10, {64, 2413, 1, 1}}}},
         PlacementCase{"Eleven", 11, 1, {{10, {64, 2413, 1, 1}}, {11, {762, 127, 1, 2}}}},
         PlacementCase{"Thirty", 30, 1, {{21, {1460, 127, 1, 3}}, {30, {1460, 2413, 1, 3}}}},
         PlacementCase{"ThirtyOne", 31, 2, {{30, {1460, 2413, 1, 3}}, {31, {64, 127, 2, 1}}}},
@@ -123,8 +124,9 @@ TEST(Composition, MissingStreet2OrCityLineRaisesBeforeAnyPageAndTheReportStaysUs
         std::vector<std::string> columns;
         const char* message;
     };
-    for (const Case& c : {Case{{"Name", "Street 1", "CityLine"}, "MemData: Field 'Street 2' not found"},
-                          Case{{"Name", "Street 1", "Street 2"}, "MemData: Field 'CityLine' not found"}}) {
+    for (const Case& c :
+         {Case{{"Name", "Street 1", "CityLine"}, "MemData: Field 'Street 2' not found"},
+          Case{{"Name", "Street 1", "Street 2"}, "MemData: Field 'CityLine' not found"}}) {
         MemoryDataSet data;
         FillLabels(data, NumberedLabels(3), c.columns);
         TLabelReport labels(&data);
@@ -173,7 +175,9 @@ TEST(Composition, MarginsWiderThanThePageAreResetOnBothSides) {
 TEST(Composition, UnitsAreNativeDuringTheRunAndRestoredAfter) {
     LabelRun run(1);
     TVRUnit during = TVRUnit::MM;
-    run.labels.VRSubDetail1.AfterPrint = [&](TVRSubDetail&, bool) { during = run.labels.VellRep1.Page.Unit(); };
+    run.labels.VRSubDetail1.AfterPrint = [&](TVRSubDetail&, bool) {
+        during = run.labels.VellRep1.Page.Unit();
+    };
     run.Preview();
     EXPECT_EQ(during, TVRUnit::Native);
     EXPECT_EQ(run.labels.VellRep1.Page.Unit(), TVRUnit::Inches);
@@ -237,7 +241,9 @@ public:
         output = std::move(shown);
         output->SetListener(this);
     }
-    std::unique_ptr<TVRPreviewListener> OpenPrintProgress(TVellRep&, TVRPrinter&) override { return nullptr; }
+    std::unique_ptr<TVRPreviewListener> OpenPrintProgress(TVellRep&, TVRPrinter&) override {
+        return nullptr;
+    }
     void PagesAvailable(int count, bool done) override {
         pages = count;
         finished = done;
@@ -256,7 +262,8 @@ TEST(Composition, PreviewReportsProgressAndPagesAndWaitsForTheWindow) {
     TVellRep::SetWindowHost(nullptr);
     // The band's pass over the records; the report's own single pass adds a last notice after it.
     ASSERT_GE(host.progress.size(), 4u);
-    EXPECT_EQ(std::vector<int>(host.progress.begin(), host.progress.begin() + 4), (std::vector<int>{25, 50, 75, 100}));
+    EXPECT_EQ(std::vector<int>(host.progress.begin(), host.progress.begin() + 4),
+              (std::vector<int>{25, 50, 75, 100}));
     EXPECT_EQ(host.pages, 1);
     EXPECT_TRUE(host.finished);
     EXPECT_EQ(run.labels.VellRep1.PreviewOutput(), nullptr);  // released by the closing window

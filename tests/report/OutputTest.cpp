@@ -17,17 +17,34 @@ namespace parvell::testing {
 namespace {
 
 TEST(Rounding, HalvesGoToTheEvenNeighbour) {
-    struct Case { double value; int64_t rounded; };
-    for (const Case c : {Case{63.5, 64}, {62.5, 62}, {0.5, 0}, {1.5, 2}, {-0.5, 0}, {-1.5, -2}, {634.4, 634}, {2032.6, 2033}}) {
+    struct Case {
+        double value;
+        int64_t rounded;
+    };
+    for (const Case c : {Case{63.5, 64},
+                         {62.5, 62},
+                         {0.5, 0},
+                         {1.5, 2},
+                         {-0.5, 0},
+                         {-1.5, -2},
+                         {634.4, 634},
+                         {2032.6, 2033}}) {
         EXPECT_EQ(RoundNative(c.value), c.rounded) << c.value;
     }
 }
 
 TEST(Paper, TableRowsAndCodes) {
-    struct Case { TVRPaperSize size; double width, length; int code; };
-    for (const Case c : {Case{TVRPaperSize::Letter, 215.9, 279.4, 1}, {TVRPaperSize::Legal, 215.9, 355.6, 5},
-                         {TVRPaperSize::A4, 210, 297, 9}, {TVRPaperSize::Ledger, 431.8, 279.4, 4},
-                         {TVRPaperSize::LetterTrans, 279.4, 215.9, 54}, {TVRPaperSize::A3ExtraTrans, 445, 322, 68}}) {
+    struct Case {
+        TVRPaperSize size;
+        double width, length;
+        int code;
+    };
+    for (const Case c : {Case{TVRPaperSize::Letter, 215.9, 279.4, 1},
+                         {TVRPaperSize::Legal, 215.9, 355.6, 5},
+                         {TVRPaperSize::A4, 210, 297, 9},
+                         {TVRPaperSize::Ledger, 431.8, 279.4, 4},
+                         {TVRPaperSize::LetterTrans, 279.4, 215.9, 54},
+                         {TVRPaperSize::A3ExtraTrans, 445, 322, 68}}) {
         const auto dims = PaperDimensions(c.size);
         ASSERT_TRUE(dims) << PaperName(c.size);
         EXPECT_DOUBLE_EQ(dims->widthMm, c.width);
@@ -86,7 +103,7 @@ TEST(Output, PreviewConvertsAtScreenResolutionFromThePaperEdge) {
     output.BeginDoc();
     ASSERT_EQ(ScreenPixelsPerInch(), 96);
     EXPECT_EQ(output.LeftWaste(), 0);
-    EXPECT_EQ(output.XPos(762), 288);   // 762 x 96 / 254
+    EXPECT_EQ(output.XPos(762), 288);  // 762 x 96 / 254
     EXPECT_EQ(output.YPos(127), 48);
     EXPECT_EQ(output.XSize(2159), 816);
     EXPECT_EQ(output.YSize(2794), 1056);

@@ -15,7 +15,9 @@ namespace parvell::testing {
 namespace {
 
 // Ten pixels a character: widths are easy to follow in the table.
-int TenPerChar(std::string_view text) { return static_cast<int>(text.size()) * 10; }
+int TenPerChar(std::string_view text) {
+    return static_cast<int>(text.size()) * 10;
+}
 
 struct LinesCase {
     const char* name;
@@ -38,7 +40,10 @@ INSTANTIATE_TEST_SUITE_P(
         LinesCase{"FitsOnOneLine", "ab cd", 100, {"ab cd"}},
         LinesCase{"ExactWidthFits", "abcde", 50, {"abcde"}},
         LinesCase{"WordsKeepTheirTrailingSpace", "aaa bbb ccc", 80, {"aaa bbb ", "ccc"}},
-        LinesCase{"HyphenStaysAtTheEndOfTheFirstLine", "well-known fact", 60, {"well-", "known ", "fact"}},
+        LinesCase{"HyphenStaysAtTheEndOfTheFirstLine",
+                  "well-known fact",
+                  60,
+                  {"well-", "known ", "fact"}},
         LinesCase{"CarriageReturnStartsALine", "ab\rcd", 100, {"ab", "cd"}},
         LinesCase{"LineFeedsAreDropped", "ab\ncd\r\nef", 100, {"abcd", "ef"}},
         LinesCase{"LoneCarriageReturnIsTwoEmptyLines", "\r", 100, {"", ""}},
@@ -62,14 +67,17 @@ TEST(FormatLinesMeasuring, ALineThatFitsIsMeasuredOnce) {
     EXPECT_EQ(calls, 1);
 
     calls = 0;
-    EXPECT_EQ(FormatLines("aaa bbb ccc", 80, counting), (std::vector<std::string>{"aaa bbb ", "ccc"}));
+    EXPECT_EQ(FormatLines("aaa bbb ccc", 80, counting),
+              (std::vector<std::string>{"aaa bbb ", "ccc"}));
     EXPECT_EQ(calls, 1 + 3 + 1);  // the whole, three candidate lines, the word that goes on
 }
 
 TEST(FormatLinesFont, CutWordsAreAsLongAsTheWidthAllows) {
     const QFontMetrics metrics(DeviceFont(TVRFont{}, 96));
     const TTextMeasure measure = [&](std::string_view text) {
-        return metrics.horizontalAdvance(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()))) + 1;
+        return metrics.horizontalAdvance(
+                   QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()))) +
+               1;
     };
     const std::string word(60, 'W');
     const std::vector<std::string> alone = FormatLines(word, 209, measure);

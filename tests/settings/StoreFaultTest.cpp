@@ -63,7 +63,8 @@ TEST(StoreFaultTest, FullDiskReportsAndKeepsTheOldFile) {
     EXPECT_EQ(ReadCurrentPractice(), "C:\\PRACTICE\\");
     // No temporary file left behind.
     int entries = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(store.parent_path())) ++entries;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(store.parent_path()))
+        ++entries;
     EXPECT_EQ(entries, 1);
 
     // With room again the same write succeeds.
@@ -85,7 +86,8 @@ TEST(StoreFaultTest, KilledWriterLeavesTheFileWhole) {
         const bool killed = RunAndKill(
             [] {
                 for (int k = 0;; ++k) {
-                    WriteSetting("\\Parvell", "LastOpen", std::string(50000 + k % 3, static_cast<char>('b' + k % 20)));
+                    WriteSetting("\\Parvell", "LastOpen",
+                                 std::string(50000 + k % 3, static_cast<char>('b' + k % 20)));
                 }
             },
             [&] { std::this_thread::sleep_for(std::chrono::milliseconds(delayMs)); });

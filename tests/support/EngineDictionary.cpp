@@ -30,14 +30,17 @@ void RunSql(uint32_t connection, const std::string& sql) {
 
 void MakeDictionary(const std::string& path, const std::string& sql) {
     uint32_t connection = 0;
-    if (KdbDDCreate(path.c_str(), kPassword, "test", &connection) != 0) throw std::runtime_error(LastError());
-    if (KdbDDCreateUser(connection, kUser, kPassword, "") != 0) throw std::runtime_error(LastError());
+    if (KdbDDCreate(path.c_str(), kPassword, "test", &connection) != 0)
+        throw std::runtime_error(LastError());
+    if (KdbDDCreateUser(connection, kUser, kPassword, "") != 0)
+        throw std::runtime_error(LastError());
     size_t start = 0;
     while (start < sql.size()) {
         size_t end = sql.find(";;", start);
         if (end == std::string::npos) end = sql.size();
         const std::string statement = sql.substr(start, end - start);
-        if (statement.find_first_not_of(" \r\n") != std::string::npos) RunSql(connection, statement);
+        if (statement.find_first_not_of(" \r\n") != std::string::npos)
+            RunSql(connection, statement);
         start = end + 2;
     }
     KdbDisconnect(connection);

@@ -51,7 +51,7 @@ void WriteDbase3(const std::string& folder) {
     };
     parvell::test::WriteFile(folder + "/DB3OEM.DBF", RawTable(0x83, 0x01, fields, records));
     parvell::test::WriteFile(folder + "/DB3OEM.DBT", Dbase3Memo({"Gr\x81\xE1"
-                                              "e"}));
+                                                                 "e"}));
 }
 
 void WriteFoxPro2(const std::string& folder) {

@@ -28,8 +28,8 @@ void MakePractice(const std::string& folder, const std::vector<std::string>& sta
         uint32_t statement = 0;
         uint32_t cursor = 0;
         ASSERT_EQ(KdbCreateSQLStatement(connection, &statement), 0u) << LastEngineError();
-        EXPECT_EQ(KdbExecuteSQLDirect(statement, sql.c_str(), &cursor), 0u)
-            << sql << "\n" << LastEngineError();
+        EXPECT_EQ(KdbExecuteSQLDirect(statement, sql.c_str(), &cursor), 0u) << sql << "\n"
+                                                                            << LastEngineError();
         if (cursor != 0) KdbCloseTable(cursor);
         KdbCloseSQLStatement(statement);
     }

@@ -20,7 +20,8 @@ inline void PutLe(std::string& s, size_t at, uint64_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) s[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 inline void PutBe(std::string& s, size_t at, uint64_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) s[at + i] = static_cast<char>((v >> (8 * (bytes - 1 - i))) & 0xFF);
+    for (int i = 0; i < bytes; ++i)
+        s[at + i] = static_cast<char>((v >> (8 * (bytes - 1 - i))) & 0xFF);
 }
 inline std::string Le(uint64_t v, int bytes) {
     std::string s(bytes, '\0');

@@ -145,6 +145,8 @@ void PracticeFormsTest::SetUp() {
     CreateForms();
 }
 
-void PracticeFormsTest::TearDown() { DestroyForms(); }
+void PracticeFormsTest::TearDown() {
+    DestroyForms();
+}
 
 }  // namespace parvell::test

@@ -10,8 +10,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
-#include <ostream>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 

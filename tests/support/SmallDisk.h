@@ -19,7 +19,8 @@ namespace parvell::faults {
 class SmallDisk {
 public:
     explicit SmallDisk(std::size_t bytes) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "small-disk-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "small-disk-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) return;
         path_ = pattern;
         const std::string options = "size=" + std::to_string(bytes) + ",mode=0700";

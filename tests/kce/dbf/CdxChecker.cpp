@@ -27,16 +27,19 @@ std::vector<CdxTag> TagsFor(const std::string& tablePath, const std::vector<TagS
         tag.unique = spec.unique;
         tag.candidate = spec.candidate;
         tag.descending = spec.descending;
-        Expression key = Expression::Parse(spec.key, table->Columns(), table->GetCodePage(), tablePath);
+        Expression key =
+            Expression::Parse(spec.key, table->Columns(), table->GetCodePage(), tablePath);
         tag.keyType = key.Type();
         tag.keyLength = CdxKeyLength(key, table->GetHeader().recordLength);
-        tag.entries = CdxTagEntries(tag, records, table->Columns(), table->GetCodePage(), tablePath);
+        tag.entries =
+            CdxTagEntries(tag, records, table->Columns(), table->GetCodePage(), tablePath);
         tags.push_back(std::move(tag));
     }
     return tags;
 }
 
-void MakeCdx(const std::string& tablePath, const std::string& cdxPath, const std::vector<TagSpec>& specs) {
+void MakeCdx(const std::string& tablePath, const std::string& cdxPath,
+             const std::vector<TagSpec>& specs) {
     WriteFile(cdxPath, BuildCdx(TagsFor(tablePath, specs)));
 }
 
@@ -51,8 +54,9 @@ std::vector<CdxTag> CheckCdx(const std::string& tablePath, const std::string& cd
         EXPECT_EQ(tag.entries.size(), expected.size());
         for (size_t i = 0; i < std::min(expected.size(), tag.entries.size()); ++i) {
             if (!(tag.entries[i] == expected[i])) {
-                ADD_FAILURE() << "entry " << i + 1 << " holds record " << tag.entries[i].recordNumber
-                              << " where record " << expected[i].recordNumber << " belongs";
+                ADD_FAILURE() << "entry " << i + 1 << " holds record "
+                              << tag.entries[i].recordNumber << " where record "
+                              << expected[i].recordNumber << " belongs";
                 break;
             }
         }

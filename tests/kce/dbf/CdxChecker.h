@@ -25,7 +25,8 @@ std::vector<std::string> RawRecords(const std::string& tablePath);
 std::vector<CdxTag> TagsFor(const std::string& tablePath, const std::vector<TagSpec>& specs);
 
 // Writes `cdxPath` holding the tags of `specs` for the table at `tablePath`.
-void MakeCdx(const std::string& tablePath, const std::string& cdxPath, const std::vector<TagSpec>& specs);
+void MakeCdx(const std::string& tablePath, const std::string& cdxPath,
+             const std::vector<TagSpec>& specs);
 
 // Reads `cdxPath` and fails the test unless each tag holds one entry per record that passes its
 // FOR filter (one per key for a unique tag), with the key its expression gives, in order. Returns

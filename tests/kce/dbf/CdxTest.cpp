@@ -31,17 +31,20 @@ namespace {
 std::string MakePatients(const TempFolder& dir, size_t count) {
     TableSpec layout;
     layout.variant = Variant::VisualFoxPro;
-    layout.columns = {{"NAME", 'C', 12}, {"AGE", 'N', 4}, {"BAL", 'N', 9, 2}, {"BORN", 'D'}, {"ACTIVE", 'L'},
-                      {"VISITS", 'I'}};
-    static const char* const kNames[] = {"smith", "Jones", "brown", "O'Neil", "Zed", "adams", "Smithers", "  lee"};
+    layout.columns = {{"NAME", 'C', 12}, {"AGE", 'N', 4}, {"BAL", 'N', 9, 2},
+                      {"BORN", 'D'},     {"ACTIVE", 'L'}, {"VISITS", 'I'}};
+    static const char* const kNames[] = {"smith", "Jones", "brown",    "O'Neil",
+                                         "Zed",   "adams", "Smithers", "  lee"};
     std::vector<Record> records;
     uint32_t seed = 12345;
     auto next = [&seed]() { return seed = seed * 1103515245u + 12345u, (seed >> 8) & 0xFFFF; };
     for (size_t i = 0; i < count; ++i) {
         std::string name = std::string(kNames[next() % 8]) + std::to_string(next() % 50);
         char born[16];
-        std::snprintf(born, sizeof born, "%04u-%02u-%02u", 1920 + next() % 90, 1 + next() % 12, 1 + next() % 28);
-        records.push_back({StoredValue::Text(name), I(next() % 100), R((static_cast<int>(next() % 20000) - 5000) / 100.0),
+        std::snprintf(born, sizeof born, "%04u-%02u-%02u", 1920 + next() % 90, 1 + next() % 12,
+                      1 + next() % 28);
+        records.push_back({StoredValue::Text(name), I(next() % 100),
+                           R((static_cast<int>(next() % 20000) - 5000) / 100.0),
                            next() % 10 == 0 ? N() : StoredValue::Text(born), I(next() % 2),
                            I(static_cast<int64_t>(next() % 300) - 100)});
     }
@@ -76,20 +79,23 @@ TEST(DbfCdx, TagsOfEveryKeyTypeReadBackWithOneEntryPerRecordInOrder) {
         // The tag list is in name order; each tag keeps its expressions and flags.
         std::vector<std::string> names;
         for (const CdxTag& t : tags) names.push_back(t.name);
-        EXPECT_EQ(names, (std::vector<std::string>{"ACTIVE", "AGE", "BAL", "BORN", "FIRSTNAME", "NAME", "NAMEAGE",
-                                                   "RECNO", "VISITS"}));
+        EXPECT_EQ(names, (std::vector<std::string>{"ACTIVE", "AGE", "BAL", "BORN", "FIRSTNAME",
+                                                   "NAME", "NAMEAGE", "RECNO", "VISITS"}));
         for (const CdxTag& t : tags) {
-            const TagSpec& spec = *std::find_if(kTags.begin(), kTags.end(), [&](const TagSpec& s) { return t.name == s.name; });
+            const TagSpec& spec = *std::find_if(kTags.begin(), kTags.end(),
+                                                [&](const TagSpec& s) { return t.name == s.name; });
             EXPECT_EQ(t.keyExpression, spec.key);
             EXPECT_EQ(t.forExpression, spec.filter);
             EXPECT_EQ(t.unique, spec.unique) << t.name;
             EXPECT_EQ(t.candidate, spec.candidate) << t.name;
             EXPECT_EQ(t.descending, spec.descending) << t.name;
         }
-        const auto& name = *std::find_if(tags.begin(), tags.end(), [](const CdxTag& t) { return t.name == "NAME"; });
+        const auto& name = *std::find_if(tags.begin(), tags.end(),
+                                         [](const CdxTag& t) { return t.name == "NAME"; });
         EXPECT_EQ(name.keyLength, 12);
         EXPECT_EQ(name.entries.size(), count);
-        const auto& first = *std::find_if(tags.begin(), tags.end(), [](const CdxTag& t) { return t.name == "FIRSTNAME"; });
+        const auto& first = *std::find_if(tags.begin(), tags.end(),
+                                          [](const CdxTag& t) { return t.name == "FIRSTNAME"; });
         EXPECT_LE(first.entries.size(), std::min<size_t>(count, 400));
         if (count == 3000) {
             // Large enough for a tree of three levels: the root's first child is an interior page.
@@ -106,7 +112,8 @@ TEST(DbfCdx, TagsOfEveryKeyTypeReadBackWithOneEntryPerRecordInOrder) {
 }
 
 TEST(DbfCdx, NumericAndDateKeysCompareAsTheirValues) {
-    const double values[] = {-1e300, -12345.678, -1, -0.5, -1e-300, 0, 1e-300, 0.25, 1, 2, 10, 12345.678, 1e300};
+    const double values[] = {-1e300, -12345.678, -1, -0.5, -1e-300,   0,    1e-300,
+                             0.25,   1,          2,  10,   12345.678, 1e300};
     for (size_t i = 1; i < std::size(values); ++i) {
         const std::string a = CdxKey(ExprValue::Number(values[i - 1]), 8);
         const std::string b = CdxKey(ExprValue::Number(values[i]), 8);
@@ -136,17 +143,22 @@ TEST(DbfCdx, UniqueTagsKeepTheFirstRecordAndCandidateTagsRefuseASharedKey) {
         TagsFor(table, {{"CODE", "CODE", "", false, true}});
         ADD_FAILURE() << "a candidate tag took a shared key";
     } catch (const DbfError& e) {
-        EXPECT_NE(std::string(e.what()).find("tag CODE: records 2 and 5 have the same key"), std::string::npos)
+        EXPECT_NE(std::string(e.what()).find("tag CODE: records 2 and 5 have the same key"),
+                  std::string::npos)
             << e.what();
     }
     // A candidate tag whose FOR filter leaves one of each key is fine.
-    EXPECT_EQ(TagsFor(table, {{"CODE", "CODE", "RECNO() < 4 .AND. RECNO() <> 3", false, true}})[0].entries.size(), 2u);
+    EXPECT_EQ(TagsFor(table, {{"CODE", "CODE", "RECNO() < 4 .AND. RECNO() <> 3", false, true}})[0]
+                  .entries.size(),
+              2u);
 }
 
 // Offsets in a file of one tag built by MakeCdx: the tag's header follows the tag list's.
 constexpr uint64_t kTagHeader = kCdxHeaderSize;
 
-uint64_t RootOf(const std::string& bytes) { return GetLe32(bytes.data() + kTagHeader); }
+uint64_t RootOf(const std::string& bytes) {
+    return GetLe32(bytes.data() + kTagHeader);
+}
 
 TEST(DbfCdx, DamagedFilesAndWhatTheReaderDoesNotUnderstandAreRefusedByName) {
     TempFolder dir;
@@ -155,7 +167,8 @@ TEST(DbfCdx, DamagedFilesAndWhatTheReaderDoesNotUnderstandAreRefusedByName) {
     MakeCdx(table, cdx, {{"NAME", "UPPER(NAME)"}});
     const std::string good = ReadFile(cdx);
     const uint64_t root = RootOf(good);
-    ASSERT_EQ(GetLe16(good.data() + root) & 0x02, 0) << "the root must be an interior page for these cases";
+    ASSERT_EQ(GetLe16(good.data() + root) & 0x02, 0)
+        << "the root must be an interior page for these cases";
     const uint64_t keyLength = GetLe16(good.data() + kTagHeader + 12);
     const uint64_t firstChild = GetBe32(good.data() + root + 12 + keyLength + 4);
 
@@ -168,39 +181,54 @@ TEST(DbfCdx, DamagedFilesAndWhatTheReaderDoesNotUnderstandAreRefusedByName) {
     auto be32 = [](std::string& b, uint64_t at, uint32_t v) { PutBe32(b.data() + at, v); };
     const Case cases[] = {
         {"truncated", [](std::string& b) { b.resize(b.size() - 100); }, "is not a compound index"},
-        {"cut by a page", [](std::string& b) { b.resize(b.size() - kCdxPageSize); }, "which is not a page of the file"},
+        {"cut by a page", [](std::string& b) { b.resize(b.size() - kCdxPageSize); },
+         "which is not a page of the file"},
         {"root outside the file", [&](std::string& b) { le32(b, kTagHeader, 0x7FFFFE00); },
          "tag NAME: the root pointer points at offset 2147483136, which is not a page of the file"},
-        {"root off a page boundary", [&](std::string& b) { le32(b, kTagHeader, static_cast<uint32_t>(root + 3)); },
+        {"root off a page boundary",
+         [&](std::string& b) { le32(b, kTagHeader, static_cast<uint32_t>(root + 3)); },
          "which is not a page of the file"},
         {"child pointing at its parent",
-         [&](std::string& b) { be32(b, root + 12 + keyLength + 4, static_cast<uint32_t>(root)); }, "reached twice"},
+         [&](std::string& b) { be32(b, root + 12 + keyLength + 4, static_cast<uint32_t>(root)); },
+         "reached twice"},
         {"two entries on one child",
-         [&](std::string& b) { be32(b, root + 12 + 2 * (keyLength + 8) - 4, static_cast<uint32_t>(firstChild)); },
+         [&](std::string& b) {
+             be32(b, root + 12 + 2 * (keyLength + 8) - 4, static_cast<uint32_t>(firstChild));
+         },
          "reached twice"},
         {"a page's free count",
-         [&](std::string& b) { PutLe16(b.data() + firstChild + 12, GetLe16(b.data() + firstChild + 12) + 1); },
+         [&](std::string& b) {
+             PutLe16(b.data() + firstChild + 12, GetLe16(b.data() + firstChild + 12) + 1);
+         },
          "free bytes"},
-        {"leaf links", [&](std::string& b) { le32(b, firstChild + 8, 0xFFFFFFFF); }, "not linked to its neighbours"},
-        {"a key changed out of order", [&](std::string& b) { b[firstChild + kCdxPageSize - 1] = '\x7F'; },
-         "tag NAME:"},
-        {"a collation in the header", [&](std::string& b) { std::memcpy(b.data() + kTagHeader + 40, "GENERAL", 7); },
-         "tag NAME: the header holds a field at offset 40 that this program does not understand (a collation "
+        {"leaf links", [&](std::string& b) { le32(b, firstChild + 8, 0xFFFFFFFF); },
+         "not linked to its neighbours"},
+        {"a key changed out of order",
+         [&](std::string& b) { b[firstChild + kCdxPageSize - 1] = '\x7F'; }, "tag NAME:"},
+        {"a collation in the header",
+         [&](std::string& b) { std::memcpy(b.data() + kTagHeader + 40, "GENERAL", 7); },
+         "tag NAME: the header holds a field at offset 40 that this program does not understand (a "
+         "collation "
          "sequence other than MACHINE"},
-        {"an unknown option", [&](std::string& b) { b[kTagHeader + 14] = static_cast<char>(b[kTagHeader + 14] | 0x10); },
+        {"an unknown option",
+         [&](std::string& b) { b[kTagHeader + 14] = static_cast<char>(b[kTagHeader + 14] | 0x10); },
          "tag NAME: index options 0x30 that this program does not understand"},
         {"not compact", [&](std::string& b) { b[kTagHeader + 14] = 0; }, "(not a compact index)"},
-        {"unknown order", [&](std::string& b) { PutLe16(b.data() + kTagHeader + 502, 7); }, "unknown key order 7"},
+        {"unknown order", [&](std::string& b) { PutLe16(b.data() + kTagHeader + 502, 7); },
+         "unknown key order 7"},
         {"leaf packing", [&](std::string& b) { b[firstChild + 20] = 40; },
          "packs its entries in a way this program does not understand"},
         {"an expression the evaluator refuses",
          [&](std::string& b) { std::memcpy(b.data() + kTagHeader + 512, "SOUND(NAME)", 11); },
-         "tag NAME: the expression SOUND(NAME) cannot be evaluated: the function SOUND is not supported"},
+         "tag NAME: the expression SOUND(NAME) cannot be evaluated: the function SOUND is not "
+         "supported"},
         {"expression lengths", [&](std::string& b) { PutLe16(b.data() + kTagHeader + 510, 600); },
          "tag NAME: the expression lengths do not fit the header"},
-        {"an unknown field", [&](std::string& b) { std::memcpy(b.data() + kTagHeader + 512, "UPPER(NOME)", 11); },
+        {"an unknown field",
+         [&](std::string& b) { std::memcpy(b.data() + kTagHeader + 512, "UPPER(NOME)", 11); },
          "tag NAME: the expression UPPER(NOME) cannot be evaluated: the table has no field NOME"},
-        {"tag list pointing outside", [&](std::string& b) { le32(b, 0, 0x10000); }, "tag list: the root pointer"},
+        {"tag list pointing outside", [&](std::string& b) { le32(b, 0, 0x10000); },
+         "tag list: the root pointer"},
     };
     auto tableBefore = ReadFile(table);
     auto columns = Table::Open(table)->Columns();
@@ -228,10 +256,16 @@ TEST(DbfCdx, AnIndexThatNoLongerMatchesItsTableIsToldApart) {
         std::function<void(const std::string& table)> change;
     };
     const Case cases[] = {
-        {"a key field changed", [](const std::string& t) { SetByte(t, Table::Open(t)->GetHeader().RecordOffset(3) + 1, 'Q'); }},
+        {"a key field changed",
+         [](const std::string& t) {
+             SetByte(t, Table::Open(t)->GetHeader().RecordOffset(3) + 1, 'Q');
+         }},
         {"a record deleted (the FOR filter drops it)",
-         [](const std::string& t) { SetByte(t, Table::Open(t)->GetHeader().RecordOffset(0), '*'); }},
-        {"a record appended", [](const std::string& t) {
+         [](const std::string& t) {
+             SetByte(t, Table::Open(t)->GetHeader().RecordOffset(0), '*');
+         }},
+        {"a record appended",
+         [](const std::string& t) {
              // By a program that does not update the index: here, with the index moved away.
              const std::string cdx = t.substr(0, t.size() - 4) + ".cdx";
              ASSERT_EQ(std::rename(cdx.c_str(), (cdx + ".away").c_str()), 0);
@@ -251,7 +285,8 @@ TEST(DbfCdx, AnIndexThatNoLongerMatchesItsTableIsToldApart) {
         c.change(table);
         auto columns = Table::Open(table)->Columns();
         const std::vector<CdxTag> tags = ReadCdx(cdx, columns, CodePage::Windows1252);
-        EXPECT_NE(tags[0].entries, CdxTagEntries(tags[0], RawRecords(table), columns, CodePage::Windows1252, cdx));
+        EXPECT_NE(tags[0].entries,
+                  CdxTagEntries(tags[0], RawRecords(table), columns, CodePage::Windows1252, cdx));
     }
 }
 
@@ -264,15 +299,17 @@ TEST(DbfCdx, EntriesOutOfOrderAreRefused) {
     tags[1].entries.back().recordNumber = 50;
     const std::string cdx = dir.File("patients.cdx");
     for (size_t damaged : {size_t{0}, size_t{1}}) {
-        std::vector<CdxTag> files = TagsFor(table, {{"AGE", "AGE"}, {"CODE", "UPPER(NAME)", "", true}});
+        std::vector<CdxTag> files =
+            TagsFor(table, {{"AGE", "AGE"}, {"CODE", "UPPER(NAME)", "", true}});
         files[damaged] = tags[damaged];
         WriteFile(cdx, BuildCdx(files));
         try {
             ReadCdx(cdx, Table::Open(table)->Columns(), CodePage::Windows1252);
             ADD_FAILURE() << "read tag " << tags[damaged].name;
         } catch (const DbfError& e) {
-            EXPECT_NE(std::string(e.what()).find(damaged == 0 ? "tag AGE: entry" : "tag CODE: records"),
-                      std::string::npos)
+            EXPECT_NE(
+                std::string(e.what()).find(damaged == 0 ? "tag AGE: entry" : "tag CODE: records"),
+                std::string::npos)
                 << e.what();
         }
     }
@@ -336,8 +373,8 @@ TEST(DbfCdxWrite, AChangeTheIndexCannotTakeChangesNothing) {
     const std::string probeTable = MakePatients(probe, 200);
     const std::vector<std::string> raw = RawRecords(probeTable);
     const Case cases[] = {
-        {"a damaged index", [](const std::string& cdx) { TruncateFile(cdx, SizeOf(cdx) - 10); }, IndexedChanges(),
-         "is not a compound index"},
+        {"a damaged index", [](const std::string& cdx) { TruncateFile(cdx, SizeOf(cdx) - 10); },
+         IndexedChanges(), "is not a compound index"},
         {"a tag the reader does not understand",
          [](const std::string& cdx) { SetByte(cdx, kCdxHeaderSize + 100, 'G'); }, IndexedChanges(),
          "does not understand"},
@@ -369,7 +406,8 @@ TEST(DbfCdxWrite, AChangeTheIndexCannotTakeChangesNothing) {
         const std::string table = MakePatients(dir, 20);
         const std::string cdx = dir.File("patients.cdx");
         MakeCdx(table, cdx, {{"CODE", "UPPER(NAME)", "", false, true, false}});
-        const std::vector<CdxTag> tags = TagsFor(table, {{"CODE", "UPPER(NAME)", "", false, true, false}});
+        const std::vector<CdxTag> tags =
+            TagsFor(table, {{"CODE", "UPPER(NAME)", "", false, true, false}});
         const std::string tableBefore = ReadFile(table), cdxBefore = ReadFile(cdx);
         std::string why;
         EXPECT_EQ(IndexNotKeptOf(table, why), "");
@@ -380,7 +418,8 @@ TEST(DbfCdxWrite, AChangeTheIndexCannotTakeChangesNothing) {
             Table::Open(table)->Apply(copy);
             ADD_FAILURE() << "changed";
         } catch (const DbfError& e) {
-            EXPECT_NE(std::string(e.what()).find("tag CODE: records 1 and 2 have the same key"), std::string::npos)
+            EXPECT_NE(std::string(e.what()).find("tag CODE: records 1 and 2 have the same key"),
+                      std::string::npos)
                 << e.what();
         }
         EXPECT_EQ(ReadFile(table), tableBefore);
@@ -427,7 +466,8 @@ TEST(DbfCdxWrite, AKillOrAFailedWriteAtAnyStepLeavesTableAndIndexWhollyBeforeOrA
             EXPECT_EQ(ReadFile(cdx), cdxBefore) << "step " << k;
         }
         // A kill at step k: the next open plays the journal back, or the change had committed.
-        ASSERT_TRUE(RunChildKilledAt(table, k, [](Table& t, const FaultHook& hook) { t.Apply(IndexedChanges(), hook); }))
+        ASSERT_TRUE(RunChildKilledAt(
+            table, k, [](Table& t, const FaultHook& hook) { t.Apply(IndexedChanges(), hook); }))
             << "step " << k;
         const std::string rows = Render(ReadAll(table));
         EXPECT_FALSE(FileExists(JournalPathFor(table)));
@@ -470,7 +510,8 @@ TEST(DbfCdxWrite, AnotherProgramsLockOnTheIndexIsWaitedForThenRefused) {
         ADD_FAILURE() << "changed while the index was locked";
     } catch (const DbfLockedError& e) {
         EXPECT_EQ(e.File(), cdx);
-        EXPECT_NE(std::string(e.what()).find("another program has the index file locked"), std::string::npos);
+        EXPECT_NE(std::string(e.what()).find("another program has the index file locked"),
+                  std::string::npos);
     }
     EXPECT_EQ(ReadFile(table), tableBefore);
     EXPECT_EQ(ReadFile(cdx), cdxBefore);

@@ -71,18 +71,22 @@ TEST(DbfChange, ATableWhoseContainerIsMissingReadsButRefusesChanges) {
     EXPECT_EQ(table->GetHeader().containerLink, link);
     EXPECT_EQ(table->MissingContainer(), link);
     EXPECT_EQ(MissingContainerOf(path), link);
-    EXPECT_EQ(Render(ReadAll(path)), "0 | 'A1' | 10 | 'first note' | '2001-01-01'\n"
-                                     "0 | 'B2' | 20.5 | 'second note' | NULL\n"
-                                     "0 | 'C3' | -5 | NULL | '2003-03-03'\n");
+    EXPECT_EQ(Render(ReadAll(path)),
+              "0 | 'A1' | 10 | 'first note' | '2001-01-01'\n"
+              "0 | 'B2' | 20.5 | 'second note' | NULL\n"
+              "0 | 'C3' | -5 | NULL | '2003-03-03'\n");
     for (int attempt = 0; attempt < 2; ++attempt) {
         try {
-            if (attempt == 0) table->Apply(SampleChanges());
-            else table->ReplaceAll({});
+            if (attempt == 0)
+                table->Apply(SampleChanges());
+            else
+                table->ReplaceAll({});
             ADD_FAILURE() << "the change was applied";
         } catch (const DbfError& e) {
             EXPECT_EQ(e.File(), path);
-            EXPECT_NE(std::string(e.what()).find("database container " + link + ", which does not exist"),
-                      std::string::npos)
+            EXPECT_NE(
+                std::string(e.what()).find("database container " + link + ", which does not exist"),
+                std::string::npos)
                 << e.what();
         }
     }
@@ -99,7 +103,8 @@ TEST(DbfChange, ATableWhoseContainerIsMissingReadsButRefusesChanges) {
 }
 
 TEST(DbfChange, UpdatesDeletionsAndInsertsLandInTheFiles) {
-    for (Variant variant : {Variant::DBase3, Variant::DBase4, Variant::FoxPro2, Variant::VisualFoxPro}) {
+    for (Variant variant :
+         {Variant::DBase3, Variant::DBase4, Variant::FoxPro2, Variant::VisualFoxPro}) {
         TempFolder dir;
         std::string path = MakeAccounts(dir, variant);
         std::string memoPath = MemoPathFor(path, Table::Open(path)->GetHeader().memoFormat);
@@ -115,7 +120,8 @@ TEST(DbfChange, UpdatesDeletionsAndInsertsLandInTheFiles) {
         uint32_t block = table->Memo()->BlockSize();
         uint64_t perMemo = variant == Variant::DBase3 || variant == Variant::DBase4 ? 512 : block;
         EXPECT_EQ(SizeOf(memoPath), memoBefore + 2 * perMemo) << VariantName(variant);
-        EXPECT_EQ(SizeOf(path), table->GetHeader().RecordOffset(5) + 1) << "records then one end-of-file byte";
+        EXPECT_EQ(SizeOf(path), table->GetHeader().RecordOffset(5) + 1)
+            << "records then one end-of-file byte";
         EXPECT_FALSE(FileExists(JournalPathFor(path)));
     }
 }
@@ -145,7 +151,8 @@ TEST(DbfChange, RejectedValueLeavesTheFilesUntouched) {
     EXPECT_EQ(ReadFile(dir.File("accounts.dbt")), memoBefore);
 }
 
-void ExpectWhollyOldOrNewAtEveryStep(Variant variant, const std::function<void(Table&, const FaultHook&)>& change,
+void ExpectWhollyOldOrNewAtEveryStep(Variant variant,
+                                     const std::function<void(Table&, const FaultHook&)>& change,
                                      const std::string& oldRows, const std::string& newRows) {
     int killedOld = 0, killedNew = 0;
     for (int k = 0; k < 200; ++k) {
@@ -164,7 +171,8 @@ void ExpectWhollyOldOrNewAtEveryStep(Variant variant, const std::function<void(T
         if (rows == oldRows) {
             ++killedOld;
         } else {
-            EXPECT_EQ(rows, newRows) << "killed before step " << k << " of " << VariantName(variant);
+            EXPECT_EQ(rows, newRows)
+                << "killed before step " << k << " of " << VariantName(variant);
             ++killedNew;
         }
         // The table accepts changes again after recovery.
@@ -180,12 +188,14 @@ TEST(DbfChange, KillAtAnyStepLeavesTheTableWhollyOldOrWhollyNew) {
     TempFolder probe;
     const std::string oldRows = Render(ReadAll(MakeAccounts(probe, Variant::FoxPro2)));
     ExpectWhollyOldOrNewAtEveryStep(
-        Variant::FoxPro2, [](Table& t, const FaultHook& hook) { t.Apply(SampleChanges(), hook); }, oldRows,
-        kAfterSample);
+        Variant::FoxPro2, [](Table& t, const FaultHook& hook) { t.Apply(SampleChanges(), hook); },
+        oldRows, kAfterSample);
     ExpectWhollyOldOrNewAtEveryStep(
         Variant::DBase3,
-        [](Table& t, const FaultHook& hook) { t.ReplaceAll({{T("Z9"), R(1), T("only memo"), N()}}, hook); }, oldRows,
-        "0 | 'Z9' | 1 | 'only memo' | NULL\n");
+        [](Table& t, const FaultHook& hook) {
+            t.ReplaceAll({{T("Z9"), R(1), T("only memo"), N()}}, hook);
+        },
+        oldRows, "0 | 'Z9' | 1 | 'only memo' | NULL\n");
 }
 
 TEST(DbfChange, FailedWriteAtAnyStepRollsBackAndTheTableStaysUsable) {
@@ -257,7 +267,9 @@ struct OtherProgram {
             }
             char c = ok ? 'y' : 'n';
             (void)!::write(ready[1], &c, 1);
-            struct pollfd wait {done[0], POLLIN, 0};
+            struct pollfd wait {
+                done[0], POLLIN, 0
+            };
             (void)::poll(&wait, 1, holdMs);
             ::_exit(0);
         }
@@ -319,8 +331,8 @@ TEST(DbfChange, AChangeWaitsForAnotherProgramsLockUpToItsBound) {
     struct Case {
         const char* name;
         LockKind kind;
-        int holdMs;      // -1: until the change has given up
-        int waitMs;      // the table's lock wait
+        int holdMs;  // -1: until the change has given up
+        int waitMs;  // the table's lock wait
         bool succeeds;
     };
     const Case cases[] = {

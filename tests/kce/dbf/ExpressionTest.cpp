@@ -14,12 +14,16 @@
 namespace kce::dbf::test {
 namespace {
 
-// Character values (in the table's code page, here Windows-1252) quoted, numbers as %g, dates as D + DTOS (D- when empty), logicals .T./.F.
+// Character values (in the table's code page, here Windows-1252) quoted, numbers as %g, dates as D
+// + DTOS (D- when empty), logicals .T./.F.
 std::string Show(const ExprValue& v) {
     char buffer[64];
     switch (v.type) {
-        case ExprType::Character: return "'" + v.text + "'";
-        case ExprType::Numeric: std::snprintf(buffer, sizeof buffer, "%.10g", v.number); return buffer;
+        case ExprType::Character:
+            return "'" + v.text + "'";
+        case ExprType::Numeric:
+            std::snprintf(buffer, sizeof buffer, "%.10g", v.number);
+            return buffer;
         case ExprType::Date: {
             if (v.number == 0) return "D-";
             const parvell::CivilDate date =
@@ -27,7 +31,8 @@ std::string Show(const ExprValue& v) {
             std::snprintf(buffer, sizeof buffer, "D%04d%02d%02d", date.year, date.month, date.day);
             return buffer;
         }
-        case ExprType::Logical: return v.logical ? ".T." : ".F.";
+        case ExprType::Logical:
+            return v.logical ? ".T." : ".F.";
     }
     return "?";
 }
@@ -37,13 +42,15 @@ protected:
     void SetUp() override {
         TableSpec layout;
         layout.variant = Variant::VisualFoxPro;
-        layout.columns = {{"NAME", 'C', 8},  {"FIRST", 'C', 6}, {"AGE", 'N', 3},   {"BAL", 'N', 8, 2},
-                          {"BORN", 'D'},     {"ACTIVE", 'L'},   {"VISITS", 'I'},   {"FEE", 'Y'},
-                          {"RATE", 'B'},     {"NOTE", 'M'}};
+        layout.columns = {{"NAME", 'C', 8}, {"FIRST", 'C', 6}, {"AGE", 'N', 3}, {"BAL", 'N', 8, 2},
+                          {"BORN", 'D'},    {"ACTIVE", 'L'},   {"VISITS", 'I'}, {"FEE", 'Y'},
+                          {"RATE", 'B'},    {"NOTE", 'M'}};
         path_ = dir_.File("people.dbf");
-        CreateTable(path_, layout,
-                    {{T("Smith"), T("ann"), I(42), R(-12.5), T("1980-02-29"), I(1), I(7), I(123456), R(0.25), T("x")},
-                     {T("  émile"), T("Bob"), N(), R(1234.567), N(), I(0), I(-3), I(0), R(-1e6), N()}});
+        CreateTable(
+            path_, layout,
+            {{T("Smith"), T("ann"), I(42), R(-12.5), T("1980-02-29"), I(1), I(7), I(123456),
+              R(0.25), T("x")},
+             {T("  émile"), T("Bob"), N(), R(1234.567), N(), I(0), I(-3), I(0), R(-1e6), N()}});
         table_ = Table::Open(path_);
         auto cursor = table_->Records();
         while (cursor.Next()) records_.emplace_back(cursor.RawRecord());
@@ -147,7 +154,8 @@ TEST_F(ExpressionTest, KeysAndFiltersGiveTheirValues) {
         {"[a'b] + \"c\"", 1, "'a'bc'"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Evaluate(c.expression, c.record), c.value) << c.expression << " on record " << c.record;
+        EXPECT_EQ(Evaluate(c.expression, c.record), c.value)
+            << c.expression << " on record " << c.record;
     }
 }
 
@@ -185,7 +193,8 @@ TEST_F(ExpressionTest, WhatCannotBeEvaluatedIsRefusedNamingTheExpression) {
         } catch (const DbfError& e) {
             EXPECT_EQ(e.File(), path_);
             const std::string message = e.what();
-            EXPECT_NE(message.find("the expression " + std::string(c.expression) + " cannot be evaluated: "),
+            EXPECT_NE(message.find("the expression " + std::string(c.expression) +
+                                   " cannot be evaluated: "),
                       std::string::npos)
                 << message;
             EXPECT_NE(message.find(c.why), std::string::npos) << message;
@@ -210,14 +219,15 @@ TEST_F(ExpressionTest, FieldsThatHoldNoValueOfTheirTypeAreReportedWithTheRecord)
         for (const Column& col : table_->Columns()) {
             if (col.name == c.field) record.replace(col.offset, col.size, c.bytes);
         }
-        Expression e = Expression::Parse(c.expression, table_->Columns(), CodePage::Windows1252, path_);
+        Expression e =
+            Expression::Parse(c.expression, table_->Columns(), CodePage::Windows1252, path_);
         try {
             e.Evaluate(record, 1);
             ADD_FAILURE() << c.expression;
         } catch (const DbfError& error) {
             const std::string message = error.what();
-            EXPECT_NE(message.find("the expression " + std::string(c.expression) + " cannot be evaluated for record 1: " +
-                                   c.why),
+            EXPECT_NE(message.find("the expression " + std::string(c.expression) +
+                                   " cannot be evaluated for record 1: " + c.why),
                       std::string::npos)
                 << message;
         }

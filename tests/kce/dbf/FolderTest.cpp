@@ -18,12 +18,14 @@ TEST(DbfFolder, TypedPathsAreNormalised) {
         {"", "."},
         {"rel\\sub", "rel/sub"},
     };
-    for (const auto& [typed, expected] : cases) EXPECT_EQ(NormalizeFolderPath(typed), expected) << typed;
+    for (const auto& [typed, expected] : cases)
+        EXPECT_EQ(NormalizeFolderPath(typed), expected) << typed;
 }
 
 TEST(DbfFolder, EveryDbfFileIsATableFoundWithoutRegardToCase) {
     TempFolder dir;
-    for (const char* name : {"MWPAT.DBF", "mwtrn.dbf", "Notes.Dbf", "other.txt", "mwpat.dbt", "x.dbf.journal"}) {
+    for (const char* name :
+         {"MWPAT.DBF", "mwtrn.dbf", "Notes.Dbf", "other.txt", "mwpat.dbt", "x.dbf.journal"}) {
         WriteFile(dir.File(name), "");
     }
     auto tables = ListTables(dir.Path() + "/");

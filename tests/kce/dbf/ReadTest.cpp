@@ -9,22 +9,26 @@
 #include "kce/dbf/FileIo.h"
 #include "kce/dbf/Table.h"
 #include "kce/dbf/Writer.h"
+#include "tests/kce/dbf/TestFiles.h"
 #include "tests/support/ForeignTables.h"
 #include "tests/support/RawFiles.h"
-#include "tests/kce/dbf/TestFiles.h"
 
 namespace kce::dbf::test {
 namespace {
 
 TEST(DbfRead, HandMadeDbase3TableGivesTypesValuesAndNulls) {
     TempFolder dir;
-    std::vector<RawField> fields = {{"NAME", 'C', 10}, {"AMOUNT", 'N', 8, 2}, {"BORN", 'D', 8},
-                                    {"ACTIVE", 'L', 1}, {"NOTES", 'M', 10}};
+    std::vector<RawField> fields = {{"NAME", 'C', 10},
+                                    {"AMOUNT", 'N', 8, 2},
+                                    {"BORN", 'D', 8},
+                                    {"ACTIVE", 'L', 1},
+                                    {"NOTES", 'M', 10}};
     std::vector<std::string> records = {
         " SMITH       123.4519991231T         1",
         std::string(" ") + std::string(37, ' '),
         "*JONES        -0.5020000229F          ",
-        std::string(" ") + "  LEAD" + std::string(4, '\0') + "********" + "00000000" + "?" + "0000000002",
+        std::string(" ") + "  LEAD" + std::string(4, '\0') + "********" + "00000000" + "?" +
+            "0000000002",
     };
     WriteFile(dir.File("PEOPLE.DBF"), RawTable(0x83, 0x03, fields, records));
     WriteFile(dir.File("PEOPLE.DBT"), Dbase3Memo({"Hello\r\nworld", "second"}));
@@ -49,13 +53,17 @@ TEST(DbfRead, HandMadeDbase3TableGivesTypesValuesAndNulls) {
 
 TEST(DbfRead, HandMadeVisualFoxProTableUsesNullFlagsAndVarLengths) {
     TempFolder dir;
-    std::vector<RawField> fields = {{"ID", 'I', 4},         {"NAME", 'V', 10, 0, 0x02}, {"PRICE", 'Y', 8},
-                                    {"STAMP", 'T', 8},      {"RATE", 'B', 8, 2},        {"NOTE", 'M', 4, 0, 0x02},
+    std::vector<RawField> fields = {{"ID", 'I', 4},
+                                    {"NAME", 'V', 10, 0, 0x02},
+                                    {"PRICE", 'Y', 8},
+                                    {"STAMP", 'T', 8},
+                                    {"RATE", 'B', 8, 2},
+                                    {"NOTE", 'M', 4, 0, 0x02},
                                     {"_NullFlags", '0', 1, 0, 0x05}};
-    auto record = [](int32_t id, std::string name, int64_t price, uint32_t day, uint32_t ms, double rate,
-                     uint32_t memo, uint8_t flags) {
-        std::string r = " " + Le(static_cast<uint32_t>(id), 4) + name + Le(static_cast<uint64_t>(price), 8) +
-                        Le(day, 4) + Le(ms, 4);
+    auto record = [](int32_t id, std::string name, int64_t price, uint32_t day, uint32_t ms,
+                     double rate, uint32_t memo, uint8_t flags) {
+        std::string r = " " + Le(static_cast<uint32_t>(id), 4) + name +
+                        Le(static_cast<uint64_t>(price), 8) + Le(day, 4) + Le(ms, 4);
         uint64_t bits;
         std::memcpy(&bits, &rate, 8);
         return r + Le(bits, 8) + Le(memo, 4) + std::string(1, static_cast<char>(flags));
@@ -196,7 +204,7 @@ TEST_P(DbfVariantRoundTrip, WrittenTableReadsBack) {
     TableSpec layout;
     layout.variant = c.variant;
     layout.columns = {{"NAME", 'C', 12}, {"QTY", 'N', 6, 0}, {"PRICE", 'F', 10, 3},
-                    {"DUE", 'D'},      {"PAID", 'L'},      {"NOTE", 'M'}};
+                      {"DUE", 'D'},      {"PAID", 'L'},      {"NOTE", 'M'}};
     const bool vfp = c.variant == Variant::VisualFoxPro;
     if (vfp) {
         layout.columns[0].nullable = true;
@@ -214,10 +222,12 @@ TEST_P(DbfVariantRoundTrip, WrittenTableReadsBack) {
         {T(" lead"), R(-99999), R(0.001), T("0001-01-01"), I(0), T(std::string(700, 'x').c_str())},
     };
     if (vfp) {
-        records[0].insert(records[0].end(), {I(-2147483648LL), I(123456), T("1999-12-31 23:59:59.999"), R(1e100),
-                                             T("short"), StoredValue::Blob(std::string("\0\x01", 2)),
-                                             StoredValue::Blob("PNG")});
-        records[1].insert(records[1].end(), {I(0), I(0), N(), R(0), N(), StoredValue::Blob(""), N()});
+        records[0].insert(
+            records[0].end(),
+            {I(-2147483648LL), I(123456), T("1999-12-31 23:59:59.999"), R(1e100), T("short"),
+             StoredValue::Blob(std::string("\0\x01", 2)), StoredValue::Blob("PNG")});
+        records[1].insert(records[1].end(),
+                          {I(0), I(0), N(), R(0), N(), StoredValue::Blob(""), N()});
         records[2].insert(records[2].end(), {I(5), I(-5000), T("2000-01-01"), R(-3), T("exactly8"),
                                              StoredValue::Blob("four"), N()});
     }
@@ -242,7 +252,8 @@ INSTANTIATE_TEST_SUITE_P(Variants, DbfVariantRoundTrip,
                          ::testing::Values(VariantCase{"dBase3", Variant::DBase3, 0x83, "T.DBT"},
                                            VariantCase{"dBase4", Variant::DBase4, 0x8B, "T.DBT"},
                                            VariantCase{"FoxPro2", Variant::FoxPro2, 0xF5, "T.FPT"},
-                                           VariantCase{"VisualFoxPro", Variant::VisualFoxPro, 0x32, "T.FPT"}),
+                                           VariantCase{"VisualFoxPro", Variant::VisualFoxPro, 0x32,
+                                                       "T.FPT"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DbfRead, OemTableConvertsTextAndMemoBothWays) {
@@ -281,7 +292,8 @@ TEST(DbfRead, NumericValuesThatDoNotFitAreRefusedOnWrite) {
             CreateTable(sub.File("t.dbf"), layout, {c.values});
             ADD_FAILURE() << c.name;
         } catch (const DbfError& e) {
-            EXPECT_NE(std::string(e.what()).find(c.fragment), std::string::npos) << c.name << ": " << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.fragment), std::string::npos)
+                << c.name << ": " << e.what();
             EXPECT_NE(std::string(e.what()).find("record 1"), std::string::npos) << c.name;
         }
         EXPECT_FALSE(FileExists(sub.File("t.dbf"))) << c.name;

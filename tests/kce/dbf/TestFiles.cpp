@@ -1,8 +1,8 @@
 #include "tests/kce/dbf/TestFiles.h"
 
-#include <sys/wait.h>
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -15,7 +15,9 @@
 
 namespace kce::dbf::test {
 
-void TruncateFile(const std::string& path, uint64_t size) { std::filesystem::resize_file(path, size); }
+void TruncateFile(const std::string& path, uint64_t size) {
+    std::filesystem::resize_file(path, size);
+}
 
 void SetByte(const std::string& path, uint64_t offset, uint8_t value) {
     std::string bytes = ReadFile(path);
@@ -28,7 +30,9 @@ void SetLe32(const std::string& path, uint64_t offset, uint32_t value) {
     for (int i = 0; i < 4; ++i) SetByte(path, offset + i, static_cast<uint8_t>(value >> (8 * i)));
 }
 
-uint64_t SizeOf(const std::string& path) { return std::filesystem::file_size(path); }
+uint64_t SizeOf(const std::string& path) {
+    return std::filesystem::file_size(path);
+}
 
 std::vector<Record> ReadAll(const std::string& path) {
     auto table = Table::Open(path);
@@ -54,11 +58,21 @@ std::string Render(const std::vector<Record>& records) {
             const StoredValue& v = r[i];
             if (i) s << " | ";
             switch (v.kind) {
-                case StoredValue::Kind::Null: s << "NULL"; break;
-                case StoredValue::Kind::Integer: s << v.integer; break;
-                case StoredValue::Kind::Real: s << v.real; break;
-                case StoredValue::Kind::Text: s << "'" << v.text << "'"; break;
-                case StoredValue::Kind::Blob: s << "x'" << v.text.size() << " bytes'"; break;
+                case StoredValue::Kind::Null:
+                    s << "NULL";
+                    break;
+                case StoredValue::Kind::Integer:
+                    s << v.integer;
+                    break;
+                case StoredValue::Kind::Real:
+                    s << v.real;
+                    break;
+                case StoredValue::Kind::Text:
+                    s << "'" << v.text << "'";
+                    break;
+                case StoredValue::Kind::Blob:
+                    s << "x'" << v.text.size() << " bytes'";
+                    break;
             }
         }
         s << "\n";
@@ -66,7 +80,8 @@ std::string Render(const std::vector<Record>& records) {
     return s.str();
 }
 
-bool RunChildKilledAt(const std::string& path, int k, const std::function<void(Table&, const FaultHook&)>& change) {
+bool RunChildKilledAt(const std::string& path, int k,
+                      const std::function<void(Table&, const FaultHook&)>& change) {
     pid_t pid = ::fork();
     if (pid == 0) {
         int step = 0;

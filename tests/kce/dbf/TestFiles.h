@@ -30,6 +30,7 @@ std::string Render(const std::vector<Record>& records);
 
 // Runs `change` in a child process whose fault hook ends the process abruptly before step `k`.
 // Returns true when the child reached step k (was "killed"), false when the change completed.
-bool RunChildKilledAt(const std::string& path, int k, const std::function<void(Table&, const FaultHook&)>& change);
+bool RunChildKilledAt(const std::string& path, int k,
+                      const std::function<void(Table&, const FaultHook&)>& change);
 
 }  // namespace kce::dbf::test

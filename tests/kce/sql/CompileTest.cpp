@@ -11,13 +11,16 @@ namespace {
 class CompileTest : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(database_.Run("CREATE TABLE t (id INTEGER, name CHAR(10), d DATE, ts TIMESTAMP)").failed);
+        ASSERT_FALSE(
+            database_.Run("CREATE TABLE t (id INTEGER, name CHAR(10), d DATE, ts TIMESTAMP)")
+                .failed);
     }
     Database database_;
 };
 
 TEST_F(CompileTest, NamedParametersHaveOneEntryEachAndQuestionMarksOneEach) {
-    Outcome outcome = database_.Run("SELECT id FROM t WHERE name = :who OR name = ? OR id = :WHO OR d = ?");
+    Outcome outcome =
+        database_.Run("SELECT id FROM t WHERE name = :who OR name = ? OR id = :WHO OR d = ?");
     ASSERT_FALSE(outcome.failed) << outcome.message;
     ASSERT_EQ(outcome.compiled.parameters.size(), 3u);
     EXPECT_EQ(outcome.compiled.parameters[0].name, "who");
@@ -77,11 +80,14 @@ TEST_F(CompileTest, Windows1252TextIsStoredAsUtf8AndNamesMatchWithoutCase) {
     // "Émile" with É (0xC9) and a column named with ü (0xFC), referred to as Ü (0xDC).
     ASSERT_FALSE(database_.Run("CREATE TABLE g (\"M\xFC\" CHAR(10))").failed);
     ASSERT_FALSE(database_.Run("INSERT INTO g VALUES ('\xC9mile')").failed);
-    Outcome outcome = database_.Run("SELECT Upper(\"M\xDC\"), Lower(\"m\xFC\") FROM g WHERE \"M\xFC\" = '\xC9MILE' OR 1 = 1");
+    Outcome outcome = database_.Run(
+        "SELECT Upper(\"M\xDC\"), Lower(\"m\xFC\") FROM g WHERE \"M\xFC\" = '\xC9MILE' OR 1 = 1");
     ASSERT_FALSE(outcome.failed) << outcome.message;
     EXPECT_EQ(outcome.compiled.result[0].name, "EXPR");
-    EXPECT_EQ(outcome.rows, (std::vector<std::vector<std::string>>{{"\xC3\x89MILE", "\xC3\xA9mile"}}));
-    EXPECT_EQ(Cp1252FromUtf8(Utf8FromCp1252("\x80\x81\x8D\x8F\x90\x9D\xFF")), "\x80\x81\x8D\x8F\x90\x9D\xFF");
+    EXPECT_EQ(outcome.rows,
+              (std::vector<std::vector<std::string>>{{"\xC3\x89MILE", "\xC3\xA9mile"}}));
+    EXPECT_EQ(Cp1252FromUtf8(Utf8FromCp1252("\x80\x81\x8D\x8F\x90\x9D\xFF")),
+              "\x80\x81\x8D\x8F\x90\x9D\xFF");
 }
 
 TEST_F(CompileTest, CaseInsensitiveTextComparesAndOrdersAlikeInAsciiAndBeyond) {
@@ -89,23 +95,33 @@ TEST_F(CompileTest, CaseInsensitiveTextComparesAndOrdersAlikeInAsciiAndBeyond) {
     // texts compare each in their own way, and the order between them stays that of the
     // upper-case forms.
     ASSERT_FALSE(database_.Run("CREATE TABLE c (name CHAR_CI(10))").failed);
-    ASSERT_FALSE(database_.Run("INSERT INTO c VALUES ('zo\xE9'), ('bob'), ('Zoe'), ('ZO\xC9'), ('BOB  '), ('bo')").failed);
+    ASSERT_FALSE(
+        database_
+            .Run("INSERT INTO c VALUES ('zo\xE9'), ('bob'), ('Zoe'), ('ZO\xC9'), ('BOB  '), ('bo')")
+            .failed);
     Outcome equal = database_.Run("SELECT count(*) FROM c WHERE name = 'Zo\xC9 ' OR name = 'bOb'");
     ASSERT_FALSE(equal.failed) << equal.message;
     EXPECT_EQ(equal.rows, (std::vector<std::vector<std::string>>{{"4"}}));
     Outcome ordered = database_.Run("SELECT Lower(name) FROM c ORDER BY name");
     ASSERT_FALSE(ordered.failed) << ordered.message;
-    EXPECT_EQ(ordered.rows, (std::vector<std::vector<std::string>>{
-                                {"bo"}, {"bob"}, {"bob"}, {"zoe"}, {"zo\xC3\xA9"}, {"zo\xC3\xA9"}}));
+    EXPECT_EQ(ordered.rows,
+              (std::vector<std::vector<std::string>>{
+                  {"bo"}, {"bob"}, {"bob"}, {"zoe"}, {"zo\xC3\xA9"}, {"zo\xC3\xA9"}}));
 }
 
 TEST_F(CompileTest, LikeBeyondAsciiMatchesCharactersAndFoldsCaseOnCaseInsensitiveText) {
     // É (0xC9) and é (0xE9) are two bytes each in the stored text; _ stands for one character.
     ASSERT_FALSE(database_.Run("CREATE TABLE e (v VARCHAR(10), ci CHAR_CI(10))").failed);
-    ASSERT_FALSE(database_.Run("INSERT INTO e VALUES ('\xC9" "cole', '\xC9" "cole')").failed);
+    ASSERT_FALSE(database_
+                     .Run("INSERT INTO e VALUES ('\xC9"
+                          "cole', '\xC9"
+                          "cole')")
+                     .failed);
     Outcome outcome = database_.Run(
-        "SELECT v LIKE '_cole', v LIKE '\xE9%', ci LIKE '\xE9" "COLE', ci LIKE '%O_E',"
-        " v LIKE '\xC9" "c!%' ESCAPE '!' FROM e");
+        "SELECT v LIKE '_cole', v LIKE '\xE9%', ci LIKE '\xE9"
+        "COLE', ci LIKE '%O_E',"
+        " v LIKE '\xC9"
+        "c!%' ESCAPE '!' FROM e");
     ASSERT_FALSE(outcome.failed) << outcome.message;
     EXPECT_EQ(outcome.rows, (std::vector<std::vector<std::string>>{{"1", "0", "1", "1", "0"}}));
 }

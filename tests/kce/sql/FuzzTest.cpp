@@ -12,24 +12,81 @@ namespace {
 
 const char* const kSeeds[] = {
     "SELECT DISTINCT TOP 3 a.name AS n, count(*) FROM t a LEFT OUTER JOIN u ON a.id = u.id "
-    "WHERE a.d >= '01/01/2008' AND u.x IN (1, 2) GROUP BY a.name HAVING count(*) > 1 ORDER BY 2 DESC",
-    "SELECT Trim(name) + ' ' + Upper(name) Name, Left(name, 2), CASE WHEN id > 1 THEN 'x' ELSE 'y' END "
-    "FROM t WHERE name LIKE 'A%' OR id BETWEEN 1 AND 5 OR d IS NOT NULL UNION ALL SELECT name, name, name FROM t",
-    "UPDATE t SET name = 'x', d = '2001-02-03' WHERE id IN (SELECT max(id) FROM u) AND EXISTS (SELECT * FROM u)",
+    "WHERE a.d >= '01/01/2008' AND u.x IN (1, 2) GROUP BY a.name HAVING count(*) > 1 ORDER BY 2 "
+    "DESC",
+    "SELECT Trim(name) + ' ' + Upper(name) Name, Left(name, 2), CASE WHEN id > 1 THEN 'x' ELSE 'y' "
+    "END "
+    "FROM t WHERE name LIKE 'A%' OR id BETWEEN 1 AND 5 OR d IS NOT NULL UNION ALL SELECT name, "
+    "name, name FROM t",
+    "UPDATE t SET name = 'x', d = '2001-02-03' WHERE id IN (SELECT max(id) FROM u) AND EXISTS "
+    "(SELECT * FROM u)",
     "INSERT INTO t (id, name, d) VALUES (1, 'a', '01/02/2003'), (?, :p, NULL)",
     "INSERT INTO u SELECT id, x FROM u WHERE x <> 0",
-    "DELETE FROM t WHERE Year(d) = 2001 AND Mod(id, 2) = 1 AND Coalesce(name, 'z') = IIF(id > 0, 'a', 'b')",
+    "DELETE FROM t WHERE Year(d) = 2001 AND Mod(id, 2) = 1 AND Coalesce(name, 'z') = IIF(id > 0, "
+    "'a', 'b')",
     "CREATE TABLE v (a CHAR(3) NOT NULL, b NUMERIC(8,2), c DATE, [d #] CHAR_CI(4))",
     "SELECT * FROM (SELECT id, name FROM t) s WHERE s.id = (SELECT min(x) FROM u)",
     "EXECUTE PROCEDURE sp_setapplicationid(:x)",
-    "SELECT CAST(id AS CHAR(4)), CONVERT(name, SQL_INTEGER), Substring(name FROM 2 FOR 3), Position('a' IN name) FROM t",
+    "SELECT CAST(id AS CHAR(4)), CONVERT(name, SQL_INTEGER), Substring(name FROM 2 FOR 3), "
+    "Position('a' IN name) FROM t",
 };
 
 const char* const kTokens[] = {
-    "SELECT", "FROM", "WHERE", "(", ")", ",", "'", "\"", "[", "]", "*", "+", "-", "/", "=", "<>",
-    "AND", "OR", "NOT", "IN", "NULL", "IS", "CASE", "WHEN", "THEN", "END", "JOIN", "ON", "LEFT",
-    "UNION", "ORDER BY", "GROUP BY", "t", "u", "id", "name", "d", "x", "1", "2.5", "'01/02/2003'",
-    ":p", "?", "/*", "*/", "--", "\n", "count(", "Trim(", "TOP", "DISTINCT", ".", ";", "\xE9", "\0",
+    "SELECT",
+    "FROM",
+    "WHERE",
+    "(",
+    ")",
+    ",",
+    "'",
+    "\"",
+    "[",
+    "]",
+    "*",
+    "+",
+    "-",
+    "/",
+    "=",
+    "<>",
+    "AND",
+    "OR",
+    "NOT",
+    "IN",
+    "NULL",
+    "IS",
+    "CASE",
+    "WHEN",
+    "THEN",
+    "END",
+    "JOIN",
+    "ON",
+    "LEFT",
+    "UNION",
+    "ORDER BY",
+    "GROUP BY",
+    "t",
+    "u",
+    "id",
+    "name",
+    "d",
+    "x",
+    "1",
+    "2.5",
+    "'01/02/2003'",
+    ":p",
+    "?",
+    "/*",
+    "*/",
+    "--",
+    "\n",
+    "count(",
+    "Trim(",
+    "TOP",
+    "DISTINCT",
+    ".",
+    ";",
+    "\xE9",
+    "\0",
 };
 
 class Fuzz : public testing::Test {
@@ -61,7 +118,8 @@ TEST_F(Fuzz, SeedsCompile) {
         // Seeds may fail at run time (a stored value that does not convert); they must compile
         // and prepare.
         EXPECT_FALSE(outcome.compiled.sqlite.empty()) << seed << ": " << outcome.message;
-        EXPECT_EQ(outcome.message.rfind("SQLite could not prepare", 0), std::string::npos) << seed << ": " << outcome.message;
+        EXPECT_EQ(outcome.message.rfind("SQLite could not prepare", 0), std::string::npos)
+            << seed << ": " << outcome.message;
     }
 }
 
@@ -73,10 +131,18 @@ TEST_F(Fuzz, MutatedStatementsEndInAnSqlError) {
         for (int e = 0; e < edits && !sql.empty(); ++e) {
             const size_t at = random() % sql.size();
             switch (random() % 4) {
-                case 0: sql.erase(at, 1 + random() % 8); break;
-                case 1: sql.insert(at, kTokens[random() % std::size(kTokens)]); break;
-                case 2: sql[at] = static_cast<char>(random() % 256); break;
-                default: sql = sql.substr(0, at); break;
+                case 0:
+                    sql.erase(at, 1 + random() % 8);
+                    break;
+                case 1:
+                    sql.insert(at, kTokens[random() % std::size(kTokens)]);
+                    break;
+                case 2:
+                    sql[at] = static_cast<char>(random() % 256);
+                    break;
+                default:
+                    sql = sql.substr(0, at);
+                    break;
             }
         }
         Feed(sql);

@@ -12,8 +12,10 @@
 namespace kce::sql::test {
 
 std::string Trim(std::string_view text) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+        text.remove_prefix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+        text.remove_suffix(1);
     return std::string(text);
 }
 
@@ -58,7 +60,8 @@ std::vector<Case> ReadCases(const std::string& path) {
     int number = 0;
     std::vector<std::string> fileRoads;
     auto flushStatement = [&] {
-        if (!cases.empty() && !Trim(statement).empty()) cases.back().statements.push_back(statement);
+        if (!cases.empty() && !Trim(statement).empty())
+            cases.back().statements.push_back(statement);
         statement.clear();
     };
     while (std::getline(in, line)) {
@@ -86,7 +89,8 @@ std::vector<Case> ReadCases(const std::string& path) {
             continue;
         }
         if (!section.empty()) {
-            if (!Trim(line).empty() || section == "rows") cases.back().sections[section].push_back(line);
+            if (!Trim(line).empty() || section == "rows")
+                cases.back().sections[section].push_back(line);
             continue;
         }
         if (Trim(line) == ";") {
@@ -113,7 +117,8 @@ std::vector<std::string> RunCaseFile(const std::string& path, Road& road) {
     if (cases.empty()) failures.push_back(path + ": no cases");
     for (const Case& c : cases) {
         if (!RunsOn(c, road.Name())) continue;
-        const std::string where = path + ":" + std::to_string(c.line) + " \"" + c.name + "\" (" + road.Name() + "): ";
+        const std::string where =
+            path + ":" + std::to_string(c.line) + " \"" + c.name + "\" (" + road.Name() + "): ";
         if (c.statements.empty()) {
             failures.push_back(where + "no statement");
             continue;
@@ -136,7 +141,8 @@ std::vector<std::string> RunCaseFile(const std::string& path, Road& road) {
         const Result result = road.Run(c.statements.back(), params);
         const std::string sqlNote = result.sqlite.empty() ? "" : "\n  SQL: " + result.sqlite;
         if (auto expected = c.sections.find("error"); expected != c.sections.end()) {
-            const std::string want = expected->second.empty() ? std::string() : Trim(expected->second.front());
+            const std::string want =
+                expected->second.empty() ? std::string() : Trim(expected->second.front());
             const std::string got = std::to_string(result.nativeError) + " " + result.message;
             if (!result.failed) {
                 failures.push_back(where + "expected error \"" + want + "\" but it succeeded");
@@ -146,7 +152,8 @@ std::vector<std::string> RunCaseFile(const std::string& path, Road& road) {
             continue;
         }
         if (result.failed) {
-            failures.push_back(where + "failed: " + std::to_string(result.nativeError) + " " + result.message + sqlNote);
+            failures.push_back(where + "failed: " + std::to_string(result.nativeError) + " " +
+                               result.message + sqlNote);
             continue;
         }
         if (auto it = c.sections.find("columns"); it != c.sections.end()) {
@@ -155,28 +162,31 @@ std::vector<std::string> RunCaseFile(const std::string& path, Road& road) {
                 for (const std::string& part : Split(line, '|')) want.push_back(Trim(part));
             }
             if (result.columns != want) {
-                failures.push_back(where + "columns\n    want: " + Join(want, " | ") + "\n    got:  " +
-                                   Join(result.columns, " | "));
+                failures.push_back(where + "columns\n    want: " + Join(want, " | ") +
+                                   "\n    got:  " + Join(result.columns, " | "));
             }
         }
         if (auto it = c.sections.find("rows"); it != c.sections.end()) {
             std::vector<std::string> got;
             for (const auto& row : result.rows) got.push_back(Join(row, "|"));
             if (got != it->second) {
-                failures.push_back(where + "rows\n    want:\n      " + Join(it->second, "\n      ") +
-                                   "\n    got:\n      " + Join(got, "\n      ") + sqlNote);
+                failures.push_back(where + "rows\n    want:\n      " +
+                                   Join(it->second, "\n      ") + "\n    got:\n      " +
+                                   Join(got, "\n      ") + sqlNote);
             }
         }
         if (auto it = c.sections.find("changes"); it != c.sections.end()) {
             const std::string want = it->second.empty() ? "" : Trim(it->second.front());
             if (want != std::to_string(result.changes)) {
-                failures.push_back(where + "changes: want " + want + ", got " + std::to_string(result.changes));
+                failures.push_back(where + "changes: want " + want + ", got " +
+                                   std::to_string(result.changes));
             }
         }
         if (auto it = c.sections.find("sqlite"); it != c.sections.end() && !result.sqlite.empty()) {
             const std::string want = Join(it->second, "\n");
             if (want != result.sqlite) {
-                failures.push_back(where + "sqlite\n    want: " + want + "\n    got:  " + result.sqlite);
+                failures.push_back(where + "sqlite\n    want: " + want +
+                                   "\n    got:  " + result.sqlite);
             }
         }
     }
@@ -194,10 +204,10 @@ std::vector<std::string> CaseFileNames(const std::string& folder) {
 
 std::string TypeName(uint16_t engineType) {
     static constexpr std::pair<uint16_t, const char*> kNames[] = {
-        {1, "LOGICAL"},   {2, "NUMERIC"},  {3, "DATE"},      {4, "CHAR"},     {5, "MEMO"},
-        {6, "BINARY"},    {7, "IMAGE"},    {10, "DOUBLE"},   {11, "INTEGER"}, {12, "SMALLINT"},
-        {13, "TIME"},     {14, "TIMESTAMP"}, {15, "AUTOINC"}, {16, "RAW"},     {17, "CURRENCY"},
-        {18, "MONEY"},    {20, "CHAR_CI"}, {21, "BIGINT"},   {22, "MODSTAMP"}, {23, "VARCHAR"},
+        {1, "LOGICAL"},   {2, "NUMERIC"},    {3, "DATE"},     {4, "CHAR"},      {5, "MEMO"},
+        {6, "BINARY"},    {7, "IMAGE"},      {10, "DOUBLE"},  {11, "INTEGER"},  {12, "SMALLINT"},
+        {13, "TIME"},     {14, "TIMESTAMP"}, {15, "AUTOINC"}, {16, "RAW"},      {17, "CURRENCY"},
+        {18, "MONEY"},    {20, "CHAR_CI"},   {21, "BIGINT"},  {22, "MODSTAMP"}, {23, "VARCHAR"},
         {24, "VARBINARY"}};
     for (auto [code, name] : kNames) {
         if (code == engineType) return name;
@@ -205,8 +215,10 @@ std::string TypeName(uint16_t engineType) {
     return "type" + std::to_string(engineType);
 }
 
-std::string DescribeColumn(const std::string& name, uint16_t type, uint32_t length, uint16_t decimals) {
-    return name + " " + TypeName(type) + "(" + std::to_string(length) + "," + std::to_string(decimals) + ")";
+std::string DescribeColumn(const std::string& name, uint16_t type, uint32_t length,
+                           uint16_t decimals) {
+    return name + " " + TypeName(type) + "(" + std::to_string(length) + "," +
+           std::to_string(decimals) + ")";
 }
 
 std::string RealText(double value) {

@@ -69,7 +69,8 @@ std::vector<std::string> CaseFileNames(const std::string& folder);
 
 // The type part of a column description: "CHAR", "NUMERIC", …; "type<N>" for an unknown code.
 std::string TypeName(uint16_t engineType);
-std::string DescribeColumn(const std::string& name, uint16_t type, uint32_t length, uint16_t decimals);
+std::string DescribeColumn(const std::string& name, uint16_t type, uint32_t length,
+                           uint16_t decimals);
 
 // The stored text form of a double (shortest up to 15 significant digits, ".0" when whole).
 std::string RealText(double value);

@@ -20,14 +20,17 @@ std::string ValueText(sqlite3_stmt* statement, int column, uint16_t type) {
     }
     const bool floating = type == kDouble || type == kCurDouble || type == kNumeric;
     switch (sqlite3_column_type(statement, column)) {
-        case SQLITE_NULL: return "NULL";
+        case SQLITE_NULL:
+            return "NULL";
         case SQLITE_INTEGER:
             if (floating) return RealText(sqlite3_column_double(statement, column));
             return std::to_string(sqlite3_column_int64(statement, column));
-        case SQLITE_FLOAT: return RealText(sqlite3_column_double(statement, column));
+        case SQLITE_FLOAT:
+            return RealText(sqlite3_column_double(statement, column));
         case SQLITE_BLOB: {
             static constexpr char kHex[] = "0123456789ABCDEF";
-            const auto* data = static_cast<const unsigned char*>(sqlite3_column_blob(statement, column));
+            const auto* data =
+                static_cast<const unsigned char*>(sqlite3_column_blob(statement, column));
             std::string text = "X'";
             for (int i = 0; i < sqlite3_column_bytes(statement, column); ++i) {
                 text += kHex[data[i] >> 4];
@@ -36,8 +39,9 @@ std::string ValueText(sqlite3_stmt* statement, int column, uint16_t type) {
             return text + "'";
         }
         default:
-            return std::string(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
-                               sqlite3_column_bytes(statement, column));
+            return std::string(
+                reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
+                sqlite3_column_bytes(statement, column));
     }
 }
 
@@ -47,7 +51,8 @@ void Bind(sqlite3_stmt* statement, int index, const std::string& value) {
         sqlite3_bind_null(statement, index);
     } else if (text.size() >= 2 && text.front() == '\'' && text.back() == '\'') {
         const std::string inner = text.substr(1, text.size() - 2);
-        sqlite3_bind_text(statement, index, inner.c_str(), static_cast<int>(inner.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(statement, index, inner.c_str(), static_cast<int>(inner.size()),
+                          SQLITE_TRANSIENT);
     } else if (text.find_first_of(".e") != std::string::npos) {
         sqlite3_bind_double(statement, index, std::stod(text));
     } else {
@@ -81,7 +86,9 @@ Database::Database() {
     RegisterFunctions(db_);
 }
 
-Database::~Database() { sqlite3_close(db_); }
+Database::~Database() {
+    sqlite3_close(db_);
+}
 
 Outcome Database::Run(const std::string& sql, const std::vector<std::string>& params) {
     Outcome outcome;
@@ -94,7 +101,8 @@ Outcome Database::Run(const std::string& sql, const std::vector<std::string>& pa
         return outcome;
     }
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db_, outcome.compiled.sqlite.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(db_, outcome.compiled.sqlite.c_str(), -1, &statement, nullptr) !=
+        SQLITE_OK) {
         outcome.failed = true;
         outcome.message = std::string("SQLite could not prepare: ") + sqlite3_errmsg(db_) + " in " +
                           outcome.compiled.sqlite;
@@ -124,8 +132,10 @@ Outcome Database::Run(const std::string& sql, const std::vector<std::string>& pa
     }
     sqlite3_finalize(statement);
     outcome.changes = sqlite3_changes(db_);
-    if (!outcome.failed && outcome.compiled.kind == StatementKind::CreateTable) catalogue_.Add(outcome.compiled.created);
-    if (!outcome.failed && outcome.compiled.kind == StatementKind::DropTable) catalogue_.Remove(outcome.compiled.targetTable);
+    if (!outcome.failed && outcome.compiled.kind == StatementKind::CreateTable)
+        catalogue_.Add(outcome.compiled.created);
+    if (!outcome.failed && outcome.compiled.kind == StatementKind::DropTable)
+        catalogue_.Remove(outcome.compiled.targetTable);
     return outcome;
 }
 
@@ -139,7 +149,8 @@ Result MemoryRoad::Run(const std::string& sql, const std::vector<std::string>& p
     result.failed = outcome.failed;
     result.nativeError = outcome.nativeError;
     result.message = std::move(outcome.message);
-    for (const Column& column : outcome.compiled.result) result.columns.push_back(DescribeColumn(column));
+    for (const Column& column : outcome.compiled.result)
+        result.columns.push_back(DescribeColumn(column));
     result.rows = std::move(outcome.rows);
     result.changes = outcome.changes;
     result.sqlite = std::move(outcome.compiled.sqlite);
@@ -155,7 +166,8 @@ std::vector<std::string> RunScript(Database& database, const std::string& path) 
     auto run = [&] {
         if (Trim(statement).empty()) return;
         Outcome outcome = database.Run(statement);
-        if (outcome.failed) failures.push_back(path + ": " + outcome.message + "\n  in: " + statement);
+        if (outcome.failed)
+            failures.push_back(path + ": " + outcome.message + "\n  in: " + statement);
         statement.clear();
     };
     while (std::getline(in, line)) {

@@ -68,5 +68,4 @@ private:
 // failures, one message each.
 std::vector<std::string> RunScript(Database& database, const std::string& path);
 
-
 }  // namespace kce::sql::test
