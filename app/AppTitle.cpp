@@ -5,7 +5,8 @@
 namespace parvell {
 
 QString ApplicationTitleFor(const QString& programPath) {
-    qsizetype slash = std::max(programPath.lastIndexOf(QLatin1Char('/')), programPath.lastIndexOf(QLatin1Char('\\')));
+    qsizetype slash = std::max(programPath.lastIndexOf(QLatin1Char('/')),
+                               programPath.lastIndexOf(QLatin1Char('\\')));
     QString name = programPath.mid(slash + 1);
     qsizetype dot = name.indexOf(QLatin1Char('.'));
     if (dot >= 0) name.truncate(dot);
@@ -15,7 +16,8 @@ QString ApplicationTitleFor(const QString& programPath) {
 
 std::string ErrorBoxText(std::string_view message) {
     std::string text(message);
-    if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.')) {
+    if (!text.empty() &&
+        static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.')) {
         text += '.';
     }
     return text;

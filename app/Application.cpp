@@ -38,7 +38,8 @@ TApplication* Application() {
 }
 
 QString ApplicationTitle() {
-    QString path = QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
+    QString path =
+        QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
     if (path.isEmpty() && QCoreApplication::instance()) {
         QStringList args = QCoreApplication::arguments();
         if (!args.isEmpty()) path = args.first();

@@ -332,7 +332,8 @@ QStringList ToList(const char* const* lines, size_t count) {
 }  // namespace
 
 const QStringList& GuarantorLablesLines() {
-    static const QStringList lines = ToList(kGuarantorLablesLines, std::size(kGuarantorLablesLines));
+    static const QStringList lines =
+        ToList(kGuarantorLablesLines, std::size(kGuarantorLablesLines));
     return lines;
 }
 
@@ -363,7 +364,8 @@ const QStringList& DemoExportv8Lines() {
 
 const QString& FixPostConversionICD10Line() {
     static const QString line = QStringLiteral(
-        "Update mwdia set [code 3] = '' where [code 3 description] is null and [code 3] = [code 2]");
+        "Update mwdia set [code 3] = '' where [code 3 description] is null and [code 3] = [code "
+        "2]");
     return line;
 }
 

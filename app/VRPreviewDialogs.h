@@ -15,8 +15,8 @@ class TVRPreviewDialogs {
 public:
     virtual ~TVRPreviewDialogs() = default;
     // An input box; nullopt when cancelled.
-    virtual std::optional<QString> InputText(QWidget* parent, const QString& title, const QString& prompt,
-                                             const QString& initial) = 0;
+    virtual std::optional<QString> InputText(QWidget* parent, const QString& title,
+                                             const QString& prompt, const QString& initial) = 0;
     // Save dialog that asks before overwriting; empty when cancelled. filter is "Caption (*.X)".
     virtual QString SaveFileName(QWidget* parent, const QString& title, const QString& filter,
                                  const QString& defaultSuffix) = 0;

@@ -45,7 +45,8 @@ private:
 // Whether the name in the file-name box climbs out of the Export folder through a ".." part
 // ("/" and "\" both separate parts). Such a name is refused rather than followed.
 bool LeavesExportFolder(const QString& fileName) {
-    const QStringList parts = QString(fileName).replace(QLatin1Char('\\'), QLatin1Char('/')).split(QLatin1Char('/'));
+    const QStringList parts =
+        QString(fileName).replace(QLatin1Char('\\'), QLatin1Char('/')).split(QLatin1Char('/'));
     return parts.contains(QStringLiteral(".."));
 }
 

@@ -26,7 +26,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double Seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 constexpr const char* kSql = "SELECT * FROM MWTRN";
 
@@ -51,7 +53,8 @@ void Fail(const char* what) {
 
 void RawWalk(const std::string& dictionary) {
     uint32_t connection = 0;
-    if (KdbConnect60(dictionary.c_str(), 3, "user", "qzmvtrlk", 0, &connection)) Fail("KdbConnect60");
+    if (KdbConnect60(dictionary.c_str(), 3, "user", "qzmvtrlk", 0, &connection))
+        Fail("KdbConnect60");
     uint32_t statement = 0;
     if (KdbCreateSQLStatement(connection, &statement)) Fail("KdbCreateSQLStatement");
     Clock::time_point start = Clock::now();
@@ -74,8 +77,8 @@ void RawWalk(const std::string& dictionary) {
         ++records;
     }
     const double walk = Seconds(start);
-    std::printf("engine      execute %7.2f s   walk %7.2f s   %9ld records   %10.0f records/s\n", execute, walk,
-                records, records / walk);
+    std::printf("engine      execute %7.2f s   walk %7.2f s   %9ld records   %10.0f records/s\n",
+                execute, walk, records, records / walk);
     KdbCloseTable(cursor);
     KdbCloseSQLStatement(statement);
     KdbDisconnect(connection);
@@ -117,11 +120,13 @@ void ComponentWalk(const std::string& dictionary) {
         query.MoveNext();
     }
     const double walk = Seconds(start);
-    std::printf("components  execute %7.2f s   walk %7.2f s   %9ld records   %10.0f records/s   (%d fields, %zu "
-                "characters)\n",
-                execute, walk, records, records / walk, fields, characters);
-    std::printf("memory      before open %ld KiB; during the walk %ld to %ld KiB\n", memoryBefore, memoryLow,
-                memoryHigh);
+    std::printf(
+        "components  execute %7.2f s   walk %7.2f s   %9ld records   %10.0f records/s   (%d "
+        "fields, %zu "
+        "characters)\n",
+        execute, walk, records, records / walk, fields, characters);
+    std::printf("memory      before open %ld KiB; during the walk %ld to %ld KiB\n", memoryBefore,
+                memoryLow, memoryHigh);
 
     // The same walk without reading values: what the moves alone cost.
     start = Clock::now();
@@ -132,8 +137,9 @@ void ComponentWalk(const std::string& dictionary) {
         query.MoveNext();
     }
     const double moves = Seconds(start);
-    std::printf("moves only                        walk %7.2f s   %9ld records   %10.0f records/s\n", moves, records,
-                records / moves);
+    std::printf(
+        "moves only                        walk %7.2f s   %9ld records   %10.0f records/s\n", moves,
+        records, records / moves);
     query.SetActive(false);
 }
 
@@ -150,10 +156,12 @@ int main(int argc, char** argv) {
     std::filesystem::path folder;
     bool temporary = false;
     if (path.empty()) {
-        folder = std::filesystem::temp_directory_path() / ("parvell-component-bench-" + std::to_string(getpid()));
+        folder = std::filesystem::temp_directory_path() /
+                 ("parvell-component-bench-" + std::to_string(getpid()));
         temporary = true;
-        const std::string command = std::string(PARVELL_DEMO_BIN) + " " + folder.string() + " --patients " +
-                                    std::to_string(patients) + " --today 2026-01-15 > /dev/null";
+        const std::string command = std::string(PARVELL_DEMO_BIN) + " " + folder.string() +
+                                    " --patients " + std::to_string(patients) +
+                                    " --today 2026-01-15 > /dev/null";
         std::printf("making a demo practice of %d patients ...\n", patients);
         if (std::system(command.c_str()) != 0) {
             std::fprintf(stderr, "parvell-demo failed\n");

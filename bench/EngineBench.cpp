@@ -24,7 +24,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double Seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 struct Query {
     const char* name;
@@ -33,7 +35,8 @@ struct Query {
 };
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    for (size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
         text.replace(at, from.size(), to);
     }
     return text;
@@ -41,66 +44,81 @@ std::string Replace(std::string text, const std::string& from, const std::string
 
 std::string DemographicsExport() {
     std::string s =
-        "Select pat.[First Name] FirstName, Left(pat.[Middle Name], 1) MiddleInitial, pat.[Last Name] LastName,"
+        "Select pat.[First Name] FirstName, Left(pat.[Middle Name], 1) MiddleInitial, pat.[Last "
+        "Name] LastName,"
         " pat.[Date of Birth] DOB, Left(pat.[Sex], 1)  Gender, pat.[Social Security Number] SSN,"
         " pat.[Street 1] Address1, pat.[Street 2] Address2, pat.[City] City, pat.[State] State,"
-        " pat.[Zip Code] Zip, cas.[Marital Status], cas.[Employment Status], pat.[Chart Number] ChartNo,"
-        " pat.[Signature on File], pat.[Phone 1] HomePhone, pat.[Phone 2] WorkPhone, pat.[Phone 3] CellPhone,"
+        " pat.[Zip Code] Zip, cas.[Marital Status], cas.[Employment Status], pat.[Chart Number] "
+        "ChartNo,"
+        " pat.[Signature on File], pat.[Phone 1] HomePhone, pat.[Phone 2] WorkPhone, pat.[Phone 3] "
+        "CellPhone,"
         " pat.[Email],";
     const char* order[] = {"Primary", "Secondary", "Tertiary"};
     const char* letter[] = {"a", "b", "c"};
     for (int k = 1; k <= 3; ++k) {
         std::string n = std::to_string(k);
         std::string sub = " sub" + n;
-        s += " ins" + n + ".[Name] Insurance" + n + "Name, ins" + n + ".[Type] InsuranceType" + order[k - 1] + ",";
-        s += " cas.[Group Number #" + n + "] GroupNumber" + order[k - 1] + ", cas.[Policy Number #" + n +
-             "] InsuredID" + order[k - 1] + ",";
+        s += " ins" + n + ".[Name] Insurance" + n + "Name, ins" + n + ".[Type] InsuranceType" +
+             order[k - 1] + ",";
+        s += " cas.[Group Number #" + n + "] GroupNumber" + order[k - 1] +
+             ", cas.[Policy Number #" + n + "] InsuredID" + order[k - 1] + ",";
         if (k == 1) s += " cas.[Copayment Amount],";
-        s += " cas.[Accept Assignment #" + n + "] AcceptAssignment" + n + ", cas.[Insured Relationship #" + n +
-             "] SUB" + n + "_Relationship,";
+        s += " cas.[Accept Assignment #" + n + "] AcceptAssignment" + n +
+             ", cas.[Insured Relationship #" + n + "] SUB" + n + "_Relationship,";
         for (const char* column : {"Chart Number", "First Name"}) {
             s += sub + ".[" + column + "] SUB" + n + "_" + Replace(column, " ", "") + ",";
         }
         s += " Left(sub" + n + ".[Middle Name], 1) SUB" + n + "_MI,";
-        for (const char* column : {"Last Name", "Date of Birth", "Sex", "Street 1", "Street 2", "City", "State",
-                                   "Zip Code", "Phone 1"}) {
+        for (const char* column : {"Last Name", "Date of Birth", "Sex", "Street 1", "Street 2",
+                                   "City", "State", "Zip Code", "Phone 1"}) {
             s += sub + ".[" + column + "] SUB" + n + "_" + Replace(column, " ", "") + ",";
         }
-        s += " cas.[Treatment_Authorization_63" + std::string(letter[k - 1]) + "] AuthorizationNo" + order[k - 1] + ",";
+        s += " cas.[Treatment_Authorization_63" + std::string(letter[k - 1]) + "] AuthorizationNo" +
+             order[k - 1] + ",";
         if (k == 1) {
-            s += " pat.[Contact Name] EmergencyContact, pat.[Contact Phone 1] EmergencyContactPhone1,"
+            s += " pat.[Contact Name] EmergencyContact, pat.[Contact Phone 1] "
+                 "EmergencyContactPhone1,"
                  " pat.[Contact Phone 2] EmergencyContactPhone2,";
         }
     }
     s += " cas.[Last Visit Date] From MWPAT pat, MWCAS cas";
     for (int k = 1; k <= 3; ++k) {
         std::string n = std::to_string(k);
-        s += " Left Outer Join MWPAT sub" + n + " on  sub" + n + ".[Chart Number] = cas.[Insured #" + n + "]";
+        s += " Left Outer Join MWPAT sub" + n + " on  sub" + n +
+             ".[Chart Number] = cas.[Insured #" + n + "]";
     }
     for (int k = 1; k <= 3; ++k) {
         std::string n = std::to_string(k);
-        s += " Left Outer Join MWINS ins" + n + " on cas.[Insurance Carrier #" + n + "] = ins" + n + ".[Code]";
+        s += " Left Outer Join MWINS ins" + n + " on cas.[Insurance Carrier #" + n + "] = ins" + n +
+             ".[Code]";
     }
-    s += " where cas.[Chart Number] = pat.[Chart Number] and cas.[Case Number] in (Select Max([Case Number])"
+    s += " where cas.[Chart Number] = pat.[Chart Number] and cas.[Case Number] in (Select "
+         "Max([Case Number])"
          " \"Case Number\" From MWCAS Group By [Chart Number]) Order By pat.[Last Name]";
     return s;
 }
 
 std::vector<Query> Queries() {
     std::string guarantors =
-        "Select Distinct cas.\"Guarantor\", Trim(\"First Name\") +' '+ Trim( \"Last Name\") Name, \"Street 1\","
-        " \"Street 2\", Upper( Trim(\"City\") +', '+ Trim(\"State\") +' '+ Trim(\"Zip Code\")) CityLine"
+        "Select Distinct cas.\"Guarantor\", Trim(\"First Name\") +' '+ Trim( \"Last Name\") Name, "
+        "\"Street 1\","
+        " \"Street 2\", Upper( Trim(\"City\") +', '+ Trim(\"State\") +' '+ Trim(\"Zip Code\")) "
+        "CityLine"
         " From MWTRN trn, MWCAS cas, MWPAT pat Where cas.\"Case Number\" = trn.\"Case Number\""
         " and pat.\"Chart Number\" = cas.\"Guarantor\" and trn.\"Transaction Type\" = 'A'"
         " and trn.\"Date From\" >= '01/01/2008' Order By \"Last Name\"";
     std::string guarantorsShell =
-        "SELECT DISTINCT cas.\"Guarantor\", trim(\"First Name\")||' '||trim(\"Last Name\") AS Name, \"Street 1\","
-        " \"Street 2\", upper(trim(\"City\")||', '||trim(\"State\")||' '||trim(\"Zip Code\")) AS CityLine"
+        "SELECT DISTINCT cas.\"Guarantor\", trim(\"First Name\")||' '||trim(\"Last Name\") AS "
+        "Name, \"Street 1\","
+        " \"Street 2\", upper(trim(\"City\")||', '||trim(\"State\")||' '||trim(\"Zip Code\")) AS "
+        "CityLine"
         " FROM MWTRN trn, MWCAS cas, MWPAT pat WHERE cas.\"Case Number\" = trn.\"Case Number\""
         " AND pat.\"Chart Number\" = cas.\"Guarantor\" AND trn.\"Transaction Type\" = 'A'"
         " AND trn.\"Date From\" >= '2008-01-01' ORDER BY \"Last Name\"";
     std::string demographics = DemographicsExport();
-    std::string demographicsShell = Replace(Replace(Replace(Replace(demographics, "[", "\""), "]", "\""), "Left(", "substr("), ", 1)", ", 1, 1)");
+    std::string demographicsShell =
+        Replace(Replace(Replace(Replace(demographics, "[", "\""), "]", "\""), "Left(", "substr("),
+                ", 1)", ", 1, 1)");
     return {{"SELECT * FROM MWTRN", "SELECT * FROM MWTRN", "SELECT * FROM MWTRN"},
             {"1 Guarantors by Transaction Date", guarantors, guarantorsShell},
             {"5 Demographics Export v15", demographics, demographicsShell}};
@@ -118,7 +136,8 @@ std::string LastError() {
 long RunEngine(uint32_t connection, const std::string& sql) {
     uint32_t statement = 0;
     uint32_t cursor = 0;
-    if (KdbCreateSQLStatement(connection, &statement) != 0 || KdbExecuteSQLDirect(statement, sql.c_str(), &cursor) != 0) {
+    if (KdbCreateSQLStatement(connection, &statement) != 0 ||
+        KdbExecuteSQLDirect(statement, sql.c_str(), &cursor) != 0) {
         std::fprintf(stderr, "engine: %s\n", LastError().c_str());
         return -1;
     }
@@ -138,7 +157,9 @@ long RunEngine(uint32_t connection, const std::string& sql) {
     return records;
 }
 
-std::string ShellQuote(const std::string& text) { return "'" + Replace(text, "'", "'\\''") + "'"; }
+std::string ShellQuote(const std::string& text) {
+    return "'" + Replace(text, "'", "'\\''") + "'";
+}
 
 }  // namespace
 
@@ -151,13 +172,14 @@ int main(int argc, char** argv) {
         if (arg == "--path") folder = argv[i + 1];
     }
     bool temporary = folder.empty();
-    if (temporary) folder = (std::filesystem::temp_directory_path() / "parvell-engine-bench").string();
+    if (temporary)
+        folder = (std::filesystem::temp_directory_path() / "parvell-engine-bench").string();
     std::string file = folder + "/mwddf.kdd";
     if (temporary || !std::filesystem::exists(file)) {
         std::filesystem::remove_all(folder);
         auto start = Clock::now();
-        std::string command = std::string(PARVELL_DEMO_BIN) + " " + ShellQuote(folder) + " --patients " +
-                              std::to_string(patients) + " --seed 1 > /dev/null";
+        std::string command = std::string(PARVELL_DEMO_BIN) + " " + ShellQuote(folder) +
+                              " --patients " + std::to_string(patients) + " --seed 1 > /dev/null";
         if (std::system(command.c_str()) != 0) return 1;
         std::printf("demo practice of %d patients written in %.2f s\n", patients, Seconds(start));
     }
@@ -166,19 +188,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "connect: %s\n", LastError().c_str());
         return 1;
     }
-    std::printf("%-34s %9s %9s %11s %9s %7s\n", "query", "records", "engine s", "records/s", "sqlite3 s", "ratio");
+    std::printf("%-34s %9s %9s %11s %9s %7s\n", "query", "records", "engine s", "records/s",
+                "sqlite3 s", "ratio");
     for (const Query& q : Queries()) {
         // One untimed pass each, so both read a warm file cache.
         RunEngine(connection, q.engine);
         auto start = Clock::now();
         long records = RunEngine(connection, q.engine);
         double engine = Seconds(start);
-        std::string command = "sqlite3 -csv " + ShellQuote(file) + " " + ShellQuote(q.shell) + " > /dev/null";
+        std::string command =
+            "sqlite3 -csv " + ShellQuote(file) + " " + ShellQuote(q.shell) + " > /dev/null";
         start = Clock::now();
         int rc = std::system(command.c_str());
         double shell = Seconds(start);
-        std::printf("%-34s %9ld %9.3f %11.0f %9.3f %7.2f%s\n", q.name, records, engine, records / engine, shell,
-                    engine / shell, rc == 0 ? "" : "  (shell failed)");
+        std::printf("%-34s %9ld %9.3f %11.0f %9.3f %7.2f%s\n", q.name, records, engine,
+                    records / engine, shell, engine / shell, rc == 0 ? "" : "  (shell failed)");
     }
     std::vector<double> dictionaryTimes;
     for (const Query& q : Queries()) {
@@ -192,8 +216,9 @@ int main(int argc, char** argv) {
     if (!std::filesystem::exists(tables + "/MWTRN.dbf")) {
         std::filesystem::remove_all(tables);
         auto start = Clock::now();
-        std::string command = std::string(PARVELL_DEMO_BIN) + " " + ShellQuote(tables) + " --patients " +
-                              std::to_string(patients) + " --seed 1 --dbf > /dev/null";
+        std::string command = std::string(PARVELL_DEMO_BIN) + " " + ShellQuote(tables) +
+                              " --patients " + std::to_string(patients) +
+                              " --seed 1 --dbf > /dev/null";
         if (std::system(command.c_str()) != 0) return 1;
         std::printf("folder form written in %.2f s\n", Seconds(start));
     }
@@ -201,8 +226,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "connect: %s\n", LastError().c_str());
         return 1;
     }
-    std::printf("\n%-34s %9s %11s %9s %12s %7s\n", "query over the folder", "records", "first run s", "again s",
-                "dictionary s", "ratio");
+    std::printf("\n%-34s %9s %11s %9s %12s %7s\n", "query over the folder", "records",
+                "first run s", "again s", "dictionary s", "ratio");
     const std::vector<Query> queries = Queries();
     for (size_t i = 0; i < queries.size(); ++i) {
         auto start = Clock::now();
@@ -211,8 +236,8 @@ int main(int argc, char** argv) {
         start = Clock::now();
         long records = RunEngine(connection, queries[i].engine);
         double again = Seconds(start);
-        std::printf("%-34s %9ld %11.3f %9.3f %12.3f %7.2f\n", queries[i].name, records, first, again,
-                    dictionaryTimes[i], again / dictionaryTimes[i]);
+        std::printf("%-34s %9ld %11.3f %9.3f %12.3f %7.2f\n", queries[i].name, records, first,
+                    again, dictionaryTimes[i], again / dictionaryTimes[i]);
     }
     KdbDisconnect(connection);
     if (temporary) std::filesystem::remove_all(folder);

@@ -25,8 +25,12 @@ void* operator new(std::size_t size) {
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -101,9 +105,15 @@ int main(int argc, char** argv) {
         scaled[i] = static_cast<int64_t>(r % 100000000000ull) - 50000000000ll;
         // Amounts with cents, ratios and large values: the mix an extract meets.
         switch (i % 3) {
-            case 0: floats[i] = static_cast<double>(r % 10000000) / 100.0; break;
-            case 1: floats[i] = static_cast<double>(r % 1000003) / 997.0; break;
-            default: floats[i] = std::ldexp(static_cast<double>(r >> 11), -20); break;
+            case 0:
+                floats[i] = static_cast<double>(r % 10000000) / 100.0;
+                break;
+            case 1:
+                floats[i] = static_cast<double>(r % 1000003) / 997.0;
+                break;
+            default:
+                floats[i] = std::ldexp(static_cast<double>(r >> 11), -20);
+                break;
         }
         bcds[i] = BcdOf(r % 100000000000ull, static_cast<int>(r % 5), (r & 1) != 0);
         dates[i] = 30000 + static_cast<double>(r % 20000) +
@@ -111,30 +121,24 @@ int main(int argc, char** argv) {
     }
 
     std::printf("Formatting %zu values of each kind\n", count);
-    Report("IntegerText", count, Measure(count, [&](std::size_t i) {
-               return IntegerText(integers[i]).size();
-           }));
-    Report("Int64Text", count, Measure(count, [&](std::size_t i) {
-               return Int64Text(scaled[i] * 1000).size();
-           }));
-    Report("FloatText", count, Measure(count, [&](std::size_t i) {
-               return FloatText(floats[i]).size();
-           }));
-    Report("CurrencyText", count, Measure(count, [&](std::size_t i) {
-               return CurrencyText(scaled[i]).size();
-           }));
+    Report("IntegerText", count,
+           Measure(count, [&](std::size_t i) { return IntegerText(integers[i]).size(); }));
+    Report("Int64Text", count,
+           Measure(count, [&](std::size_t i) { return Int64Text(scaled[i] * 1000).size(); }));
+    Report("FloatText", count,
+           Measure(count, [&](std::size_t i) { return FloatText(floats[i]).size(); }));
+    Report("CurrencyText", count,
+           Measure(count, [&](std::size_t i) { return CurrencyText(scaled[i]).size(); }));
     Report("CurrencyTextStyled (currency, 2)", count, Measure(count, [&](std::size_t i) {
                return CurrencyTextStyled(scaled[i], TFloatFormat::Currency, 2).size();
            }));
-    Report("BcdText", count, Measure(count, [&](std::size_t i) {
-               return BcdText(bcds[i]).size();
-           }));
+    Report("BcdText", count,
+           Measure(count, [&](std::size_t i) { return BcdText(bcds[i]).size(); }));
     Report("DateTimeText MM/DD/yyyy", count, Measure(count, [&](std::size_t i) {
                return DateTimeText("MM/DD/yyyy", dates[i]).size();
            }));
-    Report("DateTimeText c (date and time)", count, Measure(count, [&](std::size_t i) {
-               return DateTimeText("", dates[i]).size();
-           }));
+    Report("DateTimeText c (date and time)", count,
+           Measure(count, [&](std::size_t i) { return DateTimeText("", dates[i]).size(); }));
 
     // The same into one reused line buffer, as a writer builds its lines.
     std::string line;
@@ -146,14 +150,13 @@ int main(int argc, char** argv) {
             return line.size();
         };
     };
-    Report("AppendFloatText, reused buffer", count, Measure(count, appended([&](std::size_t i) {
-               AppendFloatText(line, floats[i]);
-           })));
-    Report("AppendBcdText, reused buffer", count, Measure(count, appended([&](std::size_t i) {
-               AppendBcdText(line, bcds[i]);
-           })));
-    Report("AppendDateTimeText, reused buffer", count, Measure(count, appended([&](std::size_t i) {
-               AppendDateTimeText(line, "MM/DD/yyyy", dates[i]);
-           })));
+    Report("AppendFloatText, reused buffer", count,
+           Measure(count, appended([&](std::size_t i) { AppendFloatText(line, floats[i]); })));
+    Report("AppendBcdText, reused buffer", count,
+           Measure(count, appended([&](std::size_t i) { AppendBcdText(line, bcds[i]); })));
+    Report("AppendDateTimeText, reused buffer", count,
+           Measure(count, appended([&](std::size_t i) {
+                       AppendDateTimeText(line, "MM/DD/yyyy", dates[i]);
+                   })));
     return 0;
 }

@@ -11,14 +11,22 @@ EInOutError::EInOutError(int errorCode) : Exception(MessageFor(errorCode)), erro
 
 std::string EInOutError::MessageFor(int errorCode) {
     switch (errorCode) {
-        case 2: return "File not found";
-        case 3: return "Invalid filename";
-        case 4: return "Too many open files";
-        case 5: return "File access denied";
-        case 100: return "Read beyond end of file";
-        case 101: return "Disk full";
-        case 106: return "Invalid numeric input";
-        default: return FormatMessage("I/O error %d", {errorCode});
+        case 2:
+            return "File not found";
+        case 3:
+            return "Invalid filename";
+        case 4:
+            return "Too many open files";
+        case 5:
+            return "File access denied";
+        case 100:
+            return "Read beyond end of file";
+        case 101:
+            return "Disk full";
+        case 106:
+            return "Invalid numeric input";
+        default:
+            return FormatMessage("I/O error %d", {errorCode});
     }
 }
 

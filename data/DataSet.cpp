@@ -34,7 +34,9 @@ void TDataSet::SetActive(bool value) {
     }
 }
 
-void TDataSet::BeginLoading() { loading_ = true; }
+void TDataSet::BeginLoading() {
+    loading_ = true;
+}
 
 void TDataSet::EndLoading() {
     if (!loading_) return;
@@ -165,10 +167,17 @@ void TDataSet::SyncCursorTo(int slot) {
     if (cursorSlot_ == slot) return;
     TRecordBuffer* buffer = window_[static_cast<size_t>(slot)].get();
     switch (BufferPositionFlag(buffer)) {
-        case TBufferPosition::BeforeFirst: CursorFirst(); break;
-        case TBufferPosition::AfterLast: CursorLast(); break;
-        case TBufferPosition::OnRecord: CursorSetToRecord(buffer); break;
-        default: break;
+        case TBufferPosition::BeforeFirst:
+            CursorFirst();
+            break;
+        case TBufferPosition::AfterLast:
+            CursorLast();
+            break;
+        case TBufferPosition::OnRecord:
+            CursorSetToRecord(buffer);
+            break;
+        default:
+            break;
     }
     cursorSlot_ = slot;
 }
@@ -177,8 +186,8 @@ bool TDataSet::FetchNextRecord() {
     if (windowFill_ > 0) SyncCursorTo(windowFill_ - 1);
     TFetchResult result;
     try {
-        result = CursorFetch(window_[static_cast<size_t>(windowFill_)].get(),
-                             TFetchMode::FetchNext, true);
+        result = CursorFetch(window_[static_cast<size_t>(windowFill_)].get(), TFetchMode::FetchNext,
+                             true);
     } catch (...) {
         cursorSlot_ = -1;  // where the cursor stopped is not known
         throw;
@@ -240,9 +249,13 @@ void TDataSet::CheckActive() {
     Notify(TDataEvent::FinishEdits, 0);
 }
 
-void TDataSet::MoveFirst() { RefillFromEdge(false); }
+void TDataSet::MoveFirst() {
+    RefillFromEdge(false);
+}
 
-void TDataSet::MoveLast() { RefillFromEdge(true); }
+void TDataSet::MoveLast() {
+    RefillFromEdge(true);
+}
 
 void TDataSet::RefillFromEdge(bool fromEnd) {
     CheckActive();
@@ -346,7 +359,9 @@ void TDataSet::DoAfterScroll() {
     if (events_.AfterScroll) events_.AfterScroll(*this);
 }
 
-void TDataSet::DisableControls() { ++disableCount_; }
+void TDataSet::DisableControls() {
+    ++disableCount_;
+}
 
 void TDataSet::EnableControls() {
     if (disableCount_ == 0) return;

@@ -40,7 +40,12 @@ enum class DataSetMode : uint8_t {
 };
 
 enum class TFetchMode : uint8_t { FetchCurrent = 0, FetchNext = 1, FetchPrior = 2 };
-enum class TFetchResult : uint8_t { FetchOk = 0, FetchAtStart = 1, FetchAtEnd = 2, FetchFailed = 3 };
+enum class TFetchResult : uint8_t {
+    FetchOk = 0,
+    FetchAtStart = 1,
+    FetchAtEnd = 2,
+    FetchFailed = 3
+};
 enum class TBufferPosition : uint8_t { OnRecord = 0, BeforeFirst = 1, AfterLast = 2, Inserted = 3 };
 enum class TBlobStreamMode : uint8_t { Read = 0, Write = 1, ReadWrite = 2 };
 

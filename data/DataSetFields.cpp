@@ -49,7 +49,9 @@ int TFields::IndexOf(const TField* field) const {
     return -1;
 }
 
-void TFields::Add(std::unique_ptr<TField> field) { fields_.push_back(std::move(field)); }
+void TFields::Add(std::unique_ptr<TField> field) {
+    fields_.push_back(std::move(field));
+}
 
 std::unique_ptr<TField> TFields::Remove(TField* field) {
     const int index = IndexOf(field);
@@ -59,7 +61,9 @@ std::unique_ptr<TField> TFields::Remove(TField* field) {
     return removed;
 }
 
-void TFields::Clear() { fields_.clear(); }
+void TFields::Clear() {
+    fields_.clear();
+}
 
 const std::vector<TFieldDef*>& TDataSet::FieldDefList() {
     if (fieldDefListStale_) {
@@ -70,7 +74,9 @@ const std::vector<TFieldDef*>& TDataSet::FieldDefList() {
     return fieldDefList_;
 }
 
-TField* TDataSet::TryFieldNamed(std::string_view name) const { return fields_.Find(name); }
+TField* TDataSet::TryFieldNamed(std::string_view name) const {
+    return fields_.Find(name);
+}
 
 TField& TDataSet::FieldNamed(std::string_view name) const {
     if (TField* field = TryFieldNamed(name)) return *field;
@@ -98,8 +104,10 @@ void TDataSet::MakeFieldsFromDefs() {
             case ftADT:
             case ftArray:
             case ftReference:
-            case ftDataSet: continue;
-            default: break;
+            case ftDataSet:
+                continue;
+            default:
+                break;
         }
         if (def->Attributes().Contains(faHiddenCol) && !includeHidden) continue;
         def->CreateField(*this);
@@ -135,12 +143,13 @@ void TDataSet::AttachFields(bool attach) {
             case ftVarBytes:
             case ftReference:
                 if (field.Size() != def.Size()) {
-                    DatabaseError(FormatMessage(
-                        "Size mismatch for field '%s', expecting: %d actual: %d",
-                        {field.DisplayName(), field.Size(), def.Size()}));
+                    DatabaseError(
+                        FormatMessage("Size mismatch for field '%s', expecting: %d actual: %d",
+                                      {field.DisplayName(), field.Size(), def.Size()}));
                 }
                 break;
-            default: break;
+            default:
+                break;
         }
         if (IsStringType(field.DataType()) && field.Size() > def.Size() && !field.ReadOnly()) {
             field.size_ = def.Size();
@@ -246,7 +255,9 @@ void TDataSet::DetachSource(TDataSource* source) {
     sources_.erase(std::remove(sources_.begin(), sources_.end(), source), sources_.end());
 }
 
-TDataLink::~TDataLink() { SetDataSource(nullptr); }
+TDataLink::~TDataLink() {
+    SetDataSource(nullptr);
+}
 
 void TDataLink::SetDataSource(TDataSource* source) {
     if (source == dataSource_) return;
@@ -254,7 +265,9 @@ void TDataLink::SetDataSource(TDataSource* source) {
     if (source) source->AddLink(this);
 }
 
-TDataSet* TDataLink::DataSet() const { return dataSource_ ? dataSource_->DataSet() : nullptr; }
+TDataSet* TDataLink::DataSet() const {
+    return dataSource_ ? dataSource_->DataSet() : nullptr;
+}
 
 void TDataLink::SetBufferCount(int count) {
     bufferCount_ = std::max(count, 1);

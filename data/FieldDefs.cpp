@@ -13,7 +13,9 @@ namespace parvell {
 TFieldDef::TFieldDef(TFieldDefs& collection) : collection_(collection) {}
 TFieldDef::~TFieldDef() = default;
 
-void TFieldDef::Changed() { collection_.Changed(); }
+void TFieldDef::Changed() {
+    collection_.Changed();
+}
 
 void TFieldDef::SetName(std::string name) {
     for (const auto& other : collection_.defs_) {
@@ -39,7 +41,8 @@ int32_t TFieldDef::Size() const {
 
 void TFieldDef::SetSize(int32_t size) {
     TDataSet* dataSet = collection_.DataSet();
-    const TFieldClass* cls = dataSet ? dataSet->FieldClassFor(dataType_) : DefaultFieldClass(dataType_);
+    const TFieldClass* cls =
+        dataSet ? dataSet->FieldClassFor(dataType_) : DefaultFieldClass(dataType_);
     if (cls) cls->CheckTypeSize(size);
     size_ = size;
     Changed();
@@ -72,9 +75,13 @@ int TFieldDef::Index() const {
     return -1;
 }
 
-int TFieldDef::FieldNumber() const { return fieldNumber_ > 0 ? fieldNumber_ : Index() + 1; }
+int TFieldDef::FieldNumber() const {
+    return fieldNumber_ > 0 ? fieldNumber_ : Index() + 1;
+}
 
-bool TFieldDef::HasChildDefs() const { return childDefs_ && childDefs_->NumDefs() > 0; }
+bool TFieldDef::HasChildDefs() const {
+    return childDefs_ && childDefs_->NumDefs() > 0;
+}
 
 TFieldDefs& TFieldDef::ChildDefs() {
     if (!childDefs_) childDefs_ = std::make_unique<TFieldDefs>(collection_.DataSet(), this);
@@ -175,7 +182,9 @@ void TFieldDefs::RefreshDefs() {
     defsCurrent_ = true;
 }
 
-void TFieldDefs::BeginUpdate() { ++updateCount_; }
+void TFieldDefs::BeginUpdate() {
+    ++updateCount_;
+}
 
 void TFieldDefs::EndUpdate() {
     if (updateCount_ > 0 && --updateCount_ == 0 && changedWhileLocked_) {

@@ -49,9 +49,8 @@ TDecimalDigits FloatDigits(double value, int precision, int decimals) {
 
     // "d.ddddddddddddddddde[+-]x": 18 significant digits.
     char text[40];
-    const auto result =
-        std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific,
-                      kMaxDigits - 1);
+    const auto result = std::to_chars(text, text + sizeof text, std::fabs(value),
+                                      std::chars_format::scientific, kMaxDigits - 1);
     const char* ePos = std::find(text, result.ptr, 'e');
     d.Digits[0] = text[0];
     std::copy(text + 2, text + 2 + (kMaxDigits - 1), d.Digits + 1);
@@ -213,7 +212,7 @@ void WriteBody(const TDecimalDigits& d, TFloatFormat style, int decimals, TNumbe
 // Currency patterns after the Windows conventions: '$' is the currency symbol, '*' the body.
 constexpr const char* kPositiveCurrencyPatterns[4] = {"$*", "*$", "$ *", "* $"};
 constexpr const char* kNegativeCurrencyPatterns[16] = {
-    "($*)", "-$*", "$-*", "$*-", "(*$)", "-*$", "*-$", "*$-",
+    "($*)", "-$*",  "$-*",  "$*-",  "(*$)", "-*$",  "*-$",   "*$-",
     "-* $", "-$ *", "* $-", "$ *-", "$ -*", "*- $", "($ *)", "(* $)"};
 
 // Writes `d` in the given style and appends it to `out`.
@@ -235,11 +234,10 @@ void AppendStyled(std::string& out, const TDecimalDigits& d, TFloatFormat style,
                 WriteGeneral(d, precision, digits, text);
             } else if (style == TFloatFormat::Currency) {
                 WriteBody(d, style, digits, text);
-                const char* pattern =
-                    d.Negative ? kNegativeCurrencyPatterns[std::min<int>(
-                                     LocaleFormats.NegCurrencyPlacement, 15)]
-                               : kPositiveCurrencyPatterns[std::min<int>(
-                                     LocaleFormats.CurrencyPlacement, 3)];
+                const char* pattern = d.Negative ? kNegativeCurrencyPatterns[std::min<int>(
+                                                       LocaleFormats.NegCurrencyPlacement, 15)]
+                                                 : kPositiveCurrencyPatterns[std::min<int>(
+                                                       LocaleFormats.CurrencyPlacement, 3)];
                 std::size_t size = 0;
                 for (const char* p = pattern; *p; ++p)
                     size += *p == '$' ? LocaleFormats.CurrencySymbol.size()

@@ -10,15 +10,15 @@ TLocaleFormats LocaleFormats;
 
 namespace {
 
-constexpr std::array<const char*, 12> kMonthNamesShort = {
-    "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+constexpr std::array<const char*, 12> kMonthNamesShort = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 constexpr std::array<const char*, 12> kMonthNamesLong = {
     "January", "February", "March",     "April",   "May",      "June",
     "July",    "August",   "September", "October", "November", "December"};
 constexpr std::array<const char*, 7> kDayNamesShort = {"Sun", "Mon", "Tue", "Wed",
                                                        "Thu", "Fri", "Sat"};
-constexpr std::array<const char*, 7> kDayNamesLong = {
-    "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+constexpr std::array<const char*, 7> kDayNamesLong = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                                      "Thursday", "Friday", "Saturday"};
 
 // Longest BCD text: 64 digits, a leading "0", the separator and the sign.
 using TBcdBuffer = TTextBuffer<72>;

@@ -1,11 +1,11 @@
 // TKdbConnection: properties, connecting and disconnecting, aliases and the registry.
 #include "engine/kdbcnnct.h"
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
-#include <sys/stat.h>
 
 #include "common/Text.h"
 #include "data/TextCase.h"
@@ -51,7 +51,8 @@ std::string ReadIniValue(const std::string& file, std::string_view section, std:
         if (text.empty() || text[0] == ';') continue;
         if (text.front() == '[') {
             const size_t close = text.find(']');
-            inSection = close != std::string::npos && AnsiSameText(Trim(text.substr(1, close - 1)), section);
+            inSection = close != std::string::npos &&
+                        AnsiSameText(Trim(text.substr(1, close - 1)), section);
             continue;
         }
         if (!inSection) continue;
@@ -63,7 +64,9 @@ std::string ReadIniValue(const std::string& file, std::string_view section, std:
 }
 
 // Cuts text to at most count characters.
-std::string Cut(const std::string& text, size_t count) { return text.substr(0, std::min(text.size(), count)); }
+std::string Cut(const std::string& text, size_t count) {
+    return text.substr(0, std::min(text.size(), count));
+}
 
 }  // namespace
 
@@ -109,14 +112,24 @@ TKdbIniAlias ReadKdbIniAlias(const std::string& alias) {
     std::string value = ReadIniValue(FindKdbIniFile(), "Databases", alias);
     const size_t semicolon = value.find(';');
     if (semicolon != std::string::npos) {
-        const char letter = semicolon + 1 < value.size() ? AnsiUpperChar(value[semicolon + 1]) : '\0';
+        const char letter =
+            semicolon + 1 < value.size() ? AnsiUpperChar(value[semicolon + 1]) : '\0';
         result.TypeLetter = letter;
         switch (letter) {
-            case 'N': result.TableType = TKdbAliasTableType::NTX; break;
-            case 'C': result.TableType = TKdbAliasTableType::CDX; break;
-            case 'K': result.TableType = TKdbAliasTableType::KDT; break;
-            case 'V': result.TableType = TKdbAliasTableType::VFP; break;
-            default: break;
+            case 'N':
+                result.TableType = TKdbAliasTableType::NTX;
+                break;
+            case 'C':
+                result.TableType = TKdbAliasTableType::CDX;
+                break;
+            case 'K':
+                result.TableType = TKdbAliasTableType::KDT;
+                break;
+            case 'V':
+                result.TableType = TKdbAliasTableType::VFP;
+                break;
+            default:
+                break;
         }
         value.resize(semicolon);
     }
@@ -168,7 +181,8 @@ void TKdbConnection::SetName(std::string name) {
         if (dataSet->KdbConnection() && dataSet->KdbConnection() != this) continue;
         if (AnsiSameText(dataSet->databaseName_, oldName)) {
             dataSet->databaseName_ = name;
-        } else if (!ownerName.empty() && AnsiSameText(dataSet->databaseName_, ownerName + "." + oldName)) {
+        } else if (!ownerName.empty() &&
+                   AnsiSameText(dataSet->databaseName_, ownerName + "." + oldName)) {
             dataSet->databaseName_ = ownerName + "." + name;
         }
     }
@@ -214,11 +228,20 @@ void TKdbConnection::SetAliasName(const std::string& name) {
     isDictionary_ = EndsWithNoCase(aliasPath_, ".KDD");
     TKdbTableTypes type;
     switch (alias.TableType) {
-        case TKdbAliasTableType::CDX: type = TKdbTableTypes::ttKdbCDX; break;
-        case TKdbAliasTableType::NTX: type = TKdbTableTypes::ttKdbNTX; break;
-        case TKdbAliasTableType::KDT: type = TKdbTableTypes::ttKdbKDT; break;
-        case TKdbAliasTableType::VFP: type = TKdbTableTypes::ttKdbVFP; break;
-        default: return;
+        case TKdbAliasTableType::CDX:
+            type = TKdbTableTypes::ttKdbCDX;
+            break;
+        case TKdbAliasTableType::NTX:
+            type = TKdbTableTypes::ttKdbNTX;
+            break;
+        case TKdbAliasTableType::KDT:
+            type = TKdbTableTypes::ttKdbKDT;
+            break;
+        case TKdbAliasTableType::VFP:
+            type = TKdbTableTypes::ttKdbVFP;
+            break;
+        default:
+            return;
     }
     for (TKdbDataSet* dataSet : TKdbDataSet::RegisteredDataSets()) {
         if (dataSet->Owner() != Owner() || dataSet->KdbConnection() != this) continue;
@@ -228,7 +251,9 @@ void TKdbConnection::SetAliasName(const std::string& name) {
     }
 }
 
-std::string TKdbConnection::DataPath() const { return connectPath_.empty() ? aliasPath_ : connectPath_; }
+std::string TKdbConnection::DataPath() const {
+    return connectPath_.empty() ? aliasPath_ : connectPath_;
+}
 
 std::string TKdbConnection::DataFolder() const {
     std::string path = DataPath();
@@ -282,7 +307,8 @@ void TKdbConnection::DoConnect() {
     }
     std::string path = DataPath();
     if (path.empty()) {
-        throw KdbConnectionError("Must specify connection string before getting a server connection.");
+        throw KdbConnectionError(
+            "Must specify connection string before getting a server connection.");
     }
     path = Cut(path, 254);
 
@@ -312,21 +338,35 @@ void TKdbConnection::DoConnect() {
     if (MiddleTierConnection) options |= 1;
     if (StoredProcedureConnection) options |= 2;
     switch (Compression) {
-        case TKdbCompressionTypes::ccKdbCompressInternet: options |= 12; break;
-        case TKdbCompressionTypes::ccKdbCompressAlways: options |= 4; break;
-        case TKdbCompressionTypes::ccKdbCompressNever: options |= 8; break;
-        default: break;
+        case TKdbCompressionTypes::ccKdbCompressInternet:
+            options |= 12;
+            break;
+        case TKdbCompressionTypes::ccKdbCompressAlways:
+            options |= 4;
+            break;
+        case TKdbCompressionTypes::ccKdbCompressNever:
+            options |= 8;
+            break;
+        default:
+            break;
     }
     switch (CommunicationType) {
-        case TKdbCommunicationType::ctKdbUDPIP: options |= 32; break;
-        case TKdbCommunicationType::ctKdbIPX: options |= 64; break;
-        case TKdbCommunicationType::ctKdbTCPIP: options |= 128; break;
-        default: break;
+        case TKdbCommunicationType::ctKdbUDPIP:
+            options |= 32;
+            break;
+        case TKdbCommunicationType::ctKdbIPX:
+            options |= 64;
+            break;
+        case TKdbCommunicationType::ctKdbTCPIP:
+            options |= 128;
+            break;
+        default:
+            break;
     }
 
     uint32_t handle = 0;
-    CheckEngineResult(nullptr, KdbConnect60(path.c_str(), ServerTypeMask(KdbServerTypes), user.c_str(),
-                                            password.c_str(), options, &handle));
+    CheckEngineResult(nullptr, KdbConnect60(path.c_str(), ServerTypeMask(KdbServerTypes),
+                                            user.c_str(), password.c_str(), options, &handle));
     if (sqlTimeout_ != 0) {
         const uint32_t result = KdbSetSQLTimeout(handle, sqlTimeout_);
         if (result != 0) {
@@ -376,7 +416,9 @@ void TKdbConnection::SetSQLTimeout(uint32_t seconds) {
     if (connected_) CheckEngineResult(nullptr, KdbSetSQLTimeout(handle_, seconds));
 }
 
-void TKdbConnection::RegisterDataSet(TKdbDataSet* dataSet) { dataSets_.push_back(dataSet); }
+void TKdbConnection::RegisterDataSet(TKdbDataSet* dataSet) {
+    dataSets_.push_back(dataSet);
+}
 
 void TKdbConnection::UnregisterDataSet(TKdbDataSet* dataSet) {
     auto found = std::find(dataSets_.begin(), dataSets_.end(), dataSet);

@@ -61,16 +61,24 @@ bool NamesConnection(const std::string& name, const TKdbConnection& connection) 
            AnsiSameText(name, connection.Owner()->Name() + "." + connection.Name());
 }
 
-bool IsBlobEngineType(uint16_t type) { return type >= 5 && type <= 8; }
+bool IsBlobEngineType(uint16_t type) {
+    return type >= 5 && type <= 8;
+}
 
 TKdbTableTypes TableTypeOfAlias(TKdbAliasTableType type, bool* known) {
     *known = true;
     switch (type) {
-        case TKdbAliasTableType::CDX: return TKdbTableTypes::ttKdbCDX;
-        case TKdbAliasTableType::NTX: return TKdbTableTypes::ttKdbNTX;
-        case TKdbAliasTableType::KDT: return TKdbTableTypes::ttKdbKDT;
-        case TKdbAliasTableType::VFP: return TKdbTableTypes::ttKdbVFP;
-        default: *known = false; return TKdbTableTypes::ttKdbKDT;
+        case TKdbAliasTableType::CDX:
+            return TKdbTableTypes::ttKdbCDX;
+        case TKdbAliasTableType::NTX:
+            return TKdbTableTypes::ttKdbNTX;
+        case TKdbAliasTableType::KDT:
+            return TKdbTableTypes::ttKdbKDT;
+        case TKdbAliasTableType::VFP:
+            return TKdbTableTypes::ttKdbVFP;
+        default:
+            *known = false;
+            return TKdbTableTypes::ttKdbKDT;
     }
 }
 
@@ -136,7 +144,8 @@ void TKdbDataSet::SetDatabaseName(const std::string& name) {
             return sameName(c) && c.CreatingThreadId() == thisThread;
         });
     }
-    if (!found) found = pass([&](const TKdbConnection& c) { return sameName(c) && c.Owner() == owner; });
+    if (!found)
+        found = pass([&](const TKdbConnection& c) { return sameName(c) && c.Owner() == owner; });
     if (!found) found = pass([&](const TKdbConnection& c) { return NamesConnection(name, c); });
     if (found) {
         SetKdbConnection(found);
@@ -148,10 +157,18 @@ void TKdbDataSet::SetDatabaseName(const std::string& name) {
     aliasPath_ = alias.Path;
     hasAliasType_ = true;
     switch (alias.TypeLetter) {
-        case 'N': aliasType_ = TKdbTableTypes::ttKdbNTX; break;
-        case 'C': aliasType_ = TKdbTableTypes::ttKdbCDX; break;
-        case 'V': aliasType_ = TKdbTableTypes::ttKdbVFP; break;
-        default: aliasType_ = TKdbTableTypes::ttKdbKDT; break;
+        case 'N':
+            aliasType_ = TKdbTableTypes::ttKdbNTX;
+            break;
+        case 'C':
+            aliasType_ = TKdbTableTypes::ttKdbCDX;
+            break;
+        case 'V':
+            aliasType_ = TKdbTableTypes::ttKdbVFP;
+            break;
+        default:
+            aliasType_ = TKdbTableTypes::ttKdbKDT;
+            break;
     }
     tableType_ = aliasType_;
 }
@@ -170,7 +187,8 @@ void TKdbDataSet::SetSourceTableType(TKdbTableTypes type) {
     CheckNotActive("Cannot perform this operation on an open dataset");
     if (AliasContradicts(type)) {
         RaiseKdbDatabaseError(
-            this, "The table type must remain identical to the table type associated with the alias.");
+            this,
+            "The table type must remain identical to the table type associated with the alias.");
     }
     tableType_ = type;
 }
@@ -179,7 +197,8 @@ std::string TKdbDataSet::DataPath() const {
     std::string path;
     if (!aliasPath_.empty()) {
         path = aliasPath_;
-    } else if (connection_ && (databaseName_.empty() || NamesConnection(databaseName_, *connection_))) {
+    } else if (connection_ &&
+               (databaseName_.empty() || NamesConnection(databaseName_, *connection_))) {
         path = connection_->DataFolder();
     } else {
         path = databaseName_;
@@ -276,15 +295,19 @@ TBufferPosition TKdbDataSet::BufferPositionFlag(const TRecordBuffer* buffer) con
     return static_cast<const TKdbRecordBuffer*>(buffer)->Flag;
 }
 
-void TKdbDataSet::CursorFirst() { CheckEngineResult(this, KdbGotoBOF(activeOrder_)); }
+void TKdbDataSet::CursorFirst() {
+    CheckEngineResult(this, KdbGotoBOF(activeOrder_));
+}
 
-void TKdbDataSet::CursorLast() { CheckEngineResult(this, KdbGotoEOF(activeOrder_)); }
+void TKdbDataSet::CursorLast() {
+    CheckEngineResult(this, KdbGotoEOF(activeOrder_));
+}
 
 void TKdbDataSet::CursorSetToRecord(TRecordBuffer* buffer) {
     if (Mode() == DataSetMode::Insert) return;
     auto* record = static_cast<TKdbRecordBuffer*>(buffer);
-    const uint32_t result =
-        KdbGotoBookmark(cursor_, record->Bookmark.data(), static_cast<uint32_t>(record->Bookmark.size()));
+    const uint32_t result = KdbGotoBookmark(cursor_, record->Bookmark.data(),
+                                            static_cast<uint32_t>(record->Bookmark.size()));
     if (result != KDB_ERR_RECORD_NOT_FOUND) CheckEngineResult(this, result);
 }
 
@@ -294,8 +317,10 @@ TKdbRecordBuffer* TKdbDataSet::BufferForMode() const {
         case DataSetMode::BlockRead:
         case DataSetMode::Edit:
         case DataSetMode::Insert:
-        case DataSetMode::NewValue: return static_cast<TKdbRecordBuffer*>(ActiveBuffer());
-        default: return nullptr;
+        case DataSetMode::NewValue:
+            return static_cast<TKdbRecordBuffer*>(ActiveBuffer());
+        default:
+            return nullptr;
     }
 }
 
@@ -303,7 +328,8 @@ void TKdbDataSet::ReadRecord(TKdbRecordBuffer& buffer) {
     uint32_t length = static_cast<uint32_t>(buffer.Data.size());
     CheckEngineResult(this, KdbGetRecord(cursor_, buffer.Data.data(), &length));
     uint32_t bookmarkLength = static_cast<uint32_t>(buffer.Bookmark.size());
-    CheckEngineResult(this, KdbGetBookmark60(activeOrder_, buffer.Bookmark.data(), &bookmarkLength));
+    CheckEngineResult(this,
+                      KdbGetBookmark60(activeOrder_, buffer.Bookmark.data(), &bookmarkLength));
     if (hasBlobs_) {
         for (int i = 0; i < kceDefs_.Count(); ++i) {
             const TKCEFieldDef& def = kceDefs_.At(i);
@@ -324,7 +350,8 @@ void TKdbDataSet::ReadRecord(TKdbRecordBuffer& buffer) {
             uint8_t* at = buffer.Data.data() + def.Offset;
             std::vector<char> text(def.Length + 1, '\0');
             uint32_t textLength = def.Length + 1;
-            CheckEngineResult(this, KdbGetField(cursor_, def.FieldNumber, text.data(), &textLength, 0));
+            CheckEngineResult(this,
+                              KdbGetField(cursor_, def.FieldNumber, text.data(), &textLength, 0));
             std::memcpy(at, text.data(), std::min<uint32_t>(textLength, def.Length));
         }
     }
@@ -397,9 +424,11 @@ void TKdbDataSet::ReadCursorFieldDefs(uint32_t cursor) {
         def.FieldNumber = number;
         CheckEngineResult(this, KdbGetFieldType(cursor, number, &def.EngineType));
         CheckEngineResult(this, KdbGetFieldLength(cursor, number, &def.Length));
-        if (def.EngineType == 2) CheckEngineResult(this, KdbGetFieldDecimals(cursor, number, &def.Decimals));
-        const TKdbFieldMapping mapping = MapEngineField(this, def.EngineType, def.Length, def.Decimals,
-                                                        tableType, options_.KdbNumericsAsFloats);
+        if (def.EngineType == 2)
+            CheckEngineResult(this, KdbGetFieldDecimals(cursor, number, &def.Decimals));
+        const TKdbFieldMapping mapping =
+            MapEngineField(this, def.EngineType, def.Length, def.Decimals, tableType,
+                           options_.KdbNumericsAsFloats);
         char name[130] = {};
         uint16_t nameLength = 129;
         CheckEngineResult(this, KdbGetFieldName(cursor, number, name, &nameLength));
@@ -423,7 +452,9 @@ void TKdbDataSet::ReadCursorFieldDefs(uint32_t cursor) {
     }
 }
 
-void TKdbDataSet::CursorInitFieldDefs() { ReadCursorFieldDefs(cursor_); }
+void TKdbDataSet::CursorInitFieldDefs() {
+    ReadCursorFieldDefs(cursor_);
+}
 
 void TKdbDataSet::LoadFieldDefs() {
     if (CursorIsOpen()) {
@@ -494,14 +525,16 @@ void TKdbDataSet::CursorOpen() {
     int blobs = 0;
     for (int i = 0; i < kceDefs_.Count(); ++i) {
         const uint16_t type = kceDefs_.At(i).EngineType;
-        if (IsBlobEngineType(type) || type == 51 || type == 52) blobFieldIndex_[static_cast<size_t>(i)] = blobs++;
+        if (IsBlobEngineType(type) || type == 51 || type == 52)
+            blobFieldIndex_[static_cast<size_t>(i)] = blobs++;
     }
     hasBlobs_ = blobs > 0;
 
     if (!IndexName.empty()) {
         CheckEngineResult(this, KdbGetIndexHandle(cursor_, IndexName.c_str(), &activeOrder_));
     } else if (!IndexFieldNames.empty()) {
-        RaiseKdbDatabaseError(this, FormatMessage("Not a valid index field name:%s", {IndexFieldNames}));
+        RaiseKdbDatabaseError(this,
+                              FormatMessage("Not a valid index field name:%s", {IndexFieldNames}));
     }
     CheckEngineResult(this, KdbGetBookmarkLength(activeOrder_, &bookmarkLength_));
     CursorFirst();

@@ -133,7 +133,8 @@ TKdbBlobCache* TKdbDataSet::LoadBlobCache(const TField& field, TKdbRecordBuffer&
             bytes.resize(length);
             uint32_t got = length;
             if (length > 0) {
-                CheckEngineResult(this, KdbGetBinary(cursor_, def.FieldNumber, 0, bytes.data(), &got));
+                CheckEngineResult(this,
+                                  KdbGetBinary(cursor_, def.FieldNumber, 0, bytes.data(), &got));
             }
             length = std::min(got, length);
         }

@@ -36,7 +36,9 @@ bool AllZeroOrSpace(const uint8_t* p, uint32_t length) {
     return true;
 }
 
-bool IsDbf(uint16_t tableType) { return tableType == KDB_TABLE_NTX || tableType == KDB_TABLE_CDX; }
+bool IsDbf(uint16_t tableType) {
+    return tableType == KDB_TABLE_NTX || tableType == KDB_TABLE_CDX;
+}
 
 // Asks the engine about a VFP system field; true when the call succeeds and answers non-zero.
 bool VfpFlag(const TKCEFieldDef& def, const uint8_t* record, uint16_t option,
@@ -50,33 +52,43 @@ bool VfpFlag(const TKCEFieldDef& def, const uint8_t* record, uint16_t option,
 bool NullKdt(const TKCEFieldDef& def, const uint8_t* p) {
     const uint32_t l = def.Length;
     switch (def.EngineType) {
-        case 1: return p[0] == ' ';
+        case 1:
+            return p[0] == ' ';
         case 2:
         case 3:
         case 4:
         case 9:
         case 16:
-        case 20: return AllBytes(p, l, 0);
+        case 20:
+            return AllBytes(p, l, 0);
         case 5:
         case 6:
         case 7:
-        case 8: return Get<int32_t>(p) == 0;
+        case 8:
+            return Get<int32_t>(p) == 0;
         case 10:
-        case 17: return Get<uint64_t>(p) == 0x8000000000000020ull;
-        case 11: return Get<uint32_t>(p) == 0x80000000u;
-        case 12: return Get<uint16_t>(p) == 0x8000u;
+        case 17:
+            return Get<uint64_t>(p) == 0x8000000000000020ull;
+        case 11:
+            return Get<uint32_t>(p) == 0x80000000u;
+        case 12:
+            return Get<uint16_t>(p) == 0x8000u;
         case 13:
-        case 15: return Get<uint32_t>(p) == 0xFFFFFFFFu;
+        case 15:
+            return Get<uint32_t>(p) == 0xFFFFFFFFu;
         case 14:
-        case 22: return Get<int32_t>(p) == 0;
+        case 22:
+            return Get<int32_t>(p) == 0;
         case 18:
-        case 21: return Get<uint64_t>(p) == 0x8000000000000000ull;
+        case 21:
+            return Get<uint64_t>(p) == 0x8000000000000000ull;
         case 23:
         case 24: {
             const uint16_t stored = Get<uint16_t>(p + l);
             return stored == 0xFFFF || stored == 0;
         }
-        default: return true;
+        default:
+            return true;
     }
 }
 
@@ -86,12 +98,17 @@ bool NullVfp(const TKCEFieldDef& def, const uint8_t* record, const TRecordDecode
     switch (def.EngineType) {
         case 1:
         case 2:
-        case 3: isNull = AllBytes(p, def.Length, ' '); break;
+        case 3:
+            isNull = AllBytes(p, def.Length, ' ');
+            break;
         case 5:
         case 6:
         case 7:
-        case 14: isNull = Get<int32_t>(p) == 0; break;
-        default: break;
+        case 14:
+            isNull = Get<int32_t>(p) == 0;
+            break;
+        default:
+            break;
     }
     if (!isNull && def.Nullable) isNull = VfpFlag(def, record, 1, env);
     return isNull;
@@ -101,18 +118,24 @@ bool NullDbf(const TKCEFieldDef& def, const uint8_t* p) {
     switch (def.EngineType) {
         case 1:
         case 2:
-        case 4: return AllZeroOrSpace(p, def.Length);
-        case 3: return def.Length == 4 ? Get<int32_t>(p) == 0 : AllZeroOrSpace(p, def.Length);
+        case 4:
+            return AllZeroOrSpace(p, def.Length);
+        case 3:
+            return def.Length == 4 ? Get<int32_t>(p) == 0 : AllZeroOrSpace(p, def.Length);
         case 5:
         case 6:
         case 7:
-        case 8: return Get<int32_t>(p) == 0;
-        case 9: return AllBytes(p, def.Length, 0);
+        case 8:
+            return Get<int32_t>(p) == 0;
+        case 9:
+            return AllBytes(p, def.Length, 0);
         case 10:
         case 11:
         case 12:
-        case 17: return false;
-        default: return true;
+        case 17:
+            return false;
+        default:
+            return true;
     }
 }
 
@@ -167,8 +190,8 @@ uint32_t VariableLength(const TKCEFieldDef& def, const uint8_t* record,
     if (env.TableType == KDB_TABLE_KDT) {
         length = Get<uint16_t>(p + def.Length);
     } else if (env.TableType == KDB_TABLE_VFP) {
-        length = VfpFlag(def, record, 4, env) ? def.Length
-                                              : (def.Length > 0 ? p[def.Length - 1] : 0u);
+        length =
+            VfpFlag(def, record, 4, env) ? def.Length : (def.Length > 0 ? p[def.Length - 1] : 0u);
     }
     return std::min(length, def.Length);
 }
@@ -205,7 +228,9 @@ void Decode(const TKCEFieldDef& def, const uint8_t* record, TFieldType dataType,
             Put<int16_t>(destination, value ? -1 : 0);
             break;
         }
-        case 2: DecodeNumericText(p, l, dataType, destination); break;
+        case 2:
+            DecodeNumericText(p, l, dataType, destination);
+            break;
         case 3: {
             if (l == 4) {
                 Put<int32_t>(destination, Get<int32_t>(p) - kJulianToDayNumber);
@@ -217,7 +242,9 @@ void Decode(const TKCEFieldDef& def, const uint8_t* record, TFieldType dataType,
             break;
         }
         case 4:
-        case 20: CopyTrimmed(p, l, static_cast<char*>(destination)); break;
+        case 20:
+            CopyTrimmed(p, l, static_cast<char*>(destination));
+            break;
         case 9: {
             const uint32_t packed = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
             char text[16];
@@ -229,11 +256,17 @@ void Decode(const TKCEFieldDef& def, const uint8_t* record, TFieldType dataType,
         }
         case 10:
         case 17:
-        case 16: std::memcpy(destination, p, def.EngineType == 16 ? l : 8u); break;
+        case 16:
+            std::memcpy(destination, p, def.EngineType == 16 ? l : 8u);
+            break;
         case 11:
         case 13:
-        case 15: std::memcpy(destination, p, 4); break;
-        case 12: std::memcpy(destination, p, 2); break;
+        case 15:
+            std::memcpy(destination, p, 4);
+            break;
+        case 12:
+            std::memcpy(destination, p, 2);
+            break;
         case 14:
         case 22: {
             const int32_t day = Get<int32_t>(p);
@@ -245,8 +278,12 @@ void Decode(const TKCEFieldDef& def, const uint8_t* record, TFieldType dataType,
             Put<double>(destination, count);
             break;
         }
-        case 18: Put<TBcd>(destination, ScaledToBcd(Get<int64_t>(p), 20, 4)); break;
-        case 21: Put<TBcd>(destination, TextToBcd(std::to_string(Get<int64_t>(p)))); break;
+        case 18:
+            Put<TBcd>(destination, ScaledToBcd(Get<int64_t>(p), 20, 4));
+            break;
+        case 21:
+            Put<TBcd>(destination, TextToBcd(std::to_string(Get<int64_t>(p))));
+            break;
         case 23: {
             const uint32_t length = VariableLength(def, record, env);
             auto* to = static_cast<char*>(destination);
@@ -261,7 +298,8 @@ void Decode(const TKCEFieldDef& def, const uint8_t* record, TFieldType dataType,
             std::memcpy(to + 2, p, length);
             break;
         }
-        default: break;  // blobs come through the blob stream
+        default:
+            break;  // blobs come through the blob stream
     }
 }
 

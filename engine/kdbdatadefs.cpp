@@ -18,19 +18,27 @@ std::unique_ptr<TField> Make() {
 
 uint16_t OpenTableTypeCode(TKdbTableTypes type) {
     switch (type) {
-        case TKdbTableTypes::ttKdbCDX: return 2;
-        case TKdbTableTypes::ttKdbNTX: return 1;
-        case TKdbTableTypes::ttKdbVFP: return 4;
-        default: return 3;
+        case TKdbTableTypes::ttKdbCDX:
+            return 2;
+        case TKdbTableTypes::ttKdbNTX:
+            return 1;
+        case TKdbTableTypes::ttKdbVFP:
+            return 4;
+        default:
+            return 3;
     }
 }
 
 std::string KdbCharTypeName(TKdbCharTypes type) {
     switch (type) {
-        case kKdbCharANSI: return "ANSI";
-        case kKdbCharOEM: return "OEM";
-        case kKdbCharGeneralVfpCiAs1252: return "GENERAL_VFP_CI_AS_1252";
-        default: return {};
+        case kKdbCharANSI:
+            return "ANSI";
+        case kKdbCharOEM:
+            return "OEM";
+        case kKdbCharGeneralVfpCiAs1252:
+            return "GENERAL_VFP_CI_AS_1252";
+        default:
+            return {};
     }
 }
 
@@ -46,7 +54,8 @@ TKdbFieldMapping MapEngineField(const TKdbDataSet* dataSet, uint16_t engineType,
     const int32_t l = static_cast<int32_t>(length);
     const int32_t d = decimals;
     switch (engineType) {
-        case 1: return {ftBoolean, 0};
+        case 1:
+            return {ftBoolean, 0};
         case 2:
             if (tableType == KDB_TABLE_KDT && !numericsAsFloats) {
                 const int32_t precision = d > 0 ? l - 2 : l - 1;
@@ -55,28 +64,43 @@ TKdbFieldMapping MapEngineField(const TKdbDataSet* dataSet, uint16_t engineType,
             if (d > 0) return {ftFloat, 0};
             return {l < 5 ? ftSmallint : ftFloat, 0};
         case 3:
-        case 9: return {ftDate, 0};
+        case 9:
+            return {ftDate, 0};
         case 4:
         case 20:
-        case 23: return {ftString, l};
+        case 23:
+            return {ftString, l};
         case 5:
-        case 8: return {ftMemo, 1};
+        case 8:
+            return {ftMemo, 1};
         case 6:
         case 7:
         case 51:
-        case 52: return {ftBlob, 1};
-        case 10: return {ftFloat, 0};
-        case 11: return {ftInteger, 0};
-        case 12: return {ftSmallint, 0};
-        case 13: return {ftTime, 0};
+        case 52:
+            return {ftBlob, 1};
+        case 10:
+            return {ftFloat, 0};
+        case 11:
+            return {ftInteger, 0};
+        case 12:
+            return {ftSmallint, 0};
+        case 13:
+            return {ftTime, 0};
         case 14:
-        case 22: return {ftDateTime, 0};
-        case 15: return {ftAutoInc, 0};
-        case 16: return {ftBytes, l};
-        case 17: return {ftCurrency, 0};
-        case 18: return {ftBCD, 4, 20};
-        case 21: return {ftBCD, 0, 20};
-        case 24: return {ftVarBytes, l};
+        case 22:
+            return {ftDateTime, 0};
+        case 15:
+            return {ftAutoInc, 0};
+        case 16:
+            return {ftBytes, l};
+        case 17:
+            return {ftCurrency, 0};
+        case 18:
+            return {ftBCD, 4, 20};
+        case 21:
+            return {ftBCD, 0, 20};
+        case 24:
+            return {ftVarBytes, l};
         case 26:
         case 27:
         case 28:
@@ -118,8 +142,9 @@ void TKdbTableOptions::SetKdbCharType(TKdbCharTypes value) {
     const TKdbTableTypes type = dataSet_.SourceTableType();
     if ((type == TKdbTableTypes::ttKdbCDX || type == TKdbTableTypes::ttKdbNTX) &&
         value != kKdbCharANSI && value != kKdbCharOEM) {
-        RaiseKdbDatabaseError(&dataSet_, "ttKdbCDX and ttKdbNTX table types only support an "
-                                         "KdbCharType of ANSI or OEM.");
+        RaiseKdbDatabaseError(&dataSet_,
+                              "ttKdbCDX and ttKdbNTX table types only support an "
+                              "KdbCharType of ANSI or OEM.");
     }
     charType_ = value;
 }

@@ -56,7 +56,9 @@ int32_t SqlErrorCodeFromMessage(std::string_view message) {
 
 }  // namespace
 
-bool BuildingEngineError() { return buildingEngineError; }
+bool BuildingEngineError() {
+    return buildingEngineError;
+}
 
 EKDBDatabaseError MakeKdbDatabaseError(const TKdbDataSet* dataSet, std::string message,
                                        uint32_t code) {

@@ -30,7 +30,8 @@ bool IsDateLetter(char c) {
 
 }  // namespace
 
-TKdbSettings::TKdbSettings(TComponent* owner, std::string name) : TComponent(owner, std::move(name)) {
+TKdbSettings::TKdbSettings(TComponent* owner, std::string name)
+    : TComponent(owner, std::move(name)) {
     bool only = false;
     {
         std::lock_guard<std::mutex> guard(CounterLock());
@@ -47,7 +48,8 @@ TKdbSettings::TKdbSettings(TComponent* owner, std::string name) : TComponent(own
         Check(KdbCacheOpenCursors(25));
         numCachedCursors_ = 25;
         std::string accepted = LocaleFormats.ShortDatePattern;
-        if (KdbSetDateFormat(accepted.substr(0, std::min<size_t>(accepted.size(), 11)).c_str()) != 0) {
+        if (KdbSetDateFormat(accepted.substr(0, std::min<size_t>(accepted.size(), 11)).c_str()) !=
+            0) {
             accepted = kDefaultDateFormat;
             Check(KdbSetDateFormat(kDefaultDateFormat));
         }
@@ -74,7 +76,9 @@ TKdbSettings::~TKdbSettings() {
     if (instance == this) instance = nullptr;
 }
 
-TKdbSettings* TKdbSettings::Instance() { return instance; }
+TKdbSettings* TKdbSettings::Instance() {
+    return instance;
+}
 
 void TKdbSettings::SetDateFormat(const std::string& format) {
     const std::string value = format.empty() ? std::string(kDefaultDateFormat) : format;

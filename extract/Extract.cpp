@@ -4,15 +4,14 @@
 
 namespace parvell {
 
-TExtractResult ExtractToFile(TDataSet& data, std::string_view path,
-                             const TExtractOptions& options, TExtractCallbacks& callbacks) {
+TExtractResult ExtractToFile(TDataSet& data, std::string_view path, const TExtractOptions& options,
+                             TExtractCallbacks& callbacks) {
     TExtractFile file;
     return ExtractToFile(data, path, options, callbacks, file);
 }
 
-TExtractResult ExtractToFile(TDataSet& data, std::string_view path,
-                             const TExtractOptions& options, TExtractCallbacks& callbacks,
-                             TExtractFile& file) {
+TExtractResult ExtractToFile(TDataSet& data, std::string_view path, const TExtractOptions& options,
+                             TExtractCallbacks& callbacks, TExtractFile& file) {
     try {
         file.Create(path);
     } catch (const EInOutError&) {

@@ -69,11 +69,10 @@ TExtractResult WriteFixedLength(TDataSet& data, TExtractFile& file, bool tabDeli
 // cannot be created is reported as in/out error 103 (no file is open to close). When the run
 // fails part-way the file is closed with the complete lines written so far and the error
 // continues to the caller.
-TExtractResult ExtractToFile(TDataSet& data, std::string_view path,
-                             const TExtractOptions& options, TExtractCallbacks& callbacks);
+TExtractResult ExtractToFile(TDataSet& data, std::string_view path, const TExtractOptions& options,
+                             TExtractCallbacks& callbacks);
 // The same into a file object of the caller's (which the run creates and closes).
-TExtractResult ExtractToFile(TDataSet& data, std::string_view path,
-                             const TExtractOptions& options, TExtractCallbacks& callbacks,
-                             TExtractFile& file);
+TExtractResult ExtractToFile(TDataSet& data, std::string_view path, const TExtractOptions& options,
+                             TExtractCallbacks& callbacks, TExtractFile& file);
 
 }  // namespace parvell

@@ -29,7 +29,8 @@ std::string_view GenericText(uint32_t code);
 
 // The text of an SQL error: "Error 7200: NativeError = N; message", followed by the position (a
 // 0-based byte offset into sql) as line and column when the message does not name it.
-std::string SqlErrorText(int nativeError, size_t position, std::string_view message, std::string_view sql);
+std::string SqlErrorText(int nativeError, size_t position, std::string_view message,
+                         std::string_view sql);
 [[noreturn]] void FailSql(int nativeError, std::string_view message);
 
 void SetLastError(uint32_t code, std::string text);

@@ -21,7 +21,8 @@ void DefineItem(TVRCustomLabel& item, double top) {
     item.Transparent = false;
 }
 
-TVRDBText& AddDBText(TVRSubDetail& band, const char* name, TDataSet* dataSet, const char* field, double top) {
+TVRDBText& AddDBText(TVRSubDetail& band, const char* name, TDataSet* dataSet, const char* field,
+                     double top) {
     TVRDBText& item = band.AddItem<TVRDBText>(name);
     DefineItem(item, top);
     item.DataSet = dataSet;

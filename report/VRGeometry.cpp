@@ -1,8 +1,8 @@
 #include "report/VRGeometry.h"
 
 #include <array>
-#include <cmath>
 #include <cfenv>
+#include <cmath>
 
 namespace parvell {
 

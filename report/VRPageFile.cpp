@@ -65,12 +65,13 @@ public:
             const uint32_t number = GetU32(head, 0);
             const int64_t end = GetU32(head, 4);
             if (number != static_cast<uint32_t>(page)) {
-                Fail(FormatMessage("the record at offset %d holds page %d where page %d was expected",
-                                   {static_cast<long long>(start), static_cast<long long>(number), page}));
+                Fail(FormatMessage(
+                    "the record at offset %d holds page %d where page %d was expected",
+                    {static_cast<long long>(start), static_cast<long long>(number), page}));
             }
             if (end < start + kRecordOverhead || end > size_) {
-                Fail(FormatMessage("page %d ends at offset %d, outside the file", {page,
-                                   static_cast<long long>(end)}));
+                Fail(FormatMessage("page %d ends at offset %d, outside the file",
+                                   {page, static_cast<long long>(end)}));
             }
             const QByteArray data = ReadAt(start + 8, end - start - kRecordOverhead);
             const uint32_t back = GetU32(ReadAt(end - 4, 4), 0);
@@ -87,8 +88,8 @@ public:
 
 private:
     [[noreturn]] void Fail(const std::string& reason) const {
-        throw Exception(FormatMessage("Cannot load the report %s: %s",
-                                      {path_.toStdString(), reason}));
+        throw Exception(
+            FormatMessage("Cannot load the report %s: %s", {path_.toStdString(), reason}));
     }
 
     QByteArray ReadAt(int64_t offset, int64_t length) {

@@ -36,7 +36,8 @@ void TVRPageStore::Append(const QByteArray& pictureData) {
     QByteArray record(static_cast<qsizetype>(length), '\0');
     PutU32(record.data(), static_cast<uint32_t>(starts_.size() + 1));
     PutU32(record.data() + 4, static_cast<uint32_t>(fileStart + length));
-    std::memcpy(record.data() + 8, pictureData.constData(), static_cast<size_t>(pictureData.size()));
+    std::memcpy(record.data() + 8, pictureData.constData(),
+                static_cast<size_t>(pictureData.size()));
     PutU32(record.data() + length - 4, static_cast<uint32_t>(fileStart));
 
     if (!file_ && memory_.size() + length > memoryLimit_) MoveToFile();
@@ -53,7 +54,8 @@ void TVRPageStore::Append(const QByteArray& pictureData) {
 }
 
 void TVRPageStore::MoveToFile() {
-    auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/parvell-pages-XXXXXX"));
+    auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() +
+                                                 QStringLiteral("/parvell-pages-XXXXXX"));
     if (!file->open() || file->write(memory_) != memory_.size()) {
         throw Exception(FormatMessage("Cannot write the report's page file %s",
                                       {file->fileName().toStdString()}));
@@ -80,7 +82,8 @@ QByteArray TVRPageStore::ReadRange(int64_t offset, int64_t length) const {
 
 QByteArray TVRPageStore::Page(int pageNumber) const {
     QMutexLocker guard(&lock_);
-    if (pageNumber < 1 || pageNumber > static_cast<int>(starts_.size())) throw EListError(pageNumber);
+    if (pageNumber < 1 || pageNumber > static_cast<int>(starts_.size()))
+        throw EListError(pageNumber);
     const size_t index = static_cast<size_t>(pageNumber - 1);
     const int64_t start = starts_[index];
     const int64_t end = index + 1 < starts_.size() ? starts_[index + 1] : total_;

@@ -6,7 +6,8 @@
 
 namespace parvell {
 
-TVRUnitBase::TVRUnitBase(size_t count) : values_(count, 0.0), screenPpi_(parvell::ScreenPixelsPerInch()) {}
+TVRUnitBase::TVRUnitBase(size_t count)
+    : values_(count, 0.0), screenPpi_(parvell::ScreenPixelsPerInch()) {}
 
 void TVRUnitBase::SetValues(const std::vector<double>& values) {
     for (size_t i = 0; i < values_.size() && i < values.size(); ++i) values_[i] = values[i];
@@ -14,30 +15,44 @@ void TVRUnitBase::SetValues(const std::vector<double>& values) {
 
 double TVRUnitBase::FromNative(double native) const {
     switch (unit_) {
-        case TVRUnit::MM: return native / 10;
-        case TVRUnit::Inches: return native / kNativePerInch;
-        case TVRUnit::Pixels: return native / (kNativePerInch / screenPpi_) * zoom_ / 100;
+        case TVRUnit::MM:
+            return native / 10;
+        case TVRUnit::Inches:
+            return native / kNativePerInch;
+        case TVRUnit::Pixels:
+            return native / (kNativePerInch / screenPpi_) * zoom_ / 100;
         case TVRUnit::Characters:
-        case TVRUnit::Native: break;
+        case TVRUnit::Native:
+            break;
     }
     return native;
 }
 
 double TVRUnitBase::ToNative(double value) const {
     switch (unit_) {
-        case TVRUnit::MM: return value * 10;
-        case TVRUnit::Inches: return value * kNativePerInch;
-        case TVRUnit::Pixels: return value * (kNativePerInch / screenPpi_) * 100 / zoom_;
+        case TVRUnit::MM:
+            return value * 10;
+        case TVRUnit::Inches:
+            return value * kNativePerInch;
+        case TVRUnit::Pixels:
+            return value * (kNativePerInch / screenPpi_) * 100 / zoom_;
         case TVRUnit::Characters:
-        case TVRUnit::Native: break;
+        case TVRUnit::Native:
+            break;
     }
     return value;
 }
 
-double TVRUnitBase::Get(size_t index) const { return FromNative(values_[index]); }
-void TVRUnitBase::Set(size_t index, double value) { values_[index] = ToNative(value); }
+double TVRUnitBase::Get(size_t index) const {
+    return FromNative(values_[index]);
+}
+void TVRUnitBase::Set(size_t index, double value) {
+    values_[index] = ToNative(value);
+}
 
-TVRPage::TVRPage() : TVRUnitBase(7) { SetPaperSize(TVRPaperSize::A4); }
+TVRPage::TVRPage() : TVRUnitBase(7) {
+    SetPaperSize(TVRPaperSize::A4);
+}
 
 void TVRPage::SetLength(double v) {
     if (paperSize_ == TVRPaperSize::Custom) Set(1, v);

@@ -13,7 +13,8 @@ namespace kce::dbf {
 
 namespace {
 
-[[noreturn]] void ThrowErrno(const std::string& path, int64_t offset, const std::string& what, int err) {
+[[noreturn]] void ThrowErrno(const std::string& path, int64_t offset, const std::string& what,
+                             int err) {
     throw DbfError(path, offset, what + ": " + std::strerror(err));
 }
 
@@ -27,7 +28,9 @@ Fd& Fd::operator=(Fd&& o) noexcept {
     return *this;
 }
 
-Fd::~Fd() { Reset(); }
+Fd::~Fd() {
+    Reset();
+}
 
 void Fd::Reset() {
     if (fd_ >= 0) ::close(fd_);
@@ -63,7 +66,8 @@ size_t ReadAt(int fd, uint64_t offset, char* buffer, size_t size, const std::str
 void WriteAt(int fd, uint64_t offset, std::string_view bytes, const std::string& path) {
     size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+        ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+                             static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
             ThrowErrno(path, static_cast<int64_t>(offset + done), "write failed", errno);
@@ -74,7 +78,8 @@ void WriteAt(int fd, uint64_t offset, std::string_view bytes, const std::string&
 
 void Truncate(int fd, uint64_t size, const std::string& path) {
     while (::ftruncate(fd, static_cast<off_t>(size)) != 0) {
-        if (errno != EINTR) ThrowErrno(path, static_cast<int64_t>(size), "cannot set the file length", errno);
+        if (errno != EINTR)
+            ThrowErrno(path, static_cast<int64_t>(size), "cannot set the file length", errno);
     }
 }
 
@@ -89,7 +94,8 @@ void SyncFolderOf(const std::string& path) {
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) ThrowErrno(folder, -1, "cannot open the folder", errno);
     Fd owner(fd);
-    if (::fsync(fd) != 0 && errno != EINVAL) ThrowErrno(folder, -1, "cannot flush the folder to disk", errno);
+    if (::fsync(fd) != 0 && errno != EINVAL)
+        ThrowErrno(folder, -1, "cannot flush the folder to disk", errno);
 }
 
 bool FileExists(const std::string& path) {

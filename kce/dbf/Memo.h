@@ -50,8 +50,8 @@ void SetMemoNextFree(MemoFormat format, std::string& header, uint64_t nextFree);
 // The bytes of one memo starting at a block boundary, padded to whole blocks. `picture` selects
 // the FoxPro block type (0 picture/binary, 1 text). Throws DbfError naming `path` for data a
 // dBase III memo cannot hold (the 0x1A end mark).
-std::string EncodeMemoBlock(MemoFormat format, uint32_t blockSize, std::string_view data, bool picture,
-                            const std::string& path);
+std::string EncodeMemoBlock(MemoFormat format, uint32_t blockSize, std::string_view data,
+                            bool picture, const std::string& path);
 // Default block size of new memo files of the format.
 uint32_t DefaultMemoBlockSize(MemoFormat format);
 

@@ -23,7 +23,8 @@ const char kCreating[] = ".creating";
 
 void Rename(const std::string& from, const std::string& to) {
     if (::rename(from.c_str(), to.c_str()) != 0) {
-        throw DbfError(to, -1, "cannot put the new file in place: " + std::string(std::strerror(errno)));
+        throw DbfError(to, -1,
+                       "cannot put the new file in place: " + std::string(std::strerror(errno)));
     }
 }
 
@@ -99,16 +100,18 @@ TableCreator::~TableCreator() {
 
 void TableCreator::Add(const Record& values, bool deleted) {
     if (values.size() != header_.columns.size()) {
-        throw DbfError(path_, -1, "record " + std::to_string(count_ + 1) + " gives " + std::to_string(values.size()) +
-                                      " values for " + std::to_string(header_.columns.size()) + " columns");
+        throw DbfError(path_, -1,
+                       "record " + std::to_string(count_ + 1) + " gives " +
+                           std::to_string(values.size()) + " values for " +
+                           std::to_string(header_.columns.size()) + " columns");
     }
     if (count_ == UINT32_MAX) throw DbfError(path_, 4, "the table cannot hold more records");
     std::fill(record_.begin(), record_.end(), '\0');
     record_[0] = deleted ? '*' : ' ';
     const uint32_t number = count_ + 1;
     for (size_t i = 0; i < values.size(); ++i) {
-        EncodeField(codec_, header_.columns[i], NumberedValue(header_.columns[i], values[i]), record_.data(),
-                    memo_.get(), number, header_.RecordOffset(count_));
+        EncodeField(codec_, header_.columns[i], NumberedValue(header_.columns[i], values[i]),
+                    record_.data(), memo_.get(), number, header_.RecordOffset(count_));
     }
     buffer_ += record_;
     ++count_;
@@ -131,13 +134,15 @@ void TableCreator::Finish() {
         memo_->Finish();
         Rename(memo_->Path(), memoPath_);
     }
-    if (FileExists(path_)) throw DbfError(path_, -1, "a table file of that name appeared while this one was written");
+    if (FileExists(path_))
+        throw DbfError(path_, -1, "a table file of that name appeared while this one was written");
     Rename(temp, path_);
     SyncFolderOf(path_);
     finished_ = true;
 }
 
-void CreateTable(const std::string& path, const TableSpec& layout, const std::vector<Record>& records) {
+void CreateTable(const std::string& path, const TableSpec& layout,
+                 const std::vector<Record>& records) {
     TableCreator creator(path, layout);
     for (const Record& r : records) creator.Add(r);
     creator.Finish();

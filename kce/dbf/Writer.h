@@ -50,6 +50,7 @@ private:
 };
 
 // Creates a table with the given records in one call.
-void CreateTable(const std::string& path, const TableSpec& layout, const std::vector<Record>& records);
+void CreateTable(const std::string& path, const TableSpec& layout,
+                 const std::vector<Record>& records);
 
 }  // namespace kce::dbf

@@ -6,7 +6,8 @@
 
 namespace kce::sql {
 
-CompiledStatement Compile(std::string_view sql, const Catalogue& catalogue, const Settings& settings) {
+CompiledStatement Compile(std::string_view sql, const Catalogue& catalogue,
+                          const Settings& settings) {
     const ast::Statement parsed = Parse(sql);
     const bound::Statement bound = Bind(parsed, sql, catalogue, settings);
     CompiledStatement compiled;

@@ -44,12 +44,22 @@ public:
 
     void ExprSql(const Expr& e) {
         switch (e.kind) {
-            case Kind::Null: out += "NULL"; return;
+            case Kind::Null:
+                out += "NULL";
+                return;
             case Kind::Integer:
-            case Kind::Real: out += e.text; return;
-            case Kind::Text: out += TextLiteral(e.text); return;
-            case Kind::Parameter: out += "?" + std::to_string(e.index + 1); return;
-            case Kind::Column: out += e.source + "." + Quote(e.text); return;
+            case Kind::Real:
+                out += e.text;
+                return;
+            case Kind::Text:
+                out += TextLiteral(e.text);
+                return;
+            case Kind::Parameter:
+                out += "?" + std::to_string(e.index + 1);
+                return;
+            case Kind::Column:
+                out += e.source + "." + Quote(e.text);
+                return;
             case Kind::Unary:
                 out += e.text == "NOT" ? "(NOT " : "(-";
                 ExprSql(*e.args[0]);
@@ -209,12 +219,24 @@ public:
                 out += " FROM ";
             } else {
                 switch (source.join) {
-                    case bound::JoinKind::Comma: out += ", "; break;
-                    case bound::JoinKind::Inner: out += " INNER JOIN "; break;
-                    case bound::JoinKind::Left: out += " LEFT JOIN "; break;
-                    case bound::JoinKind::Right: out += " RIGHT JOIN "; break;
-                    case bound::JoinKind::Full: out += " FULL JOIN "; break;
-                    case bound::JoinKind::Cross: out += " CROSS JOIN "; break;
+                    case bound::JoinKind::Comma:
+                        out += ", ";
+                        break;
+                    case bound::JoinKind::Inner:
+                        out += " INNER JOIN ";
+                        break;
+                    case bound::JoinKind::Left:
+                        out += " LEFT JOIN ";
+                        break;
+                    case bound::JoinKind::Right:
+                        out += " RIGHT JOIN ";
+                        break;
+                    case bound::JoinKind::Full:
+                        out += " FULL JOIN ";
+                        break;
+                    case bound::JoinKind::Cross:
+                        out += " CROSS JOIN ";
+                        break;
                 }
             }
             if (source.subquery) {

@@ -22,12 +22,17 @@ public:
     std::vector<std::string> events;
     void DataEvent(TDataEvent event, int info) override {
         switch (event) {
-            case TDataEvent::RecordsChanged: events.push_back("changed"); break;
+            case TDataEvent::RecordsChanged:
+                events.push_back("changed");
+                break;
             case TDataEvent::WindowScrolled:
                 events.push_back("scrolled " + std::to_string(info));
                 break;
-            case TDataEvent::ModeChanged: events.push_back("mode"); break;
-            case TDataEvent::FinishEdits: break;
+            case TDataEvent::ModeChanged:
+                events.push_back("mode");
+                break;
+            case TDataEvent::FinishEdits:
+                break;
         }
     }
 };
@@ -214,9 +219,9 @@ TEST(DataSetMove, ClosedDatasetRefusesToMove) {
     MemoryDataSet ds;
     FillNumbers(ds, 2);
     const std::string message = "MemData: Cannot perform this operation on a closed dataset";
-    for (auto move : {+[](TDataSet& d) { d.MoveFirst(); }, +[](TDataSet& d) { d.MoveNext(); },
-                      +[](TDataSet& d) { d.MoveLast(); },
-                      +[](TDataSet& d) { d.MoveRelative(-2); }}) {
+    for (auto move :
+         {+[](TDataSet& d) { d.MoveFirst(); }, +[](TDataSet& d) { d.MoveNext(); },
+          +[](TDataSet& d) { d.MoveLast(); }, +[](TDataSet& d) { d.MoveRelative(-2); }}) {
         try {
             move(ds);
             ADD_FAILURE() << "no exception";
@@ -397,8 +402,8 @@ TEST(DataSetFieldCreation, SkippedDefinitionsShiftLaterFieldsButValuesStayRight)
     MemoryDataSet ds;
     TFieldAttributes hidden;
     hidden.Include(faHiddenCol);
-    ds.columns = {{"A", ftInteger}, {"X", ftUnknown}, {"H", ftInteger, 0, 0, hidden},
-                  {"B", ftString, 4}};
+    ds.columns = {
+        {"A", ftInteger}, {"X", ftUnknown}, {"H", ftInteger, 0, 0, hidden}, {"B", ftString, 4}};
     ds.rows = {{I32(1), testing::Null, I32(9), Str("bee")}};
     ds.Open();
     ASSERT_EQ(ds.NumFields(), 2);
@@ -455,7 +460,8 @@ TEST(DataSetAttach, PersistentFieldsAreCheckedAgainstTheirDefinitions) {
              return f;
          },
          "MemData: Size mismatch for field 'AMOUNT', expecting: 2 actual: 4"},
-        {"same group", [] {
+        {"same group",
+         [] {
              auto f = std::make_unique<TSmallintField>();
              f->SetFieldName("ID");
              return f;
@@ -507,8 +513,7 @@ TEST(DataSetAttach, JoiningFieldsNeedsADistinctName) {
     struct Case {
         std::string name;
         std::string message;
-    } cases[] = {{"", "MemData: Field name missing"},
-                 {"ID", "MemData: Duplicate field name 'ID'"}};
+    } cases[] = {{"", "MemData: Field name missing"}, {"ID", "MemData: Duplicate field name 'ID'"}};
     for (const auto& c : cases) {
         auto field = std::make_unique<TIntegerField>();
         field->SetFieldName(c.name);

@@ -21,14 +21,22 @@ TEST(FieldTypes, NamesSizesAndGroupsOfTheTypesTheEngineProduces) {
         int32_t size;
         TFieldType group;
     } cases[] = {
-        {ftUnknown, 0, "Unknown", 0, ftUnknown},     {ftString, 1, "String", 20, ftString},
-        {ftSmallint, 2, "SmallInt", 0, ftInteger},   {ftBoolean, 5, "Boolean", 0, ftBoolean},
-        {ftCurrency, 7, "Currency", 0, ftFloat},     {ftBCD, 8, "BCD", 4, ftBCD},
-        {ftTime, 10, "Time", 0, ftDateTime},         {ftVarBytes, 13, "VarBytes", 16, ftVarBytes},
-        {ftAutoInc, 14, "AutoInc", 0, ftInteger},    {ftMemo, 16, "Memo", 0, ftBlob},
-        {ftCursor, 22, "Cursor", 0, ftUnknown},      {ftFixedChar, 23, "FixedChar", 20, ftString},
-        {ftOraClob, 31, "HugeClob", 0, ftBlob},      {ftGuid, 35, "Guid", 0, ftString},
-        {ftFMTBcd, 37, "FMTBcdField", 4, ftFMTBcd},  {ftOraInterval, 41, "String", 20, ftOraInterval},
+        {ftUnknown, 0, "Unknown", 0, ftUnknown},
+        {ftString, 1, "String", 20, ftString},
+        {ftSmallint, 2, "SmallInt", 0, ftInteger},
+        {ftBoolean, 5, "Boolean", 0, ftBoolean},
+        {ftCurrency, 7, "Currency", 0, ftFloat},
+        {ftBCD, 8, "BCD", 4, ftBCD},
+        {ftTime, 10, "Time", 0, ftDateTime},
+        {ftVarBytes, 13, "VarBytes", 16, ftVarBytes},
+        {ftAutoInc, 14, "AutoInc", 0, ftInteger},
+        {ftMemo, 16, "Memo", 0, ftBlob},
+        {ftCursor, 22, "Cursor", 0, ftUnknown},
+        {ftFixedChar, 23, "FixedChar", 20, ftString},
+        {ftOraClob, 31, "HugeClob", 0, ftBlob},
+        {ftGuid, 35, "Guid", 0, ftString},
+        {ftFMTBcd, 37, "FMTBcdField", 4, ftFMTBcd},
+        {ftOraInterval, 41, "String", 20, ftOraInterval},
         {static_cast<TFieldType>(200), 200, "Unknown", 0, ftUnknown},
     };
     for (const auto& c : cases) {

@@ -132,8 +132,7 @@ TEST_F(FormatsTest, FloatTextStyledFollowsStylePrecisionAndDigits) {
         {"currency positive", 1234.5, F::Currency, 15, 2, "$1,234.50"},
         {"currency negative", -1234.5, F::Currency, 15, 2, "($1,234.50)"},
         {"currency rounded to zero is positive", -0.004, F::Currency, 15, 2, "$0.00"},
-        {"currency infinity", -std::numeric_limits<double>::infinity(), F::Currency, 15, 2,
-         "-INF"},
+        {"currency infinity", -std::numeric_limits<double>::infinity(), F::Currency, 15, 2, "-INF"},
         {"exponent style", 12345.0, F::Exponent, 15, 0, "1.2345E4"},
         {"exponent style small", -0.00125, F::Exponent, 15, 2, "-1.25E-03"},
     };
@@ -151,10 +150,10 @@ TEST_F(FormatsTest, NumberStylesSkipZeroCharacterSeparators) {
 
 TEST_F(FormatsTest, CurrencyPatternsPlaceSymbolSignAndBody) {
     const char* positive[] = {"$1,234.50", "1,234.50$", "$ 1,234.50", "1,234.50 $"};
-    const char* negative[] = {
-        "($1,234.50)", "-$1,234.50", "$-1,234.50", "$1,234.50-",  "(1,234.50$)", "-1,234.50$",
-        "1,234.50-$",  "1,234.50$-", "-1,234.50 $", "-$ 1,234.50", "1,234.50 $-", "$ 1,234.50-",
-        "$ -1,234.50", "1,234.50- $", "($ 1,234.50)", "(1,234.50 $)"};
+    const char* negative[] = {"($1,234.50)", "-$1,234.50",  "$-1,234.50",   "$1,234.50-",
+                              "(1,234.50$)", "-1,234.50$",  "1,234.50-$",   "1,234.50$-",
+                              "-1,234.50 $", "-$ 1,234.50", "1,234.50 $-",  "$ 1,234.50-",
+                              "$ -1,234.50", "1,234.50- $", "($ 1,234.50)", "(1,234.50 $)"};
     for (int p = 0; p < 4; ++p) {
         LocaleFormats.CurrencyPlacement = static_cast<uint8_t>(p);
         EXPECT_EQ(FloatTextStyled(1234.5, TFloatFormat::Currency, 15, 2), positive[p]) << p;
@@ -244,10 +243,20 @@ TEST_F(FormatsTest, BcdTextDropsLeadingAndTrailingZeros) {
         const char* record;
         const char* text;
     } cases[] = {
-        {"12.50", "12.5"},  {"100.00", "100"}, {"-0.00", "0"},    {"0.50", "0.5"},
-        {".5", "0.5"},      {"-12.5", "-12.5"}, {"007", "7"},     {"000", "0"},
-        {"-000", "0"},      {"100", "100"},    {"-.05", "-0.05"}, {"000.000", "0"},
-        {"1", "1"},         {"-1", "-1"},
+        {"12.50", "12.5"},
+        {"100.00", "100"},
+        {"-0.00", "0"},
+        {"0.50", "0.5"},
+        {".5", "0.5"},
+        {"-12.5", "-12.5"},
+        {"007", "7"},
+        {"000", "0"},
+        {"-000", "0"},
+        {"100", "100"},
+        {"-.05", "-0.05"},
+        {"000.000", "0"},
+        {"1", "1"},
+        {"-1", "-1"},
         {"1234567890123456789012345678901234567890123456789012345678901234",
          "1234567890123456789012345678901234567890123456789012345678901234"},
         {".123456789012345678901234567890123456789012345678901234567890123",
@@ -329,8 +338,8 @@ TEST_F(FormatsTest, AnyValueFormatsWithoutFault) {
         for (std::size_t k = 0; k < sizeof bcd.Fraction; ++k) {
             const uint64_t r = next();
             // Half of the records hold only decimal digits, so that most of those format.
-            bcd.Fraction[k] = static_cast<uint8_t>(
-                i % 2 == 0 ? r : ((r >> 4) % 10) << 4 | (r & 0x0F) % 10);
+            bcd.Fraction[k] =
+                static_cast<uint8_t>(i % 2 == 0 ? r : ((r >> 4) % 10) << 4 | (r & 0x0F) % 10);
         }
         try {
             const std::string text = BcdText(bcd);

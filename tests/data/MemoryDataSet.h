@@ -35,14 +35,30 @@ inline MemValue Str(std::string_view text) {
     bytes.push_back(0);
     return bytes;
 }
-inline MemValue I16(int16_t v) { return Native(v); }
-inline MemValue U16(uint16_t v) { return Native(v); }
-inline MemValue I32(int32_t v) { return Native(v); }
-inline MemValue I64(int64_t v) { return Native(v); }
-inline MemValue F64(double v) { return Native(v); }
-inline MemValue Bool(bool v) { return Native<int16_t>(v ? -1 : 0); }
-inline MemValue Bcd(std::string_view text) { return Native(TextToBcd(text)); }
-inline MemValue Raw(std::vector<uint8_t> bytes) { return bytes; }
+inline MemValue I16(int16_t v) {
+    return Native(v);
+}
+inline MemValue U16(uint16_t v) {
+    return Native(v);
+}
+inline MemValue I32(int32_t v) {
+    return Native(v);
+}
+inline MemValue I64(int64_t v) {
+    return Native(v);
+}
+inline MemValue F64(double v) {
+    return Native(v);
+}
+inline MemValue Bool(bool v) {
+    return Native<int16_t>(v ? -1 : 0);
+}
+inline MemValue Bcd(std::string_view text) {
+    return Native(TextToBcd(text));
+}
+inline MemValue Raw(std::vector<uint8_t> bytes) {
+    return bytes;
+}
 inline const MemValue Null = std::nullopt;
 
 class MemoryDataSet : public TDataSet {
@@ -72,7 +88,8 @@ public:
     std::unique_ptr<TStream> CreateBlobStream(const TField& field, TBlobStreamMode) override {
         const MemValue* value = Value(field);
         auto stream = std::make_unique<TMemoryStream>();
-        if (value && *value) stream->Write((*value)->data(), static_cast<int64_t>((*value)->size()));
+        if (value && *value)
+            stream->Write((*value)->data(), static_cast<int64_t>((*value)->size()));
         stream->Seek(0, TSeekOrigin::Beginning);
         return stream;
     }

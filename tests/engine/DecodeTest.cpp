@@ -39,7 +39,9 @@ std::vector<uint8_t> Bytes(T value) {
     return bytes;
 }
 
-std::vector<uint8_t> Text(std::string_view text) { return {text.begin(), text.end()}; }
+std::vector<uint8_t> Text(std::string_view text) {
+    return {text.begin(), text.end()};
+}
 
 // Answers of the VFP system field: null flag (option 1) and full-length flag (option 4).
 uint16_t vfpNullAnswer = 0;
@@ -136,8 +138,10 @@ std::string DecodeText(const Record& record, uint16_t tableType = 3) {
 }
 
 TEST(DecodeTest, Logical) {
-    for (char c : std::string("1TYty")) EXPECT_EQ(DecodeAs<int16_t>(Record(1, 1, {uint8_t(c)}), ftBoolean), -1) << c;
-    for (char c : std::string("NF0?")) EXPECT_EQ(DecodeAs<int16_t>(Record(1, 1, {uint8_t(c)}), ftBoolean), 0) << c;
+    for (char c : std::string("1TYty"))
+        EXPECT_EQ(DecodeAs<int16_t>(Record(1, 1, {uint8_t(c)}), ftBoolean), -1) << c;
+    for (char c : std::string("NF0?"))
+        EXPECT_EQ(DecodeAs<int16_t>(Record(1, 1, {uint8_t(c)}), ftBoolean), 0) << c;
 }
 
 TEST(DecodeTest, NumericTextByDataType) {
@@ -191,7 +195,8 @@ TEST(DecodeTest, MoneyAndLargeIntegersBecomeDecimals) {
     const TBcd money = DecodeAs<TBcd>(Record(18, 8, Bytes<int64_t>(1234500)), ftBCD);
     EXPECT_EQ(money.Precision, 20);
     EXPECT_EQ(money.SignSpecialPlaces & 0x3F, 4);
-    EXPECT_EQ(BcdText(DecodeAs<TBcd>(Record(21, 8, Bytes<int64_t>(-4294967297LL)), ftBCD)), "-4294967297");
+    EXPECT_EQ(BcdText(DecodeAs<TBcd>(Record(21, 8, Bytes<int64_t>(-4294967297LL)), ftBCD)),
+              "-4294967297");
 }
 
 TEST(DecodeTest, FixedTextIsTrimmedOnTheRightOnly) {
@@ -265,8 +270,8 @@ TEST(DecodeTest, EngineTypeMapping) {
         {"compact date", 9, 3, 0, 3, false, ftDate, 0, -1},
     };
     for (const MappingCase& c : cases) {
-        const TKdbFieldMapping m =
-            MapEngineField(nullptr, c.engineType, c.length, c.decimals, c.tableType, c.numericsAsFloats);
+        const TKdbFieldMapping m = MapEngineField(nullptr, c.engineType, c.length, c.decimals,
+                                                  c.tableType, c.numericsAsFloats);
         EXPECT_EQ(m.DataType, c.dataType) << c.name;
         EXPECT_EQ(m.Size, c.size) << c.name;
         EXPECT_EQ(m.Precision, c.precision) << c.name;
@@ -279,7 +284,9 @@ TEST(DecodeTest, WideAndUnknownEngineTypesFailTheOpen) {
             MapEngineField(nullptr, type, 4, 0, 3, false);
             FAIL() << type;
         } catch (const EKDBDatabaseError& error) {
-            EXPECT_EQ(error.Message().rfind("Unicode field type (" + std::to_string(type) + ") encountered.  ", 0), 0u);
+            EXPECT_EQ(error.Message().rfind(
+                          "Unicode field type (" + std::to_string(type) + ") encountered.  ", 0),
+                      0u);
             EXPECT_EQ(error.ErrorCode(), 5121u);
         }
     }
@@ -288,7 +295,8 @@ TEST(DecodeTest, WideAndUnknownEngineTypesFailTheOpen) {
             MapEngineField(nullptr, type, 4, 0, 3, false);
             FAIL() << type;
         } catch (const EKDBDatabaseError& error) {
-            EXPECT_EQ(error.Message(), "Unknown field type (" + std::to_string(type) + ") encountered.");
+            EXPECT_EQ(error.Message(),
+                      "Unknown field type (" + std::to_string(type) + ") encountered.");
         }
     }
 }

@@ -8,7 +8,9 @@ namespace parvell {
 namespace {
 
 // A failed engine call leaves its code and text as the thread's last error.
-uint32_t FailAnEngineCall() { return KdbCloseTable(0x7FFFFFF0u); }
+uint32_t FailAnEngineCall() {
+    return KdbCloseTable(0x7FFFFFF0u);
+}
 
 TEST(ErrorTest, CheckEngineResultRaisesTheLastErrorNotTheResult) {
     EXPECT_NO_THROW(CheckEngineResult(nullptr, 0));
@@ -38,7 +40,8 @@ TEST(ErrorTest, SqlErrorCodeIsReadFromTheNativeErrorMarker) {
         {"Error 7200: NativeError = abc;", 0},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(MakeKdbDatabaseError(nullptr, c.message, 7200).SQLErrorCode(), c.sqlCode) << c.message;
+        EXPECT_EQ(MakeKdbDatabaseError(nullptr, c.message, 7200).SQLErrorCode(), c.sqlCode)
+            << c.message;
     }
 }
 

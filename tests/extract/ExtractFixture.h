@@ -38,8 +38,8 @@ class ScratchFolder {
 public:
     ScratchFolder() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("parvell-extract-") + info->test_suite_name() + "-" +
-                           info->name();
+        std::string name =
+            std::string("parvell-extract-") + info->test_suite_name() + "-" + info->name();
         for (char& c : name) {
             if (c == '/') c = '_';
         }
@@ -126,15 +126,14 @@ inline MemValue Time(int hour, int minute, int second) {
 // Every field type the writers meet, in one table of three patients and one empty row.
 inline void FillPatients(MemoryDataSet& ds) {
     ds.columns = {
-        {"Name", ftString, 12},  {"Age", ftSmallint}, {"Visits", ftInteger},
-        {"Code", ftWord},        {"Active", ftBoolean}, {"Balance", ftFloat},
-        {"Fee", ftCurrency},     {"Born", ftDate},    {"Seen", ftTime},
-        {"Stamp", ftDateTime},   {"Id", ftAutoInc},   {"Big", ftLargeint},
-        {"Notes", ftMemo, 1},    {"Amount", ftBCD, 2, 8},
+        {"Name", ftString, 12}, {"Age", ftSmallint},     {"Visits", ftInteger}, {"Code", ftWord},
+        {"Active", ftBoolean},  {"Balance", ftFloat},    {"Fee", ftCurrency},   {"Born", ftDate},
+        {"Seen", ftTime},       {"Stamp", ftDateTime},   {"Id", ftAutoInc},     {"Big", ftLargeint},
+        {"Notes", ftMemo, 1},   {"Amount", ftBCD, 2, 8},
     };
     ds.rows = {
-        {Str("Smith, \"Al\""), I16(-5), I32(1234567), U16(65535), Bool(true),
-         F64(1234.56789012345), F64(12.5), I32(DayNumber(1960, 2, 29)), Time(9, 5, 7),
+        {Str("Smith, \"Al\""), I16(-5), I32(1234567), U16(65535), Bool(true), F64(1234.56789012345),
+         F64(12.5), I32(DayNumber(1960, 2, 29)), Time(9, 5, 7),
          F64(StampCount(2008, 1, 15, 14, 30, 0)), I32(1), I64(4294967297LL), Raw({'n', 'o'}),
          Bcd("12.50")},
         {Str("Tab\there"), I16(32767), I32(-2147483647 - 1), U16(0), Bool(false), F64(0.00001),

@@ -86,8 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<GoldenCase>& info) {
         std::string name = info.param.file;
         name = name.substr(0, name.find('.'));
-        return name + (info.param.recordNumber ? "_option" : "") + "_" +
-               std::to_string(info.index);
+        return name + (info.param.recordNumber ? "_option" : "") + "_" + std::to_string(info.index);
     });
 
 }  // namespace

@@ -11,9 +11,8 @@ TEST(ProgressTest, PercentTruncatesTowardZero) {
         int percent;
     };
     const Case cases[] = {
-        {1, 3, 33},   {2, 3, 66},   {3, 3, 100},  {1, 4, 25}, {4, 4, 100},
-        {29, 100, 29}, {57, 100, 57}, {0, 10, 0},  {1, 0, 0},  {5, -1, 0},
-        {999999, 1000000, 99},
+        {1, 3, 33},    {2, 3, 66}, {3, 3, 100}, {1, 4, 25}, {4, 4, 100},           {29, 100, 29},
+        {57, 100, 57}, {0, 10, 0}, {1, 0, 0},   {5, -1, 0}, {999999, 1000000, 99},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ProgressPercent(c.position, c.maximum), c.percent)

@@ -20,7 +20,8 @@ namespace {
 
 const std::string& Folder() {
     static const std::string folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "parvell-dbf-fuzz-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "parvell-dbf-fuzz-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) std::abort();
         return pattern;
     }();

@@ -94,70 +94,71 @@ private:
     uint64_t state_;
 };
 
-const uint64_t kInteresting[] = {0, 1, 0x7F, 0x80, 0xFF, 0x100, 0x7FFF, 0x8000, 0xFFFF, 0x10000,
-                                 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFFFFFFFFFFFull};
+const uint64_t kInteresting[] = {
+    0,      1,      0x7F,    0x80,       0xFF,       0x100,      0x7FFF,
+    0x8000, 0xFFFF, 0x10000, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFFFFFFFFFFFull};
 
 void Mutate(std::string& s, const std::vector<std::string>& corpus, Rng& rng, size_t maxSize) {
     switch (rng.Below(9)) {
-    case 0:  // flip one bit
-        if (!s.empty()) s[rng.Below(s.size())] ^= static_cast<char>(1u << rng.Below(8));
-        break;
-    case 1:  // set one byte
-        if (!s.empty()) s[rng.Below(s.size())] = static_cast<char>(rng.Next());
-        break;
-    case 2: {  // write an interesting number, little- or big-endian, 1 to 8 bytes wide
-        if (s.empty()) break;
-        size_t width = size_t{1} << rng.Below(4);
-        size_t at = rng.Below(s.size());
-        uint64_t v = kInteresting[rng.Below(std::size(kInteresting))];
-        bool big = rng.Below(2) == 1;
-        for (size_t i = 0; i < width && at + i < s.size(); ++i) {
-            size_t shift = 8 * (big ? width - 1 - i : i);
-            s[at + i] = static_cast<char>((v >> shift) & 0xFF);
+        case 0:  // flip one bit
+            if (!s.empty()) s[rng.Below(s.size())] ^= static_cast<char>(1u << rng.Below(8));
+            break;
+        case 1:  // set one byte
+            if (!s.empty()) s[rng.Below(s.size())] = static_cast<char>(rng.Next());
+            break;
+        case 2: {  // write an interesting number, little- or big-endian, 1 to 8 bytes wide
+            if (s.empty()) break;
+            size_t width = size_t{1} << rng.Below(4);
+            size_t at = rng.Below(s.size());
+            uint64_t v = kInteresting[rng.Below(std::size(kInteresting))];
+            bool big = rng.Below(2) == 1;
+            for (size_t i = 0; i < width && at + i < s.size(); ++i) {
+                size_t shift = 8 * (big ? width - 1 - i : i);
+                s[at + i] = static_cast<char>((v >> shift) & 0xFF);
+            }
+            break;
         }
-        break;
-    }
-    case 3:  // cut the end off
-        if (!s.empty()) s.resize(rng.Below(s.size()));
-        break;
-    case 4: {  // erase a range
-        if (s.empty()) break;
-        size_t at = rng.Below(s.size());
-        s.erase(at, 1 + rng.Below(std::min<size_t>(s.size() - at, 16)));
-        break;
-    }
-    case 5: {  // insert random bytes
-        size_t at = s.empty() ? 0 : rng.Below(s.size() + 1);
-        std::string bytes(1 + rng.Below(8), '\0');
-        for (char& c : bytes) c = static_cast<char>(rng.Next());
-        s.insert(at, bytes);
-        break;
-    }
-    case 6: {  // repeat a range of the input
-        if (s.empty()) break;
-        size_t at = rng.Below(s.size());
-        size_t len = 1 + rng.Below(std::min<size_t>(s.size() - at, 64));
-        std::string piece = s.substr(at, len);
-        size_t times = 1 + rng.Below(4);
-        for (size_t i = 0; i < times; ++i) s.insert(rng.Below(s.size() + 1), piece);
-        break;
-    }
-    case 7: {  // splice: the start of this input with the end of another corpus input
-        const std::string& other = corpus[rng.Below(corpus.size())];
-        size_t keep = s.empty() ? 0 : rng.Below(s.size() + 1);
-        size_t from = other.empty() ? 0 : rng.Below(other.size() + 1);
-        s = s.substr(0, keep) + other.substr(from);
-        break;
-    }
-    default: {  // copy a range of another corpus input over this one
-        const std::string& other = corpus[rng.Below(corpus.size())];
-        if (other.empty() || s.empty()) break;
-        size_t from = rng.Below(other.size());
-        size_t len = 1 + rng.Below(std::min<size_t>(other.size() - from, 32));
-        size_t at = rng.Below(s.size());
-        s.replace(at, std::min(len, s.size() - at), other, from, len);
-        break;
-    }
+        case 3:  // cut the end off
+            if (!s.empty()) s.resize(rng.Below(s.size()));
+            break;
+        case 4: {  // erase a range
+            if (s.empty()) break;
+            size_t at = rng.Below(s.size());
+            s.erase(at, 1 + rng.Below(std::min<size_t>(s.size() - at, 16)));
+            break;
+        }
+        case 5: {  // insert random bytes
+            size_t at = s.empty() ? 0 : rng.Below(s.size() + 1);
+            std::string bytes(1 + rng.Below(8), '\0');
+            for (char& c : bytes) c = static_cast<char>(rng.Next());
+            s.insert(at, bytes);
+            break;
+        }
+        case 6: {  // repeat a range of the input
+            if (s.empty()) break;
+            size_t at = rng.Below(s.size());
+            size_t len = 1 + rng.Below(std::min<size_t>(s.size() - at, 64));
+            std::string piece = s.substr(at, len);
+            size_t times = 1 + rng.Below(4);
+            for (size_t i = 0; i < times; ++i) s.insert(rng.Below(s.size() + 1), piece);
+            break;
+        }
+        case 7: {  // splice: the start of this input with the end of another corpus input
+            const std::string& other = corpus[rng.Below(corpus.size())];
+            size_t keep = s.empty() ? 0 : rng.Below(s.size() + 1);
+            size_t from = other.empty() ? 0 : rng.Below(other.size() + 1);
+            s = s.substr(0, keep) + other.substr(from);
+            break;
+        }
+        default: {  // copy a range of another corpus input over this one
+            const std::string& other = corpus[rng.Below(corpus.size())];
+            if (other.empty() || s.empty()) break;
+            size_t from = rng.Below(other.size());
+            size_t len = 1 + rng.Below(std::min<size_t>(other.size() - from, 32));
+            size_t at = rng.Below(s.size());
+            s.replace(at, std::min(len, s.size() - at), other, from, len);
+            break;
+        }
     }
     if (s.size() > maxSize) s.resize(maxSize);
 }
@@ -187,9 +188,12 @@ int main(int argc, char** argv) {
         std::string arg = argv[i];
         if ((arg == "--mutations" || arg == "--seed" || arg == "--max-size") && i + 1 < argc) {
             uint64_t v = std::strtoull(argv[++i], nullptr, 10);
-            if (arg == "--mutations") mutations = v;
-            else if (arg == "--seed") seed = v;
-            else maxSize = static_cast<size_t>(v);
+            if (arg == "--mutations")
+                mutations = v;
+            else if (arg == "--seed")
+                seed = v;
+            else
+                maxSize = static_cast<size_t>(v);
         } else if (std::filesystem::is_directory(arg)) {
             std::vector<std::filesystem::path> inFolder;
             for (const auto& entry : std::filesystem::directory_iterator(arg))
@@ -200,7 +204,8 @@ int main(int argc, char** argv) {
             files.emplace_back(arg);
         } else {
             // A folder of regression inputs exists only once something was found.
-            std::fprintf(stderr, "fuzz driver: skipping %s (no such file or folder)\n", arg.c_str());
+            std::fprintf(stderr, "fuzz driver: skipping %s (no such file or folder)\n",
+                         arg.c_str());
         }
     }
 
@@ -226,7 +231,8 @@ int main(int argc, char** argv) {
         for (size_t k = 0; k < steps; ++k) Mutate(input, corpus, rng, maxSize);
         Run(input);
     }
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%s: %zu files and %llu mutations run in %.2f s\n", name.c_str(), files.size(),
                 static_cast<unsigned long long>(mutations), seconds);
     return 0;

@@ -44,10 +44,12 @@ struct World {
         kce::sql::RegisterFunctions(db);
         for (const char* create : {
                  "CREATE TABLE t (id INTEGER, name CHAR(10), d DATE, memo MEMO, flag LOGICAL)",
-                 "CREATE TABLE u (id INTEGER, x NUMERIC(6,2), ts TIMESTAMP, m MONEY, v VARCHAR(20))",
+                 "CREATE TABLE u (id INTEGER, x NUMERIC(6,2), ts TIMESTAMP, m MONEY, v "
+                 "VARCHAR(20))",
              }) {
             kce::sql::CompiledStatement c = kce::sql::Compile(create, catalogue, settings);
-            if (sqlite3_exec(db, c.sqlite.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) std::abort();
+            if (sqlite3_exec(db, c.sqlite.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+                std::abort();
             catalogue.Add(c.created);
         }
     }
@@ -68,14 +70,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // the statement is only prepared, never run.
     sqlite3_stmt* statement = nullptr;
     const char* tail = nullptr;
-    int rc = sqlite3_prepare_v2(world.db, compiled.sqlite.c_str(), static_cast<int>(compiled.sqlite.size()),
-                                &statement, &tail);
+    int rc = sqlite3_prepare_v2(world.db, compiled.sqlite.c_str(),
+                                static_cast<int>(compiled.sqlite.size()), &statement, &tail);
     // SQLite's parser has room for about a hundred pending terms; the engine reports a statement
     // that needs more as nested too deeply.
-    const bool tooDeep = rc != SQLITE_OK && std::string_view(sqlite3_errmsg(world.db)) == "parser stack overflow";
+    const bool tooDeep =
+        rc != SQLITE_OK && std::string_view(sqlite3_errmsg(world.db)) == "parser stack overflow";
     if (rc != SQLITE_OK && !tooDeep && compiled.kind != kce::sql::StatementKind::CreateTable) {
-        std::fprintf(stderr, "generated SQL refused by SQLite: %s\n  SQL: %s\n", sqlite3_errmsg(world.db),
-                     compiled.sqlite.c_str());
+        std::fprintf(stderr, "generated SQL refused by SQLite: %s\n  SQL: %s\n",
+                     sqlite3_errmsg(world.db), compiled.sqlite.c_str());
         std::abort();
     }
     sqlite3_finalize(statement);

@@ -122,29 +122,42 @@ TEST_P(DamagedPageFile, IsRefusedWithAMessage) {
         LoadPageFile(path);
         ADD_FAILURE() << "loaded";
     } catch (const Exception& e) {
-        EXPECT_NE(e.Message().find("Cannot load the report " + path.toStdString()), std::string::npos);
+        EXPECT_NE(e.Message().find("Cannot load the report " + path.toStdString()),
+                  std::string::npos);
         EXPECT_NE(e.Message().find(GetParam().reason), std::string::npos) << e.Message();
     }
 }
 
-qsizetype SecondRecord() { return 128 + 12 + LabelPages()[0].size(); }
+qsizetype SecondRecord() {
+    return 128 + 12 + LabelPages()[0].size();
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Damages, DamagedPageFile,
     ::testing::Values(
-        Damage{"ShorterThanTheHeader", [](QByteArray& b) { b.truncate(60); }, "shorter than its header"},
-        Damage{"TruncatedInTheLastPage", [](QByteArray& b) { b.truncate(b.size() - 10); }, "outside the file"},
-        Damage{"TruncatedBetweenPages", [](QByteArray& b) { b.truncate(SecondRecord() + 4); }, "beyond the end"},
+        Damage{"ShorterThanTheHeader", [](QByteArray& b) { b.truncate(60); },
+               "shorter than its header"},
+        Damage{"TruncatedInTheLastPage", [](QByteArray& b) { b.truncate(b.size() - 10); },
+               "outside the file"},
+        Damage{"TruncatedBetweenPages", [](QByteArray& b) { b.truncate(SecondRecord() + 4); },
+               "beyond the end"},
         Damage{"WrongFormatNumber", [](QByteArray& b) { b[0] = 4; }, "format number is 4"},
-        Damage{"CountBeyondTheEnd", [](QByteArray& b) { PutU32(b, 8, 0x7FFFFFFF); }, "more than the file holds"},
-        Damage{"NegativeCount", [](QByteArray& b) { PutU32(b, 8, 0xFFFFFFFF); }, "more than the file holds"},
+        Damage{"CountBeyondTheEnd", [](QByteArray& b) { PutU32(b, 8, 0x7FFFFFFF); },
+               "more than the file holds"},
+        Damage{"NegativeCount", [](QByteArray& b) { PutU32(b, 8, 0xFFFFFFFF); },
+               "more than the file holds"},
         Damage{"ThirdPageCounted", [](QByteArray& b) { PutU32(b, 8, 3); }, "page 3 of 3"},
-        Damage{"EndOffsetPastTheFile", [](QByteArray& b) { PutU32(b, 132, 0x40000000); }, "outside the file"},
-        Damage{"EndOffsetInsideTheRecordHead", [](QByteArray& b) { PutU32(b, 132, 130); }, "outside the file"},
-        Damage{"StartOffsetDoesNotPointBack", [](QByteArray& b) { PutU32(b, SecondRecord() - 4, 7); }, "point back"},
-        Damage{"PageNumbersOutOfSequence", [](QByteArray& b) { PutU32(b, SecondRecord(), 5); }, "page 2 was expected"},
+        Damage{"EndOffsetPastTheFile", [](QByteArray& b) { PutU32(b, 132, 0x40000000); },
+               "outside the file"},
+        Damage{"EndOffsetInsideTheRecordHead", [](QByteArray& b) { PutU32(b, 132, 130); },
+               "outside the file"},
+        Damage{"StartOffsetDoesNotPointBack",
+               [](QByteArray& b) { PutU32(b, SecondRecord() - 4, 7); }, "point back"},
+        Damage{"PageNumbersOutOfSequence", [](QByteArray& b) { PutU32(b, SecondRecord(), 5); },
+               "page 2 was expected"},
         Damage{"NotAPicture", [](QByteArray& b) { b[136] = 'X'; }, "page 1 is not a picture"},
-        Damage{"PictureDamagedInside", [](QByteArray& b) { b[136 + 40] ^= 0x55; }, "page 1 is not a picture"},
+        Damage{"PictureDamagedInside", [](QByteArray& b) { b[136 + 40] ^= 0x55; },
+               "page 1 is not a picture"},
         Damage{"Compressed", [](QByteArray& b) { b[25] = 1; }, "compressed"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -163,9 +176,15 @@ TEST_F(PageFiles, RandomDamageNeverCrashesTheLoader) {
         for (int e = 0; e < edits; ++e) {
             const auto at = static_cast<qsizetype>(random() % static_cast<uint32_t>(bytes.size()));
             switch (random() % 3) {
-                case 0: bytes[at] = static_cast<char>(random()); break;
-                case 1: bytes.truncate(at); break;
-                default: PutU32(bytes, std::min(at, bytes.size() - 4), static_cast<uint32_t>(random())); break;
+                case 0:
+                    bytes[at] = static_cast<char>(random());
+                    break;
+                case 1:
+                    bytes.truncate(at);
+                    break;
+                default:
+                    PutU32(bytes, std::min(at, bytes.size() - 4), static_cast<uint32_t>(random()));
+                    break;
             }
             if (bytes.size() < 8) break;
         }

@@ -23,7 +23,8 @@ QPoint TextOrigin(int k, double ppi) {
 QRect Cell(int k, double ppi) {
     const double x = std::vector<double>{64, 762, 1460}[static_cast<size_t>(k / 10)];
     const double y = 127 + (k % 10) * 254;
-    return QRect(qRound(x * ppi / 254), qRound(y * ppi / 254), qRound(635 * ppi / 254), qRound(254 * ppi / 254));
+    return QRect(qRound(x * ppi / 254), qRound(y * ppi / 254), qRound(635 * ppi / 254),
+                 qRound(254 * ppi / 254));
 }
 
 // Every label's ink starts at the item's left edge (plus the first glyph's bearing) and at the
@@ -42,8 +43,8 @@ void ExpectLabelGeometry(const QImage& page, double ppi, int labels) {
 std::vector<LabelRow> FullPage() {
     std::vector<LabelRow> rows;
     for (int i = 1; i <= 30; ++i) {
-        rows.push_back({"NORMA HASTINGS " + std::to_string(i), "HC 2 Box 118", i % 3 ? "" : "Unit 9",
-                        "Bakersfield, CA 93301"});
+        rows.push_back({"NORMA HASTINGS " + std::to_string(i), "HC 2 Box 118",
+                        i % 3 ? "" : "Unit 9", "Bakersfield, CA 93301"});
     }
     return rows;
 }
@@ -53,12 +54,15 @@ TEST(RenderedPage, PreviewPictureHasTheLabelGeometry) {
     FillLabels(data, FullPage());
     TLabelReport labels(&data);
     Quiet(labels.VellRep1);
-    labels.VellRep1.PrinterProbe = [](const std::string&) { return std::optional(LetterPrinter()); };
+    labels.VellRep1.PrinterProbe = [](const std::string&) {
+        return std::optional(LetterPrinter());
+    };
     labels.VellRep1.Preview();
     const QImage page = RenderPage(*labels.VellRep1.PreviewOutput(), 1);
     ASSERT_EQ(page.size(), QSize(816, 1056));
     ExpectLabelGeometry(page, 96, 30);
-    if (const QByteArray keep = qgetenv("PARVELL_KEEP_RENDER"); !keep.isEmpty()) page.save(QString::fromLocal8Bit(keep) + "/preview.png");
+    if (const QByteArray keep = qgetenv("PARVELL_KEEP_RENDER"); !keep.isEmpty())
+        page.save(QString::fromLocal8Bit(keep) + "/preview.png");
 }
 
 TEST(RenderedPage, PdfPageHasTheLabelGeometry) {
@@ -68,7 +72,8 @@ TEST(RenderedPage, PdfPageHasTheLabelGeometry) {
     const QString pdf = dir.filePath("labels.pdf");
     EXPECT_EQ(RenderLabelsPdf(data, pdf), 1);
     QProcess convert;
-    convert.start(QStringLiteral("pdftoppm"), {"-r", "96", "-png", "-singlefile", pdf, dir.filePath("page")});
+    convert.start(QStringLiteral("pdftoppm"),
+                  {"-r", "96", "-png", "-singlefile", pdf, dir.filePath("page")});
     ASSERT_TRUE(convert.waitForFinished(60000));
     QImage page(dir.filePath("page.png"));
     ASSERT_FALSE(page.isNull()) << "pdftoppm gave no image";

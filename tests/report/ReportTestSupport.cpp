@@ -1,9 +1,9 @@
 #include "tests/report/ReportTestSupport.h"
 
-#include <QPainter>
-#include <QGuiApplication>
-#include <QPicture>
 #include <gtest/gtest.h>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPicture>
 
 namespace parvell::testing {
 

@@ -18,7 +18,8 @@ struct LabelRow {
 // A dataset with the given columns (any of "Name", "Street 1", "Street 2", "CityLine") and one
 // row per label; the dataset is opened.
 inline void FillLabels(MemoryDataSet& data, const std::vector<LabelRow>& rows,
-                       const std::vector<std::string>& columns = {"Name", "Street 1", "Street 2", "CityLine"}) {
+                       const std::vector<std::string>& columns = {"Name", "Street 1", "Street 2",
+                                                                  "CityLine"}) {
     for (const std::string& column : columns) data.columns.push_back({column, ftString, 60});
     for (const LabelRow& row : rows) {
         std::vector<MemValue> values;
@@ -38,7 +39,8 @@ inline std::vector<LabelRow> NumberedLabels(int count) {
     std::vector<LabelRow> rows;
     for (int i = 1; i <= count; ++i) {
         const std::string n = std::to_string(i);
-        rows.push_back({"Name " + n, n + " Main Street", i % 2 ? "" : "Suite " + n, "Springfield, IL 6270" + n});
+        rows.push_back({"Name " + n, n + " Main Street", i % 2 ? "" : "Suite " + n,
+                        "Springfield, IL 6270" + n});
     }
     return rows;
 }
@@ -55,7 +57,8 @@ inline std::vector<BandPlace>& RecordPlaces(TLabelReport& labels, std::vector<Ba
     labels.VRSubDetail1.AfterPrint = [&labels, &places](TVRSubDetail& band, bool printed) {
         if (!printed) return;
         const TVellRep& rep = labels.VellRep1;
-        places.push_back({rep.CurrentX(), rep.CurrentY() - 254, rep.PageCount(), rep.CurrentColumn()});
+        places.push_back(
+            {rep.CurrentX(), rep.CurrentY() - 254, rep.PageCount(), rep.CurrentColumn()});
     };
     return places;
 }

@@ -74,8 +74,8 @@ TEST(RegistryFile, ParseErrorsNameTheLine) {
 
 // A run of hex digits far too long for a byte is refused, not summed until it overflows.
 TEST(RegistryFile, OverlongHexByteIsAParseError) {
-    const std::string text = "Windows Registry Editor Version 5.00\r\n[K]\r\n\"a\"=hex:" +
-                             std::string(40, 'f') + "\r\n";
+    const std::string text =
+        "Windows Registry Editor Version 5.00\r\n[K]\r\n\"a\"=hex:" + std::string(40, 'f') + "\r\n";
     EXPECT_THROW(RegistryFile::Parse(text), RegParseError);
 }
 

@@ -16,7 +16,8 @@ namespace kce::dbf::test {
 namespace {
 
 // A three-record table with a memo column; returns the table path.
-std::string MakePeople(const TempFolder& dir, Variant variant, const std::string& name = "people.dbf") {
+std::string MakePeople(const TempFolder& dir, Variant variant,
+                       const std::string& name = "people.dbf") {
     TableSpec layout;
     layout.variant = variant;
     layout.columns = {{"NAME", 'C', 8}, {"BORN", 'D'}, {"NOTES", 'M'}, {"AMOUNT", 'N', 7, 2}};
@@ -48,7 +49,9 @@ void ExpectError(const std::string& path, const std::string& file, const std::st
     }
 }
 
-uint64_t FirstRecordOffset(const std::string& path) { return Table::Open(path)->GetHeader().RecordOffset(0); }
+uint64_t FirstRecordOffset(const std::string& path) {
+    return Table::Open(path)->GetHeader().RecordOffset(0);
+}
 
 TEST(DbfDamage, TruncatedTableFileIsReported) {
     TempFolder dir;
@@ -120,7 +123,8 @@ TEST(DbfDamage, DamagedRecordBytesAreReportedWithRecordAndField) {
         auto table = Table::Open(path);
         uint64_t at = table->GetHeader().RecordOffset(1) + c.fieldOffset;
         table.reset();
-        for (size_t i = 0; i < c.bytes.size(); ++i) SetByte(path, at + i, static_cast<uint8_t>(c.bytes[i]));
+        for (size_t i = 0; i < c.bytes.size(); ++i)
+            SetByte(path, at + i, static_cast<uint8_t>(c.bytes[i]));
         SCOPED_TRACE(c.name);
         ExpectError(path, path, c.fragment);
     }
@@ -142,8 +146,10 @@ TEST(DbfDamage, TruncatedMemoFileIsReported) {
     };
     const Case cases[] = {
         {Variant::DBase3, "people.dbt", 300, "shorter than its 512-byte header"},
-        {Variant::DBase3, "people.dbt", 1100, "record 2, field NOTES: memo block 2 has no end mark"},
-        {Variant::DBase4, "people.dbt", 1100, "record 2, field NOTES: memo block 2 claims 1500 bytes"},
+        {Variant::DBase3, "people.dbt", 1100,
+         "record 2, field NOTES: memo block 2 has no end mark"},
+        {Variant::DBase4, "people.dbt", 1100,
+         "record 2, field NOTES: memo block 2 claims 1500 bytes"},
         {Variant::FoxPro2, "people.fpt", 700, "record 2, field NOTES: memo block"},
     };
     for (const Case& c : cases) {
@@ -163,10 +169,12 @@ TEST(DbfDamage, MemoBlockOutsideTheMemoFileIsReported) {
         const char* fragment;
     };
     const Case cases[] = {
-        {Variant::DBase3, "people.dbt", "      9999", "record 1, field NOTES refers to memo block 9999"},
+        {Variant::DBase3, "people.dbt", "      9999",
+         "record 1, field NOTES refers to memo block 9999"},
         {Variant::DBase3, "people.dbt", "         0", ""},  // block 0 is no memo: reads as null
         {Variant::VisualFoxPro, "people.fpt", std::string("\x10\x27\0\0", 4), "memo block 10000"},
-        {Variant::VisualFoxPro, "people.fpt", std::string("\x02\0\0\0", 4), "inside the memo file header"},
+        {Variant::VisualFoxPro, "people.fpt", std::string("\x02\0\0\0", 4),
+         "inside the memo file header"},
     };
     for (const Case& c : cases) {
         TempFolder dir;
@@ -174,7 +182,8 @@ TEST(DbfDamage, MemoBlockOutsideTheMemoFileIsReported) {
         auto table = Table::Open(path);
         uint64_t at = table->GetHeader().RecordOffset(0) + table->Columns()[2].offset;
         table.reset();
-        for (size_t i = 0; i < c.reference.size(); ++i) SetByte(path, at + i, static_cast<uint8_t>(c.reference[i]));
+        for (size_t i = 0; i < c.reference.size(); ++i)
+            SetByte(path, at + i, static_cast<uint8_t>(c.reference[i]));
         SCOPED_TRACE(c.reference);
         if (*c.fragment == '\0') {
             EXPECT_NO_THROW(ReadEverything(path));
@@ -207,7 +216,8 @@ TEST(DbfDamage, OtherTablesOfTheFolderStayUsable) {
 // never a crash or another exception.
 TEST(DbfDamage, MutatedFilesNeverCrashTheReader) {
     std::mt19937 random(20240229);
-    const Variant variants[] = {Variant::DBase3, Variant::DBase4, Variant::FoxPro2, Variant::VisualFoxPro};
+    const Variant variants[] = {Variant::DBase3, Variant::DBase4, Variant::FoxPro2,
+                                Variant::VisualFoxPro};
     int errors = 0;
     int rounds = 0;
     for (Variant variant : variants) {
@@ -224,7 +234,8 @@ TEST(DbfDamage, MutatedFilesNeverCrashTheReader) {
                 std::string& target = random() % 3 == 0 ? m : t;
                 size_t at = random() % target.size();
                 // Header bytes are hit more often: they steer everything else.
-                if (&target == &t && random() % 2 == 0) at = random() % std::min<size_t>(t.size(), 200);
+                if (&target == &t && random() % 2 == 0)
+                    at = random() % std::min<size_t>(t.size(), 200);
                 target[at] = static_cast<char>(random() % 256);
             }
             if (random() % 8 == 0) t.resize(random() % t.size());
