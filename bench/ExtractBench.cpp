@@ -35,11 +35,11 @@
 #include <string>
 #include <vector>
 
-#include "app/BuiltinSql.h"
-#include "app/Dialogs.h"
-#include "app/Forms.h"
-#include "app/Unit3.h"
-#include "app/frmMainfrm.h"
+#include "app/shell/Dialogs.h"
+#include "app/shell/Forms.h"
+#include "app/shell/Unit3.h"
+#include "app/shell/frmMainfrm.h"
+#include "app/text/BuiltinSql.h"
 
 extern char** environ;
 

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/Rtf.h"
+#include "app/core/Rtf.h"
 #include "settings/Kestrane.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <ostream>
 #include <sstream>
 
-#include "app/BuiltinSql.h"
-#include "app/Cp1252Text.h"
-#include "app/Rtf.h"
+#include "app/core/Rtf.h"
+#include "app/text/BuiltinSql.h"
+#include "app/text/Cp1252Text.h"
 #include "common/Exceptions.h"
 #include "common/Text.h"
 #include "settings/CodePage.h"

@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <QScrollBar>
 
-#include "app/DataGrid.h"
+#include "app/shell/DataGrid.h"
 #include "tests/data/MemoryDataSet.h"
 #include "tests/support/ShellTestSupport.h"
 

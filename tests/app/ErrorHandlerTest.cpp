@@ -5,8 +5,8 @@
 #include <QObject>
 #include <stdexcept>
 
-#include "app/AppTitle.h"
-#include "app/Application.h"
+#include "app/preview/AppTitle.h"
+#include "app/shell/Application.h"
 #include "common/Exceptions.h"
 #include "tests/support/ShellTestSupport.h"
 

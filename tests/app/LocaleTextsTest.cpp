@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Application.h"
-#include "app/Forms.h"
-#include "app/Unit2.h"
-#include "app/frmMainfrm.h"
+#include "app/shell/Application.h"
+#include "app/shell/Forms.h"
+#include "app/shell/Unit2.h"
+#include "app/shell/frmMainfrm.h"
 #include "settings/Kestrane.h"
 #include "tests/common/GeneratedLocales.h"
 #include "tests/support/PracticeFixture.h"

@@ -9,12 +9,12 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/Application.h"
-#include "app/Forms.h"
-#include "app/Unit2.h"
-#include "app/Unit3.h"
-#include "app/frmLabelrpt.h"
-#include "app/frmMainfrm.h"
+#include "app/shell/Application.h"
+#include "app/shell/Forms.h"
+#include "app/shell/Unit2.h"
+#include "app/shell/Unit3.h"
+#include "app/shell/frmLabelrpt.h"
+#include "app/shell/frmMainfrm.h"
 #include "settings/Kestrane.h"
 #include "tests/app/Form1Layout.h"
 #include "tests/support/ShellTestSupport.h"

@@ -18,10 +18,10 @@
 #include <deque>
 #include <functional>
 
-#include "app/VRPreviewDialogs.h"
-#include "app/VRPreviewHost.h"
-#include "app/VRProgressForm.h"
-#include "app/VRStandardPreview.h"
+#include "app/preview/VRPreviewDialogs.h"
+#include "app/preview/VRPreviewHost.h"
+#include "app/preview/VRProgressForm.h"
+#include "app/preview/VRStandardPreview.h"
 #include "common/Exceptions.h"
 #include "report/LabelReport.h"
 #include "tests/data/MemoryDataSet.h"
@@ -32,7 +32,7 @@ namespace parvell::testing {
 namespace {
 
 const auto* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new parvell::test::WidgetsEnvironment("app_report_tests"));
+    ::testing::AddGlobalTestEnvironment(new parvell::test::WidgetsEnvironment("app_preview_tests"));
 
 // Answers the preview's dialogs from queues and records what was shown.
 class ScriptedDialogs : public TVRPreviewDialogs {
@@ -624,7 +624,7 @@ TEST(PreviewWindow, AltCClosesAndTheBoxesCarryTheApplicationTitle) {
         }
     });
     PreviewDialogs().Message(nullptr, QStringLiteral("File does not exist"));
-    EXPECT_EQ(caption, "app_report_tests");
+    EXPECT_EQ(caption, "app_preview_tests");
 }
 
 TEST(PrintProgress, TextCancelAndCaption) {

@@ -30,10 +30,10 @@
 #include <map>
 #include <sstream>
 
-#include "app/VRPreviewDialogs.h"
-#include "app/VRPreviewHost.h"
-#include "app/VRStandardPreview.h"
 #include "app/cli/Commands.h"
+#include "app/preview/VRPreviewDialogs.h"
+#include "app/preview/VRPreviewHost.h"
+#include "app/preview/VRStandardPreview.h"
 #include "report/LabelReport.h"
 #include "tests/data/MemoryDataSet.h"
 #include "tests/support/PracticeFixture.h"

@@ -16,13 +16,13 @@
 #include <memory>
 #include <sstream>
 
-#include "app/Application.h"
-#include "app/Forms.h"
-#include "app/Unit2.h"
-#include "app/Unit3.h"
-#include "app/VRStandardPreview.h"
 #include "app/cli/Commands.h"
-#include "app/frmMainfrm.h"
+#include "app/preview/VRStandardPreview.h"
+#include "app/shell/Application.h"
+#include "app/shell/Forms.h"
+#include "app/shell/Unit2.h"
+#include "app/shell/Unit3.h"
+#include "app/shell/frmMainfrm.h"
 #include "settings/Kestrane.h"
 #include "tests/support/PracticeFixture.h"
 #include "tests/support/ShellTestSupport.h"

@@ -1,4 +1,4 @@
-#include "app/Rtf.h"
+#include "app/core/Rtf.h"
 
 #include <gtest/gtest.h>
 

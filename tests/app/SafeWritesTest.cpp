@@ -16,11 +16,11 @@
 #include <string>
 #include <thread>
 
-#include "app/Application.h"
-#include "app/Forms.h"
-#include "app/QtDialogs.h"
-#include "app/SqlEditor.h"
-#include "app/frmMainfrm.h"
+#include "app/shell/Application.h"
+#include "app/shell/Forms.h"
+#include "app/shell/QtDialogs.h"
+#include "app/shell/SqlEditor.h"
+#include "app/shell/frmMainfrm.h"
 #include "common/Exceptions.h"
 #include "settings/Kestrane.h"
 #include "tests/support/PracticeFixture.h"

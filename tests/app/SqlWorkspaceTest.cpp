@@ -13,10 +13,10 @@
 #include <QTextCursor>
 #include <QTimer>
 
-#include "app/Forms.h"
-#include "app/QtDialogs.h"
-#include "app/SqlEditor.h"
-#include "app/frmMainfrm.h"
+#include "app/shell/Forms.h"
+#include "app/shell/QtDialogs.h"
+#include "app/shell/SqlEditor.h"
+#include "app/shell/frmMainfrm.h"
 #include "common/Exceptions.h"
 #include "settings/Kestrane.h"
 #include "tests/support/ShellTestSupport.h"

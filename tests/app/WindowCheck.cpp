@@ -21,12 +21,12 @@
 #include <cstdlib>
 #include <functional>
 
-#include "app/Application.h"
-#include "app/Forms.h"
-#include "app/QtDialogs.h"
-#include "app/VRPreviewHost.h"
-#include "app/VRStandardPreview.h"
-#include "app/frmMainfrm.h"
+#include "app/preview/VRPreviewHost.h"
+#include "app/preview/VRStandardPreview.h"
+#include "app/shell/Application.h"
+#include "app/shell/Forms.h"
+#include "app/shell/QtDialogs.h"
+#include "app/shell/frmMainfrm.h"
 #include "common/Exceptions.h"
 #include "report/LabelReport.h"
 #include "settings/Kestrane.h"

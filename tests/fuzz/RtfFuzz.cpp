@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/Rtf.h"
+#include "app/core/Rtf.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);

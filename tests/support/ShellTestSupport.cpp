@@ -7,8 +7,8 @@
 #include <QTimer>
 #include <cstdlib>
 
-#include "app/Application.h"
-#include "app/Forms.h"
+#include "app/shell/Application.h"
+#include "app/shell/Forms.h"
 #include "settings/Kestrane.h"
 #include "tests/support/PracticeFixture.h"
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Dialogs.h"
+#include "app/shell/Dialogs.h"
 
 // Readable QString values in test failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) {
