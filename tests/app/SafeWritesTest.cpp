@@ -26,6 +26,7 @@
 #include "tests/support/PracticeFixture.h"
 #include "tests/support/ShellTestSupport.h"
 #include "tests/support/SmallDisk.h"
+#include "tests/support/WriteFaults.h"
 
 namespace parvell {
 namespace {
@@ -96,6 +97,44 @@ TEST(SqlFileFaultTest, FullDiskKeepsTheOldFileWhole) {
     EXPECT_EQ(QDir(QString::fromStdString(disk.Path()))
                   .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
               QStringList{"query.sql"});
+}
+
+// A save failing at every point: each failed run says "Failed to Save Stream" and leaves the old
+// file byte for byte, with nothing else in the folder; the run that gets through holds the new one.
+TEST(SqlFileFaultTest, ASaveFailingAnywhereKeepsTheOldFile) {
+    test::EnsureApplication();
+    test::Sandbox sandbox;
+    QDir().mkpath(sandbox.Path("sql"));
+    const QString path = sandbox.Path("sql/q.sql");
+    TSqlEditor first;
+    TSqlEditor second;
+    first.setPlainText(QStringLiteral("SELECT 1"));
+    second.setPlainText(QString(4000, QLatin1Char('b')));
+    QByteArray before;
+    const int failed = faults::ForEachFailedWrite({
+        .prepare =
+            [&] {
+                QFile::remove(path);
+                ASSERT_EQ(SaveError(first, path), "");
+                before = test::ReadBytes(path);
+            },
+        .write = [&] { second.SaveToFile(path); },
+        .check =
+            [&](faults::WriteOutcome outcome, off_t limit) {
+                const QByteArray now = test::ReadBytes(path);
+                if (outcome == faults::WriteOutcome::Failed) {
+                    EXPECT_EQ(now, before) << limit;
+                } else {
+                    EXPECT_TRUE(now.startsWith("{\\rtf") && now.contains("bbbb")) << limit;
+                }
+                EXPECT_EQ(QDir(sandbox.Path("sql"))
+                              .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+                          QStringList{"q.sql"})
+                    << limit;
+            },
+        .step = 61,
+    });
+    EXPECT_GT(failed, 10);
 }
 
 TEST(SqlFileFaultTest, SaveKeepsPermissionsAndLinks) {

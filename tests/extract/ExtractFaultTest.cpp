@@ -14,6 +14,7 @@
 #include "extract/Extract.h"
 #include "tests/extract/ExtractFixture.h"
 #include "tests/support/SmallDisk.h"
+#include "tests/support/WriteFaults.h"
 
 namespace parvell {
 namespace {
@@ -83,6 +84,36 @@ TEST(ExtractFaultTest, RealFullDiskKeepsWholeLinesAndSaysDiskFull) {
         EXPECT_LE(bytes.size(), 96u * 1024);
         ExpectWholeLinesInOrder(bytes, layout);
         std::filesystem::remove(path);
+    }
+}
+
+// A write failing at every point of the file: each failed run says so and leaves the first lines
+// whole and in order; the run that gets through leaves every line.
+TEST(ExtractFaultTest, AWriteFailingAnywhereLeavesWholeLinesAndSaysSo) {
+    ProgramLocale locale;
+    MemoryDataSet ds("KdbTable1");
+    FillNumbers(ds, 300);
+    ScratchFolder folder;
+    const std::string path = folder.File("out.txt");
+    for (const TExtractLayout layout : {TExtractLayout::CommaDelimited, TExtractLayout::FixedLength,
+                                        TExtractLayout::TabDelimited}) {
+        const int failed = faults::ForEachFailedWrite({
+            .prepare = [&] { std::filesystem::remove(path); },
+            .write =
+                [&] {
+                    TExtractCallbacks callbacks;
+                    ExtractToFile(ds, path, {layout, false}, callbacks);
+                },
+            .check =
+                [&](faults::WriteOutcome outcome, off_t limit) {
+                    const int lines = ExpectWholeLinesInOrder(ReadBytes(path), layout);
+                    if (outcome == faults::WriteOutcome::Succeeded) {
+                        EXPECT_EQ(lines, 300) << limit;
+                    }
+                },
+            .step = 13,
+        });
+        EXPECT_GT(failed, 10);
     }
 }
 

@@ -6,13 +6,16 @@
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <stdexcept>
 #include <thread>
 
 #include "tests/kce/KceSupport.h"
 #include "tests/support/SmallDisk.h"
+#include "tests/support/WriteFaults.h"
 
 namespace {
 
@@ -107,6 +110,52 @@ TEST(DictionaryFaultTest, KilledDuringAnUpdateLeavesEachStatementWholeOrUndone) 
         KdbDisconnect(connection);
         EXPECT_EQ(IntegrityOf(path), "ok") << delayMs;
     }
+}
+
+// An UPDATE whose writes fail at every point of the database and its journal: each failed run
+// reports the failure and the next connection sees every row unchanged; the run that gets through
+// changed them all. The file stays sound throughout.
+TEST(DictionaryFaultTest, AChangeFailingAnywhereIsWholeOrUndone) {
+    TempDir dir;
+    const std::string pristine = dir.File("pristine.kdd");
+    const std::string path = dir.File("limited.kdd");
+    uint32_t connection = CreateDictionary(pristine);
+    RunSql(connection, "CREATE TABLE t (n INTEGER, v INTEGER, pad CHAR(200))");
+    RunSql(connection, "INSERT INTO t (n, v, pad) VALUES (0, 0, 'x')");
+    for (int i = 0; i < 9; ++i)
+        RunSql(connection, "INSERT INTO t (n, v, pad) SELECT n + 1, 0, pad FROM t");
+    KdbDisconnect(connection);
+
+    const int failed = parvell::faults::ForEachFailedWrite({
+        .prepare =
+            [&] {
+                for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+                    std::filesystem::remove(path + suffix);
+                std::filesystem::copy_file(pristine, path);
+            },
+        .write =
+            [&] {
+                uint32_t child = 0;
+                if (KdbConnect60(path.c_str(), 3, "user", "secret", 0, &child) != 0)
+                    throw std::runtime_error("connect");
+                if (TryRun(child, "UPDATE t SET v = v + 1") != 0)
+                    throw std::runtime_error("update");
+                KdbDisconnect(child);
+            },
+        .check =
+            [&](parvell::faults::WriteOutcome outcome, off_t limit) {
+                const std::string v =
+                    outcome == parvell::faults::WriteOutcome::Succeeded ? "1" : "0";
+                const uint32_t after = ConnectUser(path);
+                EXPECT_EQ(Query(after, "SELECT count(*), min(v), max(v) FROM t"),
+                          (std::vector<std::vector<std::string>>{{"512", v, v}}))
+                    << limit;
+                KdbDisconnect(after);
+                EXPECT_EQ(IntegrityOf(path), "ok") << limit;
+            },
+        .step = 4096,
+    });
+    EXPECT_GT(failed, 5);
 }
 
 TEST(DictionaryTimeoutTest, SlowStatementStopsAtItsTimeoutAndSaysSo) {

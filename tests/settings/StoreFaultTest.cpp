@@ -15,6 +15,7 @@
 #include "settings/Kestrane.h"
 #include "tests/support/SmallDisk.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WriteFaults.h"
 
 namespace parvell {
 namespace {
@@ -71,6 +72,42 @@ TEST(StoreFaultTest, FullDiskReportsAndKeepsTheOldFile) {
     fs::remove(disk.File("filler"));
     WriteSetting("\\Parvell", "LastOpen", large);
     EXPECT_EQ(ReadSetting("\\Parvell", "LastOpen"), large);
+}
+
+// A write failing at every point: each failed run reports it and leaves the old file byte for
+// byte with nothing else in the folder; the run that gets through holds the new value.
+TEST(StoreFaultTest, AWriteFailingAnywhereKeepsTheOldFile) {
+    const test::TempDir dir;
+    ConfigHome home(dir.Path());
+    const fs::path store = fs::path(dir.Path()) / "parvell" / "registry.reg";
+    const std::string value(3000, 'v');
+    std::string before;
+    const int failed = faults::ForEachFailedWrite({
+        .prepare =
+            [&] {
+                fs::remove_all(store.parent_path());
+                WriteSetting("\\Parvell", "LastOpen", "C:\\first.sql");
+                WriteCurrentPractice("C:\\PRACTICE\\");
+                before = Bytes(store);
+            },
+        .write = [&] { WriteSetting("\\Parvell", "LastOpen", value); },
+        .check =
+            [&](faults::WriteOutcome outcome, off_t limit) {
+                if (outcome == faults::WriteOutcome::Failed) {
+                    EXPECT_EQ(Bytes(store), before) << limit;
+                } else {
+                    EXPECT_EQ(ReadSetting("\\Parvell", "LastOpen"), value) << limit;
+                    EXPECT_EQ(ReadCurrentPractice(), "C:\\PRACTICE\\") << limit;
+                }
+                int entries = 0;
+                for ([[maybe_unused]] const auto& entry :
+                     fs::directory_iterator(store.parent_path()))
+                    ++entries;
+                EXPECT_EQ(entries, 1) << limit;
+            },
+        .step = 97,
+    });
+    EXPECT_GT(failed, 10);
 }
 
 // A child writes large values one after the other and is killed at several moments: the file
