@@ -135,8 +135,8 @@ void TVRCupsJob::SetMarginsForPage() {
     auto margin = [known](int hundredths) {
         return std::max(kLeastMarginMm, known ? hundredths / 100.0 : 0.0);
     };
-    // The queue's margins are those of the portrait sheet; a landscape page turns it a quarter
-    // turn anticlockwise, so the sheet's right edge comes to the top.
+    // The queue's margins are those of the portrait sheet. A landscape page lies on it turned a
+    // quarter turn anticlockwise (as IPP's landscape), its top along the sheet's left edge.
     QMarginsF margins(margin(size.left), margin(size.top), margin(size.right), margin(size.bottom));
     if (writer_->pageLayout().orientation() == QPageLayout::Landscape)
         margins = QMarginsF(margins.bottom(), margins.left(), margins.top(), margins.right());
