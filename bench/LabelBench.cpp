@@ -22,6 +22,7 @@
 #include "app/cli/QueryCommands.h"
 #include "data/DataSet.h"
 #include "report/LabelReport.h"
+#include "report/print/VRSystemPrinter.h"
 
 using namespace parvell;
 
@@ -98,6 +99,7 @@ double Seconds(const QElapsedTimer& timer) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    InstallSystemPrinters();  // the preview composes for the chosen printer, as in the window
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QString data, cli, work = QDir::temp().filePath(QStringLiteral("parvell-label-bench"));
     int glabelsLimit = 1200;  // seconds the comparison program may take before it is stopped

@@ -1,7 +1,7 @@
 #pragma once
 // The label pages sent to a print queue, for the command-line tool: the same run as the
 // preview window's Print, on a printer named by the caller instead of the one chosen in
-// Printer setup.
+// Printer setup, handed to CUPS as a PDF file (VRCupsJob.h) without Qt's print support.
 
 #include <string>
 

@@ -127,4 +127,13 @@ int BinCode(TVRBin bin) {
     return kCodes[static_cast<size_t>(bin)];
 }
 
+TVRBin BinFromCode(int code) {
+    for (int i = 0; i <= static_cast<int>(TVRBin::Last); ++i) {
+        if (BinCode(static_cast<TVRBin>(i)) == code && static_cast<TVRBin>(i) != TVRBin::First) {
+            return static_cast<TVRBin>(i);
+        }
+    }
+    return TVRBin::Auto;
+}
+
 }  // namespace parvell

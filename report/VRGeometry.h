@@ -127,5 +127,7 @@ enum class TVRBin : uint8_t {
     Last,
 };
 int BinCode(TVRBin bin);
+// The bin of a driver bin code (Upper for 1, Cassette for 14); Auto for a code of no bin.
+TVRBin BinFromCode(int code);
 
 }  // namespace parvell

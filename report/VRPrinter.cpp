@@ -3,8 +3,6 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <algorithm>
 
 #include "common/Exceptions.h"
@@ -30,28 +28,8 @@ int ToInt(int64_t value) {
     return static_cast<int>(value);
 }
 
-QPrinter::PaperSource SourceForBin(int code) {
-    if (code >= 1 && code <= 11) return static_cast<QPrinter::PaperSource>(code - 1);
-    if (code == 14) return QPrinter::Cassette;
-    if (code == 15) return QPrinter::FormSource;
-    return QPrinter::Auto;
-}
-
-int BinCodeOfSource(QPrinter::PaperSource source) {
-    if (source == QPrinter::Cassette) return 14;
-    if (source == QPrinter::FormSource) return 15;
-    const int value = static_cast<int>(source);
-    return value >= 0 && value <= 10 ? value + 1 : 7;
-}
-
-TVRBin BinFromCode(int code) {
-    for (int i = 0; i <= static_cast<int>(TVRBin::Last); ++i) {
-        if (BinCode(static_cast<TVRBin>(i)) == code && static_cast<TVRBin>(i) != TVRBin::First) {
-            return static_cast<TVRBin>(i);
-        }
-    }
-    return TVRBin::Auto;
-}
+// The bin a PDF file reports: it has none to choose, which the printer drivers call Auto.
+constexpr int kAutoBinCode = 7;
 
 }  // namespace
 
@@ -61,52 +39,14 @@ int ScreenPixelsPerInch() {
     return ppi > 0 ? ppi : 96;
 }
 
-TVRDeviceFacts FactsOfPrinter(QPrinter& printer) {
+TVRDeviceFacts FactsOfPagedDevice(QPagedPaintDevice& device) {
     TVRDeviceFacts facts;
-    facts.PrinterName = printer.printerName().toStdString();
-    facts.PixelsPerInchX = printer.logicalDpiX();
-    facts.PixelsPerInchY = printer.logicalDpiY();
-    if (!printer.fullPage()) {
-        const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
-        const QRectF page = printer.pageRect(QPrinter::DevicePixel);
-        facts.OffsetX = qRound(page.left() - paper.left());
-        facts.OffsetY = qRound(page.top() - paper.top());
-    }
-    const QPageSize size = printer.pageLayout().pageSize();
-    facts.Paper = PaperFromCode(size.windowsId());
-    const QSizeF mm = size.size(QPageSize::Millimeter);
-    facts.PaperWidth = mm.width() * 10;
-    facts.PaperLength = mm.height() * 10;
-    facts.Copies = printer.copyCount();
-    facts.Bin = BinFromCode(BinCodeOfSource(printer.paperSource()));
-    facts.Duplex = printer.duplex() != QPrinter::DuplexNone;
-    facts.Collate = printer.collateCopies() ? 1 : 0;
-    if (printer.outputFormat() == QPrinter::PdfFormat) {
-        // A PDF file takes any paper.
-        for (int code = 1; code <= kStandardPaperCount; ++code) {
-            if (PaperDimensions(PaperFromCode(code)))
-                facts.SupportedPapers.push_back(PaperFromCode(code));
-        }
-        facts.SupportedPapers.push_back(TVRPaperSize::Custom);
-    } else {
-        const QPrinterInfo info(printer);
-        for (const QPageSize& supported : info.supportedPageSizes()) {
-            const TVRPaperSize paper = PaperFromCode(supported.windowsId());
-            if (paper != TVRPaperSize::Default) facts.SupportedPapers.push_back(paper);
-        }
-        if (info.supportsCustomPageSizes()) facts.SupportedPapers.push_back(TVRPaperSize::Custom);
-    }
-    return facts;
-}
-
-TVRDeviceFacts FactsOfPdfWriter(QPdfWriter& writer) {
-    TVRDeviceFacts facts;
-    facts.PrinterName.clear();
-    facts.PixelsPerInchX = writer.logicalDpiX();
-    facts.PixelsPerInchY = writer.logicalDpiY();
-    const QPageLayout layout = writer.pageLayout();
-    const QRect paper = layout.fullRectPixels(writer.resolution());
-    const QRect page = layout.paintRectPixels(writer.resolution());
+    facts.PixelsPerInchX = device.logicalDpiX();
+    facts.PixelsPerInchY = device.logicalDpiY();
+    const QPageLayout layout = device.pageLayout();
+    const int resolution = facts.PixelsPerInchX;
+    const QRect paper = layout.fullRectPixels(resolution);
+    const QRect page = layout.paintRectPixels(resolution);
     facts.OffsetX = page.left() - paper.left();
     facts.OffsetY = page.top() - paper.top();
     const QPageSize size = layout.pageSize();
@@ -115,9 +55,14 @@ TVRDeviceFacts FactsOfPdfWriter(QPdfWriter& writer) {
     facts.PaperWidth = mm.width() * 10;
     facts.PaperLength = mm.height() * 10;
     facts.Copies = 1;
-    facts.Bin = BinFromCode(BinCodeOfSource(QPrinter::Auto));
+    facts.Bin = BinFromCode(kAutoBinCode);
     facts.Duplex = false;
     facts.Collate = 1;
+    return facts;
+}
+
+TVRDeviceFacts FactsOfPdfWriter(QPdfWriter& writer) {
+    TVRDeviceFacts facts = FactsOfPagedDevice(writer);
     // A PDF file takes any paper.
     for (int code = 1; code <= kStandardPaperCount; ++code) {
         if (PaperDimensions(PaperFromCode(code)))
@@ -127,22 +72,32 @@ TVRDeviceFacts FactsOfPdfWriter(QPdfWriter& writer) {
     return facts;
 }
 
-std::optional<TVRDeviceFacts> SystemPrinterFacts(const std::string& printerName) {
-    if (QPrinterInfo::availablePrinters().isEmpty()) return std::nullopt;
-    QPrinterInfo info = printerName.empty()
-                            ? QPrinterInfo::defaultPrinter()
-                            : QPrinterInfo::printerInfo(QString::fromStdString(printerName));
-    if (info.isNull()) info = QPrinterInfo::defaultPrinter();
-    if (info.isNull()) info = QPrinterInfo::availablePrinters().first();
-    QPrinter printer(info, QPrinter::HighResolution);
-    return FactsOfPrinter(printer);
+TVRDeviceFacts TVRPagedDevice::Facts() {
+    if (auto* writer = dynamic_cast<QPdfWriter*>(&device_)) return FactsOfPdfWriter(*writer);
+    return FactsOfPagedDevice(device_);
+}
+
+void TVRPagedDevice::ApplySettings(const TVellRepPrinterSettings& /*settings*/,
+                                   const std::string& title) {
+    // A PDF writer has no copies, sides, bins or collation; the title is its document name.
+    if (auto* writer = dynamic_cast<QPdfWriter*>(&device_))
+        writer->setTitle(QString::fromStdString(title));
 }
 
 TVRPrinter::TVRPrinter(TVRDestination destination, std::optional<TVRDeviceFacts> printerFacts,
                        QPagedPaintDevice* device)
+    : TVRPrinter(destination, std::move(printerFacts), nullptr, device) {}
+
+TVRPrinter::TVRPrinter(TVRDestination destination, std::optional<TVRDeviceFacts> printerFacts,
+                       TVRDevice& device)
+    : TVRPrinter(destination, std::move(printerFacts), &device, nullptr) {}
+
+TVRPrinter::TVRPrinter(TVRDestination destination, std::optional<TVRDeviceFacts> printerFacts,
+                       TVRDevice* adapter, QPagedPaintDevice* plain)
     : destination_(destination),
       facts_(std::move(printerFacts)),
-      device_(device),
+      ownDevice_(plain != nullptr ? std::make_unique<TVRPagedDevice>(*plain) : nullptr),
+      device_(adapter != nullptr ? adapter : ownDevice_.get()),
       pages_(std::make_unique<TVRPageStore>()) {
     if (facts_) {
         paper_ = facts_->Paper;
@@ -221,7 +176,7 @@ int TVRPrinter::YSize(double y) const {
 }
 
 void TVRPrinter::ApplyDeviceSettings() {
-    QPagedPaintDevice& device = *device_;
+    QPagedPaintDevice& device = device_->PaintDevice();
     const int paperCode =
         settings_.UseCustomPaperCode ? settings_.CustomPaperCode : PaperCode(paper_);
     if (paper_ == TVRPaperSize::Custom && !settings_.UseCustomPaperCode) {
@@ -233,24 +188,7 @@ void TVRPrinter::ApplyDeviceSettings() {
     }
     device.setPageOrientation(orientation_ == TVROrientation::poLandscape ? QPageLayout::Landscape
                                                                           : QPageLayout::Portrait);
-    auto* printer = dynamic_cast<QPrinter*>(device_);
-    if (printer == nullptr) {
-        // A PDF writer has no copies, sides, bins or collation; the title is its document name.
-        if (auto* writer = dynamic_cast<QPdfWriter*>(device_))
-            writer->setTitle(QString::fromStdString(title_));
-        return;
-    }
-    printer->setCopyCount(std::max(1, settings_.Copies));
-    const int duplex = settings_.ExtendedDuplex != 0 ? settings_.ExtendedDuplex
-                       : settings_.Duplex            ? 3
-                                                     : 1;
-    printer->setDuplex(duplex == 2   ? QPrinter::DuplexLongSide
-                       : duplex == 3 ? QPrinter::DuplexShortSide
-                                     : QPrinter::DuplexNone);
-    printer->setPaperSource(SourceForBin(
-        settings_.UseCustomBinCode ? settings_.CustomBinCode : BinCode(settings_.OutputBin)));
-    printer->setCollateCopies(settings_.Collate != 0);
-    printer->setDocName(QString::fromStdString(title_));
+    device_->ApplySettings(settings_, title_);
 }
 
 void TVRPrinter::BeginDoc() {
@@ -262,10 +200,7 @@ void TVRPrinter::BeginDoc() {
         leftWaste_ = topWaste_ = 0;
     } else {
         ApplyDeviceSettings();
-        auto* writer = dynamic_cast<QPdfWriter*>(device_);
-        const TVRDeviceFacts facts = writer != nullptr
-                                         ? FactsOfPdfWriter(*writer)
-                                         : FactsOfPrinter(*static_cast<QPrinter*>(device_));
+        const TVRDeviceFacts facts = device_->Facts();
         xFactor_ = FactorFor(facts.PixelsPerInchX);
         yFactor_ = FactorFor(facts.PixelsPerInchY);
         leftWaste_ = WasteFor(facts.OffsetX, facts.PixelsPerInchX);
@@ -283,10 +218,10 @@ void TVRPrinter::NewPage() {
                            (settings_.LastPage == 0 || pageNumber_ <= settings_.LastPage);
     if (toPrinter) {
         if (!printerPainter_.isActive()) {
-            if (!printerPainter_.begin(device_))
+            if (!printerPainter_.begin(&device_->PaintDevice()))
                 throw Exception("Cannot start the printer document");
         } else {
-            device_->newPage();
+            device_->PaintDevice().newPage();
         }
         canvas_ = &printerPainter_;
     } else {
@@ -333,7 +268,7 @@ void TVRPrinter::Abort() {
     pageOpen_ = false;
     if (picturePainter_.isActive()) picturePainter_.end();
     if (printerPainter_.isActive()) {
-        if (auto* printer = dynamic_cast<QPrinter*>(device_)) printer->abort();
+        device_->Abort();
         printerPainter_.end();
     }
     state_ = TVRPrinterState::Finished;

@@ -1,9 +1,10 @@
 #pragma once
 // The output object of a report run. It turns native positions (tenths of a millimetre from the
 // paper's top-left corner) into pixels of the page being drawn, and sends finished pages either
-// to a page store for the preview window (each page a QPicture recording) or to a paged device:
-// a QPrinter (a CUPS printer or a PDF file) or a QPdfWriter (a PDF file). States: idle ->
-// generating (BeginDoc) -> finished (EndDoc, Abort).
+// to a page store for the preview window (each page a QPicture recording) or to a paged device
+// through a TVRDevice: a QPdfWriter (a PDF file), a print job for a CUPS queue (VRCupsJob.h) or
+// a QPrinter of the printing part (report/print/). States: idle -> generating (BeginDoc) ->
+// finished (EndDoc, Abort).
 
 #include <QPainter>
 #include <QPicture>
@@ -18,7 +19,6 @@
 
 class QPagedPaintDevice;
 class QPdfWriter;
-class QPrinter;
 
 namespace parvell {
 
@@ -73,13 +73,42 @@ struct TVRDeviceFacts {
     int Collate = 0;
 };
 
-// The facts of the named printer (empty: the default printer); nullopt when no printer is
-// installed.
-std::optional<TVRDeviceFacts> SystemPrinterFacts(const std::string& printerName);
-// The facts a QPrinter (for instance one writing a PDF file) reports about itself.
-TVRDeviceFacts FactsOfPrinter(QPrinter& printer);
 // The facts of a PDF writer, the same as a QPrinter writing a PDF file of that page reports.
 TVRDeviceFacts FactsOfPdfWriter(QPdfWriter& writer);
+// The facts any paged device reports through its page layout: resolution, offsets of the
+// printable area and paper; no copies, sides or bins (a single copy, collated).
+TVRDeviceFacts FactsOfPagedDevice(QPagedPaintDevice& device);
+
+// What the output object needs of the device it prints on, beyond painting on it.
+class TVRDevice {
+public:
+    virtual ~TVRDevice() = default;
+    // The device painted on; it must outlive the document.
+    virtual QPagedPaintDevice& PaintDevice() = 0;
+    // The facts of the device as it stands (after ApplySettings: of the run's paper).
+    virtual TVRDeviceFacts Facts() = 0;
+    // Takes the run's copies, sides, bin, collation and title. Called before the first page,
+    // after the run's paper and orientation have been set on the paint device.
+    virtual void ApplySettings(const TVellRepPrinterSettings& settings,
+                               const std::string& title) = 0;
+    // The document in progress is thrown away (a printer's job is cancelled); the painter on the
+    // device ends right after.
+    virtual void Abort() {}
+};
+
+// Any paged device taken as it is: a QPdfWriter takes the title as its document name; another
+// device (for instance a QPrinter writing a PDF file) takes only the paper and orientation. A
+// printer's copies, sides and bins need the printer device of report/print/.
+class TVRPagedDevice final : public TVRDevice {
+public:
+    explicit TVRPagedDevice(QPagedPaintDevice& device) : device_(device) {}
+    QPagedPaintDevice& PaintDevice() override { return device_; }
+    TVRDeviceFacts Facts() override;
+    void ApplySettings(const TVellRepPrinterSettings& settings, const std::string& title) override;
+
+private:
+    QPagedPaintDevice& device_;
+};
 
 // Pixels per inch of the screen-compatible device that preview pages are recorded on.
 int ScreenPixelsPerInch();
@@ -96,10 +125,13 @@ public:
 class TVRPrinter {
 public:
     // printerFacts: the current printer, or nullopt when none is installed. For the printer
-    // destination device is the QPrinter or QPdfWriter drawn on (not owned; it must outlive the
-    // document).
+    // destination device is the paged device drawn on, taken as a TVRPagedDevice (not owned; it
+    // must outlive the document).
     TVRPrinter(TVRDestination destination, std::optional<TVRDeviceFacts> printerFacts,
                QPagedPaintDevice* device = nullptr);
+    // The printer destination over a device adapter (not owned; it must outlive the document).
+    TVRPrinter(TVRDestination destination, std::optional<TVRDeviceFacts> printerFacts,
+               TVRDevice& device);
     ~TVRPrinter();
     TVRPrinter(const TVRPrinter&) = delete;
     TVRPrinter& operator=(const TVRPrinter&) = delete;
@@ -165,12 +197,16 @@ public:
     TVRPreviewListener* Listener() const { return listener_; }
 
 private:
+    // One of adapter and plain (or neither, for pages in pictures only).
+    TVRPrinter(TVRDestination destination, std::optional<TVRDeviceFacts> printerFacts,
+               TVRDevice* adapter, QPagedPaintDevice* plain);
     void ClosePage();
     void ApplyDeviceSettings();
 
     TVRDestination destination_;
     std::optional<TVRDeviceFacts> facts_;
-    QPagedPaintDevice* device_;
+    std::unique_ptr<TVRDevice> ownDevice_;  // the adapter of a plain paged device
+    TVRDevice* device_;                     // null: pages go to pictures only
     TVRPrinterState state_ = TVRPrinterState::Idle;
     std::string title_;
     TVellRepPrinterSettings settings_;

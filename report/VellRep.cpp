@@ -3,8 +3,6 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QLocale>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <exception>
 
 #include "data/DataSet.h"
@@ -14,6 +12,7 @@ namespace parvell {
 namespace {
 
 TVRWindowHost* gWindowHost = nullptr;
+TVRPrinterSystem* gPrinterSystem = nullptr;
 
 // Restores the saved units and ends the item run whichever way a run leaves.
 class RunScope {
@@ -92,7 +91,10 @@ TVellRep::TVellRep(std::string name) : name_(std::move(name)) {
     Units = us ? TVRUnit::Inches : TVRUnit::MM;
     Page.SetUnit(Units);
     Functions = {{"PAGENUMBER", "0"}, {"COLUMNNUMBER", "0"}, {"REPORTTITLE", ""}};
-    PrinterProbe = &SystemPrinterFacts;
+    PrinterProbe = [](const std::string& printerName) -> std::optional<TVRDeviceFacts> {
+        if (!gPrinterSystem) return std::nullopt;
+        return gPrinterSystem->Facts(printerName);
+    };
     ProcessMessages = [] { QCoreApplication::processEvents(); };
 }
 
@@ -105,6 +107,13 @@ void TVellRep::SetWindowHost(TVRWindowHost* host) {
 }
 TVRWindowHost* TVellRep::WindowHost() {
     return gWindowHost;
+}
+
+void TVellRep::SetPrinterSystem(TVRPrinterSystem* printers) {
+    gPrinterSystem = printers;
+}
+TVRPrinterSystem* TVellRep::PrinterSystem() {
+    return gPrinterSystem;
 }
 
 TVRSubDetail& TVellRep::AddSubDetail(std::string name) {
@@ -189,16 +198,19 @@ void TVellRep::CancelRun() {
 void TVellRep::Print() {
     if (!available_) return;
     const std::optional<TVRDeviceFacts> facts = PrinterProbe(PrinterSettings.PrinterName);
-    if (!facts) return;
-    QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(facts->PrinterName));
-    if (info.isNull()) info = QPrinterInfo::defaultPrinter();
-    QPrinter printer(info, QPrinter::HighResolution);
-    PrintToDevice(printer, *facts);
+    if (!facts || !gPrinterSystem) return;
+    const std::unique_ptr<TVRDevice> printer = gPrinterSystem->Open(*facts);
+    PrintToDevice(*printer, *facts);
 }
 
 void TVellRep::PrintToDevice(QPagedPaintDevice& device, const TVRDeviceFacts& facts) {
+    TVRPagedDevice paged(device);
+    PrintToDevice(paged, facts);
+}
+
+void TVellRep::PrintToDevice(TVRDevice& device, const TVRDeviceFacts& facts) {
     if (!available_) return;
-    TVRPrinter printOutput(TVRDestination::Printer, facts, &device);
+    TVRPrinter printOutput(TVRDestination::Printer, facts, device);
     output_ = &printOutput;
     std::unique_ptr<TVRPreviewListener> progress;
     try {

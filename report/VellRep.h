@@ -123,6 +123,19 @@ public:
     virtual void ReportDestroyed(TVellRep& report) {}
 };
 
+// The printers of the system, offered by the printing part (report/print/) and installed by the
+// window at start. Without one a report knows no printer: its preview is composed for none and
+// Print does nothing.
+class TVRPrinterSystem {
+public:
+    virtual ~TVRPrinterSystem() = default;
+    // The facts of the named printer (empty: the default printer); nullopt when no printer is
+    // installed.
+    virtual std::optional<TVRDeviceFacts> Facts(const std::string& printerName) = 0;
+    // A device printing on the printer the facts name (empty name: the default printer).
+    virtual std::unique_ptr<TVRDevice> Open(const TVRDeviceFacts& facts) = 0;
+};
+
 class TVellRep {
 public:
     explicit TVellRep(std::string name);
@@ -168,9 +181,12 @@ public:
     // Generates the report again straight to the chosen printer (no dialog). Does nothing while
     // busy or when no printer is installed.
     void Print();
-    // One run with the printer destination over a given device: a QPrinter or a QPdfWriter.
-    // facts describes the device; the run's paper is the report's when the device lists it.
+    // One run with the printer destination over a given device: a QPdfWriter, or any paged
+    // device taken as a TVRPagedDevice. facts describes the device; the run's paper is the
+    // report's when the device lists it.
     void PrintToDevice(QPagedPaintDevice& device, const TVRDeviceFacts& facts);
+    // The same over a device adapter (a printer of report/print/, a CUPS print job).
+    void PrintToDevice(TVRDevice& device, const TVRDeviceFacts& facts);
     // One generation run into the current output object.
     void CreateReport();
 
@@ -207,11 +223,14 @@ public:
     void CancelRun();
 
     // Hooks. The printer probe answers the facts of the chosen printer (nullopt: none
-    // installed); tests replace it. Messages are dispatched through ProcessMessages.
+    // installed); by default it asks the installed printer system; tests replace it. Messages
+    // are dispatched through ProcessMessages.
     std::function<std::optional<TVRDeviceFacts>(const std::string& printerName)> PrinterProbe;
     std::function<void()> ProcessMessages;
     static void SetWindowHost(TVRWindowHost* host);
     static TVRWindowHost* WindowHost();
+    static void SetPrinterSystem(TVRPrinterSystem* printers);
+    static TVRPrinterSystem* PrinterSystem();
 
 private:
     TVRPaperRequest PaperRequest() const;

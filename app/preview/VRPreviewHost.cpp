@@ -2,6 +2,7 @@
 
 #include "app/preview/VRProgressForm.h"
 #include "app/preview/VRStandardPreview.h"
+#include "report/print/VRSystemPrinter.h"
 
 namespace parvell {
 
@@ -34,6 +35,7 @@ void TVRPreviewHost::ReportDestroyed(TVellRep& report) {
 void InstallPreviewWindows() {
     static TVRPreviewHost host;
     TVellRep::SetWindowHost(&host);
+    InstallSystemPrinters();
 }
 
 }  // namespace parvell

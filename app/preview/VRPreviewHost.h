@@ -16,7 +16,7 @@ public:
     void ReportDestroyed(TVellRep& report) override;
 };
 
-// Installs the host; once, at start.
+// Installs the host, and the system's printers as the printers of every report; once, at start.
 void InstallPreviewWindows();
 
 }  // namespace parvell

@@ -20,6 +20,7 @@
 #include "app/preview/VRPreviewDialogs.h"
 #include "common/Exceptions.h"
 #include "report/VRPageFile.h"
+#include "report/print/VRSystemPrinter.h"
 
 namespace parvell {
 namespace {

@@ -462,6 +462,42 @@ TEST_F(PrintServer, LabelsCommandPrintsOnTheQueue) {
     EXPECT_EQ(QDir(server_->OutFolder()).entryList({"*.pdf"}).size(), jobsBefore);
 }
 
+// The job's PDF file goes to the queue from a private temporary folder, which is gone afterwards,
+// whether the queue took the job or refused it.
+TEST_F(PrintServer, LabelsCommandLeavesNoJobFileBehind) {
+    QTemporaryDir practice, temp;
+    ASSERT_TRUE(practice.isValid() && temp.isValid());
+    test::MakePractice(practice.path().toStdString(),
+                       {"CREATE TABLE addr (\"Name\" CHAR(30), \"Street 1\" CHAR(30), "
+                        "\"Street 2\" CHAR(30), CityLine CHAR(30))",
+                        "INSERT INTO addr VALUES ('Ann', '1 Elm St', '', 'DOVER, DE 19901')"});
+    const std::string sqlFile = practice.filePath("labels.sql").toStdString();
+    std::ofstream(sqlFile) << "SELECT * FROM addr";
+    const std::vector<std::string> args = {
+        "labels",    "--data", practice.filePath("mwddf.kdd").toStdString(), "--sql", sqlFile,
+        "--printer", kQueue};
+    const std::optional<QByteArray> savedTemp =
+        qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
+    qputenv("TMPDIR", temp.path().toLocal8Bit());
+    const int jobsBefore = static_cast<int>(server_->FinishedJobs().size());
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::Dispatch(args, out, err), 0) << err.str();
+    EXPECT_TRUE(QDir(temp.path()).isEmpty())
+        << QDir(temp.path()).entryList().join(' ').toStdString();
+    RunProgram("cupsreject", {"-h", server_->Socket(), kQueue});
+    std::ostringstream refusedOut, refusedErr;
+    EXPECT_EQ(cli::Dispatch(args, refusedOut, refusedErr), 1);
+    RunProgram("cupsaccept", {"-h", server_->Socket(), kQueue});
+    EXPECT_TRUE(QDir(temp.path()).isEmpty())
+        << QDir(temp.path()).entryList().join(' ').toStdString();
+    if (savedTemp) {
+        qputenv("TMPDIR", *savedTemp);
+    } else {
+        qunsetenv("TMPDIR");
+    }
+    EXPECT_TRUE(server_->WaitForJob(jobsBefore));
+}
+
 // The preview window answers Printer setup from a script: the queue chosen there and a range.
 class SetupDialogs : public TVRPreviewDialogs {
 public:

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include "common/Exceptions.h"
+#include "report/print/VRSystemPrinter.h"
 #include "tests/report/ReportTestSupport.h"
 
 namespace parvell::testing {

@@ -9,6 +9,7 @@
 #include <QPrinter>
 
 #include "report/VRText.h"
+#include "report/print/VRSystemPrinter.h"
 #include "tests/report/ReportTestSupport.h"
 
 namespace parvell::testing {
