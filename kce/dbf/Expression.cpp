@@ -791,4 +791,8 @@ ExprValue Expression::Evaluate(std::string_view record, uint32_t recordNumber) c
     return evaluator.Eval(*root_);
 }
 
+std::string StrText(double value, int length, int decimals) {
+    return FormatStr(value, length, decimals);
+}
+
 }  // namespace kce::dbf

@@ -80,7 +80,7 @@ std::vector<std::string> IndexFilesOf(const std::string& tablePath) {
                 continue;
             const std::string extension = Lower(name.substr(stem.size()));
             if (extension != ".cdx" && extension != ".mdx" && extension != ".idx" &&
-                extension != ".ntx")
+                extension != ".ntx" && extension != ".ndx")
                 continue;
             struct stat st {};
             if (::stat((prefix + std::string(name)).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {

@@ -27,7 +27,7 @@ std::vector<FolderTable> ListTables(std::string_view folder);
 std::optional<FolderTable> FindTable(std::string_view folder, std::string_view name);
 
 // The index file that other programs keep beside the table file `tablePath` and update with it:
-// a file named like the table with the extension .cdx, .mdx, .idx or .ntx (any case), or the
+// a file named like the table with the extension .cdx, .mdx, .idx, .ntx or .ndx (any case), or the
 // production (dBase, .mdx) or structural (FoxPro, .cdx) index that bit 0 of the header's flag
 // byte 28 announces, named as it would be when the file itself is missing. Empty when the table
 // has none or its first bytes cannot be read.

@@ -1,0 +1,422 @@
+// Index files of the formats other than the compound index, and tables with several index files:
+// files built here for each format and key type read back with one entry per record in key order;
+// changes keep every index file in step within one journalled change; damage is refused by name.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+#include "kce/dbf/Bytes.h"
+#include "kce/dbf/Cdx.h"
+#include "kce/dbf/DbfError.h"
+#include "kce/dbf/FileIo.h"
+#include "kce/dbf/Index.h"
+#include "kce/dbf/IndexFormats.h"
+#include "kce/dbf/Journal.h"
+#include "kce/dbf/Table.h"
+#include "kce/dbf/Writer.h"
+#include "tests/kce/dbf/CdxChecker.h"
+#include "tests/kce/dbf/TestFiles.h"
+
+namespace kce::dbf::test {
+namespace {
+
+// One index file of a format with the tags it is built with. A single-tag format gets one case
+// per key type.
+struct FileCase {
+    const char* name;
+    const char* file;  // beside patients.dbf
+    bool compact;      // .idx: the form
+    std::vector<TagSpec> tags;
+};
+
+const std::vector<FileCase> kFiles = {
+    {"compact idx, text key with FOR",
+     "patients.idx",
+     true,
+     {{"P", "UPPER(NAME)+STR(AGE,3)", "!DELETED()"}}},
+    {"compact idx, numeric unique", "patients.idx", true, {{"P", "AGE", "", true}}},
+    {"compact idx, date", "patients.idx", true, {{"P", "BORN"}}},
+    {"FoxBASE idx, text key", "patients.idx", false, {{"P", "LEFT(NAME,5)+DTOS(BORN)"}}},
+    {"FoxBASE idx, numeric with FOR", "patients.idx", false, {{"P", "BAL", "VISITS > 0"}}},
+    {"FoxBASE idx, logical unique", "patients.idx", false, {{"P", "ACTIVE", "", true}}},
+    {"ndx, text key", "patients.ndx", true, {{"P", "UPPER(NAME)"}}},
+    {"ndx, numeric", "patients.ndx", true, {{"P", "BAL"}}},
+    {"ndx, date unique", "patients.ndx", true, {{"P", "BORN", "", true}}},
+};
+
+TEST(DbfIndex, FilesOfEveryFormatAndKeyTypeReadBackWithOneEntryPerRecordInOrder) {
+    for (const FileCase& f : kFiles) {
+        for (size_t count : {size_t{0}, size_t{1}, size_t{40}, size_t{3000}}) {
+            SCOPED_TRACE(std::string(f.name) + ", " + std::to_string(count) + " records");
+            TempFolder dir;
+            const std::string table = MakePatients(dir, count);
+            const std::string path = dir.File(f.file);
+            MakeIndex(table, path, f.tags, f.compact);
+            const IndexFile index = CheckIndex(table, path);
+            ASSERT_EQ(index.tags.size(), f.tags.size());
+            EXPECT_EQ(index.compact, f.compact);
+            for (size_t i = 0; i < f.tags.size(); ++i) {
+                EXPECT_EQ(index.tags[i].keyExpression, f.tags[i].key);
+                EXPECT_EQ(index.tags[i].forExpression, f.tags[i].filter);
+                EXPECT_EQ(index.tags[i].unique, f.tags[i].unique);
+                if (!f.tags[i].unique && f.tags[i].filter[0] == '\0') {
+                    EXPECT_EQ(index.tags[i].entries.size(), count);
+                }
+            }
+        }
+    }
+}
+
+TEST(DbfIndex, DBaseNumberKeysCompareAsTheirValuesAndKeepTheirFileForm) {
+    // dBase III keeps numbers as little-endian doubles: the reader turns them into keys that
+    // compare as the values do.
+    TempFolder dir;
+    TableSpec layout;
+    layout.variant = Variant::DBase3;
+    layout.columns = {{"N", 'N', 12, 3}};
+    const std::string table = dir.File("nums.dbf");
+    CreateTable(table, layout, {{R(2)}, {R(-1e6)}, {R(0)}, {R(-0.5)}, {R(123456.5)}, {R(0.25)}});
+    const std::string ndx = dir.File("nums.ndx");
+    MakeIndex(table, ndx, {{"N", "N"}});
+    const std::string bytes = ReadFile(ndx);
+    // The one leaf at block 1: the first entry is record 2 (-1e6) as a double.
+    EXPECT_EQ(GetLe32(bytes.data()), 1u);      // the root block
+    EXPECT_EQ(GetLe32(bytes.data() + 4), 2u);  // blocks in the file
+    EXPECT_EQ(GetLe32(bytes.data() + 512 + 4 + 4), 2u);
+    double first;
+    const uint64_t bits = GetLe64(bytes.data() + 512 + 4 + 8);
+    std::memcpy(&first, &bits, sizeof first);
+    EXPECT_EQ(first, -1e6);
+    std::vector<uint32_t> order;
+    for (const IndexEntry& e : CheckIndex(table, ndx).tags[0].entries)
+        order.push_back(e.recordNumber);
+    EXPECT_EQ(order, (std::vector<uint32_t>{2, 4, 3, 6, 1, 5}));
+}
+
+TEST(DbfIndex, WhatAFormatCannotHoldIsRefusedByName) {
+    TempFolder dir;
+    const std::string table = MakePatients(dir, 10);
+    struct Case {
+        const char* file;
+        TagSpec tag;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"patients.ndx", {"P", "ACTIVE"}, "does not fit a dBase III index"},
+        {"patients.ndx", {"P", "NAME", "AGE > 3"}, "does not fit a dBase III index"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        try {
+            MakeIndex(table, dir.File(c.file), {c.tag});
+            ADD_FAILURE() << "built";
+        } catch (const DbfError& e) {
+            EXPECT_EQ(e.File(), dir.File(c.file));
+            EXPECT_NE(std::string(e.what()).find(c.why), std::string::npos) << e.what();
+        }
+    }
+}
+
+// Damage common to every format: the file cut short, the root pointing outside the file, a page
+// pointing at its parent (a loop); plus each format's own. Each refused naming the file, with
+// the table untouched by a change.
+struct Damage {
+    const char* name;
+    std::function<void(std::string&)> damage;
+    const char* why;
+};
+
+void ExpectRefused(const std::string& table, const std::string& path, const std::string& good,
+                   const std::vector<Damage>& damages) {
+    const auto columns = Table::Open(table)->Columns();
+    const std::string tableBefore = ReadFile(table);
+    for (const Damage& d : damages) {
+        SCOPED_TRACE(d.name);
+        std::string bytes = good;
+        d.damage(bytes);
+        WriteFile(path, bytes);
+        try {
+            ReadIndex(path, columns, CodePage::Windows1252);
+            ADD_FAILURE() << "the damaged file was read";
+        } catch (const DbfError& e) {
+            EXPECT_EQ(e.File(), path);
+            EXPECT_NE(std::string(e.what()).find(d.why), std::string::npos) << e.what();
+        }
+        std::string why;
+        EXPECT_EQ(IndexNotKeptOf(table, why), path);
+        Changes c;
+        c.deletions.push_back(1);
+        EXPECT_THROW(Table::Open(table)->Apply(c), DbfError);
+        EXPECT_TRUE(ReadFile(table) == tableBefore);
+        EXPECT_TRUE(ReadFile(path) == bytes);
+    }
+}
+
+TEST(DbfIndex, DamagedSingleIndexesAreRefusedByName) {
+    TempFolder dir;
+    const std::string table = MakePatients(dir, 600);
+    const std::string idx = dir.File("patients.idx");
+    {
+        // Compact: the layout of one compound index tag at offset 0.
+        MakeIndex(table, idx, {{"P", "UPPER(NAME)"}}, true);
+        const std::string good = ReadFile(idx);
+        const uint32_t root = GetLe32(good.data());
+        ExpectRefused(
+            table, idx, good,
+            {{"truncated", [](std::string& b) { b.resize(b.size() - 100); },
+              "is not a compact single index"},
+             {"root outside", [](std::string& b) { PutLe32(b.data(), 0x7FFFFE00); },
+              "the root pointer points at offset 2147483136, which is not a page of the file"},
+             {"loop", [root](std::string& b) { PutBe32(b.data() + root + 12 + 12 + 4, root); },
+              "reached twice"}});
+    }
+    {
+        MakeIndex(table, idx, {{"P", "UPPER(NAME)"}}, false);
+        const std::string good = ReadFile(idx);
+        const uint32_t root = GetLe32(good.data());
+        ASSERT_EQ(GetLe16(good.data() + root), 1) << "the root must be an interior page";
+        ExpectRefused(
+            table, idx, good,
+            {{"truncated", [](std::string& b) { b.resize(b.size() - 100); },
+              "is not a single index"},
+             {"cut by a page", [](std::string& b) { b.resize(b.size() - 512); },
+              "which is not a page of the file"},
+             {"root outside", [](std::string& b) { PutLe32(b.data(), 0x10000); },
+              "the root pointer points at offset 65536"},
+             {"loop", [root](std::string& b) { PutBe32(b.data() + root + 12 + 12, root); },
+              "reached twice"},
+             {"leaf links",
+              [root](std::string& b) {
+                  const uint32_t child = GetBe32(b.data() + root + 12 + 12);
+                  PutLe32(b.data() + child + 8, 0xFFFFFFFF);
+              },
+              "not linked to its neighbours"},
+             {"an unknown option", [](std::string& b) { b[14] = 0x02; },
+              "index options 0x02 that this program does not understand"},
+             {"a field it does not know", [](std::string& b) { b[500] = 'G'; },
+              "offset 500 that this program does not understand"},
+             {"an expression the evaluator refuses",
+              [](std::string& b) { std::memcpy(b.data() + 16, "SOUND(NAME)", 11); },
+              "the expression SOUND(NAME) cannot be evaluated"}});
+    }
+}
+
+TEST(DbfIndex, DamagedDBaseIndexesAreRefusedByName) {
+    TempFolder dir;
+    const std::string table = MakePatients(dir, 600);
+    const std::string ndx = dir.File("patients.ndx");
+    MakeIndex(table, ndx, {{"P", "UPPER(NAME)"}});
+    const std::string good = ReadFile(ndx);
+    const uint32_t root = GetLe32(good.data());
+    ASSERT_NE(GetLe32(good.data() + root * 512 + 4), 0u) << "the root must be an interior page";
+    ExpectRefused(
+        table, ndx, good,
+        {{"truncated", [](std::string& b) { b.resize(b.size() - 100); },
+          "is not a dBase III index"},
+         {"cut by a block", [](std::string& b) { b.resize(b.size() - 512); },
+          "blocks in a file of"},
+         {"root outside", [](std::string& b) { PutLe32(b.data(), 0x1000); },
+          "the root pointer points at offset 2097152"},
+         {"loop", [root](std::string& b) { PutLe32(b.data() + root * 512 + 4, root); },
+          "reached twice"},
+         {"a key type it does not know", [](std::string& b) { PutLe16(b.data() + 16, 5); },
+          "key type 5"},
+         {"a number key type for a text key", [](std::string& b) { PutLe16(b.data() + 16, 1); },
+          "key type 1 for a character key expression"},
+         {"entry size", [](std::string& b) { PutLe16(b.data() + 18, 7); }, "entries of 7 bytes"},
+         {"keys out of order",
+          [root](std::string& b) {
+              const uint32_t child = GetLe32(b.data() + root * 512 + 4);
+              b[child * 512 + 4 + 8] = '\x7F';
+          },
+          "out of order"}});
+}
+
+// Changes: a table with index files of several formats keeps every one in step.
+
+const std::vector<FileCase> kBeside = {
+    {"compound",
+     "patients.cdx",
+     true,
+     {{"NAME", "UPPER(NAME)+STR(AGE,3)"}, {"BAL", "BAL", "!DELETED()"}}},
+    {"compact idx", "patients.idx", true, {{"P", "DTOS(BORN)", "", true}}},
+    {"dBase III", "patients.ndx", true, {{"P", "AGE"}}},
+};
+
+std::string MakeIndexedPatients(const TempFolder& dir, size_t count) {
+    const std::string table = MakePatients(dir, count);
+    for (const FileCase& f : kBeside) MakeIndex(table, dir.File(f.file), f.tags, f.compact);
+    return table;
+}
+
+Changes SomeChanges() {
+    Changes c;
+    c.updates.push_back({3, {T("aaron"), I(5), R(1), T("1999-01-01"), I(1), I(7)}});
+    c.updates.push_back({150, {T("zz top"), I(99), R(-99), N(), I(0), I(8)}});
+    c.deletions.push_back(10);
+    for (int i = 0; i < 30; ++i) c.inserts.push_back({T("new"), I(i), R(i), N(), I(i % 2), I(i)});
+    return c;
+}
+
+TEST(DbfIndexWrite, ChangesKeepEveryIndexFileInStep) {
+    TempFolder dir;
+    const std::string table = MakeIndexedPatients(dir, 200);
+    std::string why;
+    EXPECT_EQ(IndexNotKeptOf(table, why), "") << why;
+    auto file = Table::Open(table);
+    file->Apply(SomeChanges());
+    for (const FileCase& f : kBeside) {
+        SCOPED_TRACE(f.name);
+        EXPECT_EQ(CheckIndex(table, dir.File(f.file)).tags.size(), f.tags.size());
+    }
+    file->ReplaceAll({{T("only"), I(1), R(1), N(), I(1), I(1)}});
+    for (const FileCase& f : kBeside) {
+        SCOPED_TRACE(f.name);
+        for (const IndexTag& t : CheckIndex(table, dir.File(f.file)).tags)
+            EXPECT_EQ(t.entries.size(), 1u) << t.name;
+    }
+}
+
+TEST(DbfIndexWrite, OneIndexFileTheChangeCannotKeepChangesNothing) {
+    TempFolder dir;
+    const std::string table = MakeIndexedPatients(dir, 160);
+    // A unique single index is fine with a shared key; the file that cannot be read is refused,
+    // and the others are left as they were.
+    TruncateFile(dir.File("patients.ndx"), 700);
+    std::vector<std::string> before;
+    for (const FileCase& f : kBeside) before.push_back(ReadFile(dir.File(f.file)));
+    const std::string tableBefore = ReadFile(table);
+    try {
+        Table::Open(table)->Apply(SomeChanges());
+        ADD_FAILURE() << "changed";
+    } catch (const DbfError& e) {
+        EXPECT_EQ(e.File(), dir.File("patients.ndx"));
+    }
+    EXPECT_TRUE(ReadFile(table) == tableBefore);
+    for (size_t i = 0; i < kBeside.size(); ++i)
+        EXPECT_EQ(ReadFile(dir.File(kBeside[i].file)), before[i]);
+    EXPECT_FALSE(FileExists(JournalPathFor(table)));
+}
+
+TEST(DbfIndexWrite, AKillOrAFailedWriteAtAnyStepLeavesTableAndIndexesWhollyBeforeOrAfter) {
+    TempFolder probe;
+    const std::string probeTable = MakePatients(probe, 160);
+    const std::string oldRows = Render(ReadAll(probeTable));
+    Table::Open(probeTable)->Apply(SomeChanges());
+    const std::string newRows = Render(ReadAll(probeTable));
+    int indexWrites = 0, killedOld = 0, killedNew = 0;
+    for (int k = 0;; ++k) {
+        ASSERT_LT(k, 300) << "the change never completed";
+        TempFolder dir;
+        const std::string table = MakeIndexedPatients(dir, 160);
+        std::vector<std::string> before;
+        for (const FileCase& f : kBeside) before.push_back(ReadFile(dir.File(f.file)));
+        const std::string tableBefore = ReadFile(table);
+        auto same = [&](const char* when) {
+            for (size_t i = 0; i < kBeside.size(); ++i)
+                EXPECT_EQ(ReadFile(dir.File(kBeside[i].file)), before[i]) << when << k;
+        };
+        {
+            int step = 0;
+            bool failed = false;
+            indexWrites = 0;
+            try {
+                Table::Open(table)->Apply(SomeChanges(), [&](std::string_view name) {
+                    if (name == "index write") ++indexWrites;
+                    if (step++ == k) throw DbfError(table, -1, "No space left on device");
+                });
+            } catch (const DbfError&) {
+                failed = true;
+            }
+            if (!failed) {
+                EXPECT_EQ(Render(ReadAll(table)), newRows);
+                for (const FileCase& f : kBeside) CheckIndex(table, dir.File(f.file));
+                EXPECT_GT(killedOld, 0);
+                EXPECT_GT(killedNew, 0);
+                EXPECT_EQ(indexWrites, static_cast<int>(kBeside.size()));
+                break;
+            }
+            EXPECT_EQ(ReadFile(table), tableBefore) << "failed at step " << k;
+            same("failed at step ");
+        }
+        ASSERT_TRUE(RunChildKilledAt(
+            table, k, [](Table& t, const FaultHook& hook) { t.Apply(SomeChanges(), hook); }))
+            << "step " << k;
+        const std::string rows = Render(ReadAll(table));
+        EXPECT_FALSE(FileExists(JournalPathFor(table)));
+        if (rows == oldRows) {
+            ++killedOld;
+            same("killed at step ");
+        } else {
+            ++killedNew;
+            EXPECT_EQ(rows, newRows) << "step " << k;
+            for (const FileCase& f : kBeside) CheckIndex(table, dir.File(f.file));
+        }
+    }
+}
+
+TEST(DbfIndexWrite, AJournalOfTheOlderOneIndexFormIsStillPlayedBack) {
+    // A change left by a kill in the older journal form, which names one index file: the next
+    // open puts back the original bytes of table and index.
+    TempFolder dir;
+    const std::string table = MakePatients(dir, 5);
+    const std::string cdx = dir.File("patients.cdx");
+    MakeCdx(table, cdx, {{"NAME", "UPPER(NAME)"}});
+    const std::string tableBefore = ReadFile(table), cdxBefore = ReadFile(cdx);
+    std::string body("KDBFJRN2", 8);
+    auto u16 = [&](uint16_t v) {
+        char b[2];
+        PutLe16(b, v);
+        body.append(b, 2);
+    };
+    auto u64 = [&](uint64_t v) {
+        char b[8];
+        PutLe64(b, v);
+        body.append(b, 8);
+    };
+    u64(tableBefore.size());
+    u64(0);
+    u64(cdxBefore.size());
+    u16(0);  // no memo file
+    u16(12);
+    body += "patients.cdx";
+    char count[4];
+    PutLe32(count, 2);
+    body.append(count, 4);
+    body.push_back(0);  // the table's first 40 bytes
+    u64(0);
+    u64(40);
+    body += tableBefore.substr(0, 40);
+    body.push_back(2);  // the index's whole first page
+    u64(0);
+    u64(512);
+    body += cdxBefore.substr(0, 512);
+    uint64_t h = 1469598103934665603ull;
+    for (char c : body) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 1099511628211ull;
+    }
+    const uint64_t length = body.size();
+    u64(length);
+    u64(h);
+    body += "KDBFEND1";
+    // The files as the interrupted change left them.
+    std::string changed = tableBefore;
+    changed[35] = 'X';
+    WriteFile(table, changed);
+    std::string changedIndex = cdxBefore;
+    changedIndex[100] = 'X';
+    changedIndex += std::string(512, '\0');
+    WriteFile(cdx, changedIndex);
+    WriteFile(JournalPathFor(table), body);
+    Table::Open(table);
+    EXPECT_TRUE(ReadFile(table) == tableBefore);
+    EXPECT_EQ(ReadFile(cdx), cdxBefore);
+    EXPECT_FALSE(FileExists(JournalPathFor(table)));
+}
+
+}  // namespace
+}  // namespace kce::dbf::test
