@@ -374,7 +374,9 @@ TEST_F(FolderWriteTest, ATableWithAnIndexFileIsNotChanged) {
          notUpdated},
         {"compound index beside that is not one", Variant::DBase3, 0x00, "PEOPLE.cdx", "PEOPLE.cdx",
          ", which this program cannot keep in step: the file of 5 bytes is not a compound index"},
-        {"index file in capitals", Variant::DBase3, 0x00, "people.NTX", "people.NTX", notUpdated},
+        {"Clipper index in capitals that is not one", Variant::DBase3, 0x00, "people.NTX",
+         "people.NTX",
+         ", which this program cannot keep in step: the file of 5 bytes is not a Clipper index"},
         {"production index flag", Variant::DBase4, 0x01, "", "people.mdx", notUpdated},
     };
     const char* statements[] = {"UPDATE people SET name = 'x'",

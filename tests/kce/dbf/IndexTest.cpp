@@ -45,6 +45,10 @@ const std::vector<FileCase> kFiles = {
     {"ndx, text key", "patients.ndx", true, {{"P", "UPPER(NAME)"}}},
     {"ndx, numeric", "patients.ndx", true, {{"P", "BAL"}}},
     {"ndx, date unique", "patients.ndx", true, {{"P", "BORN", "", true}}},
+    {"ntx, text key with FOR", "patients.ntx", true, {{"P", "UPPER(NAME)", "!DELETED()"}}},
+    {"ntx, numeric", "patients.ntx", true, {{"P", "BAL"}}},
+    {"ntx, date unique", "patients.ntx", true, {{"P", "BORN", "", true}}},
+    {"ntx, logical", "patients.ntx", true, {{"P", "ACTIVE"}}},
 };
 
 TEST(DbfIndex, FilesOfEveryFormatAndKeyTypeReadBackWithOneEntryPerRecordInOrder) {
@@ -96,6 +100,19 @@ TEST(DbfIndex, DBaseNumberKeysCompareAsTheirValuesAndKeepTheirFileForm) {
     EXPECT_EQ(order, (std::vector<uint32_t>{2, 4, 3, 6, 1, 5}));
 }
 
+TEST(DbfIndex, ClipperNumberKeysAreTextsThatCompareAsTheirValues) {
+    const double values[] = {-99999.99, -1234.5, -1, -0.5, -0.01, 0, 0.01, 0.5, 1, 2, 10, 99999.99};
+    for (size_t i = 1; i < std::size(values); ++i) {
+        const std::string a = IndexKey(IndexFormat::Ntx, ExprValue::Number(values[i - 1]), 9, 2);
+        const std::string b = IndexKey(IndexFormat::Ntx, ExprValue::Number(values[i]), 9, 2);
+        EXPECT_LT(a, b) << values[i - 1] << " < " << values[i];
+    }
+    EXPECT_EQ(IndexKey(IndexFormat::Ntx, ExprValue::Number(12.5), 9, 2), "000012.50");
+    EXPECT_EQ(IndexKey(IndexFormat::Ntx, ExprValue::Number(-12.5), 9, 2), ",,,,+*.',");
+    EXPECT_EQ(IndexKey(IndexFormat::Ntx, ExprValue::Date(2451545), 8), "20000101");
+    EXPECT_EQ(IndexKey(IndexFormat::Ntx, ExprValue::Date(0), 8), "        ");
+}
+
 TEST(DbfIndex, WhatAFormatCannotHoldIsRefusedByName) {
     TempFolder dir;
     const std::string table = MakePatients(dir, 10);
@@ -107,6 +124,7 @@ TEST(DbfIndex, WhatAFormatCannotHoldIsRefusedByName) {
     const Case cases[] = {
         {"patients.ndx", {"P", "ACTIVE"}, "does not fit a dBase III index"},
         {"patients.ndx", {"P", "NAME", "AGE > 3"}, "does not fit a dBase III index"},
+        {"patients.ntx", {"P", "NAME", "", false, false, true}, "does not fit a Clipper index"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
@@ -235,6 +253,39 @@ TEST(DbfIndex, DamagedDBaseIndexesAreRefusedByName) {
           "out of order"}});
 }
 
+TEST(DbfIndex, DamagedClipperIndexesAreRefusedByName) {
+    TempFolder dir;
+    const std::string table = MakePatients(dir, 600);
+    const std::string ntx = dir.File("patients.ntx");
+    MakeIndex(table, ntx, {{"P", "UPPER(NAME)"}});
+    const std::string good = ReadFile(ntx);
+    const uint32_t root = GetLe32(good.data() + 4);
+    const uint32_t firstItem = root + GetLe16(good.data() + root + 2);
+    ASSERT_NE(GetLe32(good.data() + firstItem), 0u) << "the root must be an interior page";
+    ExpectRefused(
+        table, ntx, good,
+        {{"truncated", [](std::string& b) { b.resize(b.size() - 100); }, "is not a Clipper index"},
+         {"cut by a page", [](std::string& b) { b.resize(b.size() - 1024); },
+          "which is not a page of the file"},
+         {"root outside", [](std::string& b) { PutLe32(b.data() + 4, 0x100000); },
+          "the root pointer points at offset 1048576"},
+         {"loop", [=](std::string& b) { PutLe32(b.data() + firstItem, root); }, "reached twice"},
+         {"an entry outside its page", [=](std::string& b) { PutLe16(b.data() + root + 2, 1020); },
+          "lies outside its page or on another entry"},
+         {"a signature it does not know", [](std::string& b) { PutLe16(b.data(), 9); },
+          "signature 9"},
+         {"descending", [](std::string& b) { b[280] = 1; }, "a descending index"},
+         {"custom", [](std::string& b) { b[550] = 1; }, "a custom index"},
+         {"item size", [](std::string& b) { PutLe16(b.data() + 12, 30); },
+          "a layout this program does not understand"},
+         {"keys out of order",
+          [=](std::string& b) {
+              const uint32_t child = GetLe32(b.data() + firstItem);
+              b[child + GetLe16(b.data() + child + 2) + 8] = '\x7F';
+          },
+          "out of order"}});
+}
+
 // Changes: a table with index files of several formats keeps every one in step.
 
 const std::vector<FileCase> kBeside = {
@@ -244,6 +295,7 @@ const std::vector<FileCase> kBeside = {
      {{"NAME", "UPPER(NAME)+STR(AGE,3)"}, {"BAL", "BAL", "!DELETED()"}}},
     {"compact idx", "patients.idx", true, {{"P", "DTOS(BORN)", "", true}}},
     {"dBase III", "patients.ndx", true, {{"P", "AGE"}}},
+    {"Clipper", "patients.ntx", true, {{"P", "STR(VISITS,4)+DTOS(BORN)", "ACTIVE"}}},
 };
 
 std::string MakeIndexedPatients(const TempFolder& dir, size_t count) {
