@@ -30,7 +30,8 @@ IndexFile ParseMdx(const std::string& bytes, const std::string& path,
                    const std::vector<Column>& columns, CodePage codePage);
 std::string BuildMdx(const IndexFile& index, const std::string& path);
 
-// The 12 bytes dBase IV keeps a numeric key in, and back (Mdx.cpp).
+// The 12 bytes dBase IV keeps a numeric key in, and back (Mdx.cpp). MdxNumber throws
+// std::range_error for a number beyond about 1e202 or below 1e-52 in magnitude.
 std::string MdxNumber(double value);
 double MdxNumberValue(const char* bytes);
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <stdexcept>
 
 #include "kce/dbf/Bytes.h"
 #include "kce/dbf/Cdx.h"
@@ -49,6 +50,13 @@ const std::vector<FileCase> kFiles = {
     {"ntx, numeric", "patients.ntx", true, {{"P", "BAL"}}},
     {"ntx, date unique", "patients.ntx", true, {{"P", "BORN", "", true}}},
     {"ntx, logical", "patients.ntx", true, {{"P", "ACTIVE"}}},
+    {"mdx, a tag of each key type (in name order, as the file lists them)",
+     "patients.mdx",
+     true,
+     {{"BAL", "BAL", "!DELETED()"},
+      {"BORN", "BORN", "", true},
+      {"NAME", "UPPER(NAME)+STR(AGE,3)"},
+      {"VISITS", "VISITS"}}},
 };
 
 TEST(DbfIndex, FilesOfEveryFormatAndKeyTypeReadBackWithOneEntryPerRecordInOrder) {
@@ -113,6 +121,19 @@ TEST(DbfIndex, ClipperNumberKeysAreTextsThatCompareAsTheirValues) {
     EXPECT_EQ(IndexKey(IndexFormat::Ntx, ExprValue::Date(0), 8), "        ");
 }
 
+TEST(DbfIndex, DBaseIvNumberKeysKeepTheirDigitsAndCompareAsTheirValues) {
+    const double values[] = {-1e200, -12345.678, -1, -0.5,      -1e-10,          0, 1e-10, 0.25,
+                             1,      2,          10, 12345.678, 98765432109876.5};
+    for (double v : values) {
+        EXPECT_EQ(MdxNumberValue(MdxNumber(v).data()), v) << v;
+    }
+    EXPECT_EQ(MdxNumber(12.5), std::string("\x36\x0C\x12\x50\0\0\0\0\0\0\0\0", 12));
+    EXPECT_EQ(MdxNumber(-0.05), std::string("\x33\x84\x50\0\0\0\0\0\0\0\0\0", 12));
+    EXPECT_EQ(MdxNumber(0.1 + 0.2).substr(0, 2), "\x34\x44");  // 17 digits: 0.30000000000000004
+    EXPECT_THROW(MdxNumber(1e300), std::range_error);
+    EXPECT_EQ(MdxNumber(0), std::string("\x34\x04\0\0\0\0\0\0\0\0\0\0", 12));
+}
+
 TEST(DbfIndex, WhatAFormatCannotHoldIsRefusedByName) {
     TempFolder dir;
     const std::string table = MakePatients(dir, 10);
@@ -125,6 +146,8 @@ TEST(DbfIndex, WhatAFormatCannotHoldIsRefusedByName) {
         {"patients.ndx", {"P", "ACTIVE"}, "does not fit a dBase III index"},
         {"patients.ndx", {"P", "NAME", "AGE > 3"}, "does not fit a dBase III index"},
         {"patients.ntx", {"P", "NAME", "", false, false, true}, "does not fit a Clipper index"},
+        {"patients.mdx", {"ACTIVE", "ACTIVE"}, "tag ACTIVE: the key does not fit a dBase IV"},
+        {"patients.mdx", {"LONGERNAMES", "NAME"}, "tag LONGERNAMES: the key does not fit"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
@@ -286,6 +309,40 @@ TEST(DbfIndex, DamagedClipperIndexesAreRefusedByName) {
           "out of order"}});
 }
 
+TEST(DbfIndex, DamagedDBaseIvIndexesAreRefusedByName) {
+    TempFolder dir;
+    const std::string table = MakePatients(dir, 600);
+    const std::string mdx = dir.File("patients.mdx");
+    MakeIndex(table, mdx, {{"AGE", "AGE"}, {"NAME", "UPPER(NAME)"}});
+    const std::string good = ReadFile(mdx);
+    // The second tag in name order, NAME: its header and root.
+    const uint64_t header = uint64_t{GetLe32(good.data() + 544 + 32)} * 512;
+    const uint64_t root = uint64_t{GetLe32(good.data() + header)} * 512;
+    ASSERT_GT(GetLe32(good.data() + root + 8 + GetLe32(good.data() + root) * 16), 0u)
+        << "the root must be an interior block";
+    ExpectRefused(
+        table, mdx, good,
+        {{"truncated", [](std::string& b) { b.resize(b.size() - 100); },
+          "is not a dBase IV multiple index"},
+         {"cut by a block", [](std::string& b) { b.resize(b.size() - 1024); },
+          "pages in a file of"},
+         {"root outside", [=](std::string& b) { PutLe32(b.data() + header, 0x10000); },
+          "tag NAME: the root pointer points at offset 33554432"},
+         {"loop",
+          [=](std::string& b) { PutLe32(b.data() + root + 8, static_cast<uint32_t>(root / 512)); },
+          "tag NAME: entry 1 of the page at offset"},
+         {"a tag header pointer", [](std::string& b) { PutLe32(b.data() + 544, 3); },
+          "tag AGE: the header pointer points at offset 1536"},
+         {"descending", [=](std::string& b) { b[header + 8] = 0x08; }, "tag NAME: key format 0x08"},
+         {"block size", [](std::string& b) { PutLe16(b.data() + 22, 2048); },
+          "blocks of 2048 bytes"},
+         {"a key type against its expression", [=](std::string& b) { b[header + 9] = 'N'; },
+          "tag NAME: key type 0x4E for a character key expression"},
+         {"an expression the evaluator refuses",
+          [=](std::string& b) { std::memcpy(b.data() + header + 24, "SOUND(NAME)", 11); },
+          "tag NAME: the expression SOUND(NAME) cannot be evaluated"}});
+}
+
 // Changes: a table with index files of several formats keeps every one in step.
 
 const std::vector<FileCase> kBeside = {
@@ -296,6 +353,7 @@ const std::vector<FileCase> kBeside = {
     {"compact idx", "patients.idx", true, {{"P", "DTOS(BORN)", "", true}}},
     {"dBase III", "patients.ndx", true, {{"P", "AGE"}}},
     {"Clipper", "patients.ntx", true, {{"P", "STR(VISITS,4)+DTOS(BORN)", "ACTIVE"}}},
+    {"dBase IV", "patients.mdx", true, {{"BAL", "BAL"}, {"NAME", "LEFT(NAME,4)", "", true}}},
 };
 
 std::string MakeIndexedPatients(const TempFolder& dir, size_t count) {
