@@ -355,7 +355,9 @@ private:
             n->column = i;
             return n;
         }
-        Refuse("the table has no field " + name);
+        throw DbfUnknownFieldError(file_, -1,
+                                   "the expression " + std::string(text_) +
+                                       " cannot be evaluated: the table has no field " + name);
     }
 
     std::unique_ptr<Node> Call(const std::string& name) {

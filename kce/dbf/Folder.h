@@ -36,6 +36,12 @@ std::string IndexFileOf(const std::string& tablePath);
 // announces.
 std::vector<std::string> IndexFilesOf(const std::string& tablePath);
 
+// The index files of the table's folder (the five extensions of IndexFilesOf, any case) whose name
+// without the extension is that of no table file of the folder. Other programs may keep such a file
+// for any table of the folder, by conventions the folder does not show (a Clipper program's
+// PATNAME.NTX for PATIENTS.DBF, a FoxPro program's second compound index); sorted by name.
+std::vector<std::string> UnclaimedIndexFilesOf(const std::string& tablePath);
+
 // The database container a Visual FoxPro table's back link `link` names: the file below the
 // table's folder (either separator), matched without regard to letter case. The path is returned
 // even when no such file exists; FileExists tells.

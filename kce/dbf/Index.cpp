@@ -96,6 +96,9 @@ Expression ParseTagExpression(const std::string& text, const std::vector<Column>
                               int64_t offset) {
     try {
         return Expression::Parse(text, columns, codePage, path);
+    } catch (const DbfUnknownFieldError& e) {
+        throw DbfUnknownFieldError(path, offset,
+                                   tag.empty() ? e.Detail() : "tag " + tag + ": " + e.Detail());
     } catch (const DbfError& e) {
         throw DbfError(path, offset, tag.empty() ? e.Detail() : "tag " + tag + ": " + e.Detail());
     }

@@ -69,7 +69,8 @@ std::string IndexKey(IndexFormat format, const ExprValue& value, size_t keyLengt
                      uint16_t decimals = 0);
 
 // Reads the index file `path` (its format by its extension) of a table with `columns` in
-// `codePage`. Throws DbfError (see above).
+// `codePage`. Throws DbfError (see above), DbfUnknownFieldError when an expression of the file
+// names a field the table does not have.
 IndexFile ReadIndex(const std::string& path, const std::vector<Column>& columns, CodePage codePage);
 // The same for the bytes of such a file; `path` is named in errors.
 IndexFile ParseIndex(IndexFormat format, const std::string& bytes, const std::string& path,
@@ -87,7 +88,8 @@ std::vector<IndexEntry> TagEntries(const IndexTag& tag, const std::vector<std::s
                                    const std::vector<Column>& columns, CodePage codePage,
                                    const std::string& indexFile);
 
-// Parses a tag's expression, naming the file, the tag and `offset` in errors.
+// Parses a tag's expression, naming the file, the tag and `offset` in errors (a
+// DbfUnknownFieldError for a field the table does not have).
 Expression ParseTagExpression(const std::string& text, const std::vector<Column>& columns,
                               CodePage codePage, const std::string& path, const std::string& tag,
                               int64_t offset);

@@ -173,6 +173,40 @@ bool IndexKeptInStep(const Header& header, const std::string& indexPath, std::st
     return true;
 }
 
+// The first index file of the folder that names no table (UnclaimedIndexFilesOf) and may be kept
+// by another program for the table of `header` at `tablePath`: one whose expressions all fit the
+// table's fields, or one this library cannot read and so cannot tell; `why` says which. A file
+// with an expression naming a field the table does not have belongs to another table. Empty when
+// there is none.
+std::string UnclaimedIndexOf(const Header& header, const std::string& tablePath, std::string& why) {
+    for (const std::string& file : UnclaimedIndexFilesOf(tablePath)) {
+        try {
+            ReadIndex(file, header.columns, header.codePage);
+            why =
+                "which names no table of the folder and fits this table's fields, so another "
+                "program may keep it for this table";
+            return file;
+        } catch (const DbfUnknownFieldError&) {
+            continue;
+        } catch (const DbfError& e) {
+            why = "which names no table of the folder and which this program cannot read (" +
+                  e.Detail() + "), so it cannot tell whether it belongs to this table";
+            return file;
+        }
+    }
+    return {};
+}
+
+// Refuses a change of the table when UnclaimedIndexOf finds an index file it may have.
+void RefuseUnclaimedIndex(const Header& header, const std::string& tablePath) {
+    std::string why;
+    const std::string unclaimed = UnclaimedIndexOf(header, tablePath, why);
+    if (!unclaimed.empty()) {
+        throw DbfError(unclaimed, -1,
+                       "an index file " + why + "; the table " + tablePath + " is not changed");
+    }
+}
+
 // Takes an exclusive lock on an index file, waiting up to `wait` for another program's.
 void LockIndex(int fd, const std::string& path, std::chrono::milliseconds wait) {
     const auto deadline = std::chrono::steady_clock::now() + wait;
@@ -204,11 +238,11 @@ std::string MissingContainerOf(const std::string& tablePath) {
 
 std::string IndexNotKeptOf(const std::string& tablePath, std::string& why) {
     const std::vector<std::string> files = IndexFilesOf(tablePath);
-    if (files.empty()) return {};
     Header header;
     try {
         header = ReadHeaderOf(tablePath);
     } catch (const DbfError&) {
+        if (files.empty()) return {};
         why = "which this program does not update";
         return files.front();
     }
@@ -221,7 +255,7 @@ std::string IndexNotKeptOf(const std::string& tablePath, std::string& why) {
             return file;
         }
     }
-    return {};
+    return UnclaimedIndexOf(header, tablePath, why);
 }
 
 std::unique_ptr<Table> Table::Open(const std::string& typedPath,
@@ -488,6 +522,7 @@ void Table::Apply(const Changes& changes, const FaultHook& hook) {
     RecoverJournal(JournalPathFor(path_), path_, fd_.Get());
     Load();
     RefuseWithoutContainer();
+    RefuseUnclaimedIndex(header_, path_);
     const Header& h = header_;
     const size_t columns = h.columns.size();
 
@@ -619,6 +654,7 @@ void Table::KeepIndexesInStep(const std::vector<std::string>& records, std::vect
                 "this program does not keep the index file in step; the table is not changed");
         }
     }
+
     for (const std::string& path : files) {
         Fd fd = OpenFile(path, O_RDWR | O_CLOEXEC);
         LockIndex(fd.Get(), path, lockWait_);
@@ -647,6 +683,7 @@ void Table::ReplaceAll(const std::vector<Record>& records, const FaultHook& hook
     RecoverJournal(JournalPathFor(path_), path_, fd_.Get());
     Load();
     RefuseWithoutContainer();
+    RefuseUnclaimedIndex(header_, path_);
     const Header& h = header_;
     const size_t columns = h.columns.size();
     // A fresh memo file: the old memos are dropped with the records that referred to them.

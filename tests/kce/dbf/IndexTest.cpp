@@ -411,6 +411,67 @@ TEST(DbfIndexWrite, OneIndexFileTheChangeCannotKeepChangesNothing) {
     EXPECT_FALSE(FileExists(JournalPathFor(table)));
 }
 
+TEST(DbfIndexWrite, AnIndexFileThatNamesNoTableButMayBeTheTablesRefusesTheChange) {
+    // Other programs name index files by their own conventions (PATNAME.NTX for PATIENTS.DBF):
+    // a file that names no table of the folder and fits the table's fields may be the table's,
+    // and a change that left it stale would hide records from that program.
+    struct Case {
+        const char* name;
+        const char* file;        // put in the folder beside patients.dbf and people.dbf
+        const char* key;         // "" for a file that is not an index
+        const char* refusedWhy;  // "" when patients.dbf is changed
+    };
+    const Case cases[] = {
+        {"a Clipper index on the table's fields", "PATNAME.NTX", "UPPER(NAME)",
+         "which names no table of the folder and fits this table's fields"},
+        {"a second compound index", "extra.cdx", "STR(AGE,3)",
+         "which names no table of the folder and fits this table's fields"},
+        {"an index of another table's field", "ppid.ndx", "ID", ""},
+        {"an index named like another table", "people.ntx", "NAME", ""},
+        {"a file that cannot be read", "old.idx", "",
+         "which names no table of the folder and which this program cannot read"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder dir;
+        const std::string table = MakePatients(dir, 20);
+        TableSpec layout;
+        layout.variant = Variant::DBase3;
+        layout.columns = {{"ID", 'N', 4}, {"NAME", 'C', 12}};
+        const std::string people = dir.File("people.dbf");
+        CreateTable(people, layout, {{I(1), T("x")}});
+        const std::string file = dir.File(c.file);
+        if (*c.key) {
+            // Built for whichever table has the key's fields.
+            const bool own = std::string(c.key) != "ID" && std::string(c.file) != "people.ntx";
+            MakeIndex(own ? table : people, file, {{"P", c.key}});
+        } else {
+            WriteFile(file, "not an index");
+        }
+        std::string why;
+        const std::string found = IndexNotKeptOf(table, why);
+        const std::string before = ReadFile(table);
+        Changes change;
+        change.deletions.push_back(2);
+        if (*c.refusedWhy) {
+            EXPECT_EQ(found, file);
+            EXPECT_NE(why.find(c.refusedWhy), std::string::npos) << why;
+            try {
+                Table::Open(table)->Apply(change);
+                ADD_FAILURE() << "changed";
+            } catch (const DbfError& e) {
+                EXPECT_EQ(e.File(), file);
+                EXPECT_NE(std::string(e.what()).find(c.refusedWhy), std::string::npos) << e.what();
+            }
+            EXPECT_TRUE(ReadFile(table) == before);
+        } else {
+            EXPECT_EQ(found, "") << why;
+            Table::Open(table)->Apply(change);
+            EXPECT_TRUE(Table::Open(table)->RecordDeleted(2));
+        }
+    }
+}
+
 TEST(DbfIndexWrite, AKillOrAFailedWriteAtAnyStepLeavesTableAndIndexesWhollyBeforeOrAfter) {
     TempFolder probe;
     const std::string probeTable = MakePatients(probe, 160);
