@@ -89,8 +89,8 @@ public:
 
     // Refuses a change of the table `name` (as Find takes it) before anything is touched when
     // other programs keep an index file for it that changes do not keep in step
-    // (dbf::IndexNotKeptOf; a FoxPro table's structural .cdx that the index reader understands is
-    // kept in step), or when it belongs to a database container that is missing: engine error
+    // (dbf::IndexNotKeptOf: index files of every format that the readers understand are kept in
+    // step), or when it belongs to a database container that is missing: engine error
     // 5004 naming the file. Nothing for a name with no table file.
     void CheckWritable(std::string_view name);
 

@@ -45,8 +45,10 @@ struct Reader {
     const std::string& path;
     const std::string& bytes;
     std::set<uint64_t> seen;  // pages reached so far, over the whole file
+    bool single = false;      // a single index: its one tag is not named in messages
 
     [[noreturn]] void Refuse(int64_t offset, const std::string& tag, const std::string& why) const {
+        if (single) throw DbfError(path, offset, why);
         throw DbfError(path, offset,
                        (tag.empty() ? std::string("tag list") : "tag " + tag) + ": " + why);
     }
@@ -308,15 +310,6 @@ struct Reader {
     }
 };
 
-Expression ParseFor(const std::string& text, const std::vector<Column>& columns, CodePage codePage,
-                    const std::string& path, const std::string& tag, int64_t offset) {
-    try {
-        return Expression::Parse(text, columns, codePage, path);
-    } catch (const DbfError& e) {
-        throw DbfError(path, offset, "tag " + tag + ": " + e.Detail());
-    }
-}
-
 // Packs entries into leaf pages: the layout of their entry fields and which entries go on which
 // page.
 struct LeafPlan {
@@ -470,6 +463,65 @@ std::string HeaderBytes(uint32_t root, uint16_t keyLength, uint8_t options, bool
     return h;
 }
 
+// Reads the header of the tag at `at` and its entries into `tag` (named already).
+void ReadTag(Reader& reader, uint64_t at, const std::vector<Column>& columns, CodePage codePage,
+             CdxTag& tag) {
+    const std::string& path = reader.path;
+    const std::string label = reader.single ? std::string() : tag.name;
+    const Reader::Header header = reader.ReadHeader(at, tag.name, false);
+    tag.keyExpression = header.keyExpression;
+    tag.forExpression = header.forExpression;
+    tag.keyLength = header.keyLength;
+    tag.unique = (header.options & kCdxUnique) != 0;
+    tag.candidate = (header.options & kCdxCandidate) != 0;
+    tag.descending = header.descending;
+    const auto where = static_cast<int64_t>(at + kPoolAt);
+    const Expression key =
+        ParseTagExpression(tag.keyExpression, columns, codePage, path, label, where);
+    const size_t wanted = key.Type() == ExprType::Logical     ? 1
+                          : key.Type() == ExprType::Character ? 0
+                                                              : 8;
+    if (wanted != 0 && wanted != tag.keyLength) {
+        reader.Refuse(static_cast<int64_t>(at + kKeyLengthAt), tag.name,
+                      std::string("a ") + ExprTypeName(key.Type()) + " key of " +
+                          std::to_string(tag.keyLength) + " bytes");
+    }
+    if (!tag.forExpression.empty()) {
+        const Expression filter =
+            ParseTagExpression(tag.forExpression, columns, codePage, path, label, where);
+        if (filter.Type() != ExprType::Logical) {
+            reader.Refuse(where, tag.name,
+                          "the FOR expression " + tag.forExpression + " is not logical");
+        }
+    }
+    tag.keyType = key.Type();
+    tag.entries = reader.ReadTree(header, PadByte(key.Type()), tag.name, static_cast<int64_t>(at));
+    if (tag.unique || tag.candidate) {
+        for (size_t i = 1; i < tag.entries.size(); ++i) {
+            if (tag.entries[i].key == tag.entries[i - 1].key) {
+                reader.Refuse(-1, tag.name,
+                              "records " + std::to_string(tag.entries[i - 1].recordNumber) +
+                                  " and " + std::to_string(tag.entries[i].recordNumber) +
+                                  " share a key in a unique tag");
+            }
+        }
+    }
+}
+
+// A tag's header and pages, placed at `at`.
+std::string TagBytes(const CdxTag& tag, uint64_t at) {
+    uint32_t root = 0;
+    std::string tree =
+        BuildTree(tag.entries, tag.keyLength, PadByte(tag.keyType), at + kCdxHeaderSize, root);
+    uint8_t options = kCdxCompact;
+    if (tag.unique) options |= kCdxUnique;
+    if (tag.candidate) options |= kCdxCandidate;
+    if (!tag.forExpression.empty()) options |= kCdxHasFor;
+    return HeaderBytes(root, tag.keyLength, options, tag.descending, tag.keyExpression,
+                       tag.forExpression) +
+           tree;
+}
+
 }  // namespace
 
 std::vector<CdxTag> ReadCdx(const std::string& path, const std::vector<Column>& columns,
@@ -505,45 +557,7 @@ std::vector<CdxTag> ParseCdx(const std::string& bytes, const std::string& path,
         while (!tag.name.empty() && (tag.name.back() == ' ' || tag.name.back() == '\0'))
             tag.name.pop_back();
         const uint64_t at = entry.recordNumber;
-        const Reader::Header header = reader.ReadHeader(at, tag.name, false);
-        tag.keyExpression = header.keyExpression;
-        tag.forExpression = header.forExpression;
-        tag.keyLength = header.keyLength;
-        tag.unique = (header.options & kCdxUnique) != 0;
-        tag.candidate = (header.options & kCdxCandidate) != 0;
-        tag.descending = header.descending;
-        const auto where = static_cast<int64_t>(at + kPoolAt);
-        const Expression key =
-            ParseFor(tag.keyExpression, columns, codePage, path, tag.name, where);
-        const size_t wanted = key.Type() == ExprType::Logical     ? 1
-                              : key.Type() == ExprType::Character ? 0
-                                                                  : 8;
-        if (wanted != 0 && wanted != tag.keyLength) {
-            reader.Refuse(static_cast<int64_t>(at + kKeyLengthAt), tag.name,
-                          std::string("a ") + ExprTypeName(key.Type()) + " key of " +
-                              std::to_string(tag.keyLength) + " bytes");
-        }
-        if (!tag.forExpression.empty()) {
-            const Expression filter =
-                ParseFor(tag.forExpression, columns, codePage, path, tag.name, where);
-            if (filter.Type() != ExprType::Logical) {
-                reader.Refuse(where, tag.name,
-                              "the FOR expression " + tag.forExpression + " is not logical");
-            }
-        }
-        tag.keyType = key.Type();
-        tag.entries =
-            reader.ReadTree(header, PadByte(key.Type()), tag.name, static_cast<int64_t>(at));
-        if (tag.unique || tag.candidate) {
-            for (size_t i = 1; i < tag.entries.size(); ++i) {
-                if (tag.entries[i].key == tag.entries[i - 1].key) {
-                    reader.Refuse(-1, tag.name,
-                                  "records " + std::to_string(tag.entries[i - 1].recordNumber) +
-                                      " and " + std::to_string(tag.entries[i].recordNumber) +
-                                      " share a key in a unique tag");
-                }
-            }
-        }
+        ReadTag(reader, at, columns, codePage, tag);
         tags.push_back(std::move(tag));
     }
     return tags;
@@ -588,41 +602,7 @@ uint16_t CdxKeyLength(const Expression& expression, size_t recordLength) {
 std::vector<CdxEntry> CdxTagEntries(const CdxTag& tag, const std::vector<std::string>& records,
                                     const std::vector<Column>& columns, CodePage codePage,
                                     const std::string& indexFile) {
-    const Expression key = ParseFor(tag.keyExpression, columns, codePage, indexFile, tag.name, -1);
-    std::optional<Expression> filter;
-    if (!tag.forExpression.empty())
-        filter = ParseFor(tag.forExpression, columns, codePage, indexFile, tag.name, -1);
-    std::vector<CdxEntry> entries;
-    try {
-        for (size_t i = 0; i < records.size(); ++i) {
-            const auto number = static_cast<uint32_t>(i + 1);
-            if (filter && !filter->Evaluate(records[i], number).logical) continue;
-            entries.push_back({CdxKey(key.Evaluate(records[i], number), tag.keyLength), number});
-        }
-    } catch (const DbfError& e) {
-        throw DbfError(indexFile, -1, "tag " + tag.name + ": " + e.Detail());
-    }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const CdxEntry& a, const CdxEntry& b) { return a.key < b.key; });
-    if (tag.unique || tag.candidate) {
-        std::vector<CdxEntry> kept;
-        for (CdxEntry& e : entries) {
-            if (!kept.empty() && kept.back().key == e.key) {
-                if (tag.candidate) {
-                    throw DbfError(
-                        indexFile, -1,
-                        "tag " + tag.name + ": records " +
-                            std::to_string(kept.back().recordNumber) + " and " +
-                            std::to_string(e.recordNumber) +
-                            " have the same key, which the candidate tag does not allow");
-                }
-                continue;
-            }
-            kept.push_back(std::move(e));
-        }
-        entries = std::move(kept);
-    }
-    return entries;
+    return TagEntries(tag, records, columns, codePage, indexFile);
 }
 
 std::string BuildCdx(const std::vector<CdxTag>& input) {
@@ -634,16 +614,7 @@ std::string BuildCdx(const std::vector<CdxTag>& input) {
     std::vector<CdxEntry> names;
     for (const CdxTag* tag : tags) {
         const uint64_t at = out.size();
-        uint32_t root = 0;
-        std::string tree = BuildTree(tag->entries, tag->keyLength, PadByte(tag->keyType),
-                                     at + kCdxHeaderSize, root);
-        uint8_t options = kCdxCompact;
-        if (tag->unique) options |= kCdxUnique;
-        if (tag->candidate) options |= kCdxCandidate;
-        if (!tag->forExpression.empty()) options |= kCdxHasFor;
-        out += HeaderBytes(root, tag->keyLength, options, tag->descending, tag->keyExpression,
-                           tag->forExpression);
-        out += tree;
+        out += TagBytes(*tag, at);
         std::string name = tag->name.substr(0, kTagNameLength);
         name.resize(kTagNameLength, ' ');
         names.push_back({name, static_cast<uint32_t>(at)});
@@ -654,6 +625,31 @@ std::string BuildCdx(const std::vector<CdxTag>& input) {
                 HeaderBytes(root, kTagNameLength, kCdxCompact | kCdxCompound, false, "", ""));
     out += tree;
     return out;
+}
+
+}  // namespace kce::dbf
+
+namespace kce::dbf {
+
+CdxTag ParseCompactIdx(const std::string& bytes, const std::string& path,
+                       const std::vector<Column>& columns, CodePage codePage,
+                       const std::string& name) {
+    if (bytes.size() < kCdxHeaderSize + kCdxPageSize || bytes.size() % kCdxPageSize != 0) {
+        throw DbfError(path, -1,
+                       "the file of " + std::to_string(bytes.size()) +
+                           " bytes is not a compact single index (whole 512-byte pages after a "
+                           "1024-byte header)");
+    }
+    Reader reader{path, bytes, {}, true};
+    CdxTag tag;
+    tag.name = name;
+    tag.format = IndexFormat::Idx;
+    ReadTag(reader, 0, columns, codePage, tag);
+    return tag;
+}
+
+std::string BuildCompactIdx(const CdxTag& tag) {
+    return TagBytes(tag, 0);
 }
 
 }  // namespace kce::dbf

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "kce/dbf/Expression.h"
+#include "kce/dbf/Index.h"
 #include "kce/dbf/Types.h"
 
 namespace kce::dbf {
@@ -28,26 +29,8 @@ inline constexpr uint8_t kCdxCompact = 0x20;
 inline constexpr uint8_t kCdxCompound = 0x40;
 inline constexpr uint8_t kCdxCandidate = 0x80;
 
-struct CdxEntry {
-    std::string key;        // keyLength bytes, encoded (CdxKey)
-    uint32_t recordNumber;  // from 1
-    bool operator==(const CdxEntry& o) const {
-        return key == o.key && recordNumber == o.recordNumber;
-    }
-};
-
-struct CdxTag {
-    std::string name;  // as stored, upper case, without trailing blanks
-    std::string keyExpression;
-    std::string forExpression;  // empty when the tag has none
-    uint16_t keyLength = 0;
-    ExprType keyType =
-        ExprType::Character;  // of the key expression: decides the blank byte of keys
-    bool unique = false;
-    bool candidate = false;
-    bool descending = false;
-    std::vector<CdxEntry> entries;  // in stored (ascending key) order
-};
+using CdxEntry = IndexEntry;
+using CdxTag = IndexTag;
 
 // Reads the compound index `path` of a table with `columns` in `codePage`: every tag, in the order
 // of the tag list (by name), with its entries. Throws DbfError (see above).
@@ -65,16 +48,19 @@ std::string CdxKey(const ExprValue& value, size_t keyLength);
 // the text the expression gives for a blank record for character keys.
 uint16_t CdxKeyLength(const Expression& expression, size_t recordLength);
 
-// The entries that `tag` (its expressions, flags and key length; its entries are not used) must
-// hold for the records `records` (raw, deletion flag first, numbered from 1), in stored order:
-// one per record that passes the FOR filter (deleted records included), or for a unique tag one
-// per key, the first record's. Throws DbfError naming `indexFile` and the tag for an expression
-// the evaluator refuses, or a candidate tag's key that two records share.
+// TagEntries of a compound index's tag.
 std::vector<CdxEntry> CdxTagEntries(const CdxTag& tag, const std::vector<std::string>& records,
                                     const std::vector<Column>& columns, CodePage codePage,
                                     const std::string& indexFile);
 
 // The bytes of a compound index holding `tags` (each with its entries in stored order).
 std::string BuildCdx(const std::vector<CdxTag>& tags);
+
+// Single indexes (.idx) of the compact form: one tag's header (the layout of a compound index's)
+// at offset 0, then its pages. The tag is named `name` in errors.
+CdxTag ParseCompactIdx(const std::string& bytes, const std::string& path,
+                       const std::vector<Column>& columns, CodePage codePage,
+                       const std::string& name);
+std::string BuildCompactIdx(const CdxTag& tag);
 
 }  // namespace kce::dbf

@@ -32,4 +32,11 @@ public:
     using DbfError::DbfError;
 };
 
+// Raised instead of DbfError when an expression names a field the table does not have: the index
+// file it came from is not one of that table's.
+class DbfUnknownFieldError : public DbfError {
+public:
+    using DbfError::DbfError;
+};
+
 }  // namespace kce::dbf

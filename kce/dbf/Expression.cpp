@@ -355,7 +355,9 @@ private:
             n->column = i;
             return n;
         }
-        Refuse("the table has no field " + name);
+        throw DbfUnknownFieldError(file_, -1,
+                                   "the expression " + std::string(text_) +
+                                       " cannot be evaluated: the table has no field " + name);
     }
 
     std::unique_ptr<Node> Call(const std::string& name) {
@@ -789,6 +791,10 @@ struct Evaluator {
 ExprValue Expression::Evaluate(std::string_view record, uint32_t recordNumber) const {
     Evaluator evaluator{record, recordNumber, columns_, codePage_, file_, text_};
     return evaluator.Eval(*root_);
+}
+
+std::string StrText(double value, int length, int decimals) {
+    return FormatStr(value, length, decimals);
 }
 
 }  // namespace kce::dbf

@@ -77,4 +77,7 @@ private:
     std::unique_ptr<Node> root_;
 };
 
+// The text STR(value, length, decimals) gives.
+std::string StrText(double value, int length, int decimals);
+
 }  // namespace kce::dbf

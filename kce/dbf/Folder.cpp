@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "kce/dbf/DbfError.h"
 #include "kce/dbf/FileIo.h"
@@ -80,7 +81,7 @@ std::vector<std::string> IndexFilesOf(const std::string& tablePath) {
                 continue;
             const std::string extension = Lower(name.substr(stem.size()));
             if (extension != ".cdx" && extension != ".mdx" && extension != ".idx" &&
-                extension != ".ntx")
+                extension != ".ntx" && extension != ".ndx")
                 continue;
             struct stat st {};
             if (::stat((prefix + std::string(name)).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
@@ -109,6 +110,34 @@ std::vector<std::string> IndexFilesOf(const std::string& tablePath) {
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
     return {prefix + stem + extension};
+}
+
+std::vector<std::string> UnclaimedIndexFilesOf(const std::string& tablePath) {
+    const size_t slash = tablePath.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : tablePath.substr(0, std::max<size_t>(slash, 1));
+    const std::string prefix = slash == std::string::npos ? "" : tablePath.substr(0, slash + 1);
+    std::set<std::string> tables;
+    for (const FolderTable& t : ListTables(folder)) tables.insert(Lower(t.name));
+    std::vector<std::string> found;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name.size() <= 4) continue;
+            const std::string extension = Lower(std::string_view(name).substr(name.size() - 4));
+            if (extension != ".cdx" && extension != ".mdx" && extension != ".idx" &&
+                extension != ".ntx" && extension != ".ndx")
+                continue;
+            if (tables.count(Lower(std::string_view(name).substr(0, name.size() - 4))) != 0)
+                continue;
+            struct stat st {};
+            if (::stat((prefix + name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                found.push_back(prefix + name);
+        }
+        ::closedir(dir);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 std::string IndexFileOf(const std::string& tablePath) {

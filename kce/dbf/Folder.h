@@ -27,7 +27,7 @@ std::vector<FolderTable> ListTables(std::string_view folder);
 std::optional<FolderTable> FindTable(std::string_view folder, std::string_view name);
 
 // The index file that other programs keep beside the table file `tablePath` and update with it:
-// a file named like the table with the extension .cdx, .mdx, .idx or .ntx (any case), or the
+// a file named like the table with the extension .cdx, .mdx, .idx, .ntx or .ndx (any case), or the
 // production (dBase, .mdx) or structural (FoxPro, .cdx) index that bit 0 of the header's flag
 // byte 28 announces, named as it would be when the file itself is missing. Empty when the table
 // has none or its first bytes cannot be read.
@@ -35,6 +35,12 @@ std::string IndexFileOf(const std::string& tablePath);
 // Every such index file: the files beside the table (sorted by name), or else the one the flag
 // announces.
 std::vector<std::string> IndexFilesOf(const std::string& tablePath);
+
+// The index files of the table's folder (the five extensions of IndexFilesOf, any case) whose name
+// without the extension is that of no table file of the folder. Other programs may keep such a file
+// for any table of the folder, by conventions the folder does not show (a Clipper program's
+// PATNAME.NTX for PATIENTS.DBF, a FoxPro program's second compound index); sorted by name.
+std::vector<std::string> UnclaimedIndexFilesOf(const std::string& tablePath);
 
 // The database container a Visual FoxPro table's back link `link` names: the file below the
 // table's folder (either separator), matched without regard to letter case. The path is returned

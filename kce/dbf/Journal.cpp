@@ -14,8 +14,9 @@ namespace kce::dbf {
 
 namespace {
 
-constexpr char kMagic[] = "KDBFJRN1";       // table and memo file
-constexpr char kIndexMagic[] = "KDBFJRN2";  // table, memo and index file
+constexpr char kMagic[] = "KDBFJRN1";         // table and memo file
+constexpr char kIndexMagic[] = "KDBFJRN2";    // table, memo and one index file (older form, read)
+constexpr char kIndexesMagic[] = "KDBFJRN3";  // table, memo and a count of index files
 constexpr char kEndMagic[] = "KDBFEND1";
 constexpr size_t kTrailerSize = 24;
 
@@ -28,25 +29,29 @@ uint64_t Checksum(std::string_view bytes) {
     return h;
 }
 
-const char* const kWriteStep[kJournalFiles] = {"table write", "memo write", "index write"};
-const char* const kTruncateStep[kJournalFiles] = {"table truncate", "memo truncate",
-                                                  "index truncate"};
-const char* const kSyncStep[kJournalFiles] = {"table sync", "memo sync", "index sync"};
+// Fault-hook step names by file kind: the table, the memo, any index file.
+const char* const kWriteStep[3] = {"table write", "memo write", "index write"};
+const char* const kTruncateStep[3] = {"table truncate", "memo truncate", "index truncate"};
+const char* const kSyncStep[3] = {"table sync", "memo sync", "index sync"};
+
+size_t Kind(size_t file) {
+    return std::min<size_t>(file, 2);
+}
 
 void Step(const FaultHook& hook, std::string_view step) {
     if (hook) hook(step);
 }
 
 struct Original {
-    int file;
+    size_t file;
     uint64_t offset;
     std::string bytes;
 };
 
 struct JournalBody {
-    uint64_t oldSize[kJournalFiles] = {0, 0, 0};
+    std::vector<uint64_t> oldSize;  // table, memo, then each index file
     std::string memoName;
-    std::string indexName;  // empty: the change touches no index file (a journal of the first form)
+    std::vector<std::string> indexNames;  // empty: the change touches no index file
     std::vector<Original> originals;
 };
 
@@ -66,17 +71,19 @@ void AppendU64(std::string& s, uint64_t v) {
     s.append(b, 8);
 }
 
+// The first form when no index file is touched, else the third: after the magic, the number of
+// index files (2 bytes), the old lengths of table, memo and each index file, the memo file's name
+// and each index file's name (each a 2-byte length and the bytes), then the original bytes.
 std::string EncodeJournal(const JournalBody& body) {
-    const bool index = !body.indexName.empty();
-    std::string s(index ? kIndexMagic : kMagic, 8);
-    AppendU64(s, body.oldSize[0]);
-    AppendU64(s, body.oldSize[1]);
-    if (index) AppendU64(s, body.oldSize[2]);
+    const bool index = !body.indexNames.empty();
+    std::string s(index ? kIndexesMagic : kMagic, 8);
+    if (index) AppendU16(s, static_cast<uint16_t>(body.indexNames.size()));
+    for (uint64_t size : body.oldSize) AppendU64(s, size);
     AppendU16(s, static_cast<uint16_t>(body.memoName.size()));
     s += body.memoName;
-    if (index) {
-        AppendU16(s, static_cast<uint16_t>(body.indexName.size()));
-        s += body.indexName;
+    for (const std::string& name : body.indexNames) {
+        AppendU16(s, static_cast<uint16_t>(name.size()));
+        s += name;
     }
     AppendU32(s, static_cast<uint32_t>(body.originals.size()));
     for (const Original& o : body.originals) {
@@ -93,21 +100,32 @@ std::string EncodeJournal(const JournalBody& body) {
     return s;
 }
 
-// Parses a journal; false when it is incomplete or damaged (it was cut short while being written).
+// Parses a journal of any of the three forms; false when it is incomplete or damaged (it was cut
+// short while being written).
 bool DecodeJournal(const std::string& s, JournalBody& body) {
     if (s.size() < 8 + kTrailerSize) return false;
-    const bool index = std::memcmp(s.data(), kIndexMagic, 8) == 0;
-    if (!index && std::memcmp(s.data(), kMagic, 8) != 0) return false;
+    size_t indexes = 0;
+    size_t pos = 8;
     const char* trailer = s.data() + s.size() - kTrailerSize;
     if (std::memcmp(trailer + 16, kEndMagic, 8) != 0) return false;
     uint64_t bodyLength = GetLe64(trailer);
     if (bodyLength != s.size() - kTrailerSize) return false;
     if (GetLe64(trailer + 8) != Checksum(std::string_view(s.data(), bodyLength))) return false;
-    size_t pos = 8;
     auto need = [&](size_t n) { return pos + n <= bodyLength; };
-    const int files = index ? 3 : 2;
+    if (std::memcmp(s.data(), kIndexMagic, 8) == 0) {
+        indexes = 1;
+    } else if (std::memcmp(s.data(), kIndexesMagic, 8) == 0) {
+        if (!need(2)) return false;
+        indexes = GetLe16(s.data() + pos);
+        pos += 2;
+        if (indexes == 0) return false;
+    } else if (std::memcmp(s.data(), kMagic, 8) != 0) {
+        return false;
+    }
+    const size_t files = 2 + indexes;
     if (!need(files * 8u + 2)) return false;
-    for (int i = 0; i < files; ++i) body.oldSize[i] = GetLe64(s.data() + pos + 8 * i);
+    body.oldSize.resize(files);
+    for (size_t i = 0; i < files; ++i) body.oldSize[i] = GetLe64(s.data() + pos + 8 * i);
     pos += files * 8u;
     auto name = [&](std::string& out) {
         if (!need(2)) return false;
@@ -119,7 +137,10 @@ bool DecodeJournal(const std::string& s, JournalBody& body) {
         return true;
     };
     if (!name(body.memoName)) return false;
-    if (index && (!name(body.indexName) || body.indexName.empty())) return false;
+    body.indexNames.resize(indexes);
+    for (std::string& index : body.indexNames) {
+        if (!name(index) || index.empty()) return false;
+    }
     if (!need(4)) return false;
     uint32_t count = GetLe32(s.data() + pos);
     pos += 4;
@@ -138,7 +159,7 @@ bool DecodeJournal(const std::string& s, JournalBody& body) {
     return pos == bodyLength;
 }
 
-void PlayBack(const JournalBody& body, JournalTarget (&files)[kJournalFiles],
+void PlayBack(const JournalBody& body, const std::vector<JournalTarget>& files,
               const FaultHook& hook) {
     for (const Original& o : body.originals) {
         const JournalTarget& f = files[o.file];
@@ -146,7 +167,7 @@ void PlayBack(const JournalBody& body, JournalTarget (&files)[kJournalFiles],
         Step(hook, "rollback write");
         WriteAt(f.fd, o.offset, o.bytes, f.path);
     }
-    for (int i = 0; i < kJournalFiles; ++i) {
+    for (size_t i = 0; i < files.size(); ++i) {
         if (files[i].fd < 0) continue;
         Step(hook, "rollback truncate");
         Truncate(files[i].fd, body.oldSize[i], files[i].path);
@@ -171,13 +192,22 @@ std::string JournalPathFor(const std::string& tablePath) {
     return tablePath + ".journal";
 }
 
-void CommitWithJournal(const std::string& journalPath, JournalTarget (&files)[kJournalFiles],
+void CommitWithJournal(const std::string& journalPath, std::vector<JournalTarget> files,
                        const std::vector<Patch>& patches, const FaultHook& hook) {
+    files.resize(std::max<size_t>(files.size(), 2));
     JournalBody body;
-    for (int i = 0; i < kJournalFiles; ++i) body.oldSize[i] = files[i].size;
+    for (const JournalTarget& f : files) body.oldSize.push_back(f.size);
     body.memoName = files[1].path.empty() ? std::string() : FileNameOf(files[1].path);
-    body.indexName = files[2].fd < 0 ? std::string() : FileNameOf(files[2].path);
+    for (size_t i = 2; i < files.size(); ++i) {
+        if (files[i].fd < 0) {
+            throw DbfError(files[i].path, -1, "an index file of the change is not open");
+        }
+        body.indexNames.push_back(FileNameOf(files[i].path));
+    }
     for (const Patch& p : patches) {
+        if (p.file >= files.size() || (files[p.file].fd < 0 && !p.bytes.empty())) {
+            throw DbfError(files[0].path, -1, "a change names a file that is not open");
+        }
         const JournalTarget& f = files[p.file];
         if (p.offset >= f.size || p.bytes.empty()) continue;
         Original o;
@@ -187,7 +217,7 @@ void CommitWithJournal(const std::string& journalPath, JournalTarget (&files)[kJ
         ReadAt(f.fd, p.offset, o.bytes.data(), o.bytes.size(), f.path);
         body.originals.push_back(std::move(o));
     }
-    for (int i = 0; i < kJournalFiles; ++i) {
+    for (size_t i = 0; i < files.size(); ++i) {
         const JournalTarget& f = files[i];
         if (f.fd >= 0 && f.newSize < f.size) {
             Original o;
@@ -223,16 +253,16 @@ void CommitWithJournal(const std::string& journalPath, JournalTarget (&files)[kJ
     try {
         for (const Patch& p : patches) {
             const JournalTarget& f = files[p.file];
-            Step(hook, kWriteStep[p.file]);
+            Step(hook, kWriteStep[Kind(p.file)]);
             WriteAt(f.fd, p.offset, p.bytes, f.path);
         }
-        for (int i = 0; i < kJournalFiles; ++i) {
+        for (size_t i = 0; i < files.size(); ++i) {
             if (files[i].fd < 0) continue;
             if (files[i].newSize != files[i].size) {
-                Step(hook, kTruncateStep[i]);
+                Step(hook, kTruncateStep[Kind(i)]);
                 Truncate(files[i].fd, files[i].newSize, files[i].path);
             }
-            Step(hook, kSyncStep[i]);
+            Step(hook, kSyncStep[Kind(i)]);
             Sync(files[i].fd, files[i].path);
         }
         RemoveJournal(journalPath, hook);
@@ -261,20 +291,17 @@ bool RecoverJournal(const std::string& journalPath, const std::string& tablePath
         RemoveJournal(journalPath, {});
         return true;
     }
-    JournalTarget files[kJournalFiles];
+    std::vector<JournalTarget> files(2 + body.indexNames.size());
     files[0].path = tablePath;
     files[0].fd = tableFd;
-    Fd memo, index;
-    if (!body.memoName.empty()) {
-        files[1].path = FolderOf(tablePath) + "/" + body.memoName;
-        memo = OpenFile(files[1].path, O_RDWR | O_CREAT, 0644);
-        files[1].fd = memo.Get();
-    }
-    if (!body.indexName.empty()) {
-        files[2].path = FolderOf(tablePath) + "/" + body.indexName;
-        index = OpenFile(files[2].path, O_RDWR | O_CREAT, 0644);
-        files[2].fd = index.Get();
-    }
+    std::vector<Fd> open;
+    auto reopen = [&](JournalTarget& f, const std::string& name) {
+        f.path = FolderOf(tablePath) + "/" + name;
+        open.push_back(OpenFile(f.path, O_RDWR | O_CREAT, 0644));
+        f.fd = open.back().Get();
+    };
+    if (!body.memoName.empty()) reopen(files[1], body.memoName);
+    for (size_t i = 0; i < body.indexNames.size(); ++i) reopen(files[2 + i], body.indexNames[i]);
     PlayBack(body, files, {});
     RemoveJournal(journalPath, {});
     return true;

@@ -1,11 +1,13 @@
 #pragma once
-// All-or-nothing changes to a table file, its memo file and its index file, by a rollback journal.
+// All-or-nothing changes to a table file, its memo file and its index files, by a rollback
+// journal.
 //
-// A change is a list of patches (bytes to write at an offset of the table, memo or index file)
+// A change is a list of patches (bytes to write at an offset of the table, memo or an index file)
 // and the new length of each file. Committing it:
 //   1. writes the journal "<table file>.journal" beside the table: the old length of the files,
-//      the memo file's name (and the index file's, when the change touches one; the journal then
-//      starts "KDBFJRN2" instead of "KDBFJRN1"), and the original bytes under every patch (and
+//      the memo file's name (and the name of every index file the change touches; the journal then
+//      starts "KDBFJRN3" instead of "KDBFJRN1"; the older "KDBFJRN2" form, naming one index file,
+//      is still played back), and the original bytes under every patch (and
 //      under any part that the new length cuts off), closed by a trailer with the body's length and
 //      checksum; then flushes the journal and the folder to disk. From here on a complete journal
 //      exists;
@@ -26,10 +28,8 @@
 
 namespace kce::dbf {
 
-inline constexpr int kJournalFiles = 3;
-
 struct Patch {
-    int file = 0;  // 0 the table file, 1 the memo file, 2 the index file
+    size_t file = 0;  // 0 the table file, 1 the memo file, 2 and up the index files in order
     uint64_t offset = 0;
     std::string bytes;
 };
@@ -43,10 +43,11 @@ struct JournalTarget {
 
 std::string JournalPathFor(const std::string& tablePath);
 
-// Commits `patches` to the files as described above (a file whose fd is negative is not touched).
-// On failure the files are as before and the error is rethrown; if even the rollback fails the
-// journal stays for the next open.
-void CommitWithJournal(const std::string& journalPath, JournalTarget (&files)[kJournalFiles],
+// Commits `patches` to `files` (the table, the memo, then each index file) as described above. A
+// table or memo file whose fd is negative is not touched; every index file must be open. On failure
+// the files are as before and the error is rethrown; if even the rollback fails the journal stays
+// for the next open.
+void CommitWithJournal(const std::string& journalPath, std::vector<JournalTarget> files,
                        const std::vector<Patch>& patches, const FaultHook& hook);
 
 // Recovers from a journal left by an interrupted change. `tableFd` is the table file open for

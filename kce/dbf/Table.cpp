@@ -11,12 +11,14 @@
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <thread>
 
 #include "kce/dbf/Bytes.h"
 #include "kce/dbf/Cdx.h"
 #include "kce/dbf/DbfError.h"
 #include "kce/dbf/Folder.h"
+#include "kce/dbf/Index.h"
 #include "kce/dbf/Journal.h"
 
 namespace kce::dbf {
@@ -157,16 +159,52 @@ Header ReadHeaderOf(const std::string& tablePath) {
     return ParseHeader(bytes, size, tablePath);
 }
 
-// Whether `indexPath`, an index file of the table (IndexFilesOf), is its structural compound
-// index, the kind changes keep in step. Only FoxPro writes compound indexes, and FoxPro 2 writes
-// a table without memo columns with the dBase III version byte, so any but a dBase IV table may
-// have one.
-bool IsStructuralIndex(const Header& header, const std::string& indexPath) {
-    if (header.variant == Variant::DBase4) return false;
-    if (!FileExists(indexPath) || indexPath.size() < 4) return false;
-    std::string extension = indexPath.substr(indexPath.size() - 4);
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension == ".cdx";
+// Whether changes can keep `indexPath`, an index file of the table (IndexFilesOf), in step: an
+// existing file of a format this library writes. Compound indexes are FoxPro's, and FoxPro 2
+// writes a table without memo columns with the dBase III version byte, so any but a dBase IV table
+// may have one; the other formats are taken for any table. `why` says why not.
+bool IndexKeptInStep(const Header& header, const std::string& indexPath, std::string& why) {
+    const std::optional<IndexFormat> format = IndexFormatOf(indexPath);
+    if (!format || !FileExists(indexPath) ||
+        (*format == IndexFormat::Cdx && header.variant == Variant::DBase4)) {
+        why = "which this program does not update";
+        return false;
+    }
+    return true;
+}
+
+// The first index file of the folder that names no table (UnclaimedIndexFilesOf) and may be kept
+// by another program for the table of `header` at `tablePath`: one whose expressions all fit the
+// table's fields, or one this library cannot read and so cannot tell; `why` says which. A file
+// with an expression naming a field the table does not have belongs to another table. Empty when
+// there is none.
+std::string UnclaimedIndexOf(const Header& header, const std::string& tablePath, std::string& why) {
+    for (const std::string& file : UnclaimedIndexFilesOf(tablePath)) {
+        try {
+            ReadIndex(file, header.columns, header.codePage);
+            why =
+                "which names no table of the folder and fits this table's fields, so another "
+                "program may keep it for this table";
+            return file;
+        } catch (const DbfUnknownFieldError&) {
+            continue;
+        } catch (const DbfError& e) {
+            why = "which names no table of the folder and which this program cannot read (" +
+                  e.Detail() + "), so it cannot tell whether it belongs to this table";
+            return file;
+        }
+    }
+    return {};
+}
+
+// Refuses a change of the table when UnclaimedIndexOf finds an index file it may have.
+void RefuseUnclaimedIndex(const Header& header, const std::string& tablePath) {
+    std::string why;
+    const std::string unclaimed = UnclaimedIndexOf(header, tablePath, why);
+    if (!unclaimed.empty()) {
+        throw DbfError(unclaimed, -1,
+                       "an index file " + why + "; the table " + tablePath + " is not changed");
+    }
 }
 
 // Takes an exclusive lock on an index file, waiting up to `wait` for another program's.
@@ -200,27 +238,24 @@ std::string MissingContainerOf(const std::string& tablePath) {
 
 std::string IndexNotKeptOf(const std::string& tablePath, std::string& why) {
     const std::vector<std::string> files = IndexFilesOf(tablePath);
-    if (files.empty()) return {};
     Header header;
     try {
         header = ReadHeaderOf(tablePath);
     } catch (const DbfError&) {
+        if (files.empty()) return {};
         why = "which this program does not update";
         return files.front();
     }
     for (const std::string& file : files) {
-        if (!IsStructuralIndex(header, file)) {
-            why = "which this program does not update";
-            return file;
-        }
+        if (!IndexKeptInStep(header, file, why)) return file;
         try {
-            ReadCdx(file, header.columns, header.codePage);
+            ReadIndex(file, header.columns, header.codePage);
         } catch (const DbfError& e) {
             why = "which this program cannot keep in step: " + e.Detail();
             return file;
         }
     }
-    return {};
+    return UnclaimedIndexOf(header, tablePath, why);
 }
 
 std::unique_ptr<Table> Table::Open(const std::string& typedPath,
@@ -487,6 +522,7 @@ void Table::Apply(const Changes& changes, const FaultHook& hook) {
     RecoverJournal(JournalPathFor(path_), path_, fd_.Get());
     Load();
     RefuseWithoutContainer();
+    RefuseUnclaimedIndex(header_, path_);
     const Header& h = header_;
     const size_t columns = h.columns.size();
 
@@ -581,8 +617,8 @@ void Table::Apply(const Changes& changes, const FaultHook& hook) {
         patches.push_back({1, memo.Offset(), memo.Bytes()});
         newMemoSize = std::max<uint64_t>(newMemoSize, memo.Offset() + memo.Bytes().size());
     }
-    Fd indexFd;
-    JournalTarget index;
+    std::vector<Fd> indexFds;
+    std::vector<JournalTarget> indexes;
     if (!IndexFilesOf(path_).empty()) {
         // The records as the change leaves them.
         std::vector<std::string> records(newCount);
@@ -600,34 +636,44 @@ void Table::Apply(const Changes& changes, const FaultHook& hook) {
             records[r] = appended.substr(static_cast<size_t>(r - h.recordCount) * h.recordLength,
                                          h.recordLength);
         }
-        KeepIndexInStep(records, patches, indexFd, index);
+        KeepIndexesInStep(records, patches, indexFds, indexes);
     }
-    Commit(patches, newTableSize, newMemoSize, hook, index);
+    Commit(patches, newTableSize, newMemoSize, hook, indexes);
 }
 
-void Table::KeepIndexInStep(const std::vector<std::string>& records, std::vector<Patch>& patches,
-                            Fd& fd, JournalTarget& target) {
+void Table::KeepIndexesInStep(const std::vector<std::string>& records, std::vector<Patch>& patches,
+                              std::vector<Fd>& fds, std::vector<JournalTarget>& targets) {
     const std::vector<std::string> files = IndexFilesOf(path_);
-    if (files.empty()) return;
-    if (files.size() != 1 || !IsStructuralIndex(header_, files.front())) {
-        throw DbfError(
-            files.front(), -1,
-            "this program does not keep the index file in step; the table is not changed");
+    // Every index file is checked before any is locked, so that a file this library cannot keep
+    // refuses the change without waiting for the others' locks.
+    for (const std::string& path : files) {
+        std::string why;
+        if (!IndexKeptInStep(header_, path, why)) {
+            throw DbfError(
+                path, -1,
+                "this program does not keep the index file in step; the table is not changed");
+        }
     }
-    const std::string& path = files.front();
-    fd = OpenFile(path, O_RDWR | O_CLOEXEC);
-    LockIndex(fd.Get(), path, lockWait_);
-    std::string bytes(FileSize(fd.Get(), path), '\0');
-    bytes.resize(ReadAt(fd.Get(), 0, bytes.data(), bytes.size(), path));
-    std::vector<CdxTag> tags = ParseCdx(bytes, path, header_.columns, header_.codePage);
-    for (CdxTag& tag : tags)
-        tag.entries = CdxTagEntries(tag, records, header_.columns, header_.codePage, path);
-    std::string image = BuildCdx(tags);
-    target.path = path;
-    target.fd = fd.Get();
-    target.size = bytes.size();
-    target.newSize = image.size();
-    patches.push_back({2, 0, std::move(image)});
+
+    for (const std::string& path : files) {
+        Fd fd = OpenFile(path, O_RDWR | O_CLOEXEC);
+        LockIndex(fd.Get(), path, lockWait_);
+        std::string bytes(FileSize(fd.Get(), path), '\0');
+        bytes.resize(ReadAt(fd.Get(), 0, bytes.data(), bytes.size(), path));
+        IndexFile index =
+            ParseIndex(*IndexFormatOf(path), bytes, path, header_.columns, header_.codePage);
+        for (IndexTag& tag : index.tags)
+            tag.entries = TagEntries(tag, records, header_.columns, header_.codePage, path);
+        std::string image = BuildIndex(index, path);
+        JournalTarget target;
+        target.path = path;
+        target.fd = fd.Get();
+        target.size = bytes.size();
+        target.newSize = image.size();
+        patches.push_back({2 + targets.size(), 0, std::move(image)});
+        targets.push_back(target);
+        fds.push_back(std::move(fd));
+    }
 }
 
 void Table::ReplaceAll(const std::vector<Record>& records, const FaultHook& hook) {
@@ -637,6 +683,7 @@ void Table::ReplaceAll(const std::vector<Record>& records, const FaultHook& hook
     RecoverJournal(JournalPathFor(path_), path_, fd_.Get());
     Load();
     RefuseWithoutContainer();
+    RefuseUnclaimedIndex(header_, path_);
     const Header& h = header_;
     const size_t columns = h.columns.size();
     // A fresh memo file: the old memos are dropped with the records that referred to them.
@@ -706,22 +753,22 @@ void Table::ReplaceAll(const std::vector<Record>& records, const FaultHook& hook
         memoSize = memoImage.size();
         patches.push_back({1, 0, std::move(memoImage)});
     }
-    Fd indexFd;
-    JournalTarget index;
+    std::vector<Fd> indexFds;
+    std::vector<JournalTarget> indexes;
     if (!IndexFilesOf(path_).empty()) {
         std::vector<std::string> raw(records.size());
         const std::string& written = patches.front().bytes;
         for (size_t r = 0; r < records.size(); ++r)
             raw[r] = written.substr(h.RecordOffset(static_cast<uint32_t>(r)), h.recordLength);
-        KeepIndexInStep(raw, patches, indexFd, index);
+        KeepIndexesInStep(raw, patches, indexFds, indexes);
     }
-    Commit(patches, tableSize, memoSize, hook, index);
+    Commit(patches, tableSize, memoSize, hook, indexes);
 }
 
 void Table::Commit(std::vector<Patch>& patches, uint64_t newTableSize, uint64_t newMemoSize,
-                   const FaultHook& hook, const JournalTarget& index) {
-    JournalTarget files[kJournalFiles];
-    files[2] = index;
+                   const FaultHook& hook, const std::vector<JournalTarget>& indexes) {
+    std::vector<JournalTarget> files(2);
+    files.insert(files.end(), indexes.begin(), indexes.end());
     files[0].path = path_;
     files[0].fd = fd_.Get();
     files[0].size = size_;

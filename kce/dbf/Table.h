@@ -8,8 +8,8 @@
 // a reader) makes Open or the change wait for it up to the table's lock wait (none unless given),
 // then fail with DbfLockedError. Changes go through the journal
 // protocol of Journal.h; a journal left by an interrupted change is played back when the table is
-// next opened. A change of a table with a structural compound index (see IndexNotKeptOf) rebuilds
-// the index within the same journalled change, holding an exclusive lock on the index file.
+// next opened. A change of a table with index files (see IndexNotKeptOf) rebuilds each within the
+// same journalled change, holding an exclusive lock on each index file.
 //
 // Not thread-safe: one thread uses a Table and its cursors at a time.
 
@@ -134,12 +134,13 @@ private:
     void FieldWhere(uint32_t recordNumber, const Column& column, std::string& where) const;
     std::string ReadRaw(uint32_t recordNumber) const;
     void Commit(std::vector<Patch>& patches, uint64_t newTableSize, uint64_t newMemoSize,
-                const FaultHook& hook, const JournalTarget& index = {});
-    // Adds to `patches` the rebuilt structural index for `records` (the table's records as the
-    // change leaves them), locked through `fd` until the change ends; `target` describes it for
-    // the journal. Throws DbfError for an index file this library does not keep in step.
-    void KeepIndexInStep(const std::vector<std::string>& records, std::vector<Patch>& patches,
-                         Fd& fd, JournalTarget& target);
+                const FaultHook& hook, const std::vector<JournalTarget>& indexes = {});
+    // Adds to `patches` every index file of the table rebuilt for `records` (the table's records
+    // as the change leaves them), each locked through its entry of `fds` until the change ends;
+    // `targets` describes them for the journal. Throws DbfError for an index file this library
+    // does not keep in step (nothing is then locked or changed).
+    void KeepIndexesInStep(const std::vector<std::string>& records, std::vector<Patch>& patches,
+                           std::vector<Fd>& fds, std::vector<JournalTarget>& targets);
 
     std::string path_;
     Fd fd_;
@@ -160,9 +161,9 @@ std::string MissingContainerOf(const std::string& tablePath);
 
 // The first index file of the table file `tablePath` that changes cannot keep in step, with the
 // reason in `why` ("which this program does not update", or what the index reader did not
-// understand); empty when the table has none. Changes keep the structural compound index of a
-// table (the .cdx named like it; any table but a dBase IV one) in step, rebuilding its tags within
-// the journalled change; every other index file is not kept.
+// understand); empty when the table has none. Changes keep every index file of a table
+// (IndexFilesOf) in step that the readers of Index.h understand (a .cdx for any table but a
+// dBase IV one), rebuilding its tags within the journalled change.
 std::string IndexNotKeptOf(const std::string& tablePath, std::string& why);
 
 // Finds the memo file of a table file: the same name with ".dbt" (dBase) or ".fpt" (FoxPro),

@@ -1,7 +1,7 @@
 // Writes the binary seed files of the table, index and page-file fuzz targets (corpus/dbf,
-// corpus/cdx, corpus/pagefile) with the program's own writers, so the seeds are files the program
-// itself makes. Run once when a seed is to change: fuzz-make-seeds <corpus folder>. The text seeds
-// are written by hand.
+// corpus/cdx, corpus/index, corpus/pagefile) with the program's own writers, so the seeds are files
+// the program itself makes. Run once when a seed is to change: fuzz-make-seeds <corpus folder>. The
+// text seeds are written by hand.
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPicture>
@@ -15,6 +15,7 @@
 #include <string>
 
 #include "kce/dbf/Cdx.h"
+#include "kce/dbf/Index.h"
 #include "kce/dbf/Table.h"
 #include "kce/dbf/Writer.h"
 #include "report/VRPageFile.h"
@@ -184,6 +185,45 @@ int main(int argc, char** argv) {
             tags.push_back(std::move(tag));
         }
         WriteFile(corpus / "cdx" / "four-tags.cdx", kce::dbf::BuildCdx(tags));
+
+        // The other formats for the index target: the first byte picks the format (modulo 4:
+        // .idx, .ntx, .ndx, .mdx), then the file. Each single index holds the tag it can.
+        struct IndexSeed {
+            const char* name;
+            char pick;
+            kce::dbf::IndexFormat format;
+            bool compact;
+            std::vector<size_t> layouts;  // of `layouts` above
+        };
+        const IndexSeed seeds[] = {
+            {"compact.idx", 0, kce::dbf::IndexFormat::Idx, true, {2}},
+            {"foxbase.idx", 0, kce::dbf::IndexFormat::Idx, false, {1}},
+            {"name.ntx", 1, kce::dbf::IndexFormat::Ntx, true, {0}},
+            {"bal.ndx", 2, kce::dbf::IndexFormat::Ndx, true, {3}},
+            {"three-tags.mdx", 3, kce::dbf::IndexFormat::Mdx, true, {0, 2, 3}},
+        };
+        std::filesystem::create_directories(corpus / "index");
+        for (const IndexSeed& seed : seeds) {
+            kce::dbf::IndexFile index;
+            index.format = seed.format;
+            index.compact = seed.compact;
+            for (size_t i : seed.layouts) {
+                kce::dbf::IndexTag tag = tags[i];
+                tag.format = seed.format;
+                tag.candidate = tag.descending = false;
+                if (seed.format == kce::dbf::IndexFormat::Ndx) tag.forExpression.clear();
+                if (seed.format == kce::dbf::IndexFormat::Ntx &&
+                    tag.keyType == kce::dbf::ExprType::Numeric) {
+                    tag.keyLength = 9;
+                    tag.keyDecimals = 2;
+                }
+                tag.entries = kce::dbf::TagEntries(tag, raw, table->Columns(), table->GetCodePage(),
+                                                   indexedPath);
+                index.tags.push_back(std::move(tag));
+            }
+            WriteFile(corpus / "index" / seed.name,
+                      std::string(1, seed.pick) + kce::dbf::BuildIndex(index, seed.name));
+        }
     }
 
     // Page files: one of two small pages, as the preview saves it, and the same with the older

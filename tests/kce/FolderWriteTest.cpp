@@ -28,7 +28,9 @@ using namespace kcetest;
 using kce::dbf::Variant;
 using Rows = std::vector<std::vector<std::string>>;
 using kce::dbf::test::CheckCdx;
+using kce::dbf::test::CheckIndex;
 using kce::dbf::test::MakeCdx;
+using kce::dbf::test::MakeIndex;
 
 void MakePeople(const std::string& folder) {
     MakeTable(folder + "/people.dbf", Variant::DBase3, {{"ID", 'N', 3}, {"NAME", 'C', 8}},
@@ -374,7 +376,9 @@ TEST_F(FolderWriteTest, ATableWithAnIndexFileIsNotChanged) {
          notUpdated},
         {"compound index beside that is not one", Variant::DBase3, 0x00, "PEOPLE.cdx", "PEOPLE.cdx",
          ", which this program cannot keep in step: the file of 5 bytes is not a compound index"},
-        {"index file in capitals", Variant::DBase3, 0x00, "people.NTX", "people.NTX", notUpdated},
+        {"Clipper index in capitals that is not one", Variant::DBase3, 0x00, "people.NTX",
+         "people.NTX",
+         ", which this program cannot keep in step: the file of 5 bytes is not a Clipper index"},
         {"production index flag", Variant::DBase4, 0x01, "", "people.mdx", notUpdated},
     };
     const char* statements[] = {"UPDATE people SET name = 'x'",
@@ -501,6 +505,51 @@ TEST_F(FolderWriteTest, AStructuralIndexIsKeptInStepWithEveryChange) {
     }
 }
 
+TEST_F(FolderWriteTest, IndexFilesOfEveryFormatAreKeptInStepWithEveryChange) {
+    struct Case {
+        const char* name;
+        Variant variant;
+        std::vector<const char*> files;  // beside people.dbf
+    };
+    const Case cases[] = {
+        {"single, Clipper and dBase III indexes",
+         Variant::DBase3,
+         {"people.idx", "PEOPLE.NTX", "people.ndx"}},
+        {"a dBase IV production index", Variant::DBase4, {"people.mdx"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir.File("people.dbf");
+        MakeTable(path, c.variant, {{"ID", 'N', 3}, {"NAME", 'C', 8}},
+                  {{I(1), T("ann")}, {I(2), T("bob")}, {I(3), T("cy")}});
+        for (const char* file : c.files) {
+            if (std::string(file) == "people.mdx") {
+                MakeIndex(path, dir.File(file),
+                          {{"ID", "ID", "", true}, {"NAME", "UPPER(NAME)", "ID > 1"}});
+            } else if (std::string(file) == "people.ndx") {
+                MakeIndex(path, dir.File(file), {{"P", "ID"}});
+            } else {
+                MakeIndex(path, dir.File(file), {{"P", "UPPER(NAME)+STR(ID,3)"}});
+            }
+        }
+        uint32_t connection = ConnectFolder(dir.Path());
+        const char* statements[] = {"UPDATE people SET name = 'zed' WHERE id = 1",
+                                    "INSERT INTO people (id, name) VALUES (4, 'dee'), (0, 'al')",
+                                    "DELETE FROM people WHERE id = 2",
+                                    "UPDATE people SET id = id + 10"};
+        for (const char* sql : statements) {
+            EXPECT_EQ(TryRun(connection, sql), 0u) << sql << ": " << LastError();
+            for (const char* file : c.files) CheckIndex(path, dir.File(file));
+        }
+        const kce::dbf::IndexFile first = CheckIndex(path, dir.File(c.files.front()));
+        EXPECT_EQ(first.tags.front().entries.size(), 5u);  // deleted records keep their entries
+        EXPECT_EQ(Query(connection, "SELECT name FROM people ORDER BY id"),
+                  (Rows{{"al"}, {"zed"}, {"cy"}, {"dee"}}));
+        KdbDisconnect(connection);
+    }
+}
+
 TEST_F(FolderWriteTest, AStructuralIndexTheReaderDoesNotUnderstandStopsTheChange) {
     const std::string path = dir_.File("people.dbf");
     const std::string cdx = dir_.File("people.cdx");
@@ -579,6 +628,27 @@ std::vector<StepCase> StepCases() {
 const std::vector<kce::dbf::test::TagSpec> kStepTags = {{"NAME", "UPPER(NAME)"},
                                                         {"LIVE", "NAME", "!DELETED()"}};
 
+// The index files of the step tests' table: a compound index, a Clipper and a single index.
+const char* const kStepIndexes[] = {"t.cdx", "t.ntx", "t.idx"};
+
+void MakeStepIndexes(const TempDir& dir) {
+    MakeCdx(dir.File("t.dbf"), dir.File("t.cdx"), kStepTags);
+    MakeIndex(dir.File("t.dbf"), dir.File("t.ntx"), {{"T", "NAME", "!DELETED()"}});
+    MakeIndex(dir.File("t.dbf"), dir.File("t.idx"), {{"T", "UPPER(NAME)"}}, false);
+}
+
+std::vector<std::string> StepIndexBytes(const TempDir& dir, bool indexed) {
+    std::vector<std::string> bytes;
+    if (indexed) {
+        for (const char* file : kStepIndexes) bytes.push_back(ReadFile(dir.File(file)));
+    }
+    return bytes;
+}
+
+void CheckStepIndexes(const TempDir& dir) {
+    for (const char* file : kStepIndexes) CheckIndex(dir.File("t.dbf"), dir.File(file));
+}
+
 void MakeMemoTable(const std::string& folder) {
     MakeTable(folder + "/t.dbf", Variant::FoxPro2, {{"NAME", 'C', 4}, {"NOTES", 'M'}},
               {{T("a"), T("first memo")}, {T("b"), T("second memo")}, {T("c"), N()}});
@@ -619,14 +689,14 @@ protected:
 TEST_P(FolderSteps, AKillAtAnyStepLeavesTheTableWholeBeforeOrAfter) {
     const StepCase& c = GetParam();
     for (bool indexed : {false, true}) {
-        SCOPED_TRACE(indexed ? "with a structural index" : "without an index");
+        SCOPED_TRACE(indexed ? "with index files of three formats" : "without an index");
         bool sawBefore = false;
         for (int stop = 0;; ++stop) {
             ASSERT_LT(stop, 200) << "the statement never finished";
             TempDir dir;
             MakeMemoTable(dir.Path());
-            if (indexed) MakeCdx(dir.File("t.dbf"), dir.File("t.cdx"), kStepTags);
-            const std::string index = indexed ? ReadFile(dir.File("t.cdx")) : std::string();
+            if (indexed) MakeStepIndexes(dir);
+            const std::vector<std::string> index = StepIndexBytes(dir, indexed);
             pid_t child = ::fork();
             ASSERT_GE(child, 0);
             if (child == 0) {
@@ -646,9 +716,9 @@ TEST_P(FolderSteps, AKillAtAnyStepLeavesTheTableWholeBeforeOrAfter) {
             ASSERT_NE(WEXITSTATUS(status), 4) << "the statement failed at step " << stop;
             Rows rows = Contents(dir.Path());
             if (indexed && rows == kBefore) {
-                EXPECT_EQ(ReadFile(dir.File("t.cdx")), index) << "killed at step " << stop;
+                EXPECT_TRUE(StepIndexBytes(dir, true) == index) << "killed at step " << stop;
             }
-            if (indexed && rows != kBefore) CheckCdx(dir.File("t.dbf"), dir.File("t.cdx"));
+            if (indexed && rows != kBefore) CheckStepIndexes(dir);
             if (WEXITSTATUS(status) == 0) {
                 EXPECT_EQ(rows, c.after) << "finished";
                 EXPECT_TRUE(sawBefore);
@@ -663,13 +733,13 @@ TEST_P(FolderSteps, AKillAtAnyStepLeavesTheTableWholeBeforeOrAfter) {
 TEST_P(FolderSteps, AFailedWriteAtAnyStepChangesNothingAndIsReported) {
     const StepCase& c = GetParam();
     for (bool indexed : {false, true}) {
-        SCOPED_TRACE(indexed ? "with a structural index" : "without an index");
+        SCOPED_TRACE(indexed ? "with index files of three formats" : "without an index");
         for (int stop = 0;; ++stop) {
             ASSERT_LT(stop, 200) << "the statement never finished";
             TempDir dir;
             MakeMemoTable(dir.Path());
-            if (indexed) MakeCdx(dir.File("t.dbf"), dir.File("t.cdx"), kStepTags);
-            const std::string index = indexed ? ReadFile(dir.File("t.cdx")) : std::string();
+            if (indexed) MakeStepIndexes(dir);
+            const std::vector<std::string> index = StepIndexBytes(dir, indexed);
             const std::string table = ReadFile(dir.File("t.dbf"));
             const std::string memo = ReadFile(dir.File("t.fpt"));
             int step = 0;
@@ -683,14 +753,14 @@ TEST_P(FolderSteps, AFailedWriteAtAnyStepChangesNothingAndIsReported) {
             }
             if (!failed) {
                 EXPECT_EQ(Contents(dir.Path()), c.after);
-                if (indexed) CheckCdx(dir.File("t.dbf"), dir.File("t.cdx"));
+                if (indexed) CheckStepIndexes(dir);
                 break;
             }
             EXPECT_EQ(Contents(dir.Path()), kBefore) << "failed at step " << stop;
             EXPECT_EQ(ReadFile(dir.File("t.dbf")), table) << "failed at step " << stop;
             EXPECT_EQ(ReadFile(dir.File("t.fpt")), memo) << "failed at step " << stop;
             if (indexed) {
-                EXPECT_EQ(ReadFile(dir.File("t.cdx")), index) << "failed at step " << stop;
+                EXPECT_TRUE(StepIndexBytes(dir, true) == index) << "failed at step " << stop;
             }
         }
     }

@@ -2,10 +2,42 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "kce/dbf/Table.h"
+#include "kce/dbf/Writer.h"
 #include "tests/kce/dbf/TestFiles.h"
 
 namespace kce::dbf::test {
+
+// `count` patients with names, ages, balances (some negative), birth dates (some empty) and an
+// active flag; every seventh record is marked deleted.
+std::string MakePatients(const TempFolder& dir, size_t count) {
+    TableSpec layout;
+    layout.variant = Variant::VisualFoxPro;
+    layout.columns = {{"NAME", 'C', 12}, {"AGE", 'N', 4}, {"BAL", 'N', 9, 2},
+                      {"BORN", 'D'},     {"ACTIVE", 'L'}, {"VISITS", 'I'}};
+    static const char* const kNames[] = {"smith", "Jones", "brown",    "O'Neil",
+                                         "Zed",   "adams", "Smithers", "  lee"};
+    std::vector<Record> records;
+    uint32_t seed = 12345;
+    auto next = [&seed]() { return seed = seed * 1103515245u + 12345u, (seed >> 8) & 0xFFFF; };
+    for (size_t i = 0; i < count; ++i) {
+        std::string name = std::string(kNames[next() % 8]) + std::to_string(next() % 50);
+        char born[16];
+        std::snprintf(born, sizeof born, "%04u-%02u-%02u", 1920 + next() % 90, 1 + next() % 12,
+                      1 + next() % 28);
+        records.push_back({StoredValue::Text(name), I(next() % 100),
+                           R((static_cast<int>(next() % 20000) - 5000) / 100.0),
+                           next() % 10 == 0 ? N() : StoredValue::Text(born), I(next() % 2),
+                           I(static_cast<int64_t>(next() % 300) - 100)});
+    }
+    const std::string path = dir.File("patients.dbf");
+    CreateTable(path, layout, records);
+    const Header header = Table::Open(path)->GetHeader();
+    for (uint32_t r = 6; r < count; r += 7) SetByte(path, header.RecordOffset(r), '*');
+    return path;
+}
 
 std::vector<std::string> RawRecords(const std::string& tablePath) {
     auto table = Table::Open(tablePath);
@@ -15,13 +47,15 @@ std::vector<std::string> RawRecords(const std::string& tablePath) {
     return records;
 }
 
-std::vector<CdxTag> TagsFor(const std::string& tablePath, const std::vector<TagSpec>& specs) {
+std::vector<IndexTag> TagsFor(const std::string& tablePath, IndexFormat format,
+                              const std::vector<TagSpec>& specs) {
     auto table = Table::Open(tablePath);
     const std::vector<std::string> records = RawRecords(tablePath);
-    std::vector<CdxTag> tags;
+    std::vector<IndexTag> tags;
     for (const TagSpec& spec : specs) {
-        CdxTag tag;
+        IndexTag tag;
         tag.name = spec.name;
+        tag.format = format;
         tag.keyExpression = spec.key;
         tag.forExpression = spec.filter;
         tag.unique = spec.unique;
@@ -31,26 +65,43 @@ std::vector<CdxTag> TagsFor(const std::string& tablePath, const std::vector<TagS
             Expression::Parse(spec.key, table->Columns(), table->GetCodePage(), tablePath);
         tag.keyType = key.Type();
         tag.keyLength = CdxKeyLength(key, table->GetHeader().recordLength);
-        tag.entries =
-            CdxTagEntries(tag, records, table->Columns(), table->GetCodePage(), tablePath);
+        if (format == IndexFormat::Ntx && key.Type() == ExprType::Date) tag.keyLength = 8;
+        if (format == IndexFormat::Ntx && key.Type() == ExprType::Numeric) {
+            tag.keyLength = 10;
+            for (const Column& c : table->Columns()) {
+                if (c.name == spec.key) {
+                    tag.keyLength = static_cast<uint16_t>(c.length);
+                    tag.keyDecimals = c.decimals;
+                }
+            }
+        }
+        tag.entries = TagEntries(tag, records, table->Columns(), table->GetCodePage(), tablePath);
         tags.push_back(std::move(tag));
     }
     return tags;
 }
 
-void MakeCdx(const std::string& tablePath, const std::string& cdxPath,
-             const std::vector<TagSpec>& specs) {
-    WriteFile(cdxPath, BuildCdx(TagsFor(tablePath, specs)));
+std::vector<CdxTag> TagsFor(const std::string& tablePath, const std::vector<TagSpec>& specs) {
+    return TagsFor(tablePath, IndexFormat::Cdx, specs);
 }
 
-std::vector<CdxTag> CheckCdx(const std::string& tablePath, const std::string& cdxPath) {
+void MakeIndex(const std::string& tablePath, const std::string& path,
+               const std::vector<TagSpec>& specs, bool compact) {
+    IndexFile index;
+    index.format = *IndexFormatOf(path);
+    index.compact = compact;
+    index.tags = TagsFor(tablePath, index.format, specs);
+    WriteFile(path, BuildIndex(index, path));
+}
+
+IndexFile CheckIndex(const std::string& tablePath, const std::string& path) {
     auto table = Table::Open(tablePath);
     const std::vector<std::string> records = RawRecords(tablePath);
-    std::vector<CdxTag> tags = ReadCdx(cdxPath, table->Columns(), table->GetCodePage());
-    for (const CdxTag& tag : tags) {
+    IndexFile index = ReadIndex(path, table->Columns(), table->GetCodePage());
+    for (const IndexTag& tag : index.tags) {
         SCOPED_TRACE("tag " + tag.name);
-        const std::vector<CdxEntry> expected =
-            CdxTagEntries(tag, records, table->Columns(), table->GetCodePage(), cdxPath);
+        const std::vector<IndexEntry> expected =
+            TagEntries(tag, records, table->Columns(), table->GetCodePage(), path);
         EXPECT_EQ(tag.entries.size(), expected.size());
         for (size_t i = 0; i < std::min(expected.size(), tag.entries.size()); ++i) {
             if (!(tag.entries[i] == expected[i])) {
@@ -61,7 +112,16 @@ std::vector<CdxTag> CheckCdx(const std::string& tablePath, const std::string& cd
             }
         }
     }
-    return tags;
+    return index;
+}
+
+void MakeCdx(const std::string& tablePath, const std::string& cdxPath,
+             const std::vector<TagSpec>& specs) {
+    WriteFile(cdxPath, BuildCdx(TagsFor(tablePath, specs)));
+}
+
+std::vector<CdxTag> CheckCdx(const std::string& tablePath, const std::string& cdxPath) {
+    return CheckIndex(tablePath, cdxPath).tags;
 }
 
 }  // namespace kce::dbf::test

@@ -26,35 +26,6 @@
 namespace kce::dbf::test {
 namespace {
 
-// `count` patients with names, ages, balances (some negative), birth dates (some empty) and an
-// active flag; every seventh record is marked deleted.
-std::string MakePatients(const TempFolder& dir, size_t count) {
-    TableSpec layout;
-    layout.variant = Variant::VisualFoxPro;
-    layout.columns = {{"NAME", 'C', 12}, {"AGE", 'N', 4}, {"BAL", 'N', 9, 2},
-                      {"BORN", 'D'},     {"ACTIVE", 'L'}, {"VISITS", 'I'}};
-    static const char* const kNames[] = {"smith", "Jones", "brown",    "O'Neil",
-                                         "Zed",   "adams", "Smithers", "  lee"};
-    std::vector<Record> records;
-    uint32_t seed = 12345;
-    auto next = [&seed]() { return seed = seed * 1103515245u + 12345u, (seed >> 8) & 0xFFFF; };
-    for (size_t i = 0; i < count; ++i) {
-        std::string name = std::string(kNames[next() % 8]) + std::to_string(next() % 50);
-        char born[16];
-        std::snprintf(born, sizeof born, "%04u-%02u-%02u", 1920 + next() % 90, 1 + next() % 12,
-                      1 + next() % 28);
-        records.push_back({StoredValue::Text(name), I(next() % 100),
-                           R((static_cast<int>(next() % 20000) - 5000) / 100.0),
-                           next() % 10 == 0 ? N() : StoredValue::Text(born), I(next() % 2),
-                           I(static_cast<int64_t>(next() % 300) - 100)});
-    }
-    const std::string path = dir.File("patients.dbf");
-    CreateTable(path, layout, records);
-    const Header header = Table::Open(path)->GetHeader();
-    for (uint32_t r = 6; r < count; r += 7) SetByte(path, header.RecordOffset(r), '*');
-    return path;
-}
-
 const std::vector<TagSpec> kTags = {
     {"NAME", "UPPER(NAME)"},
     {"AGE", "AGE"},
