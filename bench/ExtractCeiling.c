@@ -6,11 +6,13 @@
  * the value shapes of the demo practice's tables, so it writes the same bytes for queries over
  * them (extract_bench compares the files):
  *
- *   integer            decimal digits
+ *   integer            decimal digits; in a money column (by name, from the dictionary's
+ *                      catalogue) the count of ten-thousandths as the amount below
  *   real               the amount rounded to 4 decimals, trailing zeros and point dropped
  *   text YYYY-MM-DD    MM/DD/YYYY
  *   text YYYY-MM-DD HH:MM:SS[.mmm]
- *                      MM/DD/YYYY HH:MM:SS, the date alone at midnight
+ *                      MM/DD/YYYY h:MM:SS AM (12-hour clock, the default locale items), the
+ *                      date alone at midnight
  *   other text         trailing blanks dropped, UTF-8 turned into Windows-1252 (Latin-1 part)
  *   null               nothing
  *
@@ -87,8 +89,12 @@ static void PutText(const unsigned char* p, int n) {
     if (n >= 19 && IsDate(p, n) && p[10] == ' ' && p[13] == ':' && p[16] == ':') {
         PutDate(p);
         if (memcmp(p + 11, "00:00:00", 8) != 0) {
+            const int hour = (p[11] - '0') * 10 + (p[12] - '0');
+            const int twelve = hour % 12 == 0 ? 12 : hour % 12;
             PutChar(' ');
-            Put((const char*)p + 11, 8);
+            PutUnsigned((uint64_t)twelve);
+            Put((const char*)p + 13, 6);
+            Put(hour < 12 ? " AM" : " PM", 3);
         }
         return;
     }
@@ -107,8 +113,7 @@ static void PutText(const unsigned char* p, int n) {
     }
 }
 
-static void PutAmount(double value) {
-    int64_t scaled = llround(value * 10000.0);
+static void PutScaled(int64_t scaled) {
     uint64_t magnitude = scaled < 0 ? (uint64_t)0 - (uint64_t)scaled : (uint64_t)scaled;
     if (scaled < 0) PutChar('-');
     PutUnsigned(magnitude / 10000);
@@ -120,6 +125,24 @@ static void PutAmount(double value) {
     while (digits[n - 1] == '0') --n;
     PutChar('.');
     Put(digits, (size_t)n);
+}
+
+static void PutAmount(double value) {
+    PutScaled(llround(value * 10000.0));
+}
+
+/* Whether the result column's name is that of a MONEY or CURRENCY column in the catalogue. */
+static int IsMoneyColumn(sqlite3* db, const char* name) {
+    sqlite3_stmt* stmt = NULL;
+    int money = 0;
+    if (sqlite3_prepare_v2(db,
+                           "SELECT 1 FROM kdd_columns WHERE column_name = ? AND type IN (17, 18)",
+                           -1, &stmt, NULL) == SQLITE_OK) {
+        sqlite3_bind_text(stmt, 1, name, -1, SQLITE_STATIC);
+        money = sqlite3_step(stmt) == SQLITE_ROW;
+    }
+    sqlite3_finalize(stmt);
+    return money;
 }
 
 int main(int argc, char** argv) {
@@ -144,6 +167,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const int columns = sqlite3_column_count(stmt);
+    int* money = calloc((size_t)columns + 1, sizeof *money);
+    for (int i = 0; i < columns; ++i) money[i] = IsMoneyColumn(db, sqlite3_column_name(stmt, i));
     for (int i = 0; i < columns; ++i) {
         if (i > 0) PutChar(',');
         PutChar('"');
@@ -161,6 +186,10 @@ int main(int argc, char** argv) {
             switch (sqlite3_column_type(stmt, i)) {
                 case SQLITE_INTEGER: {
                     int64_t value = sqlite3_column_int64(stmt, i);
+                    if (money[i]) {
+                        PutScaled(value);
+                        break;
+                    }
                     if (value < 0) PutChar('-');
                     PutUnsigned(value < 0 ? (uint64_t)0 - (uint64_t)value : (uint64_t)value);
                     break;
@@ -192,6 +221,7 @@ int main(int argc, char** argv) {
     }
     sqlite3_finalize(stmt);
     sqlite3_close(db);
+    free(money);
     printf("%ld\n", records);
     return 0;
 }

@@ -263,6 +263,14 @@ protected:
     // Copies one field's native data out of the current record into destination; false when the
     // value is null. A null destination only asks.
     virtual bool ReadFieldData(const TField& field, void* destination) { return false; }
+    // The converted form of one field straight from the current record, for a dataset that can
+    // give it without building the native form first (a decimal field whose record holds a
+    // scaled integer). It must equal what ReadFieldData and ConvertFieldData give; NotRead
+    // leaves the field to them.
+    enum class TConvertedRead : uint8_t { NotRead, Null, Read };
+    virtual TConvertedRead ReadConvertedFieldData(const TField& field, void* destination) {
+        return TConvertedRead::NotRead;
+    }
 
     // Event firing; a concrete dataset may hook them (calling the base).
     virtual void DoBeforeOpen();

@@ -163,6 +163,14 @@ void TDataSet::AttachFields(bool attach) {
 
 bool TDataSet::LoadFieldValue(const TField& field, void* buffer, bool native) {
     if (native || buffer == nullptr) return ReadFieldData(field, buffer);
+    switch (ReadConvertedFieldData(field, buffer)) {
+        case TConvertedRead::Read:
+            return true;
+        case TConvertedRead::Null:
+            return false;
+        case TConvertedRead::NotRead:
+            break;
+    }
     const int size = std::max(field.NativeSize(), 0);
     if (size < kScratchSize) {
         alignas(8) std::byte scratch[kScratchSize];

@@ -171,6 +171,7 @@ public:
     double ValueAsFloat() const override;
     int32_t ValueAsInteger() const override;
     std::string ValueAsText() const override;
+    void AppendValueText(std::string& out) const override;
     int NativeSize() const override { return sizeof(TBcd); }
     int DefaultWidth() const override { return precision_ > 0 ? precision_ + 1 : 10; }
     // A value that cannot be read or formatted shows "BCD overflow" instead of raising.

@@ -252,6 +252,21 @@ std::string TBCDField::ValueAsText() const {
     return ReadPlainText(&text) ? text : std::string();
 }
 
+void TBCDField::AppendValueText(std::string& out) const {
+    int64_t scaled = 0;
+    bool inRange = true;
+    try {
+        if (!ReadScaled(&scaled)) return;
+    } catch (const EBcdOverflowException&) {
+        inRange = false;
+    }
+    if (inRange) {
+        AppendCurrencyText(out, scaled);
+    } else {
+        out += ValueAsText();  // the decimal record's own digits, as ValueAsText gives them
+    }
+}
+
 std::string TBCDField::RenderText(bool forDisplay) const {
     int64_t scaled = 0;
     try {

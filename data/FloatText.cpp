@@ -290,7 +290,39 @@ void AppendCurrencyTextStyled(std::string& out, int64_t scaled, TFloatFormat sty
 }
 
 void AppendCurrencyText(std::string& out, int64_t scaled) {
-    AppendCurrencyTextStyled(out, scaled, TFloatFormat::General, 0);
+    // The general style with all four decimals never needs the exponent notation (a 64-bit
+    // scaled value has at most 15 integer digits and its smallest step is 0.0001), so the text is
+    // the sign, the integer part ("0" below one) and, when the value has them, the decimals
+    // without trailing zeros after the separator: written straight from the integer.
+    if (scaled == 0) {
+        out.push_back('0');
+        return;
+    }
+    const uint64_t magnitude =
+        scaled < 0 ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
+    char text[32];
+    char* end = text + sizeof text;
+    char* p = end;
+    uint64_t fraction = magnitude % 10000;
+    if (fraction != 0) {
+        int decimals = 4;
+        while (fraction % 10 == 0) {
+            fraction /= 10;
+            --decimals;
+        }
+        for (int i = 0; i < decimals; ++i) {
+            *--p = static_cast<char>('0' + fraction % 10);
+            fraction /= 10;
+        }
+        if (LocaleFormats.DecimalChar != '\0') *--p = LocaleFormats.DecimalChar;
+    }
+    uint64_t whole = magnitude / 10000;
+    do {
+        *--p = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    if (scaled < 0) *--p = '-';
+    out.append(p, end);
 }
 
 std::string FloatTextStyled(double value, TFloatFormat style, int precision, int digits) {

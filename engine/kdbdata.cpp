@@ -553,4 +553,20 @@ bool TKdbDataSet::ReadFieldData(const TField& field, void* destination) {
     return true;
 }
 
+TDataSet::TConvertedRead TKdbDataSet::ReadConvertedFieldData(const TField& field,
+                                                             void* destination) {
+    if (field.DataType() != ftBCD) return TConvertedRead::NotRead;
+    const TKdbRecordBuffer* buffer = BufferForMode();
+    const int index = field.FieldNumber() - 1;
+    if (!buffer || index < 0 || index >= kceDefs_.Count()) return TConvertedRead::NotRead;
+    const TKCEFieldDef& def = kceDefs_.At(index);
+    const uint8_t* record = buffer->Data.data();
+    const TRecordDecodeEnv env = EngineDecodeEnv(engineTableType_, cursor_);
+    if (kdbrecord::IsNull(def, record, env)) return TConvertedRead::Null;
+    int64_t scaled = 0;
+    if (!kdbrecord::DecodeScaled(def, record, &scaled)) return TConvertedRead::NotRead;
+    std::memcpy(destination, &scaled, sizeof scaled);
+    return TConvertedRead::Read;
+}
+
 }  // namespace parvell

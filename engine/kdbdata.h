@@ -210,6 +210,11 @@ bool IsNull(const TKCEFieldDef& def, const uint8_t* record, const TRecordDecodeE
 // the field's NativeSize bytes. Blob types write nothing.
 void Decode(const TKCEFieldDef& def, const uint8_t* record, TFieldType dataType,
             const TRecordDecodeEnv& env, void* destination);
+// The value x 10000 of a non-null field read as ftBCD, without the decimal record that Decode
+// writes: exactly what BcdToScaled gives for that record. False when this short road does not
+// apply (other engine types, a numeric text it does not read plainly, a value that may not fit):
+// the caller then decodes and converts.
+bool DecodeScaled(const TKCEFieldDef& def, const uint8_t* record, int64_t* scaled);
 }  // namespace kdbrecord
 
 // ---- Blob cache and blob stream ----
@@ -343,6 +348,9 @@ protected:
     void CursorOpen() override;
     bool CursorIsOpen() const override { return cursor_ != kNoHandle; }
     bool ReadFieldData(const TField& field, void* destination) override;
+    // A decimal field's scaled value straight from money, large integer and short numeric text
+    // columns (see kdbrecord::DecodeScaled).
+    TConvertedRead ReadConvertedFieldData(const TField& field, void* destination) override;
 
     static constexpr uint32_t kNoHandle = 0xFFFFFFFFu;  // -1: no cursor
 

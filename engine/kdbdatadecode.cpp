@@ -1,4 +1,5 @@
 // Record decoding: null tests per table type and the native value of every engine type.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -181,6 +182,51 @@ void DecodeNumericText(const uint8_t* p, uint32_t length, TFieldType dataType, v
     }
 }
 
+// The numeric text that DecodeNumericText turns into a decimal record, read straight as value x
+// 10000 when it is plain: blanks, an optional '-', digits with at most one separator ('.' or the
+// locale's decimal character) and at most four decimals, blanks; at most 14 integer digits after
+// leading zeros. The text ends at the first zero byte as there. False for anything else (a '+',
+// no digits, a second separator, more decimals or digits, a decimal character that could be
+// taken for part of a number), which the general conversion then settles.
+bool ScaledNumericText(const uint8_t* p, uint32_t length, int64_t* scaled) {
+    const char decimal = LocaleFormats.DecimalChar;
+    if (decimal == '\0' || decimal == ' ' || decimal == '-' || decimal == '+' ||
+        (decimal >= '0' && decimal <= '9')) {
+        return false;
+    }
+    uint32_t i = 0;
+    auto at = [&](uint32_t k) { return k < length ? static_cast<char>(p[k]) : '\0'; };
+    while (at(i) == ' ') ++i;
+    const bool negative = at(i) == '-';
+    if (negative) ++i;
+    uint64_t whole = 0;
+    int wholeDigits = 0;  // significant ones
+    int digits = 0;
+    for (char c = at(i); c >= '0' && c <= '9'; c = at(++i)) {
+        if (whole != 0 || c != '0') {
+            if (++wholeDigits > 14) return false;
+        }
+        whole = whole * 10 + static_cast<uint64_t>(c - '0');
+        ++digits;
+    }
+    uint64_t fraction = 0;
+    int places = 0;
+    if (at(i) == '.' || at(i) == decimal) {
+        ++i;
+        for (char c = at(i); c >= '0' && c <= '9'; c = at(++i)) {
+            if (++places > 4) return false;
+            fraction = fraction * 10 + static_cast<uint64_t>(c - '0');
+        }
+        digits += places;
+    }
+    while (at(i) == ' ') ++i;
+    if (at(i) != '\0' || digits == 0) return false;
+    for (int k = places; k < 4; ++k) fraction *= 10;
+    const auto magnitude = static_cast<int64_t>(whole * 10000 + fraction);
+    *scaled = negative ? -magnitude : magnitude;
+    return true;
+}
+
 // Stored length of a variable field: the word after the L bytes (KDT), L or the last byte (VFP),
 // else L; never more than L.
 uint32_t VariableLength(const TKCEFieldDef& def, const uint8_t* record,
@@ -300,6 +346,29 @@ void Decode(const TKCEFieldDef& def, const uint8_t* record, TFieldType dataType,
         }
         default:
             break;  // blobs come through the blob stream
+    }
+}
+
+bool DecodeScaled(const TKCEFieldDef& def, const uint8_t* record, int64_t* scaled) {
+    const uint8_t* p = record + def.Offset;
+    switch (def.EngineType) {
+        case 18:
+            // Ten-thousandths already; the decimal record of 20 digits and 4 decimals that
+            // Decode writes holds every 64-bit value and reads back as the same number.
+            *scaled = Get<int64_t>(p);
+            return true;
+        case 21: {
+            // The integer's digits and no decimals: x 10000, while that fits.
+            const int64_t value = Get<int64_t>(p);
+            constexpr int64_t kLargest = INT64_MAX / 10000;
+            if (value > kLargest || value < -kLargest) return false;
+            *scaled = value * 10000;
+            return true;
+        }
+        case 2:
+            return ScaledNumericText(p, def.Length, scaled);
+        default:
+            return false;
     }
 }
 

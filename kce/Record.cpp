@@ -68,9 +68,9 @@ uint32_t WidthOf(uint16_t type, uint32_t length) {
 
 // Writes text (Windows-1252 from UTF-8) into width bytes, padded with spaces; returns the bytes
 // of text.
-size_t PutText(sqlite3_stmt* stmt, int column, uint8_t* p, uint32_t width, char pad) {
-    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-    size_t bytes = static_cast<size_t>(sqlite3_column_bytes(stmt, column));
+size_t PutText(sqlite3_value* cell, uint8_t* p, uint32_t width, char pad) {
+    const char* text = reinterpret_cast<const char*>(sqlite3_value_text(cell));
+    size_t bytes = static_cast<size_t>(sqlite3_value_bytes(cell));
     size_t n = FromUtf8(text, bytes, reinterpret_cast<char*>(p), width);
     std::memset(p + n, pad, width - n);
     return n;
@@ -118,16 +118,16 @@ bool OutOfRange(const Field& field, const std::string& value, std::string& error
 // The value of an integer result column, when its type can hold it: inside the type's range and
 // not the one value whose bytes are the type's null mark (SMALLINT -32768, INTEGER -2147483648,
 // AUTOINC -1, BIGINT -2^63). A real is an integer expression that overflowed 64 bits.
-bool IntegerValue(sqlite3_stmt* stmt, int column, uint16_t type, int64_t& value) {
-    if (sqlite3_column_type(stmt, column) != SQLITE_INTEGER) {
-        const double real = sqlite3_column_double(stmt, column);
+bool IntegerValue(sqlite3_value* cell, uint16_t type, int64_t& value) {
+    if (sqlite3_value_type(cell) != SQLITE_INTEGER) {
+        const double real = sqlite3_value_double(cell);
         if (!(real > -9223372036854775808.0 && real < 9223372036854775808.0) ||
             real != std::floor(real)) {
             return false;
         }
         value = static_cast<int64_t>(real);
     } else {
-        value = sqlite3_column_int64(stmt, column);
+        value = sqlite3_value_int64(cell);
     }
     switch (type) {
         case sql::kShortInt:
@@ -309,18 +309,21 @@ bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
         const Field& field = fields_[i];
         int column = static_cast<int>(i);
         uint8_t* p = record + field.offset;
-        int storage = sqlite3_column_type(stmt, column);
+        // One look-up of the column; its value is read through the value interface, which
+        // spares the statement's per-call checks (the connection is held for the whole walk).
+        sqlite3_value* cell = sqlite3_column_value(stmt, column);
+        const int storage = sqlite3_value_type(cell);
         if (storage == SQLITE_NULL) {
             WriteNull(field, record);
             continue;
         }
         switch (field.type) {
             case sql::kLogical:
-                *p = sqlite3_column_int64(stmt, column) != 0 ? 'T' : 'F';
+                *p = sqlite3_value_int64(cell) != 0 ? 'T' : 'F';
                 break;
             case sql::kNumeric:
-                if (!WriteNumericText(sqlite3_column_double(stmt, column), field.length,
-                                      field.decimals, reinterpret_cast<char*>(p))) {
+                if (!WriteNumericText(sqlite3_value_double(cell), field.length, field.decimals,
+                                      reinterpret_cast<char*>(p))) {
                     error = "Value " + ValueText(stmt, column) + " is too wide for column \"" +
                             field.name + "\" (NUMERIC(" + std::to_string(field.length) + "," +
                             std::to_string(field.decimals) + ")).";
@@ -329,9 +332,8 @@ bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
                 break;
             case sql::kDate:
             case sql::kCompactDate: {
-                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-                auto day =
-                    ParseStoredDate(text, static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
+                const char* text = reinterpret_cast<const char*>(sqlite3_value_text(cell));
+                auto day = ParseStoredDate(text, static_cast<size_t>(sqlite3_value_bytes(cell)));
                 if (!day) {
                     WriteNull(field, record);
                 } else if (field.type == sql::kDate) {
@@ -348,17 +350,17 @@ bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
             }
             case sql::kChar:
             case sql::kCharCI:
-                PutText(stmt, column, p, field.length, ' ');
+                PutText(cell, p, field.length, ' ');
                 break;
             case sql::kVarChar:
                 Put<uint16_t>(p + field.length,
-                              static_cast<uint16_t>(PutText(stmt, column, p, field.length, 0)));
+                              static_cast<uint16_t>(PutText(cell, p, field.length, 0)));
                 break;
             case sql::kRaw:
             case sql::kVarBinary: {
-                const void* bytes = sqlite3_column_blob(stmt, column);
-                uint32_t n = std::min<uint32_t>(
-                    static_cast<uint32_t>(sqlite3_column_bytes(stmt, column)), field.length);
+                const void* bytes = sqlite3_value_blob(cell);
+                uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(sqlite3_value_bytes(cell)),
+                                                field.length);
                 if (n > 0) std::memcpy(p, bytes, n);
                 std::memset(p + n, 0, field.length - n);
                 if (field.type == sql::kVarBinary)
@@ -366,7 +368,7 @@ bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
                 break;
             }
             case sql::kDouble: {
-                const double value = sqlite3_column_double(stmt, column);
+                const double value = sqlite3_value_double(cell);
                 Put<double>(p, value);
                 if (Get<uint64_t>(p) == kNullDouble)
                     return OutOfRange(field, ValueText(stmt, column), error);
@@ -377,7 +379,7 @@ bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
             case sql::kShortInt:
             case sql::kBigInt: {
                 int64_t value = 0;
-                if (!IntegerValue(stmt, column, field.type, value))
+                if (!IntegerValue(cell, field.type, value))
                     return OutOfRange(field, ValueText(stmt, column), error);
                 if (field.type == sql::kShortInt)
                     Put<int16_t>(p, static_cast<int16_t>(value));
@@ -391,7 +393,7 @@ bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
             // that overflowed the count.
             case sql::kCurDouble:
             case sql::kMoney: {
-                const int64_t count = sqlite3_column_int64(stmt, column);
+                const int64_t count = sqlite3_value_int64(cell);
                 if (storage != SQLITE_INTEGER || count == kNullInt64) {
                     return OutOfRange(field, MoneyValueText(stmt, column), error);
                 }
@@ -402,9 +404,8 @@ bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
                 break;
             }
             case sql::kTime: {
-                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-                auto ms =
-                    ParseStoredTime(text, static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
+                const char* text = reinterpret_cast<const char*>(sqlite3_value_text(cell));
+                auto ms = ParseStoredTime(text, static_cast<size_t>(sqlite3_value_bytes(cell)));
                 if (ms)
                     Put<int32_t>(p, *ms);
                 else
@@ -413,11 +414,11 @@ bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
             }
             case sql::kTimestamp:
             case sql::kModTime: {
-                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+                const char* text = reinterpret_cast<const char*>(sqlite3_value_text(cell));
                 int32_t day = 0;
                 int32_t ms = 0;
-                if (ParseStoredTimestamp(
-                        text, static_cast<size_t>(sqlite3_column_bytes(stmt, column)), day, ms)) {
+                if (ParseStoredTimestamp(text, static_cast<size_t>(sqlite3_value_bytes(cell)), day,
+                                         ms)) {
                     Put<int32_t>(p, day);
                     Put<int32_t>(p + 4, ms);
                 } else {
@@ -427,17 +428,17 @@ bool RecordLayout::Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs,
             }
             case sql::kMemo:
             case sql::kVarTextBlob: {
-                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-                std::string converted = FromUtf8(std::string_view(
-                    text, static_cast<size_t>(sqlite3_column_bytes(stmt, column))));
+                const char* text = reinterpret_cast<const char*>(sqlite3_value_text(cell));
+                std::string converted = FromUtf8(
+                    std::string_view(text, static_cast<size_t>(sqlite3_value_bytes(cell))));
                 uint64_t offset = blobs.Append(converted.data(), converted.size());
                 PutBlobSlot(p, static_cast<uint32_t>(converted.size()), offset);
                 break;
             }
             case sql::kBinary:
             case sql::kImage: {
-                const void* bytes = sqlite3_column_blob(stmt, column);
-                uint32_t n = static_cast<uint32_t>(sqlite3_column_bytes(stmt, column));
+                const void* bytes = sqlite3_value_blob(cell);
+                uint32_t n = static_cast<uint32_t>(sqlite3_value_bytes(cell));
                 uint64_t offset = blobs.Append(bytes, n);
                 PutBlobSlot(p, n, offset);
                 break;

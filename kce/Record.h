@@ -45,7 +45,9 @@ public:
     // bytes; blob contents go to blobs. Allocation-free apart from the blob store's growth.
     // A value the field cannot hold (a number wider than its NUMERIC text, an integer or money
     // value out of its type's range or equal to the type's null mark) is not turned into null or
-    // asterisks: Encode returns false and `error` names the column and the value.
+    // asterisks: Encode returns false and `error` names the column and the value. The caller
+    // holds the statement's connection for the call: the columns are read as SQLite's
+    // unprotected values.
     bool Encode(sqlite3_stmt* stmt, uint8_t* record, ByteStore& blobs, std::string& error) const;
 
 private:

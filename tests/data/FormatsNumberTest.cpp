@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "data/Formats.h"
 
@@ -210,6 +212,33 @@ TEST_F(FormatsTest, CurrencyTextsRoundScaledValuesHalfToEven) {
     std::string line = "=";
     AppendCurrencyText(line, 125000);
     EXPECT_EQ(line, "=12.5");
+}
+
+// The plain currency text is written straight from the integer; it must stay what the general
+// style writes, for every count of decimals, both signs and each kind of separator item.
+TEST_F(FormatsTest, PlainCurrencyTextEqualsTheGeneralStyle) {
+    std::vector<int64_t> values = {0, std::numeric_limits<int64_t>::max(),
+                                   std::numeric_limits<int64_t>::min(),
+                                   std::numeric_limits<int64_t>::min() + 1};
+    for (int64_t base : {1LL, 7LL, 10LL, 99LL, 1000LL, 1234LL, 10000LL, 12345LL, 50000LL}) {
+        for (int64_t power = 1; power <= 100000000000000LL; power *= 10) {
+            values.push_back(base * power);
+            values.push_back(base * power + 1);
+        }
+    }
+    for (char decimal : {'.', ',', '\0'}) {
+        LocaleFormats.DecimalChar = decimal;
+        for (int64_t value : values) {
+            for (int64_t v :
+                 {value, value == std::numeric_limits<int64_t>::min() ? value : -value}) {
+                const std::string general = CurrencyTextStyled(v, TFloatFormat::General, 0);
+                EXPECT_EQ(CurrencyText(v), general) << v << " with " << int(decimal);
+                std::string line = "x";
+                AppendCurrencyText(line, v);
+                EXPECT_EQ(line, "x" + general) << v;
+            }
+        }
+    }
 }
 
 // A decimal record from its text: "-12.50" has 4 digits, 2 of them decimals, and the sign set.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "common/Exceptions.h"
@@ -61,6 +62,57 @@ TEST(BcdToScaled, MalformedOrTooLargeRecordsOverflow) {
             EXPECT_EQ(e.Message(), "BCD overflow") << c.name;
         }
     }
+}
+
+// Every precision up to 24 digits, up to six decimals, both signs and digit patterns from one
+// digit to all nines: the value x 10000 worked out in 128 bits (a fifth decimal of 6 to 9 rounds
+// up, 5 only with a later non-zero digit), or an overflow beyond 64 bits.
+TEST(BcdToScaled, EveryPrecisionPlacesAndSignAgreeWithWideArithmetic) {
+    const auto expected = [](const std::string& digits, int places, bool negative,
+                             bool* overflow) -> int64_t {
+        __int128 whole = 0;
+        for (char c : digits) whole = whole * 10 + (c - '0');
+        __int128 scaled = whole;
+        for (int i = places; i < 4; ++i) scaled *= 10;
+        if (places > 4) {
+            __int128 divisor = 1;
+            for (int i = 4; i < places; ++i) divisor *= 10;
+            const __int128 rest = whole % divisor;
+            const int first = static_cast<int>(rest / (divisor / 10));
+            const bool later = rest % (divisor / 10) != 0;
+            scaled = whole / divisor + ((first >= 6 || (first == 5 && later)) ? 1 : 0);
+        }
+        *overflow = scaled > INT64_MAX;
+        return *overflow ? 0 : static_cast<int64_t>(negative ? -scaled : scaled);
+    };
+    for (int precision = 1; precision <= 24; ++precision) {
+        const std::string patterns[] = {
+            std::string(static_cast<size_t>(precision), '9'),
+            "1" + std::string(static_cast<size_t>(precision - 1), '0'),
+            std::string(static_cast<size_t>(precision - 1), '0') + "5",
+            std::string("12345678901234567890123456").substr(0, static_cast<size_t>(precision)),
+            std::string("00000000007050000000000001").substr(0, static_cast<size_t>(precision)),
+        };
+        for (int places = 0; places <= std::min(precision, 6); ++places) {
+            for (bool negative : {false, true}) {
+                for (const std::string& digits : patterns) {
+                    bool overflow = false;
+                    const int64_t want = expected(digits, places, negative, &overflow);
+                    const TBcd value = Record(precision, places, negative, digits);
+                    const std::string name =
+                        (negative ? "-" : "") + digits + " /" + std::to_string(places);
+                    if (overflow) {
+                        EXPECT_THROW(BcdToScaled(value), EBcdOverflowException) << name;
+                    } else {
+                        EXPECT_EQ(BcdToScaled(value), want) << name;
+                    }
+                }
+            }
+        }
+    }
+    // A nibble above 9 anywhere within the precision is malformed, on the short road too.
+    EXPECT_THROW(BcdToScaled(Record(3, 0, false, "12A")), EBcdOverflowException);
+    EXPECT_THROW(BcdToScaled(Record(4, 2, false, "A200")), EBcdOverflowException);
 }
 
 TEST(BcdKeepPlaces, RoundsTheDroppedDecimalsAsTheScaledConversionDoes) {

@@ -199,6 +199,101 @@ TEST(DecodeTest, MoneyAndLargeIntegersBecomeDecimals) {
               "-4294967297");
 }
 
+// The scaled value a decimal field reads: the short road when it applies must give what the
+// decimal record gives through BcdToScaled, and it must apply to the texts and values the engine
+// writes. "overflow" stands for EBcdOverflowException on the general road.
+std::string ScaledThroughRecord(const Record& record) {
+    try {
+        return std::to_string(BcdToScaled(DecodeAs<TBcd>(record, ftBCD)));
+    } catch (const EBcdOverflowException&) {
+        return "overflow";
+    }
+}
+
+TEST(DecodeTest, ScaledReadingEqualsTheDecimalRecord) {
+    struct Case {
+        const char* text;
+        bool plain;  // the short road must take it
+    };
+    const Case texts[] = {
+        {"  -12.50", true},
+        {"     2.9", true},
+        {"       0", true},
+        {"    -0.0", true},
+        {"      .5", true},
+        {"      5.", true},
+        {"  -.0001", true},
+        {"00000042", true},
+        {"99999999999999.9999", true},
+        {"-99999999999999", true},
+        {"123456789012345", false},
+        {"1.23456", false},
+        {"  +12.5", false},
+        {"1.2.3", false},
+        {"1,2.3", false},
+        {"    ", false},
+        {"-", false},
+        {".", false},
+        {"- 5", false},
+        {"12 3", false},
+        {"*****", false},
+        {"1e5", false},
+        {"\t5", false},
+    };
+    const char saved = LocaleFormats.DecimalChar;
+    for (char decimal : {'.', ',', '\0', '5'}) {
+        LocaleFormats.DecimalChar = decimal;
+        for (const Case& c : texts) {
+            const std::string text = c.text;
+            for (const std::string& stored : {text, text + std::string(1, '\0') + "7"}) {
+                const Record record(2, static_cast<uint32_t>(stored.size()), Text(stored));
+                int64_t scaled = 0;
+                const bool shortRoad =
+                    kdbrecord::DecodeScaled(record.def, record.data.data(), &scaled);
+                const bool expectShort = c.plain && (decimal == '.' || decimal == ',');
+                EXPECT_EQ(shortRoad, expectShort) << text << " with " << int(decimal);
+                if (shortRoad) {
+                    EXPECT_EQ(std::to_string(scaled), ScaledThroughRecord(record))
+                        << text << " with " << int(decimal);
+                }
+            }
+        }
+        // The locale's separator in place of the engine's point reads alike.
+        const Record comma(2, 5, Text(" 12,5"));
+        int64_t scaled = 0;
+        if (kdbrecord::DecodeScaled(comma.def, comma.data.data(), &scaled)) {
+            EXPECT_EQ(decimal, ',');
+            EXPECT_EQ(std::to_string(scaled), ScaledThroughRecord(comma));
+        }
+    }
+    LocaleFormats.DecimalChar = saved;
+
+    const int64_t integers[] = {0,
+                                1,
+                                -1,
+                                1234500,
+                                -4294967297LL,
+                                922337203685477LL,
+                                -922337203685477LL,
+                                922337203685478LL,
+                                INT64_MAX,
+                                INT64_MIN + 1};
+    for (int64_t value : integers) {
+        for (uint16_t type : {18, 21}) {
+            const Record record(type, 8, Bytes<int64_t>(value));
+            int64_t scaled = 0;
+            if (kdbrecord::DecodeScaled(record.def, record.data.data(), &scaled)) {
+                EXPECT_EQ(std::to_string(scaled), ScaledThroughRecord(record))
+                    << type << ": " << value;
+            } else {
+                // Only large integers too big for ten-thousandths leave the short road.
+                EXPECT_EQ(type, 21) << value;
+                EXPECT_EQ(ScaledThroughRecord(record), "overflow") << value;
+            }
+        }
+    }
+}
+
 TEST(DecodeTest, FixedTextIsTrimmedOnTheRightOnly) {
     EXPECT_EQ(DecodeText(Record(4, 10, Text("SMITH     "))), "SMITH");
     EXPECT_EQ(DecodeText(Record(20, 6, Text(" a b  "))), " a b");
