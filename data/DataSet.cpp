@@ -158,11 +158,6 @@ void TDataSet::UpdateWindowSize() {
     Notify(TDataEvent::RecordsChanged, 0);
 }
 
-TRecordBuffer* TDataSet::ActiveBuffer() const {
-    if (windowFill_ == 0 || activeSlot_ >= windowFill_) return nullptr;
-    return window_[static_cast<size_t>(activeSlot_)].get();
-}
-
 void TDataSet::SyncCursorTo(int slot) {
     if (cursorSlot_ == slot) return;
     TRecordBuffer* buffer = window_[static_cast<size_t>(slot)].get();

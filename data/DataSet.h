@@ -61,7 +61,10 @@ class TFields {
 public:
     int Count() const { return static_cast<int>(fields_.size()); }
     // Raises EListError "List index out of bounds (%d)".
-    TField& At(int index) const;
+    TField& At(int index) const {
+        if (index < 0 || index >= Count()) OutOfBounds(index);
+        return *fields_[static_cast<size_t>(index)];
+    }
     // First field whose FieldName equals name without regard to case; nullptr when none.
     TField* Find(std::string_view name) const;
     int IndexOf(const TField* field) const;
@@ -70,6 +73,8 @@ public:
     void Clear();
 
 private:
+    [[noreturn]] static void OutOfBounds(int index);
+
     std::vector<std::unique_ptr<TField>> fields_;
 };
 
@@ -292,7 +297,10 @@ protected:
     TField& AddField(std::unique_ptr<TField> field);
 
     // The record of the current slot; null when the window is empty.
-    TRecordBuffer* ActiveBuffer() const;
+    TRecordBuffer* ActiveBuffer() const {
+        if (windowFill_ == 0 || activeSlot_ >= windowFill_) return nullptr;
+        return window_[static_cast<size_t>(activeSlot_)].get();
+    }
     void SetMode(DataSetMode mode);
     bool Destroying() const { return destroying_; }
     // Closes without the close events; for the concrete dataset's destructor.

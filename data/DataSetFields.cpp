@@ -30,9 +30,8 @@ constexpr int kScratchSize = 8193;
 
 }  // namespace
 
-TField& TFields::At(int index) const {
-    if (index < 0 || index >= Count()) throw EListError(index);
-    return *fields_[static_cast<size_t>(index)];
+void TFields::OutOfBounds(int index) {
+    throw EListError(index);
 }
 
 TField* TFields::Find(std::string_view name) const {

@@ -138,15 +138,19 @@ public:
     }
     void PutNumber(int value, int minDigits) {
         if (value >= 0 && value < 100 && minDigits <= 2 && size_ + 2 <= kCapacity) {
-            if (value >= 10 || minDigits == 2) data_[size_++] = static_cast<char>('0' + value / 10);
-            data_[size_++] = static_cast<char>('0' + value % 10);
+            const char* pair = kPairs + 2 * value;
+            if (value >= 10 || minDigits == 2) {
+                std::memcpy(data_ + size_, pair, 2);
+                size_ += 2;
+            } else {
+                data_[size_++] = pair[1];
+            }
             return;
         }
         if (value >= 1000 && value < 10000 && minDigits <= 4 && size_ + 4 <= kCapacity) {
-            data_[size_++] = static_cast<char>('0' + value / 1000);
-            data_[size_++] = static_cast<char>('0' + value / 100 % 10);
-            data_[size_++] = static_cast<char>('0' + value / 10 % 10);
-            data_[size_++] = static_cast<char>('0' + value % 10);
+            std::memcpy(data_ + size_, kPairs + 2 * (value / 100), 2);
+            std::memcpy(data_ + size_ + 2, kPairs + 2 * (value % 100), 2);
+            size_ += 4;
             return;
         }
         // Digits of the value taken as unsigned, at least minDigits of them.
@@ -163,6 +167,11 @@ public:
 
 private:
     static constexpr std::size_t kCapacity = 256;
+    // "00" to "99", two characters each.
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
     std::string& out_;
     char data_[kCapacity];
     std::size_t size_ = 0;
