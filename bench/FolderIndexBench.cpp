@@ -29,7 +29,7 @@ double Millis(Clock::time_point start) {
 }
 
 void MakeTable(const std::string& path, size_t rows) {
-    TableSpec layout;
+    TableLayout layout;
     layout.variant = Variant::VisualFoxPro;
     layout.columns = {{"NAME", 'C', 20}, {"FIRST", 'C', 12}, {"CHART", 'N', 8}, {"BORN", 'D'}};
     std::vector<Record> records;
@@ -48,12 +48,12 @@ void MakeIndex(const std::string& tablePath, const std::string& cdxPath) {
     std::vector<std::string> raw;
     auto cursor = table->Records();
     while (cursor.Next()) raw.emplace_back(cursor.RawRecord());
-    const char* specs[][2] = {{"NAME", "UPPER(NAME)"},
-                              {"FIRST", "UPPER(FIRST)+UPPER(NAME)"},
-                              {"CHART", "CHART"},
-                              {"BORN", "DTOS(BORN)+STR(CHART,8)"}};
+    const char* tagKeys[][2] = {{"NAME", "UPPER(NAME)"},
+                                {"FIRST", "UPPER(FIRST)+UPPER(NAME)"},
+                                {"CHART", "CHART"},
+                                {"BORN", "DTOS(BORN)+STR(CHART,8)"}};
     std::vector<CdxTag> tags;
-    for (const auto& s : specs) {
+    for (const auto& s : tagKeys) {
         CdxTag tag;
         tag.name = s[0];
         tag.keyExpression = s[1];

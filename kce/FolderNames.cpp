@@ -129,7 +129,7 @@ std::vector<std::string> ContainerColumnNames(const std::string& tablePath, size
 }
 
 void WriteContainer(const std::string& containerPath, const std::vector<ContainerTable>& tables) {
-    dbf::TableSpec layout;
+    dbf::TableLayout layout;
     layout.variant = dbf::Variant::VisualFoxPro;
     layout.columns = {
         {"OBJECTID", 'I'}, {"PARENTID", 'I'}, {"OBJECTTYPE", 'C', 10}, {"OBJECTNAME", 'C', 128}};

@@ -2,7 +2,10 @@
 
 #include <set>
 
+#include <cstring>
+
 #include "kce/dbf/Bytes.h"
+#include "kce/dbf/Cdx.h"
 #include "kce/dbf/DbfError.h"
 
 namespace kce::dbf {
@@ -119,6 +122,28 @@ struct TreeReader {
 };
 
 }  // namespace
+
+void UseDoubleKeys(TreeLayout& layout) {
+    layout.toMemory = [](const char* p) {
+        double v;
+        const uint64_t bits = GetLe64(p);
+        std::memcpy(&v, &bits, sizeof v);
+        return CdxKey(ExprValue::Number(v), 8);
+    };
+    layout.toFile = [](const std::string& key, char* p) {
+        uint64_t bits = 0;
+        for (size_t i = 0; i < 8; ++i) bits = (bits << 8) | static_cast<unsigned char>(key[i]);
+        bits = (bits >> 63) != 0 ? bits & ~(uint64_t{1} << 63) : ~bits;
+        PutLe64(p, bits);
+    };
+}
+
+void UseTextKeys(TreeLayout& layout, size_t keyLength) {
+    layout.toMemory = [keyLength](const char* p) { return std::string(p, keyLength); };
+    layout.toFile = [keyLength](const std::string& key, char* p) {
+        std::memcpy(p, key.data(), keyLength);
+    };
+}
 
 std::vector<IndexEntry> ReadFixedTree(const TreeLayout& layout, const std::string& bytes,
                                       uint64_t firstPage, uint64_t root, const std::string& path,

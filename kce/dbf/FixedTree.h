@@ -33,6 +33,12 @@ struct TreeLayout {
     std::function<void(const std::string&, char*)> toFile;
 };
 
+// Keys stored as little-endian IEEE doubles (numbers, and dates as julian day numbers), read into
+// and written from the compound index's ordered form of a number.
+void UseDoubleKeys(TreeLayout& layout);
+// Keys stored as they are ordered in memory, `keyLength` bytes.
+void UseTextKeys(TreeLayout& layout, size_t keyLength);
+
 // Reads the tree whose root is at file offset `root` in `bytes`, where pages may lie from
 // `firstPage` on; refuses damage naming `path` (and `what`, the tag, when not empty).
 std::vector<IndexEntry> ReadFixedTree(const TreeLayout& layout, const std::string& bytes,

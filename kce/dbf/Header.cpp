@@ -316,7 +316,7 @@ Header ParseHeader(std::string_view bytes, uint64_t fileSize, const std::string&
     return h;
 }
 
-Header LayoutFor(const TableSpec& layout, const std::string& file) {
+Header LayoutFor(const TableLayout& layout, const std::string& file) {
     Header h;
     h.variant = layout.variant;
     h.codePage = layout.codePage;
@@ -328,7 +328,7 @@ Header LayoutFor(const TableSpec& layout, const std::string& file) {
     bool hasVar = false;
     int bit = 0;
     for (size_t i = 0; i < layout.columns.size(); ++i) {
-        const ColumnSpec& s = layout.columns[i];
+        const ColumnLayout& s = layout.columns[i];
         Column c;
         c.name = s.name;
         c.dbfType = s.dbfType;

@@ -46,7 +46,7 @@ Header ParseHeader(std::string_view bytes, uint64_t fileSize, const std::string&
 
 // Lays out a new table: version byte, column offsets, null bits, record and header length.
 // Throws DbfError (naming `file`) for a layout that no table can hold.
-Header LayoutFor(const TableSpec& layout, const std::string& file);
+Header LayoutFor(const TableLayout& layout, const std::string& file);
 // The header bytes of `header` with `recordCount` records and today's date.
 std::string EncodeHeader(const Header& header, uint32_t recordCount);
 // Writes today's date and `recordCount` into an existing header's first 8 bytes.

@@ -111,25 +111,11 @@ TreeLayout NdxLayout(size_t keyLength, bool numeric) {
     l.fileKeyLength = keyLength;
     l.trailingChild = true;
     l.maxKeys = (kPage - 4) / l.entrySize - 1;
+    // Numbers and dates (julian day numbers) as little-endian IEEE doubles.
     if (numeric) {
-        // Numbers and dates (julian day numbers) as little-endian IEEE doubles.
-        l.toMemory = [](const char* p) {
-            double v;
-            const uint64_t bits = GetLe64(p);
-            std::memcpy(&v, &bits, sizeof v);
-            return CdxKey(ExprValue::Number(v), 8);
-        };
-        l.toFile = [](const std::string& key, char* p) {
-            uint64_t bits = 0;
-            for (size_t i = 0; i < 8; ++i) bits = (bits << 8) | static_cast<unsigned char>(key[i]);
-            bits = (bits >> 63) != 0 ? bits & ~(uint64_t{1} << 63) : ~bits;
-            PutLe64(p, bits);
-        };
+        UseDoubleKeys(l);
     } else {
-        l.toMemory = [keyLength](const char* p) { return std::string(p, keyLength); };
-        l.toFile = [keyLength](const std::string& key, char* p) {
-            std::memcpy(p, key.data(), keyLength);
-        };
+        UseTextKeys(l, keyLength);
     }
     return l;
 }

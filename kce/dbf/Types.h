@@ -60,7 +60,7 @@ struct Column {
 
 // What the writer needs to create a column. For Visual FoxPro, `nullable` gives the column a bit
 // in the null flags; the other variants hold no null flags (blank values read as null instead).
-struct ColumnSpec {
+struct ColumnLayout {
     std::string name;  // Windows-1252, at most 10 characters
     char dbfType = 'C';
     uint32_t length = 0;  // ignored for types of fixed length (D L I B Y T, memo columns)
@@ -70,10 +70,10 @@ struct ColumnSpec {
     bool autoIncrement = false;  // Visual FoxPro 'I' columns: numbered 1, 2, ... on insert
 };
 
-struct TableSpec {
+struct TableLayout {
     Variant variant = Variant::DBase3;
     CodePage codePage = CodePage::Windows1252;
-    std::vector<ColumnSpec> columns;
+    std::vector<ColumnLayout> columns;
 };
 
 // A decoded field. Views point into the cursor's buffers and stay valid until the cursor moves.

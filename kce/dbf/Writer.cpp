@@ -68,7 +68,7 @@ private:
     std::string buffer_;
 };
 
-TableCreator::TableCreator(std::string path, const TableSpec& layout) : path_(std::move(path)) {
+TableCreator::TableCreator(std::string path, const TableLayout& layout) : path_(std::move(path)) {
     header_ = LayoutFor(layout, path_);
     // Table names compare without regard to case, so "T.DBF" beside a new "t.dbf" would make
     // both unreachable.
@@ -141,7 +141,7 @@ void TableCreator::Finish() {
     finished_ = true;
 }
 
-void CreateTable(const std::string& path, const TableSpec& layout,
+void CreateTable(const std::string& path, const TableLayout& layout,
                  const std::vector<Record>& records) {
     TableCreator creator(path, layout);
     for (const Record& r : records) creator.Add(r);

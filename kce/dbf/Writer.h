@@ -19,7 +19,7 @@ class TableCreator {
 public:
     // Starts the table file `path` (it must not exist yet). Throws DbfError for a layout no table
     // can hold or when the files cannot be created.
-    TableCreator(std::string path, const TableSpec& layout);
+    TableCreator(std::string path, const TableLayout& layout);
     // Without Finish, the temporary files are removed and nothing appears.
     ~TableCreator();
     TableCreator(const TableCreator&) = delete;
@@ -50,7 +50,7 @@ private:
 };
 
 // Creates a table with the given records in one call.
-void CreateTable(const std::string& path, const TableSpec& layout,
+void CreateTable(const std::string& path, const TableLayout& layout,
                  const std::vector<Record>& records);
 
 }  // namespace kce::dbf

@@ -509,9 +509,9 @@ void Generate(const Options& options, const std::string& file) {
 }
 
 // The dBase-format column of an engine type.
-kce::dbf::ColumnSpec DbfColumn(const Column& column, const std::string& shortName) {
+kce::dbf::ColumnLayout DbfColumn(const Column& column, const std::string& shortName) {
     using namespace kce::sql;
-    kce::dbf::ColumnSpec layout;
+    kce::dbf::ColumnLayout layout;
     layout.name = shortName;
     layout.length = column.length;
     layout.decimals = column.decimals;
@@ -569,7 +569,7 @@ void WriteFolder(const Options& options, const std::string& source) {
         std::vector<std::string> longNames;
         for (const auto& column : table.columns) longNames.push_back(column.name);
         std::vector<std::string> shortNames = kce::ShortColumnNames(longNames);
-        kce::dbf::TableSpec layout;
+        kce::dbf::TableLayout layout;
         layout.variant = kce::dbf::Variant::VisualFoxPro;
         for (size_t i = 0; i < table.columns.size(); ++i)
             layout.columns.push_back(DbfColumn(table.columns[i], shortNames[i]));

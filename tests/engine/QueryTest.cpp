@@ -442,7 +442,7 @@ TEST_F(QueryTest, WithoutAConnectionComponentAFolderPathConnectsOnDemand) {
     query.SetDatabaseName(folder.Path() + "/");
     EXPECT_EQ(query.KdbConnection(), nullptr);
     EXPECT_EQ(query.DataPath(), folder.Path());
-    kce::dbf::TableSpec layout;
+    kce::dbf::TableLayout layout;
     layout.columns = {{"ID", 'N', 4}, {"TXT", 'C', 8}};
     kce::dbf::CreateTable(folder.Path() + "/notes.dbf", layout, {});
     // Both statements run on the one connection kept for that folder.

@@ -7,37 +7,17 @@
 
 #include "kce/dbf/Cdx.h"
 #include "kce/dbf/DbfError.h"
+#include "tests/fuzz/IndexColumns.h"
 
 namespace {
 
 using kce::dbf::Column;
-
-std::vector<Column> Columns() {
-    std::vector<Column> columns;
-    uint32_t offset = 1;
-    auto add = [&](const char* name, char type, uint32_t size, uint16_t decimals) {
-        Column c;
-        c.name = name;
-        c.dbfType = type;
-        c.length = size;
-        c.decimals = decimals;
-        c.offset = offset;
-        c.size = size;
-        offset += size;
-        columns.push_back(c);
-    };
-    add("NAME", 'C', 12, 0);
-    add("AGE", 'N', 4, 0);
-    add("BAL", 'N', 9, 2);
-    add("BORN", 'D', 8, 0);
-    add("ACTIVE", 'L', 1, 0);
-    return columns;
-}
+using kce::dbf::fuzz::IndexColumns;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::vector<Column> columns = Columns();
+    static const std::vector<Column> columns = IndexColumns();
     static const std::vector<std::string> records = {
         " Smith         42  -12.5019800229T",
         "*jones          7     0.00        F",

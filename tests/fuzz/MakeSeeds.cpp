@@ -22,10 +22,10 @@
 
 namespace {
 
-using kce::dbf::ColumnSpec;
+using kce::dbf::ColumnLayout;
 using kce::dbf::Record;
 using kce::dbf::StoredValue;
-using kce::dbf::TableSpec;
+using kce::dbf::TableLayout;
 using kce::dbf::Variant;
 
 std::string ReadFile(const std::filesystem::path& path) {
@@ -46,7 +46,7 @@ std::string Le32(uint32_t v) {
 
 // The fuzz input of a table: its length, the table file, then the memo file (if any).
 void TableSeed(const std::filesystem::path& out, const std::string& folder, const std::string& name,
-               const TableSpec& layout, const std::vector<Record>& records,
+               const TableLayout& layout, const std::vector<Record>& records,
                const char* memoExtension) {
     std::string path = folder + "/" + name + ".dbf";
     kce::dbf::CreateTable(path, layout, records);
@@ -100,39 +100,40 @@ int main(int argc, char** argv) {
     auto R = [](double v) { return StoredValue::Real(v); };
     const StoredValue N = StoredValue::Null();
 
-    TableSpec plain{Variant::DBase3,
-                    kce::dbf::CodePage::Windows1252,
-                    {ColumnSpec{"NAME", 'C', 12}, ColumnSpec{"AMOUNT", 'N', 8, 2},
-                     ColumnSpec{"BORN", 'D'}, ColumnSpec{"ACTIVE", 'L'}}};
+    TableLayout plain{Variant::DBase3,
+                      kce::dbf::CodePage::Windows1252,
+                      {ColumnLayout{"NAME", 'C', 12}, ColumnLayout{"AMOUNT", 'N', 8, 2},
+                       ColumnLayout{"BORN", 'D'}, ColumnLayout{"ACTIVE", 'L'}}};
     TableSeed(corpus / "dbf", folder, "dbase3", plain,
               {{T("Smith"), R(12.5), T("1970-01-31"), I(1)}, {T("\xC3\xA9t\xC3\xA9"), N, N, I(0)}},
               nullptr);
 
-    TableSpec memo3{Variant::DBase3,
-                    kce::dbf::CodePage::Windows1252,
-                    {ColumnSpec{"NAME", 'C', 6}, ColumnSpec{"NOTE", 'M'}}};
+    TableLayout memo3{Variant::DBase3,
+                      kce::dbf::CodePage::Windows1252,
+                      {ColumnLayout{"NAME", 'C', 6}, ColumnLayout{"NOTE", 'M'}}};
     TableSeed(corpus / "dbf", folder, "dbase3memo", memo3,
               {{T("a"), T("first note")}, {T("b"), N}, {T("c"), T("line one\r\nline two")}},
               ".dbt");
 
-    TableSpec memo4{Variant::DBase4,
-                    kce::dbf::CodePage::Windows1252,
-                    {ColumnSpec{"ID", 'N', 4}, ColumnSpec{"NOTE", 'M'}}};
+    TableLayout memo4{Variant::DBase4,
+                      kce::dbf::CodePage::Windows1252,
+                      {ColumnLayout{"ID", 'N', 4}, ColumnLayout{"NOTE", 'M'}}};
     TableSeed(corpus / "dbf", folder, "dbase4memo", memo4,
               {{I(1), T("memo of record one")}, {I(2), T("x")}}, ".dbt");
 
-    TableSpec fox{Variant::FoxPro2,
-                  kce::dbf::CodePage::Oem437,
-                  {ColumnSpec{"NAME", 'C', 8}, ColumnSpec{"NOTE", 'M'}, ColumnSpec{"PIC", 'G'}}};
+    TableLayout fox{
+        Variant::FoxPro2,
+        kce::dbf::CodePage::Oem437,
+        {ColumnLayout{"NAME", 'C', 8}, ColumnLayout{"NOTE", 'M'}, ColumnLayout{"PIC", 'G'}}};
     TableSeed(corpus / "dbf", folder, "foxpro2", fox,
               {{T("fox"), T("text memo"), StoredValue::Blob("\x01\x02\x03")}}, ".fpt");
 
-    TableSpec vfp{
+    TableLayout vfp{
         Variant::VisualFoxPro,
         kce::dbf::CodePage::Windows1252,
-        {ColumnSpec{"ID", 'I', 0, 0, false, false, true}, ColumnSpec{"NAME", 'V', 10, 0, true},
-         ColumnSpec{"PAID", 'Y'}, ColumnSpec{"AT", 'T', 0, 0, true}, ColumnSpec{"RATE", 'B'},
-         ColumnSpec{"RAW", 'Q', 6, 0, true}, ColumnSpec{"NOTE", 'M', 0, 0, true}}};
+        {ColumnLayout{"ID", 'I', 0, 0, false, false, true}, ColumnLayout{"NAME", 'V', 10, 0, true},
+         ColumnLayout{"PAID", 'Y'}, ColumnLayout{"AT", 'T', 0, 0, true}, ColumnLayout{"RATE", 'B'},
+         ColumnLayout{"RAW", 'Q', 6, 0, true}, ColumnLayout{"NOTE", 'M', 0, 0, true}}};
     TableSeed(corpus / "dbf", folder, "vfp", vfp,
               {{N, T("short"), I(123456), T("2008-02-29 13:45:00.250"), R(0.5),
                 StoredValue::Blob("ab"), T("vfp memo")},
@@ -141,11 +142,11 @@ int main(int argc, char** argv) {
 
     // A compound index for the index target's table (its columns and three records), one tag of
     // each kind.
-    TableSpec indexed{
+    TableLayout indexed{
         Variant::VisualFoxPro,
         kce::dbf::CodePage::Windows1252,
-        {ColumnSpec{"NAME", 'C', 12}, ColumnSpec{"AGE", 'N', 4}, ColumnSpec{"BAL", 'N', 9, 2},
-         ColumnSpec{"BORN", 'D'}, ColumnSpec{"ACTIVE", 'L'}}};
+        {ColumnLayout{"NAME", 'C', 12}, ColumnLayout{"AGE", 'N', 4}, ColumnLayout{"BAL", 'N', 9, 2},
+         ColumnLayout{"BORN", 'D'}, ColumnLayout{"ACTIVE", 'L'}}};
     const std::string indexedPath = folder + "/indexed.dbf";
     kce::dbf::CreateTable(indexedPath, indexed,
                           {{T("Smith"), I(42), R(-12.5), T("1980-02-29"), I(1)},

@@ -11,14 +11,14 @@
 namespace {
 
 using namespace kcetest;
-using kce::dbf::ColumnSpec;
+using kce::dbf::ColumnLayout;
 using kce::dbf::Variant;
 using Rows = std::vector<std::vector<std::string>>;
 
 struct VariantCase {
     const char* name;
     Variant variant;
-    std::vector<ColumnSpec> columns;
+    std::vector<ColumnLayout> columns;
     std::vector<kce::dbf::Record> records;
     std::vector<std::string> types;  // "type length,decimals" of SELECT *
     Rows rows;                       // of SELECT *, "NULL" for null
@@ -108,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(Variants, FolderVariants, testing::ValuesIn(VariantCase
 TEST(FolderReadTest, DeletedRecordsAreHiddenUnlessTheEngineShowsThem) {
     TempDir dir;
     {
-        kce::dbf::TableSpec layout;
+        kce::dbf::TableLayout layout;
         layout.columns = {{"NAME", 'C', 4}};
         kce::dbf::TableCreator creator(dir.File("t.dbf"), layout);
         creator.Add({T("a")});

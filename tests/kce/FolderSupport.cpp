@@ -36,9 +36,9 @@ std::vector<std::string> FieldTypes(uint32_t cursor) {
 }
 
 void MakeTable(const std::string& path, kce::dbf::Variant variant,
-               const std::vector<kce::dbf::ColumnSpec>& columns,
+               const std::vector<kce::dbf::ColumnLayout>& columns,
                const std::vector<kce::dbf::Record>& records) {
-    kce::dbf::TableSpec layout;
+    kce::dbf::TableLayout layout;
     layout.variant = variant;
     layout.columns = columns;
     kce::dbf::CreateTable(path, layout, records);

@@ -26,7 +26,7 @@ using parvell::test::WriteFile;
 
 // Creates a table file with the file layer's writer.
 void MakeTable(const std::string& path, kce::dbf::Variant variant,
-               const std::vector<kce::dbf::ColumnSpec>& columns,
+               const std::vector<kce::dbf::ColumnLayout>& columns,
                const std::vector<kce::dbf::Record>& records);
 
 using kce::dbf::test::I;

@@ -96,7 +96,7 @@ TEST_F(FolderWriteTest, TheCopyHoldsWhatTheFileHolds) {
 }
 
 TEST_F(FolderWriteTest, NumbersTheFileGivesToInsertedRowsAreSeenAtOnce) {
-    kce::dbf::ColumnSpec id{"ID", 'I'};
+    kce::dbf::ColumnLayout id{"ID", 'I'};
     id.autoIncrement = true;
     MakeTable(dir_.File("t.dbf"), Variant::VisualFoxPro, {id, {"NAME", 'V', 10, 0, true}},
               {{N(), T("first")}});
@@ -316,7 +316,7 @@ TEST_F(FolderWriteTest, DeleteGivesTheSameRowsInsideAndOutsideATransaction) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         {
-            kce::dbf::TableSpec layout;
+            kce::dbf::TableLayout layout;
             layout.columns = {{"ID", 'N', 3}, {"NAME", 'C', 8}};
             kce::dbf::TableCreator creator(dir.File("people.dbf"), layout);
             creator.Add({I(1), T("ann")});
@@ -625,8 +625,8 @@ std::vector<StepCase> StepCases() {
 }
 
 // The structural index the step cases' table may carry.
-const std::vector<kce::dbf::test::TagSpec> kStepTags = {{"NAME", "UPPER(NAME)"},
-                                                        {"LIVE", "NAME", "!DELETED()"}};
+const std::vector<kce::dbf::test::TagLayout> kStepTags = {{"NAME", "UPPER(NAME)"},
+                                                          {"LIVE", "NAME", "!DELETED()"}};
 
 // The index files of the step tests' table: a compound index, a Clipper and a single index.
 const char* const kStepIndexes[] = {"t.cdx", "t.ntx", "t.idx"};

@@ -348,13 +348,13 @@ private:
     };
 
     void MakeTable(const kce::sql::Table& table, Result& result) {
-        std::vector<kce::dbf::ColumnSpec> columns;
+        std::vector<kce::dbf::ColumnLayout> columns;
         std::vector<std::string> longNames;
         for (const kce::sql::Column& column : table.columns) longNames.push_back(column.name);
         const std::vector<std::string> shortNames = kce::ShortColumnNames(longNames);
         for (size_t i = 0; i < table.columns.size(); ++i) {
             const kce::sql::Column& column = table.columns[i];
-            kce::dbf::ColumnSpec field;
+            kce::dbf::ColumnLayout field;
             field.name = shortNames[i];
             field.length = column.length;
             field.decimals = column.decimals;
@@ -410,7 +410,7 @@ private:
             }
             columns.push_back(field);
         }
-        kce::dbf::TableSpec layout;
+        kce::dbf::TableLayout layout;
         layout.variant = kce::dbf::Variant::VisualFoxPro;
         layout.columns = columns;
         kce::dbf::CreateTable(FileOf(table.name), layout, {});

@@ -13,7 +13,7 @@ namespace kce::dbf::test {
 // `count` patients with names, ages, balances (some negative), birth dates (some empty) and an
 // active flag; every seventh record is marked deleted.
 std::string MakePatients(const TempFolder& dir, size_t count) {
-    TableSpec layout;
+    TableLayout layout;
     layout.variant = Variant::VisualFoxPro;
     layout.columns = {{"NAME", 'C', 12}, {"AGE", 'N', 4}, {"BAL", 'N', 9, 2},
                       {"BORN", 'D'},     {"ACTIVE", 'L'}, {"VISITS", 'I'}};
@@ -48,28 +48,28 @@ std::vector<std::string> RawRecords(const std::string& tablePath) {
 }
 
 std::vector<IndexTag> TagsFor(const std::string& tablePath, IndexFormat format,
-                              const std::vector<TagSpec>& specs) {
+                              const std::vector<TagLayout>& wanted) {
     auto table = Table::Open(tablePath);
     const std::vector<std::string> records = RawRecords(tablePath);
     std::vector<IndexTag> tags;
-    for (const TagSpec& spec : specs) {
+    for (const TagLayout& want : wanted) {
         IndexTag tag;
-        tag.name = spec.name;
+        tag.name = want.name;
         tag.format = format;
-        tag.keyExpression = spec.key;
-        tag.forExpression = spec.filter;
-        tag.unique = spec.unique;
-        tag.candidate = spec.candidate;
-        tag.descending = spec.descending;
+        tag.keyExpression = want.key;
+        tag.forExpression = want.filter;
+        tag.unique = want.unique;
+        tag.candidate = want.candidate;
+        tag.descending = want.descending;
         Expression key =
-            Expression::Parse(spec.key, table->Columns(), table->GetCodePage(), tablePath);
+            Expression::Parse(want.key, table->Columns(), table->GetCodePage(), tablePath);
         tag.keyType = key.Type();
         tag.keyLength = CdxKeyLength(key, table->GetHeader().recordLength);
         if (format == IndexFormat::Ntx && key.Type() == ExprType::Date) tag.keyLength = 8;
         if (format == IndexFormat::Ntx && key.Type() == ExprType::Numeric) {
             tag.keyLength = 10;
             for (const Column& c : table->Columns()) {
-                if (c.name == spec.key) {
+                if (c.name == want.key) {
                     tag.keyLength = static_cast<uint16_t>(c.length);
                     tag.keyDecimals = c.decimals;
                 }
@@ -81,16 +81,16 @@ std::vector<IndexTag> TagsFor(const std::string& tablePath, IndexFormat format,
     return tags;
 }
 
-std::vector<CdxTag> TagsFor(const std::string& tablePath, const std::vector<TagSpec>& specs) {
-    return TagsFor(tablePath, IndexFormat::Cdx, specs);
+std::vector<CdxTag> TagsFor(const std::string& tablePath, const std::vector<TagLayout>& wanted) {
+    return TagsFor(tablePath, IndexFormat::Cdx, wanted);
 }
 
 void MakeIndex(const std::string& tablePath, const std::string& path,
-               const std::vector<TagSpec>& specs, bool compact) {
+               const std::vector<TagLayout>& wanted, bool compact) {
     IndexFile index;
     index.format = *IndexFormatOf(path);
     index.compact = compact;
-    index.tags = TagsFor(tablePath, index.format, specs);
+    index.tags = TagsFor(tablePath, index.format, wanted);
     WriteFile(path, BuildIndex(index, path));
 }
 
@@ -116,8 +116,8 @@ IndexFile CheckIndex(const std::string& tablePath, const std::string& path) {
 }
 
 void MakeCdx(const std::string& tablePath, const std::string& cdxPath,
-             const std::vector<TagSpec>& specs) {
-    WriteFile(cdxPath, BuildCdx(TagsFor(tablePath, specs)));
+             const std::vector<TagLayout>& wanted) {
+    WriteFile(cdxPath, BuildCdx(TagsFor(tablePath, wanted)));
 }
 
 std::vector<CdxTag> CheckCdx(const std::string& tablePath, const std::string& cdxPath) {

@@ -11,7 +11,7 @@
 
 namespace kce::dbf::test {
 
-struct TagSpec {
+struct TagLayout {
     const char* name;
     const char* key;
     const char* filter = "";  // FOR expression, "" for none
@@ -28,27 +28,27 @@ std::string MakePatients(const TempFolder& dir, size_t count);
 // Every record of the table at `tablePath`, raw (deletion flag first).
 std::vector<std::string> RawRecords(const std::string& tablePath);
 
-// The tags of `specs` with the entries the records of `tablePath` give.
-std::vector<CdxTag> TagsFor(const std::string& tablePath, const std::vector<TagSpec>& specs);
+// The tags of `wanted` with the entries the records of `tablePath` give.
+std::vector<CdxTag> TagsFor(const std::string& tablePath, const std::vector<TagLayout>& wanted);
 
-// Writes `cdxPath` holding the tags of `specs` for the table at `tablePath`.
+// Writes `cdxPath` holding the tags of `wanted` for the table at `tablePath`.
 void MakeCdx(const std::string& tablePath, const std::string& cdxPath,
-             const std::vector<TagSpec>& specs);
+             const std::vector<TagLayout>& wanted);
 
 // Reads `cdxPath` and fails the test unless each tag holds one entry per record that passes its
 // FOR filter (one per key for a unique tag), with the key its expression gives, in order. Returns
 // the tags read.
 std::vector<CdxTag> CheckCdx(const std::string& tablePath, const std::string& cdxPath);
 
-// The tags of `specs` in `format`, with the entries the records of `tablePath` give. Key lengths
+// The tags of `wanted` in `format`, with the entries the records of `tablePath` give. Key lengths
 // as the format has them: Clipper's numeric keys take a numeric field's length and decimals (10
 // and 0 for another expression), its date keys 8.
 std::vector<IndexTag> TagsFor(const std::string& tablePath, IndexFormat format,
-                              const std::vector<TagSpec>& specs);
+                              const std::vector<TagLayout>& wanted);
 // Writes `path` (its format by its extension; `compact` for the form of a .idx) holding the tags
-// of `specs` for the table at `tablePath`.
+// of `wanted` for the table at `tablePath`.
 void MakeIndex(const std::string& tablePath, const std::string& path,
-               const std::vector<TagSpec>& specs, bool compact = true);
+               const std::vector<TagLayout>& wanted, bool compact = true);
 // CheckCdx for an index file of any format.
 IndexFile CheckIndex(const std::string& tablePath, const std::string& path);
 

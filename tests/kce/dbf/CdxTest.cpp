@@ -26,7 +26,7 @@
 namespace kce::dbf::test {
 namespace {
 
-const std::vector<TagSpec> kTags = {
+const std::vector<TagLayout> kTags = {
     {"NAME", "UPPER(NAME)"},
     {"AGE", "AGE"},
     {"BAL", "BAL", "", false, false, true},
@@ -53,13 +53,13 @@ TEST(DbfCdx, TagsOfEveryKeyTypeReadBackWithOneEntryPerRecordInOrder) {
         EXPECT_EQ(names, (std::vector<std::string>{"ACTIVE", "AGE", "BAL", "BORN", "FIRSTNAME",
                                                    "NAME", "NAMEAGE", "RECNO", "VISITS"}));
         for (const CdxTag& t : tags) {
-            const TagSpec& spec = *std::find_if(kTags.begin(), kTags.end(),
-                                                [&](const TagSpec& s) { return t.name == s.name; });
-            EXPECT_EQ(t.keyExpression, spec.key);
-            EXPECT_EQ(t.forExpression, spec.filter);
-            EXPECT_EQ(t.unique, spec.unique) << t.name;
-            EXPECT_EQ(t.candidate, spec.candidate) << t.name;
-            EXPECT_EQ(t.descending, spec.descending) << t.name;
+            const TagLayout& want = *std::find_if(
+                kTags.begin(), kTags.end(), [&](const TagLayout& s) { return t.name == s.name; });
+            EXPECT_EQ(t.keyExpression, want.key);
+            EXPECT_EQ(t.forExpression, want.filter);
+            EXPECT_EQ(t.unique, want.unique) << t.name;
+            EXPECT_EQ(t.candidate, want.candidate) << t.name;
+            EXPECT_EQ(t.descending, want.descending) << t.name;
         }
         const auto& name = *std::find_if(tags.begin(), tags.end(),
                                          [](const CdxTag& t) { return t.name == "NAME"; });
@@ -100,7 +100,7 @@ TEST(DbfCdx, NumericAndDateKeysCompareAsTheirValues) {
 
 TEST(DbfCdx, UniqueTagsKeepTheFirstRecordAndCandidateTagsRefuseASharedKey) {
     TempFolder dir;
-    TableSpec layout;
+    TableLayout layout;
     layout.variant = Variant::FoxPro2;
     layout.columns = {{"CODE", 'C', 4}};
     const std::string table = dir.File("codes.dbf");
@@ -289,7 +289,7 @@ TEST(DbfCdx, EntriesOutOfOrderAreRefused) {
 // Writing: a change of a table with a structural compound index rebuilds every tag within the
 // same journalled change.
 
-const std::vector<TagSpec> kWriteTags = {
+const std::vector<TagLayout> kWriteTags = {
     {"NAME", "UPPER(NAME)+STR(AGE,3)"},
     {"BAL", "BAL", "!DELETED()"},
     {"BORN", "DTOS(BORN)", "", true},

@@ -25,7 +25,7 @@ namespace kce::dbf::test {
 namespace {
 
 std::string MakeAccounts(const TempFolder& dir, Variant variant) {
-    TableSpec layout;
+    TableLayout layout;
     layout.variant = variant;
     layout.columns = {{"CODE", 'C', 6}, {"BAL", 'N', 9, 2}, {"NOTE", 'M'}, {"OPENED", 'D'}};
     const std::string path = dir.File("accounts.dbf");
@@ -414,9 +414,9 @@ namespace {
 
 TEST(DbfChange, NumberedColumnHandsOutNextNumbersThatPersist) {
     TempFolder dir;
-    TableSpec layout;
+    TableLayout layout;
     layout.variant = Variant::VisualFoxPro;
-    ColumnSpec id{"ID", 'I'};
+    ColumnLayout id{"ID", 'I'};
     id.autoIncrement = true;
     layout.columns = {id, {"NAME", 'C', 5}};
     const std::string path = dir.File("seq.dbf");

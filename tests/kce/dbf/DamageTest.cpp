@@ -18,7 +18,7 @@ namespace {
 // A three-record table with a memo column; returns the table path.
 std::string MakePeople(const TempFolder& dir, Variant variant,
                        const std::string& name = "people.dbf") {
-    TableSpec layout;
+    TableLayout layout;
     layout.variant = variant;
     layout.columns = {{"NAME", 'C', 8}, {"BORN", 'D'}, {"NOTES", 'M'}, {"AMOUNT", 'N', 7, 2}};
     CreateTable(dir.File(name), layout,

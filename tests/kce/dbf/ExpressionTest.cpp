@@ -40,7 +40,7 @@ std::string Show(const ExprValue& v) {
 class ExpressionTest : public testing::Test {
 protected:
     void SetUp() override {
-        TableSpec layout;
+        TableLayout layout;
         layout.variant = Variant::VisualFoxPro;
         layout.columns = {{"NAME", 'C', 8}, {"FIRST", 'C', 6}, {"AGE", 'N', 3}, {"BAL", 'N', 8, 2},
                           {"BORN", 'D'},    {"ACTIVE", 'L'},   {"VISITS", 'I'}, {"FEE", 'Y'},

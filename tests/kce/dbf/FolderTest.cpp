@@ -111,7 +111,7 @@ namespace {
 
 TEST(DbfFolder, CreatingATableBesideOneDifferingOnlyInCaseIsRefused) {
     TempFolder dir;
-    TableSpec layout;
+    TableLayout layout;
     layout.columns = {{"A", 'C', 1}};
     CreateTable(dir.File("MWPAT.DBF"), layout, {});
     std::string backslashed = dir.File("MWPAT.DBF");

@@ -30,7 +30,7 @@ struct FileCase {
     const char* name;
     const char* file;  // beside patients.dbf
     bool compact;      // .idx: the form
-    std::vector<TagSpec> tags;
+    std::vector<TagLayout> tags;
 };
 
 const std::vector<FileCase> kFiles = {
@@ -86,7 +86,7 @@ TEST(DbfIndex, DBaseNumberKeysCompareAsTheirValuesAndKeepTheirFileForm) {
     // dBase III keeps numbers as little-endian doubles: the reader turns them into keys that
     // compare as the values do.
     TempFolder dir;
-    TableSpec layout;
+    TableLayout layout;
     layout.variant = Variant::DBase3;
     layout.columns = {{"N", 'N', 12, 3}};
     const std::string table = dir.File("nums.dbf");
@@ -139,7 +139,7 @@ TEST(DbfIndex, WhatAFormatCannotHoldIsRefusedByName) {
     const std::string table = MakePatients(dir, 10);
     struct Case {
         const char* file;
-        TagSpec tag;
+        TagLayout tag;
         const char* why;
     };
     const Case cases[] = {
@@ -435,7 +435,7 @@ TEST(DbfIndexWrite, AnIndexFileThatNamesNoTableButMayBeTheTablesRefusesTheChange
         SCOPED_TRACE(c.name);
         TempFolder dir;
         const std::string table = MakePatients(dir, 20);
-        TableSpec layout;
+        TableLayout layout;
         layout.variant = Variant::DBase3;
         layout.columns = {{"ID", 'N', 4}, {"NAME", 'C', 12}};
         const std::string people = dir.File("people.dbf");

@@ -201,7 +201,7 @@ class DbfVariantRoundTrip : public ::testing::TestWithParam<VariantCase> {};
 TEST_P(DbfVariantRoundTrip, WrittenTableReadsBack) {
     const VariantCase& c = GetParam();
     TempFolder dir;
-    TableSpec layout;
+    TableLayout layout;
     layout.variant = c.variant;
     layout.columns = {{"NAME", 'C', 12}, {"QTY", 'N', 6, 0}, {"PRICE", 'F', 10, 3},
                       {"DUE", 'D'},      {"PAID", 'L'},      {"NOTE", 'M'}};
@@ -258,7 +258,7 @@ INSTANTIATE_TEST_SUITE_P(Variants, DbfVariantRoundTrip,
 
 TEST(DbfRead, OemTableConvertsTextAndMemoBothWays) {
     TempFolder dir;
-    TableSpec layout;
+    TableLayout layout;
     layout.variant = Variant::FoxPro2;
     layout.codePage = CodePage::Oem850;
     layout.columns = {{"S", 'C', 4}, {"M", 'M'}};
@@ -273,7 +273,7 @@ TEST(DbfRead, OemTableConvertsTextAndMemoBothWays) {
 
 TEST(DbfRead, NumericValuesThatDoNotFitAreRefusedOnWrite) {
     TempFolder dir;
-    TableSpec layout;
+    TableLayout layout;
     layout.columns = {{"N", 'N', 5, 2}, {"C", 'C', 3}, {"D", 'D'}};
     struct Case {
         const char* name;
@@ -302,7 +302,7 @@ TEST(DbfRead, NumericValuesThatDoNotFitAreRefusedOnWrite) {
 
 TEST(DbfRead, CursorWalksAcrossReadBlocks) {
     TempFolder dir;
-    TableSpec layout;
+    TableLayout layout;
     layout.columns = {{"ID", 'N', 9}, {"PAD", 'C', 250}};
     TableCreator creator(dir.File("big.dbf"), layout);
     const int count = 20000;  // several 1 MB read blocks of 260-byte records
