@@ -50,6 +50,16 @@ std::string IntegrityOf(const std::string& path) {
     return result;
 }
 
+// A dictionary at `path` with table t of 2^doublings rows, each with v = 0 and 200 bytes of pad.
+void MakeTableOfZeros(const std::string& path, int doublings) {
+    const uint32_t connection = CreateDictionary(path);
+    RunSql(connection, "CREATE TABLE t (n INTEGER, v INTEGER, pad CHAR(200))");
+    RunSql(connection, "INSERT INTO t (n, v, pad) VALUES (0, 0, 'x')");
+    for (int i = 0; i < doublings; ++i)
+        RunSql(connection, "INSERT INTO t (n, v, pad) SELECT n + 1, 0, pad FROM t");
+    KdbDisconnect(connection);
+}
+
 TEST(DictionaryFaultTest, FullDiskFailsTheStatementWholeAndKeepsEarlierRows) {
     SmallDisk disk(384 * 1024);
     if (!disk.Mounted()) GTEST_SKIP() << "no tmpfs can be mounted here";
@@ -88,12 +98,7 @@ TEST(DictionaryFaultTest, FullDiskFailsTheStatementWholeAndKeepsEarlierRows) {
 TEST(DictionaryFaultTest, KilledDuringAnUpdateLeavesEachStatementWholeOrUndone) {
     TempDir dir;
     const std::string path = dir.File("kill.kdd");
-    uint32_t connection = CreateDictionary(path);
-    RunSql(connection, "CREATE TABLE t (n INTEGER, v INTEGER, pad CHAR(200))");
-    RunSql(connection, "INSERT INTO t (n, v, pad) VALUES (0, 0, 'x')");
-    for (int i = 0; i < 13; ++i)
-        RunSql(connection, "INSERT INTO t (n, v, pad) SELECT n + 1, 0, pad FROM t");
-    KdbDisconnect(connection);
+    MakeTableOfZeros(path, 13);
 
     for (const int delayMs : {5, 40, 150, 400}) {
         const bool killed = RunAndKill(
@@ -104,7 +109,7 @@ TEST(DictionaryFaultTest, KilledDuringAnUpdateLeavesEachStatementWholeOrUndone) 
             },
             [&] { std::this_thread::sleep_for(std::chrono::milliseconds(delayMs)); });
         EXPECT_TRUE(killed) << delayMs;
-        connection = ConnectUser(path);
+        const uint32_t connection = ConnectUser(path);
         const auto rows = Query(connection, "SELECT count(*), count(DISTINCT v) FROM t");
         EXPECT_EQ(rows, (std::vector<std::vector<std::string>>{{"8192", "1"}})) << delayMs;
         KdbDisconnect(connection);
@@ -119,12 +124,7 @@ TEST(DictionaryFaultTest, AChangeFailingAnywhereIsWholeOrUndone) {
     TempDir dir;
     const std::string pristine = dir.File("pristine.kdd");
     const std::string path = dir.File("limited.kdd");
-    uint32_t connection = CreateDictionary(pristine);
-    RunSql(connection, "CREATE TABLE t (n INTEGER, v INTEGER, pad CHAR(200))");
-    RunSql(connection, "INSERT INTO t (n, v, pad) VALUES (0, 0, 'x')");
-    for (int i = 0; i < 9; ++i)
-        RunSql(connection, "INSERT INTO t (n, v, pad) SELECT n + 1, 0, pad FROM t");
-    KdbDisconnect(connection);
+    MakeTableOfZeros(pristine, 9);
 
     const int failed = parvell::faults::ForEachFailedWrite({
         .prepare =
