@@ -2,6 +2,8 @@
 
 #include <clocale>
 
+#include "kce/kce.h"
+
 namespace parvell {
 
 TEngineComponents CreateEngineComponents(TComponent* owner, const TEngineLogin& login) {
@@ -41,6 +43,10 @@ void PrepareQuery(TEngineComponents& components, const std::string& dataPath,
         text += "\r\n";
     }
     components.KdbTable1->SetSQL(text);
+}
+
+void FillQueryCursorsInBackground(bool on) {
+    CheckEngineResult(nullptr, KdbFillCursorsInBackground(on ? 1 : 0));
 }
 
 }  // namespace parvell

@@ -54,4 +54,10 @@ TEngineComponents CreateEngineComponents(TComponent* owner, const TEngineLogin& 
 void PrepareQuery(TEngineComponents& components, const std::string& dataPath,
                   const std::vector<std::string>& sqlLines);
 
+// Whether the engine steps a query's records on a second thread while the program reads them
+// (off at start). The command line turns it on to overlap the query with writing its file; the
+// window keeps its one thread. With it on, an error the query meets after its first records
+// reaches the program from the read that needs the record, not from opening the query.
+void FillQueryCursorsInBackground(bool on);
+
 }  // namespace parvell

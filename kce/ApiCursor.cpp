@@ -143,15 +143,22 @@ uint32_t KdbGotoEOF(uint32_t cursor) {
 
 uint32_t KdbSkip(uint32_t cursor, int32_t records) {
     return WithCursor(cursor, [&](Cursor& c) {
-        int64_t target = int64_t(c.Position()) + records;
-        c.SetPosition(
-            static_cast<uint32_t>(std::clamp<int64_t>(target, 0, int64_t(c.Count()) + 1)));
+        // Asks only for the record it lands on, so that a forward walk never waits for the rest
+        // of a cursor still being filled.
+        const int64_t target = int64_t(c.Position()) + records;
+        if (target <= 0) {
+            c.SetPosition(0);
+        } else if (target <= UINT32_MAX - 1 && c.Exists(static_cast<uint32_t>(target))) {
+            c.SetPosition(static_cast<uint32_t>(target));
+        } else {
+            c.SetPosition(c.Count() + 1);
+        }
     });
 }
 
 uint32_t KdbGotoRecord(uint32_t cursor, uint32_t record) {
     return WithCursor(cursor, [&](Cursor& c) {
-        if (record < 1 || record > c.Count())
+        if (record < 1 || !c.Exists(record))
             Fail(KDB_ERR_RECORD_NOT_FOUND, "Record " + std::to_string(record) + " does not exist.");
         c.SetPosition(record);
     });
@@ -159,13 +166,13 @@ uint32_t KdbGotoRecord(uint32_t cursor, uint32_t record) {
 
 uint32_t KdbAtBOF(uint32_t cursor, uint16_t* atBof) {
     return WithCursor(cursor, [&](Cursor& c) {
-        *Need(atBof, "atBof") = c.Position() == 0 || c.Count() == 0 ? 1 : 0;
+        *Need(atBof, "atBof") = c.Position() == 0 || !c.Exists(1) ? 1 : 0;
     });
 }
 
 uint32_t KdbAtEOF(uint32_t cursor, uint16_t* atEof) {
     return WithCursor(cursor, [&](Cursor& c) {
-        *Need(atEof, "atEof") = c.Position() > c.Count() || c.Count() == 0 ? 1 : 0;
+        *Need(atEof, "atEof") = !c.Exists(std::max<uint32_t>(c.Position(), 1)) ? 1 : 0;
     });
 }
 
@@ -213,7 +220,7 @@ uint32_t KdbGotoBookmark(uint32_t cursor, const uint8_t* bookmark, uint32_t leng
         if (length < 4) Fail(KDB_ERR_INVALID_ARGUMENT, "A bookmark has 4 bytes.");
         uint32_t record;
         std::memcpy(&record, Need(bookmark, "bookmark"), 4);
-        if (record < 1 || record > c.Count())
+        if (record < 1 || !c.Exists(record))
             Fail(KDB_ERR_RECORD_NOT_FOUND, "The bookmark names no record of this cursor.");
         c.SetPosition(record);
     });

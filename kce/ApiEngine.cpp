@@ -134,6 +134,10 @@ uint32_t KdbSetExact22(uint16_t exact) {
     return Guard([&] { SetExact(exact != 0); });
 }
 
+uint32_t KdbFillCursorsInBackground(uint16_t on) {
+    return Guard([&] { SetBackgroundFill(on != 0); });
+}
+
 uint32_t KdbConvertStringToJulian(const char* text, uint16_t length, double* julian) {
     return Guard([&] {
         Need(julian, "julian");

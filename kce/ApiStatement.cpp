@@ -92,7 +92,7 @@ uint32_t KdbExecuteSQL(uint32_t statement, uint32_t* cursor) {
     return Guard([&] {
         Need(cursor, "cursor");
         *cursor = 0;
-        *cursor = ExecuteStatement(*GetStatement(statement));
+        *cursor = ExecuteStatement(GetStatement(statement));
     });
 }
 
@@ -102,7 +102,7 @@ uint32_t KdbExecuteSQLDirect(uint32_t statement, const char* sql, uint32_t* curs
         *cursor = 0;
         auto st = GetStatement(statement);
         PrepareStatement(*st, TextArg(Need(sql, "sql")));
-        *cursor = ExecuteStatement(*st);
+        *cursor = ExecuteStatement(st);
     });
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <semaphore>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,7 +75,17 @@ public:
     void Exec(const char* sql) const;
 
     // Serialises statement execution on this database.
-    std::mutex& Mutex() { return mutex_; }
+    class Lock {
+    public:
+        void lock() { free_.acquire(); }
+        void unlock() { free_.release(); }
+
+    private:
+        // A semaphore, not a mutex: a cursor filled in the background takes over the hold of
+        // the thread that ran its query, and its own thread lets go.
+        std::binary_semaphore free_{1};
+    };
+    Lock& Mutex() { return mutex_; }
 
 private:
     Database(sqlite3* db, std::string path, bool isDictionary);
@@ -91,7 +102,7 @@ private:
     std::vector<sql::Table> tables_;
     std::map<std::string, size_t> byName_;  // upper-case name -> index in tables_
     std::unique_ptr<FolderTables> folder_;  // folder connections only
-    std::mutex mutex_;
+    Lock mutex_;
 };
 
 // Maps an SQLite failure to an engine error (5032 storage, 5013 damaged file, 5002 memory).

@@ -62,4 +62,9 @@ void SetExact(bool exact) {
     State().exact = exact;
 }
 
+void SetBackgroundFill(bool on) {
+    std::lock_guard guard(Lock());
+    State().backgroundFill = on;
+}
+
 }  // namespace kce

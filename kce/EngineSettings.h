@@ -16,6 +16,7 @@ struct EngineSettings {
     uint16_t cachedTables = 0;
     uint16_t cachedCursors = 25;
     bool exact = false;
+    bool backgroundFill = false;  // queries return their cursor while it is filled (see kce.h)
 };
 
 EngineSettings CurrentSettings();
@@ -28,5 +29,6 @@ void SetServerTypes(uint16_t mask);
 void SetCachedTables(uint16_t count);
 void SetCachedCursors(uint16_t count);
 void SetExact(bool exact);
+void SetBackgroundFill(bool on);
 
 }  // namespace kce

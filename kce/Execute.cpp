@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "kce/Cp1252.h"
+#include "kce/EngineSettings.h"
 #include "kce/Error.h"
 #include "kce/FolderTables.h"
 #include "kce/Objects.h"
@@ -26,7 +27,13 @@ public:
         deadline_ = Clock::now() + std::chrono::seconds(seconds);
         sqlite3_progress_handler(db_, 10000, &TimeoutGuard::Check, this);
     }
-    ~TimeoutGuard() { sqlite3_progress_handler(db_, 0, nullptr, nullptr); }
+    ~TimeoutGuard() { Remove(); }
+    // Takes the time-out off the database before the guard's end (a thread that goes on with
+    // the statement sets its own).
+    void Remove() {
+        if (db_ != nullptr) sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+        db_ = nullptr;
+    }
 
 private:
     static int Check(void* self) {
@@ -120,16 +127,16 @@ uint32_t RunToEnd(sqlite3* db, sqlite3_stmt* stmt, uint32_t timeout) {
     return sqlite3_stmt_readonly(stmt) ? 0u : static_cast<uint32_t>(sqlite3_changes(db));
 }
 
-std::shared_ptr<Cursor> Materialise(sqlite3* db, sqlite3_stmt* stmt,
-                                    const std::vector<sql::Column>& columns, uint32_t timeout) {
-    if (sqlite3_column_count(stmt) != static_cast<int>(columns.size())) {
-        Fail(KDB_ERR_INTERNAL, "The compiled query's columns do not match its description.");
-    }
-    auto cursor = std::make_shared<Cursor>(columns, ResultMemoryLimit());
-    const RecordLayout& layout = cursor->Layout();
-    RecordStore& records = cursor->Records();
-    ByteStore& blobs = cursor->Blobs();
+// Steps the query into the cursor's records. Calls filled() whenever more records became
+// readable, and stops early (as at the end) when stop() says so.
+template <typename Filled, typename Stop>
+void FillCursor(sqlite3* db, sqlite3_stmt* stmt, Cursor& cursor, uint32_t timeout, Filled&& filled,
+                Stop&& stop) {
+    const RecordLayout& layout = cursor.Layout();
+    RecordStore& records = cursor.Records();
+    ByteStore& blobs = cursor.Blobs();
     std::string error;
+    uint32_t readable = 0;
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         if (records.Count() == UINT32_MAX - 1) {
@@ -140,11 +147,59 @@ std::shared_ptr<Cursor> Materialise(sqlite3* db, sqlite3_stmt* stmt,
             sqlite3_reset(stmt);
             FailSql(sql::kErrInvalidValue, error);
         }
+        if (records.Readable() != readable) {
+            readable = records.Readable();
+            filled();
+            if (stop()) break;
+        }
     }
     sqlite3_reset(stmt);
-    if (rc != SQLITE_DONE) FailRun(db, rc, timeout);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) FailRun(db, rc, timeout);
     records.Finish();
-    cursor->SetPosition(records.Count() > 0 ? 1 : 0);
+}
+
+std::shared_ptr<Cursor> NewCursor(sqlite3_stmt* stmt, const std::vector<sql::Column>& columns) {
+    if (sqlite3_column_count(stmt) != static_cast<int>(columns.size())) {
+        Fail(KDB_ERR_INTERNAL, "The compiled query's columns do not match its description.");
+    }
+    return std::make_shared<Cursor>(columns, ResultMemoryLimit());
+}
+
+std::shared_ptr<Cursor> Materialise(sqlite3* db, sqlite3_stmt* stmt,
+                                    const std::vector<sql::Column>& columns, uint32_t timeout) {
+    auto cursor = NewCursor(stmt, columns);
+    FillCursor(
+        db, stmt, *cursor, timeout, [] {}, [] { return false; });
+    cursor->SetPosition(cursor->Records().Count() > 0 ? 1 : 0);
+    return cursor;
+}
+
+// The query's cursor, filled on a thread of its own that takes over the caller's hold of the
+// database (`lock`) and the statement, and lets go of both when the last record is in.
+std::shared_ptr<Cursor> FillInBackground(std::shared_ptr<Statement> st,
+                                         std::unique_lock<Database::Lock>& lock,
+                                         TimeoutGuard& callerGuard, uint32_t timeout) {
+    sqlite3* db = st->connection->database->Db();
+    sqlite3_stmt* stmt = st->prepared.back();
+    auto cursor = NewCursor(stmt, st->compiled->result);
+    // Position 1 even before the first record is known: with no records it reads as EOF and BOF,
+    // as position 0 of an empty cursor does.
+    cursor->SetPosition(1);
+    callerGuard.Remove();
+    Database::Lock* held = lock.release();
+    cursor->FillInBackground(
+        [db, stmt, timeout](Cursor& c) {
+            TimeoutGuard guard(db, timeout);
+            FillCursor(
+                db, stmt, c, timeout, [&] { c.Filled(); }, [&] { return c.Stopping(); });
+        },
+        [st = std::move(st), held]() mutable {
+            st.reset();
+            held->unlock();
+        });
+    // Waits for the first records (or the end): a statement that fails before them fails here,
+    // as it does when filled before the query returns.
+    cursor->Exists(1);
     return cursor;
 }
 
@@ -184,12 +239,13 @@ void PrepareStatement(Statement& st, std::string_view sql) {
     st.params.resize(st.compiled->parameters.size());
 }
 
-uint32_t ExecuteStatement(Statement& st) {
+uint32_t ExecuteStatement(const std::shared_ptr<Statement>& statement) {
+    Statement& st = *statement;
     if (!st.compiled) Fail(KDB_ERR_NO_SQL);
     Connection& connection = *st.connection;
     Database& database = *connection.database;
     sqlite3* db = database.Db();
-    std::lock_guard lock(database.Mutex());
+    std::unique_lock lock(database.Mutex());
     uint32_t timeout = st.timeoutSeconds != 0 ? st.timeoutSeconds : connection.timeoutSeconds;
     TimeoutGuard guard(db, timeout);
     FolderTables* folder = database.Folder();
@@ -212,7 +268,9 @@ uint32_t ExecuteStatement(Statement& st) {
                 RunToEnd(db, st.prepared[i], timeout);
             }
             Bind(st.prepared.back(), st.params);
-            auto cursor = Materialise(db, st.prepared.back(), compiled.result, timeout);
+            auto cursor = CurrentSettings().backgroundFill
+                              ? FillInBackground(statement, lock, guard, timeout)
+                              : Materialise(db, st.prepared.back(), compiled.result, timeout);
             cursor->connectionHandle = st.connectionHandle;
             st.lastWasQuery = true;
             return AddCursor(std::move(cursor));

@@ -109,6 +109,76 @@ void Statement::Finalize() {
 Cursor::Cursor(const std::vector<sql::Column>& columns, uint64_t memoryLimit)
     : layout_(columns), records_(layout_.Length(), memoryLimit), blobs_(memoryLimit) {}
 
+Cursor::~Cursor() {
+    stop_.store(true, std::memory_order_relaxed);
+    if (filler_.joinable()) filler_.join();
+}
+
+uint32_t Cursor::Count() {
+    if (filling_.load(std::memory_order_acquire)) {
+        std::unique_lock lock(fillLock_);
+        filled_.wait(lock, [&] { return !filling_.load(std::memory_order_acquire); });
+    }
+    ThrowFillError();
+    return records_.Readable();
+}
+
+bool Cursor::Exists(uint32_t record) {
+    // Read before the count: once the filling has ended, the count it left is final.
+    const bool filling = filling_.load(std::memory_order_acquire);
+    if (record <= records_.Readable()) return true;
+    if (filling) {
+        std::unique_lock lock(fillLock_);
+        filled_.wait(lock, [&] {
+            return record <= records_.Readable() || !filling_.load(std::memory_order_acquire);
+        });
+        if (record <= records_.Readable()) return true;
+    }
+    ThrowFillError();
+    return false;
+}
+
+void Cursor::ThrowFillError() {
+    if (!fillError_) return;
+    // Written by the filling thread before it ended; read only once it has.
+    throw *fillError_;
+}
+
+void Cursor::FillInBackground(std::function<void(Cursor&)> fill, std::function<void()> done) {
+    filling_.store(true, std::memory_order_release);
+    auto body = [this, fill = std::move(fill), done] {
+        std::optional<Error> error;
+        try {
+            fill(*this);
+        } catch (const Error& e) {
+            error = e;
+        } catch (const std::bad_alloc&) {
+            error = Error(5002, std::string(GenericText(5002)));
+        } catch (const std::exception& e) {
+            error = Error(5999, std::string(GenericText(5999)) + " " + e.what());
+        }
+        done();
+        {
+            std::lock_guard lock(fillLock_);
+            fillError_ = std::move(error);
+            filling_.store(false, std::memory_order_release);
+        }
+        filled_.notify_all();
+    };
+    try {
+        filler_ = std::thread(std::move(body));
+    } catch (...) {
+        done();
+        filling_.store(false, std::memory_order_release);
+        throw;
+    }
+}
+
+void Cursor::Filled() {
+    { std::lock_guard lock(fillLock_); }
+    filled_.notify_all();
+}
+
 const uint8_t* Cursor::Current() {
     if (!OnRecord())
         Fail(KDB_ERR_NO_CURRENT_RECORD,

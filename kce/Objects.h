@@ -2,14 +2,19 @@
 // The objects behind handles: connections, statements, cursors and table searches, and the
 // process-wide handle table that maps 32-bit handles to them.
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kce/Database.h"
+#include "kce/Error.h"
 #include "kce/Record.h"
 #include "kce/Store.h"
 #include "kce/sql/Compiler.h"
@@ -52,31 +57,61 @@ struct Statement {
     void Finalize();
 };
 
+// A static result. It is filled before the query returns, or, when the engine fills cursors in
+// the background, on a thread of its own while the caller reads: a read then waits for the
+// records it needs, and an error met while filling is raised by the first read that needs a
+// record past the point where the filling stopped.
 class Cursor {
 public:
     Cursor(const std::vector<sql::Column>& columns, uint64_t memoryLimit);
+    // Stops a filling still under way and waits for its thread.
+    ~Cursor();
+    Cursor(const Cursor&) = delete;
+    Cursor& operator=(const Cursor&) = delete;
+
     const RecordLayout& Layout() const { return layout_; }
     RecordStore& Records() { return records_; }
     ByteStore& Blobs() { return blobs_; }
     const ByteStore& Blobs() const { return blobs_; }
 
-    uint32_t Count() const { return records_.Count(); }
+    // Every record: waits for the filling to end.
+    uint32_t Count();
+    // Whether record `record` (from 1) exists: waits until it is filled or the filling ends.
+    bool Exists(uint32_t record);
     // 0 is BOF, 1..Count() a record, Count() + 1 EOF.
     uint32_t Position() const { return position_; }
     void SetPosition(uint32_t position) { position_ = position; }
-    bool OnRecord() const { return position_ >= 1 && position_ <= Count(); }
+    bool OnRecord() { return position_ >= 1 && Exists(position_); }
     // The current record; throws 5068 at BOF or EOF.
     const uint8_t* Current();
     // Field by 1-based number; throws 5018.
     const Field& FieldAt(uint16_t number) const;
 
+    // Runs `fill` on a thread of its own. It appends to Records() and Blobs(), calls Filled()
+    // whenever more records became readable, stops early when Stopping() says so, and throws on
+    // failure; `done` runs on that thread after it, whatever happened.
+    void FillInBackground(std::function<void(Cursor&)> fill, std::function<void()> done);
+    // For the filling thread.
+    void Filled();
+    bool Stopping() const { return stop_.load(std::memory_order_relaxed); }
+
     uint32_t connectionHandle = 0;
 
 private:
+    // Raises the error that ended the filling, if one did.
+    void ThrowFillError();
+
     RecordLayout layout_;
     RecordStore records_;
     ByteStore blobs_;
     uint32_t position_ = 0;
+
+    std::atomic<bool> filling_ = false;
+    std::atomic<bool> stop_ = false;
+    std::mutex fillLock_;
+    std::condition_variable filled_;
+    std::optional<Error> fillError_;
+    std::thread filler_;
 };
 
 struct Search {

@@ -83,11 +83,14 @@ uint8_t* RecordStore::Append() {
                          chunkBytes);
             windowDirty_ = false;
         }
+        // Every chunk before this one is full and where the reader looks for it.
+        readable_.store(count_, std::memory_order_release);
         if (file_ == nullptr && uint64_t(chunks_.size() + 1) * chunkBytes > memoryLimit_ &&
             !chunks_.empty()) {
             file_ = std::make_unique<TempFile>();
             firstFileChunk_ = chunk;
         }
+        std::lock_guard lock(chunksLock_);
         if (file_ == nullptr) {
             chunks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(chunkBytes));
         } else {
@@ -103,29 +106,43 @@ uint8_t* RecordStore::Append() {
 }
 
 void RecordStore::Finish() {
-    if (!windowDirty_) return;
-    uint64_t chunkBytes = uint64_t(perChunk_) * recordLength_;
-    uint32_t used = count_ - uint32_t(windowChunk_) * perChunk_;
-    file_->Write(uint64_t(windowChunk_ - firstFileChunk_) * chunkBytes, window_.get(),
-                 uint64_t(used) * recordLength_);
-    windowDirty_ = false;
+    if (windowDirty_) {
+        uint64_t chunkBytes = uint64_t(perChunk_) * recordLength_;
+        uint32_t used = count_ - uint32_t(windowChunk_) * perChunk_;
+        file_->Write(uint64_t(windowChunk_ - firstFileChunk_) * chunkBytes, window_.get(),
+                     uint64_t(used) * recordLength_);
+        windowDirty_ = false;
+    }
+    readable_.store(count_, std::memory_order_release);
 }
 
 const uint8_t* RecordStore::Get(uint32_t index) {
     uint32_t chunk = index / perChunk_;
     uint32_t slot = index % perChunk_;
-    if (chunks_[chunk]) return chunks_[chunk].get() + uint64_t(slot) * recordLength_;
-    if (windowChunk_ != int64_t(chunk)) {
-        uint64_t chunkBytes = uint64_t(perChunk_) * recordLength_;
-        uint32_t records = std::min(perChunk_, count_ - chunk * perChunk_);
-        file_->Read(uint64_t(chunk - firstFileChunk_) * chunkBytes, window_.get(),
-                    uint64_t(records) * recordLength_);
-        windowChunk_ = chunk;
+    if (readChunk_ != int64_t(chunk)) {
+        uint8_t* memory = nullptr;
+        {
+            std::lock_guard lock(chunksLock_);
+            memory = chunks_[chunk].get();
+        }
+        if (memory == nullptr) {
+            // A chunk in the file: read back into the reader's own window, so the appending
+            // thread's window is never touched.
+            uint64_t chunkBytes = uint64_t(perChunk_) * recordLength_;
+            if (!readWindow_) readWindow_ = std::make_unique_for_overwrite<uint8_t[]>(chunkBytes);
+            uint32_t records = std::min(perChunk_, Readable() - chunk * perChunk_);
+            file_->Read(uint64_t(chunk - firstFileChunk_) * chunkBytes, readWindow_.get(),
+                        uint64_t(records) * recordLength_);
+            memory = readWindow_.get();
+        }
+        readChunk_ = chunk;
+        readBase_ = memory;
     }
-    return window_.get() + uint64_t(slot) * recordLength_;
+    return readBase_ + uint64_t(slot) * recordLength_;
 }
 
 uint64_t ByteStore::Append(const void* data, size_t size) {
+    std::lock_guard lock(lock_);
     uint64_t offset = size_;
     if (size == 0) return offset;
     if (file_ == nullptr && memory_.size() + size > memoryLimit_ && !memory_.empty()) {
@@ -141,7 +158,13 @@ uint64_t ByteStore::Append(const void* data, size_t size) {
     return offset;
 }
 
+uint64_t ByteStore::Size() const {
+    std::lock_guard lock(lock_);
+    return size_;
+}
+
 void ByteStore::Read(uint64_t offset, void* data, size_t size) const {
+    std::lock_guard lock(lock_);
     auto* p = static_cast<uint8_t*>(data);
     if (offset < memory_.size()) {
         size_t n = static_cast<size_t>(std::min<uint64_t>(size, memory_.size() - offset));

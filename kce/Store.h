@@ -1,10 +1,13 @@
 #pragma once
 // Append-only storage of a static result: kept in memory up to a limit, then in an unlinked
-// temporary file, so a result larger than memory stays bounded. Not thread-safe: a cursor is used
-// by one thread at a time.
+// temporary file, so a result larger than memory stays bounded. One thread may append while one
+// other thread reads what has been made readable (a cursor filled in the background); apart from
+// that, a store is used by one thread at a time.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace kce {
@@ -27,15 +30,21 @@ private:
 };
 
 // Fixed-length records in chunks of equal size; full chunks past the memory limit go to a file.
+// Records become readable a chunk at a time, once the chunk is full (and written out when it goes
+// to the file), and all of them at Finish.
 class RecordStore {
 public:
     RecordStore(uint32_t recordLength, uint64_t memoryLimit);
     // Space for the next record (recordLength bytes), valid until the next call.
     uint8_t* Append();
-    // Writes the last chunk out if needed; call once after the last Append.
+    // Writes the last chunk out if needed and makes every record readable; call once after the
+    // last Append.
     void Finish();
+    // Records appended so far: for the appending thread.
     uint32_t Count() const { return count_; }
-    // The record with 0-based index, valid until the next call.
+    // Records another thread may read.
+    uint32_t Readable() const { return readable_.load(std::memory_order_acquire); }
+    // The record with 0-based index (below Readable()), valid until the next call.
     const uint8_t* Get(uint32_t index);
     bool Spilled() const { return file_ != nullptr; }
 
@@ -47,21 +56,29 @@ private:
     std::vector<std::unique_ptr<uint8_t[]>> chunks_;  // in memory; null for chunks in the file
     std::unique_ptr<TempFile> file_;
     uint32_t firstFileChunk_ = 0;
-    std::unique_ptr<uint8_t[]> window_;  // the chunk being filled or read back from the file
+    std::unique_ptr<uint8_t[]> window_;  // the chunk being filled when it goes to the file
     int64_t windowChunk_ = -1;
     bool windowDirty_ = false;
+    std::atomic<uint32_t> readable_ = 0;
+    std::mutex chunksLock_;  // chunks_ grows while the reader looks chunks up
+    // The reader's side: the chunk it read last and where its records are.
+    std::unique_ptr<uint8_t[]> readWindow_;  // a chunk read back from the file
+    int64_t readChunk_ = -1;
+    const uint8_t* readBase_ = nullptr;
 };
 
-// Variable-length contents (memos, binaries) appended one after the other.
+// Variable-length contents (memos, binaries) appended one after the other; a content may be read
+// while later ones are appended.
 class ByteStore {
 public:
     explicit ByteStore(uint64_t memoryLimit) : memoryLimit_(memoryLimit) {}
     uint64_t Append(const void* data, size_t size);  // returns the content's offset
     void Read(uint64_t offset, void* data, size_t size) const;
-    uint64_t Size() const { return size_; }
+    uint64_t Size() const;
 
 private:
     uint64_t memoryLimit_;
+    mutable std::mutex lock_;
     uint64_t size_ = 0;
     std::vector<uint8_t> memory_;
     std::unique_ptr<TempFile> file_;  // bytes from memory_.size() on

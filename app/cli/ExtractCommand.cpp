@@ -169,6 +169,10 @@ int ExtractCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
         }
     }
 
+    // The engine steps the query on a second thread while this one writes the file: the two
+    // halves of the work overlap. A failure of the query after its first records then ends the
+    // run as a failed write would: the file keeps the complete lines written before it.
+    FillQueryCursorsInBackground(true);
     TQueryComponents components(statement, StatementLines(statement, std::cin), err);
     TKdbQuery& query = components.Query();
     query.SetActive(true);
@@ -192,7 +196,10 @@ int ExtractCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
     // The record number exists in the tab layout only (the window disables it for fixed length
     // and the comma writer never asks).
     const bool tabRecordNumber = recordNumber && options.layout == TExtractLayout::TabDelimited;
-    CliCallbacks callbacks(tabRecordNumber, err, ::isatty(STDERR_FILENO) == 1, query.NumRecords());
+    // Only a progress bar needs the number of records, which waits for the whole result.
+    const bool showProgress = ::isatty(STDERR_FILENO) == 1;
+    CliCallbacks callbacks(tabRecordNumber, err, showProgress,
+                           showProgress ? query.NumRecords() : 0);
     TExtractResult result;
     {
         InterruptGuard guard;

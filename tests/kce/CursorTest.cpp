@@ -1,5 +1,7 @@
 // Static cursors: column descriptions, the native record layout per type with nulls, field texts,
-// navigation and bookmarks, and results larger than the memory limit.
+// navigation and bookmarks, and results larger than the memory limit; navigation and large
+// results also with cursors filled on the engine's second thread while they are read, and what
+// stops such a filling (a time-out, a close, a disconnect).
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -318,7 +320,22 @@ TEST_F(TypedCursorTest, ValuesRoundTripExactly) {
     KdbCloseTable(cursor);
 }
 
-TEST(CursorNavigationTest, PositionsRecordNumbersAndBookmarks) {
+// Runs a test with cursors filled before the query returns, and filled on the engine's second
+// thread while the test reads them.
+class FillModes : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { ASSERT_EQ(KdbFillCursorsInBackground(GetParam() ? 1 : 0), 0u); }
+    void TearDown() override { KdbFillCursorsInBackground(0); }
+};
+
+std::string FillModeName(const ::testing::TestParamInfo<bool>& info) {
+    return info.param ? "FilledInBackground" : "FilledBeforeReturn";
+}
+
+class CursorNavigationTest : public FillModes {};
+INSTANTIATE_TEST_SUITE_P(Cursors, CursorNavigationTest, ::testing::Bool(), FillModeName);
+
+TEST_P(CursorNavigationTest, PositionsRecordNumbersAndBookmarks) {
     TempDir dir;
     uint32_t connection = CreateDictionary(dir.File("nav.kdd"));
     RunSql(connection, "CREATE TABLE seq (n INTEGER)");
@@ -427,7 +444,10 @@ TEST(CursorHandleTest, ClosedCursorsFailOnEveryThreadAndOthersStayReachable) {
     EXPECT_EQ(KdbAtEOF(third, &eof), uint32_t(KDB_ERR_INVALID_HANDLE));
 }
 
-TEST(CursorSpillTest, ResultsPastTheMemoryLimitReadBackFromTheTemporaryFile) {
+class CursorSpillTest : public FillModes {};
+INSTANTIATE_TEST_SUITE_P(Cursors, CursorSpillTest, ::testing::Bool(), FillModeName);
+
+TEST_P(CursorSpillTest, ResultsPastTheMemoryLimitReadBackFromTheTemporaryFile) {
     TempDir dir;
     uint32_t connection = CreateDictionary(dir.File("big.kdd"));
     RunSql(connection, "CREATE TABLE big (n INTEGER, pad CHAR(200), note MEMO)");
@@ -476,6 +496,74 @@ TEST(CursorSpillTest, ResultsPastTheMemoryLimitReadBackFromTheTemporaryFile) {
     EXPECT_EQ(seen, rows);
     KdbCloseTable(cursor);
     KdbDisconnect(connection);
+}
+
+// A table of 2048 numbers: its cross joins give far more rows than a test can wait for.
+uint32_t DictionaryOfNumbers(const TempDir& dir) {
+    uint32_t connection = CreateDictionary(dir.File("numbers.kdd"));
+    RunSql(connection, "CREATE TABLE t (n INTEGER)");
+    RunSql(connection, "INSERT INTO t (n) VALUES (1)");
+    for (int i = 0; i < 11; ++i) RunSql(connection, "INSERT INTO t (n) SELECT n + 1 FROM t");
+    return connection;
+}
+
+const char* const kEndless = "SELECT a.n, b.n, c.n FROM t a, t b, t c";
+
+class BackgroundFillTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(KdbFillCursorsInBackground(1), 0u); }
+    void TearDown() override { KdbFillCursorsInBackground(0); }
+};
+
+// The query returns its cursor at once; the records filled before the time-out read normally,
+// and the call that needs the rest gets the time-out, as the query itself does when filled
+// before it returns.
+TEST_F(BackgroundFillTest, ATimeOutWhileFillingFailsTheFirstReadPastTheLastRecordIn) {
+    TempDir dir;
+    const uint32_t connection = DictionaryOfNumbers(dir);
+    ASSERT_EQ(KdbSetSQLTimeout(connection, 1), 0u);
+    const uint32_t cursor = RunSql(connection, kEndless);
+    ASSERT_NE(cursor, 0u);
+    EXPECT_EQ(FieldText(cursor, 1), "1");
+    ASSERT_EQ(KdbSkip(cursor, 1), 0u) << LastError();
+    EXPECT_EQ(FieldText(cursor, 3), "2");
+
+    uint32_t count = 0;
+    EXPECT_EQ(KdbGetRecordCount(cursor, 2, &count), uint32_t(KDB_ERR_SQL));
+    const std::string text = LastError();
+    EXPECT_NE(text.find("NativeError = " + std::to_string(KDB_SQL_TIMEOUT)), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("time-out of 1 seconds"), std::string::npos) << text;
+    EXPECT_EQ(KdbGotoEOF(cursor), uint32_t(KDB_ERR_SQL));
+    // What was filled stays readable.
+    EXPECT_EQ(KdbGotoRecord(cursor, 1), 0u);
+    EXPECT_EQ(FieldText(cursor, 2), "1");
+    EXPECT_EQ(KdbCloseTable(cursor), 0u);
+
+    ASSERT_EQ(KdbSetSQLTimeout(connection, 0), 0u);
+    EXPECT_EQ(Query(connection, "SELECT count(*) FROM t"),
+              (std::vector<std::vector<std::string>>{{"2048"}}));
+    KdbDisconnect(connection);
+}
+
+// A filling that would never end in a test's time stops when its cursor is closed or its
+// connection goes, and the connection is free again at once.
+TEST_F(BackgroundFillTest, ClosingOrDisconnectingStopsTheFilling) {
+    TempDir dir;
+    const uint32_t connection = DictionaryOfNumbers(dir);
+    for (int round = 0; round < 3; ++round) {
+        const uint32_t cursor = RunSql(connection, kEndless);
+        EXPECT_EQ(FieldText(cursor, 3), "1");
+        EXPECT_EQ(KdbCloseTable(cursor), 0u);
+        EXPECT_EQ(Query(connection, "SELECT count(*) FROM t"),
+                  (std::vector<std::vector<std::string>>{{"2048"}}));
+    }
+    const uint32_t cursor = RunSql(connection, kEndless);
+    uint32_t statement = 0;
+    ASSERT_EQ(KdbCreateSQLStatement(connection, &statement), 0u);
+    EXPECT_EQ(KdbDisconnect(connection), 0u);
+    uint16_t eof = 0;
+    EXPECT_EQ(KdbAtEOF(cursor, &eof), uint32_t(KDB_ERR_INVALID_HANDLE));
 }
 
 }  // namespace

@@ -660,9 +660,9 @@ void RunWithHook(const std::string& folder, const std::string& sql, kce::WriteFa
     auto connection = std::make_shared<kce::Connection>();
     connection->database = kce::Database::OpenFolder(folder);
     kce::PrepareConnection(connection->database->Db());
-    kce::Statement statement;
-    statement.connection = connection;
-    kce::PrepareStatement(statement, sql);
+    auto statement = std::make_shared<kce::Statement>();
+    statement->connection = connection;
+    kce::PrepareStatement(*statement, sql);
     kce::SetWriteFaultHook(std::move(hook));
     try {
         kce::ExecuteStatement(statement);

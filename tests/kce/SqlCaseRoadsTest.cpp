@@ -276,7 +276,8 @@ private:
 // A folder of Visual FoxPro tables in a database container, which holds the long column names.
 // CREATE TABLE is run on a dictionary of the same tables (so it is checked and fails alike) and
 // then made as an empty table file; DROP TABLE removes the file. Everything else goes to the
-// folder connection.
+// folder connection. Its cursors are filled as the command line's are, on the engine's second
+// thread while they are read (the dictionary road fills them before the query returns).
 class FolderRoad : public Road {
 public:
     explicit FolderRoad(const std::string& folder)
@@ -284,8 +285,12 @@ public:
         std::filesystem::create_directories(folder_);
         std::filesystem::create_directories(schema_.Path());
         connection_ = ConnectFolder(folder_);
+        KdbFillCursorsInBackground(1);
     }
-    ~FolderRoad() override { KdbDisconnect(connection_); }
+    ~FolderRoad() override {
+        KdbDisconnect(connection_);
+        KdbFillCursorsInBackground(0);
+    }
     std::string Name() const override { return "folder"; }
 
     Result Run(const std::string& sql, const std::vector<std::string>& params) override {

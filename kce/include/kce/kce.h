@@ -186,6 +186,14 @@ KCE_API uint32_t KdbGetVersion(uint32_t* major, uint32_t* minor, char* letter, c
                                uint16_t* len);
 /* Exact matching of filter texts: stored only (filters are not supported). */
 KCE_API uint32_t KdbSetExact22(uint16_t exact);
+/* Whether a query fills its cursor on a thread of its own (non-zero: yes; starts as 0). When on,
+ * KdbExecuteSQL returns the cursor as soon as its first records are in (or the result is
+ * complete), with the rest still being stepped; a read waits for the records it needs
+ * (KdbGetRecordCount and KdbGotoEOF for all of them). An error met before the first records are
+ * in is returned by KdbExecuteSQL; one met later by the first call that needs a record past the
+ * last one filled. The connection stays busy until the cursor is filled: its other calls wait
+ * for that. */
+KCE_API uint32_t KdbFillCursorsInBackground(uint16_t on);
 
 /* ---- Connections ---- */
 
