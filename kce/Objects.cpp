@@ -145,8 +145,11 @@ void Cursor::ThrowFillError() {
 }
 
 void Cursor::FillInBackground(std::function<void(Cursor&)> fill, std::function<void()> done) {
+    // Shared with the thread, so that `done` runs exactly once: on that thread after the filling,
+    // or here when no thread could be started.
+    auto finish = std::make_shared<std::function<void()>>(std::move(done));
     filling_.store(true, std::memory_order_release);
-    auto body = [this, fill = std::move(fill), done] {
+    auto body = [this, fill = std::move(fill), finish] {
         std::optional<Error> error;
         try {
             fill(*this);
@@ -157,7 +160,8 @@ void Cursor::FillInBackground(std::function<void(Cursor&)> fill, std::function<v
         } catch (const std::exception& e) {
             error = Error(5999, std::string(GenericText(5999)) + " " + e.what());
         }
-        done();
+        (*finish)();
+        *finish = nullptr;
         {
             std::lock_guard lock(fillLock_);
             fillError_ = std::move(error);
@@ -168,7 +172,8 @@ void Cursor::FillInBackground(std::function<void(Cursor&)> fill, std::function<v
     try {
         filler_ = std::thread(std::move(body));
     } catch (...) {
-        done();
+        (*finish)();
+        *finish = nullptr;
         filling_.store(false, std::memory_order_release);
         throw;
     }

@@ -29,6 +29,13 @@ private:
     int fd_;
 };
 
+// Memory of one chunk of records, mapped on its own.
+struct ChunkUnmap {
+    size_t size;
+    void operator()(uint8_t* memory) const;
+};
+using ChunkMemory = std::unique_ptr<uint8_t[], ChunkUnmap>;
+
 // Fixed-length records in chunks of equal size; full chunks past the memory limit go to a file.
 // Records become readable a chunk at a time, once the chunk is full (and written out when it goes
 // to the file), and all of them at Finish.
@@ -53,7 +60,7 @@ private:
     uint32_t perChunk_;
     uint64_t memoryLimit_;
     uint32_t count_ = 0;
-    std::vector<std::unique_ptr<uint8_t[]>> chunks_;  // in memory; null for chunks in the file
+    std::vector<ChunkMemory> chunks_;  // in memory; null for chunks in the file
     std::unique_ptr<TempFile> file_;
     uint32_t firstFileChunk_ = 0;
     std::unique_ptr<uint8_t[]> window_;  // the chunk being filled when it goes to the file
