@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 
 #include "kce/Error.h"
 #include "kce/kce.h"
@@ -35,13 +36,23 @@ void Pad(std::string& out, int value, int width) {
 }  // namespace
 
 std::optional<int32_t> ParseStoredDate(const char* text, size_t length) {
-    if (length != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+    if (length != 10) return std::nullopt;
+    // The date read last on this thread: the dates of one row are often the same day (a
+    // transaction's first and last date, the day it was entered), and comparing ten bytes is
+    // cheaper than reading and checking them again.
+    thread_local char lastText[10] = {};
+    thread_local int32_t lastJulian = 0;  // 0: no date read yet (no valid date has day 0)
+    if (lastJulian != 0 && std::memcmp(text, lastText, 10) == 0) return lastJulian;
+    if (text[4] != '-' || text[7] != '-') return std::nullopt;
     bool ok = true;
     int y = Digits(text, 4, ok);
     int m = Digits(text + 5, 2, ok);
     int d = Digits(text + 8, 2, ok);
     if (!ok || !IsValidYmd(y, m, d)) return std::nullopt;
-    return JulianFromYmd(y, m, d);
+    const int32_t julian = JulianFromYmd(y, m, d);
+    std::memcpy(lastText, text, 10);
+    lastJulian = julian;
+    return julian;
 }
 
 std::optional<int32_t> ParseStoredTime(const char* text, size_t length) {
