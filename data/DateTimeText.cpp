@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "common/Calendar.h"
 
@@ -465,6 +466,11 @@ TDateTimePattern& SharedPattern() {
 }  // namespace
 
 TDateTimeParts DecodeDateTime(TDateTime value) {
+    // The value decoded last on this thread: the dates of one record are often the same day (a
+    // transaction's first and last date), and comparing the value is cheaper than decoding it.
+    thread_local TDateTime lastValue = std::numeric_limits<TDateTime>::quiet_NaN();
+    thread_local TDateTimeParts lastParts;
+    if (value == lastValue) return lastParts;
     TDateTimeParts parts;
     // Rounded to whole milliseconds, ties to even (the default rounding mode). rint rounds as
     // nearbyint does; it only may raise the inexact flag, which nothing reads, and spares the
@@ -489,6 +495,8 @@ TDateTimeParts DecodeDateTime(TDateTime value) {
         parts.Month = date.month;
         parts.Day = date.day;
     }
+    lastValue = value;
+    lastParts = parts;
     return parts;
 }
 
