@@ -127,8 +127,8 @@ uint32_t RunToEnd(sqlite3* db, sqlite3_stmt* stmt, uint32_t timeout) {
     return sqlite3_stmt_readonly(stmt) ? 0u : static_cast<uint32_t>(sqlite3_changes(db));
 }
 
-// Steps the query into the cursor's records. Calls filled() whenever more records became
-// readable, and stops early (as at the end) when stop() says so.
+// Steps the query into the cursor's records. Calls filled() after each record, and stops early
+// (as at the end) when stop() says so.
 template <typename Filled, typename Stop>
 void FillCursor(sqlite3* db, sqlite3_stmt* stmt, Cursor& cursor, uint32_t timeout, Filled&& filled,
                 Stop&& stop) {
@@ -136,7 +136,6 @@ void FillCursor(sqlite3* db, sqlite3_stmt* stmt, Cursor& cursor, uint32_t timeou
     RecordStore& records = cursor.Records();
     ByteStore& blobs = cursor.Blobs();
     std::string error;
-    uint32_t readable = 0;
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         if (records.Count() == UINT32_MAX - 1) {
@@ -147,11 +146,8 @@ void FillCursor(sqlite3* db, sqlite3_stmt* stmt, Cursor& cursor, uint32_t timeou
             sqlite3_reset(stmt);
             FailSql(sql::kErrInvalidValue, error);
         }
-        if (records.Readable() != readable) {
-            readable = records.Readable();
-            filled();
-            if (stop()) break;
-        }
+        filled();
+        if (stop()) break;
     }
     sqlite3_reset(stmt);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) FailRun(db, rc, timeout);
@@ -197,9 +193,6 @@ std::shared_ptr<Cursor> FillInBackground(std::shared_ptr<Statement> st,
             st.reset();
             held->unlock();
         });
-    // Waits for the first records (or the end): a statement that fails before them fails here,
-    // as it does when filled before the query returns.
-    cursor->Exists(1);
     return cursor;
 }
 

@@ -114,11 +114,37 @@ Cursor::~Cursor() {
     if (filler_.joinable()) filler_.join();
 }
 
+template <typename Ready>
+void Cursor::WaitFor(Ready&& ready) {
+    std::unique_lock lock(fillLock_);
+    // Said before the records are looked at: the filling thread, which makes records readable
+    // before it looks whether anyone waits, then either sees this or its records are seen here.
+    waiting_.store(true, std::memory_order_seq_cst);
+    filled_.wait(lock, [&] { return ready() || !filling_.load(std::memory_order_acquire); });
+    waiting_.store(false, std::memory_order_relaxed);
+}
+
+void Cursor::WakeReaders() {
+    { std::lock_guard lock(fillLock_); }
+    filled_.notify_all();
+}
+
+void Cursor::PublishForReader() {
+    // A reader that has caught up gets records in batches, so that the two threads do not trade
+    // every record; a slow statement's records reach it after a short while all the same.
+    constexpr uint32_t kBatch = 1024;
+    constexpr auto kLongest = std::chrono::milliseconds(20);
+    if (!records_.TailInMemory()) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (records_.Count() - lastReadable_ < kBatch && now - lastWake_ < kLongest) return;
+    records_.Publish();
+    lastReadable_ = records_.Readable();
+    lastWake_ = now;
+    WakeReaders();
+}
+
 uint32_t Cursor::Count() {
-    if (filling_.load(std::memory_order_acquire)) {
-        std::unique_lock lock(fillLock_);
-        filled_.wait(lock, [&] { return !filling_.load(std::memory_order_acquire); });
-    }
+    if (filling_.load(std::memory_order_acquire)) WaitFor([] { return false; });
     ThrowFillError();
     return records_.Readable();
 }
@@ -128,10 +154,7 @@ bool Cursor::Exists(uint32_t record) {
     const bool filling = filling_.load(std::memory_order_acquire);
     if (record <= records_.Readable()) return true;
     if (filling) {
-        std::unique_lock lock(fillLock_);
-        filled_.wait(lock, [&] {
-            return record <= records_.Readable() || !filling_.load(std::memory_order_acquire);
-        });
+        WaitFor([&] { return record <= records_.Readable(); });
         if (record <= records_.Readable()) return true;
     }
     ThrowFillError();
@@ -177,11 +200,9 @@ void Cursor::FillInBackground(std::function<void(Cursor&)> fill, std::function<v
         filling_.store(false, std::memory_order_release);
         throw;
     }
-}
-
-void Cursor::Filled() {
-    { std::lock_guard lock(fillLock_); }
-    filled_.notify_all();
+    // A statement that fails within its first chunk fails here, as one filled before the query
+    // returns does.
+    Exists(records_.PerChunk());
 }
 
 const uint8_t* Cursor::Current() {

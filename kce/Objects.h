@@ -3,6 +3,7 @@
 // process-wide handle table that maps 32-bit handles to them.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -89,10 +90,21 @@ public:
 
     // Runs `fill` on a thread of its own. It appends to Records() and Blobs(), calls Filled()
     // whenever more records became readable, stops early when Stopping() says so, and throws on
-    // failure; `done` runs on that thread after it, whatever happened.
+    // failure; `done` runs on that thread after it, whatever happened. Returns once the first
+    // chunk of records is readable or the filling has ended; an error that ended it is raised.
     void FillInBackground(std::function<void(Cursor&)> fill, std::function<void()> done);
-    // For the filling thread.
-    void Filled();
+    // For the filling thread, after each record: wakes a reader that waits for records when
+    // more became readable, or when enough were appended since (made readable for it). Cheap when
+    // no reader waits.
+    void Filled() {
+        const uint32_t readable = records_.Readable();
+        if (readable != lastReadable_) {
+            lastReadable_ = readable;
+            if (waiting_.load(std::memory_order_seq_cst)) WakeReaders();
+        } else if (waiting_.load(std::memory_order_relaxed)) {
+            PublishForReader();
+        }
+    }
     bool Stopping() const { return stop_.load(std::memory_order_relaxed); }
 
     uint32_t connectionHandle = 0;
@@ -100,6 +112,11 @@ public:
 private:
     // Raises the error that ended the filling, if one did.
     void ThrowFillError();
+    // Waits until `ready` holds or the filling ends.
+    template <typename Ready>
+    void WaitFor(Ready&& ready);
+    void WakeReaders();
+    void PublishForReader();
 
     RecordLayout layout_;
     RecordStore records_;
@@ -108,6 +125,10 @@ private:
 
     std::atomic<bool> filling_ = false;
     std::atomic<bool> stop_ = false;
+    std::atomic<bool> waiting_ = false;  // a reader waits for records
+    // The filling thread's own: what it last saw readable, and when it last woke a reader.
+    uint32_t lastReadable_ = 0;
+    std::chrono::steady_clock::time_point lastWake_;
     std::mutex fillLock_;
     std::condition_variable filled_;
     std::optional<Error> fillError_;

@@ -111,7 +111,7 @@ uint8_t* RecordStore::Append() {
             windowDirty_ = false;
         }
         // Every chunk before this one is full and where the reader looks for it.
-        readable_.store(count_, std::memory_order_release);
+        readable_.store(count_, std::memory_order_seq_cst);
         if (file_ == nullptr && uint64_t(chunks_.size() + 1) * chunkBytes > memoryLimit_ &&
             !chunks_.empty()) {
             file_ = std::make_unique<TempFile>();
@@ -140,7 +140,7 @@ void RecordStore::Finish() {
                      uint64_t(used) * recordLength_);
         windowDirty_ = false;
     }
-    readable_.store(count_, std::memory_order_release);
+    readable_.store(count_, std::memory_order_seq_cst);
 }
 
 const uint8_t* RecordStore::Get(uint32_t index) {

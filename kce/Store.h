@@ -38,7 +38,7 @@ using ChunkMemory = std::unique_ptr<uint8_t[], ChunkUnmap>;
 
 // Fixed-length records in chunks of equal size; full chunks past the memory limit go to a file.
 // Records become readable a chunk at a time, once the chunk is full (and written out when it goes
-// to the file), and all of them at Finish.
+// to the file), all of them at Finish, and those of a chunk in memory also when Publish says so.
 class RecordStore {
 public:
     RecordStore(uint32_t recordLength, uint64_t memoryLimit);
@@ -50,7 +50,13 @@ public:
     // Records appended so far: for the appending thread.
     uint32_t Count() const { return count_; }
     // Records another thread may read.
-    uint32_t Readable() const { return readable_.load(std::memory_order_acquire); }
+    uint32_t Readable() const { return readable_.load(std::memory_order_seq_cst); }
+    // Records in a chunk.
+    uint32_t PerChunk() const { return perChunk_; }
+    // Whether the chunk being filled is in memory: then Publish makes every record appended so
+    // far readable (a chunk that goes to the file is readable only once written out).
+    bool TailInMemory() const { return count_ > 0 && chunks_[(count_ - 1) / perChunk_]; }
+    void Publish() { readable_.store(count_, std::memory_order_seq_cst); }
     // The record with 0-based index (below Readable()), valid until the next call.
     const uint8_t* Get(uint32_t index);
     bool Spilled() const { return file_ != nullptr; }
