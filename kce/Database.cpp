@@ -2,6 +2,7 @@
 
 #include <sodium.h>
 #include <sqlite3.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 #include <cctype>
@@ -70,7 +71,36 @@ bool VerifyPassword(const std::string& hash, std::string_view password) {
     return crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
 }
 
+// SQLite's page cache in one region of the process, in huge pages where the system offers them:
+// a scan that fills the cache then costs a page fault per 2 MiB rather than a memory allocation
+// and a fault per page. Set before SQLite's first use (afterwards SQLite refuses it and keeps
+// allocating pages one by one). Room for the page cache of one connection (32 MiB of 4 KiB pages).
+void UseOnePageCacheRegion() {
+    static const bool once = [] {
+        int header = 0;
+        if (sqlite3_config(SQLITE_CONFIG_PCACHE_HDRSZ, &header) != SQLITE_OK) return false;
+        const size_t slot = (4096 + static_cast<size_t>(header) + 7) / 8 * 8;
+        const size_t slots = 8192;
+        const size_t huge = 2u << 20;
+        const size_t size = (slot * slots + huge - 1) / huge * huge;
+        void* region =
+            ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (region == MAP_FAILED) return false;
+#ifdef MADV_HUGEPAGE
+        ::madvise(region, size, MADV_HUGEPAGE);
+#endif
+        if (sqlite3_config(SQLITE_CONFIG_PAGECACHE, region, static_cast<int>(slot),
+                           static_cast<int>(slots)) != SQLITE_OK) {
+            ::munmap(region, size);
+            return false;
+        }
+        return true;  // kept for the life of the process
+    }();
+    (void)once;
+}
+
 sqlite3* OpenSqlite(const std::string& path, int flags) {
+    UseOnePageCacheRegion();
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
