@@ -145,8 +145,8 @@ struct TLeftOut {
 
 // One row of the manifest: a table and what became of it.
 struct TTableRow {
-    std::string table;  // UTF-8, the practice's spelling
-    std::string file;   // the file's name inside the folder
+    std::string table;   // UTF-8, the practice's spelling
+    std::string file;    // the file's name inside the folder
     std::string status;  // "complete", "failed" or "skipped"
     std::string reason;  // why it failed or was skipped
     int64_t rows = 0;
@@ -392,11 +392,10 @@ std::string UnsafeName(const std::string& name) {
 
 // The statement of one table: its name as an identifier, quoted when it is not a plain one.
 std::string SelectAll(const std::string& table) {
-    const bool plain =
-        !table.empty() && !std::isdigit(static_cast<unsigned char>(table[0])) &&
-        std::all_of(table.begin(), table.end(), [](char c) {
-            return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-        });
+    const bool plain = !table.empty() && !std::isdigit(static_cast<unsigned char>(table[0])) &&
+                       std::all_of(table.begin(), table.end(), [](char c) {
+                           return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+                       });
     if (plain) return "SELECT * FROM " + table;
     std::string quoted = "\"";
     for (const char c : table) {
@@ -414,12 +413,11 @@ std::vector<TLeftOut> LeftOutColumns(const TDataSet& data, TExtractLayout layout
     for (int i = 0; i < data.FieldDefs().NumDefs(); ++i) {
         const TFieldDef& def = data.FieldDefs().DefAt(i);
         if (GetFieldTypeLength(def.DataType()) >= 0) continue;
-        leftOut.push_back(
-            {store::Utf8FromCp1252(def.Name()),
-             def.DataType() == ftMemo
-                 ? std::string("the ") + name + " layout writes no memo columns"
-                 : std::string("the ") + name + " layout does not write " +
-                       std::string(FieldTypeName(def.DataType())) + " columns"});
+        leftOut.push_back({store::Utf8FromCp1252(def.Name()),
+                           def.DataType() == ftMemo
+                               ? std::string("the ") + name + " layout writes no memo columns"
+                               : std::string("the ") + name + " layout does not write " +
+                                     std::string(FieldTypeName(def.DataType())) + " columns"});
     }
     return leftOut;
 }
@@ -516,8 +514,10 @@ bool CheckFolder(const std::string& folder) {
 class TDump {
 public:
     TDump(const TDumpArgs& args, std::ostream& out, std::ostream& err)
-        : args_(args), out_(out), err_(err), components_(args.statement.username,
-                                                         args.statement.password, err) {}
+        : args_(args),
+          out_(out),
+          err_(err),
+          components_(args.statement.username, args.statement.password, err) {}
 
     int Run();
 
@@ -561,8 +561,9 @@ std::vector<std::string> TDump::ChosenTables(const std::vector<std::string>& pra
             if (const std::string why = UnsafeName(name); !why.empty()) {
                 throw TBadInput("the table name \"" + given + "\" " + why);
             }
-            const auto found = std::find_if(practice.begin(), practice.end(),
-                                            [&](const std::string& t) { return SameName(t, name); });
+            const auto found =
+                std::find_if(practice.begin(), practice.end(),
+                             [&](const std::string& t) { return SameName(t, name); });
             if (found == practice.end()) {
                 throw TBadInput("the practice has no table \"" + given + "\"");
             }
@@ -690,8 +691,8 @@ int TDump::Run() {
                  (maximum > 0 ? static_cast<double>(position) / static_cast<double>(maximum)
                               : 1.0)) /
                 static_cast<double>(count);
-            return ", table " + std::to_string(index + 1) + " of " + std::to_string(count) +
-                   ", " + std::to_string(static_cast<int>(share * 100)) + "% of the dump";
+            return ", table " + std::to_string(index + 1) + " of " + std::to_string(count) + ", " +
+                   std::to_string(static_cast<int>(share * 100)) + "% of the dump";
         };
 
         std::string failure;
@@ -738,7 +739,16 @@ int TDump::Run() {
         }
         records += row.rows;
         manifest.rows.push_back(std::move(row));
-        WriteManifest(args_.folder, manifest);
+        try {
+            WriteManifest(args_.folder, manifest);
+        } catch (const Exception& e) {
+            // A table file without its row would be taken for a finished table by a reader of
+            // the folder; a resume writes it again.
+            ::unlink(FileNameOnDisk(path).c_str());
+            err_ << "parvell-cli: dump: the manifest cannot be written after the table \""
+                 << tableUtf8 << "\": " << store::Utf8FromCp1252(e.Message()) << '\n';
+            return 1;
+        }
     }
     manifest.finished = Now();
     WriteManifest(args_.folder, manifest);
