@@ -32,8 +32,12 @@ constexpr Command kCommands[] = {
      "columns, rows, size and SHA-256; --resume checks the files of a dump that stopped and goes "
      "on; --keep-going skips a table that fails",
      &DumpCommand},
-    {"exec", "--data PATH [--user U --password P] (--sql FILE | --sql - | --builtin N)",
-     "run a statement without a result set (an UPDATE) and print the number of rows it affected",
+    {"exec",
+     "--data PATH [--user U --password P] (--sql FILE | --sql - | --builtin N) "
+     "[--dry-run [--show N]]",
+     "run a statement without a result set (an UPDATE) and print the number of rows it affected; "
+     "with --dry-run it runs inside a transaction that is rolled back, and --show N prints the "
+     "first N changed rows before and after",
      &ExecCommand},
     {"labels",
      "--data PATH [--user U --password P] (--sql FILE | --sql - | --builtin N) "

@@ -2,11 +2,13 @@
 // same engine components and the file is written by the same writers, so the same statement and
 // choices give the same bytes.
 
+#include <charconv>
 #include <filesystem>
 #include <iostream>
 #include <ostream>
 
 #include "app/cli/Commands.h"
+#include "app/cli/DryRun.h"
 #include "app/cli/ExtractRun.h"
 #include "app/cli/QueryCommands.h"
 #include "extract/Extract.h"
@@ -18,6 +20,11 @@ constexpr const char* kUsage =
     "usage: parvell-cli extract --data PATH [--user U --password P]\n"
     "           (--sql FILE | --sql - | --builtin N) [--layout comma|fixed|tab]\n"
     "           [--no-header] [--record-number] --out FILE [--force]\n";
+
+constexpr const char* kExecUsage =
+    "usage: parvell-cli exec --data PATH [--user U --password P] (--sql FILE | --sql - | "
+    "--builtin N)\n"
+    "           [--dry-run [--show N]]\n";
 
 }  // namespace
 
@@ -101,20 +108,33 @@ int ExtractCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
 
 int ExecCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
     TStatementArgs statement;
+    bool dryRun = false;
+    int show = 0;
     try {
         for (std::size_t i = 0; i < args.size(); ++i) {
-            if (!TakeStatementArg(args, i, statement)) {
+            if (TakeStatementArg(args, i, statement)) continue;
+            if (args[i] == "--dry-run") {
+                dryRun = true;
+            } else if (auto count = OptionValue(args, i, "--show")) {
+                int n = 0;
+                const auto [end, error] =
+                    std::from_chars(count->data(), count->data() + count->size(), n);
+                if (error != std::errc() || end != count->data() + count->size() || n < 1) {
+                    throw TUsageError("--show takes a number of rows from 1 up");
+                }
+                show = n;
+            } else {
                 throw TUsageError("unknown argument \"" + args[i] + "\"");
             }
         }
         CheckStatementArgs(statement, true);
+        if (show > 0 && !dryRun) throw TUsageError("--show is taken with --dry-run only");
     } catch (const TUsageError& error) {
-        err << "parvell-cli: exec: " << error.what() << '\n'
-            << "usage: parvell-cli exec --data PATH [--user U --password P] (--sql FILE | --sql "
-               "-)\n";
+        err << "parvell-cli: exec: " << error.what() << '\n' << kExecUsage;
         return 2;
     }
     TQueryComponents components(statement, StatementLines(statement, std::cin), err);
+    if (dryRun) return DryRun(components, show, out, err);
     components.Query().ExecSQL();
     out << components.Query().RowsAffected() << '\n';
     return 0;

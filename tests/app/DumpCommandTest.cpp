@@ -1,8 +1,8 @@
 // parvell-cli dump and exec --dry-run as real processes over demo practices made by
 // parvell-demo, in the dictionary form and in the folder form.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -85,8 +85,13 @@ protected:
     static void SetUpTestSuite() {
         dir_ = new test::TempDir;
         for (const bool dbf : {false, true}) {
-            std::vector<std::string> args{dir_->File(dbf ? "folder" : "dictionary"), "--patients",
-                                          "60", "--seed", "7", "--today", "2026-03-01"};
+            std::vector<std::string> args{dir_->File(dbf ? "folder" : "dictionary"),
+                                          "--patients",
+                                          "60",
+                                          "--seed",
+                                          "7",
+                                          "--today",
+                                          "2026-03-01"};
             if (dbf) args.push_back("--dbf");
             const TRun made = RunProgram(PARVELL_DEMO, args);
             ASSERT_EQ(made.code, 0) << made.err;
@@ -153,7 +158,8 @@ void ExpectOnlyCompleteTables(const std::string& folder, bool killed = false) {
     std::map<std::string, QJsonObject> complete;
     for (const QJsonValue& value : manifest["tables"].toArray()) {
         const QJsonObject row = value.toObject();
-        if (row["status"].toString() == "complete") complete[row["file"].toString().toStdString()] = row;
+        if (row["status"].toString() == "complete")
+            complete[row["file"].toString().toStdString()] = row;
     }
     for (const auto& [name, bytes] : FolderFiles(folder)) {
         if (name.rfind("manifest.", 0) == 0 || name[0] == '.') continue;
@@ -207,9 +213,9 @@ TEST_F(DumpTest, EveryTableEqualsItsExtractAndTheManifestDescribesIt) {
                 EXPECT_EQ(row["sha256"].toString().toStdString(), Sha256(bytes)) << table;
 
                 test::WriteFile(work.File("one.sql"), "SELECT * FROM " + table);
-                std::vector<std::string> extract{"extract", "--data",          demo.data,
-                                                 "--sql",   work.File("one.sql"), "--out",
-                                                 work.File("one")};
+                std::vector<std::string> extract{
+                    "extract", "--data",        demo.data, "--sql", work.File("one.sql"),
+                    "--out",   work.File("one")};
                 extract.insert(extract.end(), c.options.begin(), c.options.end());
                 ASSERT_EQ(Cli(extract).code, 0) << table;
                 EXPECT_TRUE(test::ReadFile(work.File("one")) == bytes) << table;
@@ -263,9 +269,9 @@ TEST_F(DumpTest, BadInputIsRefusedBeforeAnythingIsWritten) {
     fs::create_directory(memoPractice);
     fs::copy_file(dir_->File("dictionary") + "/mwddf.kdd", memoPractice + "/mwddf.kdd");
     test::WriteFile(work.File("create.sql"), "CREATE TABLE notes (body MEMO)");
-    ASSERT_EQ(Cli({"exec", "--data", memoPractice + "/mwddf.kdd", "--sql", work.File("create.sql")})
-                  .code,
-              0);
+    ASSERT_EQ(
+        Cli({"exec", "--data", memoPractice + "/mwddf.kdd", "--sql", work.File("create.sql")}).code,
+        0);
     const std::string data = Demos()[0].data;
     const std::string out = work.File("out");
     struct Case {
@@ -276,7 +282,9 @@ TEST_F(DumpTest, BadInputIsRefusedBeforeAnythingIsWritten) {
     };
     const Case cases[] = {
         {"unknown table", {"--data", data, "--out", out, "--tables", "MWPAT,NOPE"}, 1, "\"NOPE\""},
-        {"a table named twice", {"--data", data, "--out", out, "--tables", "MWPAT,mwpat"}, 1,
+        {"a table named twice",
+         {"--data", data, "--out", out, "--tables", "MWPAT,mwpat"},
+         1,
          "twice"},
         {"climbing out", {"--data", data, "--out", out, "--tables", "../MWPAT"}, 1, "climb out"},
         {"dot dot", {"--data", data, "--out", out, "--tables", ".."}, 1, "climb out"},
@@ -350,7 +358,7 @@ TEST_F(DumpTest, AKilledDumpResumedEqualsAnUninterruptedOne) {
     test::TempDir work;
     const std::string practice = work.File("practice");
     ASSERT_EQ(RunProgram(PARVELL_DEMO, {practice, "--patients", "1500", "--seed", "2", "--today",
-                                 "2026-03-01", "--dbf"})
+                                        "2026-03-01", "--dbf"})
                   .code,
               0);
     const std::string whole = work.File("whole");
@@ -379,7 +387,9 @@ TEST_F(DumpTest, AKilledDumpResumedEqualsAnUninterruptedOne) {
             const std::string folder = work.File("killed");
             fs::remove_all(folder);
             const bool killed = faults::RunAndKill(
-                [&] { ExecCli({"dump", "--data", practice, "--out", folder}); },
+                [&] {
+                    ExecCli({"dump", "--data", practice, "--out", folder});
+                },
                 [&] {
                     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
                     while (std::chrono::steady_clock::now() < until) {
@@ -439,7 +449,10 @@ TEST_F(DumpTest, AFullDiskLeavesTheFinishedTablesAndResumeCompletesThem) {
     int resumedRuns = 0;
     const int failed = faults::ForEachFailedWrite({
         .prepare = [&] { fs::remove_all(folder); },
-        .write = [&] { ExecCli({"dump", "--data", demo.data, "--out", folder}); },
+        .write =
+            [&] {
+                ExecCli({"dump", "--data", demo.data, "--out", folder});
+            },
         .check =
             [&](faults::WriteOutcome outcome, off_t limit) {
                 SCOPED_TRACE("limit " + std::to_string(limit));
@@ -447,7 +460,8 @@ TEST_F(DumpTest, AFullDiskLeavesTheFinishedTablesAndResumeCompletesThem) {
                 // Every few limits, resume without one.
                 if (outcome == faults::WriteOutcome::Failed && limit % (5 * 9973) != 0) return;
                 ++resumedRuns;
-                const TRun resumed = Cli({"dump", "--data", demo.data, "--out", folder, "--resume"});
+                const TRun resumed =
+                    Cli({"dump", "--data", demo.data, "--out", folder, "--resume"});
                 ASSERT_EQ(resumed.code, 0) << resumed.err;
                 std::map<std::string, std::string> files = FolderFiles(folder);
                 files.erase("manifest.json");
@@ -468,6 +482,111 @@ TEST_F(DumpTest, AFullDiskLeavesTheFinishedTablesAndResumeCompletesThem) {
     EXPECT_NE(full.err.find("the table \""), std::string::npos) << full.err;
     EXPECT_NE(full.err.find("Disk full"), std::string::npos) << full.err;
     ExpectOnlyCompleteTables(disk.File("d"));
+}
+
+// exec --dry-run: every file of the practice keeps its bytes, and the count is what the real run
+// then reports; --show prints the changed rows before and after.
+TEST_F(DumpTest, DryRunLeavesEveryFileAsItWasAndCountsWhatTheRealRunChanges) {
+    struct Case {
+        const char* name;
+        const char* sql;
+        const char* before;  // a text of the rows shown before, empty for none
+        const char* after;   // and after
+        bool dictionaryOnly;
+    };
+    const Case cases[] = {
+        {"update", "UPDATE MWINS SET City = 'Dry Town' WHERE Code < 'C'", "A1000", "Dry Town",
+         false},
+        {"delete", "-- the first carriers\nDELETE FROM MWINS WHERE Code < 'C'", "B1001", "", false},
+        {"insert",
+         "INSERT INTO MWINS (Code, Name, City) VALUES ('Z9999', 'Dry Run Health', 'Nowhere')", "",
+         "Z9999", false},
+        {"an update of no rows", "UPDATE MWINS SET City = 'x' WHERE Code = 'none'", "", "", false},
+        {"create table", "CREATE TABLE tried (a INTEGER)", nullptr, nullptr, true},
+    };
+    for (const TDemo& demo : Demos()) {
+        for (const Case& c : cases) {
+            if (c.dictionaryOnly && std::string(demo.form) != "dictionary") continue;
+            SCOPED_TRACE(std::string(demo.form) + ", " + c.name);
+            test::TempDir work;
+            const bool dictionary = std::string(demo.form) == "dictionary";
+            const std::string practice = work.File("practice");
+            fs::copy(dictionary ? dir_->File("dictionary") : dir_->File("folder"), practice);
+            const std::string data = dictionary ? practice + "/mwddf.kdd" : practice;
+            test::WriteFile(work.File("change.sql"), c.sql);
+            const std::map<std::string, std::string> before = FolderFiles(practice);
+
+            std::vector<std::string> args{
+                "exec", "--data", data, "--sql", work.File("change.sql"), "--dry-run"};
+            if (c.before) args.insert(args.end(), {"--show", "5"});
+            const TRun dry = Cli(args);
+            ASSERT_EQ(dry.code, 0) << dry.err;
+            EXPECT_TRUE(FolderFiles(practice) == before) << "the practice changed";
+            if (c.before) {
+                const std::size_t after = dry.out.find("\nafter:\n");
+                ASSERT_NE(after, std::string::npos) << dry.out;
+                EXPECT_NE(dry.out.find("\nbefore:\n"), std::string::npos) << dry.out;
+                if (*c.before) {
+                    EXPECT_NE(dry.out.substr(0, after).find(c.before), std::string::npos);
+                }
+                if (*c.after) {
+                    EXPECT_NE(dry.out.substr(after).find(c.after), std::string::npos);
+                }
+                // Only what changes is shown: a row the statement leaves alone is not.
+                EXPECT_EQ(dry.out.find("C1002"), std::string::npos) << dry.out;
+            }
+
+            const TRun real = Cli({"exec", "--data", data, "--sql", work.File("change.sql")});
+            ASSERT_EQ(real.code, 0) << real.err;
+            EXPECT_EQ(std::stoll(dry.out), std::stoll(real.out)) << dry.out;
+            if (std::stoll(real.out) > 0 || c.dictionaryOnly) {
+                EXPECT_FALSE(FolderFiles(practice) == before) << "the real run changed nothing";
+            }
+        }
+    }
+}
+
+TEST_F(DumpTest, DryRunRefusesWhatCannotBeRolledBack) {
+    struct Case {
+        const char* name;
+        const char* sql;
+        bool folder;
+        std::vector<std::string> more;
+        int code;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"a query", "SELECT * FROM MWINS", false, {}, 1, "SELECT"},
+        {"a procedure", "EXECUTE PROCEDURE sp_setapplicationid('x')", false, {}, 1, "EXECUTE"},
+        {"create on a folder", "CREATE TABLE tried (a INTEGER)", true, {}, 1, "cannot undo"},
+        {"drop on a folder", "DROP TABLE MWINS", true, {}, 1, "cannot undo"},
+        {"--show of a create",
+         "CREATE TABLE tried (a INTEGER)",
+         false,
+         {"--show", "2"},
+         1,
+         "--show"},
+        {"--show without --dry-run", "DELETE FROM MWINS", false, {"--show=2"}, 2, "--dry-run"},
+        {"--show 0", "DELETE FROM MWINS", false, {"--dry-run", "--show", "0"}, 2, "--show"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir work;
+        const std::string practice = work.File("practice");
+        fs::copy(dir_->File(c.folder ? "folder" : "dictionary"), practice);
+        const std::map<std::string, std::string> before = FolderFiles(practice);
+        test::WriteFile(work.File("s.sql"), c.sql);
+        std::vector<std::string> args{"exec", "--data",
+                                      c.folder ? practice : practice + "/mwddf.kdd", "--sql",
+                                      work.File("s.sql")};
+        if (c.code == 1) args.push_back("--dry-run");
+        args.insert(args.end(), c.more.begin(), c.more.end());
+        const TRun run = Cli(args);
+        EXPECT_EQ(run.code, c.code) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_TRUE(FolderFiles(practice) == before);
+    }
 }
 
 }  // namespace
