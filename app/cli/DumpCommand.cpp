@@ -458,7 +458,13 @@ TDumpArgs ParseArgs(CommandArgs args) {
             std::size_t start = 0;
             while (true) {
                 const std::size_t comma = tables->find(',', start);
-                dump.tables.push_back(tables->substr(start, comma - start));
+                std::string name = tables->substr(start, comma - start);
+                // "A, B" names A and B: blanks around a name are not part of it.
+                const std::size_t first = name.find_first_not_of(' ');
+                name = first == std::string::npos
+                           ? std::string()
+                           : name.substr(first, name.find_last_not_of(' ') - first + 1);
+                dump.tables.push_back(std::move(name));
                 if (comma == std::string::npos) break;
                 start = comma + 1;
             }
