@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -586,6 +587,35 @@ TEST_F(DumpTest, DryRunRefusesWhatCannotBeRolledBack) {
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_EQ(run.out, "");
         EXPECT_TRUE(FolderFiles(practice) == before);
+    }
+}
+
+// On a terminal standard error shows the table being written, its records and the whole dump's
+// share; the summary stays on standard output.
+TEST_F(DumpTest, ATerminalSeesTheProgressOfEachTable) {
+    test::TempDir work;
+    int terminal = -1;
+    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO);
+        std::string program = PARVELL_CLI;
+        std::string args[] = {"dump", "--data", Demos()[0].data, "--out", work.File("d")};
+        char* argv[] = {program.data(), args[0].data(), args[1].data(), args[2].data(),
+                        args[3].data(), args[4].data(), nullptr};
+        ::execv(program.c_str(), argv);
+        ::_exit(3);
+    }
+    std::string shown;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) shown.append(buffer, n);
+    ::close(terminal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
+    for (const char* text : {"MWPAT [", "MWTRN [", " records), table 5 of 5, 100% of the dump"}) {
+        EXPECT_NE(shown.find(text), std::string::npos) << text << " in " << shown;
     }
 }
 
