@@ -632,9 +632,20 @@ int TDump::Run() {
     const std::vector<std::string> tables = ChosenTables(PracticeTables());
     CheckLayout(tables);
 
+    // The practice as an absolute path: a resume from another working folder names the same
+    // practice, and a resume over the dump of another practice is refused (its files would
+    // match their rows and be kept).
+    const std::string data =
+        fs::absolute(FileNameOnDisk(store::Utf8FromCp1252(args_.statement.dataPath)))
+            .lexically_normal()
+            .string();
     TManifest earlier;
     if (args_.resume && !makeFolder) {
         if (std::optional<TManifest> read = ReadManifest(args_.folder)) {
+            if (!read->data.empty() && read->data != data) {
+                throw TBadInput("the dump in " + args_.folder + " is of another practice (" +
+                                read->data + "); resume it with that --data");
+            }
             if (read->layout != LayoutName(args_.options.layout) ||
                 read->header != args_.options.createHeader ||
                 read->recordNumber != args_.recordNumber) {
@@ -650,7 +661,7 @@ int TDump::Run() {
     }
 
     TManifest manifest;
-    manifest.data = store::Utf8FromCp1252(args_.statement.dataPath);
+    manifest.data = data;
     manifest.layout = LayoutName(args_.options.layout);
     manifest.header = args_.options.createHeader;
     manifest.recordNumber = args_.recordNumber;

@@ -427,11 +427,15 @@ TEST_F(DumpTest, AKilledDumpResumedEqualsAnUninterruptedOne) {
     EXPECT_NE(resumed.out.find("1 table written, 4 kept"), std::string::npos) << resumed.out;
     expectSameAsWhole(folder);
 
-    // A resume with other layout options is refused.
+    // A resume with other layout options, or of another practice, is refused.
     const TRun other =
         Cli({"dump", "--data", practice, "--out", folder, "--resume", "--layout", "tab"});
     EXPECT_EQ(other.code, 1);
     EXPECT_NE(other.err.find("layout"), std::string::npos) << other.err;
+    const TRun another = Cli({"dump", "--data", dir_->File("folder"), "--out", folder, "--resume"});
+    EXPECT_EQ(another.code, 1);
+    EXPECT_NE(another.err.find("another practice"), std::string::npos) << another.err;
+    expectSameAsWhole(folder);
 }
 
 // Files that may grow only up to a limit, at every limit: each failed run names a table (or the
