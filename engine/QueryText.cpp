@@ -61,4 +61,29 @@ long WriteDataSetText(TDataSet& dataSet, std::ostream& out, const TLineEncoder& 
     return records;
 }
 
+void WriteTextTable(const std::vector<std::string>& names,
+                    const std::vector<std::vector<std::string>>& rows, std::ostream& out,
+                    const TLineEncoder& encode) {
+    const size_t count = names.size();
+    std::vector<size_t> widths(count);
+    for (size_t i = 0; i < count; ++i) widths[i] = names[i].size();
+    for (const std::vector<std::string>& row : rows) {
+        for (size_t i = 0; i < count && i < row.size(); ++i)
+            widths[i] = std::max(widths[i], row[i].size());
+    }
+    std::string line;
+    for (size_t i = 0; i < count; ++i) AppendCell(line, names[i], widths[i], i + 1 == count);
+    WriteLine(out, line, encode);
+    line.clear();
+    for (size_t i = 0; i < count; ++i)
+        AppendCell(line, std::string(widths[i], '-'), widths[i], i + 1 == count);
+    WriteLine(out, line, encode);
+    for (const std::vector<std::string>& row : rows) {
+        line.clear();
+        for (size_t i = 0; i < count; ++i)
+            AppendCell(line, i < row.size() ? row[i] : std::string(), widths[i], i + 1 == count);
+        WriteLine(out, line, encode);
+    }
+}
+
 }  // namespace parvell

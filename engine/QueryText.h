@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace parvell {
 
@@ -18,5 +19,11 @@ using TLineEncoder = std::function<std::string(std::string_view)>;
 // record; columns are as wide as their widest text and separated by two blanks. Walks the
 // dataset twice (widths, then lines) so that memory stays flat however many records there are.
 long WriteDataSetText(TDataSet& dataSet, std::ostream& out, const TLineEncoder& encode = {});
+
+// The same table for texts the caller holds: the column names, then one line per row (each row
+// has a text per column).
+void WriteTextTable(const std::vector<std::string>& names,
+                    const std::vector<std::vector<std::string>>& rows, std::ostream& out,
+                    const TLineEncoder& encode = {});
 
 }  // namespace parvell

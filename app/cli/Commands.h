@@ -30,6 +30,10 @@ int PracticeCommand(CommandArgs args, std::ostream& out, std::ostream& err);
 // extract --data PATH ... --out FILE: the window's Extract, writing the same bytes.
 int ExtractCommand(CommandArgs args, std::ostream& out, std::ostream& err);
 
+// dump --data PATH --out FOLDER ...: every table of the practice, each written as extract writes
+// "SELECT * FROM <table>", with a manifest; --resume goes on with a dump that stopped.
+int DumpCommand(CommandArgs args, std::ostream& out, std::ostream& err);
+
 // exec --data PATH (--sql FILE | --sql -): runs a statement without a result set and prints the
 // number of rows it affected.
 int ExecCommand(CommandArgs args, std::ostream& out, std::ostream& err);

@@ -24,8 +24,20 @@ constexpr Command kCommands[] = {
      "run a statement and write its result as the window's Extract does (builtin N: the N-th "
      "item of the SQL Statements menu, 1 to 7)",
      &ExtractCommand},
-    {"exec", "--data PATH [--user U --password P] (--sql FILE | --sql - | --builtin N)",
-     "run a statement without a result set (an UPDATE) and print the number of rows it affected",
+    {"dump",
+     "--data PATH [--user U --password P] --out FOLDER [--layout comma|fixed|tab] [--no-header] "
+     "[--record-number] [--tables T1,T2,...] [--resume] [--keep-going]",
+     "write every table of the practice (or those of --tables) into FOLDER as extract writes "
+     "SELECT * FROM the table, with a manifest (manifest.csv, manifest.json) of each file's "
+     "columns, rows, size and SHA-256; --resume checks the files of a dump that stopped and goes "
+     "on; --keep-going skips a table that fails",
+     &DumpCommand},
+    {"exec",
+     "--data PATH [--user U --password P] (--sql FILE | --sql - | --builtin N) "
+     "[--dry-run [--show N]]",
+     "run a statement without a result set (an UPDATE) and print the number of rows it affected; "
+     "with --dry-run it runs inside a transaction that is rolled back, and --show N prints the "
+     "first N changed rows before and after",
      &ExecCommand},
     {"labels",
      "--data PATH [--user U --password P] (--sql FILE | --sql - | --builtin N) "
