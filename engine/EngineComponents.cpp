@@ -37,6 +37,10 @@ void PrepareQuery(TEngineComponents& components, const std::string& dataPath,
                   const std::vector<std::string>& sqlLines) {
     components.KdbCPath->SetIsConnected(false);
     components.KdbCPath->SetConnectPath(dataPath);
+    SetQueryLines(components, sqlLines);
+}
+
+void SetQueryLines(TEngineComponents& components, const std::vector<std::string>& sqlLines) {
     std::string text;
     for (const std::string& line : sqlLines) {
         text += line;

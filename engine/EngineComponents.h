@@ -53,6 +53,8 @@ TEngineComponents CreateEngineComponents(TComponent* owner, const TEngineLogin& 
 // give the query the lines, each ended by CR LF as the editor's lines are.
 void PrepareQuery(TEngineComponents& components, const std::string& dataPath,
                   const std::vector<std::string>& sqlLines);
+// Gives the query the lines (as PrepareQuery does) and leaves the connection as it is.
+void SetQueryLines(TEngineComponents& components, const std::vector<std::string>& sqlLines);
 
 // Whether the engine steps a query's records on a second thread while the program reads them
 // (off at start). The command line turns it on to overlap the query with writing its file; the

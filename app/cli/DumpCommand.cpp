@@ -538,16 +538,29 @@ private:
     // A finished row of an earlier run whose file still matches it.
     bool StillComplete(const TTableRow& row) const;
 
+    // Gives the query `sql`: on the connection already made (one login for the whole dump), or
+    // on a new one after a table failed.
+    void UseStatement(const std::string& sql) {
+        if (connected_) {
+            components_.SetStatement({sql});
+        } else {
+            components_.Prepare(args_.statement.dataPath, {sql});
+            connected_ = true;
+        }
+    }
+
     const TDumpArgs& args_;
     std::ostream& out_;
     std::ostream& err_;
     TQueryComponents components_;
+    bool connected_ = false;
 };
 
 std::vector<std::string> TDump::PracticeTables() {
     components_.Prepare(args_.statement.dataPath, {});
     TKdbConnection& connection = components_.Connection();
     connection.Connect();
+    connected_ = true;
     std::vector<std::string> names;
     if (connection.IsDictionaryConnection()) {
         connection.GetDictionaryTableNames(names);
@@ -598,7 +611,7 @@ std::vector<std::string> TDump::ChosenTables(const std::vector<std::string>& pra
 void TDump::CheckLayout(const std::vector<std::string>& tables) {
     if (args_.options.layout == TExtractLayout::CommaDelimited) return;
     for (const std::string& table : tables) {
-        components_.Prepare(args_.statement.dataPath, {SelectAll(table) + " WHERE 1 = 0"});
+        UseStatement(SelectAll(table) + " WHERE 1 = 0");
         TKdbQuery& query = components_.Query();
         std::vector<TLeftOut> leftOut;
         int count = 0;
@@ -714,7 +727,7 @@ int TDump::Run() {
 
         std::string failure;
         try {
-            components_.Prepare(args_.statement.dataPath, {SelectAll(table)});
+            UseStatement(SelectAll(table));
             const TExtractRunResult run = RunExtract(components_, request, err_);
             if (run.status == 130) {
                 // Not complete: the name does not keep the part written.
@@ -741,6 +754,7 @@ int TDump::Run() {
             // A table file appears under its name only when it is complete.
             ::unlink(FileNameOnDisk(path).c_str());
             components_.Query().SetActive(false);
+            connected_ = false;  // the next table starts on a new connection
             ++failed;
             row.status = args_.keepGoing ? "skipped" : "failed";
             row.reason = failure;

@@ -71,6 +71,10 @@ void TQueryComponents::Prepare(const std::string& dataPath,
     PrepareQuery(components_, dataPath, sqlLines);
 }
 
+void TQueryComponents::SetStatement(const std::vector<std::string>& sqlLines) {
+    SetQueryLines(components_, sqlLines);
+}
+
 std::optional<std::string> OptionValue(CommandArgs args, std::size_t& i, const char* name) {
     const std::string& arg = args[i];
     const std::string_view option(name);

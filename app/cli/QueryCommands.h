@@ -33,6 +33,8 @@ public:
 
     // The busy protocol's preparation: disconnect, set the data path, give the query its lines.
     void Prepare(const std::string& dataPath, const std::vector<std::string>& sqlLines);
+    // Gives the query other lines on the connection as it is (no new login).
+    void SetStatement(const std::vector<std::string>& sqlLines);
 
     TKdbConnection& Connection() { return *components_.KdbCPath; }
     TKdbQuery& Query() { return *components_.KdbTable1; }
