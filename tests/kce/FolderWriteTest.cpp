@@ -381,6 +381,28 @@ TEST_F(FolderWriteTest, ThreeProcessesIncrementingOneRowLoseNoIncrement) {
     }
 }
 
+// A transaction's statements ran on rows another program changed before the commit: the commit
+// cannot run them again, so it fails and leaves the other program's change alone.
+TEST_F(FolderWriteTest, ACommitAfterAnotherProgramsChangeFailsAndChangesNothing) {
+    MakePeople(dir_.Path());
+    const std::string path = dir_.File("people.dbf");
+    uint32_t connection = ConnectFolder(dir_.Path());
+    uint32_t other = ConnectFolder(dir_.Path());
+    ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+    EXPECT_EQ(Changed(connection, "UPDATE people SET name = 'mine' WHERE id = 1"), 1u);
+    EXPECT_EQ(Changed(other, "UPDATE people SET name = 'theirs' WHERE id = 2"), 1u);
+    EXPECT_EQ(KdbCommitTransaction(connection), static_cast<uint32_t>(KDB_ERR_TABLE_LOCKED));
+    EXPECT_NE(LastError().find(path + ": another program changed the table after it was read"),
+              std::string::npos)
+        << LastError();
+    EXPECT_EQ(FileRecords(path), (std::vector<std::string>{" |1|ann", " |2|theirs", " |3|cy"}));
+    // The statement again, outside a transaction, reads the file as it is now.
+    EXPECT_EQ(Changed(connection, "UPDATE people SET name = 'mine' WHERE id = 1"), 1u);
+    EXPECT_EQ(FileRecords(path), (std::vector<std::string>{" |1|mine", " |2|theirs", " |3|cy"}));
+    KdbDisconnect(other);
+    KdbDisconnect(connection);
+}
+
 TEST_F(FolderWriteTest, TransactionsWriteAtCommitAndRollbackLeavesTheFile) {
     MakePeople(dir_.Path());
     const std::string path = dir_.File("people.dbf");
