@@ -153,16 +153,19 @@ std::shared_ptr<Cursor> Materialise(sqlite3* db, sqlite3_stmt* stmt,
 class ImportWait {
 public:
     ImportWait(FolderTables* folder, std::chrono::milliseconds wait) : folder_(folder) {
-        if (folder_ != nullptr) folder_->SetImportWait(wait);
+        if (folder_ == nullptr) return;
+        before_ = folder_->GetImportWait();
+        folder_->SetImportWait(wait);
     }
     ~ImportWait() {
-        if (folder_ != nullptr) folder_->SetImportWait(std::chrono::milliseconds(0));
+        if (folder_ != nullptr) folder_->SetImportWait(before_);
     }
     ImportWait(const ImportWait&) = delete;
     ImportWait& operator=(const ImportWait&) = delete;
 
 private:
     FolderTables* folder_;
+    std::chrono::milliseconds before_{0};
 };
 
 // Compiles the statement's SQL; on a folder connection also notes the tables it names.

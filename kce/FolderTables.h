@@ -94,6 +94,7 @@ public:
     // How long an import waits for another program's writer's lock on a table file (none unless
     // set): a changing statement waits as its change would, a query fails at once.
     void SetImportWait(std::chrono::milliseconds wait) { importWait_ = wait; }
+    std::chrono::milliseconds GetImportWait() const { return importWait_; }
     // While a statement is compiled: a copy that cannot be imported again because another program
     // holds its file locked is used as it is, for its columns; the refresh before the statement
     // runs brings it up to date (or fails).
