@@ -13,6 +13,7 @@
 #include "kce/Translate.h"
 #include "kce/kce.h"
 #include "kce/sql/NativeError.h"
+#include "kce/sql/Parser.h"
 
 namespace kce {
 namespace {
@@ -196,12 +197,63 @@ std::shared_ptr<Cursor> FillInBackground(std::shared_ptr<Statement> st,
     return cursor;
 }
 
+// Sets how long the folder's imports wait for locks, for as long as it lives.
+class ImportWait {
+public:
+    ImportWait(FolderTables* folder, std::chrono::milliseconds wait) : folder_(folder) {
+        if (folder_ == nullptr) return;
+        before_ = folder_->GetImportWait();
+        folder_->SetImportWait(wait);
+    }
+    ~ImportWait() {
+        if (folder_ != nullptr) folder_->SetImportWait(before_);
+    }
+    ImportWait(const ImportWait&) = delete;
+    ImportWait& operator=(const ImportWait&) = delete;
+
+private:
+    FolderTables* folder_;
+    std::chrono::milliseconds before_{0};
+};
+
 // Compiles the statement's SQL; on a folder connection also notes the tables it names.
 void Compile(Statement& st, Database& database) {
     FolderTables* folder = database.Folder();
-    if (folder != nullptr) folder->TakeLookups();
-    st.compiled = Translate(st.sql, database);
-    if (folder != nullptr) st.tables = folder->TakeLookups();
+    if (folder == nullptr) {
+        st.compiled = Translate(st.sql, database);
+        return;
+    }
+    folder->TakeLookups();
+    folder->SetCompiling(true);
+    try {
+        try {
+            st.compiled = Translate(st.sql, database);
+        } catch (const Error& e) {
+            // A table another program is writing could not be read. A changing statement waits
+            // for that lock as its change would; a query fails at once.
+            if (e.Code() != KDB_ERR_TABLE_LOCKED) throw;
+            sql::StatementKind kind;
+            try {
+                kind = sql::Parse(st.sql).kind;
+            } catch (...) {
+                throw e;
+            }
+            if (kind != sql::StatementKind::Insert && kind != sql::StatementKind::Update &&
+                kind != sql::StatementKind::Delete) {
+                throw;
+            }
+            const uint32_t timeout =
+                st.timeoutSeconds != 0 ? st.timeoutSeconds : st.connection->timeoutSeconds;
+            ImportWait wait(folder, LockWaitFor(timeout));
+            folder->TakeLookups();
+            st.compiled = Translate(st.sql, database);
+        }
+    } catch (...) {
+        folder->SetCompiling(false);
+        throw;
+    }
+    folder->SetCompiling(false);
+    st.tables = folder->TakeLookups();
 }
 
 // Folder connections: brings the copies of the statement's tables up to date with their files.
@@ -215,6 +267,48 @@ void RefreshFolderTables(Statement& st, Database& database) {
     if (refreshed == FolderTables::Refreshed::Columns) {
         Compile(st, database);
         st.params.resize(st.compiled->parameters.size());
+    }
+}
+
+// Runs a changing statement: one SQLite transaction of its own (`own`) or a savepoint inside the
+// caller's transaction; a folder table's file changes with a statement of its own.
+void RunChange(Statement& st, Database& database, bool own, uint32_t timeout) {
+    sqlite3* db = database.Db();
+    FolderTables* folder = database.Folder();
+    const sql::CompiledStatement& compiled = *st.compiled;
+    Exec(db, own ? "BEGIN IMMEDIATE" : "SAVEPOINT kce_statement");
+    try {
+        uint32_t changed = 0;
+        for (sqlite3_stmt* stmt : st.prepared) {
+            Bind(stmt, st.params);
+            changed += RunToEnd(db, stmt, timeout);
+        }
+        if (compiled.kind == sql::StatementKind::CreateTable) database.AddTable(compiled.created);
+        if (compiled.kind == sql::StatementKind::DropTable)
+            database.RemoveTable(compiled.targetTable);
+        // A folder table's file changes with the statement; inside an explicit transaction, at its
+        // commit.
+        if (own && folder != nullptr) folder->WriteBack(LockWaitFor(timeout));
+        Exec(db, own ? "COMMIT" : "RELEASE kce_statement");
+        if (own && folder != nullptr) folder->Committed();
+        st.rowsAffected = compiled.kind == sql::StatementKind::Insert ||
+                                  compiled.kind == sql::StatementKind::Update ||
+                                  compiled.kind == sql::StatementKind::Delete
+                              ? changed
+                              : 0;
+    } catch (...) {
+        sqlite3_exec(db, own ? "ROLLBACK" : "ROLLBACK TO kce_statement; RELEASE kce_statement",
+                     nullptr, nullptr, nullptr);
+        if (folder != nullptr) folder->RolledBack(false);
+        if (compiled.kind == sql::StatementKind::CreateTable ||
+            compiled.kind == sql::StatementKind::DropTable) {
+            if (database.IsDictionary()) {
+                database.ReloadCatalogue();
+            } else if (compiled.kind == sql::StatementKind::CreateTable) {
+                database.RemoveTable(compiled.created.name);
+            }
+        }
+        throw;
     }
 }
 
@@ -246,6 +340,12 @@ uint32_t ExecuteStatement(const std::shared_ptr<Statement>& statement) {
                               st.compiled->kind == sql::StatementKind::DropTable)) {
         Fail(KDB_ERR_NOT_SUPPORTED, "Tables of a folder cannot be created or dropped by SQL.");
     }
+    // A changing statement waits for another program's writer's lock on the tables it reads as
+    // its change waits for locks; a query fails at once.
+    const sql::StatementKind kind = st.compiled->kind;
+    const bool changing = kind == sql::StatementKind::Insert ||
+                          kind == sql::StatementKind::Update || kind == sql::StatementKind::Delete;
+    ImportWait wait(folder, changing ? LockWaitFor(timeout) : std::chrono::milliseconds(0));
     RefreshFolderTables(st, database);
     PrepareSqlite(st, db);
     const sql::CompiledStatement& compiled = *st.compiled;
@@ -289,42 +389,23 @@ uint32_t ExecuteStatement(const std::shared_ptr<Statement>& statement) {
 
     // Changes: one transaction per statement, or a savepoint inside the caller's transaction, so
     // that the statement succeeds or fails whole.
-    bool own = sqlite3_get_autocommit(db) != 0;
-    Exec(db, own ? "BEGIN IMMEDIATE" : "SAVEPOINT kce_statement");
-    try {
-        uint32_t changed = 0;
-        for (sqlite3_stmt* stmt : st.prepared) {
-            Bind(stmt, st.params);
-            changed += RunToEnd(db, stmt, timeout);
+    const bool own = sqlite3_get_autocommit(db) != 0;
+    // A statement of its own whose folder table another program changed after the copy was read
+    // wrote nothing: it runs again on a fresh copy, as if it had started after that change, for
+    // as long as it would wait for another program's lock.
+    const Clock::time_point retryUntil = Clock::now() + LockWaitFor(timeout);
+    for (;;) {
+        try {
+            RunChange(st, database, own, timeout);
+            return 0;
+        } catch (const StaleCopyError&) {
+            if (!own || Clock::now() >= retryUntil) throw;
         }
-        if (compiled.kind == sql::StatementKind::CreateTable) database.AddTable(compiled.created);
-        if (compiled.kind == sql::StatementKind::DropTable)
-            database.RemoveTable(compiled.targetTable);
-        // A folder table's file changes with the statement; inside an explicit transaction, at its
-        // commit.
-        if (own && folder != nullptr) folder->WriteBack(LockWaitFor(timeout));
-        Exec(db, own ? "COMMIT" : "RELEASE kce_statement");
-        if (own && folder != nullptr) folder->Committed();
-        st.rowsAffected = compiled.kind == sql::StatementKind::Insert ||
-                                  compiled.kind == sql::StatementKind::Update ||
-                                  compiled.kind == sql::StatementKind::Delete
-                              ? changed
-                              : 0;
-    } catch (...) {
-        sqlite3_exec(db, own ? "ROLLBACK" : "ROLLBACK TO kce_statement; RELEASE kce_statement",
-                     nullptr, nullptr, nullptr);
-        if (folder != nullptr) folder->RolledBack(false);
-        if (compiled.kind == sql::StatementKind::CreateTable ||
-            compiled.kind == sql::StatementKind::DropTable) {
-            if (database.IsDictionary()) {
-                database.ReloadCatalogue();
-            } else if (compiled.kind == sql::StatementKind::CreateTable) {
-                database.RemoveTable(compiled.created.name);
-            }
-        }
-        throw;
+        // The refresh may compile the statement again (the table's columns changed).
+        RefreshFolderTables(st, database);
+        PrepareSqlite(st, db);
+        if (folder != nullptr) folder->CheckWritable(st.compiled->targetTable);
     }
-    return 0;
 }
 
 void BeginTransaction(Connection& connection) {

@@ -214,6 +214,14 @@ const sql::Table* FolderTables::Find(std::string_view name) {
                               " WHERE tbl = " + std::to_string(copy.id));
         if (sqlite3_step(pending.s) == SQLITE_ROW) return &copy.table;
     }
+    if (compiling_ && copy.present && copy.path == file->path) {
+        try {
+            Import(copy);
+        } catch (const Error& e) {
+            if (e.Code() != KDB_ERR_TABLE_LOCKED) throw;
+        }
+        return &copy.table;
+    }
     copy.path = file->path;
     Import(copy);
     return &copy.table;
@@ -257,7 +265,7 @@ void FolderTables::Import(Copy& copy) {
     std::unique_ptr<dbf::Table> file;
     std::vector<std::string> longNames;
     try {
-        file = dbf::Table::Open(copy.path);
+        file = dbf::Table::Open(copy.path, importWait_);
         longNames = ContainerColumnNames(copy.path, file->Columns().size());
     } catch (const dbf::DbfError& e) {
         copy.stale = true;
@@ -393,9 +401,18 @@ void FolderTables::WriteBack(std::chrono::milliseconds lockWait) {
             if (copy->id == id) RefuseIndexed(copy->path);
         }
     }
+    bool written = false;
     for (auto& [id, rows] : byTable) {
         for (auto& [key, copy] : copies_) {
-            if (copy->id == id) WriteTable(*copy, rows, lockWait);
+            if (copy->id != id) continue;
+            try {
+                WriteTable(*copy, rows, lockWait);
+            } catch (const StaleCopyError& e) {
+                // Running the statement again would change the tables already written twice.
+                if (written) throw Error(e.Code(), e.Text());
+                throw;
+            }
+            written = true;
         }
     }
     Exec(db_, std::string("DELETE FROM ") + kChangeLog);
@@ -419,10 +436,11 @@ void FolderTables::WriteTable(Copy& copy, const std::vector<std::pair<int64_t, b
     }
     if (!(StampOf(copy.path) == copy.stamp) || file->RecordCount() != copy.recordCount) {
         copy.stale = true;
-        Fail(KDB_ERR_TABLE_LOCKED,
-             FromUtf8(copy.path) +
-                 ": another program changed the table after it was read; nothing was changed, "
-                 "run the statement again");
+        throw StaleCopyError(
+            KDB_ERR_TABLE_LOCKED,
+            std::string(GenericText(KDB_ERR_TABLE_LOCKED)) + " " + FromUtf8(copy.path) +
+                ": another program changed the table after it was read; nothing was changed, "
+                "run the statement again");
     }
 
     std::string columns;

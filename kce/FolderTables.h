@@ -35,6 +35,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kce/Error.h"
 #include "kce/sql/Compiler.h"
 
 struct sqlite3;
@@ -62,6 +63,14 @@ void SetWriteFaultHook(WriteFaultHook hook);
 inline constexpr std::chrono::milliseconds kDefaultLockWait{3000};
 std::chrono::milliseconds LockWaitFor(uint32_t timeoutSeconds);
 
+// The failure of WriteBack when another program changed a table file after the connection's copy
+// of it was read: nothing was written. A statement outside an explicit transaction may run again
+// on a fresh copy.
+class StaleCopyError : public Error {
+public:
+    using Error::Error;
+};
+
 class FolderTables {
 public:
     // `folder` is a file-system path (UTF-8, "/" separators, no trailing separator); `db` is the
@@ -82,6 +91,15 @@ public:
     // Names passed to Find since the last call (upper case, each once).
     std::vector<std::string> TakeLookups();
 
+    // How long an import waits for another program's writer's lock on a table file (none unless
+    // set): a changing statement waits as its change would, a query fails at once.
+    void SetImportWait(std::chrono::milliseconds wait) { importWait_ = wait; }
+    std::chrono::milliseconds GetImportWait() const { return importWait_; }
+    // While a statement is compiled: a copy that cannot be imported again because another program
+    // holds its file locked is used as it is, for its columns; the refresh before the statement
+    // runs brings it up to date (or fails).
+    void SetCompiling(bool compiling) { compiling_ = compiling; }
+
     enum class Refreshed { Nothing, Data, Columns };
     // Brings the named tables up to date before a statement runs. Columns: a table was re-imported
     // with other columns, or its file is gone, so the statement must be compiled again.
@@ -98,7 +116,8 @@ public:
     // when any of the changed tables has an index file it cannot keep in step. Throws on failure;
     // the caller then rolls the SQLite transaction back and calls RolledBack. A table another
     // program holds locked is waited for up to `lockWait` (see LockWaitFor), then the change fails
-    // with 5035.
+    // with 5035. A table that another program changed after its copy was read fails the change
+    // with 5035 as a StaleCopyError when no table was written yet, as an Error otherwise.
     void WriteBack(std::chrono::milliseconds lockWait);
     // After the SQLite transaction (or statement savepoint) was rolled back: copies whose file
     // may no longer match them, and copies made inside a rolled-back transaction, are re-imported
@@ -121,6 +140,8 @@ private:
     std::set<std::string> lookups_;
     std::set<std::string> importedInTransaction_;
     std::set<std::string> suspect_;  // copies whose file a failed write-back may have changed
+    std::chrono::milliseconds importWait_{0};
+    bool compiling_ = false;
     int nextId_ = 1;
 };
 

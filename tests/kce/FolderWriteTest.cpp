@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 
@@ -268,6 +269,138 @@ TEST_F(FolderWriteTest, AChangeWaitsForAnotherProgramsLockUpToTheTimeOut) {
         }
         KdbDisconnect(connection);
     }
+}
+
+// What one process of the contention test saw of its statements.
+struct Tally {
+    int applied = 0;  // ran and changed the one row
+    int refused = 0;  // refused because another process held a lock
+    int other = 0;    // anything else: failed otherwise, or changed no row
+};
+
+// Connects to `folder` and runs `statement` `times` times through the C interface.
+Tally RunRepeatedly(const std::string& folder, const std::string& statement, int times) {
+    Tally tally;
+    uint32_t connection = 0;
+    if (KdbConnect60(folder.c_str(), 3, "", "", 0, &connection) != 0) {
+        tally.other = times;
+        return tally;
+    }
+    for (int i = 0; i < times; ++i) {
+        uint32_t handle = 0, cursor = 0, count = 0;
+        if (KdbCreateSQLStatement(connection, &handle) != 0) {
+            ++tally.other;
+            continue;
+        }
+        const uint32_t rc = KdbExecuteSQLDirect(handle, statement.c_str(), &cursor);
+        if (cursor != 0) KdbCloseTable(cursor);
+        if (rc == 0 && KdbGetRecordCount(handle, 2, &count) == 0 && count == 1) {
+            ++tally.applied;
+        } else if (rc == static_cast<uint32_t>(KDB_ERR_TABLE_LOCKED)) {
+            ++tally.refused;
+        } else {
+            ++tally.other;
+        }
+        KdbCloseSQLStatement(handle);
+    }
+    KdbDisconnect(connection);
+    return tally;
+}
+
+// Three processes increment one row's counter at the same time, each statement reading and
+// writing the file under the table's lock: every statement waits for the others and applies, and
+// none overwrites another's increment. With a structural index the index is kept in step too.
+TEST_F(FolderWriteTest, ThreeProcessesIncrementingOneRowLoseNoIncrement) {
+    constexpr int kProcesses = 3;
+    constexpr int kTimes = 30;
+    for (bool indexed : {false, true}) {
+        SCOPED_TRACE(indexed ? "with a structural index" : "without an index");
+        TempDir dir;
+        const std::string path = dir.File("counts.dbf");
+        const std::string cdx = dir.File("counts.cdx");
+        MakeTable(path, Variant::FoxPro2, {{"ID", 'N', 3}, {"N", 'N', 6}},
+                  {{I(1), I(0)}, {I(2), I(500)}});
+        if (indexed) {
+            MakeCdx(path, cdx, {{"ID", "ID", "", false, true}, {"N", "STR(N,6)+STR(ID,3)"}});
+            std::string bytes = ReadFile(path);
+            bytes[28] = static_cast<char>(bytes[28] | 0x01);  // announces its structural index
+            WriteFile(path, bytes);
+        }
+        // The children start together once the parent closes `go`; each reports its tally on
+        // `report`.
+        int go[2], report[2];
+        ASSERT_EQ(::pipe(go), 0);
+        ASSERT_EQ(::pipe(report), 0);
+        std::vector<pid_t> children;
+        for (int p = 0; p < kProcesses; ++p) {
+            const pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                ::close(go[1]);
+                ::close(report[0]);
+                char c;
+                (void)!::read(go[0], &c, 1);
+                const Tally tally =
+                    RunRepeatedly(dir.Path(), "UPDATE counts SET n = n + 1 WHERE id = 1", kTimes);
+                (void)!::write(report[1], &tally, sizeof tally);
+                ::_exit(0);
+            }
+            children.push_back(child);
+        }
+        ::close(go[0]);
+        ::close(report[1]);
+        ::close(go[1]);
+        Tally total;
+        for (int p = 0; p < kProcesses; ++p) {
+            Tally tally;
+            ASSERT_EQ(::read(report[0], &tally, sizeof tally), static_cast<ssize_t>(sizeof tally));
+            total.applied += tally.applied;
+            total.refused += tally.refused;
+            total.other += tally.other;
+        }
+        ::close(report[0]);
+        for (pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        uint32_t connection = ConnectFolder(dir.Path());
+        const Rows rows = Query(connection, "SELECT n FROM counts ORDER BY id");
+        KdbDisconnect(connection);
+        ASSERT_EQ(rows.size(), 2u);
+        const int final = std::stoi(rows[0][0]);
+        std::printf("%s: %d applied, %d refused, %d failed otherwise, %d lost; N = %d\n",
+                    indexed ? "with a structural index" : "without an index", total.applied,
+                    total.refused, total.other, total.applied - final, final);
+        EXPECT_EQ(total.applied, kProcesses * kTimes);
+        EXPECT_EQ(total.refused, 0);
+        EXPECT_EQ(total.other, 0);
+        EXPECT_EQ(final, total.applied) << "increments lost";
+        EXPECT_EQ(std::stoi(rows[1][0]), 500);  // the other row untouched
+        if (indexed) CheckCdx(path, cdx);
+    }
+}
+
+// A transaction's statements ran on rows another program changed before the commit: the commit
+// cannot run them again, so it fails and leaves the other program's change alone.
+TEST_F(FolderWriteTest, ACommitAfterAnotherProgramsChangeFailsAndChangesNothing) {
+    MakePeople(dir_.Path());
+    const std::string path = dir_.File("people.dbf");
+    uint32_t connection = ConnectFolder(dir_.Path());
+    uint32_t other = ConnectFolder(dir_.Path());
+    ASSERT_EQ(KdbBeginTransaction(connection), 0u);
+    EXPECT_EQ(Changed(connection, "UPDATE people SET name = 'mine' WHERE id = 1"), 1u);
+    EXPECT_EQ(Changed(other, "UPDATE people SET name = 'theirs' WHERE id = 2"), 1u);
+    EXPECT_EQ(KdbCommitTransaction(connection), static_cast<uint32_t>(KDB_ERR_TABLE_LOCKED));
+    EXPECT_NE(LastError().find(path + ": another program changed the table after it was read"),
+              std::string::npos)
+        << LastError();
+    EXPECT_EQ(FileRecords(path), (std::vector<std::string>{" |1|ann", " |2|theirs", " |3|cy"}));
+    // The statement again, outside a transaction, reads the file as it is now.
+    EXPECT_EQ(Changed(connection, "UPDATE people SET name = 'mine' WHERE id = 1"), 1u);
+    EXPECT_EQ(FileRecords(path), (std::vector<std::string>{" |1|mine", " |2|theirs", " |3|cy"}));
+    KdbDisconnect(other);
+    KdbDisconnect(connection);
 }
 
 TEST_F(FolderWriteTest, TransactionsWriteAtCommitAndRollbackLeavesTheFile) {

@@ -102,9 +102,10 @@ TEST(DbfIndex, DBaseNumberKeysCompareAsTheirValuesAndKeepTheirFileForm) {
     const uint64_t bits = GetLe64(bytes.data() + 512 + 4 + 8);
     std::memcpy(&first, &bits, sizeof first);
     EXPECT_EQ(first, -1e6);
+    // Kept in a variable: a loop over a member of a temporary would outlive the temporary.
+    const IndexFile read = CheckIndex(table, ndx);
     std::vector<uint32_t> order;
-    for (const IndexEntry& e : CheckIndex(table, ndx).tags[0].entries)
-        order.push_back(e.recordNumber);
+    for (const IndexEntry& e : read.tags[0].entries) order.push_back(e.recordNumber);
     EXPECT_EQ(order, (std::vector<uint32_t>{2, 4, 3, 6, 1, 5}));
 }
 
