@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <optional>
 
 #include "common/Calendar.h"
@@ -104,28 +105,92 @@ Expression ParseTagExpression(const std::string& text, const std::vector<Column>
     }
 }
 
+namespace {
+
+// The key and FOR expressions of a tag, parsed once for the records of a change.
+class TagKeys {
+public:
+    TagKeys(const IndexTag& tag, const std::vector<Column>& columns, CodePage codePage,
+            const std::string& indexFile)
+        : tag_(tag),
+          indexFile_(indexFile),
+          key_(ParseTagExpression(tag.keyExpression, columns, codePage, indexFile, tag.name, -1)) {
+        if (!tag.forExpression.empty())
+            filter_ =
+                ParseTagExpression(tag.forExpression, columns, codePage, indexFile, tag.name, -1);
+    }
+    // Appends the entry of record `number` when it passes the filter.
+    void Add(std::string_view record, uint32_t number, std::vector<IndexEntry>& entries) const {
+        try {
+            if (filter_ && !filter_->Evaluate(record, number).logical) return;
+            entries.push_back({IndexKey(tag_.format, key_.Evaluate(record, number), tag_.keyLength,
+                                        tag_.keyDecimals),
+                               number});
+        } catch (const DbfError& e) {
+            throw DbfError(indexFile_, -1, "tag " + tag_.name + ": " + e.Detail());
+        }
+    }
+
+private:
+    const IndexTag& tag_;
+    const std::string& indexFile_;
+    Expression key_;
+    std::optional<Expression> filter_;
+};
+
+bool KeyOrder(const IndexEntry& a, const IndexEntry& b) {
+    return a.key < b.key;
+}
+
+}  // namespace
+
 std::vector<IndexEntry> TagEntries(const IndexTag& tag, const std::vector<std::string>& records,
                                    const std::vector<Column>& columns, CodePage codePage,
                                    const std::string& indexFile) {
-    const Expression key =
-        ParseTagExpression(tag.keyExpression, columns, codePage, indexFile, tag.name, -1);
-    std::optional<Expression> filter;
-    if (!tag.forExpression.empty())
-        filter = ParseTagExpression(tag.forExpression, columns, codePage, indexFile, tag.name, -1);
-    std::vector<IndexEntry> entries;
-    try {
-        for (size_t i = 0; i < records.size(); ++i) {
-            const auto number = static_cast<uint32_t>(i + 1);
-            if (filter && !filter->Evaluate(records[i], number).logical) continue;
-            entries.push_back({IndexKey(tag.format, key.Evaluate(records[i], number), tag.keyLength,
-                                        tag.keyDecimals),
-                               number});
-        }
-    } catch (const DbfError& e) {
-        throw DbfError(indexFile, -1, "tag " + tag.name + ": " + e.Detail());
+    return TagEntries(
+        tag,
+        RecordSource{static_cast<uint32_t>(records.size()),
+                     [&](uint32_t number) -> std::string_view { return records[number - 1]; }},
+        columns, codePage, indexFile);
+}
+
+void UpdateTagEntries(IndexTag& tag, const std::vector<uint32_t>& changed,
+                      const RecordSource& records, const std::vector<Column>& columns,
+                      CodePage codePage, const std::string& indexFile) {
+    if (tag.unique || tag.candidate) {
+        tag.entries = TagEntries(tag, records, columns, codePage, indexFile);
+        return;
     }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const IndexEntry& a, const IndexEntry& b) { return a.key < b.key; });
+    const TagKeys keys(tag, columns, codePage, indexFile);
+    std::vector<IndexEntry> added;
+    for (uint32_t number : changed) keys.Add(records.at(number), number, added);
+    std::stable_sort(added.begin(), added.end(), KeyOrder);
+    std::vector<IndexEntry> kept;
+    kept.reserve(tag.entries.size() + added.size());
+    for (IndexEntry& e : tag.entries) {
+        if (!std::binary_search(changed.begin(), changed.end(), e.recordNumber))
+            kept.push_back(std::move(e));
+    }
+    // Equal keys stay in record order, as a tag made anew has them.
+    std::vector<IndexEntry> merged;
+    merged.reserve(kept.size() + added.size());
+    std::merge(std::make_move_iterator(kept.begin()), std::make_move_iterator(kept.end()),
+               std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()),
+               std::back_inserter(merged), [](const IndexEntry& a, const IndexEntry& b) {
+                   return a.key < b.key || (a.key == b.key && a.recordNumber < b.recordNumber);
+               });
+    tag.entries = std::move(merged);
+}
+
+std::vector<IndexEntry> TagEntries(const IndexTag& tag, const RecordSource& records,
+                                   const std::vector<Column>& columns, CodePage codePage,
+                                   const std::string& indexFile) {
+    const TagKeys keys(tag, columns, codePage, indexFile);
+    std::vector<IndexEntry> entries;
+    entries.reserve(records.count);
+    for (uint32_t number = 1; number <= records.count; ++number)
+        keys.Add(records.at(number), number, entries);
+    std::stable_sort(entries.begin(), entries.end(), KeyOrder);
     if (tag.unique || tag.candidate) {
         std::vector<IndexEntry> kept;
         for (IndexEntry& e : entries) {

@@ -14,8 +14,10 @@
 // out of order). Reading a table never depends on its index files.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kce/dbf/Expression.h"
@@ -87,6 +89,26 @@ std::string BuildIndex(const IndexFile& index, const std::string& path);
 std::vector<IndexEntry> TagEntries(const IndexTag& tag, const std::vector<std::string>& records,
                                    const std::vector<Column>& columns, CodePage codePage,
                                    const std::string& indexFile);
+
+// A table's records as a change leaves them: `count` of them, record `number` (from 1) as
+// `at(number)` gives it (raw, deletion flag first).
+struct RecordSource {
+    uint32_t count = 0;
+    std::function<std::string_view(uint32_t number)> at;
+};
+std::vector<IndexEntry> TagEntries(const IndexTag& tag, const RecordSource& records,
+                                   const std::vector<Column>& columns, CodePage codePage,
+                                   const std::string& indexFile);
+
+// Brings `tag.entries`, as read from the index file, in step with a change of the records
+// `changed` (ascending numbers: changed or appended ones): their entries go, and the entries
+// their new bytes give come in at their place in key order (after those of lower-numbered records
+// with the same key), so the tag holds what TagEntries gives for the changed table. A unique or
+// candidate tag is made anew from every record, since a record that leaves a key may uncover
+// another record of that key. Throws as TagEntries does.
+void UpdateTagEntries(IndexTag& tag, const std::vector<uint32_t>& changed,
+                      const RecordSource& records, const std::vector<Column>& columns,
+                      CodePage codePage, const std::string& indexFile);
 
 // Parses a tag's expression, naming the file, the tag and `offset` in errors (a
 // DbfUnknownFieldError for a field the table does not have).

@@ -620,29 +620,34 @@ void Table::Apply(const Changes& changes, const FaultHook& hook) {
     std::vector<Fd> indexFds;
     std::vector<JournalTarget> indexes;
     if (!IndexFilesOf(path_).empty()) {
-        // The records as the change leaves them.
-        std::vector<std::string> records(newCount);
+        // The records as the change leaves them, and those it changes or appends.
         std::string area(static_cast<size_t>(h.recordCount) * h.recordLength, '\0');
         if (ReadAt(fd_.Get(), h.headerLength, area.data(), area.size(), path_) != area.size()) {
             throw DbfError(path_, h.headerLength, "the records end before the record count says");
         }
-        for (uint32_t r = 0; r < h.recordCount; ++r) {
-            auto it = touched.find(r + 1);
-            records[r] = it != touched.end()
-                             ? it->second
-                             : area.substr(static_cast<size_t>(r) * h.recordLength, h.recordLength);
-        }
-        for (uint32_t r = h.recordCount; r < newCount; ++r) {
-            records[r] = appended.substr(static_cast<size_t>(r - h.recordCount) * h.recordLength,
-                                         h.recordLength);
-        }
-        KeepIndexesInStep(records, patches, indexFds, indexes);
+        const std::string_view before(area);
+        const std::string_view added(appended);
+        const RecordSource records{
+            newCount, [&](uint32_t number) -> std::string_view {
+                if (number > h.recordCount)
+                    return added.substr(size_t(number - 1 - h.recordCount) * h.recordLength,
+                                        h.recordLength);
+                auto it = touched.find(number);
+                if (it != touched.end()) return it->second;
+                return before.substr(size_t(number - 1) * h.recordLength, h.recordLength);
+            }};
+        std::vector<uint32_t> changed;
+        changed.reserve(touched.size() + (newCount - h.recordCount));
+        for (const auto& entry : touched) changed.push_back(entry.first);
+        for (uint32_t r = h.recordCount + 1; r <= newCount; ++r) changed.push_back(r);
+        KeepIndexesInStep(records, &changed, patches, indexFds, indexes);
     }
     Commit(patches, newTableSize, newMemoSize, hook, indexes);
 }
 
-void Table::KeepIndexesInStep(const std::vector<std::string>& records, std::vector<Patch>& patches,
-                              std::vector<Fd>& fds, std::vector<JournalTarget>& targets) {
+void Table::KeepIndexesInStep(const RecordSource& records, const std::vector<uint32_t>* changed,
+                              std::vector<Patch>& patches, std::vector<Fd>& fds,
+                              std::vector<JournalTarget>& targets) {
     const std::vector<std::string> files = IndexFilesOf(path_);
     // Every index file is checked before any is locked, so that a file this library cannot keep
     // refuses the change without waiting for the others' locks.
@@ -662,8 +667,13 @@ void Table::KeepIndexesInStep(const std::vector<std::string>& records, std::vect
         bytes.resize(ReadAt(fd.Get(), 0, bytes.data(), bytes.size(), path));
         IndexFile index =
             ParseIndex(*IndexFormatOf(path), bytes, path, header_.columns, header_.codePage);
-        for (IndexTag& tag : index.tags)
-            tag.entries = TagEntries(tag, records, header_.columns, header_.codePage, path);
+        for (IndexTag& tag : index.tags) {
+            if (changed != nullptr) {
+                UpdateTagEntries(tag, *changed, records, header_.columns, header_.codePage, path);
+            } else {
+                tag.entries = TagEntries(tag, records, header_.columns, header_.codePage, path);
+            }
+        }
         std::string image = BuildIndex(index, path);
         JournalTarget target;
         target.path = path;
@@ -756,11 +766,13 @@ void Table::ReplaceAll(const std::vector<Record>& records, const FaultHook& hook
     std::vector<Fd> indexFds;
     std::vector<JournalTarget> indexes;
     if (!IndexFilesOf(path_).empty()) {
-        std::vector<std::string> raw(records.size());
-        const std::string& written = patches.front().bytes;
-        for (size_t r = 0; r < records.size(); ++r)
-            raw[r] = written.substr(h.RecordOffset(static_cast<uint32_t>(r)), h.recordLength);
-        KeepIndexesInStep(raw, patches, indexFds, indexes);
+        // A copy: the index files' patches are added to `patches` while the records are read.
+        const std::string written = patches.front().bytes;
+        const RecordSource raw{
+            static_cast<uint32_t>(records.size()), [&](uint32_t number) -> std::string_view {
+                return std::string_view(written).substr(h.RecordOffset(number - 1), h.recordLength);
+            }};
+        KeepIndexesInStep(raw, nullptr, patches, indexFds, indexes);
     }
     Commit(patches, tableSize, memoSize, hook, indexes);
 }

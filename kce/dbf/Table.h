@@ -21,6 +21,7 @@
 
 #include "kce/dbf/FileIo.h"
 #include "kce/dbf/Header.h"
+#include "kce/dbf/Index.h"
 #include "kce/dbf/Journal.h"
 #include "kce/dbf/Memo.h"
 #include "kce/dbf/Types.h"
@@ -135,12 +136,15 @@ private:
     std::string ReadRaw(uint32_t recordNumber) const;
     void Commit(std::vector<Patch>& patches, uint64_t newTableSize, uint64_t newMemoSize,
                 const FaultHook& hook, const std::vector<JournalTarget>& indexes = {});
-    // Adds to `patches` every index file of the table rebuilt for `records` (the table's records
-    // as the change leaves them), each locked through its entry of `fds` until the change ends;
-    // `targets` describes them for the journal. Throws DbfError for an index file this library
-    // does not keep in step (nothing is then locked or changed).
-    void KeepIndexesInStep(const std::vector<std::string>& records, std::vector<Patch>& patches,
-                           std::vector<Fd>& fds, std::vector<JournalTarget>& targets);
+    // Adds to `patches` every index file of the table brought in step with `records` (the
+    // table's records as the change leaves them): the entries of the records `changed` (ascending
+    // numbers) replaced, or with `changed` null every tag made anew from all records. Each file is
+    // locked through its entry of `fds` until the change ends; `targets` describes them for the
+    // journal. Throws DbfError for an index file this library does not keep in step (nothing is
+    // then locked or changed).
+    void KeepIndexesInStep(const RecordSource& records, const std::vector<uint32_t>* changed,
+                           std::vector<Patch>& patches, std::vector<Fd>& fds,
+                           std::vector<JournalTarget>& targets);
 
     std::string path_;
     Fd fd_;
