@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "kce/kce.h"
 
@@ -161,5 +162,19 @@ void PutText(std::string_view text, char* buf, Len* len) {
 
 template void PutText<uint16_t>(std::string_view, char*, uint16_t*);
 template void PutText<uint32_t>(std::string_view, char*, uint32_t*);
+
+Error CaughtError() noexcept {
+    try {
+        throw;
+    } catch (const Error& e) {
+        return e;
+    } catch (const std::bad_alloc&) {
+        return Error(5002, std::string(GenericText(5002)));
+    } catch (const std::exception& e) {
+        return Error(5999, std::string(GenericText(5999)) + " " + e.what());
+    } catch (...) {
+        return Error(5999, std::string(GenericText(5999)));
+    }
+}
 
 }  // namespace kce

@@ -37,6 +37,10 @@ void SetLastError(uint32_t code, std::string text);
 uint32_t LastErrorCode();
 const std::string& LastErrorText();
 
+// The engine error that the exception being handled stands for (5002 for memory, 5999 for anything
+// but an engine error). Call only while an exception is handled (in a catch block).
+Error CaughtError() noexcept;
+
 // Runs body and turns every exception into a result code and the thread's last error, so nothing
 // crosses the C interface.
 template <typename Body>
@@ -44,18 +48,10 @@ uint32_t Guard(Body&& body) noexcept {
     try {
         body();
         return 0;
-    } catch (const Error& e) {
-        SetLastError(e.Code(), e.Text());
-        return e.Code();
-    } catch (const std::bad_alloc&) {
-        SetLastError(5002, std::string(GenericText(5002)));
-        return 5002;
-    } catch (const std::exception& e) {
-        SetLastError(5999, std::string(GenericText(5999)) + " " + e.what());
-        return 5999;
     } catch (...) {
-        SetLastError(5999, std::string(GenericText(5999)));
-        return 5999;
+        const Error error = CaughtError();
+        SetLastError(error.Code(), error.Text());
+        return error.Code();
     }
 }
 

@@ -197,6 +197,24 @@ std::shared_ptr<Cursor> FillInBackground(std::shared_ptr<Statement> st,
     return cursor;
 }
 
+// INSERT, UPDATE and DELETE: the statements that change rows of a table.
+bool ChangesRows(sql::StatementKind kind) {
+    return kind == sql::StatementKind::Insert || kind == sql::StatementKind::Update ||
+           kind == sql::StatementKind::Delete;
+}
+
+// Marks the folder's statement compiling (see FolderTables::SetCompiling) for as long as it lives.
+class Compiling {
+public:
+    explicit Compiling(FolderTables& folder) : folder_(folder) { folder_.SetCompiling(true); }
+    ~Compiling() { folder_.SetCompiling(false); }
+    Compiling(const Compiling&) = delete;
+    Compiling& operator=(const Compiling&) = delete;
+
+private:
+    FolderTables& folder_;
+};
+
 // Sets how long the folder's imports wait for locks, for as long as it lives.
 class ImportWait {
 public:
@@ -224,35 +242,26 @@ void Compile(Statement& st, Database& database) {
         return;
     }
     folder->TakeLookups();
-    folder->SetCompiling(true);
+    Compiling compiling(*folder);
     try {
+        st.compiled = Translate(st.sql, database);
+    } catch (const Error& e) {
+        // A table another program is writing could not be read. A changing statement waits for
+        // that lock as its change would; a query fails at once.
+        if (e.Code() != KDB_ERR_TABLE_LOCKED) throw;
+        sql::StatementKind kind;
         try {
-            st.compiled = Translate(st.sql, database);
-        } catch (const Error& e) {
-            // A table another program is writing could not be read. A changing statement waits
-            // for that lock as its change would; a query fails at once.
-            if (e.Code() != KDB_ERR_TABLE_LOCKED) throw;
-            sql::StatementKind kind;
-            try {
-                kind = sql::Parse(st.sql).kind;
-            } catch (...) {
-                throw e;
-            }
-            if (kind != sql::StatementKind::Insert && kind != sql::StatementKind::Update &&
-                kind != sql::StatementKind::Delete) {
-                throw;
-            }
-            const uint32_t timeout =
-                st.timeoutSeconds != 0 ? st.timeoutSeconds : st.connection->timeoutSeconds;
-            ImportWait wait(folder, LockWaitFor(timeout));
-            folder->TakeLookups();
-            st.compiled = Translate(st.sql, database);
+            kind = sql::Parse(st.sql).kind;
+        } catch (...) {
+            throw e;
         }
-    } catch (...) {
-        folder->SetCompiling(false);
-        throw;
+        if (!ChangesRows(kind)) throw;
+        const uint32_t timeout =
+            st.timeoutSeconds != 0 ? st.timeoutSeconds : st.connection->timeoutSeconds;
+        ImportWait wait(folder, LockWaitFor(timeout));
+        folder->TakeLookups();
+        st.compiled = Translate(st.sql, database);
     }
-    folder->SetCompiling(false);
     st.tables = folder->TakeLookups();
 }
 
@@ -291,11 +300,7 @@ void RunChange(Statement& st, Database& database, bool own, uint32_t timeout) {
         if (own && folder != nullptr) folder->WriteBack(LockWaitFor(timeout));
         Exec(db, own ? "COMMIT" : "RELEASE kce_statement");
         if (own && folder != nullptr) folder->Committed();
-        st.rowsAffected = compiled.kind == sql::StatementKind::Insert ||
-                                  compiled.kind == sql::StatementKind::Update ||
-                                  compiled.kind == sql::StatementKind::Delete
-                              ? changed
-                              : 0;
+        st.rowsAffected = ChangesRows(compiled.kind) ? changed : 0;
     } catch (...) {
         sqlite3_exec(db, own ? "ROLLBACK" : "ROLLBACK TO kce_statement; RELEASE kce_statement",
                      nullptr, nullptr, nullptr);
@@ -342,9 +347,7 @@ uint32_t ExecuteStatement(const std::shared_ptr<Statement>& statement) {
     }
     // A changing statement waits for another program's writer's lock on the tables it reads as
     // its change waits for locks; a query fails at once.
-    const sql::StatementKind kind = st.compiled->kind;
-    const bool changing = kind == sql::StatementKind::Insert ||
-                          kind == sql::StatementKind::Update || kind == sql::StatementKind::Delete;
+    const bool changing = ChangesRows(st.compiled->kind);
     ImportWait wait(folder, changing ? LockWaitFor(timeout) : std::chrono::milliseconds(0));
     RefreshFolderTables(st, database);
     PrepareSqlite(st, db);
@@ -381,11 +384,8 @@ uint32_t ExecuteStatement(const std::shared_ptr<Statement>& statement) {
 
     // A folder table is not changed behind the back of an index file that the change cannot keep
     // in step.
-    if (folder != nullptr && (compiled.kind == sql::StatementKind::Insert ||
-                              compiled.kind == sql::StatementKind::Update ||
-                              compiled.kind == sql::StatementKind::Delete)) {
+    if (folder != nullptr && ChangesRows(compiled.kind))
         folder->CheckWritable(compiled.targetTable);
-    }
 
     // Changes: one transaction per statement, or a savepoint inside the caller's transaction, so
     // that the statement succeeds or fails whole.

@@ -176,12 +176,8 @@ void Cursor::FillInBackground(std::function<void(Cursor&)> fill, std::function<v
         std::optional<Error> error;
         try {
             fill(*this);
-        } catch (const Error& e) {
-            error = e;
-        } catch (const std::bad_alloc&) {
-            error = Error(5002, std::string(GenericText(5002)));
-        } catch (const std::exception& e) {
-            error = Error(5999, std::string(GenericText(5999)) + " " + e.what());
+        } catch (...) {
+            error = CaughtError();
         }
         (*finish)();
         *finish = nullptr;

@@ -111,12 +111,7 @@ struct TRows {
 
 // Every row of the table as query prints it, in the engine's order (the order rows are stored).
 TRows ReadTable(TKdbQuery& query, const std::string& table) {
-    std::string quoted = "\"";
-    for (const char c : table) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    query.SetSQL("SELECT * FROM " + quoted + "\"\r\n");
+    query.SetSQL(SelectAll(table) + "\r\n");
     query.SetActive(true);
     TRows rows;
     const int count = query.NumFields();

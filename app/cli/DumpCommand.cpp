@@ -48,13 +48,9 @@ constexpr const char* kManifestJson = "manifest.json";
 constexpr const char* kManifestCsv = "manifest.csv";
 
 // A failure that refuses the dump before anything is written: its message, exit status 1.
-class TBadInput : public std::exception {
+class TBadInput : public TCommandError {
 public:
-    explicit TBadInput(std::string message) : message_(std::move(message)) {}
-    const char* what() const noexcept override { return message_.c_str(); }
-
-private:
-    std::string message_;
+    using TCommandError::TCommandError;
 };
 
 struct TDumpArgs {
@@ -388,21 +384,6 @@ std::string UnsafeName(const std::string& name) {
         return "holds a folder separator";
     if (name.find('\0') != std::string::npos) return "holds a zero byte";
     return {};
-}
-
-// The statement of one table: its name as an identifier, quoted when it is not a plain one.
-std::string SelectAll(const std::string& table) {
-    const bool plain = !table.empty() && !std::isdigit(static_cast<unsigned char>(table[0])) &&
-                       std::all_of(table.begin(), table.end(), [](char c) {
-                           return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-                       });
-    if (plain) return "SELECT * FROM " + table;
-    std::string quoted = "\"";
-    for (const char c : table) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return "SELECT * FROM " + quoted + '"';
 }
 
 // The columns a layout leaves out, with the reason, as the writers decide (Extract.h).

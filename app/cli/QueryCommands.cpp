@@ -156,4 +156,13 @@ std::vector<std::string> StatementLines(const TStatementArgs& statement, std::is
     return SplitLines(SqlFileText(bytes));
 }
 
+std::string SelectAll(const std::string& table) {
+    std::string statement = "SELECT * FROM \"";
+    for (const char c : table) {
+        if (c == '"') statement += '"';
+        statement += c;
+    }
+    return statement + '"';
+}
+
 }  // namespace parvell::cli

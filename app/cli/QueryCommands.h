@@ -67,13 +67,23 @@ std::vector<std::string> StatementLines(const TStatementArgs& statement, std::is
 // option. Raises TUsageError when the value is missing.
 std::optional<std::string> OptionValue(CommandArgs args, std::size_t& i, const char* name);
 
-class TUsageError : public std::exception {
+// A command refused with a message of its own.
+class TCommandError : public std::exception {
 public:
-    explicit TUsageError(std::string message) : message_(std::move(message)) {}
+    explicit TCommandError(std::string message) : message_(std::move(message)) {}
     const char* what() const noexcept override { return message_.c_str(); }
 
 private:
     std::string message_;
 };
+
+// Arguments the command does not take (exit status 2, with the usage).
+class TUsageError : public TCommandError {
+public:
+    using TCommandError::TCommandError;
+};
+
+// `SELECT * FROM "table"`: the name as a quoted identifier, so any name the engine lists reads.
+std::string SelectAll(const std::string& table);
 
 }  // namespace parvell::cli
