@@ -223,6 +223,15 @@ public:
     // converted form through a scratch area and ConvertFieldData. False when the value is null.
     bool LoadFieldValue(const TField& field, void* buffer, bool native);
 
+    // How a short road to a field's value went: read, null, or not taken (the field then reads
+    // its value through ReadFieldData).
+    enum class TConvertedRead : uint8_t { NotRead, Null, Read };
+    // A string field's characters where the current record holds them, without copying them
+    // (see ReadFieldText).
+    TConvertedRead LoadFieldText(const TField& field, std::string_view& text) {
+        return ReadFieldText(field, text);
+    }
+
     // Native to converted form (dates, times, BCD, FMTBcd, wide strings); the size is the
     // field's NativeSize. Raises EConvertError for an invalid timestamp and
     // EBcdOverflowException for a decimal record that does not fit a scaled currency.
@@ -272,8 +281,14 @@ protected:
     // give it without building the native form first (a decimal field whose record holds a
     // scaled integer). It must equal what ReadFieldData and ConvertFieldData give; NotRead
     // leaves the field to them.
-    enum class TConvertedRead : uint8_t { NotRead, Null, Read };
     virtual TConvertedRead ReadConvertedFieldData(const TField& field, void* destination) {
+        return TConvertedRead::NotRead;
+    }
+    // A string field's characters in the current record, for a dataset whose record holds them
+    // as they are read (nothing to translate): the text must equal what ReadFieldData gives, up
+    // to its first zero. The view lasts until the record changes. NotRead leaves the field to
+    // ReadFieldData.
+    virtual TConvertedRead ReadFieldText(const TField& field, std::string_view& text) {
         return TConvertedRead::NotRead;
     }
 

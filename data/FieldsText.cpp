@@ -55,6 +55,19 @@ std::string TStringField::ValueAsText() const {
 }
 
 void TStringField::AppendValueText(std::string& out) const {
+    // Straight from the record where the dataset holds the characters as they are read.
+    if (TDataSet* dataSet = DataSet()) {
+        std::string_view text;
+        switch (dataSet->LoadFieldText(*this, text)) {
+            case TDataSet::TConvertedRead::Read:
+                out.append(text.substr(0, static_cast<std::size_t>(std::max(Size(), 0))));
+                return;
+            case TDataSet::TConvertedRead::Null:
+                return;
+            case TDataSet::TConvertedRead::NotRead:
+                break;
+        }
+    }
     const int size = NativeSize();
     char fixed[kFixedTextBytes + 1];
     std::vector<char> allocated;

@@ -569,4 +569,19 @@ TDataSet::TConvertedRead TKdbDataSet::ReadConvertedFieldData(const TField& field
     return TConvertedRead::Read;
 }
 
+TDataSet::TConvertedRead TKdbDataSet::ReadFieldText(const TField& field, std::string_view& text) {
+    if (charType_ == 2) return TConvertedRead::NotRead;
+    const TKdbRecordBuffer* buffer = BufferForMode();
+    const int index = field.FieldNumber() - 1;
+    if (!buffer || index < 0 || index >= kceDefs_.Count()) return TConvertedRead::NotRead;
+    const TKCEFieldDef& def = kceDefs_.At(index);
+    if (def.EngineType != 4 && def.EngineType != 20) return TConvertedRead::NotRead;
+    const uint8_t* record = buffer->Data.data();
+    if (kdbrecord::IsNull(def, record, EngineDecodeEnv(engineTableType_, cursor_))) {
+        return TConvertedRead::Null;
+    }
+    text = kdbrecord::FixedText(def, record);
+    return TConvertedRead::Read;
+}
+
 }  // namespace parvell

@@ -215,6 +215,9 @@ void Decode(const TKCEFieldDef& def, const uint8_t* record, TFieldType dataType,
 // apply (other engine types, a numeric text it does not read plainly, a value that may not fit):
 // the caller then decodes and converts.
 bool DecodeScaled(const TKCEFieldDef& def, const uint8_t* record, int64_t* scaled);
+// The characters of a fixed-length text column (types 4 and 20) as Decode copies them, without
+// the copy: trailing spaces dropped, ended by the first zero byte.
+std::string_view FixedText(const TKCEFieldDef& def, const uint8_t* record);
 }  // namespace kdbrecord
 
 // ---- Blob cache and blob stream ----
@@ -351,6 +354,9 @@ protected:
     // A decimal field's scaled value straight from money, large integer and short numeric text
     // columns (see kdbrecord::DecodeScaled).
     TConvertedRead ReadConvertedFieldData(const TField& field, void* destination) override;
+    // A fixed-length text column's characters in the record buffer (see kdbrecord::FixedText);
+    // not for OEM tables, whose texts the engine converts.
+    TConvertedRead ReadFieldText(const TField& field, std::string_view& text) override;
 
     static constexpr uint32_t kNoHandle = 0xFFFFFFFFu;  // -1: no cursor
 

@@ -349,6 +349,17 @@ void Decode(const TKCEFieldDef& def, const uint8_t* record, TFieldType dataType,
     }
 }
 
+std::string_view FixedText(const TKCEFieldDef& def, const uint8_t* record) {
+    const char* p = reinterpret_cast<const char*>(record + def.Offset);
+    std::size_t length = def.Length;
+    while (length > 0 && p[length - 1] == ' ') --length;
+    // The text ends at its first zero byte.
+    if (const void* zero = std::memchr(p, '\0', length)) {
+        length = static_cast<std::size_t>(static_cast<const char*>(zero) - p);
+    }
+    return {p, length};
+}
+
 bool DecodeScaled(const TKCEFieldDef& def, const uint8_t* record, int64_t* scaled) {
     const uint8_t* p = record + def.Offset;
     switch (def.EngineType) {

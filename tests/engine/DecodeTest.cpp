@@ -300,6 +300,24 @@ TEST(DecodeTest, FixedTextIsTrimmedOnTheRightOnly) {
     EXPECT_EQ(DecodeText(Record(4, 3, Text("   "))), "");
 }
 
+// The view of a text column's characters is the text a copy gives, read up to its zero.
+TEST(DecodeTest, FixedTextViewEqualsTheCopyUpToItsZero) {
+    const std::string_view cases[] = {
+        std::string_view("SMITH     "), std::string_view(" a b  "),
+        std::string_view("   "),        std::string_view(""),
+        std::string_view("ab\0  ", 5),  std::string_view("ab \0x", 5),
+        std::string_view("ab \0 ", 5),  std::string_view("\0abc", 4),
+        std::string_view("full"),
+    };
+    for (const std::string_view text : cases) {
+        const Record record(4, static_cast<uint32_t>(text.size()), Text(text));
+        const std::string copy = DecodeText(record);
+        EXPECT_EQ(kdbrecord::FixedText(record.def, record.data.data()),
+                  std::string_view(copy.c_str()))
+            << "text of " << text.size() << " bytes: " << std::string(text);
+    }
+}
+
 TEST(DecodeTest, VariableTextLengthPerTableType) {
     // KDT: the word after the L bytes; never beyond L even when the word says more.
     EXPECT_EQ(DecodeText(Record(23, 4, {'a', 'b', 'c', 'd', 2, 0})), "ab");
