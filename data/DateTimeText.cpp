@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <mutex>
+#include <unordered_map>
 
 #include "common/Calendar.h"
 
@@ -177,6 +179,32 @@ private:
     char data_[kCapacity];
     std::size_t size_ = 0;
 };
+
+// The number of a compiled form by the texts it was compiled from (the pattern and the locale
+// patterns it names), so that fields with the same pattern share it. Forms are few; past the
+// bound a form gets none and is not remembered.
+uint32_t FormId(const std::string& texts) {
+    static std::mutex mutex;
+    static std::unordered_map<std::string, uint32_t> ids;
+    const std::lock_guard lock(mutex);
+    if (const auto it = ids.find(texts); it != ids.end()) return it->second;
+    if (ids.size() >= 4096) return 0;
+    const auto id = static_cast<uint32_t>(ids.size() + 1);
+    ids.emplace(texts, id);
+    return id;
+}
+
+// The text written last on this thread, with its form, its value and the separators it used:
+// the dates of one record are often the same (a transaction's first and last date), and
+// comparing them is cheaper than writing the text again.
+struct TLastText {
+    uint32_t FormId = 0;
+    uint64_t ValueBits = 0;
+    char DateSep = '\0';
+    char TimeSep = '\0';
+    std::string Text;
+};
+thread_local TLastText lastText;
 
 }  // namespace
 
@@ -379,6 +407,20 @@ void TDateTimePattern::Compile(std::string_view pattern) {
     source_.assign(pattern);
     CompileLevel(pattern.empty() ? std::string_view("c") : pattern, 0);
     compiled_ = true;
+
+    formId_ = 0;
+    for (const TOp& op : ops_) {
+        if (op.Kind == kDayShort || op.Kind == kDayLong || op.Kind == kMonthShort ||
+            op.Kind == kMonthLong || op.Kind == kAmPmText) {
+            return;
+        }
+    }
+    std::string texts = source_;
+    for (std::size_t i = 0; i < named_.size(); ++i) {
+        texts += '\0';
+        if (usesNamed_[i]) texts += named_[i];
+    }
+    formId_ = FormId(texts);
 }
 
 bool TDateTimePattern::Current(std::string_view pattern) const {
@@ -392,6 +434,26 @@ bool TDateTimePattern::Current(std::string_view pattern) const {
 
 void TDateTimePattern::Write(std::string& text, std::string_view pattern, TDateTime value) {
     if (!Current(pattern)) Compile(pattern);
+    uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    TLastText& last = lastText;
+    if (formId_ != 0 && last.FormId == formId_ && last.ValueBits == bits &&
+        last.DateSep == LocaleFormats.DateSepChar && last.TimeSep == LocaleFormats.TimeSepChar) {
+        text.append(last.Text);
+        return;
+    }
+    const std::size_t start = text.size();
+    WriteParts(text, value);
+    if (formId_ != 0) {
+        last.FormId = formId_;
+        last.ValueBits = bits;
+        last.DateSep = LocaleFormats.DateSepChar;
+        last.TimeSep = LocaleFormats.TimeSepChar;
+        last.Text.assign(text, start);
+    }
+}
+
+void TDateTimePattern::WriteParts(std::string& text, TDateTime value) const {
     TDateOut out(text);
     const TDateTimeParts parts = DecodeDateTime(value);
     const std::string_view literals = literals_;

@@ -123,6 +123,7 @@ private:
 
     bool Current(std::string_view pattern) const;
     void Write(std::string& out, std::string_view pattern, TDateTime value);
+    void WriteParts(std::string& out, TDateTime value) const;
     void Compile(std::string_view pattern);
     void CompileLevel(std::string_view pattern, int depth);
     void CompileNamed(TNamed which, int depth);
@@ -136,6 +137,10 @@ private:
     std::vector<TOp> ops_;
     std::size_t sealed_ = 0;  // literal steps before this one take no further text
     std::string literals_;
+    // The compiled form's number, shared by every pattern compiled from the same texts, for the
+    // memo of the text written last (see Write); 0 for a form that writes names or texts of
+    // LocaleFormats, which the memo does not compare.
+    uint32_t formId_ = 0;
 };
 
 // A date-time split into calendar date and time of day, as DateTimeText sees it: the value is

@@ -163,6 +163,29 @@ TEST_F(DateTimeTextTest, ACompiledPatternFollowsPatternsAndLocaleItems) {
     EXPECT_EQ(line, "x2008-01-15");
 }
 
+// Patterns compiled from the same texts share the text written last; a value written again
+// follows every locale item that changed in between, and a different pattern writes its own.
+TEST_F(DateTimeTextTest, AValueWrittenAgainFollowsTheLocaleItems) {
+    const double afternoon = k2008Jan15 + 14 * kHour + 30 * kMinute;
+    TDateTimePattern first;
+    TDateTimePattern second;
+    EXPECT_EQ(first.Text("", afternoon), "01/15/2008 2:30:00 PM");
+    EXPECT_EQ(second.Text("", afternoon), "01/15/2008 2:30:00 PM");
+    EXPECT_EQ(second.Text("yyyy", afternoon), "2008");
+    LocaleFormats.DateSepChar = '-';
+    EXPECT_EQ(first.Text("", afternoon), "01-15-2008 2:30:00 PM");
+    LocaleFormats.TimeSepChar = '.';
+    EXPECT_EQ(second.Text("", afternoon), "01-15-2008 2.30.00 PM");
+    LocaleFormats.LongTimePattern = "hh:nn";
+    EXPECT_EQ(first.Text("", afternoon), "01-15-2008 14.30");
+    EXPECT_EQ(first.Text("mmmm", afternoon), "January");
+    LocaleFormats.MonthNamesLong[0] = "Janvier";
+    EXPECT_EQ(second.Text("mmmm", afternoon), "Janvier");
+    EXPECT_EQ(first.Text("h AMPM", afternoon), "2 PM");
+    LocaleFormats.PmText = "p.m.";
+    EXPECT_EQ(second.Text("h AMPM", afternoon), "2 p.m.");
+}
+
 TEST_F(DateTimeTextTest, ResultIsLimitedTo256Characters) {
     const std::string longText(300, 'x');
     EXPECT_EQ(DateTimeText(longText, 0), std::string(256, 'x'));
