@@ -549,14 +549,25 @@ TDateTimeParts DecodeDateTime(TDateTime value) {
     parts.Second = static_cast<int32_t>(timeOfDay / 1000 % 60);
     parts.Millisecond = static_cast<int32_t>(timeOfDay % 1000);
 
-    const int64_t julian = JulianFromDateTimeDays(days);
-    parts.DayOfWeek = DayOfWeek(julian);
-    if (julian >= kJulianOfFirstDay) {  // before year 1 the date parts stay zero
-        const CivilDate date = CivilFromJulian(julian);
-        parts.Year = date.year;
-        parts.Month = date.month;
-        parts.Day = date.day;
+    // The day decoded last, too: a record's date and its time stamp often fall on one day.
+    thread_local int64_t lastDays = std::numeric_limits<int64_t>::min();
+    thread_local TDateTimeParts lastDay;
+    if (days != lastDays) {
+        const int64_t julian = JulianFromDateTimeDays(days);
+        lastDay.DayOfWeek = DayOfWeek(julian);
+        lastDay.Year = lastDay.Month = lastDay.Day = 0;
+        if (julian >= kJulianOfFirstDay) {  // before year 1 the date parts stay zero
+            const CivilDate date = CivilFromJulian(julian);
+            lastDay.Year = date.year;
+            lastDay.Month = date.month;
+            lastDay.Day = date.day;
+        }
+        lastDays = days;
     }
+    parts.DayOfWeek = lastDay.DayOfWeek;
+    parts.Year = lastDay.Year;
+    parts.Month = lastDay.Month;
+    parts.Day = lastDay.Day;
     lastValue = value;
     lastParts = parts;
     return parts;
