@@ -53,9 +53,10 @@ struct RunFigures {
     long maxRssKb = 0;
 };
 
-// Runs a program with its output to outFile (or /dev/null) and measures its wall time and peak
-// memory.
-RunFigures RunChild(const std::vector<std::string>& args, const std::string& outFile) {
+// Runs a program with its output to outFile (or /dev/null) and its notes (columns left out,
+// platform notices) appended to notesFile, and measures its wall time and peak memory.
+RunFigures RunChild(const std::vector<std::string>& args, const std::string& outFile,
+                    const std::string& notesFile = "children.stderr") {
     std::vector<char*> argv;
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -64,8 +65,7 @@ RunFigures RunChild(const std::vector<std::string>& args, const std::string& out
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO,
                                      outFile.empty() ? "/dev/null" : outFile.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    // The children's notes (columns left out, platform notices) go to a file beside the output.
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "children.stderr",
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, notesFile.c_str(),
                                      O_WRONLY | O_CREAT | O_APPEND, 0644);
     RunFigures figures;
     const auto start = Clock::now();
@@ -216,7 +216,7 @@ int main(int argc, char** argv) {
         const auto start = Clock::now();
         if (!RunChild(
                  {PARVELL_DEMO_BIN, folder, "--patients", std::to_string(patients), "--seed", "1"},
-                 "")
+                 "", folder + "/demo.stderr")
                  .ok) {
             return 1;
         }
