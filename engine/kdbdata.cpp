@@ -540,47 +540,49 @@ void TKdbDataSet::CursorOpen() {
     CursorFirst();
 }
 
-bool TKdbDataSet::ReadFieldData(const TField& field, void* destination) {
+inline const TKCEFieldDef* TKdbDataSet::CurrentFieldDef(const TField& field,
+                                                        const uint8_t*& record) const {
     const TKdbRecordBuffer* buffer = BufferForMode();
-    if (!buffer) return false;
     const int index = field.FieldNumber() - 1;
-    if (index < 0 || index >= kceDefs_.Count()) return false;
-    const TKCEFieldDef& def = kceDefs_.At(index);
+    if (!buffer || index < 0 || index >= kceDefs_.Count()) return nullptr;
+    record = buffer->Data.data();
+    return &kceDefs_.At(index);
+}
+
+bool TKdbDataSet::ReadFieldData(const TField& field, void* destination) {
+    const uint8_t* record = nullptr;
+    const TKCEFieldDef* def = CurrentFieldDef(field, record);
+    if (!def) return false;
     const TRecordDecodeEnv env = EngineDecodeEnv(engineTableType_, cursor_);
-    const uint8_t* record = buffer->Data.data();
-    if (kdbrecord::IsNull(def, record, env)) return false;
-    if (destination) kdbrecord::Decode(def, record, field.DataType(), env, destination);
+    if (kdbrecord::IsNull(*def, record, env)) return false;
+    if (destination) kdbrecord::Decode(*def, record, field.DataType(), env, destination);
     return true;
 }
 
 TDataSet::TConvertedRead TKdbDataSet::ReadConvertedFieldData(const TField& field,
                                                              void* destination) {
     if (field.DataType() != ftBCD) return TConvertedRead::NotRead;
-    const TKdbRecordBuffer* buffer = BufferForMode();
-    const int index = field.FieldNumber() - 1;
-    if (!buffer || index < 0 || index >= kceDefs_.Count()) return TConvertedRead::NotRead;
-    const TKCEFieldDef& def = kceDefs_.At(index);
-    const uint8_t* record = buffer->Data.data();
-    const TRecordDecodeEnv env = EngineDecodeEnv(engineTableType_, cursor_);
-    if (kdbrecord::IsNull(def, record, env)) return TConvertedRead::Null;
+    const uint8_t* record = nullptr;
+    const TKCEFieldDef* def = CurrentFieldDef(field, record);
+    if (!def) return TConvertedRead::NotRead;
+    if (kdbrecord::IsNull(*def, record, EngineDecodeEnv(engineTableType_, cursor_))) {
+        return TConvertedRead::Null;
+    }
     int64_t scaled = 0;
-    if (!kdbrecord::DecodeScaled(def, record, &scaled)) return TConvertedRead::NotRead;
+    if (!kdbrecord::DecodeScaled(*def, record, &scaled)) return TConvertedRead::NotRead;
     std::memcpy(destination, &scaled, sizeof scaled);
     return TConvertedRead::Read;
 }
 
 TDataSet::TConvertedRead TKdbDataSet::ReadFieldText(const TField& field, std::string_view& text) {
     if (charType_ == 2) return TConvertedRead::NotRead;
-    const TKdbRecordBuffer* buffer = BufferForMode();
-    const int index = field.FieldNumber() - 1;
-    if (!buffer || index < 0 || index >= kceDefs_.Count()) return TConvertedRead::NotRead;
-    const TKCEFieldDef& def = kceDefs_.At(index);
-    if (def.EngineType != 4 && def.EngineType != 20) return TConvertedRead::NotRead;
-    const uint8_t* record = buffer->Data.data();
-    if (kdbrecord::IsNull(def, record, EngineDecodeEnv(engineTableType_, cursor_))) {
+    const uint8_t* record = nullptr;
+    const TKCEFieldDef* def = CurrentFieldDef(field, record);
+    if (!def || (def->EngineType != 4 && def->EngineType != 20)) return TConvertedRead::NotRead;
+    if (kdbrecord::IsNull(*def, record, EngineDecodeEnv(engineTableType_, cursor_))) {
         return TConvertedRead::Null;
     }
-    text = kdbrecord::FixedText(def, record);
+    text = kdbrecord::FixedText(*def, record);
     return TConvertedRead::Read;
 }
 

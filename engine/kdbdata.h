@@ -367,6 +367,9 @@ private:
 
     void ReadRecord(TKdbRecordBuffer& buffer);
     TKdbRecordBuffer* BufferForMode() const;
+    // The definition of a field's column and the current record that holds it; null when there
+    // is no current record or the field has no column of the cursor.
+    const TKCEFieldDef* CurrentFieldDef(const TField& field, const uint8_t*& record) const;
     TKdbBlobCache* LoadBlobCache(const TField& field, TKdbRecordBuffer& buffer,
                                  TBlobStreamMode mode);
     void AdjustFieldsToEngine();

@@ -63,18 +63,6 @@ struct TDumpArgs {
     bool keepGoing = false;
 };
 
-const char* LayoutName(TExtractLayout layout) {
-    switch (layout) {
-        case TExtractLayout::FixedLength:
-            return "fixed";
-        case TExtractLayout::TabDelimited:
-            return "tab";
-        case TExtractLayout::CommaDelimited:
-            break;
-    }
-    return "comma";
-}
-
 // The engine's name of a column type code (kce/TYPES.md).
 std::string EngineTypeName(uint16_t code) {
     switch (code) {
@@ -212,15 +200,6 @@ QByteArray ManifestJson(const TManifest& manifest) {
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
-std::string CsvField(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
 // One line per table; the columns and the left-out columns are lists inside one field each:
 // "NAME TYPE(LENGTH,DECIMALS)" and "NAME: reason", separated by "; ".
 QByteArray ManifestCsv(const TManifest& manifest) {
@@ -251,7 +230,7 @@ QByteArray ManifestCsv(const TManifest& manifest) {
         bool first = true;
         for (const std::string& field : fields) {
             if (!first) text += ',';
-            text += CsvField(field);
+            text += DoubleQuoted(field);
             first = false;
         }
         text += '\n';
@@ -417,22 +396,9 @@ std::vector<TColumnInfo> ColumnsOf(const TKdbQuery& query) {
 TDumpArgs ParseArgs(CommandArgs args) {
     TDumpArgs dump;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (auto value = OptionValue(args, i, "--data")) {
-            dump.statement.dataPath = store::Cp1252FromUtf8(*value);
-        } else if (auto user = OptionValue(args, i, "--user")) {
-            dump.statement.username = store::Cp1252FromUtf8(*user);
-        } else if (auto password = OptionValue(args, i, "--password")) {
-            dump.statement.password = store::Cp1252FromUtf8(*password);
-        } else if (auto layout = OptionValue(args, i, "--layout")) {
-            if (*layout == "comma") {
-                dump.options.layout = TExtractLayout::CommaDelimited;
-            } else if (*layout == "fixed") {
-                dump.options.layout = TExtractLayout::FixedLength;
-            } else if (*layout == "tab") {
-                dump.options.layout = TExtractLayout::TabDelimited;
-            } else {
-                throw TUsageError("--layout is comma, fixed or tab");
-            }
+        if (TakeConnectionArg(args, i, dump.statement)) continue;
+        if (auto layout = OptionValue(args, i, "--layout")) {
+            dump.options.layout = LayoutNamed(*layout);
         } else if (auto folder = OptionValue(args, i, "--out")) {
             dump.folder = *folder;
         } else if (auto tables = OptionValue(args, i, "--tables")) {

@@ -38,15 +38,7 @@ int ExtractCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
         for (std::size_t i = 0; i < args.size(); ++i) {
             if (TakeStatementArg(args, i, statement)) continue;
             if (auto layout = OptionValue(args, i, "--layout")) {
-                if (*layout == "comma") {
-                    options.layout = TExtractLayout::CommaDelimited;
-                } else if (*layout == "fixed") {
-                    options.layout = TExtractLayout::FixedLength;
-                } else if (*layout == "tab") {
-                    options.layout = TExtractLayout::TabDelimited;
-                } else {
-                    throw TUsageError("--layout is comma, fixed or tab");
-                }
+                options.layout = LayoutNamed(*layout);
             } else if (auto file = OptionValue(args, i, "--out")) {
                 outFile = *file;
             } else if (args[i] == "--no-header") {

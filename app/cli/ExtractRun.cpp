@@ -157,4 +157,24 @@ TExtractRunResult RunExtract(TQueryComponents& components, const TExtractRequest
     return run;
 }
 
+TExtractLayout LayoutNamed(const std::string& name) {
+    for (const TExtractLayout layout : {TExtractLayout::CommaDelimited, TExtractLayout::FixedLength,
+                                        TExtractLayout::TabDelimited}) {
+        if (name == LayoutName(layout)) return layout;
+    }
+    throw TUsageError("--layout is comma, fixed or tab");
+}
+
+const char* LayoutName(TExtractLayout layout) {
+    switch (layout) {
+        case TExtractLayout::FixedLength:
+            return "fixed";
+        case TExtractLayout::TabDelimited:
+            return "tab";
+        case TExtractLayout::CommaDelimited:
+            break;
+    }
+    return "comma";
+}
+
 }  // namespace parvell::cli

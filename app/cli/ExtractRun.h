@@ -45,6 +45,11 @@ struct TExtractRunResult {
 TExtractRunResult RunExtract(TQueryComponents& components, const TExtractRequest& request,
                              std::ostream& err);
 
+// The layouts by their names on the command line: "comma", "fixed" and "tab" (TUsageError for
+// another name), and back.
+TExtractLayout LayoutNamed(const std::string& name);
+const char* LayoutName(TExtractLayout layout);
+
 // What a name that exists but is not a regular file is, for the message that refuses it; empty
 // for a regular file or a name that does not exist.
 std::string NotAFile(const std::string& target);

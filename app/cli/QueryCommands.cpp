@@ -89,14 +89,22 @@ std::optional<std::string> OptionValue(CommandArgs args, std::size_t& i, const c
     return std::nullopt;
 }
 
-bool TakeStatementArg(CommandArgs args, std::size_t& i, TStatementArgs& statement) {
+bool TakeConnectionArg(CommandArgs args, std::size_t& i, TStatementArgs& statement) {
     if (auto value = OptionValue(args, i, "--data")) {
         statement.dataPath = store::Cp1252FromUtf8(*value);
     } else if (auto user = OptionValue(args, i, "--user")) {
         statement.username = store::Cp1252FromUtf8(*user);
     } else if (auto password = OptionValue(args, i, "--password")) {
         statement.password = store::Cp1252FromUtf8(*password);
-    } else if (auto file = OptionValue(args, i, "--sql")) {
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool TakeStatementArg(CommandArgs args, std::size_t& i, TStatementArgs& statement) {
+    if (TakeConnectionArg(args, i, statement)) return true;
+    if (auto file = OptionValue(args, i, "--sql")) {
         if (statement.sqlFile || statement.builtin) throw TUsageError("give one statement only");
         statement.sqlFile = *file;
     } else if (auto number = OptionValue(args, i, "--builtin")) {
@@ -156,13 +164,17 @@ std::vector<std::string> StatementLines(const TStatementArgs& statement, std::is
     return SplitLines(SqlFileText(bytes));
 }
 
-std::string SelectAll(const std::string& table) {
-    std::string statement = "SELECT * FROM \"";
-    for (const char c : table) {
-        if (c == '"') statement += '"';
-        statement += c;
+std::string DoubleQuoted(const std::string& text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
     }
-    return statement + '"';
+    return quoted + '"';
+}
+
+std::string SelectAll(const std::string& table) {
+    return "SELECT * FROM " + DoubleQuoted(table);
 }
 
 }  // namespace parvell::cli

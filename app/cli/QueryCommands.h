@@ -53,8 +53,11 @@ struct TStatementArgs {
     int builtin = 0;                     // 1 to 7: the item of the "SQL Statements" menu
 };
 
-// Takes the statement options out of args[i] (and its value); false when args[i] is not one.
-// Raises TUsageError for a missing or bad value.
+// Takes the connection options (--data, --user, --password) out of args[i] (and its value);
+// false when args[i] is not one. Raises TUsageError for a missing value.
+bool TakeConnectionArg(CommandArgs args, std::size_t& i, TStatementArgs& statement);
+// Takes the connection and statement options out of args[i] (and its value); false when args[i]
+// is not one. Raises TUsageError for a missing or bad value.
 bool TakeStatementArg(CommandArgs args, std::size_t& i, TStatementArgs& statement);
 // Checks that a data path and exactly one statement source were given (TUsageError otherwise).
 void CheckStatementArgs(const TStatementArgs& statement, bool builtinAllowed);
@@ -83,6 +86,9 @@ public:
     using TCommandError::TCommandError;
 };
 
+// The text between double quotes, each double quote in it doubled (a quoted SQL identifier, a
+// comma-delimited field).
+std::string DoubleQuoted(const std::string& text);
 // `SELECT * FROM "table"`: the name as a quoted identifier, so any name the engine lists reads.
 std::string SelectAll(const std::string& table);
 
